@@ -1,0 +1,154 @@
+#include "platform/File.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <string>
+#include <utility>
+
+#include "platform/Path.h"
+
+namespace {
+int accessFlags(File::Access access) {
+    switch (access) {
+        case File::Access::Read: return O_RDONLY;
+        case File::Access::Write: return O_WRONLY;
+        case File::Access::ReadWrite: return O_RDWR;
+    }
+    return O_RDONLY;
+}
+}  // namespace
+
+File::File(File&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+
+File& File::operator=(File&& other) noexcept {
+    if (this != &other) {
+        close();
+        fd_ = std::exchange(other.fd_, -1);
+    }
+    return *this;
+}
+
+File::~File() { close(); }
+
+void File::close() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+}
+
+File File::open(std::string_view windowsPath, int flags) {
+    std::optional<std::filesystem::path> path = Path::resolve(windowsPath);
+    if (!path) return File();
+    int fd = ::open(path->c_str(), flags | O_CLOEXEC, 0644);
+    if (fd < 0) return File();
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        return File();
+    }
+    return File(fd);
+}
+
+File File::openExisting(std::string_view windowsPath, Access access) {
+    return open(windowsPath, accessFlags(access));
+}
+
+File File::openAlways(std::string_view windowsPath, Access access) {
+    return open(windowsPath, accessFlags(access) | O_CREAT);
+}
+
+File File::createAlways(std::string_view windowsPath) {
+    return open(windowsPath, O_RDWR | O_CREAT | O_TRUNC);
+}
+
+size_t File::read(void* buffer, size_t count) {
+    size_t done = 0;
+    while (fd_ >= 0 && done < count) {
+        ssize_t n = ::read(fd_, static_cast<char*>(buffer) + done, count - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        done += static_cast<size_t>(n);
+    }
+    return done;
+}
+
+size_t File::write(const void* buffer, size_t count) {
+    size_t done = 0;
+    while (fd_ >= 0 && done < count) {
+        ssize_t n = ::write(fd_, static_cast<const char*>(buffer) + done, count - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        done += static_cast<size_t>(n);
+    }
+    return done;
+}
+
+size_t File::readAt(std::uint64_t offset, void* buffer, size_t count) const {
+    size_t done = 0;
+    while (fd_ >= 0 && done < count) {
+        ssize_t n = ::pread(fd_, static_cast<char*>(buffer) + done, count - done,
+                            static_cast<off_t>(offset + done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        done += static_cast<size_t>(n);
+    }
+    return done;
+}
+
+bool File::seek(std::int64_t offset, Origin origin) {
+    if (fd_ < 0) return false;
+    int whence = origin == Origin::Begin ? SEEK_SET : origin == Origin::Current ? SEEK_CUR : SEEK_END;
+    return ::lseek(fd_, static_cast<off_t>(offset), whence) >= 0;
+}
+
+std::int64_t File::tell() const {
+    if (fd_ < 0) return -1;
+    return ::lseek(fd_, 0, SEEK_CUR);
+}
+
+std::int64_t File::size() const {
+    struct stat st {};
+    if (fd_ < 0 || fstat(fd_, &st) != 0) return -1;
+    return st.st_size;
+}
+
+bool File::exists(std::string_view windowsPath) {
+    std::optional<std::filesystem::path> path = Path::resolve(windowsPath);
+    std::error_code ec;
+    return path && std::filesystem::is_regular_file(*path, ec);
+}
+
+std::optional<std::vector<std::uint8_t>> File::readAll(std::string_view windowsPath) {
+    File file = openExisting(windowsPath);
+    if (!file) return std::nullopt;
+    std::int64_t size = file.size();
+    if (size < 0) return std::nullopt;
+    std::vector<std::uint8_t> bytes(static_cast<size_t>(size));
+    if (file.read(bytes.data(), bytes.size()) != bytes.size()) return std::nullopt;
+    return bytes;
+}
+
+bool File::writeReplacing(std::string_view windowsPath, const void* data, size_t size) {
+    std::optional<std::filesystem::path> path = Path::resolve(windowsPath);
+    if (!path) return false;
+    std::filesystem::path temp = *path;
+    temp += ".tmp";
+    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    File file(fd);
+    bool ok = file.write(data, size) == size && ::fsync(fd) == 0;
+    file.close();
+    if (!ok || std::rename(temp.c_str(), path->c_str()) != 0) {
+        ::unlink(temp.c_str());
+        return false;
+    }
+    return true;
+}
+
+bool File::remove(std::string_view windowsPath) {
+    std::optional<std::filesystem::path> path = Path::resolve(windowsPath);
+    return path && ::unlink(path->c_str()) == 0;
+}

@@ -1,0 +1,54 @@
+// File calls in the shape the engine makes them: open an existing file, open or
+// create without truncation, create (truncating). Paths are Windows paths under
+// the root folder (see Path). Positional reads let threads share one file.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+class File {
+public:
+    enum class Access { Read, Write, ReadWrite };
+    enum class Origin { Begin, Current, End };
+
+    File() = default;
+    File(File&& other) noexcept;
+    File& operator=(File&& other) noexcept;
+    File(const File&) = delete;
+    File& operator=(const File&) = delete;
+    ~File();
+
+    // Fails (a closed File) when the file is missing.
+    static File openExisting(std::string_view windowsPath, Access access = Access::Read);
+    // Creates the file when missing; never truncates.
+    static File openAlways(std::string_view windowsPath, Access access = Access::ReadWrite);
+    // Creates the file, truncating an existing one.
+    static File createAlways(std::string_view windowsPath);
+
+    explicit operator bool() const { return fd_ >= 0; }
+    bool isOpen() const { return fd_ >= 0; }
+    void close();
+
+    // Bytes actually transferred (short at end of file or on error).
+    size_t read(void* buffer, size_t count);
+    size_t write(const void* buffer, size_t count);
+    // Reads at an absolute offset without moving the file position (thread-safe).
+    size_t readAt(std::uint64_t offset, void* buffer, size_t count) const;
+    bool seek(std::int64_t offset, Origin origin = Origin::Begin);
+    std::int64_t tell() const;
+    std::int64_t size() const;
+
+    static bool exists(std::string_view windowsPath);
+    static std::optional<std::vector<std::uint8_t>> readAll(std::string_view windowsPath);
+    // Writes a whole file through a temporary file renamed over the old one, so
+    // a failed write never destroys the previous contents.
+    static bool writeReplacing(std::string_view windowsPath, const void* data, size_t size);
+    static bool remove(std::string_view windowsPath);
+
+private:
+    explicit File(int fd) : fd_(fd) {}
+    static File open(std::string_view windowsPath, int flags);
+    int fd_ = -1;
+};

@@ -1,0 +1,71 @@
+// The debug log "debug.txt" and the replay trace channel.
+//
+// Every line is flushed at once so the file is complete up to the last line
+// even when the program ends abruptly. The file is UTF-8 with LF line ends;
+// the engine's own messages are UTF-8 literals, text that comes from game data
+// (cp932) is converted by the wide writers or by the caller (text::cp932ToUtf8).
+// Loader and network threads write too, so every call is locked.
+#pragma once
+#include <cstdint>
+#include <fstream>
+#include <mutex>
+#include <sstream>
+#include <string>
+#include <string_view>
+
+#include "platform/HResult.h"
+
+class DebugInfo {
+public:
+    // Opens the log, replacing any earlier content. A file that cannot be
+    // opened leaves every write a silent no-op.
+    explicit DebugInfo(std::string_view windowsPath = "debug.txt");
+    virtual ~DebugInfo();
+
+    void writeLine(std::string_view text);
+    void write(std::string_view text);
+    void writeNumber(std::int32_t number);
+    // Wide text (one unit per cp932 byte), cut to 255 bytes, then converted.
+    // writeWide does not flush; the next flushing call does.
+    void writeWide(std::u16string_view text);
+    void writeWideLine(std::u16string_view text);
+    void writeHresult(HRESULT code);
+
+    bool isOpen() const { return out_.is_open(); }
+
+private:
+    void put(std::string_view text, bool flush);
+    std::mutex lock_;
+    std::ofstream out_;
+};
+
+class ReplayDebugInfo {
+public:
+    virtual ~ReplayDebugInfo() = default;
+    // Replay trace lines are taken and discarded.
+    void writeLine(std::string_view) {}
+};
+
+extern DebugInfo* g_debugInfo;
+extern ReplayDebugInfo* g_replayDebugInfo;
+
+// The row widths that frame groups of informational lines.
+inline constexpr std::string_view kAsterisks79 =
+    "*******************************************************************************";
+inline constexpr std::string_view kAsterisks58 = "**********************************************************";
+inline constexpr std::string_view kAsterisks53 = "*****************************************************";
+
+// Writers that do nothing while the log does not exist.
+void logLine(std::string_view text);
+void logWideLine(std::u16string_view text);
+void logHresult(HRESULT code);
+
+// The failure line form: ".\\Src\\<source>:<line>[  Arg:<arg>]<tail>". The Arg piece
+// is written whenever an argument is given, even an empty one (a default
+// std::string_view gives none).
+std::string failureLine(std::string_view source, int line, std::string_view arg = {},
+                        std::string_view tail = "  FAILED");
+// The failure line followed by the line naming the failing code.
+void logFailure(std::string_view source, int line, HRESULT code, std::string_view arg = {});
+// The runtime's warning form: the failure line with "  Null Pointer Warning".
+void logNullPointerWarning(std::string_view source, int line, std::string_view arg = {});

@@ -1,0 +1,6 @@
+// The game initialisation that runs once the window exists.
+#pragma once
+#include "platform/HResult.h"
+
+// Returns 0, or the first failing step's negative code (logged with its line).
+HRESULT InitGame(int width, int height, bool use16Bit, int vsync, int windowed);

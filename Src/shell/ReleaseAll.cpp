@@ -1,0 +1,51 @@
+#include "shell/ReleaseAll.h"
+
+#include "shell/DebugInfo.h"
+#include "shell/Managers.h"
+
+namespace {
+// Frees a manager that exists and empties its pointer.
+template <typename T>
+void release(T*& manager) {
+    if (manager) delete manager;
+    manager = nullptr;
+}
+
+struct ReleaseStep {
+    void (*release)();
+    const char* line;
+};
+
+// The managers in release order, each step logged whether or not its manager
+// existed. Managers whose classes are not part of this build yet only log.
+const ReleaseStep kReleaseSteps[] = {
+    {[] {}, "Bullet Manager を開放しました"},
+    {[] {}, "DirectSound Manager を開放しました"},
+    {[] {}, "Sprite Manager を開放しました"},
+    {[] {}, "Particle Manager を開放しました"},
+    {[] {}, "BoardMesh Manager を開放しました"},
+    {[] {}, "Texture Manager を開放しました"},
+    {[] {}, "Direct3D Manager を開放しました"},
+    {[] {}, "DirectInput Manager を開放しました"},
+    {[] {}, "非同期 XML 読み込みを停止しました"},
+    {[] {}, "XML Manager を開放しました"},
+    {[] {}, "Network Manager を開放しました"},
+    {[] {}, "GameInfo Manager を開放しました"},
+    {[] {}, "Replay Manager を開放しました"},
+    {[] {}, "SystemInfo Manager を開放しました"},
+    {[] {}, "Frame Manager を開放しました"},
+    {[] {}, "Archive Manager を開放しました"},
+};
+}  // namespace
+
+void releaseAll() {
+    logLine(kAsterisks53);
+    logLine("全てのマネージャー及びオブジェクトの開放を行います...");
+    for (const ReleaseStep& step : kReleaseSteps) {
+        step.release();
+        logLine(step.line);
+    }
+    logLine("開放処理が終了しました");
+    release(g_replayDebugInfo);
+    release(g_debugInfo);
+}
