@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds with AddressSanitizer + UndefinedBehaviorSanitizer
+# and runs every test; then builds with ThreadSanitizer and runs the threaded
+# suites (those whose name ends in "Threads").
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh
+jobs=$(nproc)
+
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORLY_SANITIZE=ON -DVORLY_BENCH=OFF >/dev/null
+cmake --build build-asan -j "$jobs"
+(cd build-asan && ctest --output-on-failure -j "$jobs")
+
+cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORLY_TSAN=ON -DVORLY_BENCH=OFF >/dev/null
+cmake --build build-tsan -j "$jobs"
+(cd build-tsan && ctest --output-on-failure -j "$jobs" -R 'Threads\.')
+echo "all tests passed"
