@@ -1,0 +1,73 @@
+#include "support/TestSupport.h"
+
+#include <unistd.h>
+
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include "platform/Path.h"
+#include "shell/DebugInfo.h"
+
+namespace fs = std::filesystem;
+
+TempRoot::TempRoot() : previousRoot_(Path::root()) {
+    std::string pattern = (fs::temp_directory_path() / "vorly-test-XXXXXX").string();
+    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
+    Path::setRoot(path_);
+}
+
+TempRoot::~TempRoot() {
+    Path::setRoot(previousRoot_);
+    std::error_code ec;
+    fs::remove_all(path_, ec);
+}
+
+void TempRoot::writeFile(const std::string& relative, std::string_view bytes) const {
+    fs::path target = path_ / relative;
+    fs::create_directories(target.parent_path());
+    std::ofstream out(target, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+void TempRoot::writeFile(const std::string& relative, const std::vector<std::uint8_t>& bytes) const {
+    writeFile(relative, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+}
+
+std::string TempRoot::readFile(const std::string& relative) const {
+    std::ifstream in(path_ / relative, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+bool TempRoot::exists(const std::string& relative) const { return fs::exists(path_ / relative); }
+
+LoggedTest::LoggedTest() {
+    delete g_debugInfo;
+    delete g_replayDebugInfo;
+    g_debugInfo = new DebugInfo("debug.txt");
+    g_replayDebugInfo = new ReplayDebugInfo();
+}
+
+LoggedTest::~LoggedTest() {
+    delete g_debugInfo;
+    delete g_replayDebugInfo;
+    g_debugInfo = nullptr;
+    g_replayDebugInfo = nullptr;
+}
+
+std::string LoggedTest::logText() const { return root_.readFile("debug.txt"); }
+
+std::vector<std::string> LoggedTest::logLines() const {
+    std::vector<std::string> lines;
+    std::istringstream in(logText());
+    std::string line;
+    while (std::getline(in, line)) lines.push_back(line);
+    return lines;
+}
+
+bool LoggedTest::logContains(std::string_view needle) const {
+    return logText().find(needle) != std::string::npos;
+}

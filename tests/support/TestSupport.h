@@ -1,0 +1,46 @@
+// Shared test fixtures: a temporary game folder as the path root, and a debug
+// log written into it whose lines the test can read back.
+#pragma once
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Makes a fresh temporary folder the root of every relative path for the
+// life of the object, and restores the previous root afterwards.
+class TempRoot {
+public:
+    TempRoot();
+    ~TempRoot();
+    TempRoot(const TempRoot&) = delete;
+    TempRoot& operator=(const TempRoot&) = delete;
+
+    const std::filesystem::path& path() const { return path_; }
+    // Writes a file (creating folders) given a path relative to the root.
+    void writeFile(const std::string& relative, std::string_view bytes) const;
+    void writeFile(const std::string& relative, const std::vector<std::uint8_t>& bytes) const;
+    std::string readFile(const std::string& relative) const;
+    bool exists(const std::string& relative) const;
+
+private:
+    std::filesystem::path path_;
+    std::filesystem::path previousRoot_;
+};
+
+// A TempRoot with g_debugInfo (and g_replayDebugInfo) open on its
+// "debug.txt"; both are deleted at the end unless a release already did.
+class LoggedTest {
+public:
+    LoggedTest();
+    ~LoggedTest();
+    const TempRoot& root() const { return root_; }
+    // The log's lines so far (without line ends).
+    std::vector<std::string> logLines() const;
+    std::string logText() const;
+    // True when some line of the log contains `needle`.
+    bool logContains(std::string_view needle) const;
+
+private:
+    TempRoot root_;
+};
