@@ -9,6 +9,7 @@
 #include "platform/Path.h"
 #include "platform/Text.h"
 #include "platform/Thread.h"
+#include "platform/Window.h"
 #include "support/TestSupport.h"
 
 TEST(HResultNames, KnownAndUnknownCodes) {
@@ -229,4 +230,30 @@ TEST(PlatformEventThreads, EndThisThreadEndsOnlyTheWorker) {
     std::mutex& m2 = namedMutex("XMLManagerManager");
     EXPECT_EQ(&m1, &m2);
     EXPECT_NE(&m1, &namedMutex("other"));
+}
+
+TEST(PlatformWindow, CursorFollowsTheShowCounter) {
+    TestWindow window;
+    EXPECT_EQ(window.showCursor(false), -1);
+    EXPECT_FALSE(window.cursorVisible);
+    EXPECT_EQ(window.showCursor(false), -2);
+    EXPECT_EQ(window.showCursor(true), -1);
+    EXPECT_FALSE(window.cursorVisible);  // one show does not undo two hides
+    EXPECT_EQ(window.showCursor(true), 0);
+    EXPECT_TRUE(window.cursorVisible);
+}
+
+TEST(PlatformWindow, PostedMessagesComeBeforeBackendEventsAndQuitEndsDispatch) {
+    TestWindow window;
+    window.inject(WM_SETFOCUS);
+    window.postMessage(WM_SYSCOMMAND, SC_SIZE);
+    WindowMessage m;
+    ASSERT_TRUE(window.peekMessage(m));
+    EXPECT_EQ(m.message, WM_SYSCOMMAND);
+    ASSERT_TRUE(window.peekMessage(m));
+    EXPECT_EQ(m.message, WM_SETFOCUS);
+    EXPECT_FALSE(window.peekMessage(m));
+    window.postQuitMessage(0);
+    ASSERT_TRUE(window.peekMessage(m));
+    EXPECT_EQ(m.message, WM_QUIT);
 }
