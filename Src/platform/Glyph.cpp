@@ -65,6 +65,9 @@ struct FreeTypeGlyphSystem::Library {
     // and every call on those faces is made under this lock.
     std::mutex lock;
     FT_Library library = nullptr;
+    // Our own fontconfig configuration, loaded on first use and freed with the
+    // system (the library's default one is never freed).
+    FcConfig* config = nullptr;
 };
 
 namespace {
@@ -129,11 +132,10 @@ private:
 struct MatchedFace {
     std::string file;
     int index = 0;
-    bool isBold = false;
 };
 
 // fontconfig's choice for the description; false when it has none.
-bool matchFace(const FontDesc& desc, MatchedFace& out) {
+bool matchFace(FcConfig* config, const FontDesc& desc, MatchedFace& out) {
     FcPattern* pattern = FcPatternCreate();
     if (!pattern) return false;
     if (!desc.faceName.empty()) {
@@ -144,10 +146,10 @@ bool matchFace(const FontDesc& desc, MatchedFace& out) {
     }
     FcPatternAddInteger(pattern, FC_WEIGHT, FcWeightFromOpenType(std::clamp(desc.weight, 1, 1000)));
     if (desc.italic) FcPatternAddInteger(pattern, FC_SLANT, FC_SLANT_ITALIC);
-    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+    FcConfigSubstitute(config, pattern, FcMatchPattern);
     FcDefaultSubstitute(pattern);
     FcResult result = FcResultNoMatch;
-    FcPattern* match = FcFontMatch(nullptr, pattern, &result);
+    FcPattern* match = FcFontMatch(config, pattern, &result);
     FcPatternDestroy(pattern);
     if (!match) return false;
     FcChar8* file = nullptr;
@@ -156,10 +158,6 @@ bool matchFace(const FontDesc& desc, MatchedFace& out) {
         out.file = reinterpret_cast<const char*>(file);
         int index = 0;
         if (FcPatternGetInteger(match, FC_INDEX, 0, &index) == FcResultMatch) out.index = index;
-        int weight = FC_WEIGHT_REGULAR;
-        if (FcPatternGetInteger(match, FC_WEIGHT, 0, &weight) == FcResultMatch) {
-            out.isBold = weight >= FC_WEIGHT_DEMIBOLD;
-        }
     }
     FcPatternDestroy(match);
     return found;
@@ -170,13 +168,14 @@ FreeTypeGlyphSystem::FreeTypeGlyphSystem() : library_(std::make_unique<Library>(
 
 FreeTypeGlyphSystem::~FreeTypeGlyphSystem() {
     if (library_->library) FT_Done_FreeType(library_->library);
+    if (library_->config) FcConfigDestroy(library_->config);
 }
 
 std::unique_ptr<GlyphFont> FreeTypeGlyphSystem::createFont(const FontDesc& desc) {
-    MatchedFace matched;
-    if (!matchFace(desc, matched)) return nullptr;
-
     std::lock_guard<std::mutex> guard(library_->lock);
+    if (!library_->config) library_->config = FcInitLoadConfigAndFonts();
+    MatchedFace matched;
+    if (!library_->config || !matchFace(library_->config, desc, matched)) return nullptr;
     if (!library_->library && FT_Init_FreeType(&library_->library) != 0) {
         library_->library = nullptr;
         return nullptr;
@@ -211,7 +210,12 @@ std::unique_ptr<GlyphFont> FreeTypeGlyphSystem::createFont(const FontDesc& desc)
         FT_Done_Face(face);
         return nullptr;
     }
-    bool embolden = desc.weight >= 600 && !matched.isBold;
+    // The face's own weight (fontconfig reports the weight asked for).
+    bool faceIsBold = (face->style_flags & FT_STYLE_FLAG_BOLD) != 0;
+    if (auto* os2 = static_cast<TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2))) {
+        faceIsBold = faceIsBold || os2->usWeightClass >= 600;
+    }
+    bool embolden = desc.weight >= 600 && !faceIsBold;
     TextMetric metrics;
     metrics.tmAscent = static_cast<std::int32_t>(std::lround(ascentUnits * pixelsPerUnit));
     metrics.tmDescent = static_cast<std::int32_t>(std::lround(descentUnits * pixelsPerUnit));
