@@ -3,10 +3,12 @@
 #include "platform/Clock.h"
 #include "platform/Thread.h"
 #include "shell/DebugInfo.h"
+#include "shell/FrameCounter.h"
 #include "shell/InitGame.h"
 #include "shell/MainLoop.h"
 #include "shell/Managers.h"
 #include "shell/ReleaseAll.h"
+#include "shell/SystemInfo.h"
 
 ScreenRect g_mainWindowRect{};
 
@@ -24,7 +26,16 @@ struct ScreenSettings {
     int bitDepth = 32;
 };
 
-ScreenSettings configuredScreen() { return ScreenSettings{}; }
+ScreenSettings configuredScreen() {
+    ScreenSettings screen;
+    if (!g_systemInfo) return screen;
+    screen.width = static_cast<int>(g_systemInfo->getWidth());
+    screen.height = static_cast<int>(g_systemInfo->getHeight());
+    screen.vsync = static_cast<int>(g_systemInfo->getVsync());
+    screen.windowed = static_cast<int>(g_systemInfo->isWindowed());
+    screen.bitDepth = static_cast<int>(g_systemInfo->getBpp());
+    return screen;
+}
 
 bool createMainWindow(Window& window, const ScreenSettings& screen) {
     WindowOrigin origin = computeWindowOrigin(window.desktopRect());
@@ -44,12 +55,27 @@ int WinMain(int /*showCommand*/) {
     g_debugInfo->writeLine(std::string("VorlyEngine   : ") + kEngineVersion);
     g_replayDebugInfo = new ReplayDebugInfo();
 
+    g_systemInfo = new SystemInfo();
+    g_systemInfo->surveyMachine();
+    g_systemInfo->setVersion(2, 0);
+    g_systemInfo->setRuntimeSwitch(1);
+
     ScreenSettings screen = configuredScreen();
+    g_systemInfo->logMachineSurvey();
 
     if (!window || !createMainWindow(*window, screen)) {
         logLine("ウィンドウの作成に失敗しました");
         releaseAll();
         return 0;
+    }
+
+    if (g_systemInfo->isDialogEnabled()) {
+        if (noDialogFileExists()) {
+            g_systemInfo->setVsync(1);
+            g_systemInfo->setScroll(1);
+        }
+        // Otherwise the start-up configuration dialog is shown here; it is not
+        // part of this build yet, so start-up goes on as if it were answered OK.
     }
 
     window->show();
@@ -60,6 +86,8 @@ int WinMain(int /*showCommand*/) {
         releaseAll();
         return 0;
     }
+
+    if (g_frameCounter) g_frameCounter->start();
 
     return runMessageLoop();
 }
