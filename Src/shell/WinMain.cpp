@@ -47,6 +47,18 @@ bool createMainWindow(Window& window, const ScreenSettings& screen) {
 }
 }  // namespace
 
+bool runStartupDialog() {
+    if (!g_systemInfo || !g_systemInfo->isDialogEnabled()) return true;
+    if (noDialogFileExists()) {
+        g_systemInfo->setVsync(1);
+        g_systemInfo->setScroll(1);
+        return true;
+    }
+    // The start-up configuration dialog is shown here. It is not part of this
+    // build yet, so start-up goes on as if it had been answered OK.
+    return true;
+}
+
 int WinMain(int /*showCommand*/) {
     markMainThread();
     Window* window = Window::instance();
@@ -69,14 +81,7 @@ int WinMain(int /*showCommand*/) {
         return 0;
     }
 
-    if (g_systemInfo->isDialogEnabled()) {
-        if (noDialogFileExists()) {
-            g_systemInfo->setVsync(1);
-            g_systemInfo->setScroll(1);
-        }
-        // Otherwise the start-up configuration dialog is shown here; it is not
-        // part of this build yet, so start-up goes on as if it were answered OK.
-    }
+    if (!runStartupDialog()) return 0;
 
     window->show();
 

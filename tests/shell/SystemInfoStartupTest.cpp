@@ -48,6 +48,7 @@ TEST(SystemInfoRelease, ReleaseWritesTheSettingsFileInItsStep) {
 }
 
 TEST(SystemInfoStartup, ProgramSurveysTheMachineAndWritesTheSettingsAtExit) {
+    GTEST_FLAG_SET(death_test_style, "fast");
     TempRoot root;
     std::filesystem::create_directory(root.path() / "data");
     PollingClock clock;

@@ -12,6 +12,8 @@
 #include "platform/Machine.h"
 #include "shell/DebugInfo.h"
 #include "shell/GameConfigFile.h"
+#include "shell/Managers.h"
+#include "shell/WinMain.h"
 #include "support/TestSupport.h"
 #include "PollingClock.h"
 
@@ -265,4 +267,30 @@ TEST(SystemInfoNoDialog, FlagFileIsCreatedAndFound) {
     root.writeFile("nodialog.txt", "kept");
     createNoDialogFile();
     EXPECT_EQ(root.readFile("nodialog.txt"), "kept");
+}
+
+TEST(SystemInfoNoDialog, FlagFileSkipsTheDialogWithVsyncAndVerticalScroll) {
+    struct Case {
+        std::uint32_t dialog;
+        bool flagFile;
+        std::uint32_t vsync, scroll;
+    };
+    const Case cases[] = {
+        {1, true, 1, 1},
+        {1, false, 0, 0},  // the dialog would be shown; the settings stay
+        {0, true, 0, 0},   // no dialog asked for: the flag file changes nothing
+    };
+    for (const Case& c : cases) {
+        TempRoot root;
+        if (c.flagFile) root.writeFile("nodialog.txt", "");
+        g_systemInfo = new SystemInfo();
+        g_systemInfo->setDialog(c.dialog);
+        g_systemInfo->setVsync(0);
+        g_systemInfo->setScroll(0);
+        EXPECT_TRUE(runStartupDialog());
+        EXPECT_EQ(g_systemInfo->getVsync(), c.vsync);
+        EXPECT_EQ(g_systemInfo->getScroll(), c.scroll);
+        delete g_systemInfo;
+        g_systemInfo = nullptr;
+    }
 }

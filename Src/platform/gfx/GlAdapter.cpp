@@ -1,0 +1,3 @@
+#include "platform/gfx/GlAdapter.h"
+
+GfxAdapter* createOpenGlAdapter(Window*) { return nullptr; }
