@@ -2,6 +2,7 @@
 
 #include "platform/Clock.h"
 #include "platform/Thread.h"
+#include "shell/ArchiveManager.h"
 #include "shell/DebugInfo.h"
 #include "shell/InitGame.h"
 #include "shell/MainLoop.h"
@@ -26,6 +27,20 @@ struct ScreenSettings {
 
 ScreenSettings configuredScreen() { return ScreenSettings{}; }
 
+// The "imgarchive" switch: off until the configuration record exists.
+bool imageArchiveSwitch() { return false; }
+
+// The archive folders: the "texture" and "mesh" archives rebuilt from their
+// loose folders when the switch asks for it (the results are not acted on: a
+// failed build keeps the old archive), then the "texture" index loaded.
+void setUpArchives() {
+    if (imageArchiveSwitch()) {
+        g_archiveManager->buildTextureArchive("texture");
+        g_archiveManager->buildArchive("mesh");
+    }
+    g_archiveManager->loadIndex("texture");
+}
+
 bool createMainWindow(Window& window, const ScreenSettings& screen) {
     WindowOrigin origin = computeWindowOrigin(window.desktopRect());
     if (!window.create(kWindowTitle, origin.x, origin.y, screen.width, screen.height, WndProc)) {
@@ -44,6 +59,8 @@ int WinMain(int /*showCommand*/) {
     g_debugInfo->writeLine(std::string("VorlyEngine   : ") + kEngineVersion);
     g_replayDebugInfo = new ReplayDebugInfo();
 
+    g_archiveManager = new ArchiveManager();
+
     ScreenSettings screen = configuredScreen();
 
     if (!window || !createMainWindow(*window, screen)) {
@@ -55,6 +72,7 @@ int WinMain(int /*showCommand*/) {
     window->show();
 
     screen = configuredScreen();
+    setUpArchives();
     HRESULT result = InitGame(screen.width, screen.height, screen.bitDepth == 16, screen.vsync, 1);
     if (FAILED(result)) {
         releaseAll();
