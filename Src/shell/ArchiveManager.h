@@ -33,7 +33,7 @@ using ArchiveBytes = std::vector<std::uint8_t>;
 
 class ArchiveManager {
 public:
-    static constexpr std::uint32_t kBufferSize = 8 * 1024 * 1024;
+    static constexpr std::uint32_t kBufferSize = archive_builder::kReadBufferSize;
 
     ArchiveManager();
     virtual ~ArchiveManager();
