@@ -7,9 +7,9 @@
 // read at once, so the entry map and the read buffers are locked, and every
 // read hands the caller its own copy of the bytes.
 //
-// A file the archive cannot deliver ends the program: the line "<name> が見つか
-// りません" and the one fatal exit (on a worker thread, the main thread is
-// asked to end it). Every failure before that (a missing or damaged index, a
+// A file the archive cannot deliver ends the program: the line
+// "<name> が見つかりません", then the one fatal exit (on a worker thread, the
+// main thread is asked to end it). Every failure before that (a missing or damaged index, a
 // short "arc.dat", a coded form that does not hold what it claims) is logged.
 #pragma once
 #include <atomic>
@@ -55,14 +55,15 @@ public:
     // program; an entry stored with size 0 gives 0 (and its read ends it).
     std::uint32_t getEntrySize(std::string_view folder, std::string_view name);
 
+    // The reads: the entry found again and read whole, a missing or unreadable
+    // entry ending the program. The callers pass on the stored size they had
+    // from getEntrySize; the entry's own size is what is read.
     // The entry's bytes as stored (meshes).
     ArchiveBytes readRaw(std::string_view folder, std::string_view name);
     // The entry run-length expanded (textures).
     ArchiveBytes readExpanded(std::string_view folder, std::string_view name, std::uint32_t storedSize);
     // The entry unscrambled and Huffman decoded (scripts).
     ArchiveBytes readDecoded(std::string_view folder, std::string_view name, std::uint32_t storedSize);
-    // The stored size the reads take is the one the callers had from
-    // getEntrySize; the entry's own size, found again, is what is read.
 
     // The data file opened and positioned at the entry's first byte, with the
     // entry's offset and size; the caller reads and closes it. A closed File
