@@ -1,5 +1,6 @@
 #include "shell/ReleaseAll.h"
 
+#include "shell/ArchiveManager.h"
 #include "shell/DebugInfo.h"
 #include "shell/FrameCounter.h"
 #include "shell/Managers.h"
@@ -36,7 +37,7 @@ const ReleaseStep kReleaseSteps[] = {
     {[] {}, "Replay Manager を開放しました"},
     {[] { release(g_systemInfo); }, "SystemInfo Manager を開放しました"},
     {[] { release(g_frameCounter); }, "Frame Manager を開放しました"},
-    {[] {}, "Archive Manager を開放しました"},
+    {[] { release(g_archiveManager); }, "Archive Manager を開放しました"},
 };
 }  // namespace
 
