@@ -1,5 +1,6 @@
 #include "shell/ReleaseAll.h"
 
+#include "graphics/D3DObject.h"
 #include "shell/ArchiveManager.h"
 #include "shell/DebugInfo.h"
 #include "shell/FrameCounter.h"
@@ -28,7 +29,7 @@ const ReleaseStep kReleaseSteps[] = {
     {[] {}, "Particle Manager を開放しました"},
     {[] {}, "BoardMesh Manager を開放しました"},
     {[] {}, "Texture Manager を開放しました"},
-    {[] {}, "Direct3D Manager を開放しました"},
+    {[] { release(g_d3dObject); }, "Direct3D Manager を開放しました"},
     {[] {}, "DirectInput Manager を開放しました"},
     {[] {}, "非同期 XML 読み込みを停止しました"},
     {[] {}, "XML Manager を開放しました"},
@@ -42,6 +43,8 @@ const ReleaseStep kReleaseSteps[] = {
 }  // namespace
 
 void releaseAll() {
+    // A full-screen device goes back to a window first.
+    if (g_d3dObject && !g_d3dObject->isWindowed()) g_d3dObject->toggleFullScreen();
     logLine(kAsterisks53);
     logLine("全てのマネージャー及びオブジェクトの開放を行います...");
     for (const ReleaseStep& step : kReleaseSteps) {

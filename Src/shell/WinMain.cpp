@@ -1,9 +1,11 @@
 #include "shell/WinMain.h"
 
+#include "graphics/D3DObject.h"
 #include "platform/Clock.h"
 #include "platform/Thread.h"
 #include "shell/ArchiveManager.h"
 #include "shell/DebugInfo.h"
+#include "shell/FatalExit.h"
 #include "shell/FrameCounter.h"
 #include "shell/InitGame.h"
 #include "shell/MainLoop.h"
@@ -98,6 +100,10 @@ int WinMain(int /*showCommand*/) {
         return 0;
     }
 
+    // A Direct3D failure has been logged and shown; start-up ends through
+    // the release path.
+    if (FAILED(createDirect3DObject())) fatalExit();
+
     if (!runStartupDialog()) return 0;
 
     window->show();
@@ -105,12 +111,14 @@ int WinMain(int /*showCommand*/) {
     screen = configuredScreen();
     setUpArchives();
     HRESULT result = InitGame(screen.width, screen.height, screen.bitDepth == 16, screen.vsync, 1);
-    if (FAILED(result)) {
-        releaseAll();
-        return 0;
-    }
+    if (FAILED(result)) fatalExit();
 
     if (g_frameCounter) g_frameCounter->start();
+
+    if (screen.windowed == 0 && g_d3dObject && g_d3dObject->isWindowed()) {
+        g_d3dObject->toggleFullScreen();
+        window->showCursor(false);
+    }
 
     return runMessageLoop();
 }
