@@ -21,8 +21,18 @@ void logLabelled(std::string_view label, const std::string& value) {
     g_debugInfo->writeLine(value);
 }
 
-void showCursor(bool show) {
-    if (Window* window = Window::instance()) window->showCursor(show);
+// Shows or hides the cursor. The cursor keeps a display counter; a reset
+// happens on every focus and size event, so showing it once per reset would
+// pile up counts and leave it visible in full screen. The counter is moved
+// only as far as the visibility asked for.
+void setCursorVisible(bool show) {
+    Window* window = Window::instance();
+    if (!window) return;
+    if (show) {
+        while (window->cursorCounter() < 0) window->showCursor(true);
+    } else {
+        while (window->cursorCounter() >= 0) window->showCursor(false);
+    }
 }
 }  // namespace
 
@@ -117,7 +127,7 @@ HRESULT D3DObject::initDevice(std::uint32_t width, std::uint32_t height, std::ui
     }
     if (FAILED(result)) return result;
 
-    showCursor(windowed_ != 0);
+    setCursorVisible(windowed_ != 0);
     applyInitialStates(false);
     setViewport();
     textureMemoryAtStart_ = g_d3dDevice->getAvailableTextureMem();
@@ -164,6 +174,8 @@ HRESULT D3DObject::createDevice(std::uint32_t useDepthStencil) {
             result = first;
             continue;
         }
+        // A device made earlier (a repeated creation) is let go, not leaked.
+        if (g_d3dDevice) g_d3dDevice->release();
         g_d3dDevice = device;
         logLine("Direct3D デバイス作成成功");
         logLine("");
@@ -234,10 +246,10 @@ HRESULT D3DObject::resetDevice(std::uint32_t restoreRect) {
                 window->setPlacement(r.left, r.top, r.right - r.left, r.bottom - r.top);
             }
         }
-        showCursor(true);
+        setCursorVisible(true);
     } else {
         if (window) window->setStyle(WS_POPUP | WS_VISIBLE);
-        showCursor(false);
+        setCursorVisible(false);
     }
 
     HRESULT result = E_FAIL;
