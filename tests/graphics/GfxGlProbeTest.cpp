@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 
 #include "graphics/GlTestDevice.h"
 #include "platform/gfx/D3DXMath.h"
@@ -264,4 +265,135 @@ TEST_F(GfxGlProbe, RenderTargetTextureKeepsItsTopRowOnTop) {
     drawQuad(200, 100, 64, 64, 0xFFFFFFFF);
     EXPECT_EQ(pixel(210, 101), argb(255, 255, 0, 0));
     EXPECT_EQ(pixel(210, 162), argb(255, 0, 0, 255));
+}
+
+TEST_F(GfxGlProbe, TransformedQuadLandsOnDirect3DPixels) {
+    // Orthographic 640 x 480 view: world x + 320 and 240 - y are Direct3D's
+    // screen coordinates, whose pixel centres lie on whole numbers.
+    D3DXMATRIX identity, projection;
+    D3DXMatrixIdentity(&identity);
+    D3DXMatrixOrthoLH(&projection, 640.0f, 480.0f, 0.0f, 1.0f);
+    device->setTransform(D3DTS_WORLD, &identity);
+    device->setTransform(D3DTS_VIEW, &identity);
+    device->setTransform(D3DTS_PROJECTION, &projection);
+    stage(D3DTOP_SELECTARG1, D3DTA_DIFFUSE, D3DTA_DIFFUSE, D3DTOP_SELECTARG1, D3DTA_DIFFUSE, D3DTA_DIFFUSE);
+    const std::uint32_t red = argb(255, 255, 0, 0);
+    // Screen x 99.5 .. 109.5, y 99.5 .. 109.5: pixels 100 to 109 both ways.
+    const ColouredVertex quad[4] = {
+        {-220.5f, 140.5f, 0.5f, red}, {-210.5f, 140.5f, 0.5f, red},
+        {-220.5f, 130.5f, 0.5f, red}, {-210.5f, 130.5f, 0.5f, red},
+    };
+    device->setFVF(D3DFVF_XYZ | D3DFVF_DIFFUSE);
+    ASSERT_EQ(device->beginScene(), D3D_OK);
+    ASSERT_EQ(device->drawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(ColouredVertex)), D3D_OK);
+    device->endScene();
+    std::vector<std::uint32_t> pixels = readTarget();
+    auto at = [&](int x, int y) { return pixels[std::size_t(y) * 640 + std::size_t(x)] & 0xFFFFFF; };
+    EXPECT_EQ(at(100, 100), 0xFF0000u);
+    EXPECT_EQ(at(109, 109), 0xFF0000u);
+    EXPECT_EQ(at(99, 105), 0u);
+    EXPECT_EQ(at(110, 105), 0u);
+    EXPECT_EQ(at(105, 99), 0u);
+    EXPECT_EQ(at(105, 110), 0u);
+}
+
+TEST_F(GfxGlProbe, SurfaceFacingAwayFromTheLightGetsAmbientOnly) {
+    setCamera(device.get());
+    device->setRenderState(D3DRS_LIGHTING, 1);
+    device->setRenderState(D3DRS_AMBIENT, argb(0, 255, 255, 255));
+    D3DMATERIAL9 material;
+    material.Diffuse = {1.0f, 1.0f, 1.0f, 1.0f};
+    material.Ambient = {0.25f, 0.5f, 0.75f, 1.0f};
+    device->setMaterial(&material);
+    D3DLIGHT9 light;
+    light.Diffuse = {1.0f, 1.0f, 1.0f, 1.0f};
+    light.Direction = {0.0f, 0.0f, -1.0f};  // shining at the camera, behind the surface
+    device->setLight(0, &light);
+    device->lightEnable(0, 1);
+    stage(D3DTOP_SELECTARG1, D3DTA_DIFFUSE, D3DTA_DIFFUSE, D3DTOP_SELECTARG1, D3DTA_DIFFUSE, D3DTA_DIFFUSE);
+    const LitVertex triangle[3] = {
+        {-10, 10, 10, 0, 0, -1, 0, 0}, {10, -10, 10, 0, 0, -1, 0, 0}, {-10, -10, 10, 0, 0, -1, 0, 0}};
+    device->setFVF(D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_TEX1);
+    device->beginScene();
+    device->drawPrimitiveUP(D3DPT_TRIANGLELIST, 1, triangle, sizeof(LitVertex));
+    device->endScene();
+    EXPECT_LE(channelDistance(pixel(250, 300), argb(255, 64, 128, 191)), 1) << std::hex << pixel(250, 300);
+}
+
+TEST_F(GfxGlProbe, AddressingAndFormatsWithoutAlpha) {
+    // X8R8G8B8 texels read alpha 1 whatever their fourth byte holds.
+    GfxRef<GfxTexture> texture;
+    ASSERT_EQ(device->createTexture(2, 1, 1, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, texture.put()), D3D_OK);
+    D3DLOCKED_RECT locked;
+    ASSERT_EQ(texture->lockRect(0, &locked, nullptr, 0), D3D_OK);
+    static_cast<std::uint32_t*>(locked.pBits)[0] = 0x00FF0000;  // red, alpha byte 0
+    static_cast<std::uint32_t*>(locked.pBits)[1] = 0x000000FF;  // blue
+    texture->unlockRect(0);
+    device->setTexture(0, texture.get());
+    stage(D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_DIFFUSE, D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_DIFFUSE);
+    device->setRenderState(D3DRS_ALPHABLENDENABLE, 1);
+    device->setRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+    device->setRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+    // u from 0 to 2 over four pixels: WRAP repeats red, blue; CLAMP stays on blue.
+    device->setSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_WRAP);
+    drawQuad(0, 0, 4, 1, 0xFFFFFFFF, 0, 0, 2, 1);
+    device->setSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_CLAMP);
+    drawQuad(0, 2, 4, 1, 0xFFFFFFFF, 0, 0, 2, 1);
+    std::vector<std::uint32_t> pixels = readTarget();
+    EXPECT_EQ(pixels[0], 0xFFFF0000u);
+    EXPECT_EQ(pixels[1], 0xFF0000FFu);
+    EXPECT_EQ(pixels[2], 0xFFFF0000u);
+    EXPECT_EQ(pixels[3], 0xFF0000FFu);
+    EXPECT_EQ(pixels[2 * 640 + 2], 0xFF0000FFu);
+    EXPECT_EQ(pixels[2 * 640 + 3], 0xFF0000FFu);
+}
+
+TEST_F(GfxGlProbe, CompressedTextureIsExpandedOnUpload) {
+    // One DXT1 block: colour 0 pure red, colour 1 pure blue, indices 0 on the
+    // top row, 1 on the second, 2 (two thirds red) on the third, 3 on the last.
+    GfxRef<GfxTexture> texture;
+    ASSERT_EQ(device->createTexture(4, 4, 1, 0, D3DFMT_DXT1, D3DPOOL_MANAGED, texture.put()), D3D_OK);
+    D3DLOCKED_RECT locked;
+    ASSERT_EQ(texture->lockRect(0, &locked, nullptr, 0), D3D_OK);
+    EXPECT_EQ(locked.Pitch, 8);
+    const std::uint8_t block[8] = {0x00, 0xF8, 0x1F, 0x00, 0x00, 0x55, 0xAA, 0xFF};
+    std::memcpy(locked.pBits, block, sizeof block);
+    texture->unlockRect(0);
+    device->setTexture(0, texture.get());
+    stage(D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_DIFFUSE, D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_DIFFUSE);
+    drawQuad(0, 0, 4, 4, 0xFFFFFFFF);
+    std::vector<std::uint32_t> pixels = readTarget();
+    EXPECT_EQ(pixels[0], 0xFFFF0000u);
+    EXPECT_EQ(pixels[640], 0xFF0000FFu);
+    EXPECT_LE(channelDistance(pixels[2 * 640], argb(255, 170, 0, 85)), 1);
+    EXPECT_LE(channelDistance(pixels[3 * 640], argb(255, 85, 0, 170)), 1);
+}
+
+TEST_F(GfxGlProbe, ResetKeepsStatesAndResizesTheBackBuffer) {
+    device->setRenderState(D3DRS_TEXTUREFACTOR, argb(255, 1, 2, 3));
+    D3DPRESENT_PARAMETERS p;
+    p.BackBufferWidth = 1280;
+    p.BackBufferHeight = 960;
+    p.BackBufferFormat = D3DFMT_A8R8G8B8;
+    p.Windowed = 1;
+    p.EnableAutoDepthStencil = 1;
+    p.AutoDepthStencilFormat = D3DFMT_D16;
+    p.PresentationInterval = D3DPRESENT_INTERVAL_DEFAULT;
+    ASSERT_EQ(device->reset(&p), D3D_OK);
+    std::uint32_t factor = 0;
+    device->getRenderState(D3DRS_TEXTUREFACTOR, &factor);
+    EXPECT_EQ(factor, argb(255, 1, 2, 3));
+    GfxRef<GfxSurface> back;
+    device->getBackBuffer(back.put());
+    D3DSURFACE_DESC desc;
+    back->getDesc(&desc);
+    EXPECT_EQ(desc.Width, 1280u);
+    EXPECT_EQ(desc.Height, 960u);
+    // The state drawn with after the reset is the one set before it.
+    stage(D3DTOP_SELECTARG1, D3DTA_TFACTOR, D3DTA_DIFFUSE, D3DTOP_SELECTARG1, D3DTA_TFACTOR, D3DTA_DIFFUSE);
+    drawQuad(1200, 900, 4, 4, 0xFFFFFFFF);
+    EXPECT_EQ(pixel(1201, 901), argb(255, 1, 2, 3));
+    EXPECT_EQ(device->present(), D3D_OK);
+    // Headless software rendering cannot wait for a 60 Hz retrace.
+    EXPECT_FALSE(device->presentsAt60Hz());
 }
