@@ -42,13 +42,17 @@ TEST_F(GfxGlProbe, PretransformedQuadCoversItsPixelsWithTexelExactSampling) {
     GfxRef<GfxTexture> texture = makeTexture(4, 4, texels);
     device->setTexture(0, texture.get());
     stage(D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_DIFFUSE, D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_DIFFUSE);
-    device->setSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_LINEAR);
-    device->setSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_LINEAR);
+    // The sampler as the device's set-up leaves it on this adapter.
+    device->setSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_ANISOTROPIC);
+    device->setSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_ANISOTROPIC);
+    device->setSamplerState(0, D3DSAMP_MAXANISOTROPY, 16);
+    device->setSamplerState(0, D3DSAMP_MIPFILTER, D3DTEXF_LINEAR);
     device->setSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_CLAMP);
     device->setSamplerState(0, D3DSAMP_ADDRESSV, D3DTADDRESS_CLAMP);
     drawQuad(10, 20, 4, 4, 0xFFFFFFFF);
     // Twice the size with point sampling: each texel covers 2 x 2 pixels.
     device->setSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_POINT);
+    device->setSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_POINT);
     drawQuad(100, 200, 8, 8, 0xFFFFFFFF);
 
     std::vector<std::uint32_t> pixels = readTarget();

@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/gfx/GlContext.h"
+
 void GlTestDevice::SetUp() {
     ASSERT_TRUE(window.create("gfx test", 0, 0, 640, 480, nullptr)) << "no SDL window";
     Window::setInstance(&window);
@@ -13,6 +15,8 @@ void GlTestDevice::SetUp() {
 }
 
 void GlTestDevice::TearDown() {
+    // Every call the device made was one OpenGL accepts.
+    if (device) EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
     device.reset();
     adapter.reset();
     Window::setInstance(nullptr);

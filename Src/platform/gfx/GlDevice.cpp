@@ -129,7 +129,7 @@ bool GlDevice::initialise(std::string& error) {
     glGenFramebuffers(1, &drawFramebuffer_);
     glGenFramebuffers(1, &readFramebuffer_);
     glGenSamplers(1, &sampler_);
-    glBindSampler(0, sampler_);
+    glGenSamplers(1, &plainSampler_);
     glGenBuffers(1, &userVertices_);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
@@ -156,6 +156,7 @@ GlDevice::~GlDevice() {
     for (GlResource* resource : orphans) resource->orphan();
     if (userVertices_) glDeleteBuffers(1, &userVertices_);
     if (sampler_) glDeleteSamplers(1, &sampler_);
+    if (plainSampler_) glDeleteSamplers(1, &plainSampler_);
     if (readFramebuffer_) glDeleteFramebuffers(1, &readFramebuffer_);
     if (drawFramebuffer_) glDeleteFramebuffers(1, &drawFramebuffer_);
     if (vao_) glDeleteVertexArrays(1, &vao_);
@@ -803,6 +804,7 @@ void GlDevice::applyUniforms(const VertexLayout& layout) {
     colourFloats(rs[D3DRS_FOGCOLOR], fog);
     glUniform3f(u.fogColor, fog[0], fog[1], fog[2]);
 
+    glUniform1i(u.anisotropic, anisotropic_);
     glUniform1i(u.hasTexture, state_.textures[0] && static_cast<GlTexture*>(state_.textures[0].get())->id() != 0);
     glUniform1i(u.colorOp, GLint(stage[D3DTSS_COLOROP]));
     glUniform1i(u.colorArg1, GLint(stage[D3DTSS_COLORARG1]));
@@ -820,12 +822,6 @@ void GlDevice::applyUniforms(const VertexLayout& layout) {
 
 void GlDevice::applySampler() {
     const auto& s = state_.samplerStates[0];
-    glSamplerParameteri(sampler_, GL_TEXTURE_WRAP_S, GLint(addressMode(s[D3DSAMP_ADDRESSU])));
-    glSamplerParameteri(sampler_, GL_TEXTURE_WRAP_T, GLint(addressMode(s[D3DSAMP_ADDRESSV])));
-    glSamplerParameteri(sampler_, GL_TEXTURE_WRAP_R, GLint(addressMode(s[D3DSAMP_ADDRESSW])));
-    float border[4];
-    colourFloats(s[D3DSAMP_BORDERCOLOR], border);
-    glSamplerParameterfv(sampler_, GL_TEXTURE_BORDER_COLOR, border);
     const std::uint32_t mag = s[D3DSAMP_MAGFILTER], min = s[D3DSAMP_MINFILTER], mip = s[D3DSAMP_MIPFILTER];
     const bool magLinear = mag == D3DTEXF_LINEAR || mag == D3DTEXF_ANISOTROPIC;
     const bool minLinear = min == D3DTEXF_LINEAR || min == D3DTEXF_ANISOTROPIC;
@@ -836,16 +832,30 @@ void GlDevice::applySampler() {
         minFilter = minLinear ? GL_LINEAR_MIPMAP_NEAREST : GL_NEAREST_MIPMAP_NEAREST;
     else
         minFilter = minLinear ? GL_LINEAR_MIPMAP_LINEAR : GL_NEAREST_MIPMAP_LINEAR;
-    glSamplerParameteri(sampler_, GL_TEXTURE_MAG_FILTER, magLinear ? GL_LINEAR : GL_NEAREST);
-    glSamplerParameteri(sampler_, GL_TEXTURE_MIN_FILTER, GLint(minFilter));
-    glSamplerParameterf(sampler_, GL_TEXTURE_MIN_LOD, float(s[D3DSAMP_MAXMIPLEVEL]));
-    glSamplerParameterf(sampler_, GL_TEXTURE_LOD_BIAS, bitsFloat(s[D3DSAMP_MIPMAPLODBIAS]));
+    float border[4];
+    colourFloats(s[D3DSAMP_BORDERCOLOR], border);
+    // Two samplers of the same states: the second without anisotropy, for
+    // the pixels where the texture is not minified (see GlProgram).
+    for (GLuint sampler : {sampler_, plainSampler_}) {
+        glSamplerParameteri(sampler, GL_TEXTURE_WRAP_S, GLint(addressMode(s[D3DSAMP_ADDRESSU])));
+        glSamplerParameteri(sampler, GL_TEXTURE_WRAP_T, GLint(addressMode(s[D3DSAMP_ADDRESSV])));
+        glSamplerParameteri(sampler, GL_TEXTURE_WRAP_R, GLint(addressMode(s[D3DSAMP_ADDRESSW])));
+        glSamplerParameterfv(sampler, GL_TEXTURE_BORDER_COLOR, border);
+        glSamplerParameteri(sampler, GL_TEXTURE_MAG_FILTER, magLinear ? GL_LINEAR : GL_NEAREST);
+        glSamplerParameteri(sampler, GL_TEXTURE_MIN_FILTER, GLint(minFilter));
+        glSamplerParameterf(sampler, GL_TEXTURE_MIN_LOD, float(s[D3DSAMP_MAXMIPLEVEL]));
+        glSamplerParameterf(sampler, GL_TEXTURE_LOD_BIAS, bitsFloat(s[D3DSAMP_MIPMAPLODBIAS]));
+    }
+    anisotropic_ = false;
     if (maxAnisotropy_ > 1.0f) {
-        const bool anisotropic = mag == D3DTEXF_ANISOTROPIC || min == D3DTEXF_ANISOTROPIC;
-        const float level = anisotropic ? std::clamp(float(s[D3DSAMP_MAXANISOTROPY]), 1.0f, maxAnisotropy_) : 1.0f;
+        const bool wanted = mag == D3DTEXF_ANISOTROPIC || min == D3DTEXF_ANISOTROPIC;
+        const float level = wanted ? std::clamp(float(s[D3DSAMP_MAXANISOTROPY]), 1.0f, maxAnisotropy_) : 1.0f;
         glSamplerParameterf(sampler_, kMaxAnisotropyName, level);
+        glSamplerParameterf(plainSampler_, kMaxAnisotropyName, 1.0f);
+        anisotropic_ = level > 1.0f;
     }
     samplerDirty_ = false;
+    uniformsDirty_ = true;
 }
 
 bool GlDevice::prepareDraw(const VertexLayout& layout) {
@@ -860,15 +870,18 @@ bool GlDevice::prepareDraw(const VertexLayout& layout) {
     program_.use();
     glBindVertexArray(vao_);
     glBindSampler(0, sampler_);
+    glBindSampler(1, plainSampler_);
+    if (samplerDirty_) applySampler();
     if (fixedDirty_ || lastPretransformed_ != layout.pretransformed) applyFixedStates(layout.pretransformed);
     if (uniformsDirty_ || lastUniformFvf_ != state_.fvf) {
         applyUniforms(layout);
         lastUniformFvf_ = state_.fvf;
     }
-    if (samplerDirty_) applySampler();
-    glActiveTexture(GL_TEXTURE0);
     auto* texture = static_cast<GlTexture*>(state_.textures[0].get());
-    glBindTexture(GL_TEXTURE_2D, texture ? texture->id() : 0);
+    for (GLenum unit : {GL_TEXTURE1, GL_TEXTURE0}) {
+        glActiveTexture(unit);
+        glBindTexture(GL_TEXTURE_2D, texture ? texture->id() : 0);
+    }
     return true;
 }
 

@@ -116,7 +116,7 @@ private:
     GfxRef<GfxSurface> autoDepth_;
 
     GlProgram program_;
-    GLuint vao_ = 0, drawFramebuffer_ = 0, readFramebuffer_ = 0, sampler_ = 0, userVertices_ = 0;
+    GLuint vao_ = 0, drawFramebuffer_ = 0, readFramebuffer_ = 0, sampler_ = 0, plainSampler_ = 0, userVertices_ = 0;
     bool framebufferDirty_ = true, fixedDirty_ = true, uniformsDirty_ = true, samplerDirty_ = true;
     bool lastPretransformed_ = false;
     std::uint32_t lastUniformFvf_ = ~0u;
@@ -129,6 +129,7 @@ private:
     bool inScene_ = false;
     bool swapWaitsForRetrace_ = false;
     float maxAnisotropy_ = 1.0f;
+    bool anisotropic_ = false;
     std::uint64_t memoryUsed_ = 0;
     std::set<GlResource*> live_;
 };

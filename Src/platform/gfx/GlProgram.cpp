@@ -105,8 +105,10 @@ in vec4 vSpecular;
 in vec2 vTexCoord;
 in float vFog;
 
-uniform sampler2D uTexture;
+uniform sampler2D uTexture;       // the sampler with the stage's anisotropy
+uniform sampler2D uTexturePlain;  // the same texture without it
 uniform bool uHasTexture;
+uniform bool uAnisotropic;
 uniform int uColorOp, uColorArg1, uColorArg2, uAlphaOp, uAlphaArg1, uAlphaArg2;
 uniform vec4 uTextureFactor;
 uniform bool uFogOn;
@@ -149,9 +151,22 @@ bool passes(int func, int value, int reference) {
     return true;
 }
 
+// Anisotropic filtering only where the texture is minified: at one texel per
+// pixel or magnified it reads as the linear filter does, as on Direct3D
+// hardware (some OpenGL drivers blur even there).
+vec4 sampleTexture() {
+    vec2 dx = dFdx(vTexCoord), dy = dFdy(vTexCoord);
+    if (uAnisotropic) {
+        vec2 size = vec2(textureSize(uTexture, 0));
+        vec2 tx = dx * size, ty = dy * size;
+        if (max(dot(tx, tx), dot(ty, ty)) > 1.0001) return textureGrad(uTexture, vTexCoord, dx, dy);
+    }
+    return textureGrad(uTexturePlain, vTexCoord, dx, dy);
+}
+
 void main() {
     // A stage reading a texture while none is bound reads the diffuse colour.
-    vec4 texel = uHasTexture ? texture(uTexture, vTexCoord) : vDiffuse;
+    vec4 texel = uHasTexture ? sampleTexture() : vDiffuse;
     vec4 color = vDiffuse;
     if (uColorOp != 1) {
         color.rgb = clamp(operate(uColorOp, argument(uColorArg1, texel), argument(uColorArg2, texel)).rgb, 0.0, 1.0);
@@ -238,6 +253,8 @@ bool GlProgram::build(std::string& error) {
     u.fogEnd = at("uFogEnd");
     u.fogDensity = at("uFogDensity");
     u.texture = at("uTexture");
+    u.texturePlain = at("uTexturePlain");
+    u.anisotropic = at("uAnisotropic");
     u.hasTexture = at("uHasTexture");
     u.colorOp = at("uColorOp");
     u.colorArg1 = at("uColorArg1");
@@ -253,6 +270,7 @@ bool GlProgram::build(std::string& error) {
     u.alphaRef = at("uAlphaRef");
     glUseProgram(program_);
     glUniform1i(u.texture, 0);
+    glUniform1i(u.texturePlain, 1);
     return true;
 }
 

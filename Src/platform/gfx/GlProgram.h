@@ -32,7 +32,7 @@ public:
         GLint materialDiffuse, materialAmbient, materialEmissive, globalAmbient;
         GLint lightOn, lightDiffuse, lightAmbient, lightDirection;
         GLint fogMode, fogStart, fogEnd, fogDensity;
-        GLint texture, hasTexture;
+        GLint texture, texturePlain, anisotropic, hasTexture;
         GLint colorOp, colorArg1, colorArg2, alphaOp, alphaArg1, alphaArg2, textureFactor;
         GLint fogOn, fogColor;
         GLint alphaTest, alphaFunc, alphaRef;
