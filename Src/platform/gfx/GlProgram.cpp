@@ -95,7 +95,9 @@ void main() {
         vDiffuse = diffuse;
         vSpecular = specular;
     }
-    if (uFogMode != 0) vFog = fogFactor(eye.z);
+    // The depth of the point in camera space; the shadow matrix makes w
+    // other than 1, so the point is divided out first.
+    if (uFogMode != 0) vFog = fogFactor(eye.w != 0.0 ? eye.z / eye.w : eye.z);
 }
 )";
 
