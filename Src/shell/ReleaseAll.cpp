@@ -1,5 +1,6 @@
 #include "shell/ReleaseAll.h"
 
+#include "records/GameInfo.h"
 #include "shell/DebugInfo.h"
 #include "shell/Managers.h"
 
@@ -30,7 +31,7 @@ const ReleaseStep kReleaseSteps[] = {
     {[] {}, "非同期 XML 読み込みを停止しました"},
     {[] {}, "XML Manager を開放しました"},
     {[] {}, "Network Manager を開放しました"},
-    {[] {}, "GameInfo Manager を開放しました"},
+    {[] { release(g_gameInfo); }, "GameInfo Manager を開放しました"},
     {[] {}, "Replay Manager を開放しました"},
     {[] {}, "SystemInfo Manager を開放しました"},
     {[] {}, "Frame Manager を開放しました"},

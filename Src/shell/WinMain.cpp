@@ -2,6 +2,7 @@
 
 #include "platform/Clock.h"
 #include "platform/Thread.h"
+#include "records/GameInfo.h"
 #include "shell/DebugInfo.h"
 #include "shell/InitGame.h"
 #include "shell/MainLoop.h"
@@ -43,6 +44,10 @@ int WinMain(int /*showCommand*/) {
     g_debugInfo = new DebugInfo("debug.txt");
     g_debugInfo->writeLine(std::string("VorlyEngine   : ") + kEngineVersion);
     g_replayDebugInfo = new ReplayDebugInfo();
+
+    g_gameInfo = new GameInfo();
+    g_gameInfo->init();
+    g_gameInfo->load();
 
     ScreenSettings screen = configuredScreen();
 

@@ -12,16 +12,9 @@ std::intptr_t WndProc(std::uint32_t message, std::uintptr_t wParam, std::intptr_
             releaseAll();
             window->postQuitMessage(0);
             std::exit(0);
-        case WM_SETFOCUS:
-            break;
-        case WM_SYSKEYDOWN:
-            break;
-        case WM_SYSCOMMAND:
-            // The command value is compared whole.
-            if (wParam == SC_SIZE || wParam == SC_MAXIMIZE) {
-            }
-            break;
         default:
+            // Focus, Alt+Enter / Alt+F4 and the size commands gain their own
+            // handling with the device and the configuration record.
             break;
     }
     return window->defaultHandling(message, wParam, lParam);

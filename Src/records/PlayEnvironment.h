@@ -1,0 +1,26 @@
+// What the game records read of their neighbours: the engine configuration
+// record and the replay manager, each reached through its process-wide
+// pointer. A neighbour that does not exist answers with its defaults (the
+// configuration record's defaults; no replay manager, nothing played back).
+#pragma once
+#include <cstdint>
+
+namespace playenv {
+
+// The configuration's system type (0..4); 3 plays without continue counts.
+std::int32_t systemType();
+// The "allstage" switch: every stage counts as reached, every ending as seen.
+bool allStage();
+// The configured number of continues, and its write-back at shut-down.
+std::int32_t maxContinue();
+void storeMaxContinue(std::int32_t count);
+// The configuration's replay slot setting (above 0: a slot is in use).
+std::int32_t replaySlot();
+
+// The replay manager: whether it exists, whether it plays a replay back, and
+// whether a replay stage is running (its replay-started flag).
+bool replayManagerExists();
+bool replayPlayingBack();
+bool replayStarted();
+
+}  // namespace playenv
