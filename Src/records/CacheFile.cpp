@@ -5,6 +5,7 @@
 #include "platform/File.h"
 #include "records/Crc32.h"
 #include "records/LittleEndianWords.h"
+#include "records/RecordFileWriter.h"
 #include "records/OnlineTables.h"
 #include "shell/DebugInfo.h"
 
@@ -40,9 +41,5 @@ int writeCacheFile(const OnlineTables& tables) {
     std::uint8_t* body = bytes.data() + kHeaderSize;
     tables.storeCache(body);
     storeWordLE(bytes.data(), crc32(body, OnlineTables::kCacheBodySize));
-    if (!File::writeReplacing(kCacheFilePath, bytes.data(), bytes.size())) {
-        logLine("キャッシュデータの保存に失敗しました");
-        return 1;
-    }
-    return 0;
+    return writeRecordFile(kCacheFilePath, bytes.data(), bytes.size(), "キャッシュデータの保存に失敗しました");
 }

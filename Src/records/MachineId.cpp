@@ -6,6 +6,7 @@
 #include "platform/File.h"
 #include "platform/Machine.h"
 #include "records/LittleEndianWords.h"
+#include "records/RecordFileWriter.h"
 #include "records/ScoreFile.h"
 #include "shell/DebugInfo.h"
 
@@ -27,9 +28,5 @@ int writeMachineIdWords(std::span<const std::uint32_t, 2> machineId) {
     if (bytes->size() < 12) bytes->resize(12, 0);
     storeWordLE(bytes->data() + 4, machineId[0]);
     storeWordLE(bytes->data() + 8, machineId[1]);
-    if (!File::writeReplacing(kScoreFilePath, bytes->data(), bytes->size())) {
-        logLine("スコアデータの保存に失敗しました");
-        return 1;
-    }
-    return 0;
+    return writeRecordFile(kScoreFilePath, bytes->data(), bytes->size(), "スコアデータの保存に失敗しました");
 }

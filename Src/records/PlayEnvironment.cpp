@@ -1,9 +1,10 @@
 #include "records/PlayEnvironment.h"
 
+#include "input/ReplayManager.h"
 #include "shell/Managers.h"
 
-// The configuration record and the replay manager are not part of this build
-// yet: every answer is the one their absence gives.
+// The configuration record is not part of this build yet: its answers are the
+// record's defaults, with the version the program entry sets (2.0).
 
 namespace playenv {
 
@@ -17,10 +18,14 @@ void storeMaxContinue(std::int32_t) {}
 
 std::int32_t replaySlot() { return 0; }
 
+std::uint32_t versionWord() { return (2u << 8) | 0u; }
+
 bool replayManagerExists() { return g_replayManager != nullptr; }
 
-bool replayPlayingBack() { return false; }
+bool replayPlayingBack() {
+    return g_replayManager != nullptr && g_replayManager->getMode() == ReplayManager::kPlayBack;
+}
 
-bool replayStarted() { return false; }
+bool replayStarted() { return g_replayManager != nullptr && g_replayManager->isReplayStarted() != 0; }
 
 }  // namespace playenv

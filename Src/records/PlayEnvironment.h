@@ -16,6 +16,8 @@ std::int32_t maxContinue();
 void storeMaxContinue(std::int32_t count);
 // The configuration's replay slot setting (above 0: a slot is in use).
 std::int32_t replaySlot();
+// The engine version as one word: major << 8 plus minor (read as nibbles).
+std::uint32_t versionWord();
 
 // The replay manager: whether it exists, whether it plays a replay back, and
 // whether a replay stage is running (its replay-started flag).

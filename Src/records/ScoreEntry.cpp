@@ -1,12 +1,7 @@
 #include "records/ScoreEntry.h"
 
 #include "records/LittleEndianWords.h"
-
-namespace {
-// The version the program entry gives the configuration record (2.0), used
-// while no configuration record exists.
-constexpr std::uint32_t kProgramVersionWord = (2u << 8) | 0u;
-}  // namespace
+#include "records/PlayEnvironment.h"
 
 std::uint32_t ScoreMode::weapon() const {
     switch (word & 0xF000u) {
@@ -31,15 +26,13 @@ std::uint32_t nameCharacter(std::uint32_t word0, std::uint32_t word1, int positi
     return (word >> (8 * (3 - position % 4))) & 0xFFu;
 }
 
-std::uint32_t engineVersionWord() { return kProgramVersionWord; }
-
 ScoreEntry::ScoreEntry() {
     std::array<std::uint32_t, 2> name = packName("NONAME  ");
     words[kName0] = name[0];
     words[kName1] = name[1];
     words[kDate] = kDefaultDate;
     words[kTime] = kDefaultTime;
-    words[kVersion] = engineVersionWord();
+    words[kVersion] = playenv::versionWord();
 }
 
 std::uint32_t ScoreEntry::stageScore(int index) const {

@@ -35,10 +35,6 @@ std::array<std::uint32_t, 2> packName(const char (&characters)[9]);
 // Character `position` (0..7) of a packed name; a blank (32) outside 0..7.
 std::uint32_t nameCharacter(std::uint32_t word0, std::uint32_t word1, int position);
 
-// The version word of the running engine (the configuration's major and minor
-// version), stamped into default and newly registered entries.
-std::uint32_t engineVersionWord();
-
 struct ScoreEntry {
     static constexpr std::size_t kWordCount = 28;
     static constexpr std::size_t kByteSize = kWordCount * 4;

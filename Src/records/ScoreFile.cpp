@@ -6,6 +6,7 @@
 #include "platform/File.h"
 #include "records/Crc32.h"
 #include "records/LittleEndianWords.h"
+#include "records/RecordFileWriter.h"
 #include "records/LocalScoreTables.h"
 #include "records/MachineId.h"
 #include "shell/DebugInfo.h"
@@ -116,9 +117,5 @@ int writeScoreFileContents(const ScoreFileFields& fields) {
     storeWordLE(bytes.data(), crc32(body, kScoreFileBodySize));
     storeWordLE(bytes.data() + 4, fields.machineId[0]);
     storeWordLE(bytes.data() + 8, fields.machineId[1]);
-    if (!File::writeReplacing(kScoreFilePath, bytes.data(), bytes.size())) {
-        logLine("スコアデータの保存に失敗しました");
-        return 1;
-    }
-    return 0;
+    return writeRecordFile(kScoreFilePath, bytes.data(), bytes.size(), "スコアデータの保存に失敗しました");
 }

@@ -5,6 +5,7 @@
 #include "platform/File.h"
 #include "records/Crc32.h"
 #include "records/LittleEndianWords.h"
+#include "records/RecordFileWriter.h"
 #include "shell/DebugInfo.h"
 
 namespace {
@@ -44,9 +45,5 @@ int writeTextReadFile(const ReadTextIds& ids) {
     }
     storeWordLE(bytes.data(), crc32(bytes.data() + kHeaderSize, ids.size()));
     storeWordLE(bytes.data() + 4, static_cast<std::uint32_t>(ids.size()));
-    if (!File::writeReplacing(kTextReadFilePath, bytes.data(), bytes.size())) {
-        logLine("既読データの保存に失敗しました");
-        return 1;
-    }
-    return 0;
+    return writeRecordFile(kTextReadFilePath, bytes.data(), bytes.size(), "既読データの保存に失敗しました");
 }

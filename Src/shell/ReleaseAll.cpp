@@ -1,5 +1,6 @@
 #include "shell/ReleaseAll.h"
 
+#include "input/ReplayManager.h"
 #include "records/GameInfo.h"
 #include "shell/DebugInfo.h"
 #include "shell/Managers.h"
@@ -32,7 +33,7 @@ const ReleaseStep kReleaseSteps[] = {
     {[] {}, "XML Manager を開放しました"},
     {[] {}, "Network Manager を開放しました"},
     {[] { release(g_gameInfo); }, "GameInfo Manager を開放しました"},
-    {[] {}, "Replay Manager を開放しました"},
+    {[] { release(g_replayManager); }, "Replay Manager を開放しました"},
     {[] {}, "SystemInfo Manager を開放しました"},
     {[] {}, "Frame Manager を開放しました"},
     {[] {}, "Archive Manager を開放しました"},

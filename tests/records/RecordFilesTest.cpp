@@ -310,20 +310,34 @@ TEST_F(RecordFiles, MachineIdWordsStampOnlyAnExistingScoreFile) {
 
 TEST_F(RecordFiles, FailedSaveIsLoggedAndLeavesTheOldFile) {
     ASSERT_EQ(writeTextReadFile({1}), 0);
-    std::vector<std::uint8_t> old = readBytes("data/textread.dat");
-    // The temporary file cannot be created where a folder of its name stands.
-    std::filesystem::create_directories(log_.root().path() / "data/textread.dat.tmp");
+    ScoreRecordFields record;
+    ScoreFileFields fields = record.fields();
+    ASSERT_EQ(writeScoreFileContents(fields), 0);
+    std::vector<std::uint8_t> oldText = readBytes("data/textread.dat");
+    std::vector<std::uint8_t> oldScore = readBytes("data/score.dat");
+    // A temporary file cannot be created where a folder of its name stands.
+    for (const char* blocked : {"data/textread.dat.tmp", "data/score.dat.tmp", "data/cache.dat.tmp"})
+        std::filesystem::create_directories(log_.root().path() / blocked);
     EXPECT_EQ(writeTextReadFile({1, 2}), 1);
-    EXPECT_TRUE(log_.logContains("既読データの保存に失敗しました"));
-    EXPECT_EQ(readBytes("data/textread.dat"), old);
+    EXPECT_EQ(writeScoreFileContents(fields), 1);
+    EXPECT_EQ(writeMachineIdWords(std::array<std::uint32_t, 2>{1, 2}), 1);
+    EXPECT_EQ(writeCacheFile(OnlineTables()), 1);
+    EXPECT_EQ(log_.logLines(), (std::vector<std::string>{"既読データの保存に失敗しました", "スコアデータの保存に失敗しました",
+                                                         "スコアデータの保存に失敗しました",
+                                                         "キャッシュデータの保存に失敗しました"}));
+    EXPECT_EQ(readBytes("data/textread.dat"), oldText);
+    EXPECT_EQ(readBytes("data/score.dat"), oldScore);
+    EXPECT_FALSE(log_.root().exists("data/cache.dat"));
+}
 
+TEST_F(RecordFiles, GameFolderWithoutDataFolderSavesNothingQuietly) {
     std::filesystem::remove_all(log_.root().path() / "data");
     ScoreRecordFields record;
     ScoreFileFields fields = record.fields();
     EXPECT_EQ(writeScoreFileContents(fields), 1);
     EXPECT_EQ(writeCacheFile(OnlineTables()), 1);
-    EXPECT_TRUE(log_.logContains("スコアデータの保存に失敗しました"));
-    EXPECT_TRUE(log_.logContains("キャッシュデータの保存に失敗しました"));
+    EXPECT_EQ(writeTextReadFile({}), 1);
+    EXPECT_TRUE(log_.logLines().empty());
     EXPECT_FALSE(log_.root().exists("data"));
 }
 
