@@ -242,6 +242,12 @@ public:
 
     ReadTextSet& getPlayReadTextSet() { return playReadTexts_; }
     ReadTextSet& getReadTextSet() { return readTexts_; }
+    // Text blocks read in any play (kept in "data\\textread.dat") and in this play.
+    void addReadText(std::uint32_t id) { readTexts_.insert(id); }
+    std::int32_t isTextRead(std::uint32_t id) const { return readTexts_.count(id) ? 1 : 0; }
+    std::int32_t isTextReadThisPlay(std::uint32_t id) const { return playReadTexts_.count(id) ? 1 : 0; }
+    // The running play starts from what every play has read so far.
+    void fixReadText() { playReadTexts_ = readTexts_; }
 
     std::int32_t isInitialised() const { return initialised_; }
 

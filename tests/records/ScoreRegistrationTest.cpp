@@ -281,3 +281,19 @@ TEST_F(RecordFilesGating, ARestartReadsBackWhatTheReleaseWrote) {
     EXPECT_EQ(info().getPlayerName0(), 0x5A5A5A5Au);
     EXPECT_TRUE(log_.logLines().empty()) << log_.logText();
 }
+
+TEST_F(RecordFilesGating, ReadTextsOfAllPlaysAndOfThisPlay) {
+    info().addReadText(3);
+    info().addReadText(9);
+    EXPECT_EQ(info().isTextRead(3), 1);
+    EXPECT_EQ(info().isTextReadThisPlay(3), 0);
+    info().fixReadText();
+    info().addReadText(12);
+    EXPECT_EQ(info().isTextReadThisPlay(9), 1);
+    EXPECT_EQ(info().isTextReadThisPlay(12), 0);
+    info_.reset();
+    EXPECT_EQ(readBytes("data/textread.dat").size(), 8u + 3 * 4);
+    info_ = std::make_unique<GameInfo>();
+    info().init();
+    EXPECT_EQ(info().getReadTextSet(), (ReadTextSet{3, 9, 12}));
+}
