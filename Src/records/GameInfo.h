@@ -18,10 +18,9 @@
 #include <set>
 #include <string_view>
 
+#include "script/BulletML_Node_Number_Manager.h"
 #include "shell/Managers.h"
 #include "shell/NamePool.h"
-
-class BulletML_Node_Number;
 
 using ScriptVarMap = std::map<std::uint32_t, float>;
 using NamedIntMap = std::map<std::uint32_t, std::int32_t>;
@@ -234,6 +233,9 @@ public:
     void setTextBlockActive(std::int32_t v) { textBlockActive_ = v; }
     std::int32_t isTextBlockActive() const { return textBlockActive_; }
 
+    // Number records owned by the game records (apart from the scripts' registry).
+    BulletML_Node_Number_Manager& numberManager() { return numbers_; }
+
     ReadTextSet& getPlayReadTextSet() { return playReadTexts_; }
     ReadTextSet& getReadTextSet() { return readTexts_; }
 
@@ -274,6 +276,7 @@ private:
     std::array<std::int32_t, kOnlineRankWords> onlineRank_{};
     std::array<std::uint32_t, kEndingWords> endingBits_{};
 
+    BulletML_Node_Number_Manager numbers_;
     DynamicVarMap dynamicVars_;
     GameFlagMap currentFlags_;
     GameFlagMap replayStageFlags_;
