@@ -1,6 +1,7 @@
 #include "shell/InitGame.h"
 
 #include "shell/DebugInfo.h"
+#include "shell/FrameCounter.h"
 #include "shell/Managers.h"
 
 namespace {
@@ -14,7 +15,10 @@ HRESULT createInputManagers() { return S_OK; }
 
 HRESULT createSoundManager() { return S_OK; }
 
-HRESULT createCoreManagers() { return S_OK; }
+HRESULT createCoreManagers() {
+    g_frameCounter = new FrameCounter();
+    return S_OK;
+}
 
 HRESULT setupRenderStates() { return S_OK; }
 
