@@ -1,12 +1,15 @@
 #include "shell/InitGame.h"
 
+#include "script/BulletML_Node_Allocator.h"
 #include "shell/DebugInfo.h"
 #include "shell/Managers.h"
 
 namespace {
 constexpr const char* kSource = "InitGame";
 
-void fillPools() {}
+void fillPools() {
+    BulletML_Node_Allocator::instance().prefill();
+}
 
 HRESULT initDirect3D(int, int, bool, int, int) { return S_OK; }
 
