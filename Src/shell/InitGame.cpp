@@ -1,5 +1,6 @@
 #include "shell/InitGame.h"
 
+#include "script/BulletML_Node_Allocator.h"
 #include "shell/DebugInfo.h"
 #include "shell/FrameCounter.h"
 #include "shell/Managers.h"
@@ -7,7 +8,9 @@
 namespace {
 constexpr const char* kSource = "InitGame";
 
-void fillPools() {}
+void fillPools() {
+    BulletML_Node_Allocator::instance().prefill();
+}
 
 HRESULT initDirect3D(int, int, bool, int, int) { return S_OK; }
 
