@@ -9,7 +9,7 @@
 //
 // where a number prints as its text in quotes, a slash and its kind.
 // Exit status: 0 after a parse (complete or not), 1 when the file cannot be
-// read, 2 on a usage error.
+// read or an expression does not compile, 2 on a usage error.
 #include <unistd.h>
 
 #include <cstdio>
@@ -24,6 +24,7 @@
 
 #include "platform/Path.h"
 #include "platform/Text.h"
+#include "platform/Thread.h"
 #include "script/BoostContentHandler.h"
 #include "script/BoostXML.h"
 #include "script/BulletML_Node.h"
@@ -139,14 +140,25 @@ void printTree(const BulletML_Node* root) {
     }
 }
 
-// A temporary folder for the debug log, removed on exit.
+// A temporary folder for the debug log, removed on exit. Its lines are echoed
+// once; when a script error ends the program through the fatal path (exit
+// status 1), the echo happens as the process exits.
 struct LogFolder {
     fs::path path;
+    bool echoed = false;
     LogFolder() {
         std::string pattern = (fs::temp_directory_path() / "vorly-scriptdump-XXXXXX").string();
         if (mkdtemp(pattern.data())) path = pattern;
     }
+    void echo() {
+        if (echoed || path.empty()) return;
+        echoed = true;
+        std::ifstream log(path / "debug.txt", std::ios::binary);
+        for (std::string line; std::getline(log, line);) std::printf("log: %s\n", line.c_str());
+        std::fflush(stdout);
+    }
     ~LogFolder() {
+        echo();
         std::error_code ignored;
         if (!path.empty()) fs::remove_all(path, ignored);
     }
@@ -166,7 +178,8 @@ int main(int argc, char** argv) {
     }
     std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 
-    LogFolder logFolder;
+    markMainThread();
+    static LogFolder logFolder;
     if (!logFolder.path.empty()) {
         Path::setRoot(logFolder.path);
         g_debugInfo = new DebugInfo("debug.txt");
@@ -177,10 +190,7 @@ int main(int argc, char** argv) {
 
     delete g_debugInfo;
     g_debugInfo = nullptr;
-    if (!logFolder.path.empty()) {
-        std::ifstream log(logFolder.path / "debug.txt", std::ios::binary);
-        for (std::string line; std::getline(log, line);) std::printf("log: %s\n", line.c_str());
-    }
+    logFolder.echo();
 
     BulletML_Node_Manager* document = handler.getHandler()->getDocument();
     if (!document) {
