@@ -178,7 +178,7 @@ TEST(NodeTree, NumbersAreSharedPerText) {
         EXPECT_EQ(number->getKind(), BulletML_Node_Number::kLiteral) << c.text;
         EXPECT_EQ(number->evaluate(nullptr, nullptr), c.value) << c.text;
     }
-    for (const char* text : {"1e3", "+1", "(1)", "$1", " 1"}) {
+    for (const char* text : {"1e3", "+1", "(1)", "$1", "1 "}) {
         EXPECT_NE(registry.get(text)->getKind(), BulletML_Node_Number::kLiteral) << text;
     }
 }
