@@ -24,11 +24,9 @@
 
 #include "records/LocalScoreTables.h"
 #include "records/OnlineTables.h"
-
+#include "script/BulletML_Node_Number_Manager.h"
 #include "shell/Managers.h"
 #include "shell/NamePool.h"
-
-class BulletML_Node_Number;
 
 using ScriptVarMap = std::map<std::uint32_t, float>;
 using NamedIntMap = std::map<std::uint32_t, std::int32_t>;
@@ -240,6 +238,9 @@ public:
     void setTextBlockActive(std::int32_t v) { textBlockActive_ = v; }
     std::int32_t isTextBlockActive() const { return textBlockActive_; }
 
+    // Number records owned by the game records (apart from the scripts' registry).
+    BulletML_Node_Number_Manager& numberManager() { return numbers_; }
+
     ReadTextSet& getPlayReadTextSet() { return playReadTexts_; }
     ReadTextSet& getReadTextSet() { return readTexts_; }
     // Text blocks read in any play (kept in "data\\textread.dat") and in this play.
@@ -364,6 +365,7 @@ private:
     std::array<std::uint32_t, 2> editedName_{};
     std::array<std::uint32_t, kEndingWords> endingBits_{};
 
+    BulletML_Node_Number_Manager numbers_;
     DynamicVarMap dynamicVars_;
     GameFlagMap currentFlags_;
     GameFlagMap replayStageFlags_;

@@ -145,7 +145,7 @@ std::int32_t GameInfo::getHiscoreStageScoreDigits(int rank, int d, int t, int in
 }
 
 int GameInfo::writeScoreFile() {
-    if (playenv::replaySlot() > 0 || !playenv::replayManagerExists() || playenv::replayPlayingBack()) return 0;
+    if (!playenv::configurationExists() || playenv::replaySlot() > 0 || !playenv::replayManagerExists() || playenv::replayPlayingBack()) return 0;
     if (getVar(names_.practiceMode) != 0.0f) return 0;
     ScoreFileFields fields{localScores_, machineId_, playerName_, reachStage_, endingBits_,
                            {&savedFlags_[0], &savedFlags_[1], &savedFlags_[2]}};

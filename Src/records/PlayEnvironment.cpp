@@ -2,23 +2,30 @@
 
 #include "input/ReplayManager.h"
 #include "shell/Managers.h"
+#include "shell/SystemInfo.h"
 
-// The configuration record is not part of this build yet: its answers are the
-// record's defaults, with the version the program entry sets (2.0).
+// The replay manager holds only its mode and replay-started flag so far.
 
 namespace playenv {
 
-std::int32_t systemType() { return 0; }
+bool configurationExists() { return g_systemInfo != nullptr; }
 
-bool allStage() { return false; }
+std::int32_t systemType() { return g_systemInfo ? static_cast<std::int32_t>(g_systemInfo->getSystemType()) : 0; }
 
-std::int32_t maxContinue() { return 3; }
+bool allStage() { return g_systemInfo && g_systemInfo->getAllStage() != 0; }
 
-void storeMaxContinue(std::int32_t) {}
+std::int32_t maxContinue() { return g_systemInfo ? static_cast<std::int32_t>(g_systemInfo->getMaxContinue()) : 3; }
 
-std::int32_t replaySlot() { return 0; }
+void storeMaxContinue(std::int32_t count) {
+    if (g_systemInfo) g_systemInfo->setMaxContinue(static_cast<std::uint32_t>(count));
+}
 
-std::uint32_t versionWord() { return (2u << 8) | 0u; }
+std::int32_t replaySlot() { return g_systemInfo ? g_systemInfo->getReplay() : 0; }
+
+std::uint32_t versionWord() {
+    if (!g_systemInfo) return (2u << 8) | 0u;
+    return (g_systemInfo->getVersionMajor() << 8) + g_systemInfo->getVersionMinor();
+}
 
 bool replayManagerExists() { return g_replayManager != nullptr; }
 

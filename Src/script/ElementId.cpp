@@ -299,6 +299,7 @@ const ElementName kElementAliases[] = {
     {kPresent, "pre"},
     {kRepeat, "rep"},
     {kTypeRelative, "rel"},
+    {kRevenge, "rev"},
     {kTypeSequence, "seq"},
     {kActionRef, "aref"},
     {kBulletRef, "bref"},

@@ -1,4 +1,5 @@
 #include "script/NumberEvaluation.h"
 
-// Script numbers are not evaluated yet: every bound expression reads 0.0.
-double evaluateWithoutContext(const BulletML_Node_Number&) { return 0.0; }
+#include "script/BulletML_Node_Number.h"
+
+double evaluateWithoutContext(const BulletML_Node_Number& number) { return number.evaluate(nullptr, nullptr); }

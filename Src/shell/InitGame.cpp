@@ -1,13 +1,17 @@
 #include "shell/InitGame.h"
 
 #include "input/ReplayManager.h"
+#include "script/BulletML_Node_Allocator.h"
 #include "shell/DebugInfo.h"
+#include "shell/FrameCounter.h"
 #include "shell/Managers.h"
 
 namespace {
 constexpr const char* kSource = "InitGame";
 
-void fillPools() {}
+void fillPools() {
+    BulletML_Node_Allocator::instance().prefill();
+}
 
 HRESULT initDirect3D(int, int, bool, int, int) { return S_OK; }
 
@@ -18,7 +22,10 @@ HRESULT createInputManagers() {
 
 HRESULT createSoundManager() { return S_OK; }
 
-HRESULT createCoreManagers() { return S_OK; }
+HRESULT createCoreManagers() {
+    g_frameCounter = new FrameCounter();
+    return S_OK;
+}
 
 HRESULT setupRenderStates() { return S_OK; }
 

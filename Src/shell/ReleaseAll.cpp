@@ -3,7 +3,9 @@
 #include "input/ReplayManager.h"
 #include "records/GameInfo.h"
 #include "shell/DebugInfo.h"
+#include "shell/FrameCounter.h"
 #include "shell/Managers.h"
+#include "shell/SystemInfo.h"
 
 namespace {
 // Frees a manager that exists and empties its pointer.
@@ -34,8 +36,8 @@ const ReleaseStep kReleaseSteps[] = {
     {[] {}, "Network Manager を開放しました"},
     {[] { release(g_gameInfo); }, "GameInfo Manager を開放しました"},
     {[] { release(g_replayManager); }, "Replay Manager を開放しました"},
-    {[] {}, "SystemInfo Manager を開放しました"},
-    {[] {}, "Frame Manager を開放しました"},
+    {[] { release(g_systemInfo); }, "SystemInfo Manager を開放しました"},
+    {[] { release(g_frameCounter); }, "Frame Manager を開放しました"},
     {[] {}, "Archive Manager を開放しました"},
 };
 }  // namespace

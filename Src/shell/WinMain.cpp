@@ -4,10 +4,12 @@
 #include "platform/Thread.h"
 #include "records/GameInfo.h"
 #include "shell/DebugInfo.h"
+#include "shell/FrameCounter.h"
 #include "shell/InitGame.h"
 #include "shell/MainLoop.h"
 #include "shell/Managers.h"
 #include "shell/ReleaseAll.h"
+#include "shell/SystemInfo.h"
 
 ScreenRect g_mainWindowRect{};
 
@@ -25,7 +27,16 @@ struct ScreenSettings {
     int bitDepth = 32;
 };
 
-ScreenSettings configuredScreen() { return ScreenSettings{}; }
+ScreenSettings configuredScreen() {
+    ScreenSettings screen;
+    if (!g_systemInfo) return screen;
+    screen.width = static_cast<int>(g_systemInfo->getWidth());
+    screen.height = static_cast<int>(g_systemInfo->getHeight());
+    screen.vsync = static_cast<int>(g_systemInfo->getVsync());
+    screen.windowed = static_cast<int>(g_systemInfo->isWindowed());
+    screen.bitDepth = static_cast<int>(g_systemInfo->getBpp());
+    return screen;
+}
 
 bool createMainWindow(Window& window, const ScreenSettings& screen) {
     WindowOrigin origin = computeWindowOrigin(window.desktopRect());
@@ -37,6 +48,18 @@ bool createMainWindow(Window& window, const ScreenSettings& screen) {
 }
 }  // namespace
 
+bool runStartupDialog() {
+    if (!g_systemInfo || !g_systemInfo->isDialogEnabled()) return true;
+    if (noDialogFileExists()) {
+        g_systemInfo->setVsync(1);
+        g_systemInfo->setScroll(1);
+        return true;
+    }
+    // The start-up configuration dialog is shown here. It is not part of this
+    // build yet, so start-up goes on as if it had been answered OK.
+    return true;
+}
+
 int WinMain(int /*showCommand*/) {
     markMainThread();
     Window* window = Window::instance();
@@ -45,17 +68,25 @@ int WinMain(int /*showCommand*/) {
     g_debugInfo->writeLine(std::string("VorlyEngine   : ") + kEngineVersion);
     g_replayDebugInfo = new ReplayDebugInfo();
 
+    g_systemInfo = new SystemInfo();
+    g_systemInfo->surveyMachine();
+    g_systemInfo->setVersion(2, 0);
+    g_systemInfo->setRuntimeSwitch(1);
+
     g_gameInfo = new GameInfo();
     g_gameInfo->init();
     g_gameInfo->load();
 
     ScreenSettings screen = configuredScreen();
+    g_systemInfo->logMachineSurvey();
 
     if (!window || !createMainWindow(*window, screen)) {
         logLine("ウィンドウの作成に失敗しました");
         releaseAll();
         return 0;
     }
+
+    if (!runStartupDialog()) return 0;
 
     window->show();
 
@@ -65,6 +96,8 @@ int WinMain(int /*showCommand*/) {
         releaseAll();
         return 0;
     }
+
+    if (g_frameCounter) g_frameCounter->start();
 
     return runMessageLoop();
 }

@@ -9,7 +9,9 @@
 #include <string>
 
 #include "shell/DebugInfo.h"
+#include "shell/Managers.h"
 #include "shell/ReleaseAll.h"
+#include "shell/SystemInfo.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -401,6 +403,57 @@ TEST(GameInfoFlags, ReachedStagesByDifficultyAndPairing) {
     EXPECT_EQ(info.hasReachedStageAll(9, 1), 0);
     info.reachStageWords()[0] = 0x1234u;
     EXPECT_EQ(info.getMaxScoreStage(), 0x1234u);
+}
+
+// ---- what the configuration record decides ----
+
+// A configuration record in a temporary game folder (its release writes the
+// settings file there).
+class GameInfoConfigured : public ::testing::Test {
+protected:
+    void SetUp() override { g_systemInfo = new SystemInfo(); }
+    void TearDown() override {
+        delete g_systemInfo;
+        g_systemInfo = nullptr;
+    }
+    TempRoot root;
+};
+
+TEST_F(GameInfoConfigured, SystemTypeThreeShowsTheScoreWithoutContinues) {
+    GameInfo info;
+    info.setScore(500);
+    info.setVar(var("continuenum"), 3.0f);
+    EXPECT_EQ(info.getScore(), 503u);
+    g_systemInfo->setSystemType(3);
+    EXPECT_EQ(info.getScore(), 500u);
+}
+
+TEST_F(GameInfoConfigured, AllStageReachesEveryStageAndSeesEveryEnding) {
+    GameInfo info;
+    EXPECT_EQ(info.isEndingSeen(3), 0);
+    EXPECT_EQ(info.hasReachedStage(1, 0, 0, 0), 0);
+    EXPECT_EQ(info.hasReachedStageAll(1, 0), 0);
+    g_systemInfo->setAllStage();
+    EXPECT_EQ(info.isEndingSeen(3), 1);
+    EXPECT_EQ(info.hasReachedStage(1, 0, 0, 0), 1);
+    EXPECT_EQ(info.hasReachedStageAll(1, 0), 1);
+}
+
+TEST_F(GameInfoConfigured, ContinueCountIsTakenAtInitAndWrittenBackAtRelease) {
+    g_systemInfo->setMaxContinue(5);
+    auto* info = new GameInfo();
+    info->init();
+    EXPECT_EQ(info->getVar(var("maxcontinuenum")), 5.0f);
+    info->setVar(var("maxcontinuenum"), 7.9f);
+    info->setNamedVar("ignorecollision", 1);
+    delete info;
+    EXPECT_EQ(g_systemInfo->getMaxContinue(), 7u);
+
+    // A record that was never initialised writes nothing back.
+    info = new GameInfo();
+    info->setVar(var("maxcontinuenum"), 1.0f);
+    delete info;
+    EXPECT_EQ(g_systemInfo->getMaxContinue(), 7u);
 }
 
 // ---- life cycle ----

@@ -12,6 +12,7 @@
 #include "records/LittleEndianWords.h"
 #include "records/ScoreFile.h"
 #include "shell/Managers.h"
+#include "shell/SystemInfo.h"
 
 namespace {
 NameHandle var(const char* name) { return internName(name); }
@@ -24,6 +25,8 @@ protected:
         RecordFileTest::SetUp();
         clock_.setLocalTime(LocalTime{2024, 3, 2, 5, 7, 9, 30, 0});
         Clock::setInstance(&clock_);
+        g_systemInfo = new SystemInfo();
+        g_systemInfo->setVersion(2, 1);
         g_replayManager = new ReplayManager();
         info_ = std::make_unique<GameInfo>();
         info_->init();
@@ -33,6 +36,8 @@ protected:
         info_.reset();
         delete g_replayManager;
         g_replayManager = nullptr;
+        delete g_systemInfo;
+        g_systemInfo = nullptr;
         Clock::setInstance(nullptr);
         RecordFileTest::TearDown();
     }
@@ -72,7 +77,7 @@ TEST_F(ScoreTableRegistration, ThePlayFillsTheSpareEntryAndIsRankedByScore) {
     EXPECT_EQ(info().isMyScoreUpdated(), 1);
     const ScoreEntry& entry = info().localScoreTables().ranking(2, 2)[0];
     ScoreEntry expected;
-    expected.words = {0x50515253, 0x54555657, 1002, 0x2022, 1u | (2u << 10), 20240305, 709, 0x200, 0, 1,
+    expected.words = {0x50515253, 0x54555657, 1002, 0x2022, 1u | (2u << 10), 20240305, 709, 0x201, 0, 1,
                       0x44332211, 0x6655, 0, 702, 0, 0, 0, 0, 1002};
     EXPECT_EQ(entry.words, expected.words);
     EXPECT_EQ(info().getHiscore(0, 2, 2), 1002u);
@@ -112,17 +117,20 @@ TEST_F(ScoreTableRegistration, SkippedRegistrationsChangeNothing) {
         float practice;
         int replayMode;
         bool replayManager;
+        std::int32_t replaySlot;
     };
     const Case cases[] = {
-        {"score 0", 0, 0.0f, ReplayManager::kRecord, true},
-        {"practice", 10, 1.0f, ReplayManager::kRecord, true},
-        {"replay playback", 10, 0.0f, ReplayManager::kPlayBack, true},
-        {"no replay manager", 10, 0.0f, ReplayManager::kRecord, false},
+        {"score 0", 0, 0.0f, ReplayManager::kRecord, true, 0},
+        {"practice", 10, 1.0f, ReplayManager::kRecord, true, 0},
+        {"replay playback", 10, 0.0f, ReplayManager::kPlayBack, true, 0},
+        {"no replay manager", 10, 0.0f, ReplayManager::kRecord, false, 0},
+        {"replay slot configured", 10, 0.0f, ReplayManager::kRecord, true, 2},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         info().setScore(c.score);
         set("practice_mode", c.practice);
+        g_systemInfo->setReplay(c.replaySlot);
         g_replayManager->setMode(c.replayMode);
         ReplayManager* manager = g_replayManager;
         if (!c.replayManager) g_replayManager = nullptr;
@@ -207,24 +215,32 @@ TEST_F(RecordFilesGating, ScoreFileIsWrittenOnlyForARecordedNonPracticePlay) {
         float practice;
         int replayMode;
         bool replayManager;
+        std::int32_t replaySlot;
+        bool configuration;
         bool written;
     };
     const Case cases[] = {
-        {"recorded play", 0.0f, ReplayManager::kRecord, true, true},
-        {"restart mode", 0.0f, ReplayManager::kRestart, true, true},
-        {"replay playback", 0.0f, ReplayManager::kPlayBack, true, false},
-        {"practice", 1.0f, ReplayManager::kRecord, true, false},
-        {"no replay manager", 0.0f, ReplayManager::kRecord, false, false},
+        {"recorded play", 0.0f, ReplayManager::kRecord, true, 0, true, true},
+        {"restart mode", 0.0f, ReplayManager::kRestart, true, 0, true, true},
+        {"replay playback", 0.0f, ReplayManager::kPlayBack, true, 0, true, false},
+        {"practice", 1.0f, ReplayManager::kRecord, true, 0, true, false},
+        {"no replay manager", 0.0f, ReplayManager::kRecord, false, 0, true, false},
+        {"replay slot configured", 0.0f, ReplayManager::kRecord, true, 1, true, false},
+        {"no configuration record", 0.0f, ReplayManager::kRecord, true, 0, false, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         std::filesystem::remove(log_.root().path() / "data/score.dat");
         set("practice_mode", c.practice);
+        g_systemInfo->setReplay(c.replaySlot);
         g_replayManager->setMode(c.replayMode);
         ReplayManager* manager = g_replayManager;
+        SystemInfo* configuration = g_systemInfo;
         if (!c.replayManager) g_replayManager = nullptr;
+        if (!c.configuration) g_systemInfo = nullptr;
         EXPECT_EQ(info().writeScoreFile(), 0);
         g_replayManager = manager;
+        g_systemInfo = configuration;
         EXPECT_EQ(log_.root().exists("data/score.dat"), c.written);
     }
 }

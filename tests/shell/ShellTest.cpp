@@ -5,7 +5,9 @@
 #include "shell/DebugInfo.h"
 #include "shell/FatalExit.h"
 #include "shell/MainLoop.h"
+#include "shell/Managers.h"
 #include "shell/ReleaseAll.h"
+#include "shell/SystemInfo.h"
 #include "shell/WinMain.h"
 #include "support/TestSupport.h"
 
@@ -119,9 +121,49 @@ TEST_F(ProgramRun, WindowIsCreatedWhereA640By480WindowIsCentred) {
 }
 
 TEST_F(ProgramRun, AltF4WithoutScreenchangeTakesTheDefaultCloseRoute) {
-    window.inject(WM_SYSKEYDOWN, VK_F4);
-    EXPECT_EXIT(WinMain(1), ::testing::ExitedWithCode(0), "");
+    g_systemInfo = new SystemInfo();
+    g_systemInfo->setScreenChange(0);
+    window.create("t", 0, 0, 640, 480, WndProc);
+    EXPECT_EQ(WndProc(WM_SYSKEYDOWN, VK_RETURN, 0), 0);
+    EXPECT_EQ(window.cursorCounter(), 0);  // Alt+Enter did nothing
+    WndProc(WM_SYSKEYDOWN, VK_F4, 0);
+    // The default handling asks the system to close the window...
+    WindowMessage m;
+    ASSERT_TRUE(window.peekMessage(m));
+    EXPECT_EQ(m.message, WM_SYSCOMMAND);
+    EXPECT_EQ(m.wParam, SC_CLOSE);
+    delete g_systemInfo;
+    g_systemInfo = nullptr;
+    // ...which reaches the destroy path and exits with 0.
+    EXPECT_EXIT(
+        {
+            g_debugInfo = new DebugInfo("debug.txt");
+            window.dispatch(m);
+            ASSERT_TRUE(window.peekMessage(m));
+            window.dispatch(m);
+        },
+        ::testing::ExitedWithCode(0), "");
     EXPECT_NE(root.readFile("debug.txt").find("開放処理が終了しました"), std::string::npos);
+}
+
+TEST_F(ProgramRun, ScreenchangeSwitchTakesAltEnterAndAltF4) {
+    g_systemInfo = new SystemInfo();
+    g_systemInfo->setScreenChange(1);
+    window.create("t", 0, 0, 640, 480, WndProc);
+    // Alt+Enter: the cursor shows while the device is windowed.
+    EXPECT_EQ(WndProc(WM_SYSKEYDOWN, VK_RETURN, 0), 0);
+    EXPECT_EQ(window.cursorCounter(), 1);
+    WindowMessage m;
+    EXPECT_FALSE(window.peekMessage(m));
+    EXPECT_EXIT(
+        {
+            g_debugInfo = new DebugInfo("debug.txt");
+            WndProc(WM_SYSKEYDOWN, VK_F4, 0);
+        },
+        ::testing::ExitedWithCode(0), "");
+    EXPECT_NE(root.readFile("debug.txt").find("SystemInfo Manager を開放しました"), std::string::npos);
+    delete g_systemInfo;
+    g_systemInfo = nullptr;
 }
 
 TEST_F(ProgramRun, FatalExitOnTheMainThreadReleasesAndExitsOne) {

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs the program headless on a copy of the bundled game, stops it with
 # SIGTERM as a user closing the window would, and checks its exit status and
-# the debug log's first line and release block.
+# the debug log's first line, machine survey and release block, and the
+# settings file written at release.
 set -u
 program=$1
 game=$2
@@ -19,6 +20,10 @@ if [ "$(head -n 1 "$log")" != "VorlyEngine   : Engine_20081003" ]; then echo "ba
 if [ "$(tail -n 1 "$log")" != "開放処理が終了しました" ]; then echo "bad last line"; fail=1; fi
 if [ "$(tail -n 19 "$log" | head -n 1)" != "*****************************************************" ]; then
   echo "release block does not open with its row of asterisks"; fail=1
+fi
+if ! grep -qx "コンピュータの能力を調査中" "$log"; then echo "no machine survey in the log"; fail=1; fi
+if [ -d "$work/game/data" ] && [ "$(stat -c %s "$work/game/data/gameconfig.dat" 2>/dev/null)" != 44 ]; then
+  echo "data/gameconfig.dat was not written with 44 bytes"; fail=1
 fi
 if [ "$fail" -ne 0 ]; then echo "--- debug.txt"; cat "$log"; fi
 exit $fail
