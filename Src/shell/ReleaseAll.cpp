@@ -2,6 +2,7 @@
 
 #include "input/ReplayManager.h"
 #include "records/GameInfo.h"
+#include "shell/ArchiveManager.h"
 #include "shell/DebugInfo.h"
 #include "shell/FrameCounter.h"
 #include "shell/Managers.h"
@@ -38,7 +39,7 @@ const ReleaseStep kReleaseSteps[] = {
     {[] { release(g_replayManager); }, "Replay Manager を開放しました"},
     {[] { release(g_systemInfo); }, "SystemInfo Manager を開放しました"},
     {[] { release(g_frameCounter); }, "Frame Manager を開放しました"},
-    {[] {}, "Archive Manager を開放しました"},
+    {[] { release(g_archiveManager); }, "Archive Manager を開放しました"},
 };
 }  // namespace
 
