@@ -5,8 +5,8 @@
 #include "platform/File.h"
 #include "records/Crc32.h"
 #include "records/LittleEndianWords.h"
-#include "records/RecordFileWriter.h"
 #include "records/OnlineTables.h"
+#include "records/RecordFileWriter.h"
 #include "shell/DebugInfo.h"
 
 namespace {

@@ -8,7 +8,6 @@
 #include "records/LittleEndianWords.h"
 #include "records/RecordFileWriter.h"
 #include "records/ScoreFile.h"
-#include "shell/DebugInfo.h"
 
 void readMachineId(std::span<std::uint32_t, 2> machineId) {
     std::optional<HardwareAddress> address = Machine::instance().firstAdapterAddress();

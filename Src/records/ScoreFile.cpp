@@ -6,9 +6,9 @@
 #include "platform/File.h"
 #include "records/Crc32.h"
 #include "records/LittleEndianWords.h"
-#include "records/RecordFileWriter.h"
 #include "records/LocalScoreTables.h"
 #include "records/MachineId.h"
+#include "records/RecordFileWriter.h"
 #include "shell/DebugInfo.h"
 
 namespace {
