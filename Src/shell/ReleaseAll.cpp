@@ -1,6 +1,7 @@
 #include "shell/ReleaseAll.h"
 
 #include "records/GameInfo.h"
+#include "shell/ArchiveManager.h"
 #include "shell/DebugInfo.h"
 #include "shell/FrameCounter.h"
 #include "shell/Managers.h"
@@ -37,7 +38,7 @@ const ReleaseStep kReleaseSteps[] = {
     {[] {}, "Replay Manager を開放しました"},
     {[] { release(g_systemInfo); }, "SystemInfo Manager を開放しました"},
     {[] { release(g_frameCounter); }, "Frame Manager を開放しました"},
-    {[] {}, "Archive Manager を開放しました"},
+    {[] { release(g_archiveManager); }, "Archive Manager を開放しました"},
 };
 }  // namespace
 
