@@ -1,9 +1,17 @@
 #include "graphics/PresentFrame.h"
 
-#include "platform/Clock.h"
+#include "shell/FrameCounter.h"
+#include "shell/Managers.h"
 
 HRESULT presentFrame() {
-    // Until the frame counter paces frames, hold the step near 60 a second.
-    Clock::instance().sleep(16);
+    FrameCounter* frames = g_frameCounter;
+    if (!frames) return S_OK;
+    frames->waitNextFrame();
+    frames->beginSection("Present");
+    if (!frames->isSkippedFrame()) {
+        // The device's Present goes here once the device exists.
+    }
+    frames->endSection("Present");
+    frames->onPresent();
     return S_OK;
 }

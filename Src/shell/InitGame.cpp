@@ -2,6 +2,7 @@
 
 #include "script/BulletML_Node_Allocator.h"
 #include "shell/DebugInfo.h"
+#include "shell/FrameCounter.h"
 #include "shell/Managers.h"
 
 namespace {
@@ -17,7 +18,10 @@ HRESULT createInputManagers() { return S_OK; }
 
 HRESULT createSoundManager() { return S_OK; }
 
-HRESULT createCoreManagers() { return S_OK; }
+HRESULT createCoreManagers() {
+    g_frameCounter = new FrameCounter();
+    return S_OK;
+}
 
 HRESULT setupRenderStates() { return S_OK; }
 

@@ -5,6 +5,7 @@
 #include "graphics/PresentFrame.h"
 #include "platform/Window.h"
 #include "shell/FatalExit.h"
+#include "shell/FrameCounter.h"
 #include "shell/Managers.h"
 
 int runMessageLoop() {
@@ -34,4 +35,15 @@ int frameStep() {
     return 0;
 }
 
-HRESULT resetGame() { return S_OK; }
+HRESULT resetGame() {
+    // Frame counters: the per-play counters expire and the play counts from here.
+    if (g_frameCounter) {
+        g_frameCounter->expireMagicFrames();
+        g_frameCounter->expireMissFrames();
+        g_frameCounter->expireGrazeFrames();
+        g_frameCounter->expireDamageFrames();
+        g_frameCounter->resetPlayFrameBase();
+        g_frameCounter->resetPlayerFrames();
+    }
+    return S_OK;
+}

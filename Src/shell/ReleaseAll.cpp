@@ -1,7 +1,10 @@
 #include "shell/ReleaseAll.h"
 
+#include "shell/ArchiveManager.h"
 #include "shell/DebugInfo.h"
+#include "shell/FrameCounter.h"
 #include "shell/Managers.h"
+#include "shell/SystemInfo.h"
 
 namespace {
 // Frees a manager that exists and empties its pointer.
@@ -32,9 +35,9 @@ const ReleaseStep kReleaseSteps[] = {
     {[] {}, "Network Manager を開放しました"},
     {[] {}, "GameInfo Manager を開放しました"},
     {[] {}, "Replay Manager を開放しました"},
-    {[] {}, "SystemInfo Manager を開放しました"},
-    {[] {}, "Frame Manager を開放しました"},
-    {[] {}, "Archive Manager を開放しました"},
+    {[] { release(g_systemInfo); }, "SystemInfo Manager を開放しました"},
+    {[] { release(g_frameCounter); }, "Frame Manager を開放しました"},
+    {[] { release(g_archiveManager); }, "Archive Manager を開放しました"},
 };
 }  // namespace
 

@@ -2,11 +2,14 @@
 
 #include "platform/Clock.h"
 #include "platform/Thread.h"
+#include "shell/ArchiveManager.h"
 #include "shell/DebugInfo.h"
+#include "shell/FrameCounter.h"
 #include "shell/InitGame.h"
 #include "shell/MainLoop.h"
 #include "shell/Managers.h"
 #include "shell/ReleaseAll.h"
+#include "shell/SystemInfo.h"
 
 ScreenRect g_mainWindowRect{};
 
@@ -24,7 +27,30 @@ struct ScreenSettings {
     int bitDepth = 32;
 };
 
-ScreenSettings configuredScreen() { return ScreenSettings{}; }
+ScreenSettings configuredScreen() {
+    ScreenSettings screen;
+    if (!g_systemInfo) return screen;
+    screen.width = static_cast<int>(g_systemInfo->getWidth());
+    screen.height = static_cast<int>(g_systemInfo->getHeight());
+    screen.vsync = static_cast<int>(g_systemInfo->getVsync());
+    screen.windowed = static_cast<int>(g_systemInfo->isWindowed());
+    screen.bitDepth = static_cast<int>(g_systemInfo->getBpp());
+    return screen;
+}
+
+// The "imgarchive" switch of the configuration record.
+bool imageArchiveSwitch() { return g_systemInfo && g_systemInfo->getImgArchive() != 0; }
+
+// The archive folders: the "texture" and "mesh" archives rebuilt from their
+// loose folders when the switch asks for it (the results are not acted on: a
+// failed build keeps the old archive), then the "texture" index loaded.
+void setUpArchives() {
+    if (imageArchiveSwitch()) {
+        g_archiveManager->buildTextureArchive("texture");
+        g_archiveManager->buildArchive("mesh");
+    }
+    g_archiveManager->loadIndex("texture");
+}
 
 bool createMainWindow(Window& window, const ScreenSettings& screen) {
     WindowOrigin origin = computeWindowOrigin(window.desktopRect());
@@ -36,6 +62,18 @@ bool createMainWindow(Window& window, const ScreenSettings& screen) {
 }
 }  // namespace
 
+bool runStartupDialog() {
+    if (!g_systemInfo || !g_systemInfo->isDialogEnabled()) return true;
+    if (noDialogFileExists()) {
+        g_systemInfo->setVsync(1);
+        g_systemInfo->setScroll(1);
+        return true;
+    }
+    // The start-up configuration dialog is shown here. It is not part of this
+    // build yet, so start-up goes on as if it had been answered OK.
+    return true;
+}
+
 int WinMain(int /*showCommand*/) {
     markMainThread();
     Window* window = Window::instance();
@@ -44,7 +82,15 @@ int WinMain(int /*showCommand*/) {
     g_debugInfo->writeLine(std::string("VorlyEngine   : ") + kEngineVersion);
     g_replayDebugInfo = new ReplayDebugInfo();
 
+    g_systemInfo = new SystemInfo();
+    g_systemInfo->surveyMachine();
+    g_systemInfo->setVersion(2, 0);
+    g_systemInfo->setRuntimeSwitch(1);
+
+    g_archiveManager = new ArchiveManager();
+
     ScreenSettings screen = configuredScreen();
+    g_systemInfo->logMachineSurvey();
 
     if (!window || !createMainWindow(*window, screen)) {
         logLine("ウィンドウの作成に失敗しました");
@@ -52,14 +98,19 @@ int WinMain(int /*showCommand*/) {
         return 0;
     }
 
+    if (!runStartupDialog()) return 0;
+
     window->show();
 
     screen = configuredScreen();
+    setUpArchives();
     HRESULT result = InitGame(screen.width, screen.height, screen.bitDepth == 16, screen.vsync, 1);
     if (FAILED(result)) {
         releaseAll();
         return 0;
     }
+
+    if (g_frameCounter) g_frameCounter->start();
 
     return runMessageLoop();
 }

@@ -21,6 +21,11 @@ struct WindowOrigin {
 // centred on the desktop, whatever size is configured.
 WindowOrigin computeWindowOrigin(const ScreenRect& desktop);
 
+// When the configuration turns the start-up dialog on: skips it where
+// "nodialog.txt" exists (then vsync and vertical scrolling are on), else shows
+// it. False when the program is to end (any answer but OK).
+bool runStartupDialog();
+
 // The main window's procedure.
 std::intptr_t WndProc(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam);
 

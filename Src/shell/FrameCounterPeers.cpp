@@ -1,0 +1,50 @@
+#include "shell/FrameCounterPeers.h"
+
+#include "shell/Managers.h"
+#include "shell/SystemInfo.h"
+
+namespace {
+// Each answer reads one manager through its process-wide pointer. A manager
+// that is not part of this build yet reads as absent; the comment names the
+// call that answers once it exists.
+class ManagerPeers : public FrameCounterPeers {
+public:
+    bool deviceVsync() override {
+        // D3DObject::getVsync. Until the device exists its switch is the
+        // configured one it will be made with.
+        return g_systemInfo && g_systemInfo->getVsync() != 0;
+    }
+    bool retraceGives60Hz() override {
+        // The device's answer for its display. Without a device no retrace paces.
+        return false;
+    }
+    std::optional<ReplayState> replay() override {
+        // ReplayManager::getMode, getReplaySpeed, isActive.
+        return std::nullopt;
+    }
+    bool gameInfoExists() override {
+        // GameInfo exists.
+        return false;
+    }
+    float gameVariable(NameHandle) override {
+        // GameInfo::getVar.
+        return 0.0f;
+    }
+    void countDroppedFrame() override {
+        // GameInfo::countDroppedFrame.
+    }
+    bool gamePaused() override {
+        // GameInfo::isPaused.
+        return false;
+    }
+    std::optional<PlayerCentre> playerCentre() override {
+        // The player object's centre x and y.
+        return std::nullopt;
+    }
+};
+}  // namespace
+
+FrameCounterPeers& FrameCounterPeers::managers() {
+    static ManagerPeers peers;
+    return peers;
+}

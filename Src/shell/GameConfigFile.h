@@ -1,0 +1,30 @@
+// The settings file "data\\gameconfig.dat": eleven unsigned 32-bit
+// little-endian words, no header, no checksum. Words 7 and 8 are stored
+// inverted (1 = background off, network off), so zero words after the volumes
+// and continues mean the defaults of those switches.
+#pragma once
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+class SystemInfo;
+
+struct GameConfigFile {
+    static constexpr const char* kPath = "data\\gameconfig.dat";
+    static constexpr std::size_t kWordCount = 11;
+    static constexpr std::size_t kByteCount = kWordCount * 4;
+
+    // The words as the record's fields are written.
+    static std::array<std::uint32_t, kWordCount> wordsOf(const SystemInfo& info);
+    // Applies word `index` (0..10) as read to its field.
+    static void applyWord(SystemInfo& info, std::size_t index, std::uint32_t word);
+};
+
+// Reads the settings file into the record. A missing file changes nothing; a
+// short file applies the whole words it holds and leaves the rest.
+void loadGameConfig(SystemInfo& info);
+// Writes the record's words over the first 44 bytes of the settings file,
+// keeping any longer tail, through a temporary file renamed over the old one.
+// Without a "data" folder nothing is written (the program creates no folder);
+// any other failure is logged and leaves the old file as it was.
+void saveGameConfig(const SystemInfo& info);

@@ -1,0 +1,259 @@
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "platform/Clock.h"
+#include "platform/File.h"
+#include "platform/HResult.h"
+#include "platform/Machine.h"
+#include "platform/Path.h"
+#include "platform/Text.h"
+#include "platform/Thread.h"
+#include "platform/Window.h"
+#include "support/TestSupport.h"
+
+TEST(HResultNames, KnownAndUnknownCodes) {
+    struct Case {
+        HRESULT code;
+        const char* name;
+    } cases[] = {
+        {S_OK, "S_OK"},
+        {E_FAIL, "E_FAIL"},
+        {hr(0x80004005), "E_FAIL"},
+        {D3DERR_DEVICELOST, "D3DERR_DEVICELOST"},
+        {hr(0x88760868), "D3DERR_DEVICELOST"},
+        {hr(0x8876017C), "D3DERR_OUTOFVIDEOMEMORY"},
+        {D3DERR_INVALIDCALL, "D3DERR_INVALIDCALL"},
+        {E_OUTOFMEMORY, "E_OUTOFMEMORY"},
+        {DSERR_BUFFERLOST, "DSERR_BUFFERLOST"},
+        {hr(0x12345678), "Unknown"},
+        {-1, "Unknown"},
+    };
+    for (const Case& c : cases) EXPECT_STREQ(hresultName(c.code), c.name) << std::hex << c.code;
+}
+
+TEST(PlatformText, WideningIsOneUnitPerByte) {
+    std::string bytes = "a\x82\xa0Z";
+    std::u16string wide = text::widen(bytes);
+    ASSERT_EQ(wide.size(), 4u);
+    EXPECT_EQ(wide[1], 0x82);
+    EXPECT_EQ(wide[2], 0xA0);
+    EXPECT_EQ(text::narrow(wide), bytes);
+    EXPECT_EQ(text::narrow(u"\u3042x"), "?x");
+}
+
+TEST(PlatformText, Cp932RoundTripsThroughUtf8) {
+    const std::string cp932 = "\x82\xa0\x83\x65\x83\x58\x83\x67";  // あテスト
+    EXPECT_EQ(text::cp932ToUtf8(cp932), "あテスト");
+    EXPECT_EQ(text::utf8ToCp932("あテスト"), cp932);
+    EXPECT_EQ(text::cp932ToUtf8("plain"), "plain");
+    // A lone lead byte does not stop the conversion.
+    EXPECT_EQ(text::cp932ToUtf8("a\x82"), "a?");
+}
+
+TEST(PlatformText, CaseAndClassesAreAsciiOnly) {
+    EXPECT_EQ(text::asciiLower("FiRe\xC4"), "fire\xC4");
+    EXPECT_EQ(text::asciiLower(std::u16string(u"ACTION\u00C4")), u"action\u00C4");
+    EXPECT_TRUE(text::equalsIgnoreAsciiCase("On", "oN"));
+    EXPECT_FALSE(text::equalsIgnoreAsciiCase("on", "onn"));
+    EXPECT_FALSE(text::isAsciiAlpha(0xC4));
+    EXPECT_FALSE(text::isAsciiSpace(0xA0));
+    EXPECT_TRUE(text::isAsciiSpace('\v'));
+    EXPECT_TRUE(text::isAsciiXDigit('F'));
+}
+
+TEST(PlatformPath, MapsWindowsPathsUnderTheRoot) {
+    TempRoot root;
+    root.writeFile("Data/Score.DAT", "x");
+    struct Case {
+        const char* windowsPath;
+        const char* expected;  // relative to the root; nullptr = refused
+    } cases[] = {
+        {"data\\score.dat", "Data/Score.DAT"},
+        {"DATA/SCORE.dat", "Data/Score.DAT"},
+        {".\\data\\score.dat", "Data/Score.DAT"},
+        {"data\\new.dat", "Data/new.dat"},
+        {"missing\\file.txt", "missing/file.txt"},
+        {"debug.txt", "debug.txt"},
+        {"..\\secret", nullptr},
+        {"data\\..\\..\\x", nullptr},
+        {"\\etc\\passwd", nullptr},
+        {"/etc/passwd", nullptr},
+        {"C:\\Windows", nullptr},
+        {"c:x", nullptr},
+        {"", nullptr},
+    };
+    for (const Case& c : cases) {
+        std::optional<std::filesystem::path> mapped = Path::resolve(c.windowsPath);
+        if (!c.expected) {
+            EXPECT_FALSE(mapped) << c.windowsPath;
+        } else {
+            ASSERT_TRUE(mapped) << c.windowsPath;
+            EXPECT_EQ(*mapped, root.path() / c.expected) << c.windowsPath;
+        }
+    }
+}
+
+TEST(PlatformPath, Cp932NamesBecomeUtf8OnDisk) {
+    TempRoot root;
+    root.writeFile("音/a.txt", "x");
+    std::optional<std::filesystem::path> mapped = Path::resolve("\x89\xb9\\a.txt");
+    ASSERT_TRUE(mapped);
+    EXPECT_EQ(*mapped, root.path() / "音" / "a.txt");
+    EXPECT_EQ(Path::listFiles("\x89\xb9"), std::vector<std::string>{"a.txt"});
+}
+
+TEST(PlatformFile, OpenModes) {
+    TempRoot root;
+    EXPECT_FALSE(File::openExisting("data\\none.dat"));
+    root.writeFile("data/a.dat", "hello");
+
+    // Open-always keeps what is there.
+    {
+        File f = File::openAlways("data\\a.dat");
+        ASSERT_TRUE(f);
+        EXPECT_EQ(f.size(), 5);
+    }
+    // Open-always creates a missing file.
+    {
+        File f = File::openAlways("data\\b.dat");
+        ASSERT_TRUE(f);
+        EXPECT_EQ(f.size(), 0);
+    }
+    // Create-always truncates.
+    {
+        File f = File::createAlways("data\\a.dat");
+        ASSERT_TRUE(f);
+        EXPECT_EQ(f.size(), 0);
+        EXPECT_EQ(f.write("xy", 2), 2u);
+    }
+    File f = File::openExisting("DATA\\A.DAT");
+    ASSERT_TRUE(f);
+    char buffer[8] = {};
+    EXPECT_EQ(f.readAt(1, buffer, 8), 1u);
+    EXPECT_EQ(buffer[0], 'y');
+    EXPECT_FALSE(File::openExisting("data"));  // a folder is not a file
+    EXPECT_FALSE(File::openExisting("..\\x"));
+}
+
+TEST(PlatformFile, WriteReplacingSwapsWholeFiles) {
+    TempRoot root;
+    root.writeFile("data/r.dat", "old contents");
+    ASSERT_TRUE(File::writeReplacing("data\\r.dat", "new", 3));
+    EXPECT_EQ(root.readFile("data/r.dat"), "new");
+    EXPECT_FALSE(root.exists("data/r.dat.tmp"));
+    // A folder that does not exist: refused, nothing left behind.
+    EXPECT_FALSE(File::writeReplacing("nofolder\\r.dat", "x", 1));
+    EXPECT_FALSE(root.exists("nofolder"));
+    std::optional<std::vector<std::uint8_t>> bytes = File::readAll("data\\r.dat");
+    ASSERT_TRUE(bytes);
+    EXPECT_EQ(bytes->size(), 3u);
+}
+
+TEST(PlatformClock, FakeClockSleepsInVirtualTimeAndWraps) {
+    FakeClock fake(0xFFFFFFF0u);
+    Clock::setInstance(&fake);
+    Clock::instance().sleep(0x20);
+    EXPECT_EQ(Clock::instance().timeGetTime(), 0x10u);
+    EXPECT_EQ(fake.sleeps(), 1u);
+    Clock::setInstance(nullptr);
+    std::uint32_t a = Clock::instance().timeGetTime();
+    Clock::instance().sleep(2);
+    EXPECT_GE(static_cast<std::uint32_t>(Clock::instance().timeGetTime() - a), 2u);
+}
+
+TEST(PlatformMachine, MeminfoIsCountedIn64Bits) {
+    MemoryStatus s = SystemMachine::parseMeminfo(
+        "MemTotal:       67108864 kB\n"
+        "MemFree:         1000000 kB\n"
+        "MemAvailable:   33554432 kB\n"
+        "SwapTotal:       4194304 kB\n"
+        "SwapFree:        4194304 kB\n");
+    EXPECT_EQ(s.totalPhys, 68719476736ull);  // 64 GiB: would wrap in 32 bits
+    EXPECT_EQ(s.availPhys, 34359738368ull);
+    EXPECT_EQ(s.totalPageFile, 68719476736ull + 4294967296ull);
+    EXPECT_EQ(s.memoryLoad, 50u);
+    EXPECT_GT(Machine::instance().memoryStatus().totalPhys, 0u);
+    EXPECT_FALSE(Machine::instance().osInfo().sysname.empty());
+}
+
+TEST(PlatformEvent, AutoResetAndConsumeOnTest) {
+    Event e;
+    EXPECT_FALSE(e.test());
+    e.set();
+    EXPECT_TRUE(e.peek());
+    EXPECT_TRUE(e.test());
+    EXPECT_FALSE(e.test());  // the test consumed it
+    Event initially(true);
+    EXPECT_TRUE(initially.wait(0));
+    Event a, b;
+    b.set();
+    EXPECT_EQ(Event::waitAny({&a, &b}, 0), 1);
+    EXPECT_EQ(Event::waitAny({&a, &b}, 0), -1);
+    EXPECT_FALSE(a.wait(5));
+}
+
+TEST(PlatformEventThreads, WorkerHandshake) {
+    Event request, done, quit;
+    int passes = 0;
+    WorkerThread worker;
+    worker.start([&] {
+        for (;;) {
+            int which = Event::waitAny({&quit, &request});
+            if (which == 0) return;
+            ++passes;
+            done.set();
+        }
+    });
+    for (int i = 0; i < 50; ++i) {
+        request.set();
+        ASSERT_TRUE(done.wait(5000));
+    }
+    quit.set();
+    worker.join();
+    EXPECT_EQ(passes, 50);
+    EXPECT_FALSE(worker.running());
+    worker.join();  // a second join is harmless
+}
+
+TEST(PlatformEventThreads, EndThisThreadEndsOnlyTheWorker) {
+    std::atomic<bool> after{false};
+    WorkerThread worker;
+    worker.start([&] {
+        EXPECT_FALSE(isMainThread());
+        endThisThread();
+        after = true;
+    });
+    worker.join();
+    EXPECT_FALSE(after);
+    std::mutex& m1 = namedMutex("XMLManagerManager");
+    std::mutex& m2 = namedMutex("XMLManagerManager");
+    EXPECT_EQ(&m1, &m2);
+    EXPECT_NE(&m1, &namedMutex("other"));
+}
+
+TEST(PlatformWindow, CursorFollowsTheShowCounter) {
+    TestWindow window;
+    EXPECT_EQ(window.showCursor(false), -1);
+    EXPECT_FALSE(window.cursorVisible);
+    EXPECT_EQ(window.showCursor(false), -2);
+    EXPECT_EQ(window.showCursor(true), -1);
+    EXPECT_FALSE(window.cursorVisible);  // one show does not undo two hides
+    EXPECT_EQ(window.showCursor(true), 0);
+    EXPECT_TRUE(window.cursorVisible);
+}
+
+TEST(PlatformWindow, PostedMessagesComeBeforeBackendEventsAndQuitEndsDispatch) {
+    TestWindow window;
+    window.inject(WM_SETFOCUS);
+    window.postMessage(WM_SYSCOMMAND, SC_SIZE);
+    WindowMessage m;
+    ASSERT_TRUE(window.peekMessage(m));
+    EXPECT_EQ(m.message, WM_SYSCOMMAND);
+    ASSERT_TRUE(window.peekMessage(m));
+    EXPECT_EQ(m.message, WM_SETFOCUS);
+    EXPECT_FALSE(window.peekMessage(m));
+    window.postQuitMessage(0);
+    ASSERT_TRUE(window.peekMessage(m));
+    EXPECT_EQ(m.message, WM_QUIT);
+}

@@ -1,0 +1,196 @@
+#include <gtest/gtest.h>
+
+#include "platform/Thread.h"
+#include "platform/Window.h"
+#include "shell/DebugInfo.h"
+#include "shell/FatalExit.h"
+#include "shell/MainLoop.h"
+#include "shell/Managers.h"
+#include "shell/ReleaseAll.h"
+#include "shell/SystemInfo.h"
+#include "shell/WinMain.h"
+#include "support/TestSupport.h"
+
+namespace {
+const std::vector<std::string> kReleaseBlock = {
+    "*****************************************************",
+    "全てのマネージャー及びオブジェクトの開放を行います...",
+    "Bullet Manager を開放しました",
+    "DirectSound Manager を開放しました",
+    "Sprite Manager を開放しました",
+    "Particle Manager を開放しました",
+    "BoardMesh Manager を開放しました",
+    "Texture Manager を開放しました",
+    "Direct3D Manager を開放しました",
+    "DirectInput Manager を開放しました",
+    "非同期 XML 読み込みを停止しました",
+    "XML Manager を開放しました",
+    "Network Manager を開放しました",
+    "GameInfo Manager を開放しました",
+    "Replay Manager を開放しました",
+    "SystemInfo Manager を開放しました",
+    "Frame Manager を開放しました",
+    "Archive Manager を開放しました",
+    "開放処理が終了しました",
+};
+
+// The last lines of the log, as many as the release block has.
+std::vector<std::string> tail(const std::vector<std::string>& lines, size_t n) {
+    if (lines.size() < n) return lines;
+    return std::vector<std::string>(lines.end() - static_cast<long>(n), lines.end());
+}
+}  // namespace
+
+TEST(WindowPlacement, OriginCentresA640By480Window) {
+    struct Case {
+        ScreenRect desktop;
+        int x, y;
+    } cases[] = {
+        {{0, 0, 1366, 768}, 363, 144},
+        {{0, 0, 1920, 1080}, 640, 300},
+        {{0, 0, 640, 480}, 0, 0},
+        {{0, 0, 800, 600}, 80, 60},
+        {{0, 0, 641, 481}, 0, 0},
+        {{0, 0, 600, 400}, -20, -40},  // truncated toward zero
+        {{0, 0, 639, 479}, 0, 0},
+    };
+    for (const Case& c : cases) {
+        WindowOrigin origin = computeWindowOrigin(c.desktop);
+        EXPECT_EQ(origin.x, c.x) << c.desktop.right;
+        EXPECT_EQ(origin.y, c.y) << c.desktop.bottom;
+    }
+}
+
+TEST(ReleaseOrder, LogsEveryStepInOrderAndClosesTheLogs) {
+    TempRoot root;
+    g_debugInfo = new DebugInfo("debug.txt");
+    g_replayDebugInfo = new ReplayDebugInfo();
+    g_debugInfo->writeLine("before");
+    releaseAll();
+    EXPECT_EQ(g_debugInfo, nullptr);
+    EXPECT_EQ(g_replayDebugInfo, nullptr);
+    releaseAll();  // a second call finds nothing to free and no log to write
+    std::vector<std::string> expected = {"before"};
+    expected.insert(expected.end(), kReleaseBlock.begin(), kReleaseBlock.end());
+    std::string text = root.readFile("debug.txt");
+    std::string want;
+    for (const std::string& line : expected) want += line + "\n";
+    EXPECT_EQ(text, want);
+}
+
+class ProgramRun : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // "fast" forks without re-running the program, so the child writes into
+        // this test's temporary root.
+        GTEST_FLAG_SET(death_test_style, "fast");
+        window.desktop = {0, 0, 1366, 768};
+        Window::setInstance(&window);
+    }
+    void TearDown() override { Window::setInstance(nullptr); }
+    TempRoot root;
+    TestWindow window;
+};
+
+TEST_F(ProgramRun, CloseMessageReleasesEverythingAndExitsZero) {
+    window.inject(WM_SETFOCUS);
+    window.inject(WM_SYSKEYDOWN, VK_RETURN);
+    window.inject(WM_SYSCOMMAND, SC_SIZE);
+    window.inject(WM_CLOSE);
+    EXPECT_EXIT(WinMain(1), ::testing::ExitedWithCode(0), "");
+    std::string text = root.readFile("debug.txt");
+    std::istringstream in(text);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.front(), "VorlyEngine   : Engine_20081003");
+    EXPECT_EQ(tail(lines, kReleaseBlock.size()), kReleaseBlock);
+}
+
+TEST_F(ProgramRun, WindowIsCreatedWhereA640By480WindowIsCentred) {
+    // WM_QUIT ends the loop without a release (the window procedure never saw a destroy).
+    window.postQuitMessage(0);
+    EXPECT_EQ(WinMain(1), 0);
+    EXPECT_EQ(window.x, 363);
+    EXPECT_EQ(window.y, 144);
+    EXPECT_EQ(window.width, 640);
+    EXPECT_EQ(window.height, 480);
+    EXPECT_EQ(window.title, "Sorvanthe");
+    EXPECT_TRUE(window.shown);
+    releaseAll();
+}
+
+TEST_F(ProgramRun, AltF4WithoutScreenchangeTakesTheDefaultCloseRoute) {
+    g_systemInfo = new SystemInfo();
+    g_systemInfo->setScreenChange(0);
+    window.create("t", 0, 0, 640, 480, WndProc);
+    EXPECT_EQ(WndProc(WM_SYSKEYDOWN, VK_RETURN, 0), 0);
+    EXPECT_EQ(window.cursorCounter(), 0);  // Alt+Enter did nothing
+    WndProc(WM_SYSKEYDOWN, VK_F4, 0);
+    // The default handling asks the system to close the window...
+    WindowMessage m;
+    ASSERT_TRUE(window.peekMessage(m));
+    EXPECT_EQ(m.message, WM_SYSCOMMAND);
+    EXPECT_EQ(m.wParam, SC_CLOSE);
+    delete g_systemInfo;
+    g_systemInfo = nullptr;
+    // ...which reaches the destroy path and exits with 0.
+    EXPECT_EXIT(
+        {
+            g_debugInfo = new DebugInfo("debug.txt");
+            window.dispatch(m);
+            ASSERT_TRUE(window.peekMessage(m));
+            window.dispatch(m);
+        },
+        ::testing::ExitedWithCode(0), "");
+    EXPECT_NE(root.readFile("debug.txt").find("開放処理が終了しました"), std::string::npos);
+}
+
+TEST_F(ProgramRun, ScreenchangeSwitchTakesAltEnterAndAltF4) {
+    g_systemInfo = new SystemInfo();
+    g_systemInfo->setScreenChange(1);
+    window.create("t", 0, 0, 640, 480, WndProc);
+    // Alt+Enter: the cursor shows while the device is windowed.
+    EXPECT_EQ(WndProc(WM_SYSKEYDOWN, VK_RETURN, 0), 0);
+    EXPECT_EQ(window.cursorCounter(), 1);
+    WindowMessage m;
+    EXPECT_FALSE(window.peekMessage(m));
+    EXPECT_EXIT(
+        {
+            g_debugInfo = new DebugInfo("debug.txt");
+            WndProc(WM_SYSKEYDOWN, VK_F4, 0);
+        },
+        ::testing::ExitedWithCode(0), "");
+    EXPECT_NE(root.readFile("debug.txt").find("SystemInfo Manager を開放しました"), std::string::npos);
+    delete g_systemInfo;
+    g_systemInfo = nullptr;
+}
+
+TEST_F(ProgramRun, FatalExitOnTheMainThreadReleasesAndExitsOne) {
+    EXPECT_EXIT(
+        {
+            markMainThread();
+            g_debugInfo = new DebugInfo("debug.txt");
+            fatalExit("fatal line");
+        },
+        ::testing::ExitedWithCode(1), "");
+    std::string text = root.readFile("debug.txt");
+    EXPECT_EQ(text.rfind("fatal line\n*****", 0), 0u);
+    EXPECT_NE(text.find("開放処理が終了しました"), std::string::npos);
+}
+
+TEST_F(ProgramRun, FatalExitOnAWorkerIsCarriedOutByTheMainLoop) {
+    EXPECT_EXIT(
+        {
+            markMainThread();
+            g_debugInfo = new DebugInfo("debug.txt");
+            window.create("t", 0, 0, 640, 480, WndProc);
+            WorkerThread worker;
+            worker.start([] { fatalExit("worker failed"); });
+            worker.join();  // the worker ended; the process goes on
+            runMessageLoop();
+        },
+        ::testing::ExitedWithCode(1), "");
+    std::string text = root.readFile("debug.txt");
+    EXPECT_EQ(text.rfind("worker failed\n*****", 0), 0u);
+}

@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Runs the program headless on a copy of the bundled game, stops it with
+# SIGTERM as a user closing the window would, and checks its exit status and
+# the debug log's first line, machine survey and release block, and the
+# settings file written at release.
+set -u
+program=$1
+game=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cp -r "$game" "$work/game"
+rm -f "$work/game/debug.txt"
+
+SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy timeout --preserve-status -s TERM 4 "$program" "$work/game"
+status=$?
+log="$work/game/debug.txt"
+fail=0
+if [ "$status" -ne 0 ]; then echo "exit status $status, expected 0"; fail=1; fi
+if [ "$(head -n 1 "$log")" != "VorlyEngine   : Engine_20081003" ]; then echo "bad first line"; fail=1; fi
+if [ "$(tail -n 1 "$log")" != "開放処理が終了しました" ]; then echo "bad last line"; fail=1; fi
+if [ "$(tail -n 19 "$log" | head -n 1)" != "*****************************************************" ]; then
+  echo "release block does not open with its row of asterisks"; fail=1
+fi
+if ! grep -qx "コンピュータの能力を調査中" "$log"; then echo "no machine survey in the log"; fail=1; fi
+if [ -d "$work/game/data" ] && [ "$(stat -c %s "$work/game/data/gameconfig.dat" 2>/dev/null)" != 44 ]; then
+  echo "data/gameconfig.dat was not written with 44 bytes"; fail=1
+fi
+if [ "$fail" -ne 0 ]; then echo "--- debug.txt"; cat "$log"; fi
+exit $fail
