@@ -25,6 +25,11 @@ Calculator& calculator() {
     return *instance;
 }
 
+// Made before any thread starts: every Spirit grammar of the process takes its
+// object id from one unguarded supply, which the XML reader's grammars use on
+// the loader threads.
+[[maybe_unused]] Calculator& g_madeAtStartUp = calculator();
+
 [[noreturn]] void reportInvalidExpression(std::string_view text) {
     logLine("");
     logLine(kAsterisks53);

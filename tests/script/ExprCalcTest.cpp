@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -289,6 +290,33 @@ TEST_F(ExprCalcFatal, TextWithoutTokensIsLoggedAndEndsTheProgram) {
         EXPECT_EQ(lines[3], "");
         EXPECT_TRUE(logged.logContains("開放処理が終了しました"));
     }
+}
+
+// Loader threads compile while the main thread evaluates what was compiled.
+TEST(ExprCalcThreads, CompilingOnTwoThreadsWhileAThirdEvaluates) {
+    BulletML_Node_Number shared;
+    shared.setText("($1+1)*2-eq4");
+    VecParam parameters;
+    parameters.values[0] = 1.0f;
+    auto compileMany = [](int base, int* wrong) {
+        for (int i = 0; i < 200; ++i) {
+            std::string text = std::to_string(base + i) + "*2+(1-$3)";
+            BulletML_Node_Number number;
+            number.setText(text);
+            if (number.evaluate(nullptr, nullptr) != (base + i) * 2 + 1) ++*wrong;
+        }
+    };
+    int wrongA = 0, wrongB = 0, wrongMain = 0;
+    std::thread a(compileMany, 1000, &wrongA);
+    std::thread b(compileMany, 5000, &wrongB);
+    for (int i = 0; i < 2000; ++i) {
+        if (shared.evaluate(&parameters, nullptr) != 1.0) ++wrongMain;
+    }
+    a.join();
+    b.join();
+    EXPECT_EQ(wrongA, 0);
+    EXPECT_EQ(wrongB, 0);
+    EXPECT_EQ(wrongMain, 0);
 }
 
 }  // namespace
