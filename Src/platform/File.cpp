@@ -152,3 +152,11 @@ bool File::remove(std::string_view windowsPath) {
     std::optional<std::filesystem::path> path = Path::resolve(windowsPath);
     return path && ::unlink(path->c_str()) == 0;
 }
+
+bool File::rename(std::string_view fromWindowsPath, std::string_view toWindowsPath) {
+    std::optional<std::filesystem::path> from = Path::resolve(fromWindowsPath);
+    std::optional<std::filesystem::path> to = Path::resolve(toWindowsPath);
+    return from && to && std::rename(from->c_str(), to->c_str()) == 0;
+}
+
+bool File::sync() { return fd_ >= 0 && ::fsync(fd_) == 0; }

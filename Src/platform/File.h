@@ -46,6 +46,11 @@ public:
     // a failed write never destroys the previous contents.
     static bool writeReplacing(std::string_view windowsPath, const void* data, size_t size);
     static bool remove(std::string_view windowsPath);
+    // Moves a file over another, replacing it in one step (files written in
+    // parts go to a temporary file first and are renamed when complete).
+    static bool rename(std::string_view fromWindowsPath, std::string_view toWindowsPath);
+    // Pushes what was written to the disk before a rename makes it current.
+    bool sync();
 
 private:
     explicit File(int fd) : fd_(fd) {}

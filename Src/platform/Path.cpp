@@ -77,3 +77,9 @@ std::vector<std::string> Path::listFiles(std::string_view windowsFolder) {
     std::sort(names.begin(), names.end());
     return names;
 }
+
+bool Path::isFolder(std::string_view windowsFolder) {
+    std::optional<fs::path> folder = resolve(windowsFolder);
+    std::error_code ec;
+    return folder && fs::is_directory(*folder, ec);
+}

@@ -1,5 +1,7 @@
 #include "shell/InitGame.h"
 
+#include "input/ReplayManager.h"
+#include "script/BulletML_Node_Allocator.h"
 #include "shell/DebugInfo.h"
 #include "shell/FrameCounter.h"
 #include "shell/Managers.h"
@@ -7,11 +9,16 @@
 namespace {
 constexpr const char* kSource = "InitGame";
 
-void fillPools() {}
+void fillPools() {
+    BulletML_Node_Allocator::instance().prefill();
+}
 
 HRESULT initDirect3D(int, int, bool, int, int) { return S_OK; }
 
-HRESULT createInputManagers() { return S_OK; }
+HRESULT createInputManagers() {
+    g_replayManager = new ReplayManager();
+    return S_OK;
+}
 
 HRESULT createSoundManager() { return S_OK; }
 

@@ -2,6 +2,8 @@
 
 #include "platform/Clock.h"
 #include "platform/Thread.h"
+#include "records/GameInfo.h"
+#include "shell/ArchiveManager.h"
 #include "shell/DebugInfo.h"
 #include "shell/FrameCounter.h"
 #include "shell/InitGame.h"
@@ -35,6 +37,20 @@ ScreenSettings configuredScreen() {
     screen.windowed = static_cast<int>(g_systemInfo->isWindowed());
     screen.bitDepth = static_cast<int>(g_systemInfo->getBpp());
     return screen;
+}
+
+// The "imgarchive" switch of the configuration record.
+bool imageArchiveSwitch() { return g_systemInfo && g_systemInfo->getImgArchive() != 0; }
+
+// The archive folders: the "texture" and "mesh" archives rebuilt from their
+// loose folders when the switch asks for it (the results are not acted on: a
+// failed build keeps the old archive), then the "texture" index loaded.
+void setUpArchives() {
+    if (imageArchiveSwitch()) {
+        g_archiveManager->buildTextureArchive("texture");
+        g_archiveManager->buildArchive("mesh");
+    }
+    g_archiveManager->loadIndex("texture");
 }
 
 bool createMainWindow(Window& window, const ScreenSettings& screen) {
@@ -72,6 +88,12 @@ int WinMain(int /*showCommand*/) {
     g_systemInfo->setVersion(2, 0);
     g_systemInfo->setRuntimeSwitch(1);
 
+    g_gameInfo = new GameInfo();
+    g_gameInfo->init();
+    g_gameInfo->load();
+
+    g_archiveManager = new ArchiveManager();
+
     ScreenSettings screen = configuredScreen();
     g_systemInfo->logMachineSurvey();
 
@@ -86,6 +108,7 @@ int WinMain(int /*showCommand*/) {
     window->show();
 
     screen = configuredScreen();
+    setUpArchives();
     HRESULT result = InitGame(screen.width, screen.height, screen.bitDepth == 16, screen.vsync, 1);
     if (FAILED(result)) {
         releaseAll();
