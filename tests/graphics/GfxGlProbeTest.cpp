@@ -401,3 +401,22 @@ TEST_F(GfxGlProbe, ResetKeepsStatesAndResizesTheBackBuffer) {
     // Headless software rendering cannot wait for a 60 Hz retrace.
     EXPECT_FALSE(device->presentsAt60Hz());
 }
+
+TEST_F(GfxGlProbe, SixteenBitBackBuffersClearAndReadBack) {
+    struct Case {
+        D3DFORMAT format;
+        std::uint16_t expected;  // the clear colour (255, 0, 255) in the format
+    } cases[] = {{D3DFMT_R5G6B5, 0xF81F}, {D3DFMT_X1R5G5B5, 0xFC1F}, {D3DFMT_A1R5G5B5, 0xFC1F}};
+    for (const auto& c : cases) {
+        createDevice(320, 240, c.format);
+        ASSERT_TRUE(device) << formatName(c.format);
+        ASSERT_EQ(device->clear(0, nullptr, D3DCLEAR_TARGET, argb(255, 255, 0, 255), 1.0f, 0), D3D_OK);
+        GfxRef<GfxSurface> back;
+        device->getBackBuffer(back.put());
+        D3DLOCKED_RECT locked;
+        ASSERT_EQ(back->lockRect(&locked, nullptr, D3DLOCK_READONLY), D3D_OK) << formatName(c.format);
+        EXPECT_EQ(locked.Pitch, 640);
+        EXPECT_EQ(static_cast<const std::uint16_t*>(locked.pBits)[320 * 0 + 5], c.expected) << formatName(c.format);
+        back->unlockRect();
+    }
+}
