@@ -1,6 +1,7 @@
 #include "shell/FrameCounterPeers.h"
 
 #include "graphics/D3DObject.h"
+#include "records/GameInfo.h"
 #include "shell/Managers.h"
 #include "shell/SystemInfo.h"
 
@@ -24,21 +25,12 @@ public:
         // ReplayManager::getMode, getReplaySpeed, isActive.
         return std::nullopt;
     }
-    bool gameInfoExists() override {
-        // GameInfo exists.
-        return false;
-    }
-    float gameVariable(NameHandle) override {
-        // GameInfo::getVar.
-        return 0.0f;
-    }
+    bool gameInfoExists() override { return g_gameInfo != nullptr; }
+    float gameVariable(NameHandle name) override { return g_gameInfo ? g_gameInfo->getVar(name) : 0.0f; }
     void countDroppedFrame() override {
-        // GameInfo::countDroppedFrame.
+        if (g_gameInfo) g_gameInfo->countDroppedFrame();
     }
-    bool gamePaused() override {
-        // GameInfo::isPaused.
-        return false;
-    }
+    bool gamePaused() override { return g_gameInfo && g_gameInfo->isPaused() != 0; }
     std::optional<PlayerCentre> playerCentre() override {
         // The player object's centre x and y.
         return std::nullopt;

@@ -1,7 +1,9 @@
 #include "shell/InitGame.h"
 
 #include "graphics/D3DObject.h"
+#include "input/ReplayManager.h"
 #include "platform/Window.h"
+#include "script/BulletML_Node_Allocator.h"
 #include "shell/DebugInfo.h"
 #include "shell/FrameCounter.h"
 #include "shell/Managers.h"
@@ -10,7 +12,9 @@
 namespace {
 constexpr const char* kSource = "InitGame";
 
-void fillPools() {}
+void fillPools() {
+    BulletML_Node_Allocator::instance().prefill();
+}
 
 // The log line and message box of a Direct3D start-up failure.
 void reportDirect3DFailure(HRESULT result) {
@@ -38,7 +42,10 @@ HRESULT initDirect3D(int width, int height, bool use16Bit, int vsync, int window
     return S_OK;
 }
 
-HRESULT createInputManagers() { return S_OK; }
+HRESULT createInputManagers() {
+    g_replayManager = new ReplayManager();
+    return S_OK;
+}
 
 HRESULT createSoundManager() { return S_OK; }
 

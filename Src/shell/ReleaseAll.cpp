@@ -1,6 +1,8 @@
 #include "shell/ReleaseAll.h"
 
 #include "graphics/D3DObject.h"
+#include "input/ReplayManager.h"
+#include "records/GameInfo.h"
 #include "shell/ArchiveManager.h"
 #include "shell/DebugInfo.h"
 #include "shell/FrameCounter.h"
@@ -34,8 +36,8 @@ const ReleaseStep kReleaseSteps[] = {
     {[] {}, "非同期 XML 読み込みを停止しました"},
     {[] {}, "XML Manager を開放しました"},
     {[] {}, "Network Manager を開放しました"},
-    {[] {}, "GameInfo Manager を開放しました"},
-    {[] {}, "Replay Manager を開放しました"},
+    {[] { release(g_gameInfo); }, "GameInfo Manager を開放しました"},
+    {[] { release(g_replayManager); }, "Replay Manager を開放しました"},
     {[] { release(g_systemInfo); }, "SystemInfo Manager を開放しました"},
     {[] { release(g_frameCounter); }, "Frame Manager を開放しました"},
     {[] { release(g_archiveManager); }, "Archive Manager を開放しました"},

@@ -3,6 +3,7 @@
 #include "graphics/D3DObject.h"
 #include "platform/Clock.h"
 #include "platform/Thread.h"
+#include "records/GameInfo.h"
 #include "shell/ArchiveManager.h"
 #include "shell/DebugInfo.h"
 #include "shell/FatalExit.h"
@@ -88,6 +89,10 @@ int WinMain(int /*showCommand*/) {
     g_systemInfo->surveyMachine();
     g_systemInfo->setVersion(2, 0);
     g_systemInfo->setRuntimeSwitch(1);
+
+    g_gameInfo = new GameInfo();
+    g_gameInfo->init();
+    g_gameInfo->load();
 
     g_archiveManager = new ArchiveManager();
 

@@ -247,3 +247,49 @@ TEST_F(GfxRecordingDevice, ResourcesOutlivingTheirDeviceAreOrphaned) {
     D3DLOCKED_RECT locked;
     EXPECT_EQ(texture->lockRect(0, &locked, nullptr, 0), D3DERR_INVALIDCALL);
 }
+
+TEST_F(GfxRecordingDevice, PresentingPacesOnlyOnARetraceOf60Hz) {
+    struct Case {
+        std::uint32_t interval, refresh;
+        bool paces;
+    } cases[] = {
+        {D3DPRESENT_INTERVAL_DEFAULT, 60, true},
+        {D3DPRESENT_INTERVAL_ONE, 60, true},
+        {D3DPRESENT_INTERVAL_IMMEDIATE, 60, false},
+        {D3DPRESENT_INTERVAL_DEFAULT, 75, false},
+    };
+    for (const auto& c : cases) {
+        backend.displayRefreshRate = c.refresh;
+        D3DPRESENT_PARAMETERS p = windowedParameters();
+        p.PresentationInterval = c.interval;
+        ASSERT_EQ(device->reset(&p), D3D_OK);
+        EXPECT_EQ(device->presentsAt60Hz(), c.paces) << c.interval << " " << c.refresh;
+    }
+}
+
+TEST(GfxRecordingSurvey, CreationFollowsTheSurvey) {
+    RecordingBackend backend;
+    // A board without hardware vertex processing and without a 60 Hz mode.
+    backend.survey.caps.DevCaps &= ~D3DDEVCAPS_HWTRANSFORMANDLIGHT;
+    for (auto& mode : backend.survey.modes) mode.RefreshRate = 75;
+    auto adapter = GfxRef<GfxAdapter>::adopt(GfxAdapter::create(31));
+    TestWindow window;
+    GfxRef<GfxDevice> device;
+    D3DPRESENT_PARAMETERS p = windowedParameters();
+    EXPECT_EQ(adapter->createDevice(0, D3DDEVTYPE_HAL, &window, 0x42, &p, device.put()), D3DERR_INVALIDCALL);
+    EXPECT_EQ(adapter->createDevice(0, D3DDEVTYPE_HAL, &window, 0x22, &p, device.put()), D3D_OK);
+    device.reset();
+    // Full screen needs a display mode of the size and rate; 0 takes any rate.
+    p.Windowed = 0;
+    p.FullScreen_RefreshRateInHz = 60;
+    EXPECT_EQ(adapter->createDevice(0, D3DDEVTYPE_HAL, &window, 0x22, &p, device.put()), D3DERR_INVALIDCALL);
+    p.FullScreen_RefreshRateInHz = 0;
+    EXPECT_EQ(adapter->createDevice(0, D3DDEVTYPE_HAL, &window, 0x22, &p, device.put()), D3D_OK);
+    device.reset();
+    p.BackBufferWidth = 700;
+    EXPECT_EQ(adapter->createDevice(0, D3DDEVTYPE_HAL, &window, 0x22, &p, device.put()), D3DERR_INVALIDCALL);
+    // A depth format the board lacks.
+    p = windowedParameters();
+    p.AutoDepthStencilFormat = D3DFMT_D32;
+    EXPECT_EQ(adapter->createDevice(0, D3DDEVTYPE_HAL, &window, 0x22, &p, device.put()), D3DERR_INVALIDCALL);
+}

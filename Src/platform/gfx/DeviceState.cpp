@@ -1,5 +1,8 @@
 #include "platform/gfx/DeviceState.h"
 
+#include "platform/gfx/AdapterSurvey.h"
+#include "platform/gfx/GfxFormat.h"
+
 D3DMATRIX identityMatrix() {
     D3DMATRIX m{};
     for (int r = 0; r < 4; ++r)
@@ -124,4 +127,23 @@ bool indexedDrawInBounds(const std::uint8_t* indexData, std::uint64_t indexBytes
         if (vertex < 0 || std::uint64_t(vertex) >= vertexCapacity) return false;
     }
     return true;
+}
+
+HRESULT checkTextureCreation(const AdapterSurvey& survey, std::uint32_t width, std::uint32_t height,
+                             std::uint32_t& levels, std::uint32_t usage, D3DFORMAT format, D3DPOOL pool,
+                             std::uint64_t& bytes) {
+    const bool renderTarget = usage & D3DUSAGE_RENDERTARGET;
+    const bool formatOk =
+        renderTarget ? survey.renderTargetFormats.count(format) > 0 : survey.textureFormats.count(format) > 0;
+    if (width == 0 || height == 0 || width > survey.caps.MaxTextureWidth || height > survey.caps.MaxTextureHeight ||
+        !formatOk || !isKnownPixelFormat(format) || (renderTarget && pool != D3DPOOL_DEFAULT) ||
+        (usage & D3DUSAGE_DEPTHSTENCIL))
+        return D3DERR_INVALIDCALL;
+    const std::uint32_t full = fullMipCount(width, height);
+    if (levels == 0 || levels > full) levels = full;
+    if (renderTarget) levels = 1;
+    bytes = 0;
+    for (std::uint32_t level = 0; level < levels; ++level)
+        bytes += levelBytes(format, levelExtent(width, level), levelExtent(height, level));
+    return D3D_OK;
 }

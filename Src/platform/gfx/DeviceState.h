@@ -61,3 +61,12 @@ D3DMATRIX identityMatrix();
 bool indexedDrawInBounds(const std::uint8_t* indexData, std::uint64_t indexBytes, bool index32,
                          std::uint32_t startIndex, std::uint32_t indexCount, std::int32_t baseVertex,
                          std::uint64_t vertexCapacity);
+
+struct AdapterSurvey;
+
+// The argument checks of CreateTexture against the survey, shared by the
+// backends: D3D_OK with the level count (0 asks for a full chain) and the
+// bytes of all levels, or D3DERR_INVALIDCALL.
+HRESULT checkTextureCreation(const AdapterSurvey& survey, std::uint32_t width, std::uint32_t height,
+                             std::uint32_t& levels, std::uint32_t usage, D3DFORMAT format, D3DPOOL pool,
+                             std::uint64_t& bytes);

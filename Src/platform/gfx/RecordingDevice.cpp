@@ -811,21 +811,12 @@ HRESULT RecordingDevice::createTexture(std::uint32_t width, std::uint32_t height
         backend_.log("CreateTexture", arguments);
         return fault;
     }
-    const AdapterSurvey& survey = adapter_->survey();
-    const bool renderTarget = usage & D3DUSAGE_RENDERTARGET;
-    const bool formatOk = renderTarget ? survey.renderTargetFormats.count(format) > 0
-                                       : survey.textureFormats.count(format) > 0;
-    if (width == 0 || height == 0 || width > survey.caps.MaxTextureWidth || height > survey.caps.MaxTextureHeight ||
-        !formatOk || !isKnownPixelFormat(format) || (renderTarget && pool != D3DPOOL_DEFAULT) ||
-        (usage & D3DUSAGE_DEPTHSTENCIL)) {
-        backend_.log("CreateTexture", arguments);
-        return D3DERR_INVALIDCALL;
-    }
-    const std::uint32_t full = fullMipCount(width, height);
-    if (levels == 0 || levels > full) levels = full;
     std::uint64_t bytes = 0;
-    for (std::uint32_t level = 0; level < levels; ++level)
-        bytes += levelBytes(format, levelExtent(width, level), levelExtent(height, level));
+    if (HRESULT valid = checkTextureCreation(adapter_->survey(), width, height, levels, usage, format, pool, bytes);
+        FAILED(valid)) {
+        backend_.log("CreateTexture", arguments);
+        return valid;
+    }
     if (countsAsVideoMemory(pool) && !reserveMemory(bytes)) {
         backend_.log("CreateTexture", arguments);
         return D3DERR_OUTOFVIDEOMEMORY;

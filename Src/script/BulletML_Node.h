@@ -1,0 +1,120 @@
+// One command or object element of a loaded script. Parameter children
+// ("speed", "term", ...) and structure elements are not nodes: their values
+// are held by the node of the enclosing command, by element id. Nodes come
+// from BulletML_Node_Allocator and belong to one BulletML_Node_Manager.
+#pragma once
+#include <array>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "script/BulletML_Node_Number.h"
+#include "shell/NamePool.h"
+
+class BulletML_Node {
+public:
+    static constexpr int kFloatCount = 10;
+
+    BulletML_Node() = default;
+    BulletML_Node(const BulletML_Node&) = delete;
+    BulletML_Node& operator=(const BulletML_Node&) = delete;
+    virtual ~BulletML_Node();
+
+    // Element id.
+    void setCode(std::int32_t code) { code_ = code; }
+    std::int32_t getCode() const { return code_; }
+
+    // The "type" keyword given for an element id (the node's own id or a
+    // parameter child's).
+    void setChildType(std::int32_t id, std::int32_t type) { childTypes_[id] = type; }
+    // The stored type; a stored 1024 ("none") gives the id's default; an id
+    // never stored gives 0.
+    std::int32_t getChildType(std::int32_t id) const;
+    const std::map<std::int32_t, std::int32_t>& childTypes() const { return childTypes_; }
+
+    // Parameter children: the number held for an element id.
+    void setChild(std::int32_t id, BulletML_Node_Number* number) { numbers_[id] = number; }
+    bool hasChild(std::int32_t id) const { return numbers_.count(id) != 0; }
+    BulletML_Node_Number* getChild(std::int32_t id) const;
+    const std::map<std::int32_t, BulletML_Node_Number*>& children() const { return numbers_; }
+    // The value of the parameter child `id`; 0.0 when absent.
+    double evalChild(std::int32_t id, const VecParam* parameters, ObjectVariableMap* objectVariables) const;
+
+    // Child nodes in document order and the walk's cursor over them.
+    void addChild(BulletML_Node* child);
+    std::uint32_t getChildCount() const { return static_cast<std::uint32_t>(nodes_.size()); }
+    BulletML_Node* getChildNode(std::uint32_t index) const { return index < nodes_.size() ? nodes_[index] : nullptr; }
+    bool hasChildren() const { return hasChildren_; }
+    BulletML_Node* firstChild();
+    BulletML_Node* getCurrentChild() const { return getChildNode(cursor_); }
+    std::uint32_t getCursor() const { return cursor_; }
+    void resetCursor() { cursor_ = 0; }
+    void setCursor(std::uint32_t index) { cursor_ = index; }
+    // Moves the cursor past the last child; returns how many were left.
+    std::uint32_t skipChildren();
+    BulletML_Node* getParent() const { return parent_; }
+    BulletML_Node* getRefTarget() const { return refTarget_; }
+    void setRefTarget(BulletML_Node* target) { refTarget_ = target; }
+
+    // The "param" children in document order.
+    void addParam(BulletML_Node_Number* number) { params_.push_back(number); }
+    std::uint32_t getParamCount() const { return static_cast<std::uint32_t>(params_.size()); }
+    BulletML_Node_Number* getParam(std::uint32_t index) const { return index < params_.size() ? params_[index] : nullptr; }
+    // Past the count: kind 0, index 0, value 0.0, no variable.
+    std::int32_t getParamKind(std::uint32_t index) const;
+    std::int32_t getParamIndex(std::uint32_t index) const;
+    float getParamValue(std::uint32_t index) const;
+    NameHandle getParamVariable(std::uint32_t index) const;
+    double evalParam(std::uint32_t index, const VecParam* parameters, ObjectVariableMap* objectVariables) const;
+
+    // The node's own text as a number (the count of "wait", "repeat" ...).
+    void setValue(BulletML_Node_Number* number) { value_ = number; }
+    BulletML_Node_Number* getValue() const { return value_; }
+    double evalValue(const VecParam* parameters, ObjectVariableMap* objectVariables) const;
+
+    // Literal parameter values worked out once when the script was read.
+    // Indexes outside 0..9 are ignored; a node without the array reads zeros.
+    void setFloat(int index, float value);
+    void getFloatArray(float (&out)[kFloatCount]) const;
+    bool hasFloatArray() const { return hasFloats_; }
+    void setHasFloats() { hasFloats_ = true; }
+
+    void setText(std::string text) { text_ = std::move(text); }
+    const std::string& getText() const { return text_; }
+    void setFileName(NameHandle name) { fileName_ = name; }
+    NameHandle getFileName() const { return fileName_; }
+    // The name other subsystems key resources by: the file name when the node
+    // names a file, else its text, pooled.
+    NameHandle getNameHandle() const;
+    void setLabel(NameHandle wideLabel) { label_ = wideLabel; }
+    NameHandle getLabel() const { return label_; }
+    void setVariable(NameHandle name) { variable_ = name; }
+    NameHandle getVariable() const { return variable_; }
+    // The number held under "dynamic" (137), or null.
+    BulletML_Node_Number* getDynamic() const;
+
+    // The system command's run-once latch.
+    void incRunCount() { ++runCount_; }
+    std::uint8_t getRunCount() const { return runCount_; }
+
+private:
+    std::int32_t code_ = 0;
+    std::map<std::int32_t, std::int32_t> childTypes_;
+    std::map<std::int32_t, BulletML_Node_Number*> numbers_;
+    std::uint32_t cursor_ = 0;
+    BulletML_Node* parent_ = nullptr;
+    BulletML_Node* refTarget_ = nullptr;
+    std::vector<BulletML_Node*> nodes_;
+    bool hasChildren_ = false;
+    std::uint8_t runCount_ = 0;
+    bool hasFloats_ = false;
+    std::vector<BulletML_Node_Number*> params_;
+    BulletML_Node_Number* value_ = nullptr;
+    std::unique_ptr<std::array<float, kFloatCount>> floats_;
+    std::string text_;
+    NameHandle fileName_ = 0;
+    NameHandle label_ = 0;
+    NameHandle variable_ = 0;
+};

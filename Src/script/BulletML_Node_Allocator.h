@@ -1,0 +1,38 @@
+// The pool of script nodes: 20,000 nodes made at start-up, handed out last in,
+// first out. Nodes are never given back (a document reset frees them); once the
+// pool is empty every further node comes from the heap, without a log line.
+#pragma once
+#include <cstddef>
+#include <mutex>
+#include <vector>
+
+class BulletML_Node;
+
+class BulletML_Node_Allocator {
+public:
+    static constexpr size_t kPoolSize = 20000;
+
+    BulletML_Node_Allocator() = default;
+    BulletML_Node_Allocator(const BulletML_Node_Allocator&) = delete;
+    BulletML_Node_Allocator& operator=(const BulletML_Node_Allocator&) = delete;
+    // Frees the nodes never handed out.
+    virtual ~BulletML_Node_Allocator();
+
+    // The process-wide pool, filled by the game initialisation.
+    static BulletML_Node_Allocator& instance();
+
+    // Makes the pool's nodes; a second call does nothing.
+    void prefill();
+    // A fresh node: the most recently made pool node, or a new heap node.
+    BulletML_Node* get();
+
+    size_t readyCount() const;
+    // Nodes handed out since the pool was made, from the pool or the heap.
+    size_t handedOutCount() const;
+
+private:
+    mutable std::mutex lock_;
+    bool filled_ = false;
+    std::vector<BulletML_Node*> ready_;
+    size_t handedOut_ = 0;
+};

@@ -1,0 +1,394 @@
+#include "script/ElementId.h"
+
+#include <map>
+#include <unordered_map>
+
+#include "platform/Text.h"
+#include "shell/DebugInfo.h"
+
+namespace {
+
+const ElementName kElementNames[] = {
+    {kNone, "none"},
+    {kBullet, "bullet"},
+    {kFire, "fire"},
+    {kAction, "action"},
+    {kBulletRef, "bulletref"},
+    {kFireRef, "fireref"},
+    {kActionRef, "actionref"},
+    {kChangeSpeed, "changespeed"},
+    {kChangeDirection, "changedirection"},
+    {kAccel, "accel"},
+    {kWait, "wait"},
+    {kVanish, "vanish"},
+    {kRepeat, "repeat"},
+    {kPresent, "present"},
+    {kImg, "img"},
+    {kPresentRef, "presentref"},
+    {kImgRef, "imgref"},
+    {kChangeColor, "changecolor"},
+    {kImgDirection, "imgdirection"},
+    {kEnemy, "enemy"},
+    {kEnemyRef, "enemyref"},
+    {kCreate, "create"},
+    {kCreateRef, "createref"},
+    {kCollision, "collision"},
+    {kEval, "eval"},
+    {kChangePosition, "changeposition"},
+    {kRevenge, "revenge"},
+    {kRevengeRef, "revengeref"},
+    {kCancelRevenge, "cancelrevenge"},
+    {kShot, "shot"},
+    {kShotRef, "shotref"},
+    {kSetPosition, "setposition"},
+    {kPlayer, "player"},
+    {kPlayerRef, "playerref"},
+    {kSetInv, "setinv"},
+    {kSysVar, "sysvar"},
+    {kObject, "object"},
+    {kObjectRef, "objectref"},
+    {kSetBreakable, "setbreakable"},
+    {kGroup, "group"},
+    {kSkipWait, "skipwait"},
+    {kSetDrawLevel, "setdrawlevel"},
+    {kEdge, "edge"},
+    {kPlay, "play"},
+    {kSound, "sound"},
+    {kSoundRef, "soundref"},
+    {kTrack, "track"},
+    {kTrackRef, "trackref"},
+    {kChangeVolume, "changevolume"},
+    {kChangeAllVolume, "changeallvolume"},
+    {kExeFile, "exefile"},
+    {kSelectable, "selectable"},
+    {kSelectableRef, "selectableref"},
+    {kCursor, "cursor"},
+    {kCursorRef, "cursorref"},
+    {kUnselected, "unselected"},
+    {kUnselectedRef, "unselectedref"},
+    {kSelected, "selected"},
+    {kSelectedRef, "selectedref"},
+    {kDecided, "decided"},
+    {kDecidedRef, "decidedref"},
+    {kSystem, "system"},
+    {kExeFileAsync, "exefileasync"},
+    {kPreloadImg, "preloadimg"},
+    {kTargetRevenge, "targetrevenge"},
+    {kSetBgColor, "setbgcolor"},
+    {kPreloadTrack, "preloadtrack"},
+    {kRotateImg, "rotateimg"},
+    {kSetImgSize, "setimgsize"},
+    {kEvalAdd, "evaladd"},
+    {kDefinedAction, "definedaction"},
+    {kImgString, "imgstring"},
+    {kImgStringRef, "imgstringref"},
+    {kItem, "item"},
+    {kItemRef, "itemref"},
+    {kBuzz, "buzz"},
+    {kTargetVanish, "targetvanish"},
+    {kDisableTable, "disabletable"},
+    {kSetImgUv, "setimguv"},
+    {kChangeImgSize, "changeimgsize"},
+    {kBomb, "bomb"},
+    {kBombRef, "bombref"},
+    {kExit, "exit"},
+    {kGlobal, "global"},
+    {kSetRevenge, "setrevenge"},
+    {kChildRevenge, "childrevenge"},
+    {kSetReflect, "setreflect"},
+    {kAutoTarget, "autotarget"},
+    {kMesh, "mesh"},
+    {kMeshRef, "meshref"},
+    {kSetString, "setstring"},
+    {kSetFontSize, "setfontsize"},
+    {kSetStringWait, "setstringwait"},
+    {kWaitSelectable, "waitselectable"},
+    {kSetLock, "setlock"},
+    {kReleaseLock, "releaselock"},
+    {kWaitLock, "waitlock"},
+    {kWaitDrawString, "waitdrawstring"},
+    {kChangeBulletToItem, "changebullettoitem"},
+    {kSetSharedVitalNum, "setsharedvitalnum"},
+    {kSetLight, "setlight"},
+    {kChangeLight, "changelight"},
+    {kSetupParticle, "setupparticle"},
+    {kCreateParticle, "createparticle"},
+    {kShareVital, "sharevital"},
+    {kAddPrate, "addprate"},
+    {kAddScore, "addscore"},
+    {kSetEye, "seteye"},
+    {kSetLookAt, "setlookat"},
+    {kSetupVec, "setupvec"},
+    {kChangeEye, "changeeye"},
+    {kChangeLookAt, "changelookat"},
+    {kChangeUpVec, "changeupvec"},
+    {kSetFog, "setfog"},
+    {kChangeTargetVolume, "changetargetvolume"},
+    {kIncBuzzCount, "incbuzzcount"},
+    {kEnableTable, "enabletable"},
+    {kSetGameFlag, "setgameflag"},
+    {kAddItem, "additem"},
+    {kWaitDirectionKey, "waitdirectionkey"},
+    {kSkipBulletWait, "skipbulletwait"},
+    {kSetMeshAccel, "setmeshaccel"},
+    {kDamage, "damage"},
+    {kDamageRef, "damageref"},
+    {kNetwork, "network"},
+    {kAddString, "addstring"},
+    {kSetEnding, "setending"},
+    {kSetMeshVelocity, "setmeshvelocity"},
+    {kSetFontColor, "setfontcolor"},
+    {kDebugStr, "debugstr"},
+    {kDebugVal, "debugval"},
+    {kSetPlayerInv, "setplayerinv"},
+    {kSetStringNum, "setstringnum"},
+    {kAddStringNum, "addstringnum"},
+    {kPlaySoundDirect, "playsounddirect"},
+    {kStopSoundDirect, "stopsounddirect"},
+    {kSetFontShadowColor, "setfontshadowcolor"},
+    {kDynamic, "dynamic"},
+    {kSoundTrack, "soundtrack"},
+    {kCreateSurface, "createsurface"},
+    {kLoadSurface, "loadsurface"},
+    {kClearSurface, "clearsurface"},
+    {kDObject, "dobject"},
+    {kDObjectRef, "dobjectref"},
+    {kParentRevenge, "parentrevenge"},
+    {kAddRank, "addrank"},
+    {kAddSpirit, "addspirit"},
+    {kSetRenderTargetColor, "setrendertargetcolor"},
+    {kChangeFog, "changefog"},
+    {kSetEyeSpeed, "seteyespeed"},
+    {kSetLookAtSpeed, "setlookatspeed"},
+    {kSetupVecSpeed, "setupvecspeed"},
+    {kChangeEyeSpeed, "changeeyespeed"},
+    {kChangeLookAtSpeed, "changelookatspeed"},
+    {kChangeUpVecSpeed, "changeupvecspeed"},
+    {kPlainShadowPoint, "plainshadowpoint"},
+    {kTextBlock, "textblock"},
+    {kSetMeshTexture, "setmeshtexture"},
+    {kCreateDupImg, "createdupimg"},
+    {kPreloadMesh, "preloadmesh"},
+    {kSetVital, "setvital"},
+    {kParamNone, "none"},
+    {kVertical, "vertical"},
+    {kHorizontal, "horizontal"},
+    {kSpeed, "speed"},
+    {kDirection, "direction"},
+    {kRepeatCount, "repeatcount"},
+    {kTerm, "term"},
+    {kFile, "file"},
+    {kLeft, "left"},
+    {kRight, "right"},
+    {kTop, "top"},
+    {kBottom, "bottom"},
+    {kWidth, "width"},
+    {kHeight, "height"},
+    {kAlpha, "alpha"},
+    {kRed, "red"},
+    {kGreen, "green"},
+    {kBlue, "blue"},
+    {kX, "x"},
+    {kY, "y"},
+    {kZ, "z"},
+    {kInv, "inv"},
+    {kCx, "cx"},
+    {kCy, "cy"},
+    {kRadius, "radius"},
+    {kVital, "vital"},
+    {kScore, "score"},
+    {kLength, "length"},
+    {kDistance, "distance"},
+    {kQuick, "quick"},
+    {kNum, "num"},
+    {kLoop, "loop"},
+    {kCommand, "command"},
+    {kPause, "pause"},
+    {kChild, "child"},
+    {kString, "string"},
+    {kEffect, "effect"},
+    {kFlag, "flag"},
+    {kPrate, "prate"},
+    {kWorldX, "worldx"},
+    {kWorldY, "worldy"},
+    {kWorldZ, "worldz"},
+    {kWorldVx, "worldvx"},
+    {kWorldVy, "worldvy"},
+    {kWorldVz, "worldvz"},
+    {kWorldMaxX, "worldmaxx"},
+    {kWorldMaxY, "worldmaxy"},
+    {kWorldMaxZ, "worldmaxz"},
+    {kWorldMinX, "worldminx"},
+    {kWorldMinY, "worldminy"},
+    {kWorldMinZ, "worldminz"},
+    {kRotateX, "rotatex"},
+    {kRotateY, "rotatey"},
+    {kRotateZ, "rotatez"},
+    {kRotateVx, "rotatevx"},
+    {kRotateVy, "rotatevy"},
+    {kRotateVz, "rotatevz"},
+    {kSpirit, "spirit"},
+    {kStructBulletML, "bulletml"},
+    {kStructExBulletML, "exbulletml"},
+    {kStructParam, "param"},
+    {kStructTimes, "times"},
+    {kStructType, "type"},
+    {kStructLabel, "label"},
+    {kStructName, "name"},
+};
+
+const ElementName kTypeValueNames[] = {
+    {kTypeNone, "none"},
+    {kTypeAim, "aim"},
+    {kTypeAbsolute, "absolute"},
+    {kTypeRelative, "relative"},
+    {kTypeSequence, "sequence"},
+    {kTypeSync, "sync"},
+    {kTypeDds, "dds"},
+    {kTypeBmp, "bmp"},
+    {kTypeNormal, "normal"},
+    {kTypeAdd, "add"},
+    {kTypeMaskAdd, "maskadd"},
+    {kTypeCircle, "circle"},
+    {kTypeRect, "rect"},
+    {kTypeCenter, "center"},
+    {kTypeGround, "ground"},
+    {kTypeBullet, "bullet"},
+    {kTypeLoop, "loop"},
+    {kTypeStop, "stop"},
+    {kTypeVanish, "vanish"},
+    {kTypeOgg, "ogg"},
+    {kTypeWav, "wav"},
+    {kTypeRaw, "raw"},
+    {kTypeBgm, "bgm"},
+    {kTypeSe, "se"},
+    {kTypeRotate, "rotate"},
+    {kTypeSyncToPlayerX, "synctoplayerx"},
+    {kTypeSyncToPlayerY, "synctoplayery"},
+    {kTypeSyncToParentX, "synctoparentx"},
+    {kTypeSyncToParentY, "synctoparenty"},
+    {kTypeAmbient, "ambient"},
+    {kTypeDirectional, "directional"},
+    {kTypeSyncEdge, "syncedge"},
+    {kTypeNoAlpha, "noalpha"},
+    {kTypeAdd2, "add2"},
+};
+
+const ElementName kElementAliases[] = {
+    {kAction, "a"},
+    {kBullet, "b"},
+    {kCreate, "c"},
+    {kEnemy, "e"},
+    {kFire, "f"},
+    {kGlobal, "g"},
+    {kStructLabel, "l"},
+    {kStructName, "n"},
+    {kObject, "o"},
+    {kStructParam, "p"},
+    {kTerm, "t"},
+    {kEval, "v"},
+    {kWait, "w"},
+    {kSpeed, "sp"},
+    {kStructTimes, "ts"},
+    {kTerm, "tm"},
+    {kTypeAbsolute, "abs"},
+    {kEvalAdd, "add"},
+    {kChangeDirection, "chd"},
+    {kChangeSpeed, "chs"},
+    {kDirection, "dir"},
+    {kPresent, "pre"},
+    {kRepeat, "rep"},
+    {kTypeRelative, "rel"},
+    {kRevenge, "rev"},
+    {kTypeSequence, "seq"},
+    {kActionRef, "aref"},
+    {kBulletRef, "bref"},
+    {kCreateRef, "cref"},
+    {kEnemyRef, "eref"},
+    {kFireRef, "fref"},
+    {kObjectRef, "oref"},
+    {kPresentRef, "preref"},
+    {kRevengeRef, "revref"},
+};
+
+}  // namespace
+
+bool isReferenceCode(std::int32_t id) {
+    switch (id) {
+        case kBulletRef: case kFireRef: case kActionRef: case kPresentRef: case kImgRef:
+        case kEnemyRef: case kCreateRef: case kRevengeRef: case kShotRef: case kPlayerRef:
+        case kObjectRef: case kSoundRef: case kTrackRef: case kSelectableRef: case kCursorRef:
+        case kUnselectedRef: case kSelectedRef: case kDecidedRef: case kTargetRevenge:
+        case kImgStringRef: case kItemRef: case kBombRef: case kMeshRef:
+        case kChangeTargetVolume: case kDamageRef: case kDObjectRef:
+            return true;
+        default:
+            return false;
+    }
+}
+
+std::span<const ElementName> elementNameTable() { return kElementNames; }
+std::span<const ElementName> typeValueNameTable() { return kTypeValueNames; }
+std::span<const ElementName> elementAliasTable() { return kElementAliases; }
+
+struct ElementIdTable::Index {
+    struct Named {
+        std::string_view name;
+        NameHandle handle;
+    };
+    // Name -> id. Filled in ascending id order and then the aliases, each
+    // insertion replacing an earlier one, so where a name has two ids the
+    // larger (or the alias) wins: "none" is 512 as a tag.
+    std::map<std::u16string, std::int32_t, std::less<>> elementIds;
+    std::map<std::u16string, std::int32_t, std::less<>> typeValueIds;
+    std::unordered_map<std::int32_t, Named> elementNames;
+    std::unordered_map<std::int32_t, std::string_view> typeValueNames;
+};
+
+ElementIdTable::ElementIdTable() : index_(new Index) {
+    for (const ElementName& entry : kElementNames) {
+        index_->elementIds[text::widen(entry.name)] = entry.id;
+        index_->elementNames[entry.id] = {entry.name, internName(entry.name)};
+    }
+    for (const ElementName& entry : kElementAliases) index_->elementIds[text::widen(entry.name)] = entry.id;
+    for (const ElementName& entry : kTypeValueNames) {
+        index_->typeValueIds[text::widen(entry.name)] = entry.id;
+        index_->typeValueNames[entry.id] = entry.name;
+    }
+}
+
+const ElementIdTable& ElementIdTable::instance() {
+    // Never destroyed: loader threads may still look names up while the
+    // process ends.
+    static const ElementIdTable* table = new ElementIdTable();
+    return *table;
+}
+
+std::int32_t ElementIdTable::lookupTag(std::u16string_view lowered) const {
+    if (auto it = index().elementIds.find(lowered); it != index().elementIds.end()) return it->second;
+    if (auto it = index().typeValueIds.find(lowered); it != index().typeValueIds.end()) return it->second;
+    // The log writes at most 255 bytes of a name, as every wide log text.
+    std::string name = text::narrow(lowered.substr(0, 255));
+    logLine("不明なタグ " + text::cp932ToUtf8(name));
+    return -1;
+}
+
+std::int32_t ElementIdTable::lookupTypeValue(std::u16string_view value) const {
+    auto it = index().typeValueIds.find(value);
+    return it != index().typeValueIds.end() ? it->second : kTypeNone;
+}
+
+std::string_view ElementIdTable::elementName(std::int32_t id) const {
+    auto it = index().elementNames.find(id);
+    return it != index().elementNames.end() ? it->second.name : std::string_view();
+}
+
+NameHandle ElementIdTable::elementNameHandle(std::int32_t id) const {
+    auto it = index().elementNames.find(id);
+    return it != index().elementNames.end() ? it->second.handle : NamePool::instance().emptyName();
+}
+
+std::string_view ElementIdTable::typeValueName(std::int32_t id) const {
+    auto it = index().typeValueNames.find(id);
+    return it != index().typeValueNames.end() ? it->second : std::string_view();
+}

@@ -1,0 +1,267 @@
+#include "script/XMLHandler_ii_BulletML.h"
+
+#include <initializer_list>
+
+#include "platform/Text.h"
+#include "script/BoostXML.h"
+#include "script/BulletML_Node.h"
+#include "script/BulletML_Node_Manager.h"
+#include "script/BulletML_Node_Number_Manager.h"
+#include "script/ElementId.h"
+
+namespace {
+bool isOneOf(std::int32_t id, std::initializer_list<std::int32_t> ids) {
+    for (std::int32_t candidate : ids) {
+        if (candidate == id) return true;
+    }
+    return false;
+}
+
+// Elements whose start gives them the "direction", "speed" and creation
+// values that a "fire" or "create" before them captured.
+bool takesCreationValues(std::int32_t id) {
+    return isOneOf(id, {kBullet, kBulletRef, kEnemy, kEnemyRef, kShot, kShotRef, kPlayer, kPlayerRef, kSelectable,
+                        kSelectableRef, kObject, kObjectRef, kDObject, kDObjectRef, kItem, kItemRef, kBomb, kBombRef});
+}
+
+// Object nodes that take a captured "direction" and "speed" as soon as the
+// text arrives.
+bool takesMotionAtOnce(std::int32_t code) {
+    return isOneOf(code, {kBullet, kEnemy, kShot, kPlayer, kSelectable, kCursor, kObject, kDObject, kItem, kBomb});
+}
+
+// Elements whose own text is their value, stored under their own id.
+bool holdsOwnText(std::int32_t id) { return isOneOf(id, {kImgDirection, kEval, kEvalAdd, kSysVar, kGlobal, kDynamic}); }
+
+// Elements that name a variable with their "name" attribute.
+bool namesVariable(std::int32_t id) { return isOneOf(id, {kGlobal, kEval, kEvalAdd, kSysVar, kDynamic}); }
+
+bool isIgnoredText(std::u16string_view text) {
+    return text.empty() || text == u" " || text == u"\n" || text == u"\r\n" || text == u"\t";
+}
+
+constexpr std::int32_t kImgFloatIds[] = {kLeft, kRight, kTop, kBottom, kWidth, kHeight, kAlpha, kRed, kGreen, kBlue};
+constexpr std::int32_t kChangeColorFloatIds[] = {kAlpha, kRed, kGreen, kBlue, kTerm};
+}  // namespace
+
+XMLHandler_ii_BulletML::XMLHandler_ii_BulletML(BulletML_Node_Allocator* allocator)
+    : ids_(ElementIdTable::instance()),
+      document_(std::make_unique<BulletML_Node_Manager>(allocator)),
+      repeatKey_(internName("repeat")),
+      positionKey_(internName("position")),
+      repeatCountKey_(internName("repeatcount")),
+      paramKey_(internName("param")),
+      fileKey_(internName("file")) {}
+
+XMLHandler_ii_BulletML::~XMLHandler_ii_BulletML() = default;
+
+BulletML_Node_Manager* XMLHandler_ii_BulletML::getDocument() { return document_.get(); }
+
+BulletML_Node* XMLHandler_ii_BulletML::nodeBeingFilled() const { return document_->getCursor(); }
+
+NameHandle XMLHandler_ii_BulletML::keyName(std::int32_t id) const {
+    if (id == kChangePosition || id == kSetPosition) return positionKey_;
+    return ids_.elementNameHandle(id);
+}
+
+int XMLHandler_ii_BulletML::captureState(NameHandle key) const {
+    auto it = captureStates_.find(key);
+    return it != captureStates_.end() ? it->second : kIdle;
+}
+
+BulletML_Node_Number* XMLHandler_ii_BulletML::number(std::string_view text) const {
+    return BulletML_Node_Number_Manager::instance().get(text);
+}
+
+void XMLHandler_ii_BulletML::setType(std::int32_t id, std::u16string_view value) {
+    std::int32_t type = ids_.lookupTypeValue(value);
+    types_[keyName(id)] = type;
+    nodeBeingFilled()->setChildType(id, type);
+}
+
+void XMLHandler_ii_BulletML::flush(std::int32_t childId) {
+    NameHandle key = keyName(childId);
+    if (captureState(key) == kCaptured) {
+        BulletML_Node* node = nodeBeingFilled();
+        node->setChild(childId, number(capturedTexts_[key]));
+        auto type = types_.find(key);
+        node->setChildType(childId, type != types_.end() ? type->second : kTypeNone);
+    }
+    captureStates_[key] = kIdle;
+    types_[key] = kTypeNone;
+}
+
+void XMLHandler_ii_BulletML::startElement(const TagRecord& tag) {
+    XMLHandler_ii::startElement(tag);
+    const std::int32_t id = ids_.lookupTag(currentName());
+    currentId_ = id;
+    insideElement_ = true;
+
+    if (isCommandId(id)) {
+        document_->addNode()->setCode(id);
+        if (id == kWait || id == kSkipWait) {
+            captureStates_[repeatKey_] = kWaitingForText;
+        } else if (holdsOwnText(id) || id == kChangePosition || id == kSetPosition) {
+            captureStates_[keyName(id)] = kWaitingForText;
+        }
+    }
+    BulletML_Node* node = nodeBeingFilled();
+
+    if (takesCreationValues(id)) {
+        for (std::int32_t child : {kDirection, kSpeed, kCx, kCy, kInv, kVital, kQuick, kX, kY, kChild}) flush(child);
+    } else if (id == kGroup) {
+        flush(kQuick);
+        flush(kNum);
+    }
+
+    if (id == kStructTimes) {
+        captureStates_[repeatKey_] = kWaitingForText;
+    } else if (id == kStructParam) {
+        captureStates_[paramKey_] = kWaitingForText;
+    } else if (isParameterChildId(id)) {
+        captureStates_[keyName(id)] = kWaitingForText;
+        // A child without a "type" attribute has none: a type given to an
+        // earlier element of the same name must not carry over.
+        types_[keyName(id)] = kTypeNone;
+    }
+
+    if (const std::u16string& type = getAttribute(u"type"); !type.empty()) setType(id, type);
+
+    std::u16string label = getAttribute(u"label");
+    if (label.empty()) label = getAttribute(u"l");
+    if (!label.empty()) {
+        NameHandle pooled = internWideName(label);
+        node->setLabel(pooled);
+        // The labelled node itself is entered (for a label on a parameter
+        // child, the enclosing command that took it).
+        document_->registerLabel(pooled, node);
+    }
+
+    if (namesVariable(id)) {
+        std::u16string name = getAttribute(u"name");
+        if (name.empty()) name = getAttribute(u"n");
+        node->setVariable(internName(toNarrow(name)));
+    }
+    clearAttributes();
+}
+
+void XMLHandler_ii_BulletML::captureText(std::int32_t id, const std::string& text) {
+    NameHandle key = keyName(id);
+    capturedTexts_[key] = text;
+    captureStates_[key] = kCaptured;
+}
+
+void XMLHandler_ii_BulletML::takeFileName(BulletML_Node* node, const std::string& text) {
+    const std::int32_t code = node->getCode();
+    if (!isOneOf(code, {kImg, kTrack, kTrackRef, kExeFile, kExeFileAsync, kPreloadImg, kPreloadMesh, kPreloadTrack,
+                        kMesh, kSetupParticle, kPlaySoundDirect, kSoundTrack, kLoadSurface, kSetMeshTexture})) {
+        return;
+    }
+    auto stored = types_.find(fileKey_);
+    const std::int32_t type = stored != types_.end() ? stored->second : kTypeNone;
+    node->setChildType(kFile, type);
+    std::string fileName = text;
+    if (isOneOf(code, {kImg, kSetupParticle, kLoadSurface, kSetMeshTexture})) {
+        fileName += type == kTypeBmp ? ".bmp" : ".dds";
+    } else if (isOneOf(code, {kTrack, kPlaySoundDirect, kSoundTrack})) {
+        fileName += ".wav.raw";
+    } else if (isOneOf(code, {kMesh, kPreloadMesh})) {
+        fileName += ".x";
+    }
+    node->setFileName(internName(fileName));
+}
+
+void XMLHandler_ii_BulletML::characters(std::u16string_view wide) {
+    if (isIgnoredText(wide)) return;
+    // Text after an end tag belongs to no element that takes text (the
+    // indentation after an empty parameter child, for one).
+    if (!insideElement_) return;
+    const std::string text = toNarrow(wide);
+    const std::int32_t id = currentId_;
+    BulletML_Node* node = nodeBeingFilled();
+
+    if (id == kDirection || id == kSpeed) {
+        if (captureState(keyName(id)) == kWaitingForText) captureText(id, text);
+        if (takesMotionAtOnce(node->getCode())) {
+            flush(kDirection);
+            flush(kSpeed);
+        }
+    } else if (isCommandId(id) && holdsOwnText(id)) {
+        captureText(id, text);
+        node->setChild(id, number(text));
+    } else if (isParameterChildId(id) && id != kFile && id != kCommand && id != kString) {
+        captureText(id, text);
+        node->setChild(id, number(text));
+    } else if (id == kFile) {
+        if (captureState(fileKey_) == kWaitingForText) {
+            captureText(id, text);
+            takeFileName(node, text);
+        }
+    } else if (id == kCommand) {
+        if (isOneOf(node->getCode(), {kSystem, kNetwork})) node->setText(text);
+    } else if (id == kString) {
+        if (isOneOf(node->getCode(), {kImgString, kSetString, kAddString, kDebugStr})) node->setText(text);
+    } else if (id == kStructParam) {
+        if (captureState(paramKey_) == kWaitingForText) captureText(id, text);
+    } else if (id == kWait || id == kStructTimes || id == kSkipWait) {
+        if (captureState(repeatKey_) == kWaitingForText) {
+            capturedTexts_[repeatCountKey_] = text;
+            captureStates_[repeatKey_] = kCaptured;
+        }
+    }
+}
+
+void XMLHandler_ii_BulletML::storeLiteralFloats(BulletML_Node* node, const std::int32_t* ids, int count) {
+    for (int i = 0; i < count; ++i) {
+        BulletML_Node_Number* value = node->getChild(ids[i]);
+        if (!value || value->getKind() != BulletML_Node_Number::kLiteral) return;
+    }
+    for (int i = 0; i < count; ++i) {
+        node->setFloat(i, static_cast<float>(node->getChild(ids[i])->evaluate(nullptr, nullptr)));
+    }
+    node->setHasFloats();
+}
+
+void XMLHandler_ii_BulletML::endElement(const TagRecord& tag) {
+    const std::int32_t id = ids_.lookupTag(text::asciiLower(tag.name));
+    currentId_ = id;
+    insideElement_ = false;
+    BulletML_Node* node = nodeBeingFilled();
+
+    if (id == kChangeSpeed) flush(kSpeed);
+    if (id == kChangeDirection || id == kRotateImg) flush(kDirection);
+
+    const bool countCaptured = captureState(repeatKey_) == kCaptured;
+    if (id == kWait || id == kSkipWait || (id == kStructTimes && countCaptured)) {
+        node->setChild(kRepeatCount, number(capturedTexts_[repeatCountKey_]));
+        capturedTexts_[repeatCountKey_].clear();
+        captureStates_[repeatKey_] = kIdle;
+    }
+    if (id == kStructParam) {
+        // A "param" without text of its own is empty, not the text of the
+        // "param" before it.
+        const bool captured = captureState(paramKey_) == kCaptured;
+        node->addParam(number(captured ? capturedTexts_[paramKey_] : std::string()));
+        captureStates_[paramKey_] = kIdle;
+    }
+    if (BulletML_Node_Number* count = node->getChild(kRepeatCount)) node->setValue(count);
+
+    if (id == kImg) storeLiteralFloats(node, kImgFloatIds, std::size(kImgFloatIds));
+    if (id == kChangeColor) storeLiteralFloats(node, kChangeColorFloatIds, std::size(kChangeColorFloatIds));
+
+    if (isCommandId(id)) {
+        document_->up();
+        captureStates_.clear();
+    }
+    XMLHandler_ii::endElement(tag);
+}
+
+void XMLHandler_ii_BulletML::reset() {
+    types_.clear();
+    captureStates_.clear();
+    capturedTexts_.clear();
+    clearAttributes();
+    currentId_ = 0;
+    insideElement_ = false;
+    document_->reset();
+}

@@ -1,0 +1,70 @@
+// The script document handler: turns the events of an "exbulletml" script
+// into a node tree. Command and object elements become nodes; the text of a
+// parameter child ("speed", "term", ...) becomes a number of the enclosing
+// command, and a few texts are held back ("captured") until the element that
+// they belong to is known: the "direction" and "speed" of a "fire" or "create"
+// go to the next object element, the count of "wait" and "times" becomes the
+// node's "repeatcount". One handler collects every script its loader reads
+// until it is reset.
+#pragma once
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "script/XMLHandler_ii.h"
+
+class BulletML_Node;
+class BulletML_Node_Allocator;
+class BulletML_Node_Number;
+class ElementIdTable;
+
+class XMLHandler_ii_BulletML : public XMLHandler_ii {
+public:
+    // Nodes come from `allocator` (the process-wide pool by default).
+    explicit XMLHandler_ii_BulletML(BulletML_Node_Allocator* allocator = nullptr);
+    ~XMLHandler_ii_BulletML() override;
+
+    BulletML_Node_Manager* getDocument() override;
+    void startElement(const TagRecord& tag) override;
+    void endElement(const TagRecord& tag) override;
+    void characters(std::u16string_view text) override;
+    // Empties the handler's state and the document.
+    void reset() override;
+    // Stores the type value of `value` for element `id` on the node being
+    // filled and under the element's key name.
+    virtual void setType(std::int32_t id, std::u16string_view value);
+
+private:
+    enum CaptureState { kIdle = 0, kWaitingForText = 1, kCaptured = 2 };
+
+    // The node that values go to: the document's walk cursor, which is the
+    // element's own node or, inside a parameter child, the enclosing command.
+    BulletML_Node* nodeBeingFilled() const;
+    // The key of an element's held-back state: its name ("position" for the
+    // two position commands).
+    NameHandle keyName(std::int32_t id) const;
+    int captureState(NameHandle key) const;
+    BulletML_Node_Number* number(std::string_view text) const;
+    // Gives a captured parameter child to the node being filled.
+    void flush(std::int32_t childId);
+    void captureText(std::int32_t id, const std::string& text);
+    void takeFileName(BulletML_Node* node, const std::string& text);
+    void storeLiteralFloats(BulletML_Node* node, const std::int32_t* ids, int count);
+
+    const ElementIdTable& ids_;
+    std::unique_ptr<BulletML_Node_Manager> document_;
+    std::int32_t currentId_ = 0;
+    // Between an element's start tag and the next end tag: only text there
+    // belongs to the current element.
+    bool insideElement_ = false;
+    std::map<NameHandle, std::int32_t> types_;
+    std::map<NameHandle, int> captureStates_;
+    std::map<NameHandle, std::string> capturedTexts_;
+    NameHandle repeatKey_;
+    NameHandle positionKey_;
+    NameHandle repeatCountKey_;
+    NameHandle paramKey_;
+    NameHandle fileKey_;
+};
