@@ -6,7 +6,6 @@
 #include "platform/Text.h"
 #include "records/PlayEnvironment.h"
 #include "records/RecordFiles.h"
-#include "script/NumberEvaluation.h"
 #include "shell/DebugInfo.h"
 #include "shell/Truncate.h"
 
@@ -135,8 +134,9 @@ double GameInfo::resolveVar(std::uint32_t id) {
         ~DepthGuard() { --depth; }
     } guard(resolveDepth_);
     // Literal, built-in, global and dynamic numbers give their value; any
-    // other is evaluated without a parameter vector or object variables.
-    return evaluateWithoutContext(*found->second);
+    // other is evaluated without a parameter vector or object variables
+    // (parameters and object variables read 0.0).
+    return found->second->evaluate(nullptr, nullptr);
 }
 
 void GameInfo::setNamedVar(std::string_view name, std::int32_t value) { namedInts_[internName(name)] = value; }

@@ -28,9 +28,7 @@ float readDecimal(std::string_view text) {
     std::from_chars(text.data(), text.data() + text.size(), value);
     return static_cast<float>(value);
 }
-}  // namespace
 
-namespace {
 bool isNameChar(char c) { return text::isAsciiAlnum(static_cast<unsigned char>(c)) || c == '_'; }
 
 bool allOf(std::string_view text, bool (*test)(char)) {

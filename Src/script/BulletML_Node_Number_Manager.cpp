@@ -11,7 +11,7 @@ BulletML_Node_Number_Manager& BulletML_Node_Number_Manager::instance() {
 
 BulletML_Node_Number* BulletML_Node_Number_Manager::get(std::string_view text) {
     NameHandle key = internName(text);
-    std::lock_guard<std::mutex> lock(lock_);
+    std::lock_guard<std::recursive_mutex> lock(lock_);
     std::unique_ptr<BulletML_Node_Number>& slot = numbers_[key];
     if (!slot) {
         // Registered before it is classified, so a fatal compile error leaves
@@ -24,12 +24,12 @@ BulletML_Node_Number* BulletML_Node_Number_Manager::get(std::string_view text) {
 
 BulletML_Node_Number* BulletML_Node_Number_Manager::find(std::string_view text) const {
     NameHandle key = internName(text);
-    std::lock_guard<std::mutex> lock(lock_);
+    std::lock_guard<std::recursive_mutex> lock(lock_);
     auto it = numbers_.find(key);
     return it != numbers_.end() ? it->second.get() : nullptr;
 }
 
 size_t BulletML_Node_Number_Manager::size() const {
-    std::lock_guard<std::mutex> lock(lock_);
+    std::lock_guard<std::recursive_mutex> lock(lock_);
     return numbers_.size();
 }

@@ -28,6 +28,7 @@ public:
     size_t size() const;
 
 private:
-    mutable std::mutex lock_;
+    // Recursive: compiling a new text may look up other texts.
+    mutable std::recursive_mutex lock_;
     std::map<NameHandle, std::unique_ptr<BulletML_Node_Number>> numbers_;
 };
