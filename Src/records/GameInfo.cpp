@@ -62,7 +62,7 @@ void GameInfo::init() {
     initialised_ = 1;
     itemCounts_.fill(0);
     reachStage_.fill(0);
-    onlineRank_.fill(0);
+    online_.clearOnlineRanks();
     endingBits_.fill(0);
     playerName_ = packName("NONAME  ");
     zeroSavedFlagIds();

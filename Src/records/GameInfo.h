@@ -2,7 +2,9 @@
 // named switches, global, lock and dynamic variables, the game flags, the
 // read-text sets and the play state that the player logic, the collision code,
 // the draw code and the script commands change every frame. One heap object,
-// reached through g_gameInfo; all of it runs on the main thread.
+// reached through g_gameInfo; all of it runs on the main thread, except the
+// online tables and the upload of the best local scores, which the network
+// worker reaches (those tables carry their own locks).
 //
 // Variables are keyed by the 32-bit handle of their name in the name pool.
 // Reads and writes through the variable maps create a missing entry with 0,
@@ -13,11 +15,15 @@
 // the table gives 0 (a blank for a name character), a write is ignored.
 #pragma once
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <set>
+#include <span>
 #include <string_view>
 
+#include "records/LocalScoreTables.h"
+#include "records/OnlineTables.h"
 #include "script/BulletML_Node_Number_Manager.h"
 #include "shell/Managers.h"
 #include "shell/NamePool.h"
@@ -36,7 +42,6 @@ public:
     static constexpr int kItemTypes = 7;
     static constexpr int kStageScores = 16;
     static constexpr int kReachStageWords = 9;
-    static constexpr int kOnlineRankWords = 12;
     static constexpr int kEndingWords = 8;
     // Flag ids 0..127 are the ones the records initialise, merge and save.
     static constexpr std::int32_t kSavedFlagIds = 128;
@@ -208,7 +213,7 @@ public:
     // Packs the first eight bytes of `name` (blank-padded) as a name's words.
     static std::array<std::uint32_t, 2> packName(std::string_view name);
 
-    std::int32_t isMyScoreUpdated() const { return myScoreUpdated_; }
+    std::int32_t isMyScoreUpdated() const { return myScoreUpdated_.load(); }
     void setMyScoreUpdated(std::int32_t v) { myScoreUpdated_ = v; }
 
     void setEndingSeen(std::int32_t n);
@@ -238,6 +243,12 @@ public:
 
     ReadTextSet& getPlayReadTextSet() { return playReadTexts_; }
     ReadTextSet& getReadTextSet() { return readTexts_; }
+    // Text blocks read in any play (kept in "data\\textread.dat") and in this play.
+    void addReadText(std::uint32_t id) { readTexts_.insert(id); }
+    std::int32_t isTextRead(std::uint32_t id) const { return readTexts_.count(id) ? 1 : 0; }
+    std::int32_t isTextReadThisPlay(std::uint32_t id) const { return playReadTexts_.count(id) ? 1 : 0; }
+    // The running play starts from what every play has read so far.
+    void fixReadText() { playReadTexts_ = readTexts_; }
 
     std::int32_t isInitialised() const { return initialised_; }
 
@@ -245,7 +256,6 @@ public:
     std::array<std::uint32_t, kStageScores>& stageScores() { return stageScores_; }
     std::array<std::uint32_t, kReachStageWords>& reachStageWords() { return reachStage_; }
     const std::array<std::uint32_t, kReachStageWords>& reachStageWords() const { return reachStage_; }
-    std::array<std::int32_t, kOnlineRankWords>& onlineRankWords() { return onlineRank_; }
     std::array<std::uint32_t, kEndingWords>& endingWords() { return endingBits_; }
     const std::array<std::uint32_t, kEndingWords>& endingWords() const { return endingBits_; }
     std::uint32_t& stageFlagWord() { return stageFlagWord_; }
@@ -254,6 +264,86 @@ public:
     // any other: first).
     GameFlagMap& savedGameFlags(std::int32_t pairingType);
     const GameFlagMap& savedGameFlags(std::int32_t pairingType) const;
+    std::array<std::uint32_t, 2>& machineIdWords() { return machineId_; }
+    std::array<std::uint32_t, 2>& playerNameWords() { return playerName_; }
+
+    // ---- local score tables (GameInfoScores.cpp) ----
+    // Makes the table hold n + 1 entries, defaults in the ranking words.
+    static void resetTable(ScoreTable& table, int n);
+    void commitStageScore();
+    void registerScore();
+    std::uint32_t getHiscore2();
+    std::int32_t getHiscore2Digits();
+    // Table getters: (rank, difficulty index 0..3, pairing index 0..2); 0 for
+    // anything outside the tables.
+    std::uint32_t getHiscore(int rank, int d, int t) const;
+    std::int32_t getHiscoreDigits(int rank, int d, int t) const;
+    std::uint32_t getHiscoreYear(int rank, int d, int t) const;
+    std::uint32_t getHiscoreMonthDay(int rank, int d, int t) const;
+    std::uint32_t getHiscoreTime(int rank, int d, int t) const;
+    std::uint32_t getHiscoreWeapon(int rank, int d, int t) const;
+    std::uint32_t getHiscoreStageScore(int rank, int d, int t, int index) const;
+    std::int32_t getHiscoreStageScoreDigits(int rank, int d, int t, int index) const;
+    std::uint32_t getHiscoreMajorVersion(int rank, int d, int t) const;
+    std::uint32_t getHiscoreMinorVersion1(int rank, int d, int t) const;
+    std::uint32_t getHiscoreMinorVersion2(int rank, int d, int t) const;
+    std::uint32_t getHiscoreDroppedFrames(int rank, int d, int t) const;
+    std::uint32_t getHiscoreEachStage(int rank, int d, int t, int stage) const;
+    // Writes "data\score.dat" unless a replay slot is configured, a replay
+    // plays back (or no replay manager exists) or the play is a practice;
+    // 1 when a due write failed.
+    int writeScoreFile();
+    // The best entry of every local ranking table, for the upload (worker).
+    void collectScoresForUpload(std::span<ScoreEntry, 12> records) const;
+    // Gives this machine's entries the current player name.
+    void updateScoreName();
+    LocalScoreTables& localScoreTables() { return localScores_; }
+
+    // ---- online tables (GameInfoOnline.cpp) ----
+    void resetOnlineTables();
+    void fillOnlineScores(const ScoreEntry* records, std::size_t count);
+    void fillRankingCache();
+    void fillRanking(const ScoreEntry* records, std::size_t count);
+    void fillOnlineReplayList();
+    void setOnlineRank(int d, int t, std::uint32_t rank);
+    std::uint32_t getOnlineRank(int d, int t) const;
+    std::int32_t getOnlineRankDigits(int d, int t) const;
+    // The ranking cache, with the ranges of the local getters.
+    std::uint32_t getOnlineHiscore(int rank, int d, int t) const;
+    std::int32_t getOnlineHiscoreDigits(int rank, int d, int t) const;
+    std::uint32_t getOnlineHiscoreYear(int rank, int d, int t) const;
+    std::uint32_t getOnlineHiscoreMonthDay(int rank, int d, int t) const;
+    std::uint32_t getOnlineHiscoreTime(int rank, int d, int t) const;
+    std::uint32_t getOnlineHiscoreWeapon(int rank, int d, int t) const;
+    std::uint32_t getOnlineHiscoreStageScore(int rank, int d, int t, int index) const;
+    std::int32_t getOnlineHiscoreStageScoreDigits(int rank, int d, int t, int index) const;
+    std::uint32_t getOnlineMajorVersion(int rank, int d, int t) const;
+    std::uint32_t getOnlineMinorVersion1(int rank, int d, int t) const;
+    std::uint32_t getOnlineMinorVersion2(int rank, int d, int t) const;
+    std::uint32_t getOnlineHiscoreDroppedFrames(int rank, int d, int t) const;
+    std::uint32_t getOnlineHiscoreName(int rank, int d, int t, int position) const;
+    std::uint32_t getOnlineHiscoreEachStage(int rank, int d, int t, int stage) const;
+    // The online replay lists: the keyed practice table of t and `key` when
+    // kind is 1 and key is at least 1, else table [3 x (4 if kind is 1, else d) + t].
+    std::uint32_t getOnlineReplayYear(int rank, int d, int t, int kind, int key) const;
+    std::uint32_t getOnlineReplayWeapon(int rank, int d, int t, int kind, int key) const;
+    std::uint32_t getOnlineReplayDate(int rank, int d, int t, int kind, int key) const;
+    std::uint32_t getOnlineReplayTime(int rank, int d, int t, int kind, int key) const;
+    std::uint32_t getOnlineReplayStageScore(int rank, int d, int t, int index, int kind, int key) const;
+    std::uint32_t getOnlineReplayName(int rank, int d, int t, int kind, int key, int position) const;
+    std::uint32_t getOnlineReplayEachStage(int rank, int d, int t, int kind, int key) const;
+    std::uint32_t getOnlineReplayId(int rank, int d, int t, int kind, int key) const;
+    std::int32_t isOnlineReplayValid(int rank, int d, int t, int kind, int key) const;
+    std::uint32_t getOnlineReplayDifficulty(int rank, int d, int t, int kind, int key) const;
+    std::uint32_t getOnlineReplayScore(int rank, int d, int t, int kind, int key) const;
+    std::uint32_t getOnlineReplayMachineId0(int rank, int d, int t, int kind, int key) const;
+    std::uint32_t getOnlineReplayMachineId1(int rank, int d, int t, int kind, int key) const;
+    // Version words of the online replay table [3d + t], d = 0..4.
+    std::uint32_t getOnlineReplayMajorVersion(int rank, int d, int t) const;
+    std::uint32_t getOnlineReplayMinorVersion1(int rank, int d, int t) const;
+    std::uint32_t getOnlineReplayMinorVersion2(int rank, int d, int t) const;
+    std::uint32_t getOnlineReplayDroppedFrames(int rank, int d, int t) const;
+    OnlineTables& onlineTables() { return online_; }
 
 private:
     // Handles of the variables the record itself reads and writes by name.
@@ -273,7 +363,6 @@ private:
     std::array<std::uint32_t, kReachStageWords> reachStage_{};
     std::array<std::uint32_t, 2> playerName_{};
     std::array<std::uint32_t, 2> editedName_{};
-    std::array<std::int32_t, kOnlineRankWords> onlineRank_{};
     std::array<std::uint32_t, kEndingWords> endingBits_{};
 
     BulletML_Node_Number_Manager numbers_;
@@ -290,7 +379,8 @@ private:
     std::uint32_t modeWord_ = 0;
     std::uint32_t stageFlagWord_ = 0;
     std::int32_t buzz_ = 0;
-    std::int32_t myScoreUpdated_ = 0;
+    // Cleared by the network worker when a ranking reply is committed.
+    std::atomic<std::int32_t> myScoreUpdated_{0};
     std::int32_t groupScoreFlag_ = 0;
     std::int32_t paused_ = 0;
     std::int32_t pauseAllowed_ = 1;
@@ -321,6 +411,9 @@ private:
     std::array<std::uint32_t, 2> machineId_{};
     float mpoint_ = 0.0f;
     std::int32_t cutinMode_ = 0;
+
+    LocalScoreTables localScores_;
+    OnlineTables online_;
 
     VarNames names_;
     // Nesting of resolveVar, to stop dynamic variables bound in a cycle.

@@ -1,11 +1,14 @@
 #include "records/PlayEnvironment.h"
 
+#include "input/ReplayManager.h"
 #include "shell/Managers.h"
 #include "shell/SystemInfo.h"
 
-// The replay manager is not part of this build yet: no replay runs.
+// The replay manager holds only its mode and replay-started flag so far.
 
 namespace playenv {
+
+bool configurationExists() { return g_systemInfo != nullptr; }
 
 std::int32_t systemType() { return g_systemInfo ? static_cast<std::int32_t>(g_systemInfo->getSystemType()) : 0; }
 
@@ -19,10 +22,17 @@ void storeMaxContinue(std::int32_t count) {
 
 std::int32_t replaySlot() { return g_systemInfo ? g_systemInfo->getReplay() : 0; }
 
+std::uint32_t versionWord() {
+    if (!g_systemInfo) return (2u << 8) | 0u;
+    return (g_systemInfo->getVersionMajor() << 8) + g_systemInfo->getVersionMinor();
+}
+
 bool replayManagerExists() { return g_replayManager != nullptr; }
 
-bool replayPlayingBack() { return false; }
+bool replayPlayingBack() {
+    return g_replayManager != nullptr && g_replayManager->getMode() == ReplayManager::kPlayBack;
+}
 
-bool replayStarted() { return false; }
+bool replayStarted() { return g_replayManager != nullptr && g_replayManager->isReplayStarted() != 0; }
 
 }  // namespace playenv

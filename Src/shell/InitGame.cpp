@@ -1,5 +1,6 @@
 #include "shell/InitGame.h"
 
+#include "input/ReplayManager.h"
 #include "script/BulletML_Node_Allocator.h"
 #include "shell/DebugInfo.h"
 #include "shell/FrameCounter.h"
@@ -14,7 +15,10 @@ void fillPools() {
 
 HRESULT initDirect3D(int, int, bool, int, int) { return S_OK; }
 
-HRESULT createInputManagers() { return S_OK; }
+HRESULT createInputManagers() {
+    g_replayManager = new ReplayManager();
+    return S_OK;
+}
 
 HRESULT createSoundManager() { return S_OK; }
 

@@ -1,5 +1,6 @@
 #include "shell/ReleaseAll.h"
 
+#include "input/ReplayManager.h"
 #include "records/GameInfo.h"
 #include "script/XMLManagerManager.h"
 #include "shell/ArchiveManager.h"
@@ -46,7 +47,7 @@ const ReleaseStep kReleaseSteps[] = {
      "XML Manager を開放しました"},
     {[] {}, "Network Manager を開放しました"},
     {[] { release(g_gameInfo); }, "GameInfo Manager を開放しました"},
-    {[] {}, "Replay Manager を開放しました"},
+    {[] { release(g_replayManager); }, "Replay Manager を開放しました"},
     {[] { release(g_systemInfo); }, "SystemInfo Manager を開放しました"},
     {[] { release(g_frameCounter); }, "Frame Manager を開放しました"},
     {[] { release(g_archiveManager); }, "Archive Manager を開放しました"},

@@ -466,13 +466,13 @@ TEST(GameInfoLifecycle, InitAndLoadSetTheirDefaults) {
     info.setTextBlockActive(1);
     info.reachStageWords()[4] = 1;
     info.endingWords()[2] = 1;
-    info.onlineRankWords()[11] = 1;
+    info.setOnlineRank(3, 2, 1);
     info.init();
     EXPECT_EQ(info.isInitialised(), 1);
     EXPECT_EQ(info.getItemCount(3), 0);
     EXPECT_EQ(info.reachStageWords()[4], 0u);
     EXPECT_EQ(info.endingWords()[2], 0u);
-    EXPECT_EQ(info.onlineRankWords()[11], 0);
+    EXPECT_EQ(info.getOnlineRank(3, 2), 0u);
     EXPECT_EQ(info.getPlayerName0(), GameInfo::packName("NONAME  ")[0]);
     EXPECT_EQ(info.getPlayerName1(), GameInfo::packName("NONAME  ")[1]);
     EXPECT_EQ(info.getVar(var("maxcontinuenum")), 3.0f) << "the configured continues";

@@ -1,0 +1,72 @@
+// The state a device keeps, with Direct3D 9's defaults: render, texture-stage
+// and sampler states, transforms, lights, material, viewport, vertex format
+// and the bound resources. Both backends keep it the same way, so the
+// getters answer alike and a reset keeps everything (see GfxDevice.h).
+#pragma once
+#include <array>
+#include <cstdint>
+
+#include "platform/HResult.h"
+#include "platform/gfx/GfxDevice.h"
+#include "platform/gfx/GfxTypes.h"
+
+constexpr std::uint32_t kLightCount = 8;
+
+struct DeviceState {
+    std::array<std::uint32_t, kRenderStateCount> renderStates{};
+    std::array<std::array<std::uint32_t, kTextureStageStateCount>, kTextureStageCount> stageStates{};
+    std::array<std::array<std::uint32_t, kSamplerStateCount>, kSamplerCount> samplerStates{};
+    D3DMATRIX world, view, projection;
+    std::array<D3DMATRIX, kTextureStageCount> textureTransforms;
+    std::array<D3DLIGHT9, kLightCount> lights;
+    std::array<bool, kLightCount> lightSet{};
+    std::array<bool, kLightCount> lightEnabled{};
+    D3DMATERIAL9 material;
+    D3DVIEWPORT9 viewport;
+    std::uint32_t fvf = 0;
+
+    std::array<GfxRef<GfxTexture>, kTextureStageCount> textures;
+    GfxRef<GfxVertexBuffer> streamBuffer;
+    std::uint32_t streamOffset = 0, streamStride = 0;
+    GfxRef<GfxIndexBuffer> indices;
+    GfxRef<GfxSurface> renderTarget;
+    GfxRef<GfxSurface> depthStencil;
+
+    // Direct3D's initial states; ZENABLE is on when the device was created
+    // with an automatic depth buffer.
+    void setDefaults(bool autoDepthStencil);
+
+    // Range checks of the setters: D3DERR_INVALIDCALL for a state number or
+    // index outside the tables.
+    static bool validRenderState(std::uint32_t state) { return state < kRenderStateCount; }
+    static bool validStage(std::uint32_t stage, std::uint32_t type) {
+        return stage < kTextureStageCount && type < kTextureStageStateCount;
+    }
+    static bool validSampler(std::uint32_t sampler, std::uint32_t type) {
+        return sampler < kSamplerCount && type < kSamplerStateCount;
+    }
+    // The matrix slot of a transform state, or null for one not kept.
+    D3DMATRIX* transform(std::uint32_t state);
+
+    // The light Direct3D gives an index enabled without being set: a white
+    // directional light shining along +z.
+    static D3DLIGHT9 defaultLight();
+};
+
+D3DMATRIX identityMatrix();
+
+// The checks a draw makes before it reads any buffer: the indices lie inside
+// the index buffer and every index (plus the base vertex) names a vertex
+// inside the vertex buffer. False means D3DERR_INVALIDCALL and no drawing.
+bool indexedDrawInBounds(const std::uint8_t* indexData, std::uint64_t indexBytes, bool index32,
+                         std::uint32_t startIndex, std::uint32_t indexCount, std::int32_t baseVertex,
+                         std::uint64_t vertexCapacity);
+
+struct AdapterSurvey;
+
+// The argument checks of CreateTexture against the survey, shared by the
+// backends: D3D_OK with the level count (0 asks for a full chain) and the
+// bytes of all levels, or D3DERR_INVALIDCALL.
+HRESULT checkTextureCreation(const AdapterSurvey& survey, std::uint32_t width, std::uint32_t height,
+                             std::uint32_t& levels, std::uint32_t usage, D3DFORMAT format, D3DPOOL pool,
+                             std::uint64_t& bytes);

@@ -1,0 +1,135 @@
+// The OpenGL 3.3 device. Draws into a framebuffer of the configured
+// back-buffer size whose rows are stored top first (as Direct3D numbers
+// them), and shows it stretched over the whole window at Present; the window
+// may be resized or full screen on the desktop. The fixed-function states
+// are emulated by one shader program (GlProgram). Main thread only.
+#pragma once
+#include <memory>
+#include <set>
+
+#include "platform/gfx/DeviceState.h"
+#include "platform/gfx/GfxDevice.h"
+#include "platform/gfx/GlContext.h"
+#include "platform/gfx/GlProgram.h"
+#include "platform/gfx/GlResources.h"
+
+class GlAdapter;
+class Window;
+
+class GlDevice : public GfxDevice {
+public:
+    GlDevice(GlAdapter& adapter, std::shared_ptr<GlContext> context, Window* window, std::uint32_t behaviorFlags,
+             const D3DPRESENT_PARAMETERS& parameters);
+    ~GlDevice() override;
+    // Builds the program and the framebuffers; false with the reason.
+    bool initialise(std::string& error);
+
+    HRESULT testCooperativeLevel() override { return D3D_OK; }
+    HRESULT reset(D3DPRESENT_PARAMETERS* parameters) override;
+    HRESULT present() override;
+    bool presentsAt60Hz() override;
+    std::uint32_t getAvailableTextureMem() override;
+    HRESULT getDeviceCaps(D3DCAPS9* caps) override;
+
+    HRESULT beginScene() override;
+    HRESULT endScene() override;
+    HRESULT clear(std::uint32_t count, const D3DRECT* rects, std::uint32_t flags, D3DCOLOR color, float z,
+                  std::uint32_t stencil) override;
+    HRESULT setViewport(const D3DVIEWPORT9* viewport) override;
+    HRESULT getViewport(D3DVIEWPORT9* viewport) override;
+
+    HRESULT setRenderState(D3DRENDERSTATETYPE state, std::uint32_t value) override;
+    HRESULT getRenderState(D3DRENDERSTATETYPE state, std::uint32_t* value) override;
+    HRESULT setTextureStageState(std::uint32_t stage, D3DTEXTURESTAGESTATETYPE type, std::uint32_t value) override;
+    HRESULT getTextureStageState(std::uint32_t stage, D3DTEXTURESTAGESTATETYPE type, std::uint32_t* value) override;
+    HRESULT setSamplerState(std::uint32_t sampler, D3DSAMPLERSTATETYPE type, std::uint32_t value) override;
+    HRESULT getSamplerState(std::uint32_t sampler, D3DSAMPLERSTATETYPE type, std::uint32_t* value) override;
+    HRESULT setTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix) override;
+    HRESULT getTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX* matrix) override;
+    HRESULT setLight(std::uint32_t index, const D3DLIGHT9* light) override;
+    HRESULT getLight(std::uint32_t index, D3DLIGHT9* light) override;
+    HRESULT lightEnable(std::uint32_t index, std::int32_t enable) override;
+    HRESULT getLightEnable(std::uint32_t index, std::int32_t* enable) override;
+    HRESULT setMaterial(const D3DMATERIAL9* material) override;
+    HRESULT getMaterial(D3DMATERIAL9* material) override;
+    HRESULT setTexture(std::uint32_t stage, GfxTexture* texture) override;
+    HRESULT setFVF(std::uint32_t fvf) override;
+    HRESULT getFVF(std::uint32_t* fvf) override;
+
+    HRESULT createTexture(std::uint32_t width, std::uint32_t height, std::uint32_t levels, std::uint32_t usage,
+                          D3DFORMAT format, D3DPOOL pool, GfxTexture** texture) override;
+    HRESULT createVertexBuffer(std::uint32_t length, std::uint32_t usage, std::uint32_t fvf, D3DPOOL pool,
+                               GfxVertexBuffer** buffer) override;
+    HRESULT createIndexBuffer(std::uint32_t length, std::uint32_t usage, D3DFORMAT format, D3DPOOL pool,
+                              GfxIndexBuffer** buffer) override;
+    HRESULT createDepthStencilSurface(std::uint32_t width, std::uint32_t height, D3DFORMAT format,
+                                      D3DMULTISAMPLE_TYPE multiSample, std::uint32_t quality, std::int32_t discard,
+                                      GfxSurface** surface) override;
+
+    HRESULT getBackBuffer(GfxSurface** surface) override;
+    HRESULT getRenderTarget(std::uint32_t index, GfxSurface** surface) override;
+    HRESULT setRenderTarget(std::uint32_t index, GfxSurface* surface) override;
+    HRESULT getDepthStencilSurface(GfxSurface** surface) override;
+    HRESULT setDepthStencilSurface(GfxSurface* surface) override;
+
+    HRESULT setStreamSource(std::uint32_t stream, GfxVertexBuffer* buffer, std::uint32_t offset,
+                            std::uint32_t stride) override;
+    HRESULT setIndices(GfxIndexBuffer* buffer) override;
+    HRESULT drawPrimitive(D3DPRIMITIVETYPE type, std::uint32_t startVertex, std::uint32_t primitiveCount) override;
+    HRESULT drawIndexedPrimitive(D3DPRIMITIVETYPE type, std::int32_t baseVertexIndex, std::uint32_t minVertexIndex,
+                                 std::uint32_t numVertices, std::uint32_t startIndex,
+                                 std::uint32_t primitiveCount) override;
+    HRESULT drawPrimitiveUP(D3DPRIMITIVETYPE type, std::uint32_t primitiveCount, const void* vertices,
+                            std::uint32_t stride) override;
+
+    // Used by the resources.
+    bool reserveMemory(std::uint64_t bytes);
+    void freeMemory(std::uint64_t bytes);
+    void track(GlResource* resource) { live_.insert(resource); }
+    void forget(GlResource* resource, std::uint64_t bytes);
+    // Reads a colour surface back as rows top first in its own format.
+    bool readPixels(const GlSurface& surface, std::vector<std::uint8_t>& out);
+    // A texture or buffer changed its OpenGL binding behind the device.
+    void bindingsChanged() { vertexBinding_ = {}; }
+    float maxAnisotropy() const { return maxAnisotropy_; }
+
+private:
+    bool createBackBuffer(std::string& error);
+    void applyFramebuffer();
+    void applyFixedStates(bool pretransformed);
+    void applyUniforms(const VertexLayout& layout);
+    void applySampler();
+    bool prepareDraw(const VertexLayout& layout);
+    void bindVertices(GLuint buffer, std::uint64_t offset, std::uint32_t stride, std::uint32_t fvf);
+    const D3DSURFACE_DESC& targetDesc() const;
+    bool targetIsOpaque() const;
+    void applyPresentation();
+
+    GfxRef<GlAdapter> adapter_;
+    std::shared_ptr<GlContext> context_;
+    Window* window_;
+    struct SDL_Window* sdlWindow_;
+    std::uint32_t behaviorFlags_;
+    D3DPRESENT_PARAMETERS parameters_;
+    DeviceState state_;
+    GfxRef<GfxSurface> backBuffer_;
+    GfxRef<GfxSurface> autoDepth_;
+
+    GlProgram program_;
+    GLuint vao_ = 0, drawFramebuffer_ = 0, readFramebuffer_ = 0, sampler_ = 0, plainSampler_ = 0, userVertices_ = 0;
+    bool framebufferDirty_ = true, fixedDirty_ = true, uniformsDirty_ = true, samplerDirty_ = true;
+    bool lastPretransformed_ = false;
+    std::uint32_t lastUniformFvf_ = ~0u;
+    struct VertexBinding {
+        GLuint buffer = 0;
+        std::uint64_t offset = ~0ull;
+        std::uint32_t stride = 0, fvf = ~0u;
+    } vertexBinding_;
+
+    bool inScene_ = false;
+    bool swapWaitsForRetrace_ = false;
+    float maxAnisotropy_ = 1.0f;
+    bool anisotropic_ = false;
+    std::uint64_t memoryUsed_ = 0;
+    std::set<GlResource*> live_;
+};

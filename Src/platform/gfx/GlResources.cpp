@@ -1,0 +1,371 @@
+#include "platform/gfx/GlResources.h"
+
+#include <algorithm>
+
+#include "platform/gfx/GfxFormat.h"
+#include "platform/gfx/GlDevice.h"
+
+GlPixelFormat glPixelFormat(D3DFORMAT format, bool renderTarget) {
+    GlPixelFormat f;  // A8R8G8B8: bytes B, G, R, A
+    switch (format) {
+    case D3DFMT_X8R8G8B8:
+        f.forceOpaque = true;
+        break;
+    case D3DFMT_R5G6B5:
+        f.internalFormat = GL_RGB565;
+        f.format = GL_RGB;
+        f.type = GL_UNSIGNED_SHORT_5_6_5;
+        break;
+    case D3DFMT_A1R5G5B5:
+    case D3DFMT_X1R5G5B5:
+        f.internalFormat = GL_RGB5_A1;
+        f.type = GL_UNSIGNED_SHORT_1_5_5_5_REV;
+        f.forceOpaque = format == D3DFMT_X1R5G5B5;
+        break;
+    case D3DFMT_A4R4G4B4:
+    case D3DFMT_X4R4G4B4:
+        f.internalFormat = GL_RGBA4;
+        f.type = GL_UNSIGNED_SHORT_4_4_4_4_REV;
+        f.forceOpaque = format == D3DFMT_X4R4G4B4;
+        break;
+    case D3DFMT_R8G8B8:
+        f.internalFormat = GL_RGB8;
+        f.format = GL_BGR;
+        f.type = GL_UNSIGNED_BYTE;
+        break;
+    case D3DFMT_A8B8G8R8:
+    case D3DFMT_X8B8G8R8:
+        f.format = GL_RGBA;
+        f.type = GL_UNSIGNED_BYTE;
+        f.forceOpaque = format == D3DFMT_X8B8G8R8;
+        break;
+    case D3DFMT_A8:
+        f.internalFormat = GL_R8;
+        f.format = GL_RED;
+        f.type = GL_UNSIGNED_BYTE;
+        f.swizzle[0] = f.swizzle[1] = f.swizzle[2] = GL_ZERO;
+        f.swizzle[3] = GL_RED;
+        break;
+    case D3DFMT_L8:
+        f.internalFormat = GL_R8;
+        f.format = GL_RED;
+        f.type = GL_UNSIGNED_BYTE;
+        f.swizzle[0] = f.swizzle[1] = f.swizzle[2] = GL_RED;
+        f.swizzle[3] = GL_ONE;
+        break;
+    case D3DFMT_A8L8:
+        f.internalFormat = GL_RG8;
+        f.format = GL_RG;
+        f.type = GL_UNSIGNED_BYTE;
+        f.swizzle[0] = f.swizzle[1] = f.swizzle[2] = GL_RED;
+        f.swizzle[3] = GL_GREEN;
+        break;
+    default:
+        f.expandBlocks = isBlockCompressed(format);
+        break;
+    }
+    if (renderTarget && format != D3DFMT_R5G6B5 && format != D3DFMT_A1R5G5B5 && format != D3DFMT_X1R5G5B5) {
+        // Render targets of other formats draw into 8-bit channels.
+        f.internalFormat = GL_RGBA8;
+        f.format = GL_BGRA;
+        f.type = GL_UNSIGNED_INT_8_8_8_8_REV;
+    }
+    if (f.forceOpaque) f.swizzle[3] = GL_ONE;
+    return f;
+}
+
+// ---------------------------------------------------------------------------
+
+GlResource::GlResource(GlDevice* device, D3DPOOL pool, std::uint64_t bytes, bool counted)
+    : device_(device), bytes_(counted && (pool == D3DPOOL_DEFAULT || pool == D3DPOOL_MANAGED) ? bytes : 0) {
+    device_->track(this);
+}
+
+GlResource::~GlResource() {
+    if (device_) device_->forget(this, bytes_);
+}
+
+void GlResource::orphan() {
+    deleteGlObjects();
+    device_ = nullptr;
+}
+
+// ---------------------------------------------------------------------------
+
+GlTexture::GlTexture(GlDevice* device, std::uint32_t width, std::uint32_t height, std::uint32_t levels,
+                     std::uint32_t usage, D3DFORMAT format, D3DPOOL pool, std::uint64_t bytes)
+    : GlResource(device, pool, bytes), pixelFormat_(glPixelFormat(format, usage & D3DUSAGE_RENDERTARGET)) {
+    const bool renderTarget = usage & D3DUSAGE_RENDERTARGET;
+    glGenTextures(1, &id_);
+    glActiveTexture(GL_TEXTURE0);
+    glBindTexture(GL_TEXTURE_2D, id_);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, 0);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, GLint(levels) - 1);
+    glTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_RGBA, pixelFormat_.swizzle);
+    for (std::uint32_t level = 0; level < levels; ++level) {
+        Level l;
+        l.desc.Format = format;
+        l.desc.Type = D3DRTYPE_SURFACE;
+        l.desc.Usage = usage;
+        l.desc.Pool = pool;
+        l.desc.Width = levelExtent(width, level);
+        l.desc.Height = levelExtent(height, level);
+        if (!renderTarget) l.bytes.assign(levelBytes(format, l.desc.Width, l.desc.Height), 0);
+        levels_.push_back(std::move(l));
+        // Lockable textures start as zero bytes, as their CPU copy does.
+        if (renderTarget) {
+            glTexImage2D(GL_TEXTURE_2D, GLint(level), GLint(pixelFormat_.internalFormat), GLsizei(levels_.back().desc.Width),
+                         GLsizei(levels_.back().desc.Height), 0, pixelFormat_.format, pixelFormat_.type, nullptr);
+        } else {
+            upload(level);
+        }
+    }
+    device->bindingsChanged();
+}
+
+GlTexture::~GlTexture() {
+    if (device_) deleteGlObjects();
+}
+
+void GlTexture::deleteGlObjects() {
+    if (id_) glDeleteTextures(1, &id_);
+    id_ = 0;
+}
+
+void GlTexture::upload(std::uint32_t level) {
+    const Level& l = levels_[level];
+    glActiveTexture(GL_TEXTURE0);
+    glBindTexture(GL_TEXTURE_2D, id_);
+    const GLsizei w = GLsizei(l.desc.Width), h = GLsizei(l.desc.Height);
+    if (pixelFormat_.expandBlocks) {
+        std::vector<std::uint32_t> argb(std::size_t(w) * h);
+        decodeBlockCompressed(l.desc.Format, l.bytes.data(), l.desc.Width, l.desc.Height, argb.data());
+        glTexImage2D(GL_TEXTURE_2D, GLint(level), GLint(pixelFormat_.internalFormat), w, h, 0, GL_BGRA,
+                     GL_UNSIGNED_INT_8_8_8_8_REV, argb.data());
+    } else {
+        glTexImage2D(GL_TEXTURE_2D, GLint(level), GLint(pixelFormat_.internalFormat), w, h, 0, pixelFormat_.format,
+                     pixelFormat_.type, l.bytes.data());
+    }
+}
+
+HRESULT GlTexture::getLevelDesc(std::uint32_t level, D3DSURFACE_DESC* desc) {
+    if (level >= levels_.size() || !desc) return D3DERR_INVALIDCALL;
+    *desc = levels_[level].desc;
+    return D3D_OK;
+}
+
+HRESULT GlTexture::lockRect(std::uint32_t level, D3DLOCKED_RECT* locked, const D3DRECT* rect, std::uint32_t flags) {
+    if (!device_ || level >= levels_.size() || !locked || levels_[level].locked) return D3DERR_INVALIDCALL;
+    Level& l = levels_[level];
+    if (l.desc.Usage & D3DUSAGE_RENDERTARGET) return D3DERR_INVALIDCALL;
+    const std::uint32_t pitch = rowPitch(l.desc.Format, l.desc.Width);
+    std::uint64_t offset = 0;
+    if (rect) {
+        if (rect->x1 < 0 || rect->y1 < 0 || rect->x2 > std::int32_t(l.desc.Width) ||
+            rect->y2 > std::int32_t(l.desc.Height) || rect->x1 >= rect->x2 || rect->y1 >= rect->y2)
+            return D3DERR_INVALIDCALL;
+        if (isBlockCompressed(l.desc.Format))
+            offset = std::uint64_t(rect->y1 / 4) * pitch +
+                     std::uint64_t(rect->x1 / 4) * (l.desc.Format == D3DFMT_DXT1 ? 8 : 16);
+        else
+            offset = std::uint64_t(rect->y1) * pitch + std::uint64_t(rect->x1) * (bitsPerPixel(l.desc.Format) / 8);
+    }
+    locked->Pitch = std::int32_t(pitch);
+    locked->pBits = l.bytes.data() + offset;
+    l.locked = true;
+    l.readOnly = flags & D3DLOCK_READONLY;
+    return D3D_OK;
+}
+
+HRESULT GlTexture::unlockRect(std::uint32_t level) {
+    if (level >= levels_.size() || !levels_[level].locked) return D3DERR_INVALIDCALL;
+    levels_[level].locked = false;
+    if (device_ && !levels_[level].readOnly) {
+        upload(level);
+        device_->bindingsChanged();
+    }
+    return D3D_OK;
+}
+
+HRESULT GlTexture::getSurfaceLevel(std::uint32_t level, GfxSurface** surface) {
+    if (!device_ || level >= levels_.size() || !surface) return D3DERR_INVALIDCALL;
+    *surface = new GlSurface(device_, this, level);
+    return D3D_OK;
+}
+
+// ---------------------------------------------------------------------------
+
+GlSurface::GlSurface(GlDevice* device, const D3DSURFACE_DESC& desc, bool counted)
+    : GlResource(device, desc.Pool, levelBytes(desc.Format, desc.Width, desc.Height), counted), desc_(desc) {}
+
+GlSurface::GlSurface(GlDevice* device, GlTexture* texture, std::uint32_t level)
+    : GlResource(device, texture->levelDesc(level).Pool, 0, false),
+      desc_(texture->levelDesc(level)),
+      container_(texture),
+      texture_(texture->id()),
+      level_(GLint(level)) {}
+
+GlSurface* GlSurface::makeBackBuffer(GlDevice* device, const D3DSURFACE_DESC& desc) {
+    auto* surface = new GlSurface(device, desc, false);
+    GlPixelFormat f = glPixelFormat(desc.Format, true);
+    glGenTextures(1, &surface->texture_);
+    glActiveTexture(GL_TEXTURE0);
+    glBindTexture(GL_TEXTURE_2D, surface->texture_);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
+    glTexImage2D(GL_TEXTURE_2D, 0, GLint(f.internalFormat), GLsizei(desc.Width), GLsizei(desc.Height), 0, f.format,
+                 f.type, nullptr);
+    surface->ownsTexture_ = true;
+    device->bindingsChanged();
+    return surface;
+}
+
+GlSurface* GlSurface::makeDepth(GlDevice* device, const D3DSURFACE_DESC& desc, bool counted) {
+    auto* surface = new GlSurface(device, desc, counted);
+    const bool sixteen = desc.Format == D3DFMT_D16 || desc.Format == D3DFMT_D16_LOCKABLE;
+    surface->hasStencil_ = !sixteen;
+    glGenRenderbuffers(1, &surface->renderbuffer_);
+    glBindRenderbuffer(GL_RENDERBUFFER, surface->renderbuffer_);
+    glRenderbufferStorage(GL_RENDERBUFFER, sixteen ? GL_DEPTH_COMPONENT16 : GL_DEPTH24_STENCIL8,
+                          GLsizei(desc.Width), GLsizei(desc.Height));
+    return surface;
+}
+
+GlSurface::~GlSurface() {
+    if (device_) deleteGlObjects();
+}
+
+void GlSurface::deleteGlObjects() {
+    if (ownsTexture_ && texture_) glDeleteTextures(1, &texture_);
+    if (renderbuffer_) glDeleteRenderbuffers(1, &renderbuffer_);
+    texture_ = 0;
+    renderbuffer_ = 0;
+    ownsTexture_ = false;
+}
+
+HRESULT GlSurface::getDesc(D3DSURFACE_DESC* desc) {
+    if (!desc) return D3DERR_INVALIDCALL;
+    *desc = desc_;
+    return D3D_OK;
+}
+
+HRESULT GlSurface::lockRect(D3DLOCKED_RECT* locked, const D3DRECT* rect, std::uint32_t /*flags*/) {
+    // Colour surfaces are read back; what the caller writes into the copy is
+    // not drawn.
+    if (!device_ || !locked || locked_ || isDepth() || !texture_) return D3DERR_INVALIDCALL;
+    if (!device_->readPixels(*this, readBack_)) return D3DERR_INVALIDCALL;
+    const std::uint32_t pitch = rowPitch(desc_.Format, desc_.Width);
+    std::uint64_t offset = 0;
+    if (rect) {
+        if (rect->x1 < 0 || rect->y1 < 0 || rect->x2 > std::int32_t(desc_.Width) ||
+            rect->y2 > std::int32_t(desc_.Height) || rect->x1 >= rect->x2 || rect->y1 >= rect->y2)
+            return D3DERR_INVALIDCALL;
+        offset = std::uint64_t(rect->y1) * pitch + std::uint64_t(rect->x1) * (bitsPerPixel(desc_.Format) / 8);
+    }
+    locked->Pitch = std::int32_t(pitch);
+    locked->pBits = readBack_.data() + offset;
+    locked_ = true;
+    return D3D_OK;
+}
+
+HRESULT GlSurface::unlockRect() {
+    if (!locked_) return D3DERR_INVALIDCALL;
+    locked_ = false;
+    return D3D_OK;
+}
+
+// ---------------------------------------------------------------------------
+
+GlBufferStore::GlBufferStore(std::uint32_t length, GLenum usage) : bytes_(length), usage_(usage) {
+    glGenBuffers(1, &id_);
+    glBindBuffer(GL_COPY_WRITE_BUFFER, id_);
+    glBufferData(GL_COPY_WRITE_BUFFER, GLsizeiptr(length), bytes_.data(), usage_);
+}
+
+void GlBufferStore::destroy() {
+    if (id_) glDeleteBuffers(1, &id_);
+    id_ = 0;
+}
+
+HRESULT GlBufferStore::lock(std::uint32_t offset, std::uint32_t size, void** data, std::uint32_t flags) {
+    if (!data || !id_ || offset > bytes_.size()) return D3DERR_INVALIDCALL;
+    if (size == 0) size = std::uint32_t(bytes_.size()) - offset;
+    if (std::uint64_t(offset) + size > bytes_.size()) return D3DERR_INVALIDCALL;
+    if (locks_ == 0) {
+        dirtyBegin_ = offset;
+        dirtyEnd_ = offset + size;
+        discard_ = false;
+    } else {
+        dirtyBegin_ = std::min(dirtyBegin_, offset);
+        dirtyEnd_ = std::max(dirtyEnd_, offset + size);
+    }
+    if (flags & D3DLOCK_DISCARD) discard_ = true;
+    if (flags & D3DLOCK_READONLY) {
+        if (locks_ == 0) dirtyEnd_ = dirtyBegin_;
+    }
+    ++locks_;
+    *data = bytes_.data() + offset;
+    return D3D_OK;
+}
+
+HRESULT GlBufferStore::unlock() {
+    if (locks_ == 0) return D3DERR_INVALIDCALL;
+    if (--locks_ > 0 || !id_) return D3D_OK;
+    glBindBuffer(GL_COPY_WRITE_BUFFER, id_);
+    if (discard_) {
+        // Fresh storage with the whole copy: no part of the buffer is left
+        // undefined for a later draw to read.
+        glBufferData(GL_COPY_WRITE_BUFFER, GLsizeiptr(bytes_.size()), bytes_.data(), usage_);
+    } else if (dirtyEnd_ > dirtyBegin_) {
+        glBufferSubData(GL_COPY_WRITE_BUFFER, GLintptr(dirtyBegin_), GLsizeiptr(dirtyEnd_ - dirtyBegin_),
+                        bytes_.data() + dirtyBegin_);
+    }
+    return D3D_OK;
+}
+
+GlVertexBuffer::GlVertexBuffer(GlDevice* device, const D3DVERTEXBUFFER_DESC& desc)
+    : GlResource(device, desc.Pool, desc.Size),
+      desc_(desc),
+      store_(desc.Size, (desc.Usage & D3DUSAGE_DYNAMIC) ? GL_STREAM_DRAW : GL_STATIC_DRAW) {}
+
+GlVertexBuffer::~GlVertexBuffer() {
+    if (device_) deleteGlObjects();
+}
+
+HRESULT GlVertexBuffer::getDesc(D3DVERTEXBUFFER_DESC* desc) {
+    if (!desc) return D3DERR_INVALIDCALL;
+    *desc = desc_;
+    return D3D_OK;
+}
+
+HRESULT GlVertexBuffer::lock(std::uint32_t offset, std::uint32_t size, void** data, std::uint32_t flags) {
+    if (!device_) return D3DERR_INVALIDCALL;
+    return store_.lock(offset, size, data, flags);
+}
+
+HRESULT GlVertexBuffer::unlock() {
+    HRESULT result = store_.unlock();
+    if (device_) device_->bindingsChanged();
+    return result;
+}
+
+GlIndexBuffer::GlIndexBuffer(GlDevice* device, const D3DINDEXBUFFER_DESC& desc)
+    : GlResource(device, desc.Pool, desc.Size),
+      desc_(desc),
+      store_(desc.Size, (desc.Usage & D3DUSAGE_DYNAMIC) ? GL_STREAM_DRAW : GL_STATIC_DRAW) {}
+
+GlIndexBuffer::~GlIndexBuffer() {
+    if (device_) deleteGlObjects();
+}
+
+HRESULT GlIndexBuffer::getDesc(D3DINDEXBUFFER_DESC* desc) {
+    if (!desc) return D3DERR_INVALIDCALL;
+    *desc = desc_;
+    return D3D_OK;
+}
+
+HRESULT GlIndexBuffer::lock(std::uint32_t offset, std::uint32_t size, void** data, std::uint32_t flags) {
+    if (!device_) return D3DERR_INVALIDCALL;
+    return store_.lock(offset, size, data, flags);
+}
+
+HRESULT GlIndexBuffer::unlock() { return store_.unlock(); }

@@ -1,0 +1,239 @@
+// The recording backend of the tests: an adapter and a device that keep
+// textures, surfaces and buffers in CPU memory, log every call with its
+// arguments ("SetRenderState(D3DRS_DESTBLEND, 2)") in call order, and answer
+// with injected results where a test asks for them (a lost device, video
+// memory running out, a failing format or creation). Nothing is drawn;
+// clears fill the target's memory so tests can read them back.
+//
+// A test creates one RecordingBackend; while it lives, GfxAdapter::create
+// makes recording adapters answering from its survey.
+#pragma once
+#include <cstdint>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/gfx/AdapterSurvey.h"
+#include "platform/gfx/DeviceState.h"
+#include "platform/gfx/GfxAdapter.h"
+#include "platform/gfx/GfxDevice.h"
+
+class RecordingAdapter;
+class RecordingDevice;
+class RecordingResource;
+
+struct GfxCall {
+    std::string method;     // "SetRenderState"
+    std::string arguments;  // "D3DRS_DESTBLEND, 2"
+    std::string text() const { return method + "(" + arguments + ")"; }
+};
+
+// Injected results, by method name as the log spells it ("CreateTexture",
+// "Present", "CreateDevice", "CheckDeviceFormat", ...). A call with a pending
+// result answers it without doing anything else (it is still logged).
+class GfxFaults {
+public:
+    // The next `times` calls of the method answer `result`.
+    void failNext(const std::string& method, HRESULT result, int times = 1);
+    // Every call of the method answers `result` until cleared.
+    void failAlways(const std::string& method, HRESULT result);
+    void clear();
+    // The injected result of this call, or S_OK when none.
+    HRESULT take(const std::string& method);
+
+private:
+    struct Plan {
+        HRESULT result = S_OK;
+        int times = 0;  // -1: always
+    };
+    std::map<std::string, Plan> plans_;
+};
+
+class RecordingBackend {
+public:
+    explicit RecordingBackend(AdapterSurvey survey = AdapterSurvey::standard());
+    ~RecordingBackend();
+    RecordingBackend(const RecordingBackend&) = delete;
+    RecordingBackend& operator=(const RecordingBackend&) = delete;
+
+    // What adapters created from now on report; change it before the engine
+    // creates its adapter.
+    AdapterSurvey survey;
+    GfxFaults faults;
+    // When set, GfxAdapter::create answers null (no Direct3D at all).
+    bool refuseAdapter = false;
+    // The display's refresh rate, for presentsAt60Hz.
+    std::uint32_t displayRefreshRate = 60;
+
+    // The device is lost: Present answers D3DERR_DEVICELOST and
+    // testCooperativeLevel D3DERR_DEVICENOTRESET until a reset succeeds.
+    void loseDevice();
+    bool deviceLost() const { return lost_; }
+
+    // The adapter and device alive now (the latest of each), or null.
+    RecordingAdapter* adapter() const { return adapter_; }
+    RecordingDevice* device() const { return device_; }
+
+    // Every call of adapters, devices and resources, in order.
+    const std::vector<GfxCall>& calls() const { return calls_; }
+    std::vector<std::string> callTexts() const;
+    // The calls of one method, as texts.
+    std::vector<std::string> callsOf(const std::string& method) const;
+    void clearCalls() { calls_.clear(); }
+
+    // Resources alive now, per pool (D3DPOOL_DEFAULT ones must be released
+    // before a Direct3D reset).
+    std::uint32_t liveResources(D3DPOOL pool) const;
+
+    // Used by the recording objects.
+    void log(std::string method, std::string arguments);
+    void setLost(bool lost) { lost_ = lost; }
+    void attach(RecordingAdapter* adapter) { adapter_ = adapter; }
+    void detach(RecordingAdapter* adapter) {
+        if (adapter_ == adapter) adapter_ = nullptr;
+    }
+    void attach(RecordingDevice* device) { device_ = device; }
+    void detach(RecordingDevice* device) {
+        if (device_ == device) device_ = nullptr;
+    }
+    void countResource(D3DPOOL pool, int delta);
+    // A short name for the log: "texture#3".
+    std::string nameObject(const char* kind);
+
+private:
+    std::vector<GfxCall> calls_;
+    bool lost_ = false;
+    RecordingAdapter* adapter_ = nullptr;
+    RecordingDevice* device_ = nullptr;
+    std::map<D3DPOOL, int> live_;
+    std::map<std::string, int> nextId_;
+};
+
+class RecordingAdapter : public SurveyedAdapter {
+public:
+    explicit RecordingAdapter(RecordingBackend& backend);
+    ~RecordingAdapter() override;
+
+    HRESULT getAdapterIdentifier(std::uint32_t adapter, std::uint32_t flags,
+                                 D3DADAPTER_IDENTIFIER9* identifier) override;
+    HRESULT getDeviceCaps(std::uint32_t adapter, D3DDEVTYPE type, D3DCAPS9* caps) override;
+    std::uint32_t getAdapterModeCount(std::uint32_t adapter, D3DFORMAT format) override;
+    HRESULT enumAdapterModes(std::uint32_t adapter, D3DFORMAT format, std::uint32_t mode,
+                             D3DDISPLAYMODE* displayMode) override;
+    HRESULT checkDeviceType(std::uint32_t adapter, D3DDEVTYPE type, D3DFORMAT displayFormat,
+                            D3DFORMAT backBufferFormat, std::int32_t windowed) override;
+    HRESULT checkDeviceFormat(std::uint32_t adapter, D3DDEVTYPE type, D3DFORMAT adapterFormat, std::uint32_t usage,
+                              D3DRESOURCETYPE resourceType, D3DFORMAT checkFormat) override;
+    HRESULT checkDepthStencilMatch(std::uint32_t adapter, D3DDEVTYPE type, D3DFORMAT adapterFormat,
+                                   D3DFORMAT renderTargetFormat, D3DFORMAT depthStencilFormat) override;
+    HRESULT checkDeviceMultiSampleType(std::uint32_t adapter, D3DDEVTYPE type, D3DFORMAT surfaceFormat,
+                                       std::int32_t windowed, D3DMULTISAMPLE_TYPE multiSampleType,
+                                       std::uint32_t* qualityLevels) override;
+    HRESULT createDevice(std::uint32_t adapter, D3DDEVTYPE type, Window* focusWindow, std::uint32_t behaviorFlags,
+                         D3DPRESENT_PARAMETERS* parameters, GfxDevice** device) override;
+
+    RecordingBackend& backend() { return backend_; }
+
+private:
+    RecordingBackend& backend_;
+};
+
+class RecordingDevice : public GfxDevice {
+public:
+    RecordingDevice(RecordingAdapter& adapter, Window* focusWindow, std::uint32_t behaviorFlags,
+                    const D3DPRESENT_PARAMETERS& parameters);
+    ~RecordingDevice() override;
+
+    HRESULT testCooperativeLevel() override;
+    HRESULT reset(D3DPRESENT_PARAMETERS* parameters) override;
+    HRESULT present() override;
+    bool presentsAt60Hz() override;
+    std::uint32_t getAvailableTextureMem() override;
+    HRESULT getDeviceCaps(D3DCAPS9* caps) override;
+
+    HRESULT beginScene() override;
+    HRESULT endScene() override;
+    HRESULT clear(std::uint32_t count, const D3DRECT* rects, std::uint32_t flags, D3DCOLOR color, float z,
+                  std::uint32_t stencil) override;
+    HRESULT setViewport(const D3DVIEWPORT9* viewport) override;
+    HRESULT getViewport(D3DVIEWPORT9* viewport) override;
+
+    HRESULT setRenderState(D3DRENDERSTATETYPE state, std::uint32_t value) override;
+    HRESULT getRenderState(D3DRENDERSTATETYPE state, std::uint32_t* value) override;
+    HRESULT setTextureStageState(std::uint32_t stage, D3DTEXTURESTAGESTATETYPE type, std::uint32_t value) override;
+    HRESULT getTextureStageState(std::uint32_t stage, D3DTEXTURESTAGESTATETYPE type, std::uint32_t* value) override;
+    HRESULT setSamplerState(std::uint32_t sampler, D3DSAMPLERSTATETYPE type, std::uint32_t value) override;
+    HRESULT getSamplerState(std::uint32_t sampler, D3DSAMPLERSTATETYPE type, std::uint32_t* value) override;
+    HRESULT setTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix) override;
+    HRESULT getTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX* matrix) override;
+    HRESULT setLight(std::uint32_t index, const D3DLIGHT9* light) override;
+    HRESULT getLight(std::uint32_t index, D3DLIGHT9* light) override;
+    HRESULT lightEnable(std::uint32_t index, std::int32_t enable) override;
+    HRESULT getLightEnable(std::uint32_t index, std::int32_t* enable) override;
+    HRESULT setMaterial(const D3DMATERIAL9* material) override;
+    HRESULT getMaterial(D3DMATERIAL9* material) override;
+    HRESULT setTexture(std::uint32_t stage, GfxTexture* texture) override;
+    HRESULT setFVF(std::uint32_t fvf) override;
+    HRESULT getFVF(std::uint32_t* fvf) override;
+
+    HRESULT createTexture(std::uint32_t width, std::uint32_t height, std::uint32_t levels, std::uint32_t usage,
+                          D3DFORMAT format, D3DPOOL pool, GfxTexture** texture) override;
+    HRESULT createVertexBuffer(std::uint32_t length, std::uint32_t usage, std::uint32_t fvf, D3DPOOL pool,
+                               GfxVertexBuffer** buffer) override;
+    HRESULT createIndexBuffer(std::uint32_t length, std::uint32_t usage, D3DFORMAT format, D3DPOOL pool,
+                              GfxIndexBuffer** buffer) override;
+    HRESULT createDepthStencilSurface(std::uint32_t width, std::uint32_t height, D3DFORMAT format,
+                                      D3DMULTISAMPLE_TYPE multiSample, std::uint32_t quality, std::int32_t discard,
+                                      GfxSurface** surface) override;
+
+    HRESULT getBackBuffer(GfxSurface** surface) override;
+    HRESULT getRenderTarget(std::uint32_t index, GfxSurface** surface) override;
+    HRESULT setRenderTarget(std::uint32_t index, GfxSurface* surface) override;
+    HRESULT getDepthStencilSurface(GfxSurface** surface) override;
+    HRESULT setDepthStencilSurface(GfxSurface* surface) override;
+
+    HRESULT setStreamSource(std::uint32_t stream, GfxVertexBuffer* buffer, std::uint32_t offset,
+                            std::uint32_t stride) override;
+    HRESULT setIndices(GfxIndexBuffer* buffer) override;
+    HRESULT drawPrimitive(D3DPRIMITIVETYPE type, std::uint32_t startVertex, std::uint32_t primitiveCount) override;
+    HRESULT drawIndexedPrimitive(D3DPRIMITIVETYPE type, std::int32_t baseVertexIndex, std::uint32_t minVertexIndex,
+                                 std::uint32_t numVertices, std::uint32_t startIndex,
+                                 std::uint32_t primitiveCount) override;
+    HRESULT drawPrimitiveUP(D3DPRIMITIVETYPE type, std::uint32_t primitiveCount, const void* vertices,
+                            std::uint32_t stride) override;
+
+    // What tests inspect.
+    const DeviceState& state() const { return state_; }
+    const D3DPRESENT_PARAMETERS& presentParameters() const { return parameters_; }
+    std::uint32_t behaviorFlags() const { return behaviorFlags_; }
+    Window* focusWindow() const { return focusWindow_; }
+    std::uint32_t presentCount() const { return presents_; }
+    bool inScene() const { return inScene_; }
+    RecordingBackend& backend() { return backend_; }
+
+    // Used by the recording resources.
+    bool reserveMemory(std::uint64_t bytes);
+    void freeMemory(std::uint64_t bytes);
+    void track(RecordingResource* resource) { live_.insert(resource); }
+    void forget(RecordingResource* resource, std::uint64_t bytes);
+
+private:
+    HRESULT injected(const char* method);
+    void createBackBuffer();
+
+    RecordingBackend& backend_;
+    GfxRef<RecordingAdapter> adapter_;
+    Window* focusWindow_;
+    std::uint32_t behaviorFlags_;
+    D3DPRESENT_PARAMETERS parameters_;
+    DeviceState state_;
+    GfxRef<GfxSurface> backBuffer_;
+    GfxRef<GfxSurface> autoDepth_;
+    std::uint64_t memoryUsed_ = 0;
+    std::uint32_t presents_ = 0;
+    bool inScene_ = false;
+    // Every resource of this device still alive; they are orphaned when the
+    // device goes first.
+    std::set<RecordingResource*> live_;
+};

@@ -1,0 +1,12 @@
+// Saving a record file: the whole file goes to a temporary file that is then
+// renamed over the old one, so a crash or a full disk mid-save leaves the
+// previous records whole.
+#pragma once
+#include <cstddef>
+#include <string_view>
+
+// Returns 0 when the file was replaced, 1 when not. A failure is logged with
+// `failureLine`, except when the file's folder does not exist: a game folder
+// without "data" keeps no records, and saying so at every shut-down tells
+// nothing new.
+int writeRecordFile(std::string_view windowsPath, const void* data, std::size_t size, std::string_view failureLine);

@@ -1,0 +1,369 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "RecordFileFixture.h"
+#include "records/CacheFile.h"
+#include "records/Crc32.h"
+#include "records/LittleEndianWords.h"
+#include "records/MachineId.h"
+#include "records/OnlineTables.h"
+#include "records/TextReadFile.h"
+
+namespace {
+constexpr const char* kScoreLine = "スコアデータのチェックサムが一致しません";
+constexpr const char* kCacheLine = "キャッシュデータのチェックサムが一致しません";
+constexpr const char* kTextLine = "既読データのチェックサムが一致しません";
+
+std::uint32_t crcOf(const std::string& text) { return crc32(text.data(), text.size()); }
+
+// Distinct contents in every part of the score file.
+void fillScoreRecord(ScoreRecordFields& record) {
+    for (int d = 0; d < 4; ++d)
+        for (int t = 0; t < 3; ++t)
+            for (std::size_t i = 0; i < 101; ++i)
+                for (std::size_t w = 0; w < 28; ++w)
+                    record.tables.ranking(d, t)[i][w] = static_cast<std::uint32_t>((d * 3 + t) * 100000 + i * 100 + w);
+    for (int d = 0; d < 3; ++d)
+        for (int t = 0; t < 3; ++t)
+            for (std::size_t i = 0; i < 3; ++i) record.tables.route(d, t)[i][ScoreEntry::kScore] = 7000 + 10 * d + t + i;
+    record.machineId = {0xCAFE, 0xBEEF};
+    record.playerName = packName("PLAYER 1");
+    for (std::size_t i = 0; i < 9; ++i) record.reachStage[i] = 0x1111u * (i + 1);
+    for (std::size_t i = 0; i < 8; ++i) record.endingBits[i] = 1u << i;
+    for (int m = 0; m < 3; ++m) {
+        record.savedFlags[m].clear();
+        for (int id = 0; id < 128; id += 5) record.savedFlags[m][id] = id * (m + 1);
+    }
+}
+
+void expectSameScoreRecord(ScoreRecordFields& a, ScoreRecordFields& b) {
+    for (int d = 0; d < 4; ++d)
+        for (int t = 0; t < 3; ++t)
+            for (std::size_t i = 0; i < 100; ++i)
+                ASSERT_EQ(a.tables.ranking(d, t)[i].words, b.tables.ranking(d, t)[i].words) << d << t << i;
+    for (int d = 0; d < 3; ++d)
+        for (int t = 0; t < 3; ++t)
+            for (std::size_t i = 0; i < 3; ++i)
+                EXPECT_EQ(a.tables.route(d, t)[i].words, b.tables.route(d, t)[i].words);
+    EXPECT_EQ(a.machineId, b.machineId);
+    EXPECT_EQ(a.playerName, b.playerName);
+    EXPECT_EQ(a.reachStage, b.reachStage);
+    EXPECT_EQ(a.endingBits, b.endingBits);
+    for (int m = 0; m < 3; ++m)
+        for (int id = 0; id < 128; ++id) EXPECT_EQ(a.savedFlags[m][id], b.savedFlags[m][id]);
+}
+
+void fillCache(OnlineTables& tables) {
+    std::vector<ScoreEntry> records(100);
+    std::vector<ScoreEntry> all;
+    for (std::uint32_t n = 0; n < 12; ++n) {
+        ScoreEntry record;
+        record[ScoreEntry::kMode] = ((n / 3) << 4) | (n % 3);
+        record[ScoreEntry::kScore] = 1000 + n;
+        all.push_back(record);
+    }
+    tables.fillOnlineScores(all);
+    tables.fillRankingCache();
+}
+}  // namespace
+
+class RecordFiles : public RecordFileTest {};
+
+TEST_F(RecordFiles, Crc32OfKnownInputs) {
+    EXPECT_EQ(crcOf("123456789"), 0xCBF43926u);
+    EXPECT_EQ(crcOf(""), 0u);
+    EXPECT_EQ(crcOf("The quick brown fox jumps over the lazy dog"), 0x414FA339u);
+    // Chained updates give the same checksum as one pass.
+    const std::string text = "123456789";
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
+    std::uint32_t state = crc32Update(crc32InitialState(), bytes, bytes + 4);
+    EXPECT_EQ(~crc32Update(state, bytes + 4, bytes + 9), 0xCBF43926u);
+    EXPECT_EQ(reverseBits32(0x00000001u), 0x80000000u);
+    EXPECT_EQ(reverseBits8(0x01), 0x80);
+}
+
+TEST_F(RecordFiles, TextReadFileBytes) {
+    ASSERT_EQ(writeTextReadFile({3, 1, 2}), 0);
+    // CRC over the first 3 bytes only (01 00 00), the count, the ids ascending.
+    EXPECT_EQ(readBytes("data/textread.dat"),
+              (std::vector<std::uint8_t>{0x25, 0xB3, 0x83, 0xFE, 3, 0, 0, 0, 1, 0, 0, 0, 2, 0, 0, 0, 3, 0, 0, 0}));
+    ASSERT_EQ(writeTextReadFile({}), 0);
+    EXPECT_EQ(readBytes("data/textread.dat"), std::vector<std::uint8_t>(8, 0));
+}
+
+TEST_F(RecordFiles, TextReadChecksumCoversOnlyTheFirstNBytes) {
+    ASSERT_EQ(writeTextReadFile({1, 2, 3}), 0);
+    std::vector<std::uint8_t> bytes = readBytes("data/textread.dat");
+    bytes[8 + 3] = 0x7F;  // the fourth byte of the id array is outside the checksum
+    writeBytes("data/textread.dat", bytes);
+    ReadTextIds ids{99};
+    EXPECT_EQ(readTextReadFile(ids), 0);
+    EXPECT_EQ(ids, (ReadTextIds{0x7F000001u, 2, 3}));
+
+    bytes[8 + 2] = 0x01;  // the third byte is inside it
+    writeBytes("data/textread.dat", bytes);
+    EXPECT_EQ(readTextReadFile(ids), 1);
+    EXPECT_TRUE(log_.logContains(kTextLine));
+}
+
+TEST_F(RecordFiles, RoundTrips) {
+    ScoreRecordFields written;
+    fillScoreRecord(written);
+    ScoreFileFields writtenFields = written.fields();
+    ASSERT_EQ(writeScoreFileContents(writtenFields), 0);
+    EXPECT_EQ(readBytes("data/score.dat").size(), 16u + 139036u);
+    ScoreRecordFields read;
+    ScoreFileFields readFields = read.fields();
+    ASSERT_EQ(readScoreFile(readFields), 0);
+    expectSameScoreRecord(written, read);
+
+    OnlineTables cache;
+    fillCache(cache);
+    ASSERT_EQ(writeCacheFile(cache), 0);
+    EXPECT_EQ(readBytes("data/cache.dat").size(), 4u + 134400u);
+    OnlineTables cacheRead;
+    ASSERT_EQ(readCacheFile(cacheRead), 0);
+    for (int d = 0; d < 4; ++d)
+        for (int t = 0; t < 3; ++t)
+            for (int rank = 0; rank < 100; ++rank)
+                ASSERT_EQ(cacheRead.cacheEntry(rank, d, t)->words, cache.cacheEntry(rank, d, t)->words);
+    EXPECT_EQ(cacheRead.cacheEntry(11, 3, 2)->score(), 1011u);
+
+    const ReadTextIds ids{5, 0xFFFFFFFFu, 17, 0};
+    ASSERT_EQ(writeTextReadFile(ids), 0);
+    ReadTextIds idsRead;
+    ASSERT_EQ(readTextReadFile(idsRead), 0);
+    EXPECT_EQ(idsRead, ids);
+    EXPECT_EQ(log_.logLines().size(), 0u);
+}
+
+TEST_F(RecordFiles, FlippedByteGivesTheLineAndKeepsTheDefaults) {
+    struct Case {
+        const char* file;
+        std::size_t offset;
+        const char* line;
+    };
+    const Case cases[] = {
+        {"data/score.dat", 0, kScoreLine},            // the checksum itself
+        {"data/score.dat", 16 + 5000, kScoreLine},    // a ranking entry
+        {"data/score.dat", 137516 + 16, kScoreLine},  // a saved flag
+        {"data/cache.dat", 4 + 134399, kCacheLine},
+        {"data/textread.dat", 8, kTextLine},
+        {"data/textread.dat", 4, kTextLine},  // the count
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.file) + " @" + std::to_string(c.offset));
+        ScoreRecordFields written;
+        fillScoreRecord(written);
+        ScoreFileFields writtenFields = written.fields();
+        ASSERT_EQ(writeScoreFileContents(writtenFields), 0);
+        OnlineTables cache;
+        fillCache(cache);
+        ASSERT_EQ(writeCacheFile(cache), 0);
+        ASSERT_EQ(writeTextReadFile({1, 2, 3, 4}), 0);
+
+        std::vector<std::uint8_t> bytes = readBytes(c.file);
+        bytes[c.offset] ^= 0x10;
+        writeBytes(c.file, bytes);
+
+        ScoreRecordFields read;
+        ScoreFileFields readFields = read.fields();
+        OnlineTables cacheRead;
+        ReadTextIds ids{42};
+        int result = std::string(c.file) == "data/score.dat"   ? readScoreFile(readFields)
+                     : std::string(c.file) == "data/cache.dat" ? readCacheFile(cacheRead)
+                                                               : readTextReadFile(ids);
+        EXPECT_EQ(result, 1);
+        EXPECT_TRUE(log_.logContains(c.line));
+        ScoreRecordFields defaults;
+        EXPECT_EQ(read.tables.ranking(1, 1)[3].words, defaults.tables.ranking(1, 1)[3].words);
+        EXPECT_EQ(read.playerName, defaults.playerName);
+        EXPECT_TRUE(read.savedFlags[0].empty());
+        EXPECT_EQ(cacheRead.cacheEntry(0, 0, 0)->words, ScoreEntry().words);
+        EXPECT_EQ(ids, ReadTextIds{42});
+    }
+}
+
+TEST_F(RecordFiles, LengthsThatDoNotFitCountAsMismatch) {
+    auto words = [](std::initializer_list<std::uint32_t> list) {
+        std::vector<std::uint8_t> bytes(list.size() * 4);
+        std::size_t at = 0;
+        for (std::uint32_t w : list) storeWordLE(bytes.data() + 4 * at++, w);
+        return bytes;
+    };
+    struct Case {
+        const char* name;
+        const char* file;
+        std::vector<std::uint8_t> bytes;
+        const char* line;
+    };
+    std::vector<Case> cases = {
+        // 4n wraps to 4 in 32 bits; the checksum of 0 bytes would match 0.
+        {"count whose 4n wraps", "data/textread.dat", words({0, 0x40000001u, 7}), kTextLine},
+        {"count past the file", "data/textread.dat", words({0, 3, 1, 2}), kTextLine},
+        {"half a header", "data/textread.dat", words({0}), kTextLine},
+        {"cache between the two forms", "data/cache.dat", std::vector<std::uint8_t>(4 + 100800 + 100, 0), kCacheLine},
+        {"cache shorter than the older form", "data/cache.dat", std::vector<std::uint8_t>(100, 0), kCacheLine},
+        {"score body cut short", "data/score.dat", std::vector<std::uint8_t>(16 + 139035, 0), kScoreLine},
+        {"score header cut short", "data/score.dat", std::vector<std::uint8_t>(10, 0), kScoreLine},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        writeBytes(c.file, c.bytes);
+        ScoreRecordFields read;
+        ScoreFileFields readFields = read.fields();
+        OnlineTables cacheRead;
+        ReadTextIds ids{42};
+        std::size_t linesBefore = log_.logLines().size();
+        int result = std::string(c.file) == "data/score.dat"   ? readScoreFile(readFields)
+                     : std::string(c.file) == "data/cache.dat" ? readCacheFile(cacheRead)
+                                                               : readTextReadFile(ids);
+        EXPECT_EQ(result, 1);
+        ASSERT_EQ(log_.logLines().size(), linesBefore + 1);
+        EXPECT_EQ(log_.logLines().back(), c.line);
+        EXPECT_EQ(ids, ReadTextIds{42});
+        std::filesystem::remove(log_.root().path() / c.file);
+    }
+}
+
+TEST_F(RecordFiles, LongerFilesAreReadAndTheOlderCacheFormFillsNineTables) {
+    ASSERT_EQ(writeTextReadFile({1, 2}), 0);
+    std::vector<std::uint8_t> bytes = readBytes("data/textread.dat");
+    bytes.insert(bytes.end(), {9, 9, 9, 9});  // left over from an earlier, longer set
+    writeBytes("data/textread.dat", bytes);
+    ReadTextIds ids;
+    EXPECT_EQ(readTextReadFile(ids), 0);
+    EXPECT_EQ(ids, (ReadTextIds{1, 2}));
+
+    OnlineTables cache;
+    fillCache(cache);
+    ASSERT_EQ(writeCacheFile(cache), 0);
+    bytes = readBytes("data/cache.dat");
+    bytes.resize(4 + 100800);
+    storeWordLE(bytes.data(), crc32(bytes.data() + 4, 100800));
+    writeBytes("data/cache.dat", bytes);
+    OnlineTables cacheRead;
+    ASSERT_EQ(readCacheFile(cacheRead), 0);
+    EXPECT_EQ(cacheRead.cacheEntry(8, 2, 2)->score(), 1008u);
+    EXPECT_EQ(cacheRead.cacheEntry(9, 3, 0)->words, ScoreEntry().words);
+    EXPECT_FALSE(log_.logContains(kCacheLine));
+}
+
+TEST_F(RecordFiles, MachineIdentityFromTheHeaderOrTheAdapter) {
+    struct Case {
+        const char* name;
+        bool fileExists;
+        std::uint32_t header0, header1;
+        bool adapter;
+        std::array<std::uint32_t, 2> expected;
+    };
+    const Case cases[] = {
+        {"no file: the adapter", false, 0, 0, true, {0x44332211u, 0x6655u}},
+        {"zero header: the adapter", true, 0, 0, true, {0x44332211u, 0x6655u}},
+        {"another machine's header is kept", true, 0, 5, true, {0, 5}},
+        {"no adapter: the words stay", false, 0, 0, false, {0, 0}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove(log_.root().path() / "data/score.dat");
+        if (c.fileExists) {
+            ScoreRecordFields written;
+            written.machineId = {c.header0, c.header1};
+            ScoreFileFields writtenFields = written.fields();
+            ASSERT_EQ(writeScoreFileContents(writtenFields), 0);
+        }
+        if (!c.adapter) machine_.address.reset();
+        ScoreRecordFields read;
+        ScoreFileFields readFields = read.fields();
+        EXPECT_EQ(readScoreFile(readFields), c.fileExists ? 0 : 1);
+        EXPECT_EQ(read.machineId, c.expected);
+        machine_.address = HardwareAddress{0x11, 0x22, 0x33, 0x44, 0x55, 0x66};
+    }
+    EXPECT_FALSE(log_.logContains(kScoreLine));
+}
+
+TEST_F(RecordFiles, MachineIdWordsStampOnlyAnExistingScoreFile) {
+    const std::array<std::uint32_t, 2> id{0x01020304u, 0x0506u};
+    EXPECT_EQ(writeMachineIdWords(id), 1);
+    EXPECT_FALSE(log_.root().exists("data/score.dat"));
+
+    ScoreRecordFields written;
+    fillScoreRecord(written);
+    ScoreFileFields writtenFields = written.fields();
+    ASSERT_EQ(writeScoreFileContents(writtenFields), 0);
+    std::vector<std::uint8_t> before = readBytes("data/score.dat");
+    EXPECT_EQ(writeMachineIdWords(id), 0);
+    std::vector<std::uint8_t> after = readBytes("data/score.dat");
+    ASSERT_EQ(after.size(), before.size());
+    EXPECT_EQ(loadWordLE(after.data() + 4), 0x01020304u);
+    EXPECT_EQ(loadWordLE(after.data() + 8), 0x0506u);
+    EXPECT_TRUE(std::equal(after.begin() + 12, after.end(), before.begin() + 12));
+    EXPECT_TRUE(std::equal(after.begin(), after.begin() + 4, before.begin()));
+}
+
+TEST_F(RecordFiles, FailedSaveIsLoggedAndLeavesTheOldFile) {
+    ASSERT_EQ(writeTextReadFile({1}), 0);
+    ScoreRecordFields record;
+    ScoreFileFields fields = record.fields();
+    ASSERT_EQ(writeScoreFileContents(fields), 0);
+    std::vector<std::uint8_t> oldText = readBytes("data/textread.dat");
+    std::vector<std::uint8_t> oldScore = readBytes("data/score.dat");
+    // A temporary file cannot be created where a folder of its name stands.
+    for (const char* blocked : {"data/textread.dat.tmp", "data/score.dat.tmp", "data/cache.dat.tmp"})
+        std::filesystem::create_directories(log_.root().path() / blocked);
+    EXPECT_EQ(writeTextReadFile({1, 2}), 1);
+    EXPECT_EQ(writeScoreFileContents(fields), 1);
+    EXPECT_EQ(writeMachineIdWords(std::array<std::uint32_t, 2>{1, 2}), 1);
+    EXPECT_EQ(writeCacheFile(OnlineTables()), 1);
+    EXPECT_EQ(log_.logLines(), (std::vector<std::string>{"既読データの保存に失敗しました", "スコアデータの保存に失敗しました",
+                                                         "スコアデータの保存に失敗しました",
+                                                         "キャッシュデータの保存に失敗しました"}));
+    EXPECT_EQ(readBytes("data/textread.dat"), oldText);
+    EXPECT_EQ(readBytes("data/score.dat"), oldScore);
+    EXPECT_FALSE(log_.root().exists("data/cache.dat"));
+}
+
+TEST_F(RecordFiles, GameFolderWithoutDataFolderSavesNothingQuietly) {
+    std::filesystem::remove_all(log_.root().path() / "data");
+    ScoreRecordFields record;
+    ScoreFileFields fields = record.fields();
+    EXPECT_EQ(writeScoreFileContents(fields), 1);
+    EXPECT_EQ(writeCacheFile(OnlineTables()), 1);
+    EXPECT_EQ(writeTextReadFile({}), 1);
+    EXPECT_TRUE(log_.logLines().empty());
+    EXPECT_FALSE(log_.root().exists("data"));
+}
+
+TEST_F(RecordFiles, MissingFilesGiveOneAndNoLine) {
+    ScoreRecordFields read;
+    ScoreFileFields readFields = read.fields();
+    OnlineTables cache;
+    ReadTextIds ids{7};
+    EXPECT_EQ(readScoreFile(readFields), 1);
+    EXPECT_EQ(readCacheFile(cache), 1);
+    EXPECT_EQ(readTextReadFile(ids), 1);
+    EXPECT_EQ(ids, ReadTextIds{7});
+    EXPECT_TRUE(log_.logLines().empty());
+}
+
+// The first use of the checksum may come from several threads at once (the
+// network worker and the main thread): every one must see the whole table.
+TEST(RecordFilesThreads, FirstChecksumUseFromManyThreads) {
+    std::atomic<int> wrong{0};
+    std::vector<std::thread> threads;
+    for (int i = 0; i < 8; ++i) {
+        threads.emplace_back([&wrong] {
+            for (int n = 0; n < 50; ++n)
+                if (crcOf("123456789") != 0xCBF43926u) ++wrong;
+        });
+    }
+    for (std::thread& thread : threads) thread.join();
+    EXPECT_EQ(wrong.load(), 0);
+}
