@@ -1,15 +1,37 @@
 // A loaded script document: every node made for it (in creation order, the
 // document owns them), the root, the walk cursor that reading adds nodes under
 // and the interpreter starts from, and the label cache.
+//
+// After a scene's scripts are loaded the game reset links every reference
+// element ("bulletref", "actionref", ...) to the labelled element it names and
+// preloads the images and sounds the nodes name. Label lookups also serve the
+// interpreter at run time. All of this runs on the main thread.
 #pragma once
 #include <cstdint>
 #include <map>
+#include <set>
 #include <vector>
 
 #include "shell/NamePool.h"
 
 class BulletML_Node;
 class BulletML_Node_Allocator;
+
+// One resource a document asks to have loaded before its first frame.
+struct PreloadRequest {
+    enum Kind {
+        kTextureFlag,    // the texture flag word of `file` at the texture manager
+        kSpriteManager,  // the sprite manager of `file`, its sprites inactive
+        kSoundTrack,     // `file` loaded by the sound-object manager as kind 1045 ("raw")
+    };
+    Kind kind;
+    NameHandle file;
+    std::uint32_t flag = 0;
+    // kSoundTrack: the type of the node's "file" child.
+    std::int32_t fileType = 0;
+
+    bool operator==(const PreloadRequest&) const = default;
+};
 
 class BulletML_Node_Manager {
 public:
@@ -39,6 +61,22 @@ public:
     void setQuietLookup(bool quiet) { quietLookup_ = quiet; }
     bool isQuietLookup() const { return quietLookup_; }
 
+    // The node of element `code` labelled `label` (a pooled wide name): the
+    // label cache's entry when its code matches, else the first such node in
+    // creation order (which then takes the cache entry). Not found: null
+    // while quiet lookup is on; otherwise a log line naming the label and the
+    // program ends.
+    BulletML_Node* findLabel(std::int32_t code, NameHandle label);
+    // Binds every reference node to its target: "ref target" bindings store
+    // it, "child" bindings append it to the reference's children, once per
+    // reference however often the document is linked.
+    void linkRefs();
+    // What preloadResources asks for, node by node in creation order.
+    std::vector<PreloadRequest> listPreloads() const;
+    // Hands each request to the texture, sprite and sound managers; a manager
+    // that does not exist is skipped.
+    void preloadResources();
+
     const std::vector<BulletML_Node*>& nodes() const { return nodes_; }
 
     // Frees every node, empties the label cache and starts a fresh root.
@@ -53,4 +91,6 @@ private:
     BulletML_Node* cursor_ = nullptr;
     std::map<NameHandle, BulletML_Node*> labels_;
     bool quietLookup_ = false;
+    // References whose target was appended as a child.
+    std::set<const BulletML_Node*> childLinked_;
 };

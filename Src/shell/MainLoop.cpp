@@ -1,14 +1,54 @@
 #include "shell/MainLoop.h"
 
 #include <cfenv>
+#include <cstdint>
 
 #include "graphics/D3DObject.h"
 #include "graphics/PresentFrame.h"
 #include "graphics/RenderFrame.h"
 #include "platform/Window.h"
+#include "script/BulletML_Node_Manager.h"
+#include "script/XMLManagerManager.h"
+#include "shell/DebugInfo.h"
 #include "shell/FatalExit.h"
 #include "shell/FrameCounter.h"
 #include "shell/Managers.h"
+#include "shell/SystemInfo.h"
+
+BulletML_Node_Manager* g_currentDocument = nullptr;
+VirtualXMLManager* g_currentLoader = nullptr;
+
+namespace {
+// Below this much available physical memory (in 10^6 bytes) the script text
+// cache is emptied at every game reset.
+constexpr std::uint64_t kLowMemoryForScriptCache = 256;
+
+// The game reset's script steps: the loaders flip, the queued scripts load,
+// and the new document is linked and preloaded.
+HRESULT resetScripts() {
+    if (!g_xmlManagerManager) return S_OK;
+    g_currentLoader = g_xmlManagerManager->flip();
+    HRESULT result = g_currentLoader->loadQueuedNow();
+    if (FAILED(result)) {
+        logFailure("InitGame", 538, result);
+        return result;
+    }
+    if (g_systemInfo && g_systemInfo->getAvailableMemory() < kLowMemoryForScriptCache) {
+        g_xmlManagerManager->clearCache();
+    }
+    g_currentDocument = g_currentLoader->getDocument();
+    // A configuration document builds no nodes: nothing to link.
+    if (g_currentDocument) {
+        // References whose label is missing stay unbound here; the
+        // interpreter's own lookups are not quiet.
+        g_currentDocument->setQuietLookup(true);
+        g_currentDocument->linkRefs();
+        g_currentDocument->setQuietLookup(false);
+        g_currentDocument->preloadResources();
+    }
+    return S_OK;
+}
+}  // namespace
 
 int runMessageLoop() {
     Window* window = Window::instance();
@@ -31,7 +71,17 @@ int frameStep() {
     // The floating-point unit's default state: round to nearest.
     std::fesetround(FE_TONEAREST);
 
-    // The object and sound managers are not part of this build yet: every
+    // The script loaders' work runs between frames; a frame in which the other
+    // loader has the next scene ready is a reset frame and does nothing else.
+    if (g_bulletObjectManager && g_xmlManagerManager) {
+        g_xmlManagerManager->kickWorkers();
+        if (g_xmlManagerManager->getOther()->isReadyToSwitch()) {
+            resetGame();
+            return 0;
+        }
+    }
+
+    // The object and sound managers are not part of this build yet: a game
     // frame is drawn and presented (and paced) without them.
     renderFrame();
     presentFrame();
@@ -59,5 +109,7 @@ HRESULT resetGame() {
         g_frameCounter->resetPlayFrameBase();
         g_frameCounter->resetPlayerFrames();
     }
+    // A failed load was logged; the scene cannot start without its scripts.
+    if (FAILED(resetScripts())) fatalExit();
     return S_OK;
 }

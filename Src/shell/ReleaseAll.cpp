@@ -3,9 +3,11 @@
 #include "graphics/D3DObject.h"
 #include "input/ReplayManager.h"
 #include "records/GameInfo.h"
+#include "script/XMLManagerManager.h"
 #include "shell/ArchiveManager.h"
 #include "shell/DebugInfo.h"
 #include "shell/FrameCounter.h"
+#include "shell/MainLoop.h"
 #include "shell/Managers.h"
 #include "shell/SystemInfo.h"
 
@@ -33,8 +35,17 @@ const ReleaseStep kReleaseSteps[] = {
     {[] {}, "Texture Manager を開放しました"},
     {[] { release(g_d3dObject); }, "Direct3D Manager を開放しました"},
     {[] {}, "DirectInput Manager を開放しました"},
-    {[] {}, "非同期 XML 読み込みを停止しました"},
-    {[] {}, "XML Manager を開放しました"},
+    {[] {
+         if (g_xmlManagerManager) g_xmlManagerManager->stopWorkers();
+     },
+     "非同期 XML 読み込みを停止しました"},
+    {[] {
+         // The running document and loader belong to the XML manager.
+         g_currentDocument = nullptr;
+         g_currentLoader = nullptr;
+         release(g_xmlManagerManager);
+     },
+     "XML Manager を開放しました"},
     {[] {}, "Network Manager を開放しました"},
     {[] { release(g_gameInfo); }, "GameInfo Manager を開放しました"},
     {[] { release(g_replayManager); }, "Replay Manager を開放しました"},

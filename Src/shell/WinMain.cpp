@@ -3,7 +3,9 @@
 #include "graphics/D3DObject.h"
 #include "platform/Clock.h"
 #include "platform/Thread.h"
+#include "platform/Text.h"
 #include "records/GameInfo.h"
+#include "script/XMLManagerManager.h"
 #include "shell/ArchiveManager.h"
 #include "shell/DebugInfo.h"
 #include "shell/FatalExit.h"
@@ -96,7 +98,15 @@ int WinMain(int /*showCommand*/) {
 
     g_archiveManager = new ArchiveManager();
 
+    // The configuration document fills the configuration record and queues the
+    // first scene's scripts. Without it there is no game to run.
+    g_xmlManagerManager = new XMLManagerManager();
+    if (FAILED(g_xmlManagerManager->loadNow(u"init.xml", 0))) fatalExit();
+
     ScreenSettings screen = configuredScreen();
+    logLine("GameInstance  : " + text::cp932ToUtf8(g_systemInfo->getTitle()));
+    logLine("ScriptVersion : " + text::cp932ToUtf8(g_systemInfo->getScriptVersion()));
+    logLine("");
     g_systemInfo->logMachineSurvey();
 
     if (!window || !createMainWindow(*window, screen)) {

@@ -19,6 +19,7 @@ TEST(ArchiveStartup, LoadsTheTextureIndexAndReleasesTheArchiveLast) {
     RecordingBackend gfx;
     root.writeFile("texture/a.bmp", "picture");
     ASSERT_EQ(archive_builder::build("texture", ArchiveForm::RunLength), S_OK);
+    root.writeScripts({{"init.xml", std::string(kMinimalInitXml)}});
 
     window.postQuitMessage(0);  // ends the loop at once, without a release
     EXPECT_EQ(WinMain(1), 0);

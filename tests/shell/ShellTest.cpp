@@ -87,6 +87,7 @@ protected:
         GTEST_FLAG_SET(death_test_style, "fast");
         window.desktop = {0, 0, 1366, 768};
         Window::setInstance(&window);
+        root.writeScripts({{"init.xml", std::string(kMinimalInitXml)}});
     }
     void TearDown() override { Window::setInstance(nullptr); }
     TempRoot root;

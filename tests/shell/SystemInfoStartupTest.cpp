@@ -52,6 +52,7 @@ TEST(SystemInfoStartup, ProgramSurveysTheMachineAndWritesTheSettingsAtExit) {
     GTEST_FLAG_SET(death_test_style, "fast");
     TempRoot root;
     std::filesystem::create_directory(root.path() / "data");
+    root.writeScripts({{"init.xml", std::string(kMinimalInitXml)}});
     PollingClock clock;
     InstalledClock installed(clock);
     FixedMachine machine;

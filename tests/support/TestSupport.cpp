@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "platform/Path.h"
+#include "shell/ArchiveBuilder.h"
 #include "shell/DebugInfo.h"
 
 namespace fs = std::filesystem;
@@ -40,6 +41,13 @@ std::string TempRoot::readFile(const std::string& relative) const {
     std::stringstream text;
     text << in.rdbuf();
     return text.str();
+}
+
+void TempRoot::writeScripts(const std::vector<std::pair<std::string, std::string>>& files) const {
+    for (const auto& [name, text] : files) writeFile("script/" + name, text);
+    if (FAILED(archive_builder::build("script", ArchiveForm::HuffmanScrambled))) {
+        throw std::runtime_error("packing the script folder failed");
+    }
 }
 
 bool TempRoot::exists(const std::string& relative) const { return fs::exists(path_ / relative); }

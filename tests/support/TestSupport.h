@@ -5,7 +5,11 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
+
+// The smallest configuration document a program run needs.
+inline constexpr std::string_view kMinimalInitXml = "<gml><title>TestGame</title></gml>";
 
 // Makes a fresh temporary folder the root of every relative path for the
 // life of the object, and restores the previous root afterwards.
@@ -22,6 +26,9 @@ public:
     void writeFile(const std::string& relative, const std::vector<std::uint8_t>& bytes) const;
     std::string readFile(const std::string& relative) const;
     bool exists(const std::string& relative) const;
+    // Writes script files (name, text) into the root's "script" folder and
+    // packs the folder into its archive, as the build packs the bundled game.
+    void writeScripts(const std::vector<std::pair<std::string, std::string>>& files) const;
 
 private:
     std::filesystem::path path_;
