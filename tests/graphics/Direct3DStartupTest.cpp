@@ -56,6 +56,7 @@ protected:
         Clock::setInstance(&clock);
         Machine::setInstance(&machine);
         GlyphSystem::setInstance(&glyphs);
+        root.writeScripts({{"init.xml", std::string(kMinimalInitXml)}});
     }
     ~Direct3DStartup() override {
         releaseAll();
