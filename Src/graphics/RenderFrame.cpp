@@ -2,17 +2,17 @@
 
 #include "graphics/D3DObject.h"
 #include "platform/gfx/GfxDevice.h"
+#include "records/GameInfo.h"
 #include "shell/FrameCounter.h"
 #include "shell/Managers.h"
 #include "shell/SystemInfo.h"
 
 // The passes of the managers built so far: the camera, lighting and fog
 // steps and the clears. The mesh, particle, sprite and overlay passes join
-// at their places (marked below) with their managers, and the game records'
-// pause and full-draw flags with the game records.
+// at their places (marked below) with their managers.
 namespace {
-bool gamePaused() { return false; }
-bool fullDraw() { return false; }
+bool gamePaused() { return g_gameInfo && g_gameInfo->isPaused() != 0; }
+bool fullDraw() { return g_gameInfo && g_gameInfo->isFullDraw() != 0; }
 
 void beginSection(const char* name) {
     if (g_frameCounter) g_frameCounter->beginSection(name);

@@ -6,11 +6,13 @@
 #include <algorithm>
 
 #include "graphics/D3DObject.h"
+#include "graphics/RenderFrame.h"
 #include "platform/Clock.h"
 #include "platform/Glyph.h"
 #include "platform/Machine.h"
 #include "platform/Window.h"
 #include "platform/gfx/RecordingDevice.h"
+#include "records/GameInfo.h"
 #include "shell/DebugInfo.h"
 #include "shell/FrameCounter.h"
 #include "shell/InitGame.h"
@@ -116,12 +118,17 @@ TEST_F(Direct3DStartup, SurveysCreatesAndPresentsAClearedFrameEveryStep) {
     ASSERT_NE(g_d3dObject->getRenderTarget(0), nullptr);
     EXPECT_EQ(g_d3dObject->getRenderTarget(0)->getMode(), RenderTarget::kModeBackBuffer);
 
-    // Five frames: each a scene with the play field cleared, then Present,
-    // counted by the frame counter.
+    // Five frames: each a scene with the screen cleared (the game records
+    // start with full drawing on), then Present, counted by the frame counter.
     EXPECT_EQ(gfx.device()->presentCount(), 5u);
     EXPECT_EQ(gfx.callsOf("BeginScene").size(), 5u);
-    EXPECT_EQ(gfx.callsOf("Clear"),
-              std::vector<std::string>(5, "Clear(1, [(140, 0)-(500, 480)], 0x3, 0x0, 1, 0)"));
+    EXPECT_EQ(gfx.callsOf("Clear"), std::vector<std::string>(5, "Clear(1, [(0, 0)-(640, 480)], 0x3, 0x0, 1, 0)"));
+    // Full drawing off: only the play field.
+    g_gameInfo->setFullDraw(0);
+    gfx.clearCalls();
+    renderFrame();
+    EXPECT_EQ(gfx.callsOf("Clear"), std::vector<std::string>{"Clear(1, [(140, 0)-(500, 480)], 0x3, 0x0, 1, 0)"});
+    EXPECT_EQ(gfx.callsOf("SetViewport").front(), "SetViewport(140, 0, 360, 480, 0, 1)");
     ASSERT_NE(g_frameCounter, nullptr);
     EXPECT_EQ(g_frameCounter->getFrameNumber(), 5u);
 
