@@ -55,12 +55,12 @@ void blendRow(GfxDevice* device, std::uint32_t enable, D3DBLENDOP op, D3DBLEND s
 }  // namespace
 
 HRESULT RenderManager::setBlendMode(std::int32_t mode) {
-    if (currentStage_ >= blendCache_.size()) return S_OK;
+    GfxDevice* device = g_d3dDevice;
+    // Without a device nothing is set, so the cache stays as the device is.
+    if (!device || currentStage_ >= blendCache_.size()) return S_OK;
     std::int32_t previous = blendCache_[currentStage_];
     if (mode == previous) return S_OK;
     blendCache_[currentStage_] = mode;
-    GfxDevice* device = g_d3dDevice;
-    if (!device) return S_OK;
     const std::uint32_t stage = currentStage_;
 
     // Modes 1, 2 and 3 share blending on, ADD and SRCALPHA: between them only
