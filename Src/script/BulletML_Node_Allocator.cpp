@@ -17,12 +17,15 @@ void BulletML_Node_Allocator::prefill() {
     filled_ = true;
     ready_.reserve(ready_.size() + kPoolSize);
     for (size_t i = 0; i < kPoolSize; ++i) ready_.push_back(new BulletML_Node());
+    handedOut_ += kPoolSize;
 }
 
 BulletML_Node* BulletML_Node_Allocator::get() {
     std::lock_guard<std::mutex> lock(lock_);
-    ++handedOut_;
-    if (ready_.empty()) return new BulletML_Node();
+    if (ready_.empty()) {
+        ++handedOut_;
+        return new BulletML_Node();
+    }
     BulletML_Node* node = ready_.back();
     ready_.pop_back();
     return node;

@@ -27,7 +27,8 @@ public:
     BulletML_Node* get();
 
     size_t readyCount() const;
-    // Nodes handed out since the pool was made, from the pool or the heap.
+    // Raw node blocks taken: the pool's own, all of them at prefill, then one
+    // heap block for every node asked for once the pool is empty.
     size_t handedOutCount() const;
 
 private:

@@ -97,6 +97,9 @@ void XMLHandler_ii_BulletML::startElement(const TagRecord& tag) {
     currentId_ = id;
     insideElement_ = true;
 
+    // Only command and object elements make nodes and set codes: a tag "none"
+    // (512) is a parameter child like the others and leaves the enclosing
+    // command's code alone.
     if (isCommandId(id)) {
         document_->addNode()->setCode(id);
         if (id == kWait || id == kSkipWait) {

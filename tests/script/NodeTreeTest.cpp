@@ -92,12 +92,17 @@ TEST(NodeTree, PoolHandsOutItsNodesThenHeapNodes) {
     pool.prefill();
     pool.prefill();  // once only
     ASSERT_EQ(pool.readyCount(), BulletML_Node_Allocator::kPoolSize);
+    // The count is of raw blocks taken: the whole pool at prefill.
+    EXPECT_EQ(pool.handedOutCount(), BulletML_Node_Allocator::kPoolSize);
 
     std::vector<BulletML_Node*> nodes;
     std::set<BulletML_Node*> distinct;
     for (size_t i = 0; i <= BulletML_Node_Allocator::kPoolSize; ++i) {
         nodes.push_back(pool.get());
         distinct.insert(nodes.back());
+        if (i == 0) {
+            EXPECT_EQ(pool.handedOutCount(), BulletML_Node_Allocator::kPoolSize);
+        }
     }
     EXPECT_EQ(distinct.size(), BulletML_Node_Allocator::kPoolSize + 1);
     EXPECT_EQ(pool.readyCount(), 0u);
@@ -112,6 +117,12 @@ TEST(NodeTree, PoolHandsOutItsNodesThenHeapNodes) {
     extra->addChild(nodes.front());
     EXPECT_EQ(nodes.front()->getParent(), extra);
     for (BulletML_Node* node : nodes) delete node;
+
+    // Without a prefill every node is a heap block.
+    BulletML_Node_Allocator empty;
+    delete empty.get();
+    delete empty.get();
+    EXPECT_EQ(empty.handedOutCount(), 2u);
 }
 
 TEST(NodeTree, DocumentWalkAndReset) {
