@@ -47,6 +47,35 @@ struct DeviceState {
     }
     // The matrix slot of a transform state, or null for one not kept.
     D3DMATRIX* transform(std::uint32_t state);
+    const D3DMATRIX* transform(std::uint32_t state) const;
+
+    // Setting and reading the states as both backends answer them:
+    // D3DERR_INVALIDCALL, with nothing changed, for a null pointer or a
+    // number outside the tables.
+    HRESULT setRenderState(D3DRENDERSTATETYPE state, std::uint32_t value);
+    HRESULT getRenderState(D3DRENDERSTATETYPE state, std::uint32_t* value) const;
+    HRESULT setTextureStageState(std::uint32_t stage, D3DTEXTURESTAGESTATETYPE type, std::uint32_t value);
+    HRESULT getTextureStageState(std::uint32_t stage, D3DTEXTURESTAGESTATETYPE type, std::uint32_t* value) const;
+    HRESULT setSamplerState(std::uint32_t sampler, D3DSAMPLERSTATETYPE type, std::uint32_t value);
+    HRESULT getSamplerState(std::uint32_t sampler, D3DSAMPLERSTATETYPE type, std::uint32_t* value) const;
+    HRESULT setTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix);
+    HRESULT getTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX* matrix) const;
+    // A light can be read only once set or enabled; enabling one never set
+    // gives it the default light.
+    HRESULT setLight(std::uint32_t index, const D3DLIGHT9* light);
+    HRESULT getLight(std::uint32_t index, D3DLIGHT9* light) const;
+    HRESULT lightEnable(std::uint32_t index, std::int32_t enable);
+    HRESULT getLightEnable(std::uint32_t index, std::int32_t* enable) const;
+    HRESULT setMaterial(const D3DMATERIAL9* material);
+    HRESULT getMaterial(D3DMATERIAL9* material) const;
+    HRESULT setTexture(std::uint32_t stage, GfxTexture* texture);
+    HRESULT getFVF(std::uint32_t* fvf) const;
+    // The viewport must lie inside the render target and not be empty.
+    HRESULT setViewport(const D3DVIEWPORT9* viewport);
+    HRESULT getViewport(D3DVIEWPORT9* viewport) const;
+    // Only stream 0 exists.
+    HRESULT setStreamSource(std::uint32_t stream, GfxVertexBuffer* buffer, std::uint32_t offset,
+                            std::uint32_t stride);
 
     // The light Direct3D gives an index enabled without being set: a white
     // directional light shining along +z.

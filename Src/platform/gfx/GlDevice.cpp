@@ -361,127 +361,84 @@ HRESULT GlDevice::clear(std::uint32_t count, const D3DRECT* rects, std::uint32_t
 }
 
 HRESULT GlDevice::setViewport(const D3DVIEWPORT9* viewport) {
-    if (!viewport) return D3DERR_INVALIDCALL;
-    const D3DVIEWPORT9& v = *viewport;
-    const D3DSURFACE_DESC& desc = targetDesc();
-    if (std::uint64_t(v.X) + v.Width > desc.Width || std::uint64_t(v.Y) + v.Height > desc.Height || v.Width == 0 ||
-        v.Height == 0)
-        return D3DERR_INVALIDCALL;
-    state_.viewport = v;
+    if (HRESULT kept = state_.setViewport(viewport); FAILED(kept)) return kept;
     fixedDirty_ = uniformsDirty_ = true;
     return D3D_OK;
 }
 
-HRESULT GlDevice::getViewport(D3DVIEWPORT9* viewport) {
-    if (!viewport) return D3DERR_INVALIDCALL;
-    *viewport = state_.viewport;
-    return D3D_OK;
-}
+HRESULT GlDevice::getViewport(D3DVIEWPORT9* viewport) { return state_.getViewport(viewport); }
 
 // ---------------------------------------------------------------------------
 // States: kept in the device state, turned into OpenGL state before a draw.
 
 HRESULT GlDevice::setRenderState(D3DRENDERSTATETYPE state, std::uint32_t value) {
-    if (!DeviceState::validRenderState(state)) return D3DERR_INVALIDCALL;
-    state_.renderStates[state] = value;
+    if (HRESULT kept = state_.setRenderState(state, value); FAILED(kept)) return kept;
     fixedDirty_ = uniformsDirty_ = true;
     return D3D_OK;
 }
 
 HRESULT GlDevice::getRenderState(D3DRENDERSTATETYPE state, std::uint32_t* value) {
-    if (!value || !DeviceState::validRenderState(state)) return D3DERR_INVALIDCALL;
-    *value = state_.renderStates[state];
-    return D3D_OK;
+    return state_.getRenderState(state, value);
 }
 
 HRESULT GlDevice::setTextureStageState(std::uint32_t stage, D3DTEXTURESTAGESTATETYPE type, std::uint32_t value) {
-    if (!DeviceState::validStage(stage, type)) return D3DERR_INVALIDCALL;
-    state_.stageStates[stage][type] = value;
+    if (HRESULT kept = state_.setTextureStageState(stage, type, value); FAILED(kept)) return kept;
     uniformsDirty_ = true;
     return D3D_OK;
 }
 
 HRESULT GlDevice::getTextureStageState(std::uint32_t stage, D3DTEXTURESTAGESTATETYPE type, std::uint32_t* value) {
-    if (!value || !DeviceState::validStage(stage, type)) return D3DERR_INVALIDCALL;
-    *value = state_.stageStates[stage][type];
-    return D3D_OK;
+    return state_.getTextureStageState(stage, type, value);
 }
 
 HRESULT GlDevice::setSamplerState(std::uint32_t sampler, D3DSAMPLERSTATETYPE type, std::uint32_t value) {
-    if (!DeviceState::validSampler(sampler, type)) return D3DERR_INVALIDCALL;
-    state_.samplerStates[sampler][type] = value;
+    if (HRESULT kept = state_.setSamplerState(sampler, type, value); FAILED(kept)) return kept;
     if (sampler == 0) samplerDirty_ = true;
     return D3D_OK;
 }
 
 HRESULT GlDevice::getSamplerState(std::uint32_t sampler, D3DSAMPLERSTATETYPE type, std::uint32_t* value) {
-    if (!value || !DeviceState::validSampler(sampler, type)) return D3DERR_INVALIDCALL;
-    *value = state_.samplerStates[sampler][type];
-    return D3D_OK;
+    return state_.getSamplerState(sampler, type, value);
 }
 
 HRESULT GlDevice::setTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix) {
-    D3DMATRIX* slot = state_.transform(state);
-    if (!slot || !matrix) return D3DERR_INVALIDCALL;
-    *slot = *matrix;
+    if (HRESULT kept = state_.setTransform(state, matrix); FAILED(kept)) return kept;
     uniformsDirty_ = true;
     return D3D_OK;
 }
 
 HRESULT GlDevice::getTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX* matrix) {
-    D3DMATRIX* slot = state_.transform(state);
-    if (!slot || !matrix) return D3DERR_INVALIDCALL;
-    *matrix = *slot;
-    return D3D_OK;
+    return state_.getTransform(state, matrix);
 }
 
 HRESULT GlDevice::setLight(std::uint32_t index, const D3DLIGHT9* light) {
-    if (!light || index >= kLightCount) return D3DERR_INVALIDCALL;
-    state_.lights[index] = *light;
-    state_.lightSet[index] = true;
+    if (HRESULT kept = state_.setLight(index, light); FAILED(kept)) return kept;
     uniformsDirty_ = true;
     return D3D_OK;
 }
 
-HRESULT GlDevice::getLight(std::uint32_t index, D3DLIGHT9* light) {
-    if (!light || index >= kLightCount || !state_.lightSet[index]) return D3DERR_INVALIDCALL;
-    *light = state_.lights[index];
-    return D3D_OK;
-}
+HRESULT GlDevice::getLight(std::uint32_t index, D3DLIGHT9* light) { return state_.getLight(index, light); }
 
 HRESULT GlDevice::lightEnable(std::uint32_t index, std::int32_t enable) {
-    if (index >= kLightCount) return D3DERR_INVALIDCALL;
-    if (!state_.lightSet[index]) {
-        state_.lights[index] = DeviceState::defaultLight();
-        state_.lightSet[index] = true;
-    }
-    state_.lightEnabled[index] = enable != 0;
+    if (HRESULT kept = state_.lightEnable(index, enable); FAILED(kept)) return kept;
     uniformsDirty_ = true;
     return D3D_OK;
 }
 
 HRESULT GlDevice::getLightEnable(std::uint32_t index, std::int32_t* enable) {
-    if (!enable || index >= kLightCount || !state_.lightSet[index]) return D3DERR_INVALIDCALL;
-    *enable = state_.lightEnabled[index] ? 1 : 0;
-    return D3D_OK;
+    return state_.getLightEnable(index, enable);
 }
 
 HRESULT GlDevice::setMaterial(const D3DMATERIAL9* material) {
-    if (!material) return D3DERR_INVALIDCALL;
-    state_.material = *material;
+    if (HRESULT kept = state_.setMaterial(material); FAILED(kept)) return kept;
     uniformsDirty_ = true;
     return D3D_OK;
 }
 
-HRESULT GlDevice::getMaterial(D3DMATERIAL9* material) {
-    if (!material) return D3DERR_INVALIDCALL;
-    *material = state_.material;
-    return D3D_OK;
-}
+HRESULT GlDevice::getMaterial(D3DMATERIAL9* material) { return state_.getMaterial(material); }
 
 HRESULT GlDevice::setTexture(std::uint32_t stage, GfxTexture* texture) {
-    if (stage >= kTextureStageCount) return D3DERR_INVALIDCALL;
-    state_.textures[stage] = GfxRef<GfxTexture>(texture);
+    if (HRESULT kept = state_.setTexture(stage, texture); FAILED(kept)) return kept;
     uniformsDirty_ = true;
     return D3D_OK;
 }
@@ -492,11 +449,7 @@ HRESULT GlDevice::setFVF(std::uint32_t fvf) {
     return D3D_OK;
 }
 
-HRESULT GlDevice::getFVF(std::uint32_t* fvf) {
-    if (!fvf) return D3DERR_INVALIDCALL;
-    *fvf = state_.fvf;
-    return D3D_OK;
-}
+HRESULT GlDevice::getFVF(std::uint32_t* fvf) { return state_.getFVF(fvf); }
 
 // ---------------------------------------------------------------------------
 // Resources.
@@ -661,11 +614,7 @@ bool GlDevice::readPixels(const GlSurface& surface, std::vector<std::uint8_t>& o
 
 HRESULT GlDevice::setStreamSource(std::uint32_t stream, GfxVertexBuffer* buffer, std::uint32_t offset,
                                   std::uint32_t stride) {
-    if (stream != 0) return D3DERR_INVALIDCALL;
-    state_.streamBuffer = GfxRef<GfxVertexBuffer>(buffer);
-    state_.streamOffset = offset;
-    state_.streamStride = stride;
-    return D3D_OK;
+    return state_.setStreamSource(stream, buffer, offset, stride);
 }
 
 HRESULT GlDevice::setIndices(GfxIndexBuffer* buffer) {

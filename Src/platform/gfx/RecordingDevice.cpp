@@ -645,33 +645,19 @@ HRESULT RecordingDevice::setViewport(const D3DVIEWPORT9* viewport) {
     backend_.log("SetViewport", std::to_string(v.X) + ", " + std::to_string(v.Y) + ", " + std::to_string(v.Width) +
                                     ", " + std::to_string(v.Height) + ", " + num(v.MinZ) + ", " + num(v.MaxZ));
     if (HRESULT fault = injected("SetViewport"); FAILED(fault)) return fault;
-    D3DSURFACE_DESC desc;
-    state_.renderTarget->getDesc(&desc);
-    if (std::uint64_t(v.X) + v.Width > desc.Width || std::uint64_t(v.Y) + v.Height > desc.Height || v.Width == 0 ||
-        v.Height == 0)
-        return D3DERR_INVALIDCALL;
-    state_.viewport = v;
-    return D3D_OK;
+    return state_.setViewport(viewport);
 }
 
-HRESULT RecordingDevice::getViewport(D3DVIEWPORT9* viewport) {
-    if (!viewport) return D3DERR_INVALIDCALL;
-    *viewport = state_.viewport;
-    return D3D_OK;
-}
+HRESULT RecordingDevice::getViewport(D3DVIEWPORT9* viewport) { return state_.getViewport(viewport); }
 
 HRESULT RecordingDevice::setRenderState(D3DRENDERSTATETYPE state, std::uint32_t value) {
     backend_.log("SetRenderState", renderStateName(state) + ", " + std::to_string(value));
     if (HRESULT fault = injected("SetRenderState"); FAILED(fault)) return fault;
-    if (!DeviceState::validRenderState(state)) return D3DERR_INVALIDCALL;
-    state_.renderStates[state] = value;
-    return D3D_OK;
+    return state_.setRenderState(state, value);
 }
 
 HRESULT RecordingDevice::getRenderState(D3DRENDERSTATETYPE state, std::uint32_t* value) {
-    if (!value || !DeviceState::validRenderState(state)) return D3DERR_INVALIDCALL;
-    *value = state_.renderStates[state];
-    return D3D_OK;
+    return state_.getRenderState(state, value);
 }
 
 HRESULT RecordingDevice::setTextureStageState(std::uint32_t stage, D3DTEXTURESTAGESTATETYPE type,
@@ -679,47 +665,33 @@ HRESULT RecordingDevice::setTextureStageState(std::uint32_t stage, D3DTEXTURESTA
     backend_.log("SetTextureStageState",
                  std::to_string(stage) + ", " + textureStageStateName(type) + ", " + std::to_string(value));
     if (HRESULT fault = injected("SetTextureStageState"); FAILED(fault)) return fault;
-    if (!DeviceState::validStage(stage, type)) return D3DERR_INVALIDCALL;
-    state_.stageStates[stage][type] = value;
-    return D3D_OK;
+    return state_.setTextureStageState(stage, type, value);
 }
 
 HRESULT RecordingDevice::getTextureStageState(std::uint32_t stage, D3DTEXTURESTAGESTATETYPE type,
                                               std::uint32_t* value) {
-    if (!value || !DeviceState::validStage(stage, type)) return D3DERR_INVALIDCALL;
-    *value = state_.stageStates[stage][type];
-    return D3D_OK;
+    return state_.getTextureStageState(stage, type, value);
 }
 
 HRESULT RecordingDevice::setSamplerState(std::uint32_t sampler, D3DSAMPLERSTATETYPE type, std::uint32_t value) {
     backend_.log("SetSamplerState",
                  std::to_string(sampler) + ", " + samplerStateName(type) + ", " + std::to_string(value));
     if (HRESULT fault = injected("SetSamplerState"); FAILED(fault)) return fault;
-    if (!DeviceState::validSampler(sampler, type)) return D3DERR_INVALIDCALL;
-    state_.samplerStates[sampler][type] = value;
-    return D3D_OK;
+    return state_.setSamplerState(sampler, type, value);
 }
 
 HRESULT RecordingDevice::getSamplerState(std::uint32_t sampler, D3DSAMPLERSTATETYPE type, std::uint32_t* value) {
-    if (!value || !DeviceState::validSampler(sampler, type)) return D3DERR_INVALIDCALL;
-    *value = state_.samplerStates[sampler][type];
-    return D3D_OK;
+    return state_.getSamplerState(sampler, type, value);
 }
 
 HRESULT RecordingDevice::setTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix) {
     backend_.log("SetTransform", transformStateName(state) + ", " + (matrix ? matrixText(*matrix) : "null"));
     if (HRESULT fault = injected("SetTransform"); FAILED(fault)) return fault;
-    D3DMATRIX* slot = state_.transform(state);
-    if (!slot || !matrix) return D3DERR_INVALIDCALL;
-    *slot = *matrix;
-    return D3D_OK;
+    return state_.setTransform(state, matrix);
 }
 
 HRESULT RecordingDevice::getTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX* matrix) {
-    D3DMATRIX* slot = state_.transform(state);
-    if (!slot || !matrix) return D3DERR_INVALIDCALL;
-    *matrix = *slot;
-    return D3D_OK;
+    return state_.getTransform(state, matrix);
 }
 
 HRESULT RecordingDevice::setLight(std::uint32_t index, const D3DLIGHT9* light) {
@@ -729,34 +701,19 @@ HRESULT RecordingDevice::setLight(std::uint32_t index, const D3DLIGHT9* light) {
                                               vectorText(light->Direction)
                                         : std::string("null")));
     if (HRESULT fault = injected("SetLight"); FAILED(fault)) return fault;
-    if (!light || index >= kLightCount) return D3DERR_INVALIDCALL;
-    state_.lights[index] = *light;
-    state_.lightSet[index] = true;
-    return D3D_OK;
+    return state_.setLight(index, light);
 }
 
-HRESULT RecordingDevice::getLight(std::uint32_t index, D3DLIGHT9* light) {
-    if (!light || index >= kLightCount || !state_.lightSet[index]) return D3DERR_INVALIDCALL;
-    *light = state_.lights[index];
-    return D3D_OK;
-}
+HRESULT RecordingDevice::getLight(std::uint32_t index, D3DLIGHT9* light) { return state_.getLight(index, light); }
 
 HRESULT RecordingDevice::lightEnable(std::uint32_t index, std::int32_t enable) {
     backend_.log("LightEnable", std::to_string(index) + ", " + std::to_string(enable));
     if (HRESULT fault = injected("LightEnable"); FAILED(fault)) return fault;
-    if (index >= kLightCount) return D3DERR_INVALIDCALL;
-    if (!state_.lightSet[index]) {
-        state_.lights[index] = DeviceState::defaultLight();
-        state_.lightSet[index] = true;
-    }
-    state_.lightEnabled[index] = enable != 0;
-    return D3D_OK;
+    return state_.lightEnable(index, enable);
 }
 
 HRESULT RecordingDevice::getLightEnable(std::uint32_t index, std::int32_t* enable) {
-    if (!enable || index >= kLightCount || !state_.lightSet[index]) return D3DERR_INVALIDCALL;
-    *enable = state_.lightEnabled[index] ? 1 : 0;
-    return D3D_OK;
+    return state_.getLightEnable(index, enable);
 }
 
 HRESULT RecordingDevice::setMaterial(const D3DMATERIAL9* material) {
@@ -766,23 +723,15 @@ HRESULT RecordingDevice::setMaterial(const D3DMATERIAL9* material) {
                                                colourText(material->Emissive) + " power " + num(material->Power)
                                          : std::string("null"));
     if (HRESULT fault = injected("SetMaterial"); FAILED(fault)) return fault;
-    if (!material) return D3DERR_INVALIDCALL;
-    state_.material = *material;
-    return D3D_OK;
+    return state_.setMaterial(material);
 }
 
-HRESULT RecordingDevice::getMaterial(D3DMATERIAL9* material) {
-    if (!material) return D3DERR_INVALIDCALL;
-    *material = state_.material;
-    return D3D_OK;
-}
+HRESULT RecordingDevice::getMaterial(D3DMATERIAL9* material) { return state_.getMaterial(material); }
 
 HRESULT RecordingDevice::setTexture(std::uint32_t stage, GfxTexture* texture) {
     backend_.log("SetTexture", std::to_string(stage) + ", " + nameOf(texture));
     if (HRESULT fault = injected("SetTexture"); FAILED(fault)) return fault;
-    if (stage >= kTextureStageCount) return D3DERR_INVALIDCALL;
-    state_.textures[stage] = GfxRef<GfxTexture>(texture);
-    return D3D_OK;
+    return state_.setTexture(stage, texture);
 }
 
 HRESULT RecordingDevice::setFVF(std::uint32_t fvf) {
@@ -792,11 +741,7 @@ HRESULT RecordingDevice::setFVF(std::uint32_t fvf) {
     return D3D_OK;
 }
 
-HRESULT RecordingDevice::getFVF(std::uint32_t* fvf) {
-    if (!fvf) return D3DERR_INVALIDCALL;
-    *fvf = state_.fvf;
-    return D3D_OK;
-}
+HRESULT RecordingDevice::getFVF(std::uint32_t* fvf) { return state_.getFVF(fvf); }
 
 HRESULT RecordingDevice::createTexture(std::uint32_t width, std::uint32_t height, std::uint32_t levels,
                                        std::uint32_t usage, D3DFORMAT format, D3DPOOL pool, GfxTexture** texture) {
@@ -978,11 +923,7 @@ HRESULT RecordingDevice::setStreamSource(std::uint32_t stream, GfxVertexBuffer* 
     backend_.log("SetStreamSource", std::to_string(stream) + ", " + nameOf(buffer) + ", " + std::to_string(offset) +
                                         ", " + std::to_string(stride));
     if (HRESULT fault = injected("SetStreamSource"); FAILED(fault)) return fault;
-    if (stream != 0) return D3DERR_INVALIDCALL;
-    state_.streamBuffer = GfxRef<GfxVertexBuffer>(buffer);
-    state_.streamOffset = offset;
-    state_.streamStride = stride;
-    return D3D_OK;
+    return state_.setStreamSource(stream, buffer, offset, stride);
 }
 
 HRESULT RecordingDevice::setIndices(GfxIndexBuffer* buffer) {
