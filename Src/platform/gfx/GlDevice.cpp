@@ -111,14 +111,11 @@ GlSurface* surfaceOf(const GfxRef<GfxSurface>& ref) { return static_cast<GlSurfa
 
 GlDevice::GlDevice(GlAdapter& adapter, std::shared_ptr<GlContext> context, Window* window,
                    std::uint32_t behaviorFlags, const D3DPRESENT_PARAMETERS& parameters)
-    : adapter_(&adapter),
+    : StatefulDevice(adapter, behaviorFlags, parameters),
       context_(std::move(context)),
       window_(window),
-      sdlWindow_(static_cast<SDL_Window*>(window->nativeHandle())),
-      behaviorFlags_(behaviorFlags),
-      parameters_(parameters) {
+      sdlWindow_(static_cast<SDL_Window*>(window->nativeHandle())) {
     if (parameters_.BackBufferCount == 0) parameters_.BackBufferCount = 1;
-    state_.setDefaults(parameters_.EnableAutoDepthStencil != 0);
 }
 
 bool GlDevice::initialise(std::string& error) {
@@ -165,23 +162,9 @@ GlDevice::~GlDevice() {
 bool GlDevice::createBackBuffer(std::string& error) {
     backBuffer_.reset();
     autoDepth_.reset();
-    D3DSURFACE_DESC desc;
-    desc.Format = parameters_.BackBufferFormat;
-    desc.Usage = D3DUSAGE_RENDERTARGET;
-    desc.Pool = D3DPOOL_DEFAULT;
-    desc.Width = parameters_.BackBufferWidth;
-    desc.Height = parameters_.BackBufferHeight;
-    backBuffer_ = GfxRef<GfxSurface>::adopt(GlSurface::makeBackBuffer(this, desc));
-    reserveMemory(levelBytes(desc.Format, desc.Width, desc.Height));
-    if (parameters_.EnableAutoDepthStencil) {
-        desc.Format = parameters_.AutoDepthStencilFormat;
-        desc.Usage = D3DUSAGE_DEPTHSTENCIL;
-        autoDepth_ = GfxRef<GfxSurface>::adopt(GlSurface::makeDepth(this, desc, false));
-        reserveMemory(levelBytes(desc.Format, desc.Width, desc.Height));
-    }
-    state_.renderTarget = backBuffer_;
-    state_.depthStencil = autoDepth_;
-    state_.viewport = {0, 0, parameters_.BackBufferWidth, parameters_.BackBufferHeight, 0.0f, 1.0f};
+    GlSurface* backBuffer = GlSurface::makeBackBuffer(this, backBufferDesc());
+    adoptBackBuffer(backBuffer,
+                    parameters_.EnableAutoDepthStencil ? GlSurface::makeDepth(this, autoDepthDesc(), false) : nullptr);
     framebufferDirty_ = fixedDirty_ = uniformsDirty_ = true;
     applyFramebuffer();
     if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
@@ -237,10 +220,7 @@ HRESULT GlDevice::reset(D3DPRESENT_PARAMETERS* parameters) {
     if (p.BackBufferWidth > adapter_->survey().caps.MaxTextureWidth ||
         p.BackBufferHeight > adapter_->survey().caps.MaxTextureHeight)
         return D3DERR_INVALIDCALL;
-    freeMemory(levelBytes(parameters_.BackBufferFormat, parameters_.BackBufferWidth, parameters_.BackBufferHeight));
-    if (parameters_.EnableAutoDepthStencil)
-        freeMemory(levelBytes(parameters_.AutoDepthStencilFormat, parameters_.BackBufferWidth,
-                              parameters_.BackBufferHeight));
+    freeBackBufferMemory();
     parameters_ = p;
     *parameters = p;
     std::string error;
@@ -273,44 +253,13 @@ HRESULT GlDevice::present() {
     return D3D_OK;
 }
 
-std::uint32_t GlDevice::getAvailableTextureMem() {
-    const std::uint64_t total = adapter_->survey().totalTextureMemory;
-    return std::uint32_t(total - std::min(memoryUsed_, total));
-}
-
-HRESULT GlDevice::getDeviceCaps(D3DCAPS9* caps) {
-    if (!caps) return D3DERR_INVALIDCALL;
-    *caps = adapter_->survey().caps;
-    return D3D_OK;
-}
-
-bool GlDevice::reserveMemory(std::uint64_t bytes) {
-    if (memoryUsed_ + bytes > adapter_->survey().totalTextureMemory) return false;
-    memoryUsed_ += bytes;
-    return true;
-}
-
-void GlDevice::freeMemory(std::uint64_t bytes) { memoryUsed_ -= std::min(bytes, memoryUsed_); }
-
 void GlDevice::forget(GlResource* resource, std::uint64_t bytes) {
     live_.erase(resource);
     freeMemory(bytes);
 }
 
 // ---------------------------------------------------------------------------
-// Scene, clear, viewport.
-
-HRESULT GlDevice::beginScene() {
-    if (inScene_) return D3DERR_INVALIDCALL;
-    inScene_ = true;
-    return D3D_OK;
-}
-
-HRESULT GlDevice::endScene() {
-    if (!inScene_) return D3DERR_INVALIDCALL;
-    inScene_ = false;
-    return D3D_OK;
-}
+// Clear, viewport.
 
 const D3DSURFACE_DESC& GlDevice::targetDesc() const { return surfaceOf(state_.renderTarget)->desc(); }
 
@@ -366,8 +315,6 @@ HRESULT GlDevice::setViewport(const D3DVIEWPORT9* viewport) {
     return D3D_OK;
 }
 
-HRESULT GlDevice::getViewport(D3DVIEWPORT9* viewport) { return state_.getViewport(viewport); }
-
 // ---------------------------------------------------------------------------
 // States: kept in the device state, turned into OpenGL state before a draw.
 
@@ -377,18 +324,10 @@ HRESULT GlDevice::setRenderState(D3DRENDERSTATETYPE state, std::uint32_t value) 
     return D3D_OK;
 }
 
-HRESULT GlDevice::getRenderState(D3DRENDERSTATETYPE state, std::uint32_t* value) {
-    return state_.getRenderState(state, value);
-}
-
 HRESULT GlDevice::setTextureStageState(std::uint32_t stage, D3DTEXTURESTAGESTATETYPE type, std::uint32_t value) {
     if (HRESULT kept = state_.setTextureStageState(stage, type, value); FAILED(kept)) return kept;
     uniformsDirty_ = true;
     return D3D_OK;
-}
-
-HRESULT GlDevice::getTextureStageState(std::uint32_t stage, D3DTEXTURESTAGESTATETYPE type, std::uint32_t* value) {
-    return state_.getTextureStageState(stage, type, value);
 }
 
 HRESULT GlDevice::setSamplerState(std::uint32_t sampler, D3DSAMPLERSTATETYPE type, std::uint32_t value) {
@@ -397,18 +336,10 @@ HRESULT GlDevice::setSamplerState(std::uint32_t sampler, D3DSAMPLERSTATETYPE typ
     return D3D_OK;
 }
 
-HRESULT GlDevice::getSamplerState(std::uint32_t sampler, D3DSAMPLERSTATETYPE type, std::uint32_t* value) {
-    return state_.getSamplerState(sampler, type, value);
-}
-
 HRESULT GlDevice::setTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix) {
     if (HRESULT kept = state_.setTransform(state, matrix); FAILED(kept)) return kept;
     uniformsDirty_ = true;
     return D3D_OK;
-}
-
-HRESULT GlDevice::getTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX* matrix) {
-    return state_.getTransform(state, matrix);
 }
 
 HRESULT GlDevice::setLight(std::uint32_t index, const D3DLIGHT9* light) {
@@ -417,16 +348,10 @@ HRESULT GlDevice::setLight(std::uint32_t index, const D3DLIGHT9* light) {
     return D3D_OK;
 }
 
-HRESULT GlDevice::getLight(std::uint32_t index, D3DLIGHT9* light) { return state_.getLight(index, light); }
-
 HRESULT GlDevice::lightEnable(std::uint32_t index, std::int32_t enable) {
     if (HRESULT kept = state_.lightEnable(index, enable); FAILED(kept)) return kept;
     uniformsDirty_ = true;
     return D3D_OK;
-}
-
-HRESULT GlDevice::getLightEnable(std::uint32_t index, std::int32_t* enable) {
-    return state_.getLightEnable(index, enable);
 }
 
 HRESULT GlDevice::setMaterial(const D3DMATERIAL9* material) {
@@ -434,8 +359,6 @@ HRESULT GlDevice::setMaterial(const D3DMATERIAL9* material) {
     uniformsDirty_ = true;
     return D3D_OK;
 }
-
-HRESULT GlDevice::getMaterial(D3DMATERIAL9* material) { return state_.getMaterial(material); }
 
 HRESULT GlDevice::setTexture(std::uint32_t stage, GfxTexture* texture) {
     if (HRESULT kept = state_.setTexture(stage, texture); FAILED(kept)) return kept;
@@ -448,8 +371,6 @@ HRESULT GlDevice::setFVF(std::uint32_t fvf) {
     uniformsDirty_ = true;
     return D3D_OK;
 }
-
-HRESULT GlDevice::getFVF(std::uint32_t* fvf) { return state_.getFVF(fvf); }
 
 // ---------------------------------------------------------------------------
 // Resources.
@@ -525,20 +446,6 @@ HRESULT GlDevice::createDepthStencilSurface(std::uint32_t width, std::uint32_t h
 // ---------------------------------------------------------------------------
 // Render targets.
 
-HRESULT GlDevice::getBackBuffer(GfxSurface** surface) {
-    if (!surface) return D3DERR_INVALIDCALL;
-    backBuffer_->addRef();
-    *surface = backBuffer_.get();
-    return D3D_OK;
-}
-
-HRESULT GlDevice::getRenderTarget(std::uint32_t index, GfxSurface** surface) {
-    if (!surface || index != 0) return D3DERR_INVALIDCALL;
-    state_.renderTarget->addRef();
-    *surface = state_.renderTarget.get();
-    return D3D_OK;
-}
-
 HRESULT GlDevice::setRenderTarget(std::uint32_t index, GfxSurface* surface) {
     if (index != 0 || !surface) return D3DERR_INVALIDCALL;
     auto* target = static_cast<GlSurface*>(surface);
@@ -548,15 +455,6 @@ HRESULT GlDevice::setRenderTarget(std::uint32_t index, GfxSurface* surface) {
     // Selecting a target makes the viewport the whole target, as Direct3D does.
     state_.viewport = {0, 0, target->desc().Width, target->desc().Height, 0.0f, 1.0f};
     framebufferDirty_ = fixedDirty_ = uniformsDirty_ = true;
-    return D3D_OK;
-}
-
-HRESULT GlDevice::getDepthStencilSurface(GfxSurface** surface) {
-    if (!surface) return D3DERR_INVALIDCALL;
-    *surface = nullptr;
-    if (!state_.depthStencil) return D3DERR_NOTFOUND;
-    state_.depthStencil->addRef();
-    *surface = state_.depthStencil.get();
     return D3D_OK;
 }
 

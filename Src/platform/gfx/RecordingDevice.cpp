@@ -487,14 +487,9 @@ HRESULT RecordingAdapter::createDevice(std::uint32_t adapter, D3DDEVTYPE type, W
 
 RecordingDevice::RecordingDevice(RecordingAdapter& adapter, Window* focusWindow, std::uint32_t behaviorFlags,
                                  const D3DPRESENT_PARAMETERS& parameters)
-    : backend_(adapter.backend()),
-      adapter_(&adapter),
-      focusWindow_(focusWindow),
-      behaviorFlags_(behaviorFlags),
-      parameters_(parameters) {
+    : StatefulDevice(adapter, behaviorFlags, parameters), backend_(adapter.backend()), focusWindow_(focusWindow) {
     if (parameters_.BackBufferFormat == D3DFMT_UNKNOWN) parameters_.BackBufferFormat = adapter.survey().desktop.Format;
     if (parameters_.BackBufferCount == 0) parameters_.BackBufferCount = 1;
-    state_.setDefaults(parameters_.EnableAutoDepthStencil != 0);
     createBackBuffer();
     backend_.setLost(false);
     backend_.attach(this);
@@ -511,37 +506,16 @@ RecordingDevice::~RecordingDevice() {
 void RecordingDevice::createBackBuffer() {
     backBuffer_.reset();
     autoDepth_.reset();
-    D3DSURFACE_DESC desc;
-    desc.Format = parameters_.BackBufferFormat;
-    desc.Usage = D3DUSAGE_RENDERTARGET;
-    desc.Pool = D3DPOOL_DEFAULT;
-    desc.Width = parameters_.BackBufferWidth;
-    desc.Height = parameters_.BackBufferHeight;
-    backBuffer_ = GfxRef<GfxSurface>::adopt(new RecordingSurface(this, "backbuffer", desc, false));
-    reserveMemory(levelBytes(desc.Format, desc.Width, desc.Height));
-    if (parameters_.EnableAutoDepthStencil) {
-        desc.Format = parameters_.AutoDepthStencilFormat;
-        desc.Usage = D3DUSAGE_DEPTHSTENCIL;
-        autoDepth_ = GfxRef<GfxSurface>::adopt(new RecordingSurface(this, "depthbuffer", desc, false));
-        reserveMemory(levelBytes(desc.Format, desc.Width, desc.Height));
-    }
-    state_.renderTarget = backBuffer_;
-    state_.depthStencil = autoDepth_;
-    state_.viewport = {0, 0, parameters_.BackBufferWidth, parameters_.BackBufferHeight, 0.0f, 1.0f};
+    auto* backBuffer = new RecordingSurface(this, "backbuffer", backBufferDesc(), false);
+    adoptBackBuffer(backBuffer, parameters_.EnableAutoDepthStencil
+                                    ? new RecordingSurface(this, "depthbuffer", autoDepthDesc(), false)
+                                    : nullptr);
 }
 
 void RecordingDevice::forget(RecordingResource* resource, std::uint64_t bytes) {
     live_.erase(resource);
     freeMemory(bytes);
 }
-
-bool RecordingDevice::reserveMemory(std::uint64_t bytes) {
-    if (memoryUsed_ + bytes > adapter_->survey().totalTextureMemory) return false;
-    memoryUsed_ += bytes;
-    return true;
-}
-
-void RecordingDevice::freeMemory(std::uint64_t bytes) { memoryUsed_ -= std::min(bytes, memoryUsed_); }
 
 HRESULT RecordingDevice::injected(const char* method) { return backend_.faults.take(method); }
 
@@ -557,10 +531,7 @@ HRESULT RecordingDevice::reset(D3DPRESENT_PARAMETERS* parameters) {
     if (HRESULT valid = adapter_->validateCreation(0, D3DDEVTYPE_HAL, focusWindow_, behaviorFlags_, parameters); FAILED(valid)) return valid;
     // The back buffer and automatic depth buffer are made anew; every other
     // state stays.
-    freeMemory(levelBytes(parameters_.BackBufferFormat, parameters_.BackBufferWidth, parameters_.BackBufferHeight));
-    if (parameters_.EnableAutoDepthStencil)
-        freeMemory(levelBytes(parameters_.AutoDepthStencilFormat, parameters_.BackBufferWidth,
-                              parameters_.BackBufferHeight));
+    freeBackBufferMemory();
     parameters_ = *parameters;
     if (parameters_.BackBufferFormat == D3DFMT_UNKNOWN) parameters_.BackBufferFormat = adapter_->survey().desktop.Format;
     if (parameters_.BackBufferCount == 0) parameters_.BackBufferCount = 1;
@@ -585,30 +556,23 @@ bool RecordingDevice::presentsAt60Hz() {
 
 std::uint32_t RecordingDevice::getAvailableTextureMem() {
     backend_.log("GetAvailableTextureMem", "");
-    std::uint64_t total = adapter_->survey().totalTextureMemory;
-    return std::uint32_t(total - std::min(memoryUsed_, total));
+    return StatefulDevice::getAvailableTextureMem();
 }
 
 HRESULT RecordingDevice::getDeviceCaps(D3DCAPS9* caps) {
     backend_.log("GetDeviceCaps", "");
-    if (!caps) return D3DERR_INVALIDCALL;
-    *caps = adapter_->survey().caps;
-    return D3D_OK;
+    return StatefulDevice::getDeviceCaps(caps);
 }
 
 HRESULT RecordingDevice::beginScene() {
     backend_.log("BeginScene", "");
     if (HRESULT fault = injected("BeginScene"); FAILED(fault)) return fault;
-    if (inScene_) return D3DERR_INVALIDCALL;
-    inScene_ = true;
-    return D3D_OK;
+    return StatefulDevice::beginScene();
 }
 
 HRESULT RecordingDevice::endScene() {
     backend_.log("EndScene", "");
-    if (!inScene_) return D3DERR_INVALIDCALL;
-    inScene_ = false;
-    return D3D_OK;
+    return StatefulDevice::endScene();
 }
 
 HRESULT RecordingDevice::clear(std::uint32_t count, const D3DRECT* rects, std::uint32_t flags, D3DCOLOR color,
@@ -648,16 +612,10 @@ HRESULT RecordingDevice::setViewport(const D3DVIEWPORT9* viewport) {
     return state_.setViewport(viewport);
 }
 
-HRESULT RecordingDevice::getViewport(D3DVIEWPORT9* viewport) { return state_.getViewport(viewport); }
-
 HRESULT RecordingDevice::setRenderState(D3DRENDERSTATETYPE state, std::uint32_t value) {
     backend_.log("SetRenderState", renderStateName(state) + ", " + std::to_string(value));
     if (HRESULT fault = injected("SetRenderState"); FAILED(fault)) return fault;
     return state_.setRenderState(state, value);
-}
-
-HRESULT RecordingDevice::getRenderState(D3DRENDERSTATETYPE state, std::uint32_t* value) {
-    return state_.getRenderState(state, value);
 }
 
 HRESULT RecordingDevice::setTextureStageState(std::uint32_t stage, D3DTEXTURESTAGESTATETYPE type,
@@ -668,11 +626,6 @@ HRESULT RecordingDevice::setTextureStageState(std::uint32_t stage, D3DTEXTURESTA
     return state_.setTextureStageState(stage, type, value);
 }
 
-HRESULT RecordingDevice::getTextureStageState(std::uint32_t stage, D3DTEXTURESTAGESTATETYPE type,
-                                              std::uint32_t* value) {
-    return state_.getTextureStageState(stage, type, value);
-}
-
 HRESULT RecordingDevice::setSamplerState(std::uint32_t sampler, D3DSAMPLERSTATETYPE type, std::uint32_t value) {
     backend_.log("SetSamplerState",
                  std::to_string(sampler) + ", " + samplerStateName(type) + ", " + std::to_string(value));
@@ -680,18 +633,10 @@ HRESULT RecordingDevice::setSamplerState(std::uint32_t sampler, D3DSAMPLERSTATET
     return state_.setSamplerState(sampler, type, value);
 }
 
-HRESULT RecordingDevice::getSamplerState(std::uint32_t sampler, D3DSAMPLERSTATETYPE type, std::uint32_t* value) {
-    return state_.getSamplerState(sampler, type, value);
-}
-
 HRESULT RecordingDevice::setTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix) {
     backend_.log("SetTransform", transformStateName(state) + ", " + (matrix ? matrixText(*matrix) : "null"));
     if (HRESULT fault = injected("SetTransform"); FAILED(fault)) return fault;
     return state_.setTransform(state, matrix);
-}
-
-HRESULT RecordingDevice::getTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX* matrix) {
-    return state_.getTransform(state, matrix);
 }
 
 HRESULT RecordingDevice::setLight(std::uint32_t index, const D3DLIGHT9* light) {
@@ -704,16 +649,10 @@ HRESULT RecordingDevice::setLight(std::uint32_t index, const D3DLIGHT9* light) {
     return state_.setLight(index, light);
 }
 
-HRESULT RecordingDevice::getLight(std::uint32_t index, D3DLIGHT9* light) { return state_.getLight(index, light); }
-
 HRESULT RecordingDevice::lightEnable(std::uint32_t index, std::int32_t enable) {
     backend_.log("LightEnable", std::to_string(index) + ", " + std::to_string(enable));
     if (HRESULT fault = injected("LightEnable"); FAILED(fault)) return fault;
     return state_.lightEnable(index, enable);
-}
-
-HRESULT RecordingDevice::getLightEnable(std::uint32_t index, std::int32_t* enable) {
-    return state_.getLightEnable(index, enable);
 }
 
 HRESULT RecordingDevice::setMaterial(const D3DMATERIAL9* material) {
@@ -725,8 +664,6 @@ HRESULT RecordingDevice::setMaterial(const D3DMATERIAL9* material) {
     if (HRESULT fault = injected("SetMaterial"); FAILED(fault)) return fault;
     return state_.setMaterial(material);
 }
-
-HRESULT RecordingDevice::getMaterial(D3DMATERIAL9* material) { return state_.getMaterial(material); }
 
 HRESULT RecordingDevice::setTexture(std::uint32_t stage, GfxTexture* texture) {
     backend_.log("SetTexture", std::to_string(stage) + ", " + nameOf(texture));
@@ -740,8 +677,6 @@ HRESULT RecordingDevice::setFVF(std::uint32_t fvf) {
     state_.fvf = fvf;
     return D3D_OK;
 }
-
-HRESULT RecordingDevice::getFVF(std::uint32_t* fvf) { return state_.getFVF(fvf); }
 
 HRESULT RecordingDevice::createTexture(std::uint32_t width, std::uint32_t height, std::uint32_t levels,
                                        std::uint32_t usage, D3DFORMAT format, D3DPOOL pool, GfxTexture** texture) {
@@ -867,19 +802,13 @@ HRESULT RecordingDevice::createDepthStencilSurface(std::uint32_t width, std::uin
 
 HRESULT RecordingDevice::getBackBuffer(GfxSurface** surface) {
     backend_.log("GetBackBuffer", "");
-    if (!surface) return D3DERR_INVALIDCALL;
-    backBuffer_->addRef();
-    *surface = backBuffer_.get();
-    return D3D_OK;
+    return StatefulDevice::getBackBuffer(surface);
 }
 
 HRESULT RecordingDevice::getRenderTarget(std::uint32_t index, GfxSurface** surface) {
     backend_.log("GetRenderTarget", std::to_string(index));
     if (HRESULT fault = injected("GetRenderTarget"); FAILED(fault)) return fault;
-    if (!surface || index != 0) return D3DERR_INVALIDCALL;
-    state_.renderTarget->addRef();
-    *surface = state_.renderTarget.get();
-    return D3D_OK;
+    return StatefulDevice::getRenderTarget(index, surface);
 }
 
 HRESULT RecordingDevice::setRenderTarget(std::uint32_t index, GfxSurface* surface) {
@@ -898,12 +827,7 @@ HRESULT RecordingDevice::setRenderTarget(std::uint32_t index, GfxSurface* surfac
 HRESULT RecordingDevice::getDepthStencilSurface(GfxSurface** surface) {
     backend_.log("GetDepthStencilSurface", "");
     if (HRESULT fault = injected("GetDepthStencilSurface"); FAILED(fault)) return fault;
-    if (!surface) return D3DERR_INVALIDCALL;
-    *surface = nullptr;
-    if (!state_.depthStencil) return D3DERR_NOTFOUND;
-    state_.depthStencil->addRef();
-    *surface = state_.depthStencil.get();
-    return D3D_OK;
+    return StatefulDevice::getDepthStencilSurface(surface);
 }
 
 HRESULT RecordingDevice::setDepthStencilSurface(GfxSurface* surface) {
