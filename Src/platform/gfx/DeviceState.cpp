@@ -264,6 +264,43 @@ bool indexedDrawInBounds(const std::uint8_t* indexData, std::uint64_t indexBytes
     return true;
 }
 
+D3DVERTEXBUFFER_DESC vertexBufferDesc(std::uint32_t length, std::uint32_t usage, std::uint32_t fvf, D3DPOOL pool) {
+    D3DVERTEXBUFFER_DESC desc;
+    desc.Usage = usage;
+    desc.Pool = pool;
+    desc.Size = length;
+    desc.FVF = fvf;
+    return desc;
+}
+
+D3DINDEXBUFFER_DESC indexBufferDesc(std::uint32_t length, std::uint32_t usage, D3DFORMAT format, D3DPOOL pool) {
+    D3DINDEXBUFFER_DESC desc;
+    desc.Format = format;
+    desc.Usage = usage;
+    desc.Pool = pool;
+    desc.Size = length;
+    return desc;
+}
+
+D3DSURFACE_DESC depthStencilDesc(std::uint32_t width, std::uint32_t height, D3DFORMAT format) {
+    D3DSURFACE_DESC desc;
+    desc.Format = format;
+    desc.Usage = D3DUSAGE_DEPTHSTENCIL;
+    desc.Pool = D3DPOOL_DEFAULT;
+    desc.Width = width;
+    desc.Height = height;
+    return desc;
+}
+
+HRESULT checkBufferCreation(const D3DVERTEXBUFFER_DESC& desc) {
+    return desc.Size == 0 ? D3DERR_INVALIDCALL : D3D_OK;
+}
+
+HRESULT checkBufferCreation(const D3DINDEXBUFFER_DESC& desc) {
+    if (desc.Size == 0 || (desc.Format != D3DFMT_INDEX16 && desc.Format != D3DFMT_INDEX32)) return D3DERR_INVALIDCALL;
+    return D3D_OK;
+}
+
 HRESULT checkTextureCreation(const AdapterSurvey& survey, std::uint32_t width, std::uint32_t height,
                              std::uint32_t& levels, std::uint32_t usage, D3DFORMAT format, D3DPOOL pool,
                              std::uint64_t& bytes) {

@@ -91,6 +91,22 @@ bool indexedDrawInBounds(const std::uint8_t* indexData, std::uint64_t indexBytes
                          std::uint32_t startIndex, std::uint32_t indexCount, std::int32_t baseVertex,
                          std::uint64_t vertexCapacity);
 
+// Resources of these pools take video memory; system-memory and scratch
+// ones do not.
+inline bool countsAsVideoMemory(D3DPOOL pool) { return pool == D3DPOOL_DEFAULT || pool == D3DPOOL_MANAGED; }
+
+// What CreateVertexBuffer, CreateIndexBuffer and CreateDepthStencilSurface
+// make, described from their arguments.
+D3DVERTEXBUFFER_DESC vertexBufferDesc(std::uint32_t length, std::uint32_t usage, std::uint32_t fvf, D3DPOOL pool);
+D3DINDEXBUFFER_DESC indexBufferDesc(std::uint32_t length, std::uint32_t usage, D3DFORMAT format, D3DPOOL pool);
+D3DSURFACE_DESC depthStencilDesc(std::uint32_t width, std::uint32_t height, D3DFORMAT format);
+
+// The argument checks of the buffer creations, shared by the backends:
+// D3DERR_INVALIDCALL for an empty buffer or indices of neither 16 nor 32
+// bits, else D3D_OK.
+HRESULT checkBufferCreation(const D3DVERTEXBUFFER_DESC& desc);
+HRESULT checkBufferCreation(const D3DINDEXBUFFER_DESC& desc);
+
 struct AdapterSurvey;
 
 // The argument checks of CreateTexture against the survey, shared by the

@@ -383,43 +383,30 @@ HRESULT GlDevice::createTexture(std::uint32_t width, std::uint32_t height, std::
     if (HRESULT valid = checkTextureCreation(adapter_->survey(), width, height, levels, usage, format, pool, bytes);
         FAILED(valid))
         return valid;
-    const bool video = pool == D3DPOOL_DEFAULT || pool == D3DPOOL_MANAGED;
-    if (video && !reserveMemory(bytes)) return D3DERR_OUTOFVIDEOMEMORY;
+    if (!reserveMemoryOf(pool, bytes)) return D3DERR_OUTOFVIDEOMEMORY;
     context_->makeCurrent(sdlWindow_);
     *texture = new GlTexture(this, width, height, levels, usage, format, pool, bytes);
     return D3D_OK;
 }
 
+template <class Buffer, class Interface, class Desc>
+HRESULT GlDevice::createBuffer(const Desc& desc, Interface** buffer) {
+    if (!buffer || FAILED(checkBufferCreation(desc))) return D3DERR_INVALIDCALL;
+    *buffer = nullptr;
+    if (!reserveMemoryOf(desc.Pool, desc.Size)) return D3DERR_OUTOFVIDEOMEMORY;
+    context_->makeCurrent(sdlWindow_);
+    *buffer = new Buffer(this, desc);
+    return D3D_OK;
+}
+
 HRESULT GlDevice::createVertexBuffer(std::uint32_t length, std::uint32_t usage, std::uint32_t fvf, D3DPOOL pool,
                                      GfxVertexBuffer** buffer) {
-    if (!buffer || length == 0) return D3DERR_INVALIDCALL;
-    *buffer = nullptr;
-    const bool video = pool == D3DPOOL_DEFAULT || pool == D3DPOOL_MANAGED;
-    if (video && !reserveMemory(length)) return D3DERR_OUTOFVIDEOMEMORY;
-    context_->makeCurrent(sdlWindow_);
-    D3DVERTEXBUFFER_DESC desc;
-    desc.Usage = usage;
-    desc.Pool = pool;
-    desc.Size = length;
-    desc.FVF = fvf;
-    *buffer = new GlVertexBuffer(this, desc);
-    return D3D_OK;
+    return createBuffer<GlVertexBuffer>(vertexBufferDesc(length, usage, fvf, pool), buffer);
 }
 
 HRESULT GlDevice::createIndexBuffer(std::uint32_t length, std::uint32_t usage, D3DFORMAT format, D3DPOOL pool,
                                     GfxIndexBuffer** buffer) {
-    if (!buffer || length == 0 || (format != D3DFMT_INDEX16 && format != D3DFMT_INDEX32)) return D3DERR_INVALIDCALL;
-    *buffer = nullptr;
-    const bool video = pool == D3DPOOL_DEFAULT || pool == D3DPOOL_MANAGED;
-    if (video && !reserveMemory(length)) return D3DERR_OUTOFVIDEOMEMORY;
-    context_->makeCurrent(sdlWindow_);
-    D3DINDEXBUFFER_DESC desc;
-    desc.Format = format;
-    desc.Usage = usage;
-    desc.Pool = pool;
-    desc.Size = length;
-    *buffer = new GlIndexBuffer(this, desc);
-    return D3D_OK;
+    return createBuffer<GlIndexBuffer>(indexBufferDesc(length, usage, format, pool), buffer);
 }
 
 HRESULT GlDevice::createDepthStencilSurface(std::uint32_t width, std::uint32_t height, D3DFORMAT format,
@@ -433,13 +420,7 @@ HRESULT GlDevice::createDepthStencilSurface(std::uint32_t width, std::uint32_t h
     const std::uint64_t bytes = levelBytes(format, width, height);
     if (!reserveMemory(bytes)) return D3DERR_OUTOFVIDEOMEMORY;
     context_->makeCurrent(sdlWindow_);
-    D3DSURFACE_DESC desc;
-    desc.Format = format;
-    desc.Usage = D3DUSAGE_DEPTHSTENCIL;
-    desc.Pool = D3DPOOL_DEFAULT;
-    desc.Width = width;
-    desc.Height = height;
-    *surface = GlSurface::makeDepth(this, desc, true);
+    *surface = GlSurface::makeDepth(this, depthStencilDesc(width, height, format), true);
     return D3D_OK;
 }
 

@@ -76,6 +76,9 @@ public:
 
 private:
     bool createBackBuffer(std::string& error);
+    // CreateVertexBuffer and CreateIndexBuffer, alike but for the kind.
+    template <class Buffer, class Interface, class Desc>
+    HRESULT createBuffer(const Desc& desc, Interface** buffer);
     void applyFramebuffer();
     void applyFixedStates(bool pretransformed);
     void applyUniforms(const VertexLayout& layout);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/gfx/DeviceState.h"
 #include "platform/gfx/GfxFormat.h"
 #include "platform/gfx/GlDevice.h"
 
@@ -77,7 +78,7 @@ GlPixelFormat glPixelFormat(D3DFORMAT format, bool renderTarget) {
 // ---------------------------------------------------------------------------
 
 GlResource::GlResource(GlDevice* device, D3DPOOL pool, std::uint64_t bytes, bool counted)
-    : device_(device), bytes_(counted && (pool == D3DPOOL_DEFAULT || pool == D3DPOOL_MANAGED) ? bytes : 0) {
+    : device_(device), bytes_(counted && countsAsVideoMemory(pool) ? bytes : 0) {
     device_->track(this);
 }
 

@@ -44,8 +44,6 @@ std::string parametersText(const D3DPRESENT_PARAMETERS& p) {
            std::to_string(p.FullScreen_RefreshRateInHz) + " interval " + hex(p.PresentationInterval);
 }
 
-bool countsAsVideoMemory(D3DPOOL pool) { return pool == D3DPOOL_DEFAULT || pool == D3DPOOL_MANAGED; }
-
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -678,125 +676,78 @@ HRESULT RecordingDevice::setFVF(std::uint32_t fvf) {
     return D3D_OK;
 }
 
+HRESULT RecordingDevice::refused(const char* method, const std::string& arguments, HRESULT result) {
+    backend_.log(method, arguments);
+    return result;
+}
+
+std::string RecordingDevice::created(const char* method, const std::string& arguments, const char* kind) {
+    std::string name = backend_.nameObject(kind);
+    backend_.log(method, arguments + " -> " + name);
+    return name;
+}
+
 HRESULT RecordingDevice::createTexture(std::uint32_t width, std::uint32_t height, std::uint32_t levels,
                                        std::uint32_t usage, D3DFORMAT format, D3DPOOL pool, GfxTexture** texture) {
+    const char* method = "CreateTexture";
     std::string arguments = std::to_string(width) + ", " + std::to_string(height) + ", " + std::to_string(levels) +
                             ", " + hex(usage) + ", " + formatName(format) + ", " + std::to_string(pool);
-    if (!texture) {
-        backend_.log("CreateTexture", arguments);
-        return D3DERR_INVALIDCALL;
-    }
+    if (!texture) return refused(method, arguments, D3DERR_INVALIDCALL);
     *texture = nullptr;
-    if (HRESULT fault = injected("CreateTexture"); FAILED(fault)) {
-        backend_.log("CreateTexture", arguments);
-        return fault;
-    }
+    if (HRESULT fault = injected(method); FAILED(fault)) return refused(method, arguments, fault);
     std::uint64_t bytes = 0;
     if (HRESULT valid = checkTextureCreation(adapter_->survey(), width, height, levels, usage, format, pool, bytes);
-        FAILED(valid)) {
-        backend_.log("CreateTexture", arguments);
-        return valid;
-    }
-    if (countsAsVideoMemory(pool) && !reserveMemory(bytes)) {
-        backend_.log("CreateTexture", arguments);
-        return D3DERR_OUTOFVIDEOMEMORY;
-    }
-    std::string name = backend_.nameObject("texture");
-    backend_.log("CreateTexture", arguments + " -> " + name);
-    auto* made = new RecordingTexture(this, name, width, height, levels, usage, format, pool, bytes);
-    *texture = made;
+        FAILED(valid))
+        return refused(method, arguments, valid);
+    if (!reserveMemoryOf(pool, bytes)) return refused(method, arguments, D3DERR_OUTOFVIDEOMEMORY);
+    std::string name = created(method, arguments, "texture");
+    *texture = new RecordingTexture(this, name, width, height, levels, usage, format, pool, bytes);
+    return D3D_OK;
+}
+
+template <class Buffer, class Interface, class Desc>
+HRESULT RecordingDevice::createBuffer(const char* method, const std::string& arguments, const char* kind,
+                                      const Desc& desc, Interface** buffer) {
+    if (!buffer || FAILED(checkBufferCreation(desc))) return refused(method, arguments, D3DERR_INVALIDCALL);
+    *buffer = nullptr;
+    if (HRESULT fault = injected(method); FAILED(fault)) return refused(method, arguments, fault);
+    if (!reserveMemoryOf(desc.Pool, desc.Size)) return refused(method, arguments, D3DERR_OUTOFVIDEOMEMORY);
+    std::string name = created(method, arguments, kind);
+    *buffer = new Buffer(this, name, desc);
     return D3D_OK;
 }
 
 HRESULT RecordingDevice::createVertexBuffer(std::uint32_t length, std::uint32_t usage, std::uint32_t fvf,
                                             D3DPOOL pool, GfxVertexBuffer** buffer) {
-    std::string arguments =
-        std::to_string(length) + ", " + hex(usage) + ", " + hex(fvf) + ", " + std::to_string(pool);
-    if (!buffer || length == 0) {
-        backend_.log("CreateVertexBuffer", arguments);
-        return D3DERR_INVALIDCALL;
-    }
-    *buffer = nullptr;
-    if (HRESULT fault = injected("CreateVertexBuffer"); FAILED(fault)) {
-        backend_.log("CreateVertexBuffer", arguments);
-        return fault;
-    }
-    if (countsAsVideoMemory(pool) && !reserveMemory(length)) {
-        backend_.log("CreateVertexBuffer", arguments);
-        return D3DERR_OUTOFVIDEOMEMORY;
-    }
-    std::string name = backend_.nameObject("vertexbuffer");
-    backend_.log("CreateVertexBuffer", arguments + " -> " + name);
-    D3DVERTEXBUFFER_DESC desc;
-    desc.Usage = usage;
-    desc.Pool = pool;
-    desc.Size = length;
-    desc.FVF = fvf;
-    auto* made = new RecordingVertexBuffer(this, name, desc);
-    *buffer = made;
-    return D3D_OK;
+    return createBuffer<RecordingVertexBuffer>(
+        "CreateVertexBuffer", std::to_string(length) + ", " + hex(usage) + ", " + hex(fvf) + ", " + std::to_string(pool),
+        "vertexbuffer", vertexBufferDesc(length, usage, fvf, pool), buffer);
 }
 
 HRESULT RecordingDevice::createIndexBuffer(std::uint32_t length, std::uint32_t usage, D3DFORMAT format, D3DPOOL pool,
                                            GfxIndexBuffer** buffer) {
-    std::string arguments =
-        std::to_string(length) + ", " + hex(usage) + ", " + formatName(format) + ", " + std::to_string(pool);
-    if (!buffer || length == 0 || (format != D3DFMT_INDEX16 && format != D3DFMT_INDEX32)) {
-        backend_.log("CreateIndexBuffer", arguments);
-        return D3DERR_INVALIDCALL;
-    }
-    *buffer = nullptr;
-    if (HRESULT fault = injected("CreateIndexBuffer"); FAILED(fault)) {
-        backend_.log("CreateIndexBuffer", arguments);
-        return fault;
-    }
-    if (countsAsVideoMemory(pool) && !reserveMemory(length)) {
-        backend_.log("CreateIndexBuffer", arguments);
-        return D3DERR_OUTOFVIDEOMEMORY;
-    }
-    std::string name = backend_.nameObject("indexbuffer");
-    backend_.log("CreateIndexBuffer", arguments + " -> " + name);
-    D3DINDEXBUFFER_DESC desc;
-    desc.Format = format;
-    desc.Usage = usage;
-    desc.Pool = pool;
-    desc.Size = length;
-    auto* made = new RecordingIndexBuffer(this, name, desc);
-    *buffer = made;
-    return D3D_OK;
+    return createBuffer<RecordingIndexBuffer>(
+        "CreateIndexBuffer",
+        std::to_string(length) + ", " + hex(usage) + ", " + formatName(format) + ", " + std::to_string(pool),
+        "indexbuffer", indexBufferDesc(length, usage, format, pool), buffer);
 }
 
 HRESULT RecordingDevice::createDepthStencilSurface(std::uint32_t width, std::uint32_t height, D3DFORMAT format,
                                                    D3DMULTISAMPLE_TYPE multiSample, std::uint32_t quality,
                                                    std::int32_t discard, GfxSurface** surface) {
+    const char* method = "CreateDepthStencilSurface";
     std::string arguments = std::to_string(width) + ", " + std::to_string(height) + ", " + formatName(format) + ", " +
                             std::to_string(multiSample) + ", " + std::to_string(quality) + ", " +
                             std::to_string(discard);
     if (!surface || width == 0 || height == 0 || !adapter_->survey().depthFormats.count(format) ||
-        multiSample != D3DMULTISAMPLE_NONE) {
-        backend_.log("CreateDepthStencilSurface", arguments);
-        return D3DERR_INVALIDCALL;
-    }
+        multiSample != D3DMULTISAMPLE_NONE)
+        return refused(method, arguments, D3DERR_INVALIDCALL);
     *surface = nullptr;
-    if (HRESULT fault = injected("CreateDepthStencilSurface"); FAILED(fault)) {
-        backend_.log("CreateDepthStencilSurface", arguments);
-        return fault;
-    }
-    const std::uint64_t bytes = levelBytes(format, width, height);
-    if (!reserveMemory(bytes)) {
-        backend_.log("CreateDepthStencilSurface", arguments);
-        return D3DERR_OUTOFVIDEOMEMORY;
-    }
-    std::string name = backend_.nameObject("surface");
-    backend_.log("CreateDepthStencilSurface", arguments + " -> " + name);
-    D3DSURFACE_DESC desc;
-    desc.Format = format;
-    desc.Usage = D3DUSAGE_DEPTHSTENCIL;
-    desc.Pool = D3DPOOL_DEFAULT;
-    desc.Width = width;
-    desc.Height = height;
-    auto* made = new RecordingSurface(this, name, desc);
-    *surface = made;
+    if (HRESULT fault = injected(method); FAILED(fault)) return refused(method, arguments, fault);
+    if (!reserveMemory(levelBytes(format, width, height)))
+        return refused(method, arguments, D3DERR_OUTOFVIDEOMEMORY);
+    std::string name = created(method, arguments, "surface");
+    *surface = new RecordingSurface(this, name, depthStencilDesc(width, height, format));
     return D3D_OK;
 }
 

@@ -210,6 +210,15 @@ public:
 
 private:
     HRESULT injected(const char* method);
+    // A creation refused: logged with its arguments alone.
+    HRESULT refused(const char* method, const std::string& arguments, HRESULT result);
+    // A creation that succeeds: names the new object of the kind and logs
+    // the call with that name.
+    std::string created(const char* method, const std::string& arguments, const char* kind);
+    // CreateVertexBuffer and CreateIndexBuffer, alike but for the kind.
+    template <class Buffer, class Interface, class Desc>
+    HRESULT createBuffer(const char* method, const std::string& arguments, const char* kind, const Desc& desc,
+                         Interface** buffer);
     void createBackBuffer();
 
     RecordingBackend& backend_;

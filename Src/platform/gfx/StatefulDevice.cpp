@@ -33,6 +33,10 @@ bool StatefulDevice::reserveMemory(std::uint64_t bytes) {
 
 void StatefulDevice::freeMemory(std::uint64_t bytes) { memoryUsed_ -= std::min(bytes, memoryUsed_); }
 
+bool StatefulDevice::reserveMemoryOf(D3DPOOL pool, std::uint64_t bytes) {
+    return !countsAsVideoMemory(pool) || reserveMemory(bytes);
+}
+
 // ---------------------------------------------------------------------------
 // Scene and states.
 

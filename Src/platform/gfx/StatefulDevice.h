@@ -40,6 +40,9 @@ protected:
     // fit fails and takes nothing.
     bool reserveMemory(std::uint64_t bytes);
     void freeMemory(std::uint64_t bytes);
+    // The same for a resource of a pool; only some pools take video memory
+    // (countsAsVideoMemory), the others always fit.
+    bool reserveMemoryOf(D3DPOOL pool, std::uint64_t bytes);
 
     // The back buffer and automatic depth surface the present parameters ask for.
     D3DSURFACE_DESC backBufferDesc() const;
