@@ -3,6 +3,7 @@
 // and the bound resources. Both backends keep it the same way, so the
 // getters answer alike and a reset keeps everything (see GfxDevice.h).
 #pragma once
+#include <algorithm>
 #include <array>
 #include <cstdint>
 
@@ -83,6 +84,30 @@ struct DeviceState {
 };
 
 D3DMATRIX identityMatrix();
+
+// The argument checks of Clear: rectangles given when counted, and nothing
+// but the target, depth and stencil to clear. False means
+// D3DERR_INVALIDCALL.
+inline bool validClearArguments(std::uint32_t count, const D3DRECT* rects, std::uint32_t flags) {
+    return !(count > 0 && !rects) && !(flags & ~(D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL));
+}
+
+// Calls clearOne(rect) for each rectangle of a Clear clipped to the viewport
+// (the whole viewport when count is 0), skipping those clipped away.
+template <class ClearOne>
+void forEachClearRect(std::uint32_t count, const D3DRECT* rects, const D3DVIEWPORT9& viewport, ClearOne clearOne) {
+    const D3DVIEWPORT9& v = viewport;
+    const D3DRECT whole{std::int32_t(v.X), std::int32_t(v.Y), std::int32_t(v.X + v.Width),
+                        std::int32_t(v.Y + v.Height)};
+    for (std::uint32_t i = 0; i < std::max<std::uint32_t>(count, 1); ++i) {
+        D3DRECT r = count ? rects[i] : whole;
+        r.x1 = std::max(r.x1, whole.x1);
+        r.y1 = std::max(r.y1, whole.y1);
+        r.x2 = std::min(r.x2, whole.x2);
+        r.y2 = std::min(r.y2, whole.y2);
+        if (r.x1 < r.x2 && r.y1 < r.y2) clearOne(r);
+    }
+}
 
 // The checks a draw makes before it reads any buffer: the indices lie inside
 // the index buffer and every index (plus the base vertex) names a vertex

@@ -270,8 +270,7 @@ bool GlDevice::targetIsOpaque() const {
 
 HRESULT GlDevice::clear(std::uint32_t count, const D3DRECT* rects, std::uint32_t flags, D3DCOLOR color, float z,
                         std::uint32_t stencil) {
-    if ((count > 0 && !rects) || (flags & ~(D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL)))
-        return D3DERR_INVALIDCALL;
+    if (!validClearArguments(count, rects, flags)) return D3DERR_INVALIDCALL;
     GlSurface* depth = surfaceOf(state_.depthStencil);
     if ((flags & D3DCLEAR_ZBUFFER) && !depth) return D3DERR_INVALIDCALL;
     if ((flags & D3DCLEAR_STENCIL) && !(depth && depth->hasStencil())) return D3DERR_INVALIDCALL;
@@ -292,19 +291,10 @@ HRESULT GlDevice::clear(std::uint32_t count, const D3DRECT* rects, std::uint32_t
     glDepthMask(GL_TRUE);
     glStencilMask(0xFFFFFFFF);
     glEnable(GL_SCISSOR_TEST);
-    const D3DVIEWPORT9& v = state_.viewport;
-    const D3DRECT whole{std::int32_t(v.X), std::int32_t(v.Y), std::int32_t(v.X + v.Width),
-                        std::int32_t(v.Y + v.Height)};
-    for (std::uint32_t i = 0; i < std::max<std::uint32_t>(count, 1); ++i) {
-        D3DRECT r = count ? rects[i] : whole;
-        r.x1 = std::max(r.x1, whole.x1);
-        r.y1 = std::max(r.y1, whole.y1);
-        r.x2 = std::min(r.x2, whole.x2);
-        r.y2 = std::min(r.y2, whole.y2);
-        if (r.x1 >= r.x2 || r.y1 >= r.y2) continue;
+    forEachClearRect(count, rects, state_.viewport, [bits](const D3DRECT& r) {
         glScissor(r.x1, r.y1, r.x2 - r.x1, r.y2 - r.y1);
         glClear(bits);
-    }
+    });
     fixedDirty_ = true;
     return D3D_OK;
 }

@@ -582,22 +582,11 @@ HRESULT RecordingDevice::clear(std::uint32_t count, const D3DRECT* rects, std::u
     backend_.log("Clear", std::to_string(count) + ", [" + list + "], " + hex(flags) + ", " + hex(color) + ", " +
                               num(z) + ", " + std::to_string(stencil));
     if (HRESULT fault = injected("Clear"); FAILED(fault)) return fault;
-    if ((count > 0 && !rects) || (flags & ~(D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL)))
-        return D3DERR_INVALIDCALL;
+    if (!validClearArguments(count, rects, flags)) return D3DERR_INVALIDCALL;
     if ((flags & (D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL)) && !state_.depthStencil) return D3DERR_INVALIDCALL;
     if (!(flags & D3DCLEAR_TARGET) || !state_.renderTarget) return D3D_OK;
     auto* target = static_cast<RecordingSurface*>(state_.renderTarget.get());
-    const D3DVIEWPORT9& v = state_.viewport;
-    const D3DRECT whole{std::int32_t(v.X), std::int32_t(v.Y), std::int32_t(v.X + v.Width),
-                        std::int32_t(v.Y + v.Height)};
-    for (std::uint32_t i = 0; i < std::max<std::uint32_t>(count, 1); ++i) {
-        D3DRECT r = count ? rects[i] : whole;
-        r.x1 = std::max(r.x1, whole.x1);
-        r.y1 = std::max(r.y1, whole.y1);
-        r.x2 = std::min(r.x2, whole.x2);
-        r.y2 = std::min(r.y2, whole.y2);
-        if (r.x1 < r.x2 && r.y1 < r.y2) target->fill(r, color);
-    }
+    forEachClearRect(count, rects, state_.viewport, [&](const D3DRECT& r) { target->fill(r, color); });
     return D3D_OK;
 }
 
