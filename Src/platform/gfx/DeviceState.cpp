@@ -301,6 +301,12 @@ HRESULT checkBufferCreation(const D3DINDEXBUFFER_DESC& desc) {
     return D3D_OK;
 }
 
+bool bufferLockRange(std::uint32_t offset, std::uint32_t& size, std::size_t length) {
+    if (offset > length) return false;
+    if (size == 0) size = std::uint32_t(length) - offset;
+    return std::uint64_t(offset) + size <= length;
+}
+
 HRESULT checkTextureCreation(const AdapterSurvey& survey, std::uint32_t width, std::uint32_t height,
                              std::uint32_t& levels, std::uint32_t usage, D3DFORMAT format, D3DPOOL pool,
                              std::uint64_t& bytes) {

@@ -5,6 +5,7 @@
 #pragma once
 #include <algorithm>
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 #include "platform/HResult.h"
@@ -131,6 +132,10 @@ D3DSURFACE_DESC depthStencilDesc(std::uint32_t width, std::uint32_t height, D3DF
 // bits, else D3D_OK.
 HRESULT checkBufferCreation(const D3DVERTEXBUFFER_DESC& desc);
 HRESULT checkBufferCreation(const D3DINDEXBUFFER_DESC& desc);
+
+// The bytes a buffer lock covers: size 0 reaches from offset to the end of
+// the buffer. False, for D3DERR_INVALIDCALL, when they reach past it.
+bool bufferLockRange(std::uint32_t offset, std::uint32_t& size, std::size_t length);
 
 struct AdapterSurvey;
 

@@ -288,9 +288,7 @@ void GlBufferStore::destroy() {
 }
 
 HRESULT GlBufferStore::lock(std::uint32_t offset, std::uint32_t size, void** data, std::uint32_t flags) {
-    if (!data || !id_ || offset > bytes_.size()) return D3DERR_INVALIDCALL;
-    if (size == 0) size = std::uint32_t(bytes_.size()) - offset;
-    if (std::uint64_t(offset) + size > bytes_.size()) return D3DERR_INVALIDCALL;
+    if (!data || !id_ || !bufferLockRange(offset, size, bytes_.size())) return D3DERR_INVALIDCALL;
     if (locks_ == 0) {
         dirtyBegin_ = offset;
         dirtyEnd_ = offset + size;
@@ -323,50 +321,40 @@ HRESULT GlBufferStore::unlock() {
     return D3D_OK;
 }
 
-GlVertexBuffer::GlVertexBuffer(GlDevice* device, const D3DVERTEXBUFFER_DESC& desc)
+template <class Interface, class Desc>
+GlBuffer<Interface, Desc>::GlBuffer(GlDevice* device, const Desc& desc)
     : GlResource(device, desc.Pool, desc.Size),
       desc_(desc),
       store_(desc.Size, (desc.Usage & D3DUSAGE_DYNAMIC) ? GL_STREAM_DRAW : GL_STATIC_DRAW) {}
 
-GlVertexBuffer::~GlVertexBuffer() {
+template <class Interface, class Desc>
+GlBuffer<Interface, Desc>::~GlBuffer() {
     if (device_) deleteGlObjects();
 }
 
-HRESULT GlVertexBuffer::getDesc(D3DVERTEXBUFFER_DESC* desc) {
+template <class Interface, class Desc>
+HRESULT GlBuffer<Interface, Desc>::getDesc(Desc* desc) {
     if (!desc) return D3DERR_INVALIDCALL;
     *desc = desc_;
     return D3D_OK;
 }
 
-HRESULT GlVertexBuffer::lock(std::uint32_t offset, std::uint32_t size, void** data, std::uint32_t flags) {
+template <class Interface, class Desc>
+HRESULT GlBuffer<Interface, Desc>::lock(std::uint32_t offset, std::uint32_t size, void** data, std::uint32_t flags) {
     if (!device_) return D3DERR_INVALIDCALL;
     return store_.lock(offset, size, data, flags);
 }
 
+template <class Interface, class Desc>
+HRESULT GlBuffer<Interface, Desc>::unlock() {
+    return store_.unlock();
+}
+
+template class GlBuffer<GfxVertexBuffer, D3DVERTEXBUFFER_DESC>;
+template class GlBuffer<GfxIndexBuffer, D3DINDEXBUFFER_DESC>;
+
 HRESULT GlVertexBuffer::unlock() {
-    HRESULT result = store_.unlock();
+    HRESULT result = GlBuffer::unlock();
     if (device_) device_->bindingsChanged();
     return result;
 }
-
-GlIndexBuffer::GlIndexBuffer(GlDevice* device, const D3DINDEXBUFFER_DESC& desc)
-    : GlResource(device, desc.Pool, desc.Size),
-      desc_(desc),
-      store_(desc.Size, (desc.Usage & D3DUSAGE_DYNAMIC) ? GL_STREAM_DRAW : GL_STATIC_DRAW) {}
-
-GlIndexBuffer::~GlIndexBuffer() {
-    if (device_) deleteGlObjects();
-}
-
-HRESULT GlIndexBuffer::getDesc(D3DINDEXBUFFER_DESC* desc) {
-    if (!desc) return D3DERR_INVALIDCALL;
-    *desc = desc_;
-    return D3D_OK;
-}
-
-HRESULT GlIndexBuffer::lock(std::uint32_t offset, std::uint32_t size, void** data, std::uint32_t flags) {
-    if (!device_) return D3DERR_INVALIDCALL;
-    return store_.lock(offset, size, data, flags);
-}
-
-HRESULT GlIndexBuffer::unlock() { return store_.unlock(); }

@@ -125,33 +125,32 @@ private:
     bool discard_ = false;
 };
 
-class GlVertexBuffer : public GfxVertexBuffer, public GlResource {
+// What vertex and index buffers share: the description and the storage.
+template <class Interface, class Desc>
+class GlBuffer : public Interface, public GlResource {
 public:
-    GlVertexBuffer(GlDevice* device, const D3DVERTEXBUFFER_DESC& desc);
-    ~GlVertexBuffer() override;
-    HRESULT getDesc(D3DVERTEXBUFFER_DESC* desc) override;
+    GlBuffer(GlDevice* device, const Desc& desc);
+    ~GlBuffer() override;
+    HRESULT getDesc(Desc* desc) override;
     HRESULT lock(std::uint32_t offset, std::uint32_t size, void** data, std::uint32_t flags) override;
     HRESULT unlock() override;
     const GlBufferStore& store() const { return store_; }
 
-private:
+protected:
     void deleteGlObjects() override { store_.destroy(); }
-    D3DVERTEXBUFFER_DESC desc_;
+    Desc desc_;
     GlBufferStore store_;
 };
 
-class GlIndexBuffer : public GfxIndexBuffer, public GlResource {
+class GlVertexBuffer : public GlBuffer<GfxVertexBuffer, D3DVERTEXBUFFER_DESC> {
 public:
-    GlIndexBuffer(GlDevice* device, const D3DINDEXBUFFER_DESC& desc);
-    ~GlIndexBuffer() override;
-    HRESULT getDesc(D3DINDEXBUFFER_DESC* desc) override;
-    HRESULT lock(std::uint32_t offset, std::uint32_t size, void** data, std::uint32_t flags) override;
+    using GlBuffer::GlBuffer;
+    // The device's vertex binding goes stale with the data.
     HRESULT unlock() override;
-    const GlBufferStore& store() const { return store_; }
-    bool index32() const { return desc_.Format == D3DFMT_INDEX32; }
+};
 
-private:
-    void deleteGlObjects() override { store_.destroy(); }
-    D3DINDEXBUFFER_DESC desc_;
-    GlBufferStore store_;
+class GlIndexBuffer : public GlBuffer<GfxIndexBuffer, D3DINDEXBUFFER_DESC> {
+public:
+    using GlBuffer::GlBuffer;
+    bool index32() const { return desc_.Format == D3DFMT_INDEX32; }
 };

@@ -231,9 +231,7 @@ class BufferStore {
 public:
     explicit BufferStore(std::uint32_t length) : bytes_(length) {}
     HRESULT lock(std::uint32_t offset, std::uint32_t size, void** data) {
-        if (!data || offset > bytes_.size()) return D3DERR_INVALIDCALL;
-        if (size == 0) size = std::uint32_t(bytes_.size()) - offset;
-        if (std::uint64_t(offset) + size > bytes_.size()) return D3DERR_INVALIDCALL;
+        if (!data || !bufferLockRange(offset, size, bytes_.size())) return D3DERR_INVALIDCALL;
         *data = bytes_.data() + offset;
         ++locks_;
         return D3D_OK;
@@ -256,11 +254,14 @@ std::string lockText(const std::string& name, std::uint32_t offset, std::uint32_
 
 }  // namespace
 
-class RecordingVertexBuffer : public GfxVertexBuffer, public RecordingResource {
+// What vertex and index buffers share: the description, the storage with
+// its lock rules, and the logging of locks.
+template <class Interface, class Desc>
+class RecordingBuffer : public Interface, public RecordingResource {
 public:
-    RecordingVertexBuffer(RecordingDevice* device, std::string name, const D3DVERTEXBUFFER_DESC& desc)
+    RecordingBuffer(RecordingDevice* device, std::string name, const Desc& desc)
         : RecordingResource(device, desc.Pool, desc.Size, std::move(name)), desc_(desc), store_(desc.Size) {}
-    HRESULT getDesc(D3DVERTEXBUFFER_DESC* desc) override {
+    HRESULT getDesc(Desc* desc) override {
         if (!desc) return D3DERR_INVALIDCALL;
         *desc = desc_;
         return D3D_OK;
@@ -277,51 +278,25 @@ public:
     }
     const std::vector<std::uint8_t>& bytes() const { return store_.bytes(); }
 
-private:
-    D3DVERTEXBUFFER_DESC desc_;
+protected:
+    Desc desc_;
     BufferStore store_;
 };
 
-class RecordingIndexBuffer : public GfxIndexBuffer, public RecordingResource {
-public:
-    RecordingIndexBuffer(RecordingDevice* device, std::string name, const D3DINDEXBUFFER_DESC& desc)
-        : RecordingResource(device, desc.Pool, desc.Size, std::move(name)), desc_(desc), store_(desc.Size) {}
-    HRESULT getDesc(D3DINDEXBUFFER_DESC* desc) override {
-        if (!desc) return D3DERR_INVALIDCALL;
-        *desc = desc_;
-        return D3D_OK;
-    }
-    HRESULT lock(std::uint32_t offset, std::uint32_t size, void** data, std::uint32_t flags) override {
-        backend_->log("Lock", lockText(name_, offset, size, flags));
-        if (HRESULT fault = backend_->faults.take("Lock"); FAILED(fault)) return fault;
-        if (!device_) return D3DERR_INVALIDCALL;
-        return store_.lock(offset, size, data);
-    }
-    HRESULT unlock() override {
-        backend_->log("Unlock", name_);
-        return store_.unlock();
-    }
-    const std::vector<std::uint8_t>& bytes() const { return store_.bytes(); }
-    bool index32() const { return desc_.Format == D3DFMT_INDEX32; }
+using RecordingVertexBuffer = RecordingBuffer<GfxVertexBuffer, D3DVERTEXBUFFER_DESC>;
 
-private:
-    D3DINDEXBUFFER_DESC desc_;
-    BufferStore store_;
+class RecordingIndexBuffer : public RecordingBuffer<GfxIndexBuffer, D3DINDEXBUFFER_DESC> {
+public:
+    using RecordingBuffer::RecordingBuffer;
+    bool index32() const { return desc_.Format == D3DFMT_INDEX32; }
 };
 
 namespace {
 
-std::string nameOf(GfxSurface* surface) {
-    return surface ? dynamic_cast<RecordingResource*>(surface)->name() : "null";
-}
-std::string nameOf(GfxTexture* texture) {
-    return texture ? dynamic_cast<RecordingResource*>(texture)->name() : "null";
-}
-std::string nameOf(GfxVertexBuffer* buffer) {
-    return buffer ? dynamic_cast<RecordingResource*>(buffer)->name() : "null";
-}
-std::string nameOf(GfxIndexBuffer* buffer) {
-    return buffer ? dynamic_cast<RecordingResource*>(buffer)->name() : "null";
+// The log's name of a surface, texture or buffer the caller passes.
+template <class Resource>
+std::string nameOf(Resource* resource) {
+    return resource ? dynamic_cast<RecordingResource*>(resource)->name() : "null";
 }
 
 }  // namespace
