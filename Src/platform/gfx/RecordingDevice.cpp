@@ -1,6 +1,5 @@
 #include "platform/gfx/RecordingDevice.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <set>
 #include <vector>
@@ -108,17 +107,10 @@ public:
     HRESULT lockRect(D3DLOCKED_RECT* locked, const D3DRECT* rect, std::uint32_t flags) override {
         backend_->log("LockRect", name_ + ", " + hex(flags));
         if (!locked || !device_ || locked_ || isDepthFormat(desc_.Format)) return D3DERR_INVALIDCALL;
-        std::vector<std::uint8_t>& bytes = storage();
-        std::uint32_t pitch = rowPitch(desc_.Format, desc_.Width);
         std::uint64_t offset = 0;
-        if (rect) {
-            if (rect->x1 < 0 || rect->y1 < 0 || rect->x2 > std::int32_t(desc_.Width) ||
-                rect->y2 > std::int32_t(desc_.Height) || rect->x1 >= rect->x2 || rect->y1 >= rect->y2)
-                return D3DERR_INVALIDCALL;
-            offset = std::uint64_t(rect->y1) * pitch + std::uint64_t(rect->x1) * (bitsPerPixel(desc_.Format) / 8);
-        }
-        locked->Pitch = std::int32_t(pitch);
-        locked->pBits = bytes.data() + offset;
+        if (!lockedRectOffset(desc_.Format, desc_.Width, desc_.Height, rect, offset)) return D3DERR_INVALIDCALL;
+        locked->Pitch = std::int32_t(rowPitch(desc_.Format, desc_.Width));
+        locked->pBits = storage().data() + offset;
         locked_ = true;
         return D3D_OK;
     }
@@ -183,18 +175,9 @@ public:
         if (!device_ || level >= levels_.size() || !locked || levels_[level].locked) return D3DERR_INVALIDCALL;
         Level& l = levels_[level];
         if (l.desc.Usage & D3DUSAGE_RENDERTARGET) return D3DERR_INVALIDCALL;
-        std::uint32_t pitch = rowPitch(l.desc.Format, l.desc.Width);
         std::uint64_t offset = 0;
-        if (rect) {
-            if (rect->x1 < 0 || rect->y1 < 0 || rect->x2 > std::int32_t(l.desc.Width) ||
-                rect->y2 > std::int32_t(l.desc.Height) || rect->x1 >= rect->x2 || rect->y1 >= rect->y2)
-                return D3DERR_INVALIDCALL;
-            if (isBlockCompressed(l.desc.Format))
-                offset = std::uint64_t(rect->y1 / 4) * pitch + std::uint64_t(rect->x1 / 4) * (pitch / ((l.desc.Width + 3) / 4));
-            else
-                offset = std::uint64_t(rect->y1) * pitch + std::uint64_t(rect->x1) * (bitsPerPixel(l.desc.Format) / 8);
-        }
-        locked->Pitch = std::int32_t(pitch);
+        if (!lockedRectOffset(l.desc.Format, l.desc.Width, l.desc.Height, rect, offset)) return D3DERR_INVALIDCALL;
+        locked->Pitch = std::int32_t(rowPitch(l.desc.Format, l.desc.Width));
         locked->pBits = l.bytes.data() + offset;
         l.locked = true;
         return D3D_OK;
