@@ -249,6 +249,15 @@ HRESULT DeviceState::setStreamSource(std::uint32_t stream, GfxVertexBuffer* buff
     return D3D_OK;
 }
 
+std::uint64_t DeviceState::streamCapacity(std::uint64_t bufferBytes) const {
+    if (streamStride == 0 || bufferBytes <= streamOffset) return 0;
+    return (bufferBytes - streamOffset) / streamStride;
+}
+
+bool DeviceState::streamHolds(std::uint64_t bufferBytes, std::uint32_t startVertex, std::uint32_t vertexCount) const {
+    return streamOffset + (std::uint64_t(startVertex) + vertexCount) * streamStride <= bufferBytes;
+}
+
 bool indexedDrawInBounds(const std::uint8_t* indexData, std::uint64_t indexBytes, bool index32,
                          std::uint32_t startIndex, std::uint32_t indexCount, std::int32_t baseVertex,
                          std::uint64_t vertexCapacity) {

@@ -75,6 +75,11 @@ struct DeviceState {
     // The viewport must lie inside the render target and not be empty.
     HRESULT setViewport(const D3DVIEWPORT9* viewport);
     HRESULT getViewport(D3DVIEWPORT9* viewport) const;
+    // How many whole vertices the stream source holds past its offset in a
+    // vertex buffer of bufferBytes; none without a stride.
+    std::uint64_t streamCapacity(std::uint64_t bufferBytes) const;
+    // Whether it holds the vertices of a draw from startVertex on.
+    bool streamHolds(std::uint64_t bufferBytes, std::uint32_t startVertex, std::uint32_t vertexCount) const;
     // Only stream 0 exists.
     HRESULT setStreamSource(std::uint32_t stream, GfxVertexBuffer* buffer, std::uint32_t offset,
                             std::uint32_t stride);

@@ -745,9 +745,7 @@ HRESULT GlDevice::drawPrimitive(D3DPRIMITIVETYPE type, std::uint32_t startVertex
     auto* buffer = static_cast<GlVertexBuffer*>(state_.streamBuffer.get());
     if (!buffer || !buffer->device() || state_.streamStride < layout.stride) return D3DERR_INVALIDCALL;
     const std::uint32_t count = vertexCountOf(type, primitiveCount);
-    if (state_.streamOffset + (std::uint64_t(startVertex) + count) * state_.streamStride >
-        buffer->store().bytes().size())
-        return D3DERR_INVALIDCALL;
+    if (!state_.streamHolds(buffer->store().bytes().size(), startVertex, count)) return D3DERR_INVALIDCALL;
     if (!prepareDraw(layout)) return D3DERR_INVALIDCALL;
     if (count == 0) return D3D_OK;
     bindVertices(buffer->store().id(), state_.streamOffset, state_.streamStride, state_.fvf);
@@ -764,11 +762,10 @@ HRESULT GlDevice::drawIndexedPrimitive(D3DPRIMITIVETYPE type, std::int32_t baseV
     if (!vertices || !indices || !vertices->device() || !indices->device() || state_.streamStride < layout.stride)
         return D3DERR_INVALIDCALL;
     const std::uint32_t count = vertexCountOf(type, primitiveCount);
-    const std::uint64_t size = vertices->store().bytes().size();
-    const std::uint64_t capacity = size > state_.streamOffset ? (size - state_.streamOffset) / state_.streamStride : 0;
     // Every index is checked before OpenGL reads the buffers.
     if (!indexedDrawInBounds(indices->store().bytes().data(), indices->store().bytes().size(), indices->index32(),
-                             startIndex, count, baseVertexIndex, capacity))
+                             startIndex, count, baseVertexIndex,
+                             state_.streamCapacity(vertices->store().bytes().size())))
         return D3DERR_INVALIDCALL;
     if (!prepareDraw(layout)) return D3DERR_INVALIDCALL;
     if (count == 0) return D3D_OK;

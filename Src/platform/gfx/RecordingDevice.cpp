@@ -762,8 +762,8 @@ HRESULT RecordingDevice::drawPrimitive(D3DPRIMITIVETYPE type, std::uint32_t star
     if (HRESULT fault = injected("DrawPrimitive"); FAILED(fault)) return fault;
     if (!inScene_ || !state_.streamBuffer || state_.streamStride == 0) return D3DERR_INVALIDCALL;
     const auto* buffer = static_cast<RecordingVertexBuffer*>(state_.streamBuffer.get());
-    const std::uint64_t vertices = std::uint64_t(startVertex) + vertexCountOf(type, primitiveCount);
-    if (state_.streamOffset + vertices * state_.streamStride > buffer->bytes().size()) return D3DERR_INVALIDCALL;
+    if (!state_.streamHolds(buffer->bytes().size(), startVertex, vertexCountOf(type, primitiveCount)))
+        return D3DERR_INVALIDCALL;
     return D3D_OK;
 }
 
@@ -777,10 +777,9 @@ HRESULT RecordingDevice::drawIndexedPrimitive(D3DPRIMITIVETYPE type, std::int32_
     if (!inScene_ || !state_.streamBuffer || !state_.indices || state_.streamStride == 0) return D3DERR_INVALIDCALL;
     const auto* vertices = static_cast<RecordingVertexBuffer*>(state_.streamBuffer.get());
     const auto* indices = static_cast<RecordingIndexBuffer*>(state_.indices.get());
-    const std::uint64_t size = vertices->bytes().size();
-    const std::uint64_t capacity = size > state_.streamOffset ? (size - state_.streamOffset) / state_.streamStride : 0;
     if (!indexedDrawInBounds(indices->bytes().data(), indices->bytes().size(), indices->index32(), startIndex,
-                             vertexCountOf(type, primitiveCount), baseVertexIndex, capacity))
+                             vertexCountOf(type, primitiveCount), baseVertexIndex,
+                             state_.streamCapacity(vertices->bytes().size())))
         return D3DERR_INVALIDCALL;
     return D3D_OK;
 }
