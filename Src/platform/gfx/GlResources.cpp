@@ -95,7 +95,9 @@ void GlResource::orphan() {
 
 GlTexture::GlTexture(GlDevice* device, std::uint32_t width, std::uint32_t height, std::uint32_t levels,
                      std::uint32_t usage, D3DFORMAT format, D3DPOOL pool, std::uint64_t bytes)
-    : GlResource(device, pool, bytes), pixelFormat_(glPixelFormat(format, usage & D3DUSAGE_RENDERTARGET)) {
+    : GlResource(device, pool, bytes),
+      pixelFormat_(glPixelFormat(format, usage & D3DUSAGE_RENDERTARGET)),
+      levels_(width, height, levels, usage, format, pool, false) {
     const bool renderTarget = usage & D3DUSAGE_RENDERTARGET;
     glGenTextures(1, &id_);
     glActiveTexture(GL_TEXTURE0);
@@ -104,19 +106,11 @@ GlTexture::GlTexture(GlDevice* device, std::uint32_t width, std::uint32_t height
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, GLint(levels) - 1);
     glTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_RGBA, pixelFormat_.swizzle);
     for (std::uint32_t level = 0; level < levels; ++level) {
-        Level l;
-        l.desc.Format = format;
-        l.desc.Type = D3DRTYPE_SURFACE;
-        l.desc.Usage = usage;
-        l.desc.Pool = pool;
-        l.desc.Width = levelExtent(width, level);
-        l.desc.Height = levelExtent(height, level);
-        if (!renderTarget) l.bytes.assign(levelBytes(format, l.desc.Width, l.desc.Height), 0);
-        levels_.push_back(std::move(l));
         // Lockable textures start as zero bytes, as their CPU copy does.
         if (renderTarget) {
-            glTexImage2D(GL_TEXTURE_2D, GLint(level), GLint(pixelFormat_.internalFormat), GLsizei(levels_.back().desc.Width),
-                         GLsizei(levels_.back().desc.Height), 0, pixelFormat_.format, pixelFormat_.type, nullptr);
+            glTexImage2D(GL_TEXTURE_2D, GLint(level), GLint(pixelFormat_.internalFormat),
+                         GLsizei(levels_.desc(level).Width), GLsizei(levels_.desc(level).Height), 0,
+                         pixelFormat_.format, pixelFormat_.type, nullptr);
         } else {
             upload(level);
         }
@@ -134,44 +128,32 @@ void GlTexture::deleteGlObjects() {
 }
 
 void GlTexture::upload(std::uint32_t level) {
-    const Level& l = levels_[level];
+    const D3DSURFACE_DESC& desc = levels_.desc(level);
+    const std::vector<std::uint8_t>& bytes = levels_.bytes(level);
     glActiveTexture(GL_TEXTURE0);
     glBindTexture(GL_TEXTURE_2D, id_);
-    const GLsizei w = GLsizei(l.desc.Width), h = GLsizei(l.desc.Height);
+    const GLsizei w = GLsizei(desc.Width), h = GLsizei(desc.Height);
     if (pixelFormat_.expandBlocks) {
         std::vector<std::uint32_t> argb(std::size_t(w) * h);
-        decodeBlockCompressed(l.desc.Format, l.bytes.data(), l.desc.Width, l.desc.Height, argb.data());
+        decodeBlockCompressed(desc.Format, bytes.data(), desc.Width, desc.Height, argb.data());
         glTexImage2D(GL_TEXTURE_2D, GLint(level), GLint(pixelFormat_.internalFormat), w, h, 0, GL_BGRA,
                      GL_UNSIGNED_INT_8_8_8_8_REV, argb.data());
     } else {
         glTexImage2D(GL_TEXTURE_2D, GLint(level), GLint(pixelFormat_.internalFormat), w, h, 0, pixelFormat_.format,
-                     pixelFormat_.type, l.bytes.data());
+                     pixelFormat_.type, bytes.data());
     }
 }
 
-HRESULT GlTexture::getLevelDesc(std::uint32_t level, D3DSURFACE_DESC* desc) {
-    if (level >= levels_.size() || !desc) return D3DERR_INVALIDCALL;
-    *desc = levels_[level].desc;
-    return D3D_OK;
-}
+HRESULT GlTexture::getLevelDesc(std::uint32_t level, D3DSURFACE_DESC* desc) { return levels_.getDesc(level, desc); }
 
 HRESULT GlTexture::lockRect(std::uint32_t level, D3DLOCKED_RECT* locked, const D3DRECT* rect, std::uint32_t flags) {
-    if (!device_ || level >= levels_.size() || !locked || levels_[level].locked) return D3DERR_INVALIDCALL;
-    Level& l = levels_[level];
-    if (l.desc.Usage & D3DUSAGE_RENDERTARGET) return D3DERR_INVALIDCALL;
-    std::uint64_t offset = 0;
-    if (!lockedRectOffset(l.desc.Format, l.desc.Width, l.desc.Height, rect, offset)) return D3DERR_INVALIDCALL;
-    locked->Pitch = std::int32_t(rowPitch(l.desc.Format, l.desc.Width));
-    locked->pBits = l.bytes.data() + offset;
-    l.locked = true;
-    l.readOnly = flags & D3DLOCK_READONLY;
-    return D3D_OK;
+    if (!device_) return D3DERR_INVALIDCALL;
+    return levels_.lock(level, locked, rect, flags);
 }
 
 HRESULT GlTexture::unlockRect(std::uint32_t level) {
-    if (level >= levels_.size() || !levels_[level].locked) return D3DERR_INVALIDCALL;
-    levels_[level].locked = false;
-    if (device_ && !levels_[level].readOnly) {
+    if (HRESULT unlocked = levels_.unlock(level); FAILED(unlocked)) return unlocked;
+    if (device_ && !levels_.lockedReadOnly(level)) {
         upload(level);
         device_->bindingsChanged();
     }
@@ -179,7 +161,7 @@ HRESULT GlTexture::unlockRect(std::uint32_t level) {
 }
 
 HRESULT GlTexture::getSurfaceLevel(std::uint32_t level, GfxSurface** surface) {
-    if (!device_ || level >= levels_.size() || !surface) return D3DERR_INVALIDCALL;
+    if (!device_ || !levels_.has(level) || !surface) return D3DERR_INVALIDCALL;
     *surface = new GlSurface(device_, this, level);
     return D3D_OK;
 }

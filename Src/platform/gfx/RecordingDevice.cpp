@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/gfx/GfxFormat.h"
+#include "platform/gfx/TextureLevels.h"
 
 // ---------------------------------------------------------------------------
 // Formatting of logged arguments.
@@ -149,62 +150,32 @@ class RecordingTexture : public GfxTexture, public RecordingResource {
 public:
     RecordingTexture(RecordingDevice* device, std::string name, std::uint32_t width, std::uint32_t height,
                      std::uint32_t levels, std::uint32_t usage, D3DFORMAT format, D3DPOOL pool, std::uint64_t bytes)
-        : RecordingResource(device, pool, bytes, std::move(name)) {
-        for (std::uint32_t level = 0; level < levels; ++level) {
-            D3DSURFACE_DESC desc;
-            desc.Format = format;
-            desc.Type = D3DRTYPE_SURFACE;
-            desc.Usage = usage;
-            desc.Pool = pool;
-            desc.Width = levelExtent(width, level);
-            desc.Height = levelExtent(height, level);
-            levels_.push_back({desc, std::vector<std::uint8_t>(levelBytes(format, desc.Width, desc.Height)), false});
-        }
-    }
+        : RecordingResource(device, pool, bytes, std::move(name)),
+          levels_(width, height, levels, usage, format, pool, true) {}
 
-    std::uint32_t getLevelCount() override { return std::uint32_t(levels_.size()); }
-    HRESULT getLevelDesc(std::uint32_t level, D3DSURFACE_DESC* desc) override {
-        if (level >= levels_.size() || !desc) return D3DERR_INVALIDCALL;
-        *desc = levels_[level].desc;
-        return D3D_OK;
-    }
+    std::uint32_t getLevelCount() override { return levels_.count(); }
+    HRESULT getLevelDesc(std::uint32_t level, D3DSURFACE_DESC* desc) override { return levels_.getDesc(level, desc); }
     HRESULT lockRect(std::uint32_t level, D3DLOCKED_RECT* locked, const D3DRECT* rect,
                      std::uint32_t flags) override {
         backend_->log("LockRect", name_ + ", " + std::to_string(level) + ", " + hex(flags));
         if (HRESULT fault = backend_->faults.take("LockRect"); FAILED(fault)) return fault;
-        if (!device_ || level >= levels_.size() || !locked || levels_[level].locked) return D3DERR_INVALIDCALL;
-        Level& l = levels_[level];
-        if (l.desc.Usage & D3DUSAGE_RENDERTARGET) return D3DERR_INVALIDCALL;
-        std::uint64_t offset = 0;
-        if (!lockedRectOffset(l.desc.Format, l.desc.Width, l.desc.Height, rect, offset)) return D3DERR_INVALIDCALL;
-        locked->Pitch = std::int32_t(rowPitch(l.desc.Format, l.desc.Width));
-        locked->pBits = l.bytes.data() + offset;
-        l.locked = true;
-        return D3D_OK;
+        if (!device_) return D3DERR_INVALIDCALL;
+        return levels_.lock(level, locked, rect, flags);
     }
     HRESULT unlockRect(std::uint32_t level) override {
         backend_->log("UnlockRect", name_ + ", " + std::to_string(level));
-        if (level >= levels_.size() || !levels_[level].locked) return D3DERR_INVALIDCALL;
-        levels_[level].locked = false;
-        return D3D_OK;
+        return levels_.unlock(level);
     }
     HRESULT getSurfaceLevel(std::uint32_t level, GfxSurface** surface) override {
         backend_->log("GetSurfaceLevel", name_ + ", " + std::to_string(level));
-        if (!device_ || level >= levels_.size() || !surface) return D3DERR_INVALIDCALL;
-        *surface = new RecordingSurface(device_, name_ + ".level" + std::to_string(level), levels_[level].desc, this,
-                                        &levels_[level].bytes);
+        if (!device_ || !levels_.has(level) || !surface) return D3DERR_INVALIDCALL;
+        *surface = new RecordingSurface(device_, name_ + ".level" + std::to_string(level), levels_.desc(level), this,
+                                        &levels_.bytes(level));
         return D3D_OK;
     }
 
-    const std::vector<std::uint8_t>& levelBytesOf(std::uint32_t level) const { return levels_.at(level).bytes; }
-
 private:
-    struct Level {
-        D3DSURFACE_DESC desc;
-        std::vector<std::uint8_t> bytes;
-        bool locked;
-    };
-    std::vector<Level> levels_;
+    TextureLevels levels_;
 };
 
 namespace {
