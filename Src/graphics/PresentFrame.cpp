@@ -1,17 +1,23 @@
 #include "graphics/PresentFrame.h"
 
+#include "graphics/D3DDevice.h"
+#include "platform/gfx/GfxDevice.h"
 #include "shell/FrameCounter.h"
 #include "shell/Managers.h"
 
 HRESULT presentFrame() {
     FrameCounter* frames = g_frameCounter;
-    if (!frames) return S_OK;
-    frames->waitNextFrame();
-    frames->beginSection("Present");
-    if (!frames->isSkippedFrame()) {
-        // The device's Present goes here once the device exists.
+    if (frames) {
+        frames->waitNextFrame();
+        frames->beginSection("Present");
     }
-    frames->endSection("Present");
-    frames->onPresent();
-    return S_OK;
+    HRESULT result = S_OK;
+    const bool skipped = frames && frames->isSkippedFrame();
+    if (!skipped && g_d3dDevice) result = g_d3dDevice->present();
+    if (frames) {
+        frames->endSection("Present");
+        frames->onPresent();
+    }
+    // (the texture manager's per-frame update and deferred removals)
+    return result;
 }

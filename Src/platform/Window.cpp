@@ -111,6 +111,20 @@ void SdlWindow::messageBox(const std::string& text, const std::string& caption) 
     SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption.c_str(), text.c_str(), window_);
 }
 
+void SdlWindow::setStyle(std::uint32_t style) {
+    if (!window_) return;
+    SDL_SetWindowFullscreen(window_, (style & WS_POPUP) && !(style & WS_OVERLAPPEDWINDOW)
+                                         ? SDL_WINDOW_FULLSCREEN_DESKTOP
+                                         : 0);
+}
+
+void SdlWindow::setPlacement(int x, int y, int width, int height) {
+    if (!window_) return;
+    SDL_SetWindowPosition(window_, x, y);
+    if (width > 0 && height > 0) SDL_SetWindowSize(window_, width, height);
+    SDL_ShowWindow(window_);
+}
+
 bool SdlWindow::pollBackend(WindowMessage& out) {
     SDL_Event event;
     while (SDL_PollEvent(&event)) {

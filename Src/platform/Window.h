@@ -22,6 +22,10 @@ constexpr std::uint32_t WM_APP = 0x8000;
 constexpr std::uint32_t VK_RETURN = 0x0D;
 constexpr std::uint32_t VK_F4 = 0x73;
 
+constexpr std::uint32_t WS_OVERLAPPEDWINDOW = 0x00CF0000;
+constexpr std::uint32_t WS_VISIBLE = 0x10000000;
+constexpr std::uint32_t WS_POPUP = 0x80000000;
+
 constexpr std::uint32_t SC_SIZE = 0xF000;
 constexpr std::uint32_t SC_MAXIMIZE = 0xF030;
 constexpr std::uint32_t SC_CLOSE = 0xF060;
@@ -78,6 +82,13 @@ public:
     // The backend's own window object (SDL_Window*), for the graphics layer.
     virtual void* nativeHandle() const = 0;
 
+    // SetWindowLong(GWL_STYLE): a WS_POPUP style makes the window cover the
+    // desktop (full screen), any other style makes it a normal window again.
+    virtual void setStyle(std::uint32_t style) = 0;
+    // SetWindowPos(HWND_NOTOPMOST, ..., SWP_SHOWWINDOW): moves and sizes the
+    // window to the rectangle given as windowRect() reports it.
+    virtual void setPlacement(int x, int y, int width, int height) = 0;
+
     static Window* instance();
     static void setInstance(Window* window);
 
@@ -111,6 +122,8 @@ public:
     ScreenRect windowRect() override;
     void messageBox(const std::string& text, const std::string& caption) override;
     void* nativeHandle() const override { return window_; }
+    void setStyle(std::uint32_t style) override;
+    void setPlacement(int x, int y, int width, int height) override;
 
 protected:
     bool pollBackend(WindowMessage& out) override;
@@ -133,6 +146,14 @@ public:
         messageBoxes.emplace_back(text, caption);
     }
     void* nativeHandle() const override { return nullptr; }
+    void setStyle(std::uint32_t s) override { style = s; }
+    void setPlacement(int px, int py, int w, int h) override {
+        x = px;
+        y = py;
+        width = w;
+        height = h;
+        ++placements;
+    }
 
     // Queues a message as if the user or the system had produced it.
     void inject(std::uint32_t message, std::uintptr_t wParam = 0, std::intptr_t lParam = 0) {
@@ -143,6 +164,8 @@ public:
     std::string title;
     int x = 0, y = 0, width = 0, height = 0;
     bool created = false, shown = false, closed = false, cursorVisible = true;
+    std::uint32_t style = WS_POPUP | WS_OVERLAPPEDWINDOW;
+    int placements = 0;
     std::deque<WindowMessage> injected;
     std::vector<std::pair<std::string, std::string>> messageBoxes;
 

@@ -1,5 +1,6 @@
 #include "shell/FrameCounterPeers.h"
 
+#include "graphics/D3DObject.h"
 #include "records/GameInfo.h"
 #include "shell/Managers.h"
 #include "shell/SystemInfo.h"
@@ -11,13 +12,14 @@ namespace {
 class ManagerPeers : public FrameCounterPeers {
 public:
     bool deviceVsync() override {
-        // D3DObject::getVsync. Until the device exists its switch is the
-        // configured one it will be made with.
+        // Until the device object exists its switch is the configured one it
+        // will be made with.
+        if (g_d3dObject) return g_d3dObject->getVsync() != 0;
         return g_systemInfo && g_systemInfo->getVsync() != 0;
     }
     bool retraceGives60Hz() override {
-        // The device's answer for its display. Without a device no retrace paces.
-        return false;
+        // Without a device no retrace paces.
+        return g_d3dObject && g_d3dDevice && g_d3dObject->retraceGives60Hz();
     }
     std::optional<ReplayState> replay() override {
         // ReplayManager::getMode, getReplaySpeed, isActive.

@@ -1,10 +1,13 @@
 #include "shell/InitGame.h"
 
+#include "graphics/D3DObject.h"
 #include "input/ReplayManager.h"
+#include "platform/Window.h"
 #include "script/BulletML_Node_Allocator.h"
 #include "shell/DebugInfo.h"
 #include "shell/FrameCounter.h"
 #include "shell/Managers.h"
+#include "shell/SystemInfo.h"
 
 namespace {
 constexpr const char* kSource = "InitGame";
@@ -13,7 +16,31 @@ void fillPools() {
     BulletML_Node_Allocator::instance().prefill();
 }
 
-HRESULT initDirect3D(int, int, bool, int, int) { return S_OK; }
+// The log line and message box of a Direct3D start-up failure.
+void reportDirect3DFailure(HRESULT result) {
+    logLine("Direct3D の初期化に失敗しました");
+    if (Window* window = Window::instance()) {
+        window->messageBox(result == D3DERR_OUTOFVIDEOMEMORY
+                               ? "Direct3D の初期化に失敗しました。\r\nビデオメモリが不足しています。"
+                               : "Direct3D の初期化に失敗しました。\r\nビデオカードが DirectX9 に対応していない可能性があります。",
+                           "Direct3D 初期化エラー");
+    }
+}
+
+HRESULT initDirect3D(int width, int height, bool use16Bit, int vsync, int windowed) {
+    D3DObject* d3d = g_d3dObject;
+    if (!d3d) return E_FAIL;
+    HRESULT result = d3d->initDevice(static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height), 60,
+                                     static_cast<std::uint32_t>(windowed), 0, use16Bit ? 1 : 0,
+                                     static_cast<std::uint32_t>(vsync));
+    if (FAILED(result)) {
+        reportDirect3DFailure(result);
+        return result;
+    }
+    d3d->setVirtualScreenSize(640, 480);
+    d3d->createFont();
+    return S_OK;
+}
 
 HRESULT createInputManagers() {
     g_replayManager = new ReplayManager();
@@ -27,9 +54,44 @@ HRESULT createCoreManagers() {
     return S_OK;
 }
 
-HRESULT setupRenderStates() { return S_OK; }
+// The scene: both ambient colours white, lighting and dithering on with the
+// default light, the camera, and fog from 30 to 80 in opaque black.
+HRESULT setupRenderStates() {
+    D3DObject* d3d = g_d3dObject;
+    if (!d3d) return E_FAIL;
+    d3d->setAmbient(0.0f, 255.0f, 255.0f, 255.0f, 0);
+    d3d->setAmbient(0.0f, 255.0f, 255.0f, 255.0f, 1);
+    d3d->resetLighting();
+    d3d->setupDevice();
+    d3d->setFog(30.0f, 80.0f, 0xFF000000u);
+    return S_OK;
+}
 
-HRESULT createRenderTargets() { return S_OK; }
+// Target 0 is the back buffer; the effect target (system types 2 and 4 with
+// the 3-D background) and the full-frame target (wide-screen compression)
+// follow.
+HRESULT createRenderTargets() {
+    D3DObject* d3d = g_d3dObject;
+    if (!d3d) return E_FAIL;
+    d3d->createRenderTarget(0, 0, 0, RenderTarget::kModeBackBuffer);
+    if (!g_systemInfo) return S_OK;
+    const std::uint32_t systemType = g_systemInfo->getSystemType();
+    if (systemType == 2 || systemType == 4) {
+        if (g_systemInfo->getDrawBg()) {
+            if (FAILED(d3d->createRenderTarget(1, 512, 512, RenderTarget::kModeEffect))) {
+                logLine("エフェクト用レンダリングターゲットを無効にします");
+                g_systemInfo->setEffectTargetEnabled(0);
+                return S_OK;
+            }
+            d3d->setRenderTargetActive(1, 0);
+        }
+    }
+    if (g_systemInfo->isWideCompress()) {
+        d3d->createRenderTarget(2, 1024, 1024, RenderTarget::kModeFull);
+        d3d->setRenderTargetActive(2, 1);
+    }
+    return S_OK;
+}
 
 // Logs a failed step with its line and hands its code on.
 HRESULT step(HRESULT result, int line) {
@@ -47,4 +109,11 @@ HRESULT InitGame(int width, int height, bool use16Bit, int vsync, int windowed) 
     if (FAILED(result = step(createCoreManagers(), 146))) return result;
     if (FAILED(result = step(setupRenderStates(), 149))) return result;
     return createRenderTargets();
+}
+
+HRESULT createDirect3DObject() {
+    g_d3dObject = new D3DObject();
+    HRESULT result = g_d3dObject->initDirect3D();
+    if (FAILED(result)) reportDirect3DFailure(result);
+    return result;
 }

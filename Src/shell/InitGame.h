@@ -4,3 +4,7 @@
 
 // Returns 0, or the first failing step's negative code (logged with its line).
 HRESULT InitGame(int width, int height, bool use16Bit, int vsync, int windowed);
+
+// Creates the device object and surveys the adapter; a failure is logged and
+// shown in a message box, and its code returned.
+HRESULT createDirect3DObject();

@@ -3,7 +3,9 @@
 #include <cfenv>
 #include <cstdint>
 
+#include "graphics/D3DObject.h"
 #include "graphics/PresentFrame.h"
+#include "graphics/RenderFrame.h"
 #include "platform/Window.h"
 #include "script/BulletML_Node_Manager.h"
 #include "script/XMLManagerManager.h"
@@ -79,13 +81,25 @@ int frameStep() {
         }
     }
 
-    // The sound manager is not part of this build yet: frames are presented
-    // (and paced) without it.
+    // The object and sound managers are not part of this build yet: a game
+    // frame is drawn and presented (and paced) without them.
+    renderFrame();
     presentFrame();
     return 0;
 }
 
 HRESULT resetGame() {
+    // Scene: state caches, camera, light and fog changes, clear colour, ambient
+    // colours and the default light.
+    if (D3DObject* d3d = g_d3dObject) {
+        d3d->invalidateStateCache();
+        d3d->TransformManager::reset();
+        d3d->clearLightChange();
+        d3d->setClearColor(0, 0, 0);
+        d3d->setAmbient(0.0f, 255.0f, 255.0f, 255.0f, 0);
+        d3d->setAmbient(0.0f, 255.0f, 255.0f, 255.0f, 1);
+        d3d->resetLighting();
+    }
     // Frame counters: the per-play counters expire and the play counts from here.
     if (g_frameCounter) {
         g_frameCounter->expireMagicFrames();

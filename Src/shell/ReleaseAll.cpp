@@ -1,5 +1,6 @@
 #include "shell/ReleaseAll.h"
 
+#include "graphics/D3DObject.h"
 #include "input/ReplayManager.h"
 #include "records/GameInfo.h"
 #include "script/XMLManagerManager.h"
@@ -32,7 +33,7 @@ const ReleaseStep kReleaseSteps[] = {
     {[] {}, "Particle Manager を開放しました"},
     {[] {}, "BoardMesh Manager を開放しました"},
     {[] {}, "Texture Manager を開放しました"},
-    {[] {}, "Direct3D Manager を開放しました"},
+    {[] { release(g_d3dObject); }, "Direct3D Manager を開放しました"},
     {[] {}, "DirectInput Manager を開放しました"},
     {[] {
          if (g_xmlManagerManager) g_xmlManagerManager->stopWorkers();
@@ -55,6 +56,8 @@ const ReleaseStep kReleaseSteps[] = {
 }  // namespace
 
 void releaseAll() {
+    // A full-screen device goes back to a window first.
+    if (g_d3dObject && !g_d3dObject->isWindowed()) g_d3dObject->toggleFullScreen();
     logLine(kAsterisks53);
     logLine("全てのマネージャー及びオブジェクトの開放を行います...");
     for (const ReleaseStep& step : kReleaseSteps) {

@@ -1,5 +1,6 @@
 #include "shell/WinMain.h"
 
+#include "graphics/D3DObject.h"
 #include "platform/Clock.h"
 #include "platform/Thread.h"
 #include "platform/Text.h"
@@ -114,6 +115,10 @@ int WinMain(int /*showCommand*/) {
         return 0;
     }
 
+    // A Direct3D failure has been logged and shown; start-up ends through
+    // the release path.
+    if (FAILED(createDirect3DObject())) fatalExit();
+
     if (!runStartupDialog()) return 0;
 
     window->show();
@@ -121,12 +126,14 @@ int WinMain(int /*showCommand*/) {
     screen = configuredScreen();
     setUpArchives();
     HRESULT result = InitGame(screen.width, screen.height, screen.bitDepth == 16, screen.vsync, 1);
-    if (FAILED(result)) {
-        releaseAll();
-        return 0;
-    }
+    if (FAILED(result)) fatalExit();
 
     if (g_frameCounter) g_frameCounter->start();
+
+    if (screen.windowed == 0 && g_d3dObject && g_d3dObject->isWindowed()) {
+        g_d3dObject->toggleFullScreen();
+        window->showCursor(false);
+    }
 
     return runMessageLoop();
 }

@@ -1,5 +1,6 @@
 #include <cstdlib>
 
+#include "graphics/D3DObject.h"
 #include "shell/Managers.h"
 #include "shell/ReleaseAll.h"
 #include "shell/SystemInfo.h"
@@ -8,9 +9,17 @@
 namespace {
 // Whether the device ends up windowed after a screen-mode switch. Without a
 // device the window stays a window.
-bool deviceIsWindowed() { return true; }
+bool deviceIsWindowed() { return !g_d3dObject || g_d3dObject->isWindowed(); }
 
-void toggleScreenMode() {}
+void toggleScreenMode() {
+    if (g_d3dObject) g_d3dObject->toggleFullScreen();
+}
+
+// The device is reset (its result ignored) whenever the window may have lost
+// or changed the screen.
+void resetDevice() {
+    if (g_d3dObject) g_d3dObject->resetDevice(0);
+}
 }  // namespace
 
 std::intptr_t WndProc(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) {
@@ -35,6 +44,13 @@ std::intptr_t WndProc(std::uint32_t message, std::uintptr_t wParam, std::intptr_
                 releaseAll();
                 std::exit(0);
             }
+            break;
+        case WM_SETFOCUS:
+            resetDevice();
+            break;
+        case WM_SYSCOMMAND:
+            // The command value is compared whole.
+            if (wParam == SC_SIZE || wParam == SC_MAXIMIZE) resetDevice();
             break;
         default:
             break;

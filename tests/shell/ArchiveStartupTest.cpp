@@ -6,6 +6,7 @@
 
 #include "ArchiveTestSupport.h"
 #include "platform/Window.h"
+#include "platform/gfx/RecordingDevice.h"
 #include "shell/Managers.h"
 #include "shell/ReleaseAll.h"
 #include "shell/WinMain.h"
@@ -15,6 +16,7 @@ TEST(ArchiveStartup, LoadsTheTextureIndexAndReleasesTheArchiveLast) {
     TestWindow window;
     window.desktop = {0, 0, 1366, 768};
     Window::setInstance(&window);
+    RecordingBackend gfx;
     root.writeFile("texture/a.bmp", "picture");
     ASSERT_EQ(archive_builder::build("texture", ArchiveForm::RunLength), S_OK);
     root.writeScripts({{"init.xml", std::string(kMinimalInitXml)}});

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/Thread.h"
+#include "platform/gfx/RecordingDevice.h"
 #include "platform/Window.h"
 #include "shell/DebugInfo.h"
 #include "shell/FatalExit.h"
@@ -91,6 +92,8 @@ protected:
     void TearDown() override { Window::setInstance(nullptr); }
     TempRoot root;
     TestWindow window;
+    // Start-up creates the Direct3D device: on the recording backend here.
+    RecordingBackend gfx;
 };
 
 TEST_F(ProgramRun, CloseMessageReleasesEverythingAndExitsZero) {

@@ -16,6 +16,7 @@
 #include "shell/WinMain.h"
 #include "support/TestSupport.h"
 #include "PollingClock.h"
+#include "platform/gfx/RecordingDevice.h"
 
 namespace {
 size_t indexOf(const std::vector<std::string>& lines, const std::string& line) {
@@ -60,6 +61,7 @@ TEST(SystemInfoStartup, ProgramSurveysTheMachineAndWritesTheSettingsAtExit) {
     Machine::setInstance(&machine);
     TestWindow window;
     Window::setInstance(&window);
+    RecordingBackend gfx;
     // The first message closes the window: start-up, then release and exit.
     window.inject(WM_CLOSE);
     EXPECT_EXIT(WinMain(1), ::testing::ExitedWithCode(0), "");

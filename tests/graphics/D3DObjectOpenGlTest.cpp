@@ -1,0 +1,103 @@
+// The device object on the OpenGL backend (headless through Mesa): start-up
+// with the real survey, a frame's clears, and the debug font's pixels.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "graphics/D3DObject.h"
+#include "graphics/RenderFrame.h"
+#include "platform/Window.h"
+#include "platform/gfx/GlAdapter.h"
+#include "shell/Managers.h"
+#include "support/TestSupport.h"
+
+namespace {
+class D3DObjectOnOpenGl : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(window.create("d3d test", 0, 0, 640, 480, nullptr));
+        Window::setInstance(&window);
+        object = std::make_unique<D3DObject>();
+        g_d3dObject = object.get();
+        ASSERT_EQ(object->initDirect3D(), S_OK) << openGlAdapterError();
+        ASSERT_EQ(object->initDevice(640, 480, 60, 1, 0, 0, 1), S_OK);
+        object->setVirtualScreenSize(640, 480);
+    }
+    void TearDown() override {
+        object.reset();
+        g_d3dObject = nullptr;
+        Window::setInstance(nullptr);
+    }
+    std::vector<std::uint32_t> backBuffer() {
+        GfxRef<GfxSurface> target;
+        EXPECT_EQ(g_d3dDevice->getRenderTarget(0, target.put()), S_OK);
+        D3DLOCKED_RECT locked;
+        std::vector<std::uint32_t> pixels(640 * 480);
+        if (target->lockRect(&locked, nullptr, D3DLOCK_READONLY) != S_OK) {
+            ADD_FAILURE() << "no read-back";
+            return pixels;
+        }
+        for (int y = 0; y < 480; ++y) {
+            std::memcpy(&pixels[y * 640], static_cast<const std::uint8_t*>(locked.pBits) + y * locked.Pitch, 640 * 4);
+        }
+        target->unlockRect();
+        return pixels;
+    }
+
+    LoggedTest log;
+    SdlWindow window;
+    std::unique_ptr<D3DObject> object;
+};
+}  // namespace
+
+TEST_F(D3DObjectOnOpenGl, FrameClearsThePlayFieldToTheClearColour) {
+    EXPECT_TRUE(log.logContains("Direct3D デバイス作成成功"));
+    ASSERT_EQ(object->createRenderTarget(0, 0, 0, RenderTarget::kModeBackBuffer), S_OK);
+    // The whole screen red, then a frame: the play field takes the clear colour.
+    ASSERT_EQ(g_d3dDevice->beginScene(), S_OK);
+    object->setViewport();
+    object->clearRectColor(0, 0, 640, 480, 255, 0, 0);
+    g_d3dDevice->endScene();
+    object->setClearColor(0x20, 0x40, 0x60);
+    object->setProjectionMode(1);
+    renderFrame();
+    std::vector<std::uint32_t> pixels = backBuffer();
+    for (int y : {0, 240, 479}) {
+        EXPECT_EQ(pixels[y * 640 + 139] & 0xFFFFFF, 0xFF0000u) << y;
+        EXPECT_EQ(pixels[y * 640 + 140] & 0xFFFFFF, 0x204060u) << y;
+        EXPECT_EQ(pixels[y * 640 + 499] & 0xFFFFFF, 0x204060u) << y;
+        EXPECT_EQ(pixels[y * 640 + 500] & 0xFFFFFF, 0xFF0000u) << y;
+    }
+    EXPECT_EQ(g_d3dDevice->present(), S_OK);
+}
+
+TEST_F(D3DObjectOnOpenGl, DebugTextDrawsItsColourInsideItsLine) {
+    ASSERT_EQ(object->createFont(), S_OK);
+    ASSERT_EQ(g_d3dDevice->beginScene(), S_OK);
+    object->setViewport();
+    object->clearRectColor(0, 0, 640, 480, 0, 0, 0);
+    // Sprite states, as the frame leaves them, must not change the text.
+    object->setBlendMode(3);
+    object->setRenderMode(1);
+    EXPECT_GT(object->drawText(10, 40, "fps = 60"), 0);
+    g_d3dDevice->endScene();
+    std::vector<std::uint32_t> pixels = backBuffer();
+    int textPixels = 0, full = 0;
+    for (int y = 0; y < 480; ++y) {
+        for (int x = 0; x < 640; ++x) {
+            const std::uint32_t p = pixels[y * 640 + x] & 0xFFFFFF;
+            if (p == 0) continue;
+            // Only inside the line (20 high at y = 40), only shades of the
+            // text colour 0xFF4040 over black.
+            EXPECT_TRUE(y >= 40 && y < 60 && x >= 10 && x < 200) << x << "," << y;
+            const std::uint32_t r = p >> 16, g = (p >> 8) & 0xFF, b = p & 0xFF;
+            EXPECT_EQ(g, b);
+            EXPECT_LE(g * 255, r * 64 + 255);
+            ++textPixels;
+            if (p == 0xFF4040) ++full;
+        }
+    }
+    EXPECT_GT(textPixels, 30);
+    EXPECT_GT(full, 10);
+}
