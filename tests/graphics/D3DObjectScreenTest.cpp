@@ -164,6 +164,12 @@ TEST_F(StateModes, DeviceStartsWithTheInitialStates) {
     created();
     EXPECT_EQ(device().state().samplerStates[0][D3DSAMP_MAGFILTER], static_cast<std::uint32_t>(D3DTEXF_LINEAR));
     EXPECT_EQ(device().state().samplerStates[0][D3DSAMP_MINFILTER], static_cast<std::uint32_t>(D3DTEXF_LINEAR));
+
+    // Without linear filtering either the filters keep the device's own.
+    gfx.survey.caps.TextureFilterCaps &= ~(D3DPTFILTERCAPS_MAGFLINEAR | D3DPTFILTERCAPS_MINFLINEAR);
+    created();
+    EXPECT_EQ(device().state().samplerStates[0][D3DSAMP_MAGFILTER], static_cast<std::uint32_t>(D3DTEXF_POINT));
+    EXPECT_EQ(device().state().samplerStates[0][D3DSAMP_MINFILTER], static_cast<std::uint32_t>(D3DTEXF_POINT));
 }
 
 TEST_F(DebugText, DrawsGlyphQuadsAndLeavesTheStatesAsTheyWere) {
