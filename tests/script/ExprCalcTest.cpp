@@ -173,6 +173,21 @@ TEST_F(ExprCalc, TextContextToKindAndValue) {
     }
 }
 
+TEST_F(ExprCalc, LiteralsPastTheRangeOfADouble) {
+    const std::pair<std::string, double> cases[] = {
+        {std::string(400, '9'), INFINITY},
+        {"-" + std::string(400, '9') + ".5", -INFINITY},
+        {"0." + std::string(400, '0') + "1", 0.0},
+        {"-0." + std::string(400, '0') + "1", 0.0},
+    };
+    for (const auto& [text, value] : cases) {
+        BulletML_Node_Number number;
+        number.setText(text);
+        EXPECT_EQ(number.getKind(), Kind::kLiteral);
+        EXPECT_EQ(number.evaluate(nullptr, nullptr), value) << text.substr(0, 12);
+    }
+}
+
 TEST_F(ExprCalc, DivisionOfZeroByZeroIsNotANumber) {
     BulletML_Node_Number number;
     number.setText("0/0");
