@@ -8,6 +8,7 @@
 #include <functional>
 #include <string>
 
+#include "script/BulletML_Node_Number.h"
 #include "shell/DebugInfo.h"
 #include "shell/Managers.h"
 #include "shell/ReleaseAll.h"
@@ -73,6 +74,27 @@ TEST(GameInfoVariables, UnboundDynamicVariableReadsZero) {
     EXPECT_EQ(info.resolveVar(var("gameinfo_unbound")), 0.0);
     info.setDynamicVar(var("gameinfo_null"), nullptr);
     EXPECT_EQ(info.resolveVar(var("gameinfo_null")), 0.0);
+}
+
+TEST(GameInfoVariables, DynamicVariablesResolveAgainstTheirOwnRecord) {
+    // Not the program's record: globals and chained bindings are still read
+    // from this one.
+    ASSERT_EQ(g_gameInfo, nullptr);
+    GameInfo info;
+    info.setGlobalVar(var("gameinfo_global"), 3.0f);
+    BulletML_Node_Number literal, global, chained, compiled;
+    literal.setText("2.5");
+    global.setText("$__gameinfo_global");
+    chained.setText("@gameinfoglobal");
+    compiled.setText("1+2*3");
+    info.setDynamicVar(var("gameinfoliteral"), &literal);
+    info.setDynamicVar(var("gameinfoglobal"), &global);
+    info.setDynamicVar(var("gameinfochained"), &chained);
+    info.setDynamicVar(var("gameinfocompiled"), &compiled);
+    EXPECT_EQ(info.resolveVar(var("gameinfoliteral")), 2.5);
+    EXPECT_EQ(info.resolveVar(var("gameinfoglobal")), 3.0);
+    EXPECT_EQ(info.resolveVar(var("gameinfochained")), 3.0);
+    EXPECT_EQ(info.resolveVar(var("gameinfocompiled")), 7.0);
 }
 
 // ---- numbers as digits ----
