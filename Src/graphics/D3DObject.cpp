@@ -175,6 +175,7 @@ void D3DObject::checkTextureFormats() {
 }
 
 HRESULT D3DObject::checkTextureFormat(D3DFORMAT format) {
+    if (!direct3D_) return E_FAIL;
     HRESULT result = direct3D_->checkDeviceFormat(D3DADAPTER_DEFAULT, deviceType_, D3DFMT_X8R8G8B8, 0,
                                                   D3DRTYPE_TEXTURE, format);
     if (SUCCEEDED(result)) {

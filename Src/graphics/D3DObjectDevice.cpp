@@ -213,7 +213,8 @@ void D3DObject::applyInitialStates(bool afterReset) {
         device->setSamplerState(0, D3DSAMP_MAXANISOTROPY, caps_.MaxAnisotropy);
         logLabelled("縮小時異方性テクスチャフィルタリングを有効にします MIN: ",
                     "Level = " + std::to_string(caps_.MaxAnisotropy));
-    } else {
+    } else if (caps_.TextureFilterCaps & D3DPTFILTERCAPS_MINFLINEAR) {
+        // As for magnification: linear only where the adapter offers it.
         device->setSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_LINEAR);
     }
 

@@ -110,7 +110,7 @@ std::int32_t D3DObject::drawText(std::int32_t x, std::int32_t y, std::string_vie
     rect.left = rectValue(toDeviceX(static_cast<float>(x)));
     rect.top = rectValue(toDeviceY(static_cast<float>(y)));
     rect.right = rectValue(toDeviceX(static_cast<float>(20 * (static_cast<std::int64_t>(text.size()) + 1))));
-    rect.bottom = rectValue(toDeviceY(static_cast<float>(y + 20)));
+    rect.bottom = rectValue(toDeviceY(static_cast<float>(static_cast<std::int64_t>(y) + 20)));
     const std::int32_t drawn = font_->drawText(text, rect, DT_NOCLIP, 0xFFFF4040u);
     // The font leaves texture stage 0 empty.
     forgetBoundTexture();

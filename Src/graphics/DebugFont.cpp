@@ -153,13 +153,16 @@ const DebugFont::CachedGlyph* DebugFont::glyph(std::uint32_t code, bool& cacheFu
         cacheFull = true;
         return nullptr;
     }
+    // The rows are read below at the padded stride: a backend answering a
+    // smaller bitmap is refused rather than read past.
+    const std::uint32_t stride = glyphBitmapStride(metrics.gmBlackBoxX);
+    if (stride != 0 && size / stride < metrics.gmBlackBoxY) return nullptr;
     bitmap_.resize(size);
     if (glyphs_->glyphOutline(code, metrics, bitmap_.data(), size) != size) return nullptr;
 
     D3DRECT area{packX_, packY_, packX_ + width, packY_ + height};
     D3DLOCKED_RECT locked;
     if (FAILED(cache_->lockRect(0, &locked, &area, 0))) return nullptr;
-    const std::uint32_t stride = glyphBitmapStride(metrics.gmBlackBoxX);
     for (std::int32_t row = 0; row < height; ++row) {
         auto* pixels = reinterpret_cast<std::uint32_t*>(static_cast<std::uint8_t*>(locked.pBits) +
                                                         static_cast<std::ptrdiff_t>(row) * locked.Pitch);
@@ -199,8 +202,10 @@ std::int32_t DebugFont::drawText(std::string_view text, const TextRect& rect, st
     device_->setFVF(kVertexFormat);
     device_->setTexture(0, cache_.get());
 
-    std::int32_t penX = rect.left;
-    std::int32_t lineTop = rect.top;
+    // Pen positions in 64 bits: a rectangle near the edge of the int range
+    // must not overflow while glyph offsets are added.
+    std::int64_t penX = rect.left;
+    std::int64_t lineTop = rect.top;
     std::int32_t lines = text.empty() ? 0 : 1;
     bool failed = false;
     vertices_.clear();
@@ -230,7 +235,8 @@ std::int32_t DebugFont::drawText(std::string_view text, const TextRect& rect, st
             // Pixel corners sit half a pixel up and left of the pixel centres,
             // so each texel lands on exactly one pixel.
             const float left = static_cast<float>(penX + cached->originX) - 0.5f;
-            const float top = static_cast<float>(lineTop + metrics_.tmAscent - cached->originY) - 0.5f;
+            const float top =
+                static_cast<float>(lineTop + metrics_.tmAscent - static_cast<std::int64_t>(cached->originY)) - 0.5f;
             const float right = left + static_cast<float>(cached->width);
             const float bottom = top + static_cast<float>(cached->height);
             const Vertex a{left, top, 0.0f, 1.0f, colour, cached->u0, cached->v0};

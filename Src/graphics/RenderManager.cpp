@@ -128,9 +128,10 @@ HRESULT RenderManager::setBlendMode(std::int32_t mode) {
 }
 
 HRESULT RenderManager::bindTexture(GfxTexture* texture, std::uint32_t textureId) {
-    boundTextureId_ = textureId;
     GfxDevice* device = g_d3dDevice;
+    // Without a device nothing is bound, so nothing is remembered either.
     if (!device) return E_FAIL;
+    boundTextureId_ = textureId;
     return device->setTexture(currentStage_, texture);
 }
 

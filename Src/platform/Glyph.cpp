@@ -110,7 +110,9 @@ public:
         metrics.gmBlackBoxX = bitmap.width;
         metrics.gmBlackBoxY = bitmap.rows;
         std::uint32_t stride = glyphBitmapStride(bitmap.width);
-        std::uint32_t size = stride * bitmap.rows;
+        const std::uint64_t bytes = static_cast<std::uint64_t>(stride) * bitmap.rows;
+        if (bytes >= GDI_ERROR) return GDI_ERROR;
+        const auto size = static_cast<std::uint32_t>(bytes);
         if (buffer == nullptr) return size;
         if (bufferSize < size) return GDI_ERROR;
         std::memset(buffer, 0, size);
@@ -204,7 +206,8 @@ std::unique_ptr<GlyphFont> FreeTypeGlyphSystem::createFont(const FontDesc& desc)
         return nullptr;
     }
     std::int32_t height = desc.height == 0 ? kDefaultCellHeight : desc.height;
-    double pixelsPerUnit = height > 0 ? height / cellUnits : -height / emUnits;
+    // Negated in floating point: the int's own negation of INT_MIN overflows.
+    double pixelsPerUnit = height > 0 ? height / cellUnits : -static_cast<double>(height) / emUnits;
     double ppem = pixelsPerUnit * emUnits;
     if (FT_Set_Char_Size(face, 0, static_cast<FT_F26Dot6>(std::lround(ppem * 64.0)), 72, 72) != 0) {
         FT_Done_Face(face);
@@ -241,7 +244,7 @@ class BoxGlyphFont : public GlyphFont {
 public:
     explicit BoxGlyphFont(std::int32_t cellHeight) {
         metrics_.tmHeight = cellHeight;
-        metrics_.tmAscent = cellHeight * 3 / 4;
+        metrics_.tmAscent = static_cast<std::int32_t>(static_cast<std::int64_t>(cellHeight) * 3 / 4);
         metrics_.tmDescent = cellHeight - metrics_.tmAscent;
         metrics_.tmAveCharWidth = cellHeight / 2;
         metrics_.tmMaxCharWidth = cellHeight;
@@ -263,7 +266,9 @@ public:
         metrics.gmptGlyphOriginX = 1;
         metrics.gmptGlyphOriginY = metrics_.tmAscent - 1;
         std::uint32_t stride = glyphBitmapStride(metrics.gmBlackBoxX);
-        std::uint32_t size = stride * metrics.gmBlackBoxY;
+        const std::uint64_t bytes = static_cast<std::uint64_t>(stride) * metrics.gmBlackBoxY;
+        if (bytes >= GDI_ERROR) return GDI_ERROR;
+        const auto size = static_cast<std::uint32_t>(bytes);
         if (buffer == nullptr) return size;
         if (bufferSize < size) return GDI_ERROR;
         std::memset(buffer, 0, size);
@@ -280,6 +285,11 @@ private:
 
 std::unique_ptr<GlyphFont> BoxGlyphSystem::createFont(const FontDesc& desc) {
     created.push_back(desc);
-    std::int32_t height = desc.height == 0 ? kDefaultCellHeight : desc.height < 0 ? -desc.height : desc.height;
+    // A character height (negative) is taken as the cell height; INT_MIN,
+    // whose negation overflows, as the largest one.
+    std::int32_t height = desc.height == 0   ? kDefaultCellHeight
+                          : desc.height > 0  ? desc.height
+                          : desc.height == INT32_MIN ? INT32_MAX
+                                                     : -desc.height;
     return std::make_unique<BoxGlyphFont>(height);
 }

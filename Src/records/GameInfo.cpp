@@ -6,6 +6,7 @@
 #include "platform/Text.h"
 #include "records/PlayEnvironment.h"
 #include "records/RecordFiles.h"
+#include "script/BuiltinVariableTable.h"
 #include "shell/DebugInfo.h"
 #include "shell/Truncate.h"
 
@@ -133,10 +134,22 @@ double GameInfo::resolveVar(std::uint32_t id) {
         explicit DepthGuard(int& d) : depth(d) { ++depth; }
         ~DepthGuard() { --depth; }
     } guard(resolveDepth_);
-    // Literal, built-in, global and dynamic numbers give their value; any
-    // other is evaluated without a parameter vector or object variables
-    // (parameters and object variables read 0.0).
-    return found->second->evaluate(nullptr, nullptr);
+    // Literal and built-in numbers give their value, global and dynamic ones
+    // are read from this record; any other is evaluated without a parameter
+    // vector or object variables (parameters and object variables read 0.0).
+    const BulletML_Node_Number& number = *found->second;
+    switch (number.getKind()) {
+        case BulletML_Node_Number::kLiteral:
+            return number.getLiteral();
+        case BulletML_Node_Number::kBuiltinVariable:
+            return builtinVariableValue(static_cast<std::uint32_t>(number.getBuiltinId()));
+        case BulletML_Node_Number::kGlobalVariable:
+            return getGlobalVar(number.getVariable());
+        case BulletML_Node_Number::kDynamicVariable:
+            return resolveVar(number.getVariable());
+        default:
+            return number.evaluate(nullptr, nullptr);
+    }
 }
 
 void GameInfo::setNamedVar(std::string_view name, std::int32_t value) { namedInts_[internName(name)] = value; }

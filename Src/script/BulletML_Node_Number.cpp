@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstdint>
 
 #include "platform/Text.h"
@@ -23,9 +24,22 @@ bool isLiteralText(std::string_view text) {
 }
 
 // The decimal value as far as it reads ("1.2.3" is 1.2); 0 when nothing reads.
+// A value past the range of a double reads as infinity (and one too small as
+// 0), as the C library's conversion gives it.
 float readDecimal(std::string_view text) {
     double value = 0.0;
-    std::from_chars(text.data(), text.data() + text.size(), value);
+    std::from_chars_result read = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (read.ec == std::errc::result_out_of_range) {
+        const bool negative = !text.empty() && text[0] == '-';
+        // Out of range with a non-zero digit before any dot: too large.
+        bool large = false;
+        for (char c : text.substr(negative ? 1 : 0)) {
+            if (c == '.') break;
+            if (c != '0') large = true;
+        }
+        value = large ? HUGE_VAL : 0.0;
+        if (negative) value = -value;
+    }
     return static_cast<float>(value);
 }
 

@@ -88,3 +88,17 @@ std::vector<CalcToken> CalcTokenBuilder::take() {
     clear();
     return tokens;
 }
+
+std::vector<CalcToken> CalcTokenBuilder::takeLastOperand() {
+    // In a postfix list the operands on the root stack are consecutive runs:
+    // the last one starts right after the root before it.
+    const std::uint32_t start = roots_.size() >= 2 ? roots_[roots_.size() - 2] + 1 : 0;
+    std::vector<CalcToken> tokens(tokens_.begin() + start, tokens_.end());
+    for (CalcToken& token : tokens) {
+        if (!token.isOperator()) continue;
+        token.left -= start;
+        token.right -= start;
+    }
+    clear();
+    return tokens;
+}

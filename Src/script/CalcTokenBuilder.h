@@ -22,6 +22,10 @@ public:
     void clear();
     bool empty() const { return tokens_.empty(); }
     std::vector<CalcToken> take();
+    // Only the last complete operand (the subtree of the last token), with
+    // its operand indexes renumbered; what a parse that failed as a whole
+    // leaves to evaluate.
+    std::vector<CalcToken> takeLastOperand();
 
     // Nesting of parenthesised and negated factors, bounded so that hostile
     // text cannot exhaust the parser's call stack.

@@ -46,15 +46,21 @@ std::vector<CalcToken> StringCalc::parse(std::string_view text) {
     calc.builder.clear();
     const char* first = text.data();
     sc::parse_info<const char*> info = sc::parse(first, first + text.size(), calc.grammar);
-    if (!info.hit || calc.builder.tooDeep) {
+    if (calc.builder.tooDeep) {
         calc.builder.clear();
         return {};
     }
-    if (info.length < text.size()) {
+    // Only a text that leaves no token is an error. A text that fails as a
+    // whole after a complete operand, such as an unclosed "(1+2", is read as
+    // the last operand it completed, which is the root of what it left.
+    if (!info.hit) return calc.builder.takeLastOperand();
+    if (!info.full) {
         // A choice that failed after the matched prefix may have left tokens
-        // behind; reading the prefix alone gives exactly its tokens.
+        // behind; reading the prefix alone gives exactly its tokens. The
+        // prefix ends where the parse stopped: the match length undercounts a
+        // number with a trailing dot ("1.+2" matches 3 of its 4 characters).
         calc.builder.clear();
-        sc::parse(first, first + info.length, calc.grammar);
+        sc::parse(first, info.stop, calc.grammar);
     }
     return calc.builder.take();
 }

@@ -12,8 +12,9 @@ class BulletML_Node_Number;
 
 class StringCalc {
 public:
-    // The postfix token list of the longest prefix the grammar matches;
-    // empty when none matches or the text nests too deeply.
+    // The postfix token list of the longest prefix the grammar matches; when
+    // no prefix matches, of the last operand the parse completed; empty when
+    // it completed none or the text nests too deeply.
     static std::vector<CalcToken> parse(std::string_view text);
     // Gives `number` the compiled form of `text`. A text without tokens is
     // logged and ends the program through the fatal path.

@@ -4,6 +4,7 @@
 
 #include "platform/File.h"
 #include "platform/HResult.h"
+#include "platform/Text.h"
 #include "shell/ArchiveScrambler.h"
 #include "shell/DebugInfo.h"
 
@@ -52,9 +53,11 @@ std::optional<ArchiveIndexRecord> decodeRecord(const std::uint8_t* record) {
 
 std::optional<std::vector<ArchiveIndexRecord>> readIndexFile(std::string_view folder) {
     std::string path = indexPath(folder);
+    // The log is UTF-8; folder names are cp932 like every file name.
+    std::string logPath = text::cp932ToUtf8(path);
     std::optional<std::vector<std::uint8_t>> bytes = File::readAll(path);
     if (!bytes) {
-        logFailure(kSource, __LINE__, E_FAIL, path);
+        logFailure(kSource, __LINE__, E_FAIL, logPath);
         return std::nullopt;
     }
     std::vector<ArchiveIndexRecord> records;
@@ -64,10 +67,10 @@ std::optional<std::vector<ArchiveIndexRecord>> readIndexFile(std::string_view fo
         if (std::optional<ArchiveIndexRecord> record = decodeRecord(bytes->data() + position)) {
             records.push_back(std::move(*record));
         } else {
-            logFailure(kSource, __LINE__, E_FAIL, path);
+            logFailure(kSource, __LINE__, E_FAIL, logPath);
         }
     }
-    if (position != bytes->size()) logFailure(kSource, __LINE__, E_FAIL, path);
+    if (position != bytes->size()) logFailure(kSource, __LINE__, E_FAIL, logPath);
     return records;
 }
 

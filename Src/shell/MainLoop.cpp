@@ -7,6 +7,7 @@
 #include "graphics/PresentFrame.h"
 #include "graphics/RenderFrame.h"
 #include "platform/Window.h"
+#include "records/GameInfo.h"
 #include "script/BulletML_Node_Manager.h"
 #include "script/XMLManagerManager.h"
 #include "shell/DebugInfo.h"
@@ -68,8 +69,9 @@ int runMessageLoop() {
 void onIdle() { frameStep(); }
 
 int frameStep() {
-    // The floating-point unit's default state: round to nearest.
-    std::fesetround(FE_TONEAREST);
+    // The floating-point unit's default state: round to nearest, no
+    // exception flags left from the previous frame.
+    std::fesetenv(FE_DFL_ENV);
 
     // The script loaders' work runs between frames; a frame in which the other
     // loader has the next scene ready is a reset frame and does nothing else.
@@ -89,6 +91,8 @@ int frameStep() {
 }
 
 HRESULT resetGame() {
+    // Images: no texture clearing stays requested into the new scene.
+    if (g_gameInfo) g_gameInfo->setClearTextureRequest(0);
     // Scene: state caches, camera, light and fog changes, clear colour, ambient
     // colours and the default light.
     if (D3DObject* d3d = g_d3dObject) {
@@ -108,6 +112,18 @@ HRESULT resetGame() {
         g_frameCounter->expireDamageFrames();
         g_frameCounter->resetPlayFrameBase();
         g_frameCounter->resetPlayerFrames();
+    }
+    // Game flags: pausing allowed and no pause, escape does not cancel, no
+    // game over, no text block, the player may be switched, play frames from 0.
+    if (GameInfo* game = g_gameInfo) {
+        game->setPauseAllowed(1);
+        game->requestPauseState(0);
+        game->decReconfigCount();
+        game->setEscToCancel(0);
+        game->setGameOver(0);
+        game->setTextBlockActive(0);
+        game->setPlayerSwitchable(1);
+        game->clearPlayFrameCount();
     }
     // A failed load was logged; the scene cannot start without its scripts.
     if (FAILED(resetScripts())) fatalExit();

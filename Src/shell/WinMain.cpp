@@ -109,11 +109,9 @@ int WinMain(int /*showCommand*/) {
     logLine("");
     g_systemInfo->logMachineSurvey();
 
-    if (!window || !createMainWindow(*window, screen)) {
-        logLine("ウィンドウの作成に失敗しました");
-        releaseAll();
-        return 0;
-    }
+    // Without a window there is nothing to run: a fatal start-up failure
+    // (exit status 1), not a normal end.
+    if (!window || !createMainWindow(*window, screen)) fatalExit("ウィンドウの作成に失敗しました");
 
     // A Direct3D failure has been logged and shown; start-up ends through
     // the release path.

@@ -10,7 +10,8 @@ inline constexpr const char* kWindowClassName = "VorlyEngine";
 inline constexpr const char* kWindowTitle = "Sorvanthe";
 
 // Runs the whole program on the installed platform Window; returns 0 (a
-// normal quit, a cancelled dialog, a reported start-up failure).
+// normal quit, a cancelled dialog). A fatal start-up failure ends the process
+// with status 1 through fatalExit.
 int WinMain(int showCommand);
 
 struct WindowOrigin {

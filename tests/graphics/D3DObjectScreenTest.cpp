@@ -1,5 +1,7 @@
 // The virtual screen: conversions, viewports and clears at two back-buffer
 // sizes, the debug font, and the state modes.
+#include <cstring>
+
 #include "GfxTestSupport.h"
 
 namespace {
@@ -162,6 +164,12 @@ TEST_F(StateModes, DeviceStartsWithTheInitialStates) {
     created();
     EXPECT_EQ(device().state().samplerStates[0][D3DSAMP_MAGFILTER], static_cast<std::uint32_t>(D3DTEXF_LINEAR));
     EXPECT_EQ(device().state().samplerStates[0][D3DSAMP_MINFILTER], static_cast<std::uint32_t>(D3DTEXF_LINEAR));
+
+    // Without linear filtering either the filters keep the device's own.
+    gfx.survey.caps.TextureFilterCaps &= ~(D3DPTFILTERCAPS_MAGFLINEAR | D3DPTFILTERCAPS_MINFLINEAR);
+    created();
+    EXPECT_EQ(device().state().samplerStates[0][D3DSAMP_MAGFILTER], static_cast<std::uint32_t>(D3DTEXF_POINT));
+    EXPECT_EQ(device().state().samplerStates[0][D3DSAMP_MINFILTER], static_cast<std::uint32_t>(D3DTEXF_POINT));
 }
 
 TEST_F(DebugText, DrawsGlyphQuadsAndLeavesTheStatesAsTheyWere) {
@@ -190,4 +198,54 @@ TEST_F(DebugText, DrawsGlyphQuadsAndLeavesTheStatesAsTheyWere) {
     // The font left stage 0 empty, and the bound texture is forgotten.
     EXPECT_FALSE(after.textures[0]);
     EXPECT_EQ(d3d.getBoundTextureId(), 0u);
+}
+
+namespace {
+// Glyphs whose backend answers a bitmap one row short of its black box.
+class ShortBitmapGlyphs : public GlyphSystem {
+public:
+    std::unique_ptr<GlyphFont> createFont(const FontDesc&) override { return std::make_unique<Font>(); }
+
+private:
+    class Font : public GlyphFont {
+    public:
+        TextMetric textMetrics() const override {
+            TextMetric m;
+            m.tmHeight = 20;
+            m.tmAscent = 15;
+            m.tmDescent = 5;
+            return m;
+        }
+        std::uint32_t glyphOutline(std::uint32_t, GlyphMetrics& metrics, std::uint8_t* buffer,
+                                   std::uint32_t bufferSize) override {
+            metrics = GlyphMetrics{};
+            metrics.gmBlackBoxX = 8;
+            metrics.gmBlackBoxY = 16;
+            metrics.gmCellIncX = 10;
+            const std::uint32_t size = 8 * 15;
+            if (buffer && bufferSize >= size) std::memset(buffer, 64, size);
+            return size;
+        }
+    };
+};
+}  // namespace
+
+TEST_F(DebugText, TextAtTheEdgeOfTheRangeAndShortGlyphBitmaps) {
+    gfx.survey = minimalAdapter();
+    D3DObject& d3d = created();
+    ASSERT_EQ(d3d.createFont(), S_OK);
+    ASSERT_EQ(device().beginScene(), S_OK);
+    // Far off the screen: nothing overflows on the way.
+    EXPECT_EQ(d3d.drawText(INT32_MAX, INT32_MAX, "A A"), 20);
+    EXPECT_EQ(d3d.drawText(INT32_MIN, INT32_MIN, "A\nA"), 40);
+
+    // A glyph whose bitmap is shorter than its box is not drawn.
+    ShortBitmapGlyphs shortGlyphs;
+    GlyphSystem::setInstance(&shortGlyphs);
+    ASSERT_EQ(d3d.createFont(), S_OK);
+    gfx.clearCalls();
+    EXPECT_EQ(d3d.drawText(10, 20, "A"), 20);
+    EXPECT_TRUE(gfx.callsOf("DrawPrimitiveUP").empty());
+    device().endScene();
+    GlyphSystem::setInstance(&glyphs);
 }

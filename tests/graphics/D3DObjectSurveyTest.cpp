@@ -116,6 +116,9 @@ TEST_F(D3DObjectSurvey, FailuresOfTheInterfaceAndItsQueries) {
     EXPECT_EQ(none.initDevice(640, 480, 60, 1, 0, 0, 1), E_FAIL);
     EXPECT_EQ(none.surveyFormats(1), E_FAIL);
     EXPECT_EQ(none.checkDeviceCaps(), E_FAIL);
+    EXPECT_EQ(none.checkTextureFormat(D3DFMT_DXT1), E_FAIL);
+    none.checkTextureFormats();
+    EXPECT_EQ(none.isTextureFormatSupported(D3DFMT_DXT1), 0u);
     gfx.refuseAdapter = false;
 
     // The identifier and capability queries log and end the survey.

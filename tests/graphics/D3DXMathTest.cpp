@@ -35,6 +35,14 @@ TEST(D3DXMathProjection, EngineCameraProjectionHasD3DXValues) {
     expectNear(transformCoord({0, 0, 1}, m), {0, 0, 0});
     expectNear(transformCoord({0, 0, 300}, m), {0, 0, 1});
 
+    // The depth offset is one quotient, -zn * zf / (zf - zn); taken as -zn
+    // times _33 it would round to another float with these planes.
+    D3DXMATRIX near;
+    const float zn = 0.1f, zf = 17.3f;
+    D3DXMatrixPerspectiveFovLH(&near, 0.785398f, 4.0f / 3.0f, zn, zf);
+    EXPECT_EQ(near._43, -0.100581393f);
+    EXPECT_NE(near._43, -zn * near._33);
+
     D3DXMATRIX o;
     D3DXMatrixOrthoLH(&o, 640.0f, 480.0f, 1.0f, 11.0f);
     expectNear(transformCoord({320, -240, 1}, o), {1, -1, 0});
@@ -98,7 +106,14 @@ TEST(D3DXMathShadow, ShadowMatrixFlattensOntoTheGroundAlongTheLight) {
         {{3, 5, 2}, {32.99f, -24.99f, 2}},
         {{1, -24.99f, 1}, {1, -24.99f, 1}},  // on the plane already
     };
-    for (const auto& c : cases) expectNear(transformCoord(c[0], shadow), c[1], 1e-4f);
+    for (const auto& c : cases) {
+        expectNear(transformCoord(c[0], shadow), c[1], 1e-4f);
+        // d I - P L, as the library computes it: w stays positive, so the
+        // flattened mesh is not clipped away behind the camera.
+        D3DXVECTOR4 homogeneous;
+        D3DXVec3Transform(&homogeneous, &c[0], &shadow);
+        EXPECT_FLOAT_EQ(homogeneous.w, 1.0f);
+    }
     // The plane is normalised first: a longer normal gives the same matrix.
     D3DXPLANE scaled(0, 3, 0, 3 * 24.99f);
     D3DXMATRIX same;

@@ -420,3 +420,20 @@ TEST_F(GfxGlProbe, SixteenBitBackBuffersClearAndReadBack) {
         back->unlockRect();
     }
 }
+
+// Draws whose stream gives no whole vertex are refused before any buffer is
+// read: no vertex format set and a stream stride of 0.
+TEST_F(GfxGlProbe, DrawsWithoutAVertexStrideAreRefused) {
+    GfxRef<GfxVertexBuffer> vertices;
+    GfxRef<GfxIndexBuffer> indices;
+    ASSERT_EQ(device->createVertexBuffer(3 * sizeof(SpriteVertex), 0, 0, D3DPOOL_MANAGED, vertices.put()), D3D_OK);
+    ASSERT_EQ(device->createIndexBuffer(6, 0, D3DFMT_INDEX16, D3DPOOL_MANAGED, indices.put()), D3D_OK);
+    ASSERT_EQ(device->setFVF(0), D3D_OK);
+    ASSERT_EQ(device->setStreamSource(0, vertices.get(), 0, 0), D3D_OK);
+    ASSERT_EQ(device->setIndices(indices.get()), D3D_OK);
+    ASSERT_EQ(device->beginScene(), D3D_OK);
+    EXPECT_EQ(device->drawPrimitive(D3DPT_TRIANGLELIST, 0, 1), D3DERR_INVALIDCALL);
+    EXPECT_EQ(device->drawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 3, 0, 1), D3DERR_INVALIDCALL);
+    EXPECT_EQ(device->drawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 3, 0, 0), D3DERR_INVALIDCALL);
+    EXPECT_EQ(device->endScene(), D3D_OK);
+}

@@ -211,6 +211,30 @@ TEST_F(GfxRecordingDevice, ResourcesLiveInCpuMemoryAndCountAgainstVideoMemory) {
     EXPECT_EQ(device->createTexture(64, 64, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, texture.put()), D3D_OK);
 }
 
+// A compressed level locks by whole 4 x 4 blocks, through the texture and
+// through its surface alike, and never reaches outside the level.
+TEST_F(GfxRecordingDevice, LockedRectanglesOfACompressedLevelStayInsideIt) {
+    GfxRef<GfxTexture> texture;
+    ASSERT_EQ(device->createTexture(64, 64, 1, 0, D3DFMT_DXT1, D3DPOOL_MANAGED, texture.put()), D3D_OK);
+    GfxRef<GfxSurface> surface;
+    ASSERT_EQ(texture->getSurfaceLevel(0, surface.put()), D3D_OK);
+    D3DLOCKED_RECT whole;
+    ASSERT_EQ(texture->lockRect(0, &whole, nullptr, 0), D3D_OK);
+    texture->unlockRect(0);
+    EXPECT_EQ(whole.Pitch, 16 * 8);
+    const auto* base = static_cast<std::uint8_t*>(whole.pBits);
+    const D3DRECT lastRow{8, 60, 12, 64};
+    const std::ptrdiff_t expected = 15 * 128 + 2 * 8;
+    D3DLOCKED_RECT locked;
+    ASSERT_EQ(texture->lockRect(0, &locked, &lastRow, 0), D3D_OK);
+    EXPECT_EQ(static_cast<std::uint8_t*>(locked.pBits) - base, expected);
+    texture->unlockRect(0);
+    ASSERT_EQ(surface->lockRect(&locked, &lastRow, D3DLOCK_READONLY), D3D_OK);
+    EXPECT_EQ(static_cast<std::uint8_t*>(locked.pBits) - base, expected);
+    EXPECT_EQ(locked.Pitch, whole.Pitch);
+    surface->unlockRect();
+}
+
 TEST_F(GfxRecordingDevice, DrawsAreCheckedAgainstTheirBuffers) {
     GfxRef<GfxVertexBuffer> vertices;
     GfxRef<GfxIndexBuffer> indices;

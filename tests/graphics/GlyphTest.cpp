@@ -105,3 +105,30 @@ TEST(GlyphBox, FixedBoxesByCharacterWidth) {
     EXPECT_EQ(narrow.gmCellIncX, 10);
     EXPECT_EQ(narrow.gmBlackBoxX, 8u);
 }
+
+TEST(GlyphHeights, CharacterHeightsAndTheExtremesOfTheRange) {
+    // A negative height asks for the character (em) height, so the cell is
+    // taller; the most negative one must not overflow being negated.
+    FreeTypeGlyphSystem freeType;
+    BoxGlyphSystem box;
+    FontDesc desc;
+    desc.height = -20;
+    auto emFont = freeType.createFont(desc);
+    ASSERT_NE(emFont, nullptr);
+    EXPECT_GT(emFont->textMetrics().tmHeight, 20);
+    EXPECT_EQ(box.createFont(desc)->textMetrics().tmHeight, 20);
+
+    for (std::int32_t height : {INT32_MIN, INT32_MAX}) {
+        SCOPED_TRACE(height);
+        desc.height = height;
+        GlyphMetrics metrics;
+        if (auto font = freeType.createFont(desc)) {
+            font->glyphOutline('A', metrics, nullptr, 0);
+        }
+        // A box too large for a 32-bit bitmap size is refused.
+        auto boxFont = box.createFont(desc);
+        ASSERT_NE(boxFont, nullptr);
+        EXPECT_EQ(boxFont->textMetrics().tmHeight, INT32_MAX);
+        EXPECT_EQ(boxFont->glyphOutline('A', metrics, nullptr, 0), GDI_ERROR);
+    }
+}

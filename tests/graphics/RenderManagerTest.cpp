@@ -110,6 +110,10 @@ TEST_F(BlendMode, OpaqueKeepsTheAlphaOperationsOfThePreviousMode) {
 
 TEST_F(BlendMode, TextureBindingAndAntialiasSwitch) {
     gfx.survey = minimalAdapter();
+    // Before the device exists a binding neither happens nor is remembered.
+    D3DObject& bare = surveyed();
+    EXPECT_EQ(bare.bindTexture(nullptr, 17), E_FAIL);
+    EXPECT_EQ(bare.getBoundTextureId(), 0u);
     D3DObject& d3d = created();
     GfxRef<GfxTexture> texture;
     ASSERT_EQ(device().createTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, texture.put()), S_OK);

@@ -8,6 +8,8 @@
 #include <functional>
 #include <string>
 
+#include "input/ReplayManager.h"
+#include "script/BulletML_Node_Number.h"
 #include "shell/DebugInfo.h"
 #include "shell/Managers.h"
 #include "shell/ReleaseAll.h"
@@ -73,6 +75,27 @@ TEST(GameInfoVariables, UnboundDynamicVariableReadsZero) {
     EXPECT_EQ(info.resolveVar(var("gameinfo_unbound")), 0.0);
     info.setDynamicVar(var("gameinfo_null"), nullptr);
     EXPECT_EQ(info.resolveVar(var("gameinfo_null")), 0.0);
+}
+
+TEST(GameInfoVariables, DynamicVariablesResolveAgainstTheirOwnRecord) {
+    // Not the program's record: globals and chained bindings are still read
+    // from this one.
+    ASSERT_EQ(g_gameInfo, nullptr);
+    GameInfo info;
+    info.setGlobalVar(var("gameinfo_global"), 3.0f);
+    BulletML_Node_Number literal, global, chained, compiled;
+    literal.setText("2.5");
+    global.setText("$__gameinfo_global");
+    chained.setText("@gameinfoglobal");
+    compiled.setText("1+2*3");
+    info.setDynamicVar(var("gameinfoliteral"), &literal);
+    info.setDynamicVar(var("gameinfoglobal"), &global);
+    info.setDynamicVar(var("gameinfochained"), &chained);
+    info.setDynamicVar(var("gameinfocompiled"), &compiled);
+    EXPECT_EQ(info.resolveVar(var("gameinfoliteral")), 2.5);
+    EXPECT_EQ(info.resolveVar(var("gameinfoglobal")), 3.0);
+    EXPECT_EQ(info.resolveVar(var("gameinfochained")), 3.0);
+    EXPECT_EQ(info.resolveVar(var("gameinfocompiled")), 7.0);
 }
 
 // ---- numbers as digits ----
@@ -403,6 +426,41 @@ TEST(GameInfoFlags, ReachedStagesByDifficultyAndPairing) {
     EXPECT_EQ(info.hasReachedStageAll(9, 1), 0);
     info.reachStageWords()[0] = 0x1234u;
     EXPECT_EQ(info.getMaxScoreStage(), 0x1234u);
+}
+
+// ---- what the replay manager decides ----
+
+class GameInfoReplay : public ::testing::Test {
+protected:
+    void SetUp() override { g_replayManager = new ReplayManager(); }
+    void TearDown() override {
+        delete g_replayManager;
+        g_replayManager = nullptr;
+    }
+};
+
+TEST_F(GameInfoReplay, StartedReplayReadsTheReplayStageFlags) {
+    GameInfo info;
+    info.setGameFlag(5, 3);
+    info.setStageGameFlag(5, 7);
+    info.setStageGameFlag(6, 1);
+    EXPECT_EQ(info.getGameFlag(5), 3);
+    g_replayManager->setReplayStarted(1);
+    EXPECT_EQ(info.getGameFlag(5), 7);
+    EXPECT_EQ(info.getGameFlag(6), 1);
+    EXPECT_EQ(info.getGameFlag(9), 0);
+    g_replayManager->setReplayStarted(0);
+    EXPECT_EQ(info.getGameFlag(6), 0);
+}
+
+TEST_F(GameInfoReplay, EndingsSeenDuringPlaybackAreNotRecorded) {
+    GameInfo info;
+    g_replayManager->setMode(ReplayManager::kPlayBack);
+    info.setEndingSeen(3);
+    EXPECT_EQ(info.isEndingSeen(3), 0);
+    g_replayManager->setMode(ReplayManager::kRecord);
+    info.setEndingSeen(3);
+    EXPECT_EQ(info.isEndingSeen(3), 1);
 }
 
 // ---- what the configuration record decides ----

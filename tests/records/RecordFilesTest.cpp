@@ -144,6 +144,58 @@ TEST_F(RecordFiles, RoundTrips) {
     EXPECT_EQ(log_.logLines().size(), 0u);
 }
 
+// Stored files rely on every section's offset, not only on a round trip.
+TEST_F(RecordFiles, ScoreAndCacheFilesPlaceEachSectionAtItsOffset) {
+    ScoreRecordFields written;
+    fillScoreRecord(written);
+    ScoreFileFields writtenFields = written.fields();
+    ASSERT_EQ(writeScoreFileContents(writtenFields), 0);
+    std::vector<std::uint8_t> score = readBytes("data/score.dat");
+    ASSERT_EQ(score.size(), 139052u);
+    auto word = [&](std::size_t offset) { return loadWordLE(score.data() + offset); };
+    auto entryWord = [&](std::size_t base, std::size_t entry, std::size_t w) { return word(base + 112 * entry + 4 * w); };
+
+    EXPECT_EQ(word(0), crc32(score.data() + 16, 139036));
+    EXPECT_EQ(word(4), 0xCAFEu);
+    EXPECT_EQ(word(8), 0xBEEFu);
+    EXPECT_EQ(word(12), 0u);
+    // Ranking tables of d = 0..2 from 16, 100 entries each in order 3d + t:
+    // the spare entry 100 is not stored.
+    EXPECT_EQ(entryWord(16, 0, 0), written.tables.ranking(0, 0)[0][0]);
+    EXPECT_EQ(entryWord(16, 100 * 5 + 99, 27), written.tables.ranking(1, 2)[99][27]);
+    EXPECT_EQ(entryWord(16, 100 * 8 + 99, 27), written.tables.ranking(2, 2)[99][27]);
+    // Route tables from 100816, three entries each in order 3d + t.
+    EXPECT_EQ(entryWord(100816, 0, ScoreEntry::kScore), 7000u);
+    EXPECT_EQ(entryWord(100816, 3 * 5 + 2, ScoreEntry::kScore), 7000u + 10 + 2 + 2);
+    EXPECT_EQ(entryWord(100816, 3 * 8 + 2, ScoreEntry::kScore), 7000u + 20 + 2 + 2);
+    // Ranking tables of d = 3 from 103840, t = 0..2.
+    EXPECT_EQ(entryWord(103840, 0, 0), written.tables.ranking(3, 0)[0][0]);
+    EXPECT_EQ(entryWord(103840, 100 * 2 + 99, 27), written.tables.ranking(3, 2)[99][27]);
+    EXPECT_EQ(word(137440), written.playerName[0]);
+    EXPECT_EQ(word(137444), written.playerName[1]);
+    for (std::size_t i = 0; i < 9; ++i) EXPECT_EQ(word(137448 + 4 * i), written.reachStage[i]) << i;
+    for (std::size_t i = 0; i < 8; ++i) EXPECT_EQ(word(137484 + 4 * i), written.endingBits[i]) << i;
+    // Saved flags 0..127 of the three maps in turn; a missing id is 0.
+    for (std::size_t m = 0; m < 3; ++m) {
+        EXPECT_EQ(word(137516 + 512 * m + 4 * 125), static_cast<std::uint32_t>(125 * (m + 1))) << m;
+        EXPECT_EQ(word(137516 + 512 * m + 4 * 126), 0u) << m;
+    }
+
+    OnlineTables cache;
+    fillCache(cache);
+    ASSERT_EQ(writeCacheFile(cache), 0);
+    std::vector<std::uint8_t> cached = readBytes("data/cache.dat");
+    ASSERT_EQ(cached.size(), 134404u);
+    EXPECT_EQ(loadWordLE(cached.data()), crc32(cached.data() + 4, 134400));
+    // Table n = 3d + t holds its reply's record at rank n: d = 0..2 from 4,
+    // d = 3 from 100804.
+    for (std::size_t n = 0; n < 12; ++n) {
+        std::size_t base = n < 9 ? 4 + 100 * 112 * n : 100804 + 100 * 112 * (n - 9);
+        EXPECT_EQ(loadWordLE(cached.data() + base + 112 * n + 4 * ScoreEntry::kScore), 1000u + n) << n;
+        EXPECT_EQ(loadWordLE(cached.data() + base + 112 * n + 4 * ScoreEntry::kMode), ((n / 3) << 4) | (n % 3)) << n;
+    }
+}
+
 TEST_F(RecordFiles, FlippedByteGivesTheLineAndKeepsTheDefaults) {
     struct Case {
         const char* file;

@@ -2,33 +2,19 @@
 // calculator.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
-#include <cstdio>
+#include <filesystem>
 #include <string>
+
+#include "ScriptDumpRun.h"
 
 namespace {
 
-struct ToolRun {
-    std::string output;
-    int status = -1;
-};
-
-ToolRun runScriptDump(const std::string& fixture) {
-    std::string command = std::string(VORLY_BINARY_DIR) + "/tools/vorly-scriptdump " + VORLY_FIXTURES +
-                          "/expressions/" + fixture + " 2>&1";
-    ToolRun run;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return run;
-    char buffer[4096];
-    for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) run.output.append(buffer, n);
-    int status = pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
+ScriptDumpRun dumpExpressions(const std::string& fixture) {
+    return runScriptDump(std::filesystem::path(VORLY_FIXTURES) / "expressions" / fixture, DumpErrors::Captured);
 }
 
 TEST(ExprCalcScriptDump, NumbersOfAScriptShowTheirKinds) {
-    ToolRun run = runScriptDump("expressions.xml");
+    ScriptDumpRun run = dumpExpressions("expressions.xml");
     ASSERT_EQ(run.status, 0) << run.output;
     const char* expected[] = {
         "repeatcount=\"$1*2+1\"/compiled",
@@ -46,7 +32,7 @@ TEST(ExprCalcScriptDump, NumbersOfAScriptShowTheirKinds) {
 }
 
 TEST(ExprCalcScriptDump, AnExpressionWithoutTokensEndsTheLoad) {
-    ToolRun run = runScriptDump("invalid.xml");
+    ScriptDumpRun run = dumpExpressions("invalid.xml");
     EXPECT_EQ(run.status, 1) << run.output;
     EXPECT_NE(run.output.find("log: 不正な式が見つかりました speed*2\n"), std::string::npos) << run.output;
     EXPECT_NE(run.output.find("log: 開放処理が終了しました"), std::string::npos) << run.output;

@@ -104,6 +104,17 @@ TEST_F(ExprCalc, TextContextToKindAndValue) {
         {"1+2*(3-4", Context::kRunning, Kind::kCompiled, 3.0},
         {"1-(2", Context::kRunning, Kind::kCompiled, 1.0},
         {"2@d", Context::kRunning, Kind::kCompiled, 2.0},
+        // A text that fails as a whole reads as the last operand it completed.
+        {"(1+2", Context::kRunning, Kind::kCompiled, 3.0},
+        {"($1*2", Context::kRunning, Kind::kCompiled, 20.0},
+        {"(1+(2", Context::kRunning, Kind::kCompiled, 2.0},
+        {"(9-(1+2*3", Context::kRunning, Kind::kCompiled, 7.0},
+        // A trailing dot ends a number without ending the expression.
+        {"1.+2", Context::kRunning, Kind::kCompiled, 3.0},
+        {"2.*$1", Context::kRunning, Kind::kCompiled, 20.0},
+        {"1.e2", Context::kRunning, Kind::kCompiled, 100.0},
+        {"3.-eq3", Context::kRunning, Kind::kCompiled, 1.0},
+        {"1.+2 x", Context::kRunning, Kind::kCompiled, 3.0},
         // Each operation's result is rounded to float: 2^24 + 1 is not a float.
         {"16777216+1+1", Context::kRunning, Kind::kCompiled, 16777216.0},
         {"0.1+0.2", Context::kRunning, Kind::kCompiled, static_cast<float>(double(0.1f) + double(0.2f))},
@@ -159,6 +170,21 @@ TEST_F(ExprCalc, TextContextToKindAndValue) {
         const VecParam* params = c.context == Context::kRunning ? &parameters : nullptr;
         ObjectVariableMap* variables = c.context == Context::kRunning ? &objectVariables : nullptr;
         EXPECT_EQ(number.evaluate(params, variables), c.value) << c.text;
+    }
+}
+
+TEST_F(ExprCalc, LiteralsPastTheRangeOfADouble) {
+    const std::pair<std::string, double> cases[] = {
+        {std::string(400, '9'), INFINITY},
+        {"-" + std::string(400, '9') + ".5", -INFINITY},
+        {"0." + std::string(400, '0') + "1", 0.0},
+        {"-0." + std::string(400, '0') + "1", 0.0},
+    };
+    for (const auto& [text, value] : cases) {
+        BulletML_Node_Number number;
+        number.setText(text);
+        EXPECT_EQ(number.getKind(), Kind::kLiteral);
+        EXPECT_EQ(number.evaluate(nullptr, nullptr), value) << text.substr(0, 12);
     }
 }
 
@@ -271,7 +297,7 @@ protected:
 };
 
 TEST_F(ExprCalcFatal, TextWithoutTokensIsLoggedAndEndsTheProgram) {
-    const std::string texts[] = {"abc", " 1", "@d+1", "$", std::string(100000, '(') + "1"};
+    const std::string texts[] = {"abc", " 1", "@d+1", "$", "(", std::string(100000, '(') + "1"};
     for (const std::string& text : texts) {
         LoggedTest logged;
         EXPECT_EXIT(

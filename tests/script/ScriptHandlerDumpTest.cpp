@@ -1,14 +1,13 @@
 // vorly-scriptdump as a program: golden output for the fixture scripts, and a
 // clean exit (status 0, no sanitizer report) on malformed files.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 
+#include "ScriptDumpRun.h"
 #include "support/TestSupport.h"
 
 namespace fs = std::filesystem;
@@ -17,23 +16,7 @@ namespace {
 
 const fs::path kFixtures = fs::path(VORLY_FIXTURES) / "script";
 
-struct ToolRun {
-    int status = -1;
-    std::string output;
-};
-
-ToolRun runDump(const fs::path& file) {
-    std::string command =
-        std::string("'") + VORLY_BINARY_DIR + "/tools/vorly-scriptdump' '" + file.string() + "' 2>/dev/null";
-    ToolRun run;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return run;
-    char buffer[4096];
-    for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) run.output.append(buffer, n);
-    int status = pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
-}
+ScriptDumpRun runDump(const fs::path& file) { return runScriptDump(file, DumpErrors::Dropped); }
 
 std::string readFile(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -48,7 +31,7 @@ TEST(ScriptHandlerDump, FixturesMatchTheirGoldenOutput) {
         if (entry.path().extension() != ".xml") continue;
         fs::path expected = entry.path();
         expected.replace_extension(".expected");
-        ToolRun run = runDump(entry.path());
+        ScriptDumpRun run = runDump(entry.path());
         EXPECT_EQ(run.status, 0) << entry.path();
         ASSERT_TRUE(fs::exists(expected)) << expected;
         EXPECT_EQ(run.output, readFile(expected)) << entry.path();
@@ -78,7 +61,7 @@ TEST(ScriptHandlerDump, MalformedFilesExitCleanly) {
     };
     for (const auto& [name, content] : inputs) {
         root.writeFile(name, content);
-        ToolRun run = runDump(root.path() / name);
+        ScriptDumpRun run = runDump(root.path() / name);
         EXPECT_EQ(run.status, 0) << name;
         EXPECT_NE(run.output.find("0 none"), std::string::npos) << name;
     }

@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "ArchiveTestSupport.h"
+#include "shell/ArchiveScrambler.h"
 #include "shell/CHC_Mem_ii.h"
 
 namespace {
@@ -39,6 +40,42 @@ TEST_F(ArchiveBuild, StoresFilesInByteWiseNameOrderBackToBack) {
     // The archive's own files are not stored by a rebuild.
     ASSERT_EQ(archive->buildArchive("mesh"), S_OK);
     EXPECT_EQ(archive_index::readIndexFile("mesh")->size(), 4u);
+}
+
+// Archives built once are read by later builds, so the record layout and the
+// scrambling are pinned byte for byte here, worked out from their formulas.
+TEST_F(ArchiveBuild, IndexRecordsAndScrambledDataAsStoredBytes) {
+    auto mask = [](std::size_t i) {
+        return static_cast<std::uint8_t>(3 * i + archive_scrambler::kKey[i % 5] + archive_scrambler::kFixed);
+    };
+    auto littleEndian = [](Bytes& out, std::uint32_t value) {
+        for (int k = 0; k < 4; ++k) out.push_back(static_cast<std::uint8_t>(value >> (8 * k)));
+    };
+    Bytes first = randomBytes(300, 9);  // long enough for the byte mask to wrap
+    Bytes second = bytesOf("xyz");
+    writeFile("secret/a.bin", first);
+    writeFile("secret/b.bin", second);
+    ASSERT_EQ(archive->buildArchive("secret", true), S_OK);
+
+    Bytes expectedIndex;
+    std::uint32_t offset = 0;
+    for (const auto& [name, data] : {std::pair<std::string, Bytes>{"a.bin", first}, {"b.bin", second}}) {
+        // The whole 32-byte field is scrambled, the NUL and padding included.
+        for (std::size_t i = 0; i < 32; ++i) {
+            std::uint8_t plain = i < name.size() ? static_cast<std::uint8_t>(name[i]) : 0;
+            expectedIndex.push_back(plain ^ mask(i));
+        }
+        littleEndian(expectedIndex, offset ^ archive_scrambler::kOffsetMask);
+        littleEndian(expectedIndex, static_cast<std::uint32_t>(data.size()) ^ archive_scrambler::kSizeMask);
+        offset += static_cast<std::uint32_t>(data.size());
+    }
+    EXPECT_EQ(readFile("secret/idx.dat"), expectedIndex);
+
+    // Each entry's data is scrambled from its own first byte.
+    Bytes expectedData;
+    for (const Bytes* data : {&first, &second})
+        for (std::size_t i = 0; i < data->size(); ++i) expectedData.push_back((*data)[i] ^ mask(i));
+    EXPECT_EQ(readFile("secret/arc.dat"), expectedData);
 }
 
 TEST_F(ArchiveBuild, AFailedBuildKeepsThePreviousArchive) {

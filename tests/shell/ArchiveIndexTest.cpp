@@ -115,6 +115,9 @@ TEST_F(ArchiveIndex, MissingIndexIsLoggedAndIgnored) {
     EXPECT_TRUE(logContains("  Arg:texture\\idx.dat  FAILED"));
     EXPECT_TRUE(logContains("E_FAIL"));
     EXPECT_FALSE(archive->findEntry("texture", "a.bmp"));
+    // A cp932 folder name reaches the UTF-8 log converted.
+    EXPECT_EQ(archive->loadIndex("\x83\x65\x83\x4C"), S_OK);
+    EXPECT_TRUE(logContains("  Arg:テキ\\idx.dat  FAILED"));
 }
 
 TEST_F(ArchiveIndex, SizeZeroEntriesCountAsMissing) {

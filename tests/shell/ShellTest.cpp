@@ -112,16 +112,42 @@ TEST_F(ProgramRun, CloseMessageReleasesEverythingAndExitsZero) {
 }
 
 TEST_F(ProgramRun, WindowIsCreatedWhereA640By480WindowIsCentred) {
-    // WM_QUIT ends the loop without a release (the window procedure never saw a destroy).
-    window.postQuitMessage(0);
-    EXPECT_EQ(WinMain(1), 0);
-    EXPECT_EQ(window.x, 363);
-    EXPECT_EQ(window.y, 144);
-    EXPECT_EQ(window.width, 640);
-    EXPECT_EQ(window.height, 480);
-    EXPECT_EQ(window.title, "Sorvanthe");
-    EXPECT_TRUE(window.shown);
-    releaseAll();
+    struct Case {
+        const char* initXml;
+        int width, height;
+    } cases[] = {
+        {"<gml><title>T</title></gml>", 640, 480},
+        // A larger configured size keeps the corner of a centred 640 x 480 window.
+        {"<gml><config><width>800</width><height>600</height></config></gml>", 800, 600},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.initXml);
+        root.writeScripts({{"init.xml", c.initXml}});
+        TestWindow fresh;
+        fresh.desktop = {0, 0, 1366, 768};
+        Window::setInstance(&fresh);
+        // WM_QUIT ends the loop without a release (the window procedure never saw a destroy).
+        fresh.postQuitMessage(0);
+        EXPECT_EQ(WinMain(1), 0);
+        EXPECT_EQ(fresh.x, 363);
+        EXPECT_EQ(fresh.y, 144);
+        EXPECT_EQ(fresh.width, c.width);
+        EXPECT_EQ(fresh.height, c.height);
+        EXPECT_EQ(fresh.title, "Sorvanthe");
+        EXPECT_TRUE(fresh.shown);
+        releaseAll();
+    }
+}
+
+TEST_F(ProgramRun, WindowThatCannotBeCreatedEndsStartUpWithStatusOne) {
+    struct RefusingWindow : TestWindow {
+        bool create(const std::string&, int, int, int, int, WindowProcedure) override { return false; }
+    } refusing;
+    Window::setInstance(&refusing);
+    EXPECT_EXIT(WinMain(1), ::testing::ExitedWithCode(1), "");
+    std::string text = root.readFile("debug.txt");
+    EXPECT_NE(text.find("ウィンドウの作成に失敗しました\n*****"), std::string::npos) << text;
+    EXPECT_NE(text.find("開放処理が終了しました"), std::string::npos);
 }
 
 TEST_F(ProgramRun, AltF4WithoutScreenchangeTakesTheDefaultCloseRoute) {

@@ -4,18 +4,12 @@
 # the debug log's first line, the title and script version read from the
 # packed "init.xml", the machine survey and release block, and the settings
 # file written at release.
-set -u
-program=$1
-game=$2
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cp -r "$game" "$work/game"
+source "$(dirname "$0")/common.sh"
 rm -f "$work/game/debug.txt"
 
-SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy timeout --preserve-status -s TERM 4 "$program" "$work/game"
+run_program
 status=$?
 log="$work/game/debug.txt"
-fail=0
 if [ "$status" -ne 0 ]; then echo "exit status $status, expected 0"; fail=1; fi
 if [ "$(head -n 1 "$log")" != "VorlyEngine   : Engine_20081003" ]; then echo "bad first line"; fail=1; fi
 if [ "$(tail -n 1 "$log")" != "開放処理が終了しました" ]; then echo "bad last line"; fail=1; fi
@@ -32,5 +26,4 @@ if ! grep -qx "コンピュータの能力を調査中" "$log"; then echo "no ma
 if [ -d "$work/game/data" ] && [ "$(stat -c %s "$work/game/data/gameconfig.dat" 2>/dev/null)" != 44 ]; then
   echo "data/gameconfig.dat was not written with 44 bytes"; fail=1
 fi
-if [ "$fail" -ne 0 ]; then echo "--- debug.txt"; cat "$log"; fi
-exit $fail
+finish

@@ -2,18 +2,12 @@
 # Runs the program headless twice on a copy of the bundled game: the first run
 # writes the three record files at release, the second reads them back
 # without a checksum complaint and writes them again unchanged in size.
-set -u
-program=$1
-game=$2
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cp -r "$game" "$work/game"
+source "$(dirname "$0")/common.sh"
 mkdir -p "$work/game/data"
 rm -f "$work/game/data/score.dat" "$work/game/data/cache.dat" "$work/game/data/textread.dat"
-fail=0
 size() { stat -c %s "$work/game/data/$1" 2>/dev/null || echo missing; }
 for run in 1 2; do
-  SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy timeout --preserve-status -s TERM 4 "$program" "$work/game"
+  run_program
   status=$?
   if [ "$status" -ne 0 ]; then echo "run $run: exit status $status"; fail=1; fi
   [ "$(size score.dat)" = 139052 ] || { echo "run $run: score.dat is $(size score.dat) bytes"; fail=1; }
@@ -23,5 +17,4 @@ for run in 1 2; do
     echo "run $run: the log reports a record file"; fail=1
   fi
 done
-if [ "$fail" -ne 0 ]; then echo "--- debug.txt"; cat "$work/game/debug.txt"; fi
-exit $fail
+finish

@@ -72,8 +72,9 @@ D3DXMATRIX* D3DXMatrixRotationZ(D3DXMATRIX* out, float angle) {
 D3DXMATRIX* D3DXMatrixPerspectiveFovLH(D3DXMATRIX* out, float fovy, float aspect, float zn, float zf) {
     float yScale = 1.0f / std::tan(fovy / 2.0f);
     float xScale = yScale / aspect;
-    float q = zf / (zf - zn);
-    *out = D3DXMATRIX(xScale, 0, 0, 0, 0, yScale, 0, 0, 0, 0, q, 1, 0, 0, -zn * q, 0);
+    // _43 is -zn * zf / (zf - zn) as one quotient, not -zn times _33: the
+    // two round differently.
+    *out = D3DXMATRIX(xScale, 0, 0, 0, 0, yScale, 0, 0, 0, 0, zf / (zf - zn), 1, 0, 0, zn * zf / (zn - zf), 0);
     return out;
 }
 

@@ -114,6 +114,150 @@ D3DMATRIX* DeviceState::transform(std::uint32_t state) {
     }
 }
 
+const D3DMATRIX* DeviceState::transform(std::uint32_t state) const {
+    return const_cast<DeviceState*>(this)->transform(state);
+}
+
+HRESULT DeviceState::setRenderState(D3DRENDERSTATETYPE state, std::uint32_t value) {
+    if (!validRenderState(state)) return D3DERR_INVALIDCALL;
+    renderStates[state] = value;
+    return D3D_OK;
+}
+
+HRESULT DeviceState::getRenderState(D3DRENDERSTATETYPE state, std::uint32_t* value) const {
+    if (!value || !validRenderState(state)) return D3DERR_INVALIDCALL;
+    *value = renderStates[state];
+    return D3D_OK;
+}
+
+HRESULT DeviceState::setTextureStageState(std::uint32_t stage, D3DTEXTURESTAGESTATETYPE type, std::uint32_t value) {
+    if (!validStage(stage, type)) return D3DERR_INVALIDCALL;
+    stageStates[stage][type] = value;
+    return D3D_OK;
+}
+
+HRESULT DeviceState::getTextureStageState(std::uint32_t stage, D3DTEXTURESTAGESTATETYPE type,
+                                          std::uint32_t* value) const {
+    if (!value || !validStage(stage, type)) return D3DERR_INVALIDCALL;
+    *value = stageStates[stage][type];
+    return D3D_OK;
+}
+
+HRESULT DeviceState::setSamplerState(std::uint32_t sampler, D3DSAMPLERSTATETYPE type, std::uint32_t value) {
+    if (!validSampler(sampler, type)) return D3DERR_INVALIDCALL;
+    samplerStates[sampler][type] = value;
+    return D3D_OK;
+}
+
+HRESULT DeviceState::getSamplerState(std::uint32_t sampler, D3DSAMPLERSTATETYPE type, std::uint32_t* value) const {
+    if (!value || !validSampler(sampler, type)) return D3DERR_INVALIDCALL;
+    *value = samplerStates[sampler][type];
+    return D3D_OK;
+}
+
+HRESULT DeviceState::setTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix) {
+    D3DMATRIX* slot = transform(state);
+    if (!slot || !matrix) return D3DERR_INVALIDCALL;
+    *slot = *matrix;
+    return D3D_OK;
+}
+
+HRESULT DeviceState::getTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX* matrix) const {
+    const D3DMATRIX* slot = transform(state);
+    if (!slot || !matrix) return D3DERR_INVALIDCALL;
+    *matrix = *slot;
+    return D3D_OK;
+}
+
+HRESULT DeviceState::setLight(std::uint32_t index, const D3DLIGHT9* light) {
+    if (!light || index >= kLightCount) return D3DERR_INVALIDCALL;
+    lights[index] = *light;
+    lightSet[index] = true;
+    return D3D_OK;
+}
+
+HRESULT DeviceState::getLight(std::uint32_t index, D3DLIGHT9* light) const {
+    if (!light || index >= kLightCount || !lightSet[index]) return D3DERR_INVALIDCALL;
+    *light = lights[index];
+    return D3D_OK;
+}
+
+HRESULT DeviceState::lightEnable(std::uint32_t index, std::int32_t enable) {
+    if (index >= kLightCount) return D3DERR_INVALIDCALL;
+    if (!lightSet[index]) {
+        lights[index] = defaultLight();
+        lightSet[index] = true;
+    }
+    lightEnabled[index] = enable != 0;
+    return D3D_OK;
+}
+
+HRESULT DeviceState::getLightEnable(std::uint32_t index, std::int32_t* enable) const {
+    if (!enable || index >= kLightCount || !lightSet[index]) return D3DERR_INVALIDCALL;
+    *enable = lightEnabled[index] ? 1 : 0;
+    return D3D_OK;
+}
+
+HRESULT DeviceState::setMaterial(const D3DMATERIAL9* value) {
+    if (!value) return D3DERR_INVALIDCALL;
+    material = *value;
+    return D3D_OK;
+}
+
+HRESULT DeviceState::getMaterial(D3DMATERIAL9* value) const {
+    if (!value) return D3DERR_INVALIDCALL;
+    *value = material;
+    return D3D_OK;
+}
+
+HRESULT DeviceState::setTexture(std::uint32_t stage, GfxTexture* texture) {
+    if (stage >= kTextureStageCount) return D3DERR_INVALIDCALL;
+    textures[stage] = GfxRef<GfxTexture>(texture);
+    return D3D_OK;
+}
+
+HRESULT DeviceState::getFVF(std::uint32_t* value) const {
+    if (!value) return D3DERR_INVALIDCALL;
+    *value = fvf;
+    return D3D_OK;
+}
+
+HRESULT DeviceState::setViewport(const D3DVIEWPORT9* value) {
+    if (!value) return D3DERR_INVALIDCALL;
+    const D3DVIEWPORT9& v = *value;
+    D3DSURFACE_DESC desc;
+    renderTarget->getDesc(&desc);
+    if (std::uint64_t(v.X) + v.Width > desc.Width || std::uint64_t(v.Y) + v.Height > desc.Height || v.Width == 0 ||
+        v.Height == 0)
+        return D3DERR_INVALIDCALL;
+    viewport = v;
+    return D3D_OK;
+}
+
+HRESULT DeviceState::getViewport(D3DVIEWPORT9* value) const {
+    if (!value) return D3DERR_INVALIDCALL;
+    *value = viewport;
+    return D3D_OK;
+}
+
+HRESULT DeviceState::setStreamSource(std::uint32_t stream, GfxVertexBuffer* buffer, std::uint32_t offset,
+                                     std::uint32_t stride) {
+    if (stream != 0) return D3DERR_INVALIDCALL;
+    streamBuffer = GfxRef<GfxVertexBuffer>(buffer);
+    streamOffset = offset;
+    streamStride = stride;
+    return D3D_OK;
+}
+
+std::uint64_t DeviceState::streamCapacity(std::uint64_t bufferBytes) const {
+    if (streamStride == 0 || bufferBytes <= streamOffset) return 0;
+    return (bufferBytes - streamOffset) / streamStride;
+}
+
+bool DeviceState::streamHolds(std::uint64_t bufferBytes, std::uint32_t startVertex, std::uint32_t vertexCount) const {
+    return streamOffset + (std::uint64_t(startVertex) + vertexCount) * streamStride <= bufferBytes;
+}
+
 bool indexedDrawInBounds(const std::uint8_t* indexData, std::uint64_t indexBytes, bool index32,
                          std::uint32_t startIndex, std::uint32_t indexCount, std::int32_t baseVertex,
                          std::uint64_t vertexCapacity) {
@@ -127,6 +271,49 @@ bool indexedDrawInBounds(const std::uint8_t* indexData, std::uint64_t indexBytes
         if (vertex < 0 || std::uint64_t(vertex) >= vertexCapacity) return false;
     }
     return true;
+}
+
+D3DVERTEXBUFFER_DESC vertexBufferDesc(std::uint32_t length, std::uint32_t usage, std::uint32_t fvf, D3DPOOL pool) {
+    D3DVERTEXBUFFER_DESC desc;
+    desc.Usage = usage;
+    desc.Pool = pool;
+    desc.Size = length;
+    desc.FVF = fvf;
+    return desc;
+}
+
+D3DINDEXBUFFER_DESC indexBufferDesc(std::uint32_t length, std::uint32_t usage, D3DFORMAT format, D3DPOOL pool) {
+    D3DINDEXBUFFER_DESC desc;
+    desc.Format = format;
+    desc.Usage = usage;
+    desc.Pool = pool;
+    desc.Size = length;
+    return desc;
+}
+
+D3DSURFACE_DESC depthStencilDesc(std::uint32_t width, std::uint32_t height, D3DFORMAT format) {
+    D3DSURFACE_DESC desc;
+    desc.Format = format;
+    desc.Usage = D3DUSAGE_DEPTHSTENCIL;
+    desc.Pool = D3DPOOL_DEFAULT;
+    desc.Width = width;
+    desc.Height = height;
+    return desc;
+}
+
+HRESULT checkBufferCreation(const D3DVERTEXBUFFER_DESC& desc) {
+    return desc.Size == 0 ? D3DERR_INVALIDCALL : D3D_OK;
+}
+
+HRESULT checkBufferCreation(const D3DINDEXBUFFER_DESC& desc) {
+    if (desc.Size == 0 || (desc.Format != D3DFMT_INDEX16 && desc.Format != D3DFMT_INDEX32)) return D3DERR_INVALIDCALL;
+    return D3D_OK;
+}
+
+bool bufferLockRange(std::uint32_t offset, std::uint32_t& size, std::size_t length) {
+    if (offset > length) return false;
+    if (size == 0) size = std::uint32_t(length) - offset;
+    return std::uint64_t(offset) + size <= length;
 }
 
 HRESULT checkTextureCreation(const AdapterSurvey& survey, std::uint32_t width, std::uint32_t height,

@@ -90,6 +90,21 @@ std::uint64_t levelBytes(D3DFORMAT format, std::uint32_t width, std::uint32_t he
     return std::uint64_t(rowPitch(format, width)) * rowCount(format, height);
 }
 
+bool lockedRectOffset(D3DFORMAT format, std::uint32_t width, std::uint32_t height, const D3DRECT* rect,
+                      std::uint64_t& offset) {
+    offset = 0;
+    if (!rect) return true;
+    if (rect->x1 < 0 || rect->y1 < 0 || rect->x2 > std::int32_t(width) || rect->y2 > std::int32_t(height) ||
+        rect->x1 >= rect->x2 || rect->y1 >= rect->y2)
+        return false;
+    const std::uint64_t pitch = rowPitch(format, width);
+    if (isBlockCompressed(format))
+        offset = std::uint64_t(rect->y1 / 4) * pitch + std::uint64_t(rect->x1 / 4) * (format == D3DFMT_DXT1 ? 8 : 16);
+    else
+        offset = std::uint64_t(rect->y1) * pitch + std::uint64_t(rect->x1) * (bitsPerPixel(format) / 8);
+    return true;
+}
+
 namespace {
 
 std::uint32_t expand(std::uint32_t value, int bits) {

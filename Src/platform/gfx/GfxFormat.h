@@ -19,6 +19,11 @@ std::uint32_t fullMipCount(std::uint32_t width, std::uint32_t height);
 std::uint32_t rowPitch(D3DFORMAT format, std::uint32_t width);
 std::uint32_t rowCount(D3DFORMAT format, std::uint32_t height);
 std::uint64_t levelBytes(D3DFORMAT format, std::uint32_t width, std::uint32_t height);
+// Where a locked rectangle of a level starts in the level's bytes; a
+// compressed level is locked by whole 4 x 4 blocks. A null rectangle is the
+// whole level; false for a rectangle that is empty or reaches outside.
+bool lockedRectOffset(D3DFORMAT format, std::uint32_t width, std::uint32_t height, const D3DRECT* rect,
+                      std::uint64_t& offset);
 
 // One pixel of a 16- or 32-bit colour format to and from A8R8G8B8 (formats
 // without alpha read alpha 255; formats of fewer bits replicate their top

@@ -111,14 +111,11 @@ GlSurface* surfaceOf(const GfxRef<GfxSurface>& ref) { return static_cast<GlSurfa
 
 GlDevice::GlDevice(GlAdapter& adapter, std::shared_ptr<GlContext> context, Window* window,
                    std::uint32_t behaviorFlags, const D3DPRESENT_PARAMETERS& parameters)
-    : adapter_(&adapter),
+    : StatefulDevice(adapter, behaviorFlags, parameters),
       context_(std::move(context)),
       window_(window),
-      sdlWindow_(static_cast<SDL_Window*>(window->nativeHandle())),
-      behaviorFlags_(behaviorFlags),
-      parameters_(parameters) {
+      sdlWindow_(static_cast<SDL_Window*>(window->nativeHandle())) {
     if (parameters_.BackBufferCount == 0) parameters_.BackBufferCount = 1;
-    state_.setDefaults(parameters_.EnableAutoDepthStencil != 0);
 }
 
 bool GlDevice::initialise(std::string& error) {
@@ -165,23 +162,9 @@ GlDevice::~GlDevice() {
 bool GlDevice::createBackBuffer(std::string& error) {
     backBuffer_.reset();
     autoDepth_.reset();
-    D3DSURFACE_DESC desc;
-    desc.Format = parameters_.BackBufferFormat;
-    desc.Usage = D3DUSAGE_RENDERTARGET;
-    desc.Pool = D3DPOOL_DEFAULT;
-    desc.Width = parameters_.BackBufferWidth;
-    desc.Height = parameters_.BackBufferHeight;
-    backBuffer_ = GfxRef<GfxSurface>::adopt(GlSurface::makeBackBuffer(this, desc));
-    reserveMemory(levelBytes(desc.Format, desc.Width, desc.Height));
-    if (parameters_.EnableAutoDepthStencil) {
-        desc.Format = parameters_.AutoDepthStencilFormat;
-        desc.Usage = D3DUSAGE_DEPTHSTENCIL;
-        autoDepth_ = GfxRef<GfxSurface>::adopt(GlSurface::makeDepth(this, desc, false));
-        reserveMemory(levelBytes(desc.Format, desc.Width, desc.Height));
-    }
-    state_.renderTarget = backBuffer_;
-    state_.depthStencil = autoDepth_;
-    state_.viewport = {0, 0, parameters_.BackBufferWidth, parameters_.BackBufferHeight, 0.0f, 1.0f};
+    GlSurface* backBuffer = GlSurface::makeBackBuffer(this, backBufferDesc());
+    adoptBackBuffer(backBuffer,
+                    parameters_.EnableAutoDepthStencil ? GlSurface::makeDepth(this, autoDepthDesc(), false) : nullptr);
     framebufferDirty_ = fixedDirty_ = uniformsDirty_ = true;
     applyFramebuffer();
     if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
@@ -237,10 +220,7 @@ HRESULT GlDevice::reset(D3DPRESENT_PARAMETERS* parameters) {
     if (p.BackBufferWidth > adapter_->survey().caps.MaxTextureWidth ||
         p.BackBufferHeight > adapter_->survey().caps.MaxTextureHeight)
         return D3DERR_INVALIDCALL;
-    freeMemory(levelBytes(parameters_.BackBufferFormat, parameters_.BackBufferWidth, parameters_.BackBufferHeight));
-    if (parameters_.EnableAutoDepthStencil)
-        freeMemory(levelBytes(parameters_.AutoDepthStencilFormat, parameters_.BackBufferWidth,
-                              parameters_.BackBufferHeight));
+    freeBackBufferMemory();
     parameters_ = p;
     *parameters = p;
     std::string error;
@@ -273,44 +253,13 @@ HRESULT GlDevice::present() {
     return D3D_OK;
 }
 
-std::uint32_t GlDevice::getAvailableTextureMem() {
-    const std::uint64_t total = adapter_->survey().totalTextureMemory;
-    return std::uint32_t(total - std::min(memoryUsed_, total));
-}
-
-HRESULT GlDevice::getDeviceCaps(D3DCAPS9* caps) {
-    if (!caps) return D3DERR_INVALIDCALL;
-    *caps = adapter_->survey().caps;
-    return D3D_OK;
-}
-
-bool GlDevice::reserveMemory(std::uint64_t bytes) {
-    if (memoryUsed_ + bytes > adapter_->survey().totalTextureMemory) return false;
-    memoryUsed_ += bytes;
-    return true;
-}
-
-void GlDevice::freeMemory(std::uint64_t bytes) { memoryUsed_ -= std::min(bytes, memoryUsed_); }
-
 void GlDevice::forget(GlResource* resource, std::uint64_t bytes) {
     live_.erase(resource);
     freeMemory(bytes);
 }
 
 // ---------------------------------------------------------------------------
-// Scene, clear, viewport.
-
-HRESULT GlDevice::beginScene() {
-    if (inScene_) return D3DERR_INVALIDCALL;
-    inScene_ = true;
-    return D3D_OK;
-}
-
-HRESULT GlDevice::endScene() {
-    if (!inScene_) return D3DERR_INVALIDCALL;
-    inScene_ = false;
-    return D3D_OK;
-}
+// Clear, viewport.
 
 const D3DSURFACE_DESC& GlDevice::targetDesc() const { return surfaceOf(state_.renderTarget)->desc(); }
 
@@ -321,8 +270,7 @@ bool GlDevice::targetIsOpaque() const {
 
 HRESULT GlDevice::clear(std::uint32_t count, const D3DRECT* rects, std::uint32_t flags, D3DCOLOR color, float z,
                         std::uint32_t stencil) {
-    if ((count > 0 && !rects) || (flags & ~(D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL)))
-        return D3DERR_INVALIDCALL;
+    if (!validClearArguments(count, rects, flags)) return D3DERR_INVALIDCALL;
     GlSurface* depth = surfaceOf(state_.depthStencil);
     if ((flags & D3DCLEAR_ZBUFFER) && !depth) return D3DERR_INVALIDCALL;
     if ((flags & D3DCLEAR_STENCIL) && !(depth && depth->hasStencil())) return D3DERR_INVALIDCALL;
@@ -343,38 +291,17 @@ HRESULT GlDevice::clear(std::uint32_t count, const D3DRECT* rects, std::uint32_t
     glDepthMask(GL_TRUE);
     glStencilMask(0xFFFFFFFF);
     glEnable(GL_SCISSOR_TEST);
-    const D3DVIEWPORT9& v = state_.viewport;
-    const D3DRECT whole{std::int32_t(v.X), std::int32_t(v.Y), std::int32_t(v.X + v.Width),
-                        std::int32_t(v.Y + v.Height)};
-    for (std::uint32_t i = 0; i < std::max<std::uint32_t>(count, 1); ++i) {
-        D3DRECT r = count ? rects[i] : whole;
-        r.x1 = std::max(r.x1, whole.x1);
-        r.y1 = std::max(r.y1, whole.y1);
-        r.x2 = std::min(r.x2, whole.x2);
-        r.y2 = std::min(r.y2, whole.y2);
-        if (r.x1 >= r.x2 || r.y1 >= r.y2) continue;
+    forEachClearRect(count, rects, state_.viewport, [bits](const D3DRECT& r) {
         glScissor(r.x1, r.y1, r.x2 - r.x1, r.y2 - r.y1);
         glClear(bits);
-    }
+    });
     fixedDirty_ = true;
     return D3D_OK;
 }
 
 HRESULT GlDevice::setViewport(const D3DVIEWPORT9* viewport) {
-    if (!viewport) return D3DERR_INVALIDCALL;
-    const D3DVIEWPORT9& v = *viewport;
-    const D3DSURFACE_DESC& desc = targetDesc();
-    if (std::uint64_t(v.X) + v.Width > desc.Width || std::uint64_t(v.Y) + v.Height > desc.Height || v.Width == 0 ||
-        v.Height == 0)
-        return D3DERR_INVALIDCALL;
-    state_.viewport = v;
+    if (HRESULT kept = state_.setViewport(viewport); FAILED(kept)) return kept;
     fixedDirty_ = uniformsDirty_ = true;
-    return D3D_OK;
-}
-
-HRESULT GlDevice::getViewport(D3DVIEWPORT9* viewport) {
-    if (!viewport) return D3DERR_INVALIDCALL;
-    *viewport = state_.viewport;
     return D3D_OK;
 }
 
@@ -382,106 +309,49 @@ HRESULT GlDevice::getViewport(D3DVIEWPORT9* viewport) {
 // States: kept in the device state, turned into OpenGL state before a draw.
 
 HRESULT GlDevice::setRenderState(D3DRENDERSTATETYPE state, std::uint32_t value) {
-    if (!DeviceState::validRenderState(state)) return D3DERR_INVALIDCALL;
-    state_.renderStates[state] = value;
+    if (HRESULT kept = state_.setRenderState(state, value); FAILED(kept)) return kept;
     fixedDirty_ = uniformsDirty_ = true;
     return D3D_OK;
 }
 
-HRESULT GlDevice::getRenderState(D3DRENDERSTATETYPE state, std::uint32_t* value) {
-    if (!value || !DeviceState::validRenderState(state)) return D3DERR_INVALIDCALL;
-    *value = state_.renderStates[state];
-    return D3D_OK;
-}
-
 HRESULT GlDevice::setTextureStageState(std::uint32_t stage, D3DTEXTURESTAGESTATETYPE type, std::uint32_t value) {
-    if (!DeviceState::validStage(stage, type)) return D3DERR_INVALIDCALL;
-    state_.stageStates[stage][type] = value;
+    if (HRESULT kept = state_.setTextureStageState(stage, type, value); FAILED(kept)) return kept;
     uniformsDirty_ = true;
-    return D3D_OK;
-}
-
-HRESULT GlDevice::getTextureStageState(std::uint32_t stage, D3DTEXTURESTAGESTATETYPE type, std::uint32_t* value) {
-    if (!value || !DeviceState::validStage(stage, type)) return D3DERR_INVALIDCALL;
-    *value = state_.stageStates[stage][type];
     return D3D_OK;
 }
 
 HRESULT GlDevice::setSamplerState(std::uint32_t sampler, D3DSAMPLERSTATETYPE type, std::uint32_t value) {
-    if (!DeviceState::validSampler(sampler, type)) return D3DERR_INVALIDCALL;
-    state_.samplerStates[sampler][type] = value;
+    if (HRESULT kept = state_.setSamplerState(sampler, type, value); FAILED(kept)) return kept;
     if (sampler == 0) samplerDirty_ = true;
     return D3D_OK;
 }
 
-HRESULT GlDevice::getSamplerState(std::uint32_t sampler, D3DSAMPLERSTATETYPE type, std::uint32_t* value) {
-    if (!value || !DeviceState::validSampler(sampler, type)) return D3DERR_INVALIDCALL;
-    *value = state_.samplerStates[sampler][type];
-    return D3D_OK;
-}
-
 HRESULT GlDevice::setTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix) {
-    D3DMATRIX* slot = state_.transform(state);
-    if (!slot || !matrix) return D3DERR_INVALIDCALL;
-    *slot = *matrix;
+    if (HRESULT kept = state_.setTransform(state, matrix); FAILED(kept)) return kept;
     uniformsDirty_ = true;
-    return D3D_OK;
-}
-
-HRESULT GlDevice::getTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX* matrix) {
-    D3DMATRIX* slot = state_.transform(state);
-    if (!slot || !matrix) return D3DERR_INVALIDCALL;
-    *matrix = *slot;
     return D3D_OK;
 }
 
 HRESULT GlDevice::setLight(std::uint32_t index, const D3DLIGHT9* light) {
-    if (!light || index >= kLightCount) return D3DERR_INVALIDCALL;
-    state_.lights[index] = *light;
-    state_.lightSet[index] = true;
+    if (HRESULT kept = state_.setLight(index, light); FAILED(kept)) return kept;
     uniformsDirty_ = true;
-    return D3D_OK;
-}
-
-HRESULT GlDevice::getLight(std::uint32_t index, D3DLIGHT9* light) {
-    if (!light || index >= kLightCount || !state_.lightSet[index]) return D3DERR_INVALIDCALL;
-    *light = state_.lights[index];
     return D3D_OK;
 }
 
 HRESULT GlDevice::lightEnable(std::uint32_t index, std::int32_t enable) {
-    if (index >= kLightCount) return D3DERR_INVALIDCALL;
-    if (!state_.lightSet[index]) {
-        state_.lights[index] = DeviceState::defaultLight();
-        state_.lightSet[index] = true;
-    }
-    state_.lightEnabled[index] = enable != 0;
+    if (HRESULT kept = state_.lightEnable(index, enable); FAILED(kept)) return kept;
     uniformsDirty_ = true;
-    return D3D_OK;
-}
-
-HRESULT GlDevice::getLightEnable(std::uint32_t index, std::int32_t* enable) {
-    if (!enable || index >= kLightCount || !state_.lightSet[index]) return D3DERR_INVALIDCALL;
-    *enable = state_.lightEnabled[index] ? 1 : 0;
     return D3D_OK;
 }
 
 HRESULT GlDevice::setMaterial(const D3DMATERIAL9* material) {
-    if (!material) return D3DERR_INVALIDCALL;
-    state_.material = *material;
+    if (HRESULT kept = state_.setMaterial(material); FAILED(kept)) return kept;
     uniformsDirty_ = true;
     return D3D_OK;
 }
 
-HRESULT GlDevice::getMaterial(D3DMATERIAL9* material) {
-    if (!material) return D3DERR_INVALIDCALL;
-    *material = state_.material;
-    return D3D_OK;
-}
-
 HRESULT GlDevice::setTexture(std::uint32_t stage, GfxTexture* texture) {
-    if (stage >= kTextureStageCount) return D3DERR_INVALIDCALL;
-    state_.textures[stage] = GfxRef<GfxTexture>(texture);
+    if (HRESULT kept = state_.setTexture(stage, texture); FAILED(kept)) return kept;
     uniformsDirty_ = true;
     return D3D_OK;
 }
@@ -489,12 +359,6 @@ HRESULT GlDevice::setTexture(std::uint32_t stage, GfxTexture* texture) {
 HRESULT GlDevice::setFVF(std::uint32_t fvf) {
     state_.fvf = fvf;
     uniformsDirty_ = true;
-    return D3D_OK;
-}
-
-HRESULT GlDevice::getFVF(std::uint32_t* fvf) {
-    if (!fvf) return D3DERR_INVALIDCALL;
-    *fvf = state_.fvf;
     return D3D_OK;
 }
 
@@ -509,43 +373,30 @@ HRESULT GlDevice::createTexture(std::uint32_t width, std::uint32_t height, std::
     if (HRESULT valid = checkTextureCreation(adapter_->survey(), width, height, levels, usage, format, pool, bytes);
         FAILED(valid))
         return valid;
-    const bool video = pool == D3DPOOL_DEFAULT || pool == D3DPOOL_MANAGED;
-    if (video && !reserveMemory(bytes)) return D3DERR_OUTOFVIDEOMEMORY;
+    if (!reserveMemoryOf(pool, bytes)) return D3DERR_OUTOFVIDEOMEMORY;
     context_->makeCurrent(sdlWindow_);
     *texture = new GlTexture(this, width, height, levels, usage, format, pool, bytes);
     return D3D_OK;
 }
 
+template <class Buffer, class Interface, class Desc>
+HRESULT GlDevice::createBuffer(const Desc& desc, Interface** buffer) {
+    if (!buffer || FAILED(checkBufferCreation(desc))) return D3DERR_INVALIDCALL;
+    *buffer = nullptr;
+    if (!reserveMemoryOf(desc.Pool, desc.Size)) return D3DERR_OUTOFVIDEOMEMORY;
+    context_->makeCurrent(sdlWindow_);
+    *buffer = new Buffer(this, desc);
+    return D3D_OK;
+}
+
 HRESULT GlDevice::createVertexBuffer(std::uint32_t length, std::uint32_t usage, std::uint32_t fvf, D3DPOOL pool,
                                      GfxVertexBuffer** buffer) {
-    if (!buffer || length == 0) return D3DERR_INVALIDCALL;
-    *buffer = nullptr;
-    const bool video = pool == D3DPOOL_DEFAULT || pool == D3DPOOL_MANAGED;
-    if (video && !reserveMemory(length)) return D3DERR_OUTOFVIDEOMEMORY;
-    context_->makeCurrent(sdlWindow_);
-    D3DVERTEXBUFFER_DESC desc;
-    desc.Usage = usage;
-    desc.Pool = pool;
-    desc.Size = length;
-    desc.FVF = fvf;
-    *buffer = new GlVertexBuffer(this, desc);
-    return D3D_OK;
+    return createBuffer<GlVertexBuffer>(vertexBufferDesc(length, usage, fvf, pool), buffer);
 }
 
 HRESULT GlDevice::createIndexBuffer(std::uint32_t length, std::uint32_t usage, D3DFORMAT format, D3DPOOL pool,
                                     GfxIndexBuffer** buffer) {
-    if (!buffer || length == 0 || (format != D3DFMT_INDEX16 && format != D3DFMT_INDEX32)) return D3DERR_INVALIDCALL;
-    *buffer = nullptr;
-    const bool video = pool == D3DPOOL_DEFAULT || pool == D3DPOOL_MANAGED;
-    if (video && !reserveMemory(length)) return D3DERR_OUTOFVIDEOMEMORY;
-    context_->makeCurrent(sdlWindow_);
-    D3DINDEXBUFFER_DESC desc;
-    desc.Format = format;
-    desc.Usage = usage;
-    desc.Pool = pool;
-    desc.Size = length;
-    *buffer = new GlIndexBuffer(this, desc);
-    return D3D_OK;
+    return createBuffer<GlIndexBuffer>(indexBufferDesc(length, usage, format, pool), buffer);
 }
 
 HRESULT GlDevice::createDepthStencilSurface(std::uint32_t width, std::uint32_t height, D3DFORMAT format,
@@ -559,32 +410,12 @@ HRESULT GlDevice::createDepthStencilSurface(std::uint32_t width, std::uint32_t h
     const std::uint64_t bytes = levelBytes(format, width, height);
     if (!reserveMemory(bytes)) return D3DERR_OUTOFVIDEOMEMORY;
     context_->makeCurrent(sdlWindow_);
-    D3DSURFACE_DESC desc;
-    desc.Format = format;
-    desc.Usage = D3DUSAGE_DEPTHSTENCIL;
-    desc.Pool = D3DPOOL_DEFAULT;
-    desc.Width = width;
-    desc.Height = height;
-    *surface = GlSurface::makeDepth(this, desc, true);
+    *surface = GlSurface::makeDepth(this, depthStencilDesc(width, height, format), true);
     return D3D_OK;
 }
 
 // ---------------------------------------------------------------------------
 // Render targets.
-
-HRESULT GlDevice::getBackBuffer(GfxSurface** surface) {
-    if (!surface) return D3DERR_INVALIDCALL;
-    backBuffer_->addRef();
-    *surface = backBuffer_.get();
-    return D3D_OK;
-}
-
-HRESULT GlDevice::getRenderTarget(std::uint32_t index, GfxSurface** surface) {
-    if (!surface || index != 0) return D3DERR_INVALIDCALL;
-    state_.renderTarget->addRef();
-    *surface = state_.renderTarget.get();
-    return D3D_OK;
-}
 
 HRESULT GlDevice::setRenderTarget(std::uint32_t index, GfxSurface* surface) {
     if (index != 0 || !surface) return D3DERR_INVALIDCALL;
@@ -595,15 +426,6 @@ HRESULT GlDevice::setRenderTarget(std::uint32_t index, GfxSurface* surface) {
     // Selecting a target makes the viewport the whole target, as Direct3D does.
     state_.viewport = {0, 0, target->desc().Width, target->desc().Height, 0.0f, 1.0f};
     framebufferDirty_ = fixedDirty_ = uniformsDirty_ = true;
-    return D3D_OK;
-}
-
-HRESULT GlDevice::getDepthStencilSurface(GfxSurface** surface) {
-    if (!surface) return D3DERR_INVALIDCALL;
-    *surface = nullptr;
-    if (!state_.depthStencil) return D3DERR_NOTFOUND;
-    state_.depthStencil->addRef();
-    *surface = state_.depthStencil.get();
     return D3D_OK;
 }
 
@@ -661,11 +483,7 @@ bool GlDevice::readPixels(const GlSurface& surface, std::vector<std::uint8_t>& o
 
 HRESULT GlDevice::setStreamSource(std::uint32_t stream, GfxVertexBuffer* buffer, std::uint32_t offset,
                                   std::uint32_t stride) {
-    if (stream != 0) return D3DERR_INVALIDCALL;
-    state_.streamBuffer = GfxRef<GfxVertexBuffer>(buffer);
-    state_.streamOffset = offset;
-    state_.streamStride = stride;
-    return D3D_OK;
+    return state_.setStreamSource(stream, buffer, offset, stride);
 }
 
 HRESULT GlDevice::setIndices(GfxIndexBuffer* buffer) {
@@ -927,9 +745,7 @@ HRESULT GlDevice::drawPrimitive(D3DPRIMITIVETYPE type, std::uint32_t startVertex
     auto* buffer = static_cast<GlVertexBuffer*>(state_.streamBuffer.get());
     if (!buffer || !buffer->device() || state_.streamStride < layout.stride) return D3DERR_INVALIDCALL;
     const std::uint32_t count = vertexCountOf(type, primitiveCount);
-    if (state_.streamOffset + (std::uint64_t(startVertex) + count) * state_.streamStride >
-        buffer->store().bytes().size())
-        return D3DERR_INVALIDCALL;
+    if (!state_.streamHolds(buffer->store().bytes().size(), startVertex, count)) return D3DERR_INVALIDCALL;
     if (!prepareDraw(layout)) return D3DERR_INVALIDCALL;
     if (count == 0) return D3D_OK;
     bindVertices(buffer->store().id(), state_.streamOffset, state_.streamStride, state_.fvf);
@@ -946,11 +762,10 @@ HRESULT GlDevice::drawIndexedPrimitive(D3DPRIMITIVETYPE type, std::int32_t baseV
     if (!vertices || !indices || !vertices->device() || !indices->device() || state_.streamStride < layout.stride)
         return D3DERR_INVALIDCALL;
     const std::uint32_t count = vertexCountOf(type, primitiveCount);
-    const std::uint64_t size = vertices->store().bytes().size();
-    const std::uint64_t capacity = size > state_.streamOffset ? (size - state_.streamOffset) / state_.streamStride : 0;
     // Every index is checked before OpenGL reads the buffers.
     if (!indexedDrawInBounds(indices->store().bytes().data(), indices->store().bytes().size(), indices->index32(),
-                             startIndex, count, baseVertexIndex, capacity))
+                             startIndex, count, baseVertexIndex,
+                             state_.streamCapacity(vertices->store().bytes().size())))
         return D3DERR_INVALIDCALL;
     if (!prepareDraw(layout)) return D3DERR_INVALIDCALL;
     if (count == 0) return D3D_OK;

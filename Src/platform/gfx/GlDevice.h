@@ -7,16 +7,15 @@
 #include <memory>
 #include <set>
 
-#include "platform/gfx/DeviceState.h"
-#include "platform/gfx/GfxDevice.h"
 #include "platform/gfx/GlContext.h"
 #include "platform/gfx/GlProgram.h"
 #include "platform/gfx/GlResources.h"
+#include "platform/gfx/StatefulDevice.h"
 
 class GlAdapter;
 class Window;
 
-class GlDevice : public GfxDevice {
+class GlDevice : public StatefulDevice {
 public:
     GlDevice(GlAdapter& adapter, std::shared_ptr<GlContext> context, Window* window, std::uint32_t behaviorFlags,
              const D3DPRESENT_PARAMETERS& parameters);
@@ -28,33 +27,20 @@ public:
     HRESULT reset(D3DPRESENT_PARAMETERS* parameters) override;
     HRESULT present() override;
     bool presentsAt60Hz() override;
-    std::uint32_t getAvailableTextureMem() override;
-    HRESULT getDeviceCaps(D3DCAPS9* caps) override;
 
-    HRESULT beginScene() override;
-    HRESULT endScene() override;
     HRESULT clear(std::uint32_t count, const D3DRECT* rects, std::uint32_t flags, D3DCOLOR color, float z,
                   std::uint32_t stencil) override;
     HRESULT setViewport(const D3DVIEWPORT9* viewport) override;
-    HRESULT getViewport(D3DVIEWPORT9* viewport) override;
 
     HRESULT setRenderState(D3DRENDERSTATETYPE state, std::uint32_t value) override;
-    HRESULT getRenderState(D3DRENDERSTATETYPE state, std::uint32_t* value) override;
     HRESULT setTextureStageState(std::uint32_t stage, D3DTEXTURESTAGESTATETYPE type, std::uint32_t value) override;
-    HRESULT getTextureStageState(std::uint32_t stage, D3DTEXTURESTAGESTATETYPE type, std::uint32_t* value) override;
     HRESULT setSamplerState(std::uint32_t sampler, D3DSAMPLERSTATETYPE type, std::uint32_t value) override;
-    HRESULT getSamplerState(std::uint32_t sampler, D3DSAMPLERSTATETYPE type, std::uint32_t* value) override;
     HRESULT setTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix) override;
-    HRESULT getTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX* matrix) override;
     HRESULT setLight(std::uint32_t index, const D3DLIGHT9* light) override;
-    HRESULT getLight(std::uint32_t index, D3DLIGHT9* light) override;
     HRESULT lightEnable(std::uint32_t index, std::int32_t enable) override;
-    HRESULT getLightEnable(std::uint32_t index, std::int32_t* enable) override;
     HRESULT setMaterial(const D3DMATERIAL9* material) override;
-    HRESULT getMaterial(D3DMATERIAL9* material) override;
     HRESULT setTexture(std::uint32_t stage, GfxTexture* texture) override;
     HRESULT setFVF(std::uint32_t fvf) override;
-    HRESULT getFVF(std::uint32_t* fvf) override;
 
     HRESULT createTexture(std::uint32_t width, std::uint32_t height, std::uint32_t levels, std::uint32_t usage,
                           D3DFORMAT format, D3DPOOL pool, GfxTexture** texture) override;
@@ -66,10 +52,7 @@ public:
                                       D3DMULTISAMPLE_TYPE multiSample, std::uint32_t quality, std::int32_t discard,
                                       GfxSurface** surface) override;
 
-    HRESULT getBackBuffer(GfxSurface** surface) override;
-    HRESULT getRenderTarget(std::uint32_t index, GfxSurface** surface) override;
     HRESULT setRenderTarget(std::uint32_t index, GfxSurface* surface) override;
-    HRESULT getDepthStencilSurface(GfxSurface** surface) override;
     HRESULT setDepthStencilSurface(GfxSurface* surface) override;
 
     HRESULT setStreamSource(std::uint32_t stream, GfxVertexBuffer* buffer, std::uint32_t offset,
@@ -83,8 +66,6 @@ public:
                             std::uint32_t stride) override;
 
     // Used by the resources.
-    bool reserveMemory(std::uint64_t bytes);
-    void freeMemory(std::uint64_t bytes);
     void track(GlResource* resource) { live_.insert(resource); }
     void forget(GlResource* resource, std::uint64_t bytes);
     // Reads a colour surface back as rows top first in its own format.
@@ -95,6 +76,9 @@ public:
 
 private:
     bool createBackBuffer(std::string& error);
+    // CreateVertexBuffer and CreateIndexBuffer, alike but for the kind.
+    template <class Buffer, class Interface, class Desc>
+    HRESULT createBuffer(const Desc& desc, Interface** buffer);
     void applyFramebuffer();
     void applyFixedStates(bool pretransformed);
     void applyUniforms(const VertexLayout& layout);
@@ -105,15 +89,9 @@ private:
     bool targetIsOpaque() const;
     void applyPresentation();
 
-    GfxRef<GlAdapter> adapter_;
     std::shared_ptr<GlContext> context_;
     Window* window_;
     struct SDL_Window* sdlWindow_;
-    std::uint32_t behaviorFlags_;
-    D3DPRESENT_PARAMETERS parameters_;
-    DeviceState state_;
-    GfxRef<GfxSurface> backBuffer_;
-    GfxRef<GfxSurface> autoDepth_;
 
     GlProgram program_;
     GLuint vao_ = 0, drawFramebuffer_ = 0, readFramebuffer_ = 0, sampler_ = 0, plainSampler_ = 0, userVertices_ = 0;
@@ -126,10 +104,8 @@ private:
         std::uint32_t stride = 0, fvf = ~0u;
     } vertexBinding_;
 
-    bool inScene_ = false;
     bool swapWaitsForRetrace_ = false;
     float maxAnisotropy_ = 1.0f;
     bool anisotropic_ = false;
-    std::uint64_t memoryUsed_ = 0;
     std::set<GlResource*> live_;
 };

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/gfx/DeviceState.h"
 #include "platform/gfx/GfxFormat.h"
 #include "platform/gfx/GlDevice.h"
 
@@ -77,7 +78,7 @@ GlPixelFormat glPixelFormat(D3DFORMAT format, bool renderTarget) {
 // ---------------------------------------------------------------------------
 
 GlResource::GlResource(GlDevice* device, D3DPOOL pool, std::uint64_t bytes, bool counted)
-    : device_(device), bytes_(counted && (pool == D3DPOOL_DEFAULT || pool == D3DPOOL_MANAGED) ? bytes : 0) {
+    : device_(device), bytes_(counted && countsAsVideoMemory(pool) ? bytes : 0) {
     device_->track(this);
 }
 
@@ -94,7 +95,9 @@ void GlResource::orphan() {
 
 GlTexture::GlTexture(GlDevice* device, std::uint32_t width, std::uint32_t height, std::uint32_t levels,
                      std::uint32_t usage, D3DFORMAT format, D3DPOOL pool, std::uint64_t bytes)
-    : GlResource(device, pool, bytes), pixelFormat_(glPixelFormat(format, usage & D3DUSAGE_RENDERTARGET)) {
+    : GlResource(device, pool, bytes),
+      pixelFormat_(glPixelFormat(format, usage & D3DUSAGE_RENDERTARGET)),
+      levels_(width, height, levels, usage, format, pool, false) {
     const bool renderTarget = usage & D3DUSAGE_RENDERTARGET;
     glGenTextures(1, &id_);
     glActiveTexture(GL_TEXTURE0);
@@ -103,19 +106,11 @@ GlTexture::GlTexture(GlDevice* device, std::uint32_t width, std::uint32_t height
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, GLint(levels) - 1);
     glTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_RGBA, pixelFormat_.swizzle);
     for (std::uint32_t level = 0; level < levels; ++level) {
-        Level l;
-        l.desc.Format = format;
-        l.desc.Type = D3DRTYPE_SURFACE;
-        l.desc.Usage = usage;
-        l.desc.Pool = pool;
-        l.desc.Width = levelExtent(width, level);
-        l.desc.Height = levelExtent(height, level);
-        if (!renderTarget) l.bytes.assign(levelBytes(format, l.desc.Width, l.desc.Height), 0);
-        levels_.push_back(std::move(l));
         // Lockable textures start as zero bytes, as their CPU copy does.
         if (renderTarget) {
-            glTexImage2D(GL_TEXTURE_2D, GLint(level), GLint(pixelFormat_.internalFormat), GLsizei(levels_.back().desc.Width),
-                         GLsizei(levels_.back().desc.Height), 0, pixelFormat_.format, pixelFormat_.type, nullptr);
+            glTexImage2D(GL_TEXTURE_2D, GLint(level), GLint(pixelFormat_.internalFormat),
+                         GLsizei(levels_.desc(level).Width), GLsizei(levels_.desc(level).Height), 0,
+                         pixelFormat_.format, pixelFormat_.type, nullptr);
         } else {
             upload(level);
         }
@@ -133,54 +128,32 @@ void GlTexture::deleteGlObjects() {
 }
 
 void GlTexture::upload(std::uint32_t level) {
-    const Level& l = levels_[level];
+    const D3DSURFACE_DESC& desc = levels_.desc(level);
+    const std::vector<std::uint8_t>& bytes = levels_.bytes(level);
     glActiveTexture(GL_TEXTURE0);
     glBindTexture(GL_TEXTURE_2D, id_);
-    const GLsizei w = GLsizei(l.desc.Width), h = GLsizei(l.desc.Height);
+    const GLsizei w = GLsizei(desc.Width), h = GLsizei(desc.Height);
     if (pixelFormat_.expandBlocks) {
         std::vector<std::uint32_t> argb(std::size_t(w) * h);
-        decodeBlockCompressed(l.desc.Format, l.bytes.data(), l.desc.Width, l.desc.Height, argb.data());
+        decodeBlockCompressed(desc.Format, bytes.data(), desc.Width, desc.Height, argb.data());
         glTexImage2D(GL_TEXTURE_2D, GLint(level), GLint(pixelFormat_.internalFormat), w, h, 0, GL_BGRA,
                      GL_UNSIGNED_INT_8_8_8_8_REV, argb.data());
     } else {
         glTexImage2D(GL_TEXTURE_2D, GLint(level), GLint(pixelFormat_.internalFormat), w, h, 0, pixelFormat_.format,
-                     pixelFormat_.type, l.bytes.data());
+                     pixelFormat_.type, bytes.data());
     }
 }
 
-HRESULT GlTexture::getLevelDesc(std::uint32_t level, D3DSURFACE_DESC* desc) {
-    if (level >= levels_.size() || !desc) return D3DERR_INVALIDCALL;
-    *desc = levels_[level].desc;
-    return D3D_OK;
-}
+HRESULT GlTexture::getLevelDesc(std::uint32_t level, D3DSURFACE_DESC* desc) { return levels_.getDesc(level, desc); }
 
 HRESULT GlTexture::lockRect(std::uint32_t level, D3DLOCKED_RECT* locked, const D3DRECT* rect, std::uint32_t flags) {
-    if (!device_ || level >= levels_.size() || !locked || levels_[level].locked) return D3DERR_INVALIDCALL;
-    Level& l = levels_[level];
-    if (l.desc.Usage & D3DUSAGE_RENDERTARGET) return D3DERR_INVALIDCALL;
-    const std::uint32_t pitch = rowPitch(l.desc.Format, l.desc.Width);
-    std::uint64_t offset = 0;
-    if (rect) {
-        if (rect->x1 < 0 || rect->y1 < 0 || rect->x2 > std::int32_t(l.desc.Width) ||
-            rect->y2 > std::int32_t(l.desc.Height) || rect->x1 >= rect->x2 || rect->y1 >= rect->y2)
-            return D3DERR_INVALIDCALL;
-        if (isBlockCompressed(l.desc.Format))
-            offset = std::uint64_t(rect->y1 / 4) * pitch +
-                     std::uint64_t(rect->x1 / 4) * (l.desc.Format == D3DFMT_DXT1 ? 8 : 16);
-        else
-            offset = std::uint64_t(rect->y1) * pitch + std::uint64_t(rect->x1) * (bitsPerPixel(l.desc.Format) / 8);
-    }
-    locked->Pitch = std::int32_t(pitch);
-    locked->pBits = l.bytes.data() + offset;
-    l.locked = true;
-    l.readOnly = flags & D3DLOCK_READONLY;
-    return D3D_OK;
+    if (!device_) return D3DERR_INVALIDCALL;
+    return levels_.lock(level, locked, rect, flags);
 }
 
 HRESULT GlTexture::unlockRect(std::uint32_t level) {
-    if (level >= levels_.size() || !levels_[level].locked) return D3DERR_INVALIDCALL;
-    levels_[level].locked = false;
-    if (device_ && !levels_[level].readOnly) {
+    if (HRESULT unlocked = levels_.unlock(level); FAILED(unlocked)) return unlocked;
+    if (device_ && !levels_.lockedReadOnly(level)) {
         upload(level);
         device_->bindingsChanged();
     }
@@ -188,7 +161,7 @@ HRESULT GlTexture::unlockRect(std::uint32_t level) {
 }
 
 HRESULT GlTexture::getSurfaceLevel(std::uint32_t level, GfxSurface** surface) {
-    if (!device_ || level >= levels_.size() || !surface) return D3DERR_INVALIDCALL;
+    if (!device_ || !levels_.has(level) || !surface) return D3DERR_INVALIDCALL;
     *surface = new GlSurface(device_, this, level);
     return D3D_OK;
 }
@@ -253,15 +226,9 @@ HRESULT GlSurface::lockRect(D3DLOCKED_RECT* locked, const D3DRECT* rect, std::ui
     // not drawn.
     if (!device_ || !locked || locked_ || isDepth() || !texture_) return D3DERR_INVALIDCALL;
     if (!device_->readPixels(*this, readBack_)) return D3DERR_INVALIDCALL;
-    const std::uint32_t pitch = rowPitch(desc_.Format, desc_.Width);
     std::uint64_t offset = 0;
-    if (rect) {
-        if (rect->x1 < 0 || rect->y1 < 0 || rect->x2 > std::int32_t(desc_.Width) ||
-            rect->y2 > std::int32_t(desc_.Height) || rect->x1 >= rect->x2 || rect->y1 >= rect->y2)
-            return D3DERR_INVALIDCALL;
-        offset = std::uint64_t(rect->y1) * pitch + std::uint64_t(rect->x1) * (bitsPerPixel(desc_.Format) / 8);
-    }
-    locked->Pitch = std::int32_t(pitch);
+    if (!lockedRectOffset(desc_.Format, desc_.Width, desc_.Height, rect, offset)) return D3DERR_INVALIDCALL;
+    locked->Pitch = std::int32_t(rowPitch(desc_.Format, desc_.Width));
     locked->pBits = readBack_.data() + offset;
     locked_ = true;
     return D3D_OK;
@@ -287,9 +254,7 @@ void GlBufferStore::destroy() {
 }
 
 HRESULT GlBufferStore::lock(std::uint32_t offset, std::uint32_t size, void** data, std::uint32_t flags) {
-    if (!data || !id_ || offset > bytes_.size()) return D3DERR_INVALIDCALL;
-    if (size == 0) size = std::uint32_t(bytes_.size()) - offset;
-    if (std::uint64_t(offset) + size > bytes_.size()) return D3DERR_INVALIDCALL;
+    if (!data || !id_ || !bufferLockRange(offset, size, bytes_.size())) return D3DERR_INVALIDCALL;
     if (locks_ == 0) {
         dirtyBegin_ = offset;
         dirtyEnd_ = offset + size;
@@ -322,50 +287,40 @@ HRESULT GlBufferStore::unlock() {
     return D3D_OK;
 }
 
-GlVertexBuffer::GlVertexBuffer(GlDevice* device, const D3DVERTEXBUFFER_DESC& desc)
+template <class Interface, class Desc>
+GlBuffer<Interface, Desc>::GlBuffer(GlDevice* device, const Desc& desc)
     : GlResource(device, desc.Pool, desc.Size),
       desc_(desc),
       store_(desc.Size, (desc.Usage & D3DUSAGE_DYNAMIC) ? GL_STREAM_DRAW : GL_STATIC_DRAW) {}
 
-GlVertexBuffer::~GlVertexBuffer() {
+template <class Interface, class Desc>
+GlBuffer<Interface, Desc>::~GlBuffer() {
     if (device_) deleteGlObjects();
 }
 
-HRESULT GlVertexBuffer::getDesc(D3DVERTEXBUFFER_DESC* desc) {
+template <class Interface, class Desc>
+HRESULT GlBuffer<Interface, Desc>::getDesc(Desc* desc) {
     if (!desc) return D3DERR_INVALIDCALL;
     *desc = desc_;
     return D3D_OK;
 }
 
-HRESULT GlVertexBuffer::lock(std::uint32_t offset, std::uint32_t size, void** data, std::uint32_t flags) {
+template <class Interface, class Desc>
+HRESULT GlBuffer<Interface, Desc>::lock(std::uint32_t offset, std::uint32_t size, void** data, std::uint32_t flags) {
     if (!device_) return D3DERR_INVALIDCALL;
     return store_.lock(offset, size, data, flags);
 }
 
+template <class Interface, class Desc>
+HRESULT GlBuffer<Interface, Desc>::unlock() {
+    return store_.unlock();
+}
+
+template class GlBuffer<GfxVertexBuffer, D3DVERTEXBUFFER_DESC>;
+template class GlBuffer<GfxIndexBuffer, D3DINDEXBUFFER_DESC>;
+
 HRESULT GlVertexBuffer::unlock() {
-    HRESULT result = store_.unlock();
+    HRESULT result = GlBuffer::unlock();
     if (device_) device_->bindingsChanged();
     return result;
 }
-
-GlIndexBuffer::GlIndexBuffer(GlDevice* device, const D3DINDEXBUFFER_DESC& desc)
-    : GlResource(device, desc.Pool, desc.Size),
-      desc_(desc),
-      store_(desc.Size, (desc.Usage & D3DUSAGE_DYNAMIC) ? GL_STREAM_DRAW : GL_STATIC_DRAW) {}
-
-GlIndexBuffer::~GlIndexBuffer() {
-    if (device_) deleteGlObjects();
-}
-
-HRESULT GlIndexBuffer::getDesc(D3DINDEXBUFFER_DESC* desc) {
-    if (!desc) return D3DERR_INVALIDCALL;
-    *desc = desc_;
-    return D3D_OK;
-}
-
-HRESULT GlIndexBuffer::lock(std::uint32_t offset, std::uint32_t size, void** data, std::uint32_t flags) {
-    if (!device_) return D3DERR_INVALIDCALL;
-    return store_.lock(offset, size, data, flags);
-}
-
-HRESULT GlIndexBuffer::unlock() { return store_.unlock(); }

@@ -9,6 +9,7 @@
 
 #include "platform/gfx/GfxDevice.h"
 #include "platform/gfx/GlContext.h"
+#include "platform/gfx/TextureLevels.h"
 
 class GlDevice;
 
@@ -43,28 +44,22 @@ public:
               D3DFORMAT format, D3DPOOL pool, std::uint64_t bytes);
     ~GlTexture() override;
 
-    std::uint32_t getLevelCount() override { return std::uint32_t(levels_.size()); }
+    std::uint32_t getLevelCount() override { return levels_.count(); }
     HRESULT getLevelDesc(std::uint32_t level, D3DSURFACE_DESC* desc) override;
     HRESULT lockRect(std::uint32_t level, D3DLOCKED_RECT* locked, const D3DRECT* rect, std::uint32_t flags) override;
     HRESULT unlockRect(std::uint32_t level) override;
     HRESULT getSurfaceLevel(std::uint32_t level, GfxSurface** surface) override;
 
     GLuint id() const { return id_; }
-    const D3DSURFACE_DESC& levelDesc(std::uint32_t level) const { return levels_[level].desc; }
+    const D3DSURFACE_DESC& levelDesc(std::uint32_t level) const { return levels_.desc(level); }
 
 private:
     void deleteGlObjects() override;
     void upload(std::uint32_t level);
 
-    struct Level {
-        D3DSURFACE_DESC desc;
-        std::vector<std::uint8_t> bytes;  // the CPU copy, made at the first lock
-        bool locked = false;
-        bool readOnly = false;
-    };
     GLuint id_ = 0;
     GlPixelFormat pixelFormat_;
-    std::vector<Level> levels_;
+    TextureLevels levels_;  // the CPU copy of lockable levels
 };
 
 // A colour surface (a texture level, or the back buffer with a texture of its
@@ -125,33 +120,32 @@ private:
     bool discard_ = false;
 };
 
-class GlVertexBuffer : public GfxVertexBuffer, public GlResource {
+// What vertex and index buffers share: the description and the storage.
+template <class Interface, class Desc>
+class GlBuffer : public Interface, public GlResource {
 public:
-    GlVertexBuffer(GlDevice* device, const D3DVERTEXBUFFER_DESC& desc);
-    ~GlVertexBuffer() override;
-    HRESULT getDesc(D3DVERTEXBUFFER_DESC* desc) override;
+    GlBuffer(GlDevice* device, const Desc& desc);
+    ~GlBuffer() override;
+    HRESULT getDesc(Desc* desc) override;
     HRESULT lock(std::uint32_t offset, std::uint32_t size, void** data, std::uint32_t flags) override;
     HRESULT unlock() override;
     const GlBufferStore& store() const { return store_; }
 
-private:
+protected:
     void deleteGlObjects() override { store_.destroy(); }
-    D3DVERTEXBUFFER_DESC desc_;
+    Desc desc_;
     GlBufferStore store_;
 };
 
-class GlIndexBuffer : public GfxIndexBuffer, public GlResource {
+class GlVertexBuffer : public GlBuffer<GfxVertexBuffer, D3DVERTEXBUFFER_DESC> {
 public:
-    GlIndexBuffer(GlDevice* device, const D3DINDEXBUFFER_DESC& desc);
-    ~GlIndexBuffer() override;
-    HRESULT getDesc(D3DINDEXBUFFER_DESC* desc) override;
-    HRESULT lock(std::uint32_t offset, std::uint32_t size, void** data, std::uint32_t flags) override;
+    using GlBuffer::GlBuffer;
+    // The device's vertex binding goes stale with the data.
     HRESULT unlock() override;
-    const GlBufferStore& store() const { return store_; }
-    bool index32() const { return desc_.Format == D3DFMT_INDEX32; }
+};
 
-private:
-    void deleteGlObjects() override { store_.destroy(); }
-    D3DINDEXBUFFER_DESC desc_;
-    GlBufferStore store_;
+class GlIndexBuffer : public GlBuffer<GfxIndexBuffer, D3DINDEXBUFFER_DESC> {
+public:
+    using GlBuffer::GlBuffer;
+    bool index32() const { return desc_.Format == D3DFMT_INDEX32; }
 };

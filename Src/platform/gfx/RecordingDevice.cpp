@@ -1,11 +1,11 @@
 #include "platform/gfx/RecordingDevice.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <set>
 #include <vector>
 
 #include "platform/gfx/GfxFormat.h"
+#include "platform/gfx/TextureLevels.h"
 
 // ---------------------------------------------------------------------------
 // Formatting of logged arguments.
@@ -43,8 +43,6 @@ std::string parametersText(const D3DPRESENT_PARAMETERS& p) {
            std::to_string(p.EnableAutoDepthStencil) + " " + formatName(p.AutoDepthStencilFormat) + " refresh " +
            std::to_string(p.FullScreen_RefreshRateInHz) + " interval " + hex(p.PresentationInterval);
 }
-
-bool countsAsVideoMemory(D3DPOOL pool) { return pool == D3DPOOL_DEFAULT || pool == D3DPOOL_MANAGED; }
 
 }  // namespace
 
@@ -110,17 +108,10 @@ public:
     HRESULT lockRect(D3DLOCKED_RECT* locked, const D3DRECT* rect, std::uint32_t flags) override {
         backend_->log("LockRect", name_ + ", " + hex(flags));
         if (!locked || !device_ || locked_ || isDepthFormat(desc_.Format)) return D3DERR_INVALIDCALL;
-        std::vector<std::uint8_t>& bytes = storage();
-        std::uint32_t pitch = rowPitch(desc_.Format, desc_.Width);
         std::uint64_t offset = 0;
-        if (rect) {
-            if (rect->x1 < 0 || rect->y1 < 0 || rect->x2 > std::int32_t(desc_.Width) ||
-                rect->y2 > std::int32_t(desc_.Height) || rect->x1 >= rect->x2 || rect->y1 >= rect->y2)
-                return D3DERR_INVALIDCALL;
-            offset = std::uint64_t(rect->y1) * pitch + std::uint64_t(rect->x1) * (bitsPerPixel(desc_.Format) / 8);
-        }
-        locked->Pitch = std::int32_t(pitch);
-        locked->pBits = bytes.data() + offset;
+        if (!lockedRectOffset(desc_.Format, desc_.Width, desc_.Height, rect, offset)) return D3DERR_INVALIDCALL;
+        locked->Pitch = std::int32_t(rowPitch(desc_.Format, desc_.Width));
+        locked->pBits = storage().data() + offset;
         locked_ = true;
         return D3D_OK;
     }
@@ -159,71 +150,32 @@ class RecordingTexture : public GfxTexture, public RecordingResource {
 public:
     RecordingTexture(RecordingDevice* device, std::string name, std::uint32_t width, std::uint32_t height,
                      std::uint32_t levels, std::uint32_t usage, D3DFORMAT format, D3DPOOL pool, std::uint64_t bytes)
-        : RecordingResource(device, pool, bytes, std::move(name)) {
-        for (std::uint32_t level = 0; level < levels; ++level) {
-            D3DSURFACE_DESC desc;
-            desc.Format = format;
-            desc.Type = D3DRTYPE_SURFACE;
-            desc.Usage = usage;
-            desc.Pool = pool;
-            desc.Width = levelExtent(width, level);
-            desc.Height = levelExtent(height, level);
-            levels_.push_back({desc, std::vector<std::uint8_t>(levelBytes(format, desc.Width, desc.Height)), false});
-        }
-    }
+        : RecordingResource(device, pool, bytes, std::move(name)),
+          levels_(width, height, levels, usage, format, pool, true) {}
 
-    std::uint32_t getLevelCount() override { return std::uint32_t(levels_.size()); }
-    HRESULT getLevelDesc(std::uint32_t level, D3DSURFACE_DESC* desc) override {
-        if (level >= levels_.size() || !desc) return D3DERR_INVALIDCALL;
-        *desc = levels_[level].desc;
-        return D3D_OK;
-    }
+    std::uint32_t getLevelCount() override { return levels_.count(); }
+    HRESULT getLevelDesc(std::uint32_t level, D3DSURFACE_DESC* desc) override { return levels_.getDesc(level, desc); }
     HRESULT lockRect(std::uint32_t level, D3DLOCKED_RECT* locked, const D3DRECT* rect,
                      std::uint32_t flags) override {
         backend_->log("LockRect", name_ + ", " + std::to_string(level) + ", " + hex(flags));
         if (HRESULT fault = backend_->faults.take("LockRect"); FAILED(fault)) return fault;
-        if (!device_ || level >= levels_.size() || !locked || levels_[level].locked) return D3DERR_INVALIDCALL;
-        Level& l = levels_[level];
-        if (l.desc.Usage & D3DUSAGE_RENDERTARGET) return D3DERR_INVALIDCALL;
-        std::uint32_t pitch = rowPitch(l.desc.Format, l.desc.Width);
-        std::uint64_t offset = 0;
-        if (rect) {
-            if (rect->x1 < 0 || rect->y1 < 0 || rect->x2 > std::int32_t(l.desc.Width) ||
-                rect->y2 > std::int32_t(l.desc.Height) || rect->x1 >= rect->x2 || rect->y1 >= rect->y2)
-                return D3DERR_INVALIDCALL;
-            if (isBlockCompressed(l.desc.Format))
-                offset = std::uint64_t(rect->y1 / 4) * pitch + std::uint64_t(rect->x1 / 4) * (pitch / ((l.desc.Width + 3) / 4));
-            else
-                offset = std::uint64_t(rect->y1) * pitch + std::uint64_t(rect->x1) * (bitsPerPixel(l.desc.Format) / 8);
-        }
-        locked->Pitch = std::int32_t(pitch);
-        locked->pBits = l.bytes.data() + offset;
-        l.locked = true;
-        return D3D_OK;
+        if (!device_) return D3DERR_INVALIDCALL;
+        return levels_.lock(level, locked, rect, flags);
     }
     HRESULT unlockRect(std::uint32_t level) override {
         backend_->log("UnlockRect", name_ + ", " + std::to_string(level));
-        if (level >= levels_.size() || !levels_[level].locked) return D3DERR_INVALIDCALL;
-        levels_[level].locked = false;
-        return D3D_OK;
+        return levels_.unlock(level);
     }
     HRESULT getSurfaceLevel(std::uint32_t level, GfxSurface** surface) override {
         backend_->log("GetSurfaceLevel", name_ + ", " + std::to_string(level));
-        if (!device_ || level >= levels_.size() || !surface) return D3DERR_INVALIDCALL;
-        *surface = new RecordingSurface(device_, name_ + ".level" + std::to_string(level), levels_[level].desc, this,
-                                        &levels_[level].bytes);
+        if (!device_ || !levels_.has(level) || !surface) return D3DERR_INVALIDCALL;
+        *surface = new RecordingSurface(device_, name_ + ".level" + std::to_string(level), levels_.desc(level), this,
+                                        &levels_.bytes(level));
         return D3D_OK;
     }
 
-    const std::vector<std::uint8_t>& levelBytesOf(std::uint32_t level) const { return levels_.at(level).bytes; }
-
 private:
-    struct Level {
-        D3DSURFACE_DESC desc;
-        std::vector<std::uint8_t> bytes;
-        bool locked;
-    };
-    std::vector<Level> levels_;
+    TextureLevels levels_;
 };
 
 namespace {
@@ -233,9 +185,7 @@ class BufferStore {
 public:
     explicit BufferStore(std::uint32_t length) : bytes_(length) {}
     HRESULT lock(std::uint32_t offset, std::uint32_t size, void** data) {
-        if (!data || offset > bytes_.size()) return D3DERR_INVALIDCALL;
-        if (size == 0) size = std::uint32_t(bytes_.size()) - offset;
-        if (std::uint64_t(offset) + size > bytes_.size()) return D3DERR_INVALIDCALL;
+        if (!data || !bufferLockRange(offset, size, bytes_.size())) return D3DERR_INVALIDCALL;
         *data = bytes_.data() + offset;
         ++locks_;
         return D3D_OK;
@@ -258,11 +208,14 @@ std::string lockText(const std::string& name, std::uint32_t offset, std::uint32_
 
 }  // namespace
 
-class RecordingVertexBuffer : public GfxVertexBuffer, public RecordingResource {
+// What vertex and index buffers share: the description, the storage with
+// its lock rules, and the logging of locks.
+template <class Interface, class Desc>
+class RecordingBuffer : public Interface, public RecordingResource {
 public:
-    RecordingVertexBuffer(RecordingDevice* device, std::string name, const D3DVERTEXBUFFER_DESC& desc)
+    RecordingBuffer(RecordingDevice* device, std::string name, const Desc& desc)
         : RecordingResource(device, desc.Pool, desc.Size, std::move(name)), desc_(desc), store_(desc.Size) {}
-    HRESULT getDesc(D3DVERTEXBUFFER_DESC* desc) override {
+    HRESULT getDesc(Desc* desc) override {
         if (!desc) return D3DERR_INVALIDCALL;
         *desc = desc_;
         return D3D_OK;
@@ -279,51 +232,25 @@ public:
     }
     const std::vector<std::uint8_t>& bytes() const { return store_.bytes(); }
 
-private:
-    D3DVERTEXBUFFER_DESC desc_;
+protected:
+    Desc desc_;
     BufferStore store_;
 };
 
-class RecordingIndexBuffer : public GfxIndexBuffer, public RecordingResource {
-public:
-    RecordingIndexBuffer(RecordingDevice* device, std::string name, const D3DINDEXBUFFER_DESC& desc)
-        : RecordingResource(device, desc.Pool, desc.Size, std::move(name)), desc_(desc), store_(desc.Size) {}
-    HRESULT getDesc(D3DINDEXBUFFER_DESC* desc) override {
-        if (!desc) return D3DERR_INVALIDCALL;
-        *desc = desc_;
-        return D3D_OK;
-    }
-    HRESULT lock(std::uint32_t offset, std::uint32_t size, void** data, std::uint32_t flags) override {
-        backend_->log("Lock", lockText(name_, offset, size, flags));
-        if (HRESULT fault = backend_->faults.take("Lock"); FAILED(fault)) return fault;
-        if (!device_) return D3DERR_INVALIDCALL;
-        return store_.lock(offset, size, data);
-    }
-    HRESULT unlock() override {
-        backend_->log("Unlock", name_);
-        return store_.unlock();
-    }
-    const std::vector<std::uint8_t>& bytes() const { return store_.bytes(); }
-    bool index32() const { return desc_.Format == D3DFMT_INDEX32; }
+using RecordingVertexBuffer = RecordingBuffer<GfxVertexBuffer, D3DVERTEXBUFFER_DESC>;
 
-private:
-    D3DINDEXBUFFER_DESC desc_;
-    BufferStore store_;
+class RecordingIndexBuffer : public RecordingBuffer<GfxIndexBuffer, D3DINDEXBUFFER_DESC> {
+public:
+    using RecordingBuffer::RecordingBuffer;
+    bool index32() const { return desc_.Format == D3DFMT_INDEX32; }
 };
 
 namespace {
 
-std::string nameOf(GfxSurface* surface) {
-    return surface ? dynamic_cast<RecordingResource*>(surface)->name() : "null";
-}
-std::string nameOf(GfxTexture* texture) {
-    return texture ? dynamic_cast<RecordingResource*>(texture)->name() : "null";
-}
-std::string nameOf(GfxVertexBuffer* buffer) {
-    return buffer ? dynamic_cast<RecordingResource*>(buffer)->name() : "null";
-}
-std::string nameOf(GfxIndexBuffer* buffer) {
-    return buffer ? dynamic_cast<RecordingResource*>(buffer)->name() : "null";
+// The log's name of a surface, texture or buffer the caller passes.
+template <class Resource>
+std::string nameOf(Resource* resource) {
+    return resource ? dynamic_cast<RecordingResource*>(resource)->name() : "null";
 }
 
 }  // namespace
@@ -487,14 +414,9 @@ HRESULT RecordingAdapter::createDevice(std::uint32_t adapter, D3DDEVTYPE type, W
 
 RecordingDevice::RecordingDevice(RecordingAdapter& adapter, Window* focusWindow, std::uint32_t behaviorFlags,
                                  const D3DPRESENT_PARAMETERS& parameters)
-    : backend_(adapter.backend()),
-      adapter_(&adapter),
-      focusWindow_(focusWindow),
-      behaviorFlags_(behaviorFlags),
-      parameters_(parameters) {
+    : StatefulDevice(adapter, behaviorFlags, parameters), backend_(adapter.backend()), focusWindow_(focusWindow) {
     if (parameters_.BackBufferFormat == D3DFMT_UNKNOWN) parameters_.BackBufferFormat = adapter.survey().desktop.Format;
     if (parameters_.BackBufferCount == 0) parameters_.BackBufferCount = 1;
-    state_.setDefaults(parameters_.EnableAutoDepthStencil != 0);
     createBackBuffer();
     backend_.setLost(false);
     backend_.attach(this);
@@ -511,37 +433,16 @@ RecordingDevice::~RecordingDevice() {
 void RecordingDevice::createBackBuffer() {
     backBuffer_.reset();
     autoDepth_.reset();
-    D3DSURFACE_DESC desc;
-    desc.Format = parameters_.BackBufferFormat;
-    desc.Usage = D3DUSAGE_RENDERTARGET;
-    desc.Pool = D3DPOOL_DEFAULT;
-    desc.Width = parameters_.BackBufferWidth;
-    desc.Height = parameters_.BackBufferHeight;
-    backBuffer_ = GfxRef<GfxSurface>::adopt(new RecordingSurface(this, "backbuffer", desc, false));
-    reserveMemory(levelBytes(desc.Format, desc.Width, desc.Height));
-    if (parameters_.EnableAutoDepthStencil) {
-        desc.Format = parameters_.AutoDepthStencilFormat;
-        desc.Usage = D3DUSAGE_DEPTHSTENCIL;
-        autoDepth_ = GfxRef<GfxSurface>::adopt(new RecordingSurface(this, "depthbuffer", desc, false));
-        reserveMemory(levelBytes(desc.Format, desc.Width, desc.Height));
-    }
-    state_.renderTarget = backBuffer_;
-    state_.depthStencil = autoDepth_;
-    state_.viewport = {0, 0, parameters_.BackBufferWidth, parameters_.BackBufferHeight, 0.0f, 1.0f};
+    auto* backBuffer = new RecordingSurface(this, "backbuffer", backBufferDesc(), false);
+    adoptBackBuffer(backBuffer, parameters_.EnableAutoDepthStencil
+                                    ? new RecordingSurface(this, "depthbuffer", autoDepthDesc(), false)
+                                    : nullptr);
 }
 
 void RecordingDevice::forget(RecordingResource* resource, std::uint64_t bytes) {
     live_.erase(resource);
     freeMemory(bytes);
 }
-
-bool RecordingDevice::reserveMemory(std::uint64_t bytes) {
-    if (memoryUsed_ + bytes > adapter_->survey().totalTextureMemory) return false;
-    memoryUsed_ += bytes;
-    return true;
-}
-
-void RecordingDevice::freeMemory(std::uint64_t bytes) { memoryUsed_ -= std::min(bytes, memoryUsed_); }
 
 HRESULT RecordingDevice::injected(const char* method) { return backend_.faults.take(method); }
 
@@ -557,10 +458,7 @@ HRESULT RecordingDevice::reset(D3DPRESENT_PARAMETERS* parameters) {
     if (HRESULT valid = adapter_->validateCreation(0, D3DDEVTYPE_HAL, focusWindow_, behaviorFlags_, parameters); FAILED(valid)) return valid;
     // The back buffer and automatic depth buffer are made anew; every other
     // state stays.
-    freeMemory(levelBytes(parameters_.BackBufferFormat, parameters_.BackBufferWidth, parameters_.BackBufferHeight));
-    if (parameters_.EnableAutoDepthStencil)
-        freeMemory(levelBytes(parameters_.AutoDepthStencilFormat, parameters_.BackBufferWidth,
-                              parameters_.BackBufferHeight));
+    freeBackBufferMemory();
     parameters_ = *parameters;
     if (parameters_.BackBufferFormat == D3DFMT_UNKNOWN) parameters_.BackBufferFormat = adapter_->survey().desktop.Format;
     if (parameters_.BackBufferCount == 0) parameters_.BackBufferCount = 1;
@@ -585,30 +483,23 @@ bool RecordingDevice::presentsAt60Hz() {
 
 std::uint32_t RecordingDevice::getAvailableTextureMem() {
     backend_.log("GetAvailableTextureMem", "");
-    std::uint64_t total = adapter_->survey().totalTextureMemory;
-    return std::uint32_t(total - std::min(memoryUsed_, total));
+    return StatefulDevice::getAvailableTextureMem();
 }
 
 HRESULT RecordingDevice::getDeviceCaps(D3DCAPS9* caps) {
     backend_.log("GetDeviceCaps", "");
-    if (!caps) return D3DERR_INVALIDCALL;
-    *caps = adapter_->survey().caps;
-    return D3D_OK;
+    return StatefulDevice::getDeviceCaps(caps);
 }
 
 HRESULT RecordingDevice::beginScene() {
     backend_.log("BeginScene", "");
     if (HRESULT fault = injected("BeginScene"); FAILED(fault)) return fault;
-    if (inScene_) return D3DERR_INVALIDCALL;
-    inScene_ = true;
-    return D3D_OK;
+    return StatefulDevice::beginScene();
 }
 
 HRESULT RecordingDevice::endScene() {
     backend_.log("EndScene", "");
-    if (!inScene_) return D3DERR_INVALIDCALL;
-    inScene_ = false;
-    return D3D_OK;
+    return StatefulDevice::endScene();
 }
 
 HRESULT RecordingDevice::clear(std::uint32_t count, const D3DRECT* rects, std::uint32_t flags, D3DCOLOR color,
@@ -620,22 +511,11 @@ HRESULT RecordingDevice::clear(std::uint32_t count, const D3DRECT* rects, std::u
     backend_.log("Clear", std::to_string(count) + ", [" + list + "], " + hex(flags) + ", " + hex(color) + ", " +
                               num(z) + ", " + std::to_string(stencil));
     if (HRESULT fault = injected("Clear"); FAILED(fault)) return fault;
-    if ((count > 0 && !rects) || (flags & ~(D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL)))
-        return D3DERR_INVALIDCALL;
+    if (!validClearArguments(count, rects, flags)) return D3DERR_INVALIDCALL;
     if ((flags & (D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL)) && !state_.depthStencil) return D3DERR_INVALIDCALL;
     if (!(flags & D3DCLEAR_TARGET) || !state_.renderTarget) return D3D_OK;
     auto* target = static_cast<RecordingSurface*>(state_.renderTarget.get());
-    const D3DVIEWPORT9& v = state_.viewport;
-    const D3DRECT whole{std::int32_t(v.X), std::int32_t(v.Y), std::int32_t(v.X + v.Width),
-                        std::int32_t(v.Y + v.Height)};
-    for (std::uint32_t i = 0; i < std::max<std::uint32_t>(count, 1); ++i) {
-        D3DRECT r = count ? rects[i] : whole;
-        r.x1 = std::max(r.x1, whole.x1);
-        r.y1 = std::max(r.y1, whole.y1);
-        r.x2 = std::min(r.x2, whole.x2);
-        r.y2 = std::min(r.y2, whole.y2);
-        if (r.x1 < r.x2 && r.y1 < r.y2) target->fill(r, color);
-    }
+    forEachClearRect(count, rects, state_.viewport, [&](const D3DRECT& r) { target->fill(r, color); });
     return D3D_OK;
 }
 
@@ -645,33 +525,13 @@ HRESULT RecordingDevice::setViewport(const D3DVIEWPORT9* viewport) {
     backend_.log("SetViewport", std::to_string(v.X) + ", " + std::to_string(v.Y) + ", " + std::to_string(v.Width) +
                                     ", " + std::to_string(v.Height) + ", " + num(v.MinZ) + ", " + num(v.MaxZ));
     if (HRESULT fault = injected("SetViewport"); FAILED(fault)) return fault;
-    D3DSURFACE_DESC desc;
-    state_.renderTarget->getDesc(&desc);
-    if (std::uint64_t(v.X) + v.Width > desc.Width || std::uint64_t(v.Y) + v.Height > desc.Height || v.Width == 0 ||
-        v.Height == 0)
-        return D3DERR_INVALIDCALL;
-    state_.viewport = v;
-    return D3D_OK;
-}
-
-HRESULT RecordingDevice::getViewport(D3DVIEWPORT9* viewport) {
-    if (!viewport) return D3DERR_INVALIDCALL;
-    *viewport = state_.viewport;
-    return D3D_OK;
+    return state_.setViewport(viewport);
 }
 
 HRESULT RecordingDevice::setRenderState(D3DRENDERSTATETYPE state, std::uint32_t value) {
     backend_.log("SetRenderState", renderStateName(state) + ", " + std::to_string(value));
     if (HRESULT fault = injected("SetRenderState"); FAILED(fault)) return fault;
-    if (!DeviceState::validRenderState(state)) return D3DERR_INVALIDCALL;
-    state_.renderStates[state] = value;
-    return D3D_OK;
-}
-
-HRESULT RecordingDevice::getRenderState(D3DRENDERSTATETYPE state, std::uint32_t* value) {
-    if (!value || !DeviceState::validRenderState(state)) return D3DERR_INVALIDCALL;
-    *value = state_.renderStates[state];
-    return D3D_OK;
+    return state_.setRenderState(state, value);
 }
 
 HRESULT RecordingDevice::setTextureStageState(std::uint32_t stage, D3DTEXTURESTAGESTATETYPE type,
@@ -679,47 +539,20 @@ HRESULT RecordingDevice::setTextureStageState(std::uint32_t stage, D3DTEXTURESTA
     backend_.log("SetTextureStageState",
                  std::to_string(stage) + ", " + textureStageStateName(type) + ", " + std::to_string(value));
     if (HRESULT fault = injected("SetTextureStageState"); FAILED(fault)) return fault;
-    if (!DeviceState::validStage(stage, type)) return D3DERR_INVALIDCALL;
-    state_.stageStates[stage][type] = value;
-    return D3D_OK;
-}
-
-HRESULT RecordingDevice::getTextureStageState(std::uint32_t stage, D3DTEXTURESTAGESTATETYPE type,
-                                              std::uint32_t* value) {
-    if (!value || !DeviceState::validStage(stage, type)) return D3DERR_INVALIDCALL;
-    *value = state_.stageStates[stage][type];
-    return D3D_OK;
+    return state_.setTextureStageState(stage, type, value);
 }
 
 HRESULT RecordingDevice::setSamplerState(std::uint32_t sampler, D3DSAMPLERSTATETYPE type, std::uint32_t value) {
     backend_.log("SetSamplerState",
                  std::to_string(sampler) + ", " + samplerStateName(type) + ", " + std::to_string(value));
     if (HRESULT fault = injected("SetSamplerState"); FAILED(fault)) return fault;
-    if (!DeviceState::validSampler(sampler, type)) return D3DERR_INVALIDCALL;
-    state_.samplerStates[sampler][type] = value;
-    return D3D_OK;
-}
-
-HRESULT RecordingDevice::getSamplerState(std::uint32_t sampler, D3DSAMPLERSTATETYPE type, std::uint32_t* value) {
-    if (!value || !DeviceState::validSampler(sampler, type)) return D3DERR_INVALIDCALL;
-    *value = state_.samplerStates[sampler][type];
-    return D3D_OK;
+    return state_.setSamplerState(sampler, type, value);
 }
 
 HRESULT RecordingDevice::setTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix) {
     backend_.log("SetTransform", transformStateName(state) + ", " + (matrix ? matrixText(*matrix) : "null"));
     if (HRESULT fault = injected("SetTransform"); FAILED(fault)) return fault;
-    D3DMATRIX* slot = state_.transform(state);
-    if (!slot || !matrix) return D3DERR_INVALIDCALL;
-    *slot = *matrix;
-    return D3D_OK;
-}
-
-HRESULT RecordingDevice::getTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX* matrix) {
-    D3DMATRIX* slot = state_.transform(state);
-    if (!slot || !matrix) return D3DERR_INVALIDCALL;
-    *matrix = *slot;
-    return D3D_OK;
+    return state_.setTransform(state, matrix);
 }
 
 HRESULT RecordingDevice::setLight(std::uint32_t index, const D3DLIGHT9* light) {
@@ -729,34 +562,13 @@ HRESULT RecordingDevice::setLight(std::uint32_t index, const D3DLIGHT9* light) {
                                               vectorText(light->Direction)
                                         : std::string("null")));
     if (HRESULT fault = injected("SetLight"); FAILED(fault)) return fault;
-    if (!light || index >= kLightCount) return D3DERR_INVALIDCALL;
-    state_.lights[index] = *light;
-    state_.lightSet[index] = true;
-    return D3D_OK;
-}
-
-HRESULT RecordingDevice::getLight(std::uint32_t index, D3DLIGHT9* light) {
-    if (!light || index >= kLightCount || !state_.lightSet[index]) return D3DERR_INVALIDCALL;
-    *light = state_.lights[index];
-    return D3D_OK;
+    return state_.setLight(index, light);
 }
 
 HRESULT RecordingDevice::lightEnable(std::uint32_t index, std::int32_t enable) {
     backend_.log("LightEnable", std::to_string(index) + ", " + std::to_string(enable));
     if (HRESULT fault = injected("LightEnable"); FAILED(fault)) return fault;
-    if (index >= kLightCount) return D3DERR_INVALIDCALL;
-    if (!state_.lightSet[index]) {
-        state_.lights[index] = DeviceState::defaultLight();
-        state_.lightSet[index] = true;
-    }
-    state_.lightEnabled[index] = enable != 0;
-    return D3D_OK;
-}
-
-HRESULT RecordingDevice::getLightEnable(std::uint32_t index, std::int32_t* enable) {
-    if (!enable || index >= kLightCount || !state_.lightSet[index]) return D3DERR_INVALIDCALL;
-    *enable = state_.lightEnabled[index] ? 1 : 0;
-    return D3D_OK;
+    return state_.lightEnable(index, enable);
 }
 
 HRESULT RecordingDevice::setMaterial(const D3DMATERIAL9* material) {
@@ -766,23 +578,13 @@ HRESULT RecordingDevice::setMaterial(const D3DMATERIAL9* material) {
                                                colourText(material->Emissive) + " power " + num(material->Power)
                                          : std::string("null"));
     if (HRESULT fault = injected("SetMaterial"); FAILED(fault)) return fault;
-    if (!material) return D3DERR_INVALIDCALL;
-    state_.material = *material;
-    return D3D_OK;
-}
-
-HRESULT RecordingDevice::getMaterial(D3DMATERIAL9* material) {
-    if (!material) return D3DERR_INVALIDCALL;
-    *material = state_.material;
-    return D3D_OK;
+    return state_.setMaterial(material);
 }
 
 HRESULT RecordingDevice::setTexture(std::uint32_t stage, GfxTexture* texture) {
     backend_.log("SetTexture", std::to_string(stage) + ", " + nameOf(texture));
     if (HRESULT fault = injected("SetTexture"); FAILED(fault)) return fault;
-    if (stage >= kTextureStageCount) return D3DERR_INVALIDCALL;
-    state_.textures[stage] = GfxRef<GfxTexture>(texture);
-    return D3D_OK;
+    return state_.setTexture(stage, texture);
 }
 
 HRESULT RecordingDevice::setFVF(std::uint32_t fvf) {
@@ -792,149 +594,90 @@ HRESULT RecordingDevice::setFVF(std::uint32_t fvf) {
     return D3D_OK;
 }
 
-HRESULT RecordingDevice::getFVF(std::uint32_t* fvf) {
-    if (!fvf) return D3DERR_INVALIDCALL;
-    *fvf = state_.fvf;
-    return D3D_OK;
+HRESULT RecordingDevice::refused(const char* method, const std::string& arguments, HRESULT result) {
+    backend_.log(method, arguments);
+    return result;
+}
+
+std::string RecordingDevice::created(const char* method, const std::string& arguments, const char* kind) {
+    std::string name = backend_.nameObject(kind);
+    backend_.log(method, arguments + " -> " + name);
+    return name;
 }
 
 HRESULT RecordingDevice::createTexture(std::uint32_t width, std::uint32_t height, std::uint32_t levels,
                                        std::uint32_t usage, D3DFORMAT format, D3DPOOL pool, GfxTexture** texture) {
+    const char* method = "CreateTexture";
     std::string arguments = std::to_string(width) + ", " + std::to_string(height) + ", " + std::to_string(levels) +
                             ", " + hex(usage) + ", " + formatName(format) + ", " + std::to_string(pool);
-    if (!texture) {
-        backend_.log("CreateTexture", arguments);
-        return D3DERR_INVALIDCALL;
-    }
+    if (!texture) return refused(method, arguments, D3DERR_INVALIDCALL);
     *texture = nullptr;
-    if (HRESULT fault = injected("CreateTexture"); FAILED(fault)) {
-        backend_.log("CreateTexture", arguments);
-        return fault;
-    }
+    if (HRESULT fault = injected(method); FAILED(fault)) return refused(method, arguments, fault);
     std::uint64_t bytes = 0;
     if (HRESULT valid = checkTextureCreation(adapter_->survey(), width, height, levels, usage, format, pool, bytes);
-        FAILED(valid)) {
-        backend_.log("CreateTexture", arguments);
-        return valid;
-    }
-    if (countsAsVideoMemory(pool) && !reserveMemory(bytes)) {
-        backend_.log("CreateTexture", arguments);
-        return D3DERR_OUTOFVIDEOMEMORY;
-    }
-    std::string name = backend_.nameObject("texture");
-    backend_.log("CreateTexture", arguments + " -> " + name);
-    auto* made = new RecordingTexture(this, name, width, height, levels, usage, format, pool, bytes);
-    *texture = made;
+        FAILED(valid))
+        return refused(method, arguments, valid);
+    if (!reserveMemoryOf(pool, bytes)) return refused(method, arguments, D3DERR_OUTOFVIDEOMEMORY);
+    std::string name = created(method, arguments, "texture");
+    *texture = new RecordingTexture(this, name, width, height, levels, usage, format, pool, bytes);
+    return D3D_OK;
+}
+
+template <class Buffer, class Interface, class Desc>
+HRESULT RecordingDevice::createBuffer(const char* method, const std::string& arguments, const char* kind,
+                                      const Desc& desc, Interface** buffer) {
+    if (!buffer || FAILED(checkBufferCreation(desc))) return refused(method, arguments, D3DERR_INVALIDCALL);
+    *buffer = nullptr;
+    if (HRESULT fault = injected(method); FAILED(fault)) return refused(method, arguments, fault);
+    if (!reserveMemoryOf(desc.Pool, desc.Size)) return refused(method, arguments, D3DERR_OUTOFVIDEOMEMORY);
+    std::string name = created(method, arguments, kind);
+    *buffer = new Buffer(this, name, desc);
     return D3D_OK;
 }
 
 HRESULT RecordingDevice::createVertexBuffer(std::uint32_t length, std::uint32_t usage, std::uint32_t fvf,
                                             D3DPOOL pool, GfxVertexBuffer** buffer) {
-    std::string arguments =
-        std::to_string(length) + ", " + hex(usage) + ", " + hex(fvf) + ", " + std::to_string(pool);
-    if (!buffer || length == 0) {
-        backend_.log("CreateVertexBuffer", arguments);
-        return D3DERR_INVALIDCALL;
-    }
-    *buffer = nullptr;
-    if (HRESULT fault = injected("CreateVertexBuffer"); FAILED(fault)) {
-        backend_.log("CreateVertexBuffer", arguments);
-        return fault;
-    }
-    if (countsAsVideoMemory(pool) && !reserveMemory(length)) {
-        backend_.log("CreateVertexBuffer", arguments);
-        return D3DERR_OUTOFVIDEOMEMORY;
-    }
-    std::string name = backend_.nameObject("vertexbuffer");
-    backend_.log("CreateVertexBuffer", arguments + " -> " + name);
-    D3DVERTEXBUFFER_DESC desc;
-    desc.Usage = usage;
-    desc.Pool = pool;
-    desc.Size = length;
-    desc.FVF = fvf;
-    auto* made = new RecordingVertexBuffer(this, name, desc);
-    *buffer = made;
-    return D3D_OK;
+    return createBuffer<RecordingVertexBuffer>(
+        "CreateVertexBuffer", std::to_string(length) + ", " + hex(usage) + ", " + hex(fvf) + ", " + std::to_string(pool),
+        "vertexbuffer", vertexBufferDesc(length, usage, fvf, pool), buffer);
 }
 
 HRESULT RecordingDevice::createIndexBuffer(std::uint32_t length, std::uint32_t usage, D3DFORMAT format, D3DPOOL pool,
                                            GfxIndexBuffer** buffer) {
-    std::string arguments =
-        std::to_string(length) + ", " + hex(usage) + ", " + formatName(format) + ", " + std::to_string(pool);
-    if (!buffer || length == 0 || (format != D3DFMT_INDEX16 && format != D3DFMT_INDEX32)) {
-        backend_.log("CreateIndexBuffer", arguments);
-        return D3DERR_INVALIDCALL;
-    }
-    *buffer = nullptr;
-    if (HRESULT fault = injected("CreateIndexBuffer"); FAILED(fault)) {
-        backend_.log("CreateIndexBuffer", arguments);
-        return fault;
-    }
-    if (countsAsVideoMemory(pool) && !reserveMemory(length)) {
-        backend_.log("CreateIndexBuffer", arguments);
-        return D3DERR_OUTOFVIDEOMEMORY;
-    }
-    std::string name = backend_.nameObject("indexbuffer");
-    backend_.log("CreateIndexBuffer", arguments + " -> " + name);
-    D3DINDEXBUFFER_DESC desc;
-    desc.Format = format;
-    desc.Usage = usage;
-    desc.Pool = pool;
-    desc.Size = length;
-    auto* made = new RecordingIndexBuffer(this, name, desc);
-    *buffer = made;
-    return D3D_OK;
+    return createBuffer<RecordingIndexBuffer>(
+        "CreateIndexBuffer",
+        std::to_string(length) + ", " + hex(usage) + ", " + formatName(format) + ", " + std::to_string(pool),
+        "indexbuffer", indexBufferDesc(length, usage, format, pool), buffer);
 }
 
 HRESULT RecordingDevice::createDepthStencilSurface(std::uint32_t width, std::uint32_t height, D3DFORMAT format,
                                                    D3DMULTISAMPLE_TYPE multiSample, std::uint32_t quality,
                                                    std::int32_t discard, GfxSurface** surface) {
+    const char* method = "CreateDepthStencilSurface";
     std::string arguments = std::to_string(width) + ", " + std::to_string(height) + ", " + formatName(format) + ", " +
                             std::to_string(multiSample) + ", " + std::to_string(quality) + ", " +
                             std::to_string(discard);
     if (!surface || width == 0 || height == 0 || !adapter_->survey().depthFormats.count(format) ||
-        multiSample != D3DMULTISAMPLE_NONE) {
-        backend_.log("CreateDepthStencilSurface", arguments);
-        return D3DERR_INVALIDCALL;
-    }
+        multiSample != D3DMULTISAMPLE_NONE)
+        return refused(method, arguments, D3DERR_INVALIDCALL);
     *surface = nullptr;
-    if (HRESULT fault = injected("CreateDepthStencilSurface"); FAILED(fault)) {
-        backend_.log("CreateDepthStencilSurface", arguments);
-        return fault;
-    }
-    const std::uint64_t bytes = levelBytes(format, width, height);
-    if (!reserveMemory(bytes)) {
-        backend_.log("CreateDepthStencilSurface", arguments);
-        return D3DERR_OUTOFVIDEOMEMORY;
-    }
-    std::string name = backend_.nameObject("surface");
-    backend_.log("CreateDepthStencilSurface", arguments + " -> " + name);
-    D3DSURFACE_DESC desc;
-    desc.Format = format;
-    desc.Usage = D3DUSAGE_DEPTHSTENCIL;
-    desc.Pool = D3DPOOL_DEFAULT;
-    desc.Width = width;
-    desc.Height = height;
-    auto* made = new RecordingSurface(this, name, desc);
-    *surface = made;
+    if (HRESULT fault = injected(method); FAILED(fault)) return refused(method, arguments, fault);
+    if (!reserveMemory(levelBytes(format, width, height)))
+        return refused(method, arguments, D3DERR_OUTOFVIDEOMEMORY);
+    std::string name = created(method, arguments, "surface");
+    *surface = new RecordingSurface(this, name, depthStencilDesc(width, height, format));
     return D3D_OK;
 }
 
 HRESULT RecordingDevice::getBackBuffer(GfxSurface** surface) {
     backend_.log("GetBackBuffer", "");
-    if (!surface) return D3DERR_INVALIDCALL;
-    backBuffer_->addRef();
-    *surface = backBuffer_.get();
-    return D3D_OK;
+    return StatefulDevice::getBackBuffer(surface);
 }
 
 HRESULT RecordingDevice::getRenderTarget(std::uint32_t index, GfxSurface** surface) {
     backend_.log("GetRenderTarget", std::to_string(index));
     if (HRESULT fault = injected("GetRenderTarget"); FAILED(fault)) return fault;
-    if (!surface || index != 0) return D3DERR_INVALIDCALL;
-    state_.renderTarget->addRef();
-    *surface = state_.renderTarget.get();
-    return D3D_OK;
+    return StatefulDevice::getRenderTarget(index, surface);
 }
 
 HRESULT RecordingDevice::setRenderTarget(std::uint32_t index, GfxSurface* surface) {
@@ -953,12 +696,7 @@ HRESULT RecordingDevice::setRenderTarget(std::uint32_t index, GfxSurface* surfac
 HRESULT RecordingDevice::getDepthStencilSurface(GfxSurface** surface) {
     backend_.log("GetDepthStencilSurface", "");
     if (HRESULT fault = injected("GetDepthStencilSurface"); FAILED(fault)) return fault;
-    if (!surface) return D3DERR_INVALIDCALL;
-    *surface = nullptr;
-    if (!state_.depthStencil) return D3DERR_NOTFOUND;
-    state_.depthStencil->addRef();
-    *surface = state_.depthStencil.get();
-    return D3D_OK;
+    return StatefulDevice::getDepthStencilSurface(surface);
 }
 
 HRESULT RecordingDevice::setDepthStencilSurface(GfxSurface* surface) {
@@ -978,11 +716,7 @@ HRESULT RecordingDevice::setStreamSource(std::uint32_t stream, GfxVertexBuffer* 
     backend_.log("SetStreamSource", std::to_string(stream) + ", " + nameOf(buffer) + ", " + std::to_string(offset) +
                                         ", " + std::to_string(stride));
     if (HRESULT fault = injected("SetStreamSource"); FAILED(fault)) return fault;
-    if (stream != 0) return D3DERR_INVALIDCALL;
-    state_.streamBuffer = GfxRef<GfxVertexBuffer>(buffer);
-    state_.streamOffset = offset;
-    state_.streamStride = stride;
-    return D3D_OK;
+    return state_.setStreamSource(stream, buffer, offset, stride);
 }
 
 HRESULT RecordingDevice::setIndices(GfxIndexBuffer* buffer) {
@@ -999,8 +733,8 @@ HRESULT RecordingDevice::drawPrimitive(D3DPRIMITIVETYPE type, std::uint32_t star
     if (HRESULT fault = injected("DrawPrimitive"); FAILED(fault)) return fault;
     if (!inScene_ || !state_.streamBuffer || state_.streamStride == 0) return D3DERR_INVALIDCALL;
     const auto* buffer = static_cast<RecordingVertexBuffer*>(state_.streamBuffer.get());
-    const std::uint64_t vertices = std::uint64_t(startVertex) + vertexCountOf(type, primitiveCount);
-    if (state_.streamOffset + vertices * state_.streamStride > buffer->bytes().size()) return D3DERR_INVALIDCALL;
+    if (!state_.streamHolds(buffer->bytes().size(), startVertex, vertexCountOf(type, primitiveCount)))
+        return D3DERR_INVALIDCALL;
     return D3D_OK;
 }
 
@@ -1014,10 +748,9 @@ HRESULT RecordingDevice::drawIndexedPrimitive(D3DPRIMITIVETYPE type, std::int32_
     if (!inScene_ || !state_.streamBuffer || !state_.indices || state_.streamStride == 0) return D3DERR_INVALIDCALL;
     const auto* vertices = static_cast<RecordingVertexBuffer*>(state_.streamBuffer.get());
     const auto* indices = static_cast<RecordingIndexBuffer*>(state_.indices.get());
-    const std::uint64_t size = vertices->bytes().size();
-    const std::uint64_t capacity = size > state_.streamOffset ? (size - state_.streamOffset) / state_.streamStride : 0;
     if (!indexedDrawInBounds(indices->bytes().data(), indices->bytes().size(), indices->index32(), startIndex,
-                             vertexCountOf(type, primitiveCount), baseVertexIndex, capacity))
+                             vertexCountOf(type, primitiveCount), baseVertexIndex,
+                             state_.streamCapacity(vertices->bytes().size())))
         return D3DERR_INVALIDCALL;
     return D3D_OK;
 }

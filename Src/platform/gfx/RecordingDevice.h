@@ -18,6 +18,7 @@
 #include "platform/gfx/DeviceState.h"
 #include "platform/gfx/GfxAdapter.h"
 #include "platform/gfx/GfxDevice.h"
+#include "platform/gfx/StatefulDevice.h"
 
 class RecordingAdapter;
 class RecordingDevice;
@@ -139,7 +140,7 @@ private:
     RecordingBackend& backend_;
 };
 
-class RecordingDevice : public GfxDevice {
+class RecordingDevice : public StatefulDevice {
 public:
     RecordingDevice(RecordingAdapter& adapter, Window* focusWindow, std::uint32_t behaviorFlags,
                     const D3DPRESENT_PARAMETERS& parameters);
@@ -157,25 +158,16 @@ public:
     HRESULT clear(std::uint32_t count, const D3DRECT* rects, std::uint32_t flags, D3DCOLOR color, float z,
                   std::uint32_t stencil) override;
     HRESULT setViewport(const D3DVIEWPORT9* viewport) override;
-    HRESULT getViewport(D3DVIEWPORT9* viewport) override;
 
     HRESULT setRenderState(D3DRENDERSTATETYPE state, std::uint32_t value) override;
-    HRESULT getRenderState(D3DRENDERSTATETYPE state, std::uint32_t* value) override;
     HRESULT setTextureStageState(std::uint32_t stage, D3DTEXTURESTAGESTATETYPE type, std::uint32_t value) override;
-    HRESULT getTextureStageState(std::uint32_t stage, D3DTEXTURESTAGESTATETYPE type, std::uint32_t* value) override;
     HRESULT setSamplerState(std::uint32_t sampler, D3DSAMPLERSTATETYPE type, std::uint32_t value) override;
-    HRESULT getSamplerState(std::uint32_t sampler, D3DSAMPLERSTATETYPE type, std::uint32_t* value) override;
     HRESULT setTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix) override;
-    HRESULT getTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX* matrix) override;
     HRESULT setLight(std::uint32_t index, const D3DLIGHT9* light) override;
-    HRESULT getLight(std::uint32_t index, D3DLIGHT9* light) override;
     HRESULT lightEnable(std::uint32_t index, std::int32_t enable) override;
-    HRESULT getLightEnable(std::uint32_t index, std::int32_t* enable) override;
     HRESULT setMaterial(const D3DMATERIAL9* material) override;
-    HRESULT getMaterial(D3DMATERIAL9* material) override;
     HRESULT setTexture(std::uint32_t stage, GfxTexture* texture) override;
     HRESULT setFVF(std::uint32_t fvf) override;
-    HRESULT getFVF(std::uint32_t* fvf) override;
 
     HRESULT createTexture(std::uint32_t width, std::uint32_t height, std::uint32_t levels, std::uint32_t usage,
                           D3DFORMAT format, D3DPOOL pool, GfxTexture** texture) override;
@@ -213,26 +205,25 @@ public:
     RecordingBackend& backend() { return backend_; }
 
     // Used by the recording resources.
-    bool reserveMemory(std::uint64_t bytes);
-    void freeMemory(std::uint64_t bytes);
     void track(RecordingResource* resource) { live_.insert(resource); }
     void forget(RecordingResource* resource, std::uint64_t bytes);
 
 private:
     HRESULT injected(const char* method);
+    // A creation refused: logged with its arguments alone.
+    HRESULT refused(const char* method, const std::string& arguments, HRESULT result);
+    // A creation that succeeds: names the new object of the kind and logs
+    // the call with that name.
+    std::string created(const char* method, const std::string& arguments, const char* kind);
+    // CreateVertexBuffer and CreateIndexBuffer, alike but for the kind.
+    template <class Buffer, class Interface, class Desc>
+    HRESULT createBuffer(const char* method, const std::string& arguments, const char* kind, const Desc& desc,
+                         Interface** buffer);
     void createBackBuffer();
 
     RecordingBackend& backend_;
-    GfxRef<RecordingAdapter> adapter_;
     Window* focusWindow_;
-    std::uint32_t behaviorFlags_;
-    D3DPRESENT_PARAMETERS parameters_;
-    DeviceState state_;
-    GfxRef<GfxSurface> backBuffer_;
-    GfxRef<GfxSurface> autoDepth_;
-    std::uint64_t memoryUsed_ = 0;
     std::uint32_t presents_ = 0;
-    bool inScene_ = false;
     // Every resource of this device still alive; they are orphaned when the
     // device goes first.
     std::set<RecordingResource*> live_;

@@ -1,0 +1,56 @@
+// The frame step's own state and the game reset's play flags.
+#include <gtest/gtest.h>
+
+#include <cfenv>
+
+#include "records/GameInfo.h"
+#include "shell/MainLoop.h"
+#include "shell/Managers.h"
+#include "support/TestSupport.h"
+
+TEST(GameReset, PlayFlagsOfTheGameRecordsStartAfresh) {
+    TempRoot root;
+    g_gameInfo = new GameInfo();
+    GameInfo& game = *g_gameInfo;
+    // A scene left behind: a texture clearing asked for, paused with pausing
+    // forbidden, escape cancelling, game over, a text block open, the player
+    // fixed, and frames counted.
+    game.setClearTextureRequest(1);
+    game.requestPauseToggle();
+    game.applyPauseToggle();
+    game.setPauseAllowed(0);
+    game.setReconfigCount(2);
+    game.setEscToCancel(1);
+    game.setGameOver(1);
+    game.setTextBlockActive(1);
+    game.setPlayerSwitchable(0);
+    game.setPlayerMoveEnabled(1);
+    game.countDroppedFrame();
+    ASSERT_EQ(game.isPaused(), 1);
+    ASSERT_EQ(game.getPlayFrameCount(), 1);
+
+    EXPECT_EQ(resetGame(), S_OK);
+    EXPECT_EQ(game.isClearTextureRequested(), 0);
+    EXPECT_EQ(game.isPauseAllowed(), 1);
+    // Leaving the pause is requested, not forced.
+    EXPECT_EQ(game.isPauseToggleRequested(), 1);
+    EXPECT_EQ(game.getReconfigCount(), 1);
+    EXPECT_EQ(game.isEscToCancel(), 0);
+    EXPECT_EQ(game.isGameOver(), 0);
+    EXPECT_EQ(game.isTextBlockActive(), 0);
+    EXPECT_EQ(game.isPlayerSwitchable(), 1);
+    EXPECT_EQ(game.getPlayFrameCount(), 0);
+
+    delete g_gameInfo;
+    g_gameInfo = nullptr;
+}
+
+TEST(FrameStep, StartsFromTheFloatingPointDefaults) {
+    for (int rounding : {FE_UPWARD, FE_DOWNWARD, FE_TOWARDZERO}) {
+        std::fesetround(rounding);
+        std::feraiseexcept(FE_INEXACT | FE_DIVBYZERO);
+        EXPECT_EQ(frameStep(), 0);
+        EXPECT_EQ(std::fegetround(), FE_TONEAREST) << rounding;
+        EXPECT_EQ(std::fetestexcept(FE_INEXACT | FE_DIVBYZERO), 0) << rounding;
+    }
+}
