@@ -16,7 +16,9 @@ void GlTestDevice::SetUp() {
 
 void GlTestDevice::TearDown() {
     // Every call the device made was one OpenGL accepts.
-    if (device) EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+    if (device) {
+        EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+    }
     device.reset();
     adapter.reset();
     Window::setInstance(nullptr);
