@@ -26,6 +26,17 @@ TEST(HResultNames, KnownAndUnknownCodes) {
         {D3DERR_INVALIDCALL, "D3DERR_INVALIDCALL"},
         {E_OUTOFMEMORY, "E_OUTOFMEMORY"},
         {DSERR_BUFFERLOST, "DSERR_BUFFERLOST"},
+        // The documented numbers, written out so a wrong constant shows.
+        {hr(0x88760818), "D3DERR_WRONGTEXTUREFORMAT"},
+        {hr(0x88760827), "D3DERR_DRIVERINTERNALERROR"},
+        {hr(0x8876086C), "D3DERR_INVALIDCALL"},
+        {hr(0x8876021C), "D3DERR_WASSTILLDRAWING"},
+        {hr(0x88760B54), "D3DXERR_CANNOTMODIFYINDEXBUFFER"},
+        {hr(0x88760B59), "D3DXERR_INVALIDDATA"},
+        {hr(0x88760B5B), "D3DXERR_DUPLICATENAMEDFRAGMENT"},
+        {hr(0x88780096), "DSERR_BUFFERLOST"},
+        {hr(0x8007001E), "DIERR_INPUTLOST"},
+        {hr(0x80070057), "E_INVALIDARG"},
         {hr(0x12345678), "Unknown"},
         {-1, "Unknown"},
     };
@@ -101,6 +112,29 @@ TEST(PlatformPath, Cp932NamesBecomeUtf8OnDisk) {
     ASSERT_TRUE(mapped);
     EXPECT_EQ(*mapped, root.path() / "音" / "a.txt");
     EXPECT_EQ(Path::listFiles("\x89\xb9"), std::vector<std::string>{"a.txt"});
+
+    // A second byte of 0x5C inside a character is not a separator.
+    root.writeFile("表示/ソース.txt", "y");
+    mapped = Path::resolve("\x95\x5c\x8e\xa6\\\x83\x5c\x81\x5b\x83\x58.txt");
+    ASSERT_TRUE(mapped);
+    EXPECT_EQ(*mapped, root.path() / "表示" / "ソース.txt");
+    EXPECT_TRUE(File::exists("\x95\x5c\x8e\xa6/\x83\x5c\x81\x5b\x83\x58.txt"));
+}
+
+TEST(PlatformPath, NamesEndAtNulAndCaseTiesAreStable) {
+    TempRoot root;
+    // A name handed to the file calls ends at its first NUL, as a C string does.
+    std::optional<std::filesystem::path> mapped = Path::resolve(std::string_view("debug.txt\0\\..\\x", 15));
+    ASSERT_TRUE(mapped);
+    EXPECT_EQ(*mapped, root.path() / "debug.txt");
+    EXPECT_FALSE(Path::resolve(std::string_view("\0data", 5)));
+
+    // Names that differ only in case: the byte-wise smallest is chosen,
+    // whatever order the folder lists them in.
+    for (const char* name : {"save.DAT", "Save.dat", "SAVE.dat", "saVe.dat"}) root.writeFile(std::string("d/") + name, name);
+    mapped = Path::resolve("d\\save.dat");
+    ASSERT_TRUE(mapped);
+    EXPECT_EQ(mapped->filename(), "SAVE.dat");
 }
 
 TEST(PlatformFile, OpenModes) {
