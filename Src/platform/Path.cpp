@@ -14,15 +14,19 @@ fs::path& rootPath() {
 }
 
 // The entry of `folder` whose name equals `name` ignoring ASCII case, if any.
+// Where several differ only in case, the byte-wise smallest wins, so the
+// answer does not depend on the order the folder lists them in.
 std::optional<std::string> findIgnoringCase(const fs::path& folder, const std::string& name) {
     std::error_code ec;
     fs::directory_iterator it(folder, ec);
     if (ec) return std::nullopt;
+    std::optional<std::string> found;
     for (const fs::directory_entry& entry : it) {
         std::string candidate = entry.path().filename().string();
-        if (text::equalsIgnoreAsciiCase(candidate, name)) return candidate;
+        if (text::equalsIgnoreAsciiCase(candidate, name) && (!found || candidate < *found))
+            found = std::move(candidate);
     }
-    return std::nullopt;
+    return found;
 }
 }  // namespace
 
@@ -31,18 +35,25 @@ void Path::setRoot(const fs::path& root) { rootPath() = root; }
 const fs::path& Path::root() { return rootPath(); }
 
 std::optional<fs::path> Path::resolve(std::string_view windowsPath) {
-    if (windowsPath.empty()) return std::nullopt;
-    if (windowsPath.front() == '\\' || windowsPath.front() == '/') return std::nullopt;
-    if (windowsPath.size() >= 2 && windowsPath[1] == ':') return std::nullopt;
+    // The file calls take C strings: a name ends at its first NUL.
+    windowsPath = windowsPath.substr(0, windowsPath.find('\0'));
+    // Convert before splitting: the second byte of a cp932 character may be
+    // 0x5C ("表" is 0x95 0x5C), which is not a separator; no UTF-8 sequence
+    // holds '\\' or '/'.
+    const std::string utf8 = text::cp932ToUtf8(windowsPath);
+    const std::string_view path = utf8;
+    if (path.empty()) return std::nullopt;
+    if (path.front() == '\\' || path.front() == '/') return std::nullopt;
+    if (path.size() >= 2 && path[1] == ':') return std::nullopt;
 
     std::vector<std::string> components;
     size_t start = 0;
-    while (start <= windowsPath.size()) {
-        size_t end = windowsPath.find_first_of("\\/", start);
-        if (end == std::string_view::npos) end = windowsPath.size();
-        std::string_view part = windowsPath.substr(start, end - start);
+    while (start <= path.size()) {
+        size_t end = path.find_first_of("\\/", start);
+        if (end == std::string_view::npos) end = path.size();
+        std::string_view part = path.substr(start, end - start);
         if (part == "..") return std::nullopt;
-        if (!part.empty() && part != ".") components.push_back(text::cp932ToUtf8(part));
+        if (!part.empty() && part != ".") components.emplace_back(part);
         start = end + 1;
     }
     if (components.empty()) return std::nullopt;
