@@ -1,6 +1,7 @@
 #include "platform/File.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,6 +13,40 @@
 #include "platform/Path.h"
 
 namespace {
+// Opens the temporary file beside a target and locks it for this writer. Two
+// writers of one target share the name: the second waits for the first, and
+// when the first has meanwhile renamed its file into place (or removed it),
+// opens a fresh one instead of writing into the file now current.
+int openLockedTemp(const std::filesystem::path& temp) {
+    for (;;) {
+        int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+        if (fd < 0) return -1;
+        int locked;
+        do {
+            locked = ::flock(fd, LOCK_EX);
+        } while (locked != 0 && errno == EINTR);
+        struct stat held {}, named {};
+        if (locked != 0 || fstat(fd, &held) != 0) {
+            ::close(fd);
+            return -1;
+        }
+        if (::stat(temp.c_str(), &named) == 0 && named.st_dev == held.st_dev && named.st_ino == held.st_ino)
+            return fd;
+        ::close(fd);
+    }
+}
+
+// Makes a rename in `file`'s folder survive a crash. Some file systems cannot
+// sync a folder; the rename itself has happened, so that is not a failure.
+void syncFolderOf(const std::filesystem::path& file) {
+    std::filesystem::path folder = file.parent_path();
+    if (folder.empty()) folder = ".";
+    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
 int accessFlags(File::Access access) {
     switch (access) {
         case File::Access::Read: return O_RDONLY;
@@ -136,15 +171,17 @@ bool File::writeReplacing(std::string_view windowsPath, const void* data, size_t
     if (!path) return false;
     std::filesystem::path temp = *path;
     temp += ".tmp";
-    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    int fd = openLockedTemp(temp);
     if (fd < 0) return false;
+    // The lock is held until the file is closed, after the rename.
     File file(fd);
-    bool ok = file.write(data, size) == size && ::fsync(fd) == 0;
-    file.close();
-    if (!ok || std::rename(temp.c_str(), path->c_str()) != 0) {
+    bool ok = ::ftruncate(fd, 0) == 0 && file.write(data, size) == size && ::fsync(fd) == 0 &&
+              std::rename(temp.c_str(), path->c_str()) == 0;
+    if (!ok) {
         ::unlink(temp.c_str());
         return false;
     }
+    syncFolderOf(*path);
     return true;
 }
 

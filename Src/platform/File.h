@@ -42,8 +42,9 @@ public:
 
     static bool exists(std::string_view windowsPath);
     static std::optional<std::vector<std::uint8_t>> readAll(std::string_view windowsPath);
-    // Writes a whole file through a temporary file renamed over the old one, so
-    // a failed write never destroys the previous contents.
+    // Writes a whole file through a temporary file ("<name>.tmp", synced, then
+    // renamed over the old one), so a failed write or a crash never destroys
+    // the previous contents; writers of one file take turns.
     static bool writeReplacing(std::string_view windowsPath, const void* data, size_t size);
     static bool remove(std::string_view windowsPath);
     // Moves a file over another, replacing it in one step (files written in

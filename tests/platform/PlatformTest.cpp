@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <thread>
 
 #include "platform/Clock.h"
@@ -182,6 +183,39 @@ TEST(PlatformFile, WriteReplacingSwapsWholeFiles) {
     std::optional<std::vector<std::uint8_t>> bytes = File::readAll("data\\r.dat");
     ASSERT_TRUE(bytes);
     EXPECT_EQ(bytes->size(), 3u);
+}
+
+TEST(PlatformFileThreads, WritersOfOneFileTakeTurns) {
+    TempRoot root;
+    root.writeFile("data/r.dat", "");
+    // Two writers, each always writing a whole file of its own letter: every
+    // write succeeds and the file always holds one writer's whole contents.
+    const std::string contents[2] = {std::string(65536, 'a'), std::string(40000, 'b')};
+    std::atomic<int> failedWrites{0}, mixedReads{0};
+    std::atomic<bool> writing{true};
+    auto writer = [&](int which) {
+        for (int i = 0; i < 40; ++i) {
+            if (!File::writeReplacing("data\\r.dat", contents[which].data(), contents[which].size())) ++failedWrites;
+        }
+    };
+    std::thread reader([&] {
+        while (writing) {
+            std::optional<std::vector<std::uint8_t>> bytes = File::readAll("data\\r.dat");
+            if (!bytes || bytes->empty()) continue;
+            std::string seen(bytes->begin(), bytes->end());
+            if (seen != contents[0] && seen != contents[1]) ++mixedReads;
+        }
+    });
+    std::thread first(writer, 0), second(writer, 1);
+    first.join();
+    second.join();
+    writing = false;
+    reader.join();
+    EXPECT_EQ(failedWrites, 0);
+    EXPECT_EQ(mixedReads, 0);
+    const std::string last = root.readFile("data/r.dat");
+    EXPECT_TRUE(last == contents[0] || last == contents[1]);
+    EXPECT_FALSE(root.exists("data/r.dat.tmp"));
 }
 
 TEST(PlatformClock, FakeClockSleepsInVirtualTimeAndWraps) {
