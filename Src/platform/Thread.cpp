@@ -79,6 +79,7 @@ void WorkerThread::start(std::function<void()> body) {
     join();
     running_ = true;
     thread_ = std::thread([this, body = std::move(body)] {
+        id_ = std::this_thread::get_id();
         try {
             body();
         } catch (const ThreadEndRequest&) {
@@ -89,7 +90,10 @@ void WorkerThread::start(std::function<void()> body) {
 }
 
 void WorkerThread::join() {
-    if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id()) thread_.join();
+    if (!thread_.joinable() || isCurrent()) return;
+    thread_.join();
+    // A joined thread's id may be given to a new thread.
+    id_ = std::thread::id();
 }
 
 void endThisThread() { throw ThreadEndRequest{}; }

@@ -52,11 +52,15 @@ public:
     void join();
     bool running() const { return running_.load(); }
     bool started() const { return thread_.joinable(); }
-    bool isCurrent() const { return thread_.get_id() == std::this_thread::get_id(); }
+    // True on the worker's own thread, from its first instruction on.
+    bool isCurrent() const { return id_.load() == std::this_thread::get_id(); }
 
 private:
     std::thread thread_;
     std::atomic<bool> running_{false};
+    // Set by the worker itself: thread_ is only assigned after the thread has
+    // started, and reading it from the worker would race with that.
+    std::atomic<std::thread::id> id_{};
 };
 
 // Ends the calling worker thread (unwinds to WorkerThread's frame).

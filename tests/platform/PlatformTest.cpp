@@ -284,6 +284,19 @@ TEST(PlatformEventThreads, WorkerHandshake) {
     worker.join();  // a second join is harmless
 }
 
+TEST(PlatformEventThreads, WorkerKnowsItselfFromItsFirstInstruction) {
+    WorkerThread worker;
+    std::atomic<bool> seenInside{false};
+    worker.start([&] { seenInside = worker.isCurrent(); });
+    worker.join();
+    EXPECT_TRUE(seenInside);
+    EXPECT_FALSE(worker.isCurrent());
+    bool seenElsewhere = true;
+    std::thread other([&] { seenElsewhere = worker.isCurrent(); });
+    other.join();
+    EXPECT_FALSE(seenElsewhere);
+}
+
 TEST(PlatformEventThreads, EndThisThreadEndsOnlyTheWorker) {
     std::atomic<bool> after{false};
     WorkerThread worker;
