@@ -142,8 +142,13 @@ bool SdlWindow::pollBackend(WindowMessage& out) {
                 }
                 break;
             case SDL_KEYDOWN:
+                // Held keys repeat: only the first press is a command.
                 if ((event.key.keysym.mod & KMOD_ALT) && !event.key.repeat) {
-                    if (event.key.keysym.sym == SDLK_RETURN) { out = {WM_SYSKEYDOWN, VK_RETURN, 0}; return true; }
+                    // The keypad's Enter is VK_RETURN too (an extended key).
+                    if (event.key.keysym.sym == SDLK_RETURN || event.key.keysym.sym == SDLK_KP_ENTER) {
+                        out = {WM_SYSKEYDOWN, VK_RETURN, 0};
+                        return true;
+                    }
                     if (event.key.keysym.sym == SDLK_F4) { out = {WM_SYSKEYDOWN, VK_F4, 0}; return true; }
                 }
                 break;

@@ -1,3 +1,4 @@
+#include <SDL.h>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -337,4 +338,57 @@ TEST(PlatformWindow, PostedMessagesComeBeforeBackendEventsAndQuitEndsDispatch) {
     window.postQuitMessage(0);
     ASSERT_TRUE(window.peekMessage(m));
     EXPECT_EQ(m.message, WM_QUIT);
+}
+
+TEST(PlatformWindow, SdlEventsBecomeWin32Messages) {
+    ASSERT_TRUE(SdlWindow::initEvents());
+    SdlWindow window;
+    auto windowEvent = [](Uint8 what) {
+        SDL_Event e{};
+        e.type = SDL_WINDOWEVENT;
+        e.window.event = what;
+        return e;
+    };
+    auto key = [](SDL_Keycode sym, Uint16 mod, Uint8 repeat = 0) {
+        SDL_Event e{};
+        e.type = SDL_KEYDOWN;
+        e.key.keysym.sym = sym;
+        e.key.keysym.mod = mod;
+        e.key.repeat = repeat;
+        return e;
+    };
+    SDL_Event quit{};
+    quit.type = SDL_QUIT;
+    struct Case {
+        const char* what;
+        SDL_Event event;
+        std::uint32_t message;  // 0: no message
+        std::uintptr_t wParam;
+    } cases[] = {
+        {"close button", windowEvent(SDL_WINDOWEVENT_CLOSE), WM_CLOSE, 0},
+        {"focus", windowEvent(SDL_WINDOWEVENT_FOCUS_GAINED), WM_SETFOCUS, 0},
+        {"maximise", windowEvent(SDL_WINDOWEVENT_MAXIMIZED), WM_SYSCOMMAND, SC_MAXIMIZE},
+        {"resize", windowEvent(SDL_WINDOWEVENT_RESIZED), WM_SYSCOMMAND, SC_SIZE},
+        {"focus lost", windowEvent(SDL_WINDOWEVENT_FOCUS_LOST), 0, 0},
+        {"Alt+Enter", key(SDLK_RETURN, KMOD_LALT), WM_SYSKEYDOWN, VK_RETURN},
+        {"Alt+keypad Enter", key(SDLK_KP_ENTER, KMOD_RALT), WM_SYSKEYDOWN, VK_RETURN},
+        {"Alt+F4", key(SDLK_F4, KMOD_LALT), WM_SYSKEYDOWN, VK_F4},
+        {"Enter without Alt", key(SDLK_RETURN, KMOD_NONE), 0, 0},
+        {"Alt+Enter held (repeat)", key(SDLK_RETURN, KMOD_LALT, 1), 0, 0},
+        {"Alt+A", key(SDLK_a, KMOD_LALT), 0, 0},
+        {"quit (window manager, SIGINT, SIGTERM)", quit, WM_CLOSE, 0},
+    };
+    for (Case& c : cases) {
+        ASSERT_EQ(SDL_PushEvent(&c.event), 1) << SDL_GetError();
+        WindowMessage m;
+        // SDL marks the end of each polling round, so an event pushed
+        // between rounds may take a second peek to arrive.
+        bool taken = window.peekMessage(m) || window.peekMessage(m);
+        EXPECT_EQ(taken, c.message != 0) << c.what;
+        if (taken) {
+            EXPECT_EQ(m.message, c.message) << c.what;
+            EXPECT_EQ(m.wParam, c.wParam) << c.what;
+        }
+    }
+    SDL_QuitSubSystem(SDL_INIT_EVENTS);
 }
