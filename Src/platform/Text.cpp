@@ -21,7 +21,31 @@ std::string narrow(std::u16string_view units) {
 }
 
 namespace {
-std::string convert(const char* to, const char* from, std::string_view in) {
+// How many bytes at `p` form the one character that did not convert, so it
+// becomes one '?' (as the system's conversions put one default character per
+// character): a cp932 lead byte with a byte of the trail range after it is a
+// two-byte character; a UTF-8 sequence is one character as far as it is
+// well formed. Anything else is one stray byte.
+size_t cp932CharLength(const unsigned char* p, size_t left) {
+    bool lead = (p[0] >= 0x81 && p[0] <= 0x9F) || (p[0] >= 0xE0 && p[0] <= 0xFC);
+    bool trail = left >= 2 && p[1] >= 0x40 && p[1] <= 0xFC && p[1] != 0x7F;
+    return lead && trail ? 2 : 1;
+}
+
+size_t utf8CharLength(const unsigned char* p, size_t left) {
+    size_t length = 1;
+    if (p[0] >= 0xC2 && p[0] <= 0xDF) length = 2;
+    else if (p[0] >= 0xE0 && p[0] <= 0xEF) length = 3;
+    else if (p[0] >= 0xF0 && p[0] <= 0xF4) length = 4;
+    // A sequence cut short (by the end or by a byte that cannot continue it)
+    // is one character as far as it goes.
+    size_t n = 1;
+    while (n < length && n < left && (p[n] & 0xC0) == 0x80) ++n;
+    return n;
+}
+
+std::string convert(const char* to, const char* from, std::string_view in,
+                    size_t (*badCharLength)(const unsigned char*, size_t)) {
     iconv_t cd = iconv_open(to, from);
     if (cd == reinterpret_cast<iconv_t>(-1)) {
         // No converter: keep ASCII, mark the rest.
@@ -41,10 +65,12 @@ std::string convert(const char* to, const char* from, std::string_view in) {
         out.append(buffer, static_cast<size_t>(dst - buffer));
         if (rc == static_cast<size_t>(-1)) {
             if (errno == E2BIG) continue;
-            // Invalid or incomplete sequence: replace one byte and go on.
+            // A character that does not convert, or an incomplete one at the
+            // end: replace it and go on.
+            size_t skip = badCharLength(reinterpret_cast<const unsigned char*>(src), srcLeft);
             out.push_back('?');
-            ++src;
-            --srcLeft;
+            src += skip;
+            srcLeft -= skip;
             iconv(cd, nullptr, nullptr, nullptr, nullptr);
         }
     }
@@ -57,14 +83,14 @@ std::string cp932ToUtf8(std::string_view cp932) {
     bool ascii = true;
     for (char c : cp932) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
     if (ascii) return std::string(cp932);
-    return convert("UTF-8", "CP932", cp932);
+    return convert("UTF-8", "CP932", cp932, cp932CharLength);
 }
 
 std::string utf8ToCp932(std::string_view utf8) {
     bool ascii = true;
     for (char c : utf8) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
     if (ascii) return std::string(utf8);
-    return convert("CP932", "UTF-8", utf8);
+    return convert("CP932", "UTF-8", utf8, utf8CharLength);
 }
 
 std::string asciiLower(std::string_view s) {

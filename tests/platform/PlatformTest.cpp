@@ -62,6 +62,27 @@ TEST(PlatformText, Cp932RoundTripsThroughUtf8) {
     EXPECT_EQ(text::cp932ToUtf8("plain"), "plain");
     // A lone lead byte does not stop the conversion.
     EXPECT_EQ(text::cp932ToUtf8("a\x82"), "a?");
+
+    // What does not convert becomes one '?' per character, never a stray
+    // second byte (which could read as '\\' or a letter).
+    struct Case {
+        const char* in;
+        const char* out;
+    } toUtf8[] = {
+        {"\x85\x5c", "?"},             // unassigned pair whose second byte is '\\'
+        {"\x85\x41z", "?z"},           // unassigned pair whose second byte is 'A'
+        {"\x82\x20z", "? z"},          // a lead byte before a byte that cannot follow it
+        {"\xa0\xfd", "??"},            // single bytes without a character
+        {"\x5c~\xb1", "\\~\xef\xbd\xb1"},  // '\\' and '~' stay ASCII; half-width katakana
+    }, toCp932[] = {
+        {"\xf0\x9f\x98\x80x", "?x"},       // a character cp932 lacks
+        {"\xe3\x81", "?"},                 // cut short at the end
+        {"\xff" "a", "?a"},                // not UTF-8 at all
+        {"\xe3\x81" "a", "?a"},            // cut short by a byte that cannot continue it
+        {"\xe3\x80\x9c", "\x81\x60"},       // wave dash
+    };
+    for (const Case& c : toUtf8) EXPECT_EQ(text::cp932ToUtf8(c.in), c.out) << c.in;
+    for (const Case& c : toCp932) EXPECT_EQ(text::utf8ToCp932(c.in), c.out) << c.in;
 }
 
 TEST(PlatformText, CaseAndClassesAreAsciiOnly) {
