@@ -193,7 +193,9 @@ bool File::remove(std::string_view windowsPath) {
 bool File::rename(std::string_view fromWindowsPath, std::string_view toWindowsPath) {
     std::optional<std::filesystem::path> from = Path::resolve(fromWindowsPath);
     std::optional<std::filesystem::path> to = Path::resolve(toWindowsPath);
-    return from && to && std::rename(from->c_str(), to->c_str()) == 0;
+    if (!from || !to || std::rename(from->c_str(), to->c_str()) != 0) return false;
+    syncFolderOf(*to);
+    return true;
 }
 
 bool File::sync() { return fd_ >= 0 && ::fsync(fd_) == 0; }

@@ -12,7 +12,8 @@ std::u16string widen(std::string_view bytes);
 // Unit -> byte; a unit above 0xFF cannot come from widen() and becomes '?'.
 std::string narrow(std::u16string_view units);
 
-// cp932 <-> UTF-8 through iconv. Bytes that do not convert become '?' (never fails).
+// cp932 <-> UTF-8 through iconv. A character that does not convert becomes one
+// '?' (never fails).
 std::string cp932ToUtf8(std::string_view cp932);
 std::string utf8ToCp932(std::string_view utf8);
 
