@@ -4,6 +4,7 @@
 #include "platform/Thread.h"
 #include "script/BoostXMLManager.h"
 #include "shell/ArchiveManager.h"
+#include "shell/FatalExit.h"
 #include "shell/Managers.h"
 
 namespace {
@@ -74,12 +75,16 @@ std::shared_ptr<const std::u16string> XMLManagerManager::getScriptText(std::u16s
     ArchiveManager* archive = g_archiveManager;
     if (!archive) return nullptr;
     const std::string fileName = text::narrow(name);
-    ArchiveBytes bytes;
+    std::optional<ArchiveBytes> read;
     {
         std::lock_guard<std::mutex> archiveLock(namedMutex(kArchiveMutexName));
-        std::uint32_t storedSize = archive->getEntrySize(kScriptFolder, fileName);
-        bytes = archive->readDecoded(kScriptFolder, fileName, storedSize);
+        read = archive->tryRead(kScriptFolder, fileName, ArchiveForm::HuffmanScrambled);
     }
+    // A missing script ends the program, but only once the archive mutex is
+    // free again: the release path joins loader threads that may be waiting
+    // for it.
+    if (!read) fatalExit(text::cp932ToUtf8(fileName) + " が見つかりません");
+    ArchiveBytes bytes = std::move(*read);
     auto text = std::make_shared<const std::u16string>(
         text::widen(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size())));
     std::lock_guard<std::mutex> lock(cacheLock_);
