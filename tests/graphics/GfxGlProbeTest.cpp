@@ -196,6 +196,29 @@ TEST_F(GfxGlProbe, LinearFogFactorAtAKnownDepth) {
     EXPECT_LE(channelDistance(pixel(320, 240), argb(255, 128, 0, 128)), 1);
 }
 
+// The fog distance is the depth without its sign: a floor reaching behind
+// the camera is fogged at its far corner by its distance, and the part in
+// view shades between that and the fog of its front.
+TEST_F(GfxGlProbe, FogOfAVertexBehindTheCameraUsesItsDistance) {
+    setCamera(device.get());
+    device->setRenderState(D3DRS_FOGENABLE, 1);
+    device->setRenderState(D3DRS_FOGVERTEXMODE, D3DFOG_LINEAR);
+    device->setRenderState(D3DRS_FOGCOLOR, argb(255, 0, 0, 255));
+    device->setRenderState(D3DRS_FOGSTART, floatBits(0.0f));
+    device->setRenderState(D3DRS_FOGEND, floatBits(80.0f));
+    stage(D3DTOP_SELECTARG1, D3DTA_DIFFUSE, D3DTA_DIFFUSE, D3DTOP_SELECTARG1, D3DTA_DIFFUSE, D3DTA_DIFFUSE);
+    // A floor at y = -10 from z = -40 (fog factor 0.5) to z = 80 (factor 0).
+    const std::uint32_t red = argb(255, 255, 0, 0);
+    const ColouredVertex floor[4] = {
+        {-100, -10, -40, red}, {100, -10, -40, red}, {-100, -10, 80, red}, {100, -10, 80, red}};
+    device->setFVF(D3DFVF_XYZ | D3DFVF_DIFFUSE);
+    ASSERT_EQ(device->beginScene(), D3D_OK);
+    ASSERT_EQ(device->drawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, floor, sizeof(ColouredVertex)), D3D_OK);
+    device->endScene();
+    // Row 360 sees the floor at depth 20: factor 0.5 x (80 - 20) / 120 = 0.25.
+    EXPECT_LE(channelDistance(pixel(320, 360), argb(255, 64, 0, 191)), 1) << std::hex << pixel(320, 360);
+}
+
 TEST_F(GfxGlProbe, LitTriangleTakesLightMaterialAndAmbient) {
     setCamera(device.get());
     device->setRenderState(D3DRS_LIGHTING, 1);
