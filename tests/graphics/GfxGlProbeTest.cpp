@@ -460,3 +460,23 @@ TEST_F(GfxGlProbe, DrawsWithoutAVertexStrideAreRefused) {
     EXPECT_EQ(device->drawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 3, 0, 0), D3DERR_INVALIDCALL);
     EXPECT_EQ(device->endScene(), D3D_OK);
 }
+
+// Counts and strides too large for the buffers are refused before OpenGL
+// sees them, however their products would wrap: 0x55555556 triangles are
+// 0x100000002 vertices, and 2147549185 x 8589672452 is 2^64 + 4. (The
+// fixture's teardown checks that OpenGL was handed no invalid value.)
+TEST_F(GfxGlProbe, DrawsWhoseSizesWrapAreRefused) {
+    GfxRef<GfxVertexBuffer> vertices;
+    ASSERT_EQ(device->createVertexBuffer(3 * sizeof(SpriteVertex), 0, 0x144, D3DPOOL_MANAGED, vertices.put()), D3D_OK);
+    ASSERT_EQ(device->setFVF(0x144), D3D_OK);
+    ASSERT_EQ(device->setStreamSource(0, vertices.get(), 0, sizeof(SpriteVertex)), D3D_OK);
+    ASSERT_EQ(device->beginScene(), D3D_OK);
+    EXPECT_EQ(device->drawPrimitive(D3DPT_TRIANGLELIST, 0, 1), D3D_OK);
+    EXPECT_EQ(device->drawPrimitive(D3DPT_TRIANGLELIST, 0, 0x55555556), D3DERR_INVALIDCALL);
+    const SpriteVertex user[3] = {};
+    EXPECT_EQ(device->drawPrimitiveUP(D3DPT_TRIANGLELIST, 0xFFFFFFFF, user, sizeof(SpriteVertex)),
+              D3DERR_INVALIDCALL);
+    ASSERT_EQ(device->setStreamSource(0, vertices.get(), 0, 2147549185u), D3D_OK);
+    EXPECT_EQ(device->drawPrimitive(D3DPT_POINTLIST, 4294967295u, 4294705157u), D3DERR_INVALIDCALL);
+    EXPECT_EQ(device->endScene(), D3D_OK);
+}

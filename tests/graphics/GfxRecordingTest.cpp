@@ -256,6 +256,15 @@ TEST_F(GfxRecordingDevice, DrawsAreCheckedAgainstTheirBuffers) {
     EXPECT_EQ(device->drawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 1), D3D_OK);
     EXPECT_EQ(device->drawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 2), D3DERR_INVALIDCALL);
     EXPECT_EQ(device->drawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 3, 1), D3DERR_INVALIDCALL);
+    // Counts and strides whose products pass 32 or 64 bits do not wrap round
+    // to a draw that fits: 0x55555556 triangles are 0x100000002 vertices,
+    // and 2147549185 x 8589672452 is 2^64 + 4.
+    EXPECT_EQ(device->drawPrimitive(D3DPT_TRIANGLELIST, 0, 0x55555556), D3DERR_INVALIDCALL);
+    EXPECT_EQ(device->drawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 0x55555556), D3DERR_INVALIDCALL);
+    const std::uint8_t userVertices[3 * 28] = {};
+    EXPECT_EQ(device->drawPrimitiveUP(D3DPT_TRIANGLELIST, 0xFFFFFFFF, userVertices, 28), D3DERR_INVALIDCALL);
+    device->setStreamSource(0, vertices.get(), 0, 2147549185u);
+    EXPECT_EQ(device->drawPrimitive(D3DPT_POINTLIST, 4294967295u, 4294705157u), D3DERR_INVALIDCALL);
     device->endScene();
     EXPECT_EQ(backend.liveResources(D3DPOOL_DEFAULT), 2u);
     ASSERT_EQ(indices->lock(0, 14, &data, 0), D3DERR_INVALIDCALL);

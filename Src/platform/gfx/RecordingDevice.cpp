@@ -760,7 +760,8 @@ HRESULT RecordingDevice::drawPrimitiveUP(D3DPRIMITIVETYPE type, std::uint32_t pr
     backend_.log("DrawPrimitiveUP",
                  std::to_string(type) + ", " + std::to_string(primitiveCount) + ", " + std::to_string(stride));
     if (HRESULT fault = injected("DrawPrimitiveUP"); FAILED(fault)) return fault;
-    if (!inScene_ || !vertices || stride == 0) return D3DERR_INVALIDCALL;
+    if (!inScene_ || !vertices || stride == 0 || vertexCountOf(type, primitiveCount) > kMaxDrawVertices)
+        return D3DERR_INVALIDCALL;
     state_.streamBuffer.reset();
     state_.streamOffset = state_.streamStride = 0;
     return D3D_OK;
