@@ -253,6 +253,14 @@ TEST_F(GfxRecordingDevice, DrawsAreCheckedAgainstTheirBuffers) {
     device->setIndices(indices.get());
     EXPECT_EQ(device->drawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 1), D3DERR_INVALIDCALL);  // no scene
     device->beginScene();
+    // Without a vertex format, or with a stride shorter than its vertex, no
+    // vertex can be read: refused as the OpenGL device refuses it.
+    EXPECT_EQ(device->drawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 1), D3DERR_INVALIDCALL);
+    device->setFVF(0x144);
+    device->setStreamSource(0, vertices.get(), 0, 20);
+    EXPECT_EQ(device->drawPrimitive(D3DPT_TRIANGLELIST, 0, 1), D3DERR_INVALIDCALL);
+    device->setStreamSource(0, vertices.get(), 0, 28);
+    EXPECT_EQ(device->drawPrimitive(D3DPT_TRIANGLELIST, 0, 1), D3D_OK);
     EXPECT_EQ(device->drawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 1), D3D_OK);
     EXPECT_EQ(device->drawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 2), D3DERR_INVALIDCALL);
     EXPECT_EQ(device->drawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 3, 1), D3DERR_INVALIDCALL);

@@ -726,12 +726,17 @@ HRESULT RecordingDevice::setIndices(GfxIndexBuffer* buffer) {
     return D3D_OK;
 }
 
+bool RecordingDevice::holdsWholeVertices(std::uint32_t stride) const {
+    const VertexLayout layout = vertexLayout(state_.fvf);
+    return layout.stride != 0 && stride >= layout.stride;
+}
+
 HRESULT RecordingDevice::drawPrimitive(D3DPRIMITIVETYPE type, std::uint32_t startVertex,
                                        std::uint32_t primitiveCount) {
     backend_.log("DrawPrimitive",
                  std::to_string(type) + ", " + std::to_string(startVertex) + ", " + std::to_string(primitiveCount));
     if (HRESULT fault = injected("DrawPrimitive"); FAILED(fault)) return fault;
-    if (!inScene_ || !state_.streamBuffer || state_.streamStride == 0) return D3DERR_INVALIDCALL;
+    if (!inScene_ || !state_.streamBuffer || !holdsWholeVertices(state_.streamStride)) return D3DERR_INVALIDCALL;
     const auto* buffer = static_cast<RecordingVertexBuffer*>(state_.streamBuffer.get());
     if (!state_.streamHolds(buffer->bytes().size(), startVertex, vertexCountOf(type, primitiveCount)))
         return D3DERR_INVALIDCALL;
@@ -745,7 +750,8 @@ HRESULT RecordingDevice::drawIndexedPrimitive(D3DPRIMITIVETYPE type, std::int32_
                                              std::to_string(minVertexIndex) + ", " + std::to_string(numVertices) +
                                              ", " + std::to_string(startIndex) + ", " + std::to_string(primitiveCount));
     if (HRESULT fault = injected("DrawIndexedPrimitive"); FAILED(fault)) return fault;
-    if (!inScene_ || !state_.streamBuffer || !state_.indices || state_.streamStride == 0) return D3DERR_INVALIDCALL;
+    if (!inScene_ || !state_.streamBuffer || !state_.indices || !holdsWholeVertices(state_.streamStride))
+        return D3DERR_INVALIDCALL;
     const auto* vertices = static_cast<RecordingVertexBuffer*>(state_.streamBuffer.get());
     const auto* indices = static_cast<RecordingIndexBuffer*>(state_.indices.get());
     if (!indexedDrawInBounds(indices->bytes().data(), indices->bytes().size(), indices->index32(), startIndex,
@@ -760,7 +766,7 @@ HRESULT RecordingDevice::drawPrimitiveUP(D3DPRIMITIVETYPE type, std::uint32_t pr
     backend_.log("DrawPrimitiveUP",
                  std::to_string(type) + ", " + std::to_string(primitiveCount) + ", " + std::to_string(stride));
     if (HRESULT fault = injected("DrawPrimitiveUP"); FAILED(fault)) return fault;
-    if (!inScene_ || !vertices || stride == 0 || vertexCountOf(type, primitiveCount) > kMaxDrawVertices)
+    if (!inScene_ || !vertices || !holdsWholeVertices(stride) || vertexCountOf(type, primitiveCount) > kMaxDrawVertices)
         return D3DERR_INVALIDCALL;
     state_.streamBuffer.reset();
     state_.streamOffset = state_.streamStride = 0;
