@@ -151,6 +151,28 @@ TEST_F(GfxGlProbe, UnboundTextureReadsTheDiffuseColour) {
     EXPECT_EQ(pixel(6, 6), argb(255, 12, 34, 56));
 }
 
+// A stage argument naming a colour the vertex format lacks reads white
+// (0xFFFFFFFF), colour and alpha alike.
+TEST_F(GfxGlProbe, ColoursAVertexLacksReadWhite) {
+    struct PlainVertex {
+        float x, y, z, rhw;
+    };
+    const PlainVertex quad[4] = {{19.5f, 9.5f, 0, 1}, {23.5f, 9.5f, 0, 1}, {19.5f, 13.5f, 0, 1}, {23.5f, 13.5f, 0, 1}};
+    device->setTexture(0, nullptr);
+    device->setRenderState(D3DRS_ALPHATESTENABLE, 1);
+    device->setRenderState(D3DRS_ALPHAREF, 0xFF);
+    device->setRenderState(D3DRS_ALPHAFUNC, D3DCMP_EQUAL);  // opaque, or nothing is drawn
+    for (std::uint32_t argument : {D3DTA_DIFFUSE, D3DTA_SPECULAR}) {
+        device->clear(0, nullptr, D3DCLEAR_TARGET, argb(255, 0, 0, 0), 1.0f, 0);
+        stage(D3DTOP_SELECTARG1, argument, argument, D3DTOP_SELECTARG1, argument, argument);
+        device->setFVF(D3DFVF_XYZRHW);
+        ASSERT_EQ(device->beginScene(), D3D_OK);
+        ASSERT_EQ(device->drawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(PlainVertex)), D3D_OK);
+        device->endScene();
+        EXPECT_EQ(pixel(21, 11), 0xFFFFFFFFu) << "argument " << argument;
+    }
+}
+
 namespace {
 
 // A camera at the origin looking along +z with a 90 degree square frustum.

@@ -54,7 +54,8 @@ float fogFactor(float depth) {
 
 void main() {
     vec4 diffuse = uHasDiffuse ? aDiffuse : vec4(1.0);
-    vec4 specular = uHasSpecular ? aSpecular : vec4(0.0);
+    // A colour the vertex lacks reads white, as Direct3D's stage arguments do.
+    vec4 specular = uHasSpecular ? aSpecular : vec4(1.0);
     vTexCoord = aTexCoord;
     vFog = 1.0;
     if (uPretransformed) {
