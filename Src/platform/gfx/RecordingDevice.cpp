@@ -513,6 +513,11 @@ HRESULT RecordingDevice::clear(std::uint32_t count, const D3DRECT* rects, std::u
     if (HRESULT fault = injected("Clear"); FAILED(fault)) return fault;
     if (!validClearArguments(count, rects, flags)) return D3DERR_INVALIDCALL;
     if ((flags & (D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL)) && !state_.depthStencil) return D3DERR_INVALIDCALL;
+    if (flags & D3DCLEAR_STENCIL) {
+        D3DSURFACE_DESC depth;
+        state_.depthStencil->getDesc(&depth);
+        if (!hasStencilBits(depth.Format)) return D3DERR_INVALIDCALL;
+    }
     if (!(flags & D3DCLEAR_TARGET) || !state_.renderTarget) return D3D_OK;
     auto* target = static_cast<RecordingSurface*>(state_.renderTarget.get());
     forEachClearRect(count, rects, state_.viewport, [&](const D3DRECT& r) { target->fill(r, color); });
