@@ -151,6 +151,28 @@ TEST_F(GfxGlProbe, UnboundTextureReadsTheDiffuseColour) {
     EXPECT_EQ(pixel(6, 6), argb(255, 12, 34, 56));
 }
 
+// A stage argument naming a colour the vertex format lacks reads white
+// (0xFFFFFFFF), colour and alpha alike.
+TEST_F(GfxGlProbe, ColoursAVertexLacksReadWhite) {
+    struct PlainVertex {
+        float x, y, z, rhw;
+    };
+    const PlainVertex quad[4] = {{19.5f, 9.5f, 0, 1}, {23.5f, 9.5f, 0, 1}, {19.5f, 13.5f, 0, 1}, {23.5f, 13.5f, 0, 1}};
+    device->setTexture(0, nullptr);
+    device->setRenderState(D3DRS_ALPHATESTENABLE, 1);
+    device->setRenderState(D3DRS_ALPHAREF, 0xFF);
+    device->setRenderState(D3DRS_ALPHAFUNC, D3DCMP_EQUAL);  // opaque, or nothing is drawn
+    for (std::uint32_t argument : {D3DTA_DIFFUSE, D3DTA_SPECULAR}) {
+        device->clear(0, nullptr, D3DCLEAR_TARGET, argb(255, 0, 0, 0), 1.0f, 0);
+        stage(D3DTOP_SELECTARG1, argument, argument, D3DTOP_SELECTARG1, argument, argument);
+        device->setFVF(D3DFVF_XYZRHW);
+        ASSERT_EQ(device->beginScene(), D3D_OK);
+        ASSERT_EQ(device->drawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(PlainVertex)), D3D_OK);
+        device->endScene();
+        EXPECT_EQ(pixel(21, 11), 0xFFFFFFFFu) << "argument " << argument;
+    }
+}
+
 namespace {
 
 // A camera at the origin looking along +z with a 90 degree square frustum.
@@ -194,6 +216,29 @@ TEST_F(GfxGlProbe, LinearFogFactorAtAKnownDepth) {
     ASSERT_EQ(device->drawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, wall, sizeof(ColouredVertex)), D3D_OK);
     device->endScene();
     EXPECT_LE(channelDistance(pixel(320, 240), argb(255, 128, 0, 128)), 1);
+}
+
+// The fog distance is the depth without its sign: a floor reaching behind
+// the camera is fogged at its far corner by its distance, and the part in
+// view shades between that and the fog of its front.
+TEST_F(GfxGlProbe, FogOfAVertexBehindTheCameraUsesItsDistance) {
+    setCamera(device.get());
+    device->setRenderState(D3DRS_FOGENABLE, 1);
+    device->setRenderState(D3DRS_FOGVERTEXMODE, D3DFOG_LINEAR);
+    device->setRenderState(D3DRS_FOGCOLOR, argb(255, 0, 0, 255));
+    device->setRenderState(D3DRS_FOGSTART, floatBits(0.0f));
+    device->setRenderState(D3DRS_FOGEND, floatBits(80.0f));
+    stage(D3DTOP_SELECTARG1, D3DTA_DIFFUSE, D3DTA_DIFFUSE, D3DTOP_SELECTARG1, D3DTA_DIFFUSE, D3DTA_DIFFUSE);
+    // A floor at y = -10 from z = -40 (fog factor 0.5) to z = 80 (factor 0).
+    const std::uint32_t red = argb(255, 255, 0, 0);
+    const ColouredVertex floor[4] = {
+        {-100, -10, -40, red}, {100, -10, -40, red}, {-100, -10, 80, red}, {100, -10, 80, red}};
+    device->setFVF(D3DFVF_XYZ | D3DFVF_DIFFUSE);
+    ASSERT_EQ(device->beginScene(), D3D_OK);
+    ASSERT_EQ(device->drawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, floor, sizeof(ColouredVertex)), D3D_OK);
+    device->endScene();
+    // Row 360 sees the floor at depth 20: factor 0.5 x (80 - 20) / 120 = 0.25.
+    EXPECT_LE(channelDistance(pixel(320, 360), argb(255, 64, 0, 191)), 1) << std::hex << pixel(320, 360);
 }
 
 TEST_F(GfxGlProbe, LitTriangleTakesLightMaterialAndAmbient) {
@@ -436,4 +481,40 @@ TEST_F(GfxGlProbe, DrawsWithoutAVertexStrideAreRefused) {
     EXPECT_EQ(device->drawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 3, 0, 1), D3DERR_INVALIDCALL);
     EXPECT_EQ(device->drawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 3, 0, 0), D3DERR_INVALIDCALL);
     EXPECT_EQ(device->endScene(), D3D_OK);
+}
+
+// Counts and strides too large for the buffers are refused before OpenGL
+// sees them, however their products would wrap: 0x55555556 triangles are
+// 0x100000002 vertices, and 2147549185 x 8589672452 is 2^64 + 4. (The
+// fixture's teardown checks that OpenGL was handed no invalid value.)
+TEST_F(GfxGlProbe, DrawsWhoseSizesWrapAreRefused) {
+    GfxRef<GfxVertexBuffer> vertices;
+    ASSERT_EQ(device->createVertexBuffer(3 * sizeof(SpriteVertex), 0, 0x144, D3DPOOL_MANAGED, vertices.put()), D3D_OK);
+    ASSERT_EQ(device->setFVF(0x144), D3D_OK);
+    ASSERT_EQ(device->setStreamSource(0, vertices.get(), 0, sizeof(SpriteVertex)), D3D_OK);
+    ASSERT_EQ(device->beginScene(), D3D_OK);
+    EXPECT_EQ(device->drawPrimitive(D3DPT_TRIANGLELIST, 0, 1), D3D_OK);
+    EXPECT_EQ(device->drawPrimitive(D3DPT_TRIANGLELIST, 0, 0x55555556), D3DERR_INVALIDCALL);
+    const SpriteVertex user[3] = {};
+    EXPECT_EQ(device->drawPrimitiveUP(D3DPT_TRIANGLELIST, 0xFFFFFFFF, user, sizeof(SpriteVertex)),
+              D3DERR_INVALIDCALL);
+    ASSERT_EQ(device->setStreamSource(0, vertices.get(), 0, 2147549185u), D3D_OK);
+    EXPECT_EQ(device->drawPrimitive(D3DPT_POINTLIST, 4294967295u, 4294705157u), D3DERR_INVALIDCALL);
+    EXPECT_EQ(device->endScene(), D3D_OK);
+}
+
+// Only a depth format with stencil bits has a stencil to clear.
+TEST_F(GfxGlProbe, StencilClearsNeedAStencilFormat) {
+    const struct {
+        D3DFORMAT format;
+        HRESULT expected;
+    } cases[] = {{D3DFMT_D16, D3DERR_INVALIDCALL}, {D3DFMT_D24X8, D3DERR_INVALIDCALL}, {D3DFMT_D24S8, D3D_OK}};
+    for (const auto& c : cases) {
+        GfxRef<GfxSurface> depth;
+        ASSERT_EQ(device->createDepthStencilSurface(640, 480, c.format, D3DMULTISAMPLE_NONE, 0, 0, depth.put()), D3D_OK);
+        ASSERT_EQ(device->setDepthStencilSurface(depth.get()), D3D_OK);
+        EXPECT_EQ(device->clear(0, nullptr, D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, 0, 1.0f, 0), c.expected)
+            << formatName(c.format);
+        EXPECT_EQ(device->clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 1.0f, 0), D3D_OK) << formatName(c.format);
+    }
 }

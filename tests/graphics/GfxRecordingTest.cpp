@@ -158,6 +158,22 @@ TEST_F(GfxRecordingDevice, ClearFillsTheTargetInsideTheViewport) {
     EXPECT_EQ(kept.X, 10u);
 }
 
+// Only a depth format with stencil bits has a stencil to clear.
+TEST_F(GfxRecordingDevice, StencilClearsNeedAStencilFormat) {
+    const struct {
+        D3DFORMAT format;
+        HRESULT expected;
+    } cases[] = {{D3DFMT_D16, D3DERR_INVALIDCALL}, {D3DFMT_D24X8, D3DERR_INVALIDCALL}, {D3DFMT_D24S8, D3D_OK}};
+    for (const auto& c : cases) {
+        GfxRef<GfxSurface> depth;
+        ASSERT_EQ(device->createDepthStencilSurface(640, 480, c.format, D3DMULTISAMPLE_NONE, 0, 0, depth.put()), D3D_OK);
+        ASSERT_EQ(device->setDepthStencilSurface(depth.get()), D3D_OK);
+        EXPECT_EQ(device->clear(0, nullptr, D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, 0, 1.0f, 0), c.expected)
+            << formatName(c.format);
+        EXPECT_EQ(device->clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 1.0f, 0), D3D_OK) << formatName(c.format);
+    }
+}
+
 TEST_F(GfxRecordingDevice, ResetKeepsStatesAndEndsTheLoss) {
     device->setRenderState(D3DRS_FOGENABLE, 1);
     device->setTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
@@ -253,9 +269,26 @@ TEST_F(GfxRecordingDevice, DrawsAreCheckedAgainstTheirBuffers) {
     device->setIndices(indices.get());
     EXPECT_EQ(device->drawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 1), D3DERR_INVALIDCALL);  // no scene
     device->beginScene();
+    // Without a vertex format, or with a stride shorter than its vertex, no
+    // vertex can be read: refused as the OpenGL device refuses it.
+    EXPECT_EQ(device->drawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 1), D3DERR_INVALIDCALL);
+    device->setFVF(0x144);
+    device->setStreamSource(0, vertices.get(), 0, 20);
+    EXPECT_EQ(device->drawPrimitive(D3DPT_TRIANGLELIST, 0, 1), D3DERR_INVALIDCALL);
+    device->setStreamSource(0, vertices.get(), 0, 28);
+    EXPECT_EQ(device->drawPrimitive(D3DPT_TRIANGLELIST, 0, 1), D3D_OK);
     EXPECT_EQ(device->drawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 1), D3D_OK);
     EXPECT_EQ(device->drawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 2), D3DERR_INVALIDCALL);
     EXPECT_EQ(device->drawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 3, 1), D3DERR_INVALIDCALL);
+    // Counts and strides whose products pass 32 or 64 bits do not wrap round
+    // to a draw that fits: 0x55555556 triangles are 0x100000002 vertices,
+    // and 2147549185 x 8589672452 is 2^64 + 4.
+    EXPECT_EQ(device->drawPrimitive(D3DPT_TRIANGLELIST, 0, 0x55555556), D3DERR_INVALIDCALL);
+    EXPECT_EQ(device->drawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 0x55555556), D3DERR_INVALIDCALL);
+    const std::uint8_t userVertices[3 * 28] = {};
+    EXPECT_EQ(device->drawPrimitiveUP(D3DPT_TRIANGLELIST, 0xFFFFFFFF, userVertices, 28), D3DERR_INVALIDCALL);
+    device->setStreamSource(0, vertices.get(), 0, 2147549185u);
+    EXPECT_EQ(device->drawPrimitive(D3DPT_POINTLIST, 4294967295u, 4294705157u), D3DERR_INVALIDCALL);
     device->endScene();
     EXPECT_EQ(backend.liveResources(D3DPOOL_DEFAULT), 2u);
     ASSERT_EQ(indices->lock(0, 14, &data, 0), D3DERR_INVALIDCALL);

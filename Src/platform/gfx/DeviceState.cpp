@@ -254,16 +254,20 @@ std::uint64_t DeviceState::streamCapacity(std::uint64_t bufferBytes) const {
     return (bufferBytes - streamOffset) / streamStride;
 }
 
-bool DeviceState::streamHolds(std::uint64_t bufferBytes, std::uint32_t startVertex, std::uint32_t vertexCount) const {
-    return streamOffset + (std::uint64_t(startVertex) + vertexCount) * streamStride <= bufferBytes;
+bool DeviceState::streamHolds(std::uint64_t bufferBytes, std::uint32_t startVertex, std::uint64_t vertexCount) const {
+    if (streamOffset > bufferBytes) return false;
+    if (streamStride == 0) return true;
+    // Divided rather than multiplied: a stride and count near 32 bits each
+    // would wrap a 64-bit product round to a small size.
+    return std::uint64_t(startVertex) + vertexCount <= (bufferBytes - streamOffset) / streamStride;
 }
 
 bool indexedDrawInBounds(const std::uint8_t* indexData, std::uint64_t indexBytes, bool index32,
-                         std::uint32_t startIndex, std::uint32_t indexCount, std::int32_t baseVertex,
+                         std::uint32_t startIndex, std::uint64_t indexCount, std::int32_t baseVertex,
                          std::uint64_t vertexCapacity) {
     const std::uint64_t indexSize = index32 ? 4 : 2;
     if ((std::uint64_t(startIndex) + indexCount) * indexSize > indexBytes) return false;
-    for (std::uint32_t i = 0; i < indexCount; ++i) {
+    for (std::uint64_t i = 0; i < indexCount; ++i) {
         const std::uint8_t* p = indexData + (std::uint64_t(startIndex) + i) * indexSize;
         std::uint32_t index = index32 ? std::uint32_t(p[0] | (p[1] << 8) | (p[2] << 16) | (std::uint32_t(p[3]) << 24))
                                       : std::uint32_t(p[0] | (p[1] << 8));

@@ -78,8 +78,9 @@ struct DeviceState {
     // How many whole vertices the stream source holds past its offset in a
     // vertex buffer of bufferBytes; none without a stride.
     std::uint64_t streamCapacity(std::uint64_t bufferBytes) const;
-    // Whether it holds the vertices of a draw from startVertex on.
-    bool streamHolds(std::uint64_t bufferBytes, std::uint32_t startVertex, std::uint32_t vertexCount) const;
+    // Whether it holds the vertices of a draw from startVertex on (no
+    // product of the arguments can wrap round).
+    bool streamHolds(std::uint64_t bufferBytes, std::uint32_t startVertex, std::uint64_t vertexCount) const;
     // Only stream 0 exists.
     HRESULT setStreamSource(std::uint32_t stream, GfxVertexBuffer* buffer, std::uint32_t offset,
                             std::uint32_t stride);
@@ -119,7 +120,7 @@ void forEachClearRect(std::uint32_t count, const D3DRECT* rects, const D3DVIEWPO
 // the index buffer and every index (plus the base vertex) names a vertex
 // inside the vertex buffer. False means D3DERR_INVALIDCALL and no drawing.
 bool indexedDrawInBounds(const std::uint8_t* indexData, std::uint64_t indexBytes, bool index32,
-                         std::uint32_t startIndex, std::uint32_t indexCount, std::int32_t baseVertex,
+                         std::uint32_t startIndex, std::uint64_t indexCount, std::int32_t baseVertex,
                          std::uint64_t vertexCapacity);
 
 // Resources of these pools take video memory; system-memory and scratch

@@ -38,20 +38,21 @@ VertexLayout vertexLayout(std::uint32_t fvf) {
     return layout;
 }
 
-std::uint32_t vertexCountOf(D3DPRIMITIVETYPE type, std::uint32_t primitiveCount) {
-    if (primitiveCount == 0) return 0;
+std::uint64_t vertexCountOf(D3DPRIMITIVETYPE type, std::uint32_t primitiveCount) {
+    const std::uint64_t count = primitiveCount;
+    if (count == 0) return 0;
     switch (type) {
     case D3DPT_POINTLIST:
-        return primitiveCount;
+        return count;
     case D3DPT_LINELIST:
-        return primitiveCount * 2;
+        return count * 2;
     case D3DPT_LINESTRIP:
-        return primitiveCount + 1;
+        return count + 1;
     case D3DPT_TRIANGLELIST:
-        return primitiveCount * 3;
+        return count * 3;
     case D3DPT_TRIANGLESTRIP:
     case D3DPT_TRIANGLEFAN:
-        return primitiveCount + 2;
+        return count + 2;
     default:
         return 0;
     }

@@ -145,5 +145,8 @@ struct VertexLayout {
     std::uint32_t texCoordCount = 0;
 };
 VertexLayout vertexLayout(std::uint32_t fvf);
-// The number of vertices a primitive count of the type spans.
-std::uint32_t vertexCountOf(D3DPRIMITIVETYPE type, std::uint32_t primitiveCount);
+// The number of vertices a primitive count of the type spans, in 64 bits so
+// that a huge count never wraps round to a small draw.
+std::uint64_t vertexCountOf(D3DPRIMITIVETYPE type, std::uint32_t primitiveCount);
+// The most vertices one draw may span (what OpenGL's signed counts hold).
+constexpr std::uint64_t kMaxDrawVertices = 0x7FFFFFFF;

@@ -19,6 +19,10 @@ bool isDepthFormat(D3DFORMAT format) {
     }
 }
 
+bool hasStencilBits(D3DFORMAT format) {
+    return format == D3DFMT_D15S1 || format == D3DFMT_D24S8 || format == D3DFMT_D24X4S4 || format == D3DFMT_D24FS8;
+}
+
 bool isBlockCompressed(D3DFORMAT format) {
     return format == D3DFMT_DXT1 || format == D3DFMT_DXT2 || format == D3DFMT_DXT3 || format == D3DFMT_DXT4 ||
            format == D3DFMT_DXT5;

@@ -5,6 +5,8 @@
 #include "platform/gfx/GfxTypes.h"
 
 bool isDepthFormat(D3DFORMAT format);
+// A depth format with stencil bits (D15S1, D24S8, D24X4S4, D24FS8).
+bool hasStencilBits(D3DFORMAT format);
 // DXT1 to DXT5: 4 x 4 blocks of 8 (DXT1) or 16 bytes.
 bool isBlockCompressed(D3DFORMAT format);
 // Bits per pixel of an uncompressed format; 0 for an unknown one.

@@ -744,7 +744,7 @@ HRESULT GlDevice::drawPrimitive(D3DPRIMITIVETYPE type, std::uint32_t startVertex
     const VertexLayout layout = vertexLayout(state_.fvf);
     auto* buffer = static_cast<GlVertexBuffer*>(state_.streamBuffer.get());
     if (!buffer || !buffer->device() || state_.streamStride < layout.stride) return D3DERR_INVALIDCALL;
-    const std::uint32_t count = vertexCountOf(type, primitiveCount);
+    const std::uint64_t count = vertexCountOf(type, primitiveCount);
     if (!state_.streamHolds(buffer->store().bytes().size(), startVertex, count)) return D3DERR_INVALIDCALL;
     if (!prepareDraw(layout)) return D3DERR_INVALIDCALL;
     if (count == 0) return D3D_OK;
@@ -761,7 +761,7 @@ HRESULT GlDevice::drawIndexedPrimitive(D3DPRIMITIVETYPE type, std::int32_t baseV
     auto* indices = static_cast<GlIndexBuffer*>(state_.indices.get());
     if (!vertices || !indices || !vertices->device() || !indices->device() || state_.streamStride < layout.stride)
         return D3DERR_INVALIDCALL;
-    const std::uint32_t count = vertexCountOf(type, primitiveCount);
+    const std::uint64_t count = vertexCountOf(type, primitiveCount);
     // Every index is checked before OpenGL reads the buffers.
     if (!indexedDrawInBounds(indices->store().bytes().data(), indices->store().bytes().size(), indices->index32(),
                              startIndex, count, baseVertexIndex,
@@ -781,14 +781,14 @@ HRESULT GlDevice::drawIndexedPrimitive(D3DPRIMITIVETYPE type, std::int32_t baseV
 HRESULT GlDevice::drawPrimitiveUP(D3DPRIMITIVETYPE type, std::uint32_t primitiveCount, const void* vertices,
                                   std::uint32_t stride) {
     const VertexLayout layout = vertexLayout(state_.fvf);
-    if (!vertices || stride < layout.stride) return D3DERR_INVALIDCALL;
+    const std::uint64_t count = vertexCountOf(type, primitiveCount);
+    if (!vertices || stride < layout.stride || count > kMaxDrawVertices) return D3DERR_INVALIDCALL;
     if (!prepareDraw(layout)) return D3DERR_INVALIDCALL;
     state_.streamBuffer.reset();
     state_.streamOffset = state_.streamStride = 0;
-    const std::uint32_t count = vertexCountOf(type, primitiveCount);
     if (count == 0) return D3D_OK;
     glBindBuffer(GL_ARRAY_BUFFER, userVertices_);
-    glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(std::uint64_t(count) * stride), vertices, GL_STREAM_DRAW);
+    glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(count * stride), vertices, GL_STREAM_DRAW);
     vertexBinding_ = {};
     bindVertices(userVertices_, 0, stride, state_.fvf);
     glDrawArrays(primitiveMode(type), 0, GLsizei(count));

@@ -54,7 +54,8 @@ float fogFactor(float depth) {
 
 void main() {
     vec4 diffuse = uHasDiffuse ? aDiffuse : vec4(1.0);
-    vec4 specular = uHasSpecular ? aSpecular : vec4(0.0);
+    // A colour the vertex lacks reads white, as Direct3D's stage arguments do.
+    vec4 specular = uHasSpecular ? aSpecular : vec4(1.0);
     vTexCoord = aTexCoord;
     vFog = 1.0;
     if (uPretransformed) {
@@ -95,9 +96,11 @@ void main() {
         vDiffuse = diffuse;
         vSpecular = specular;
     }
-    // The depth of the point in camera space; the shadow matrix makes w
-    // other than 1, so the point is divided out first.
-    if (uFogMode != 0) vFog = fogFactor(eye.w != 0.0 ? eye.z / eye.w : eye.z);
+    // The distance is the camera-space depth without its sign, so a vertex
+    // behind the camera is fogged by its distance too (it still shades the
+    // part of its triangle in view). The shadow matrix makes w other than 1,
+    // so the point is divided out first.
+    if (uFogMode != 0) vFog = fogFactor(abs(eye.w != 0.0 ? eye.z / eye.w : eye.z));
 }
 )";
 

@@ -195,10 +195,14 @@ GlSurface* GlSurface::makeBackBuffer(GlDevice* device, const D3DSURFACE_DESC& de
 GlSurface* GlSurface::makeDepth(GlDevice* device, const D3DSURFACE_DESC& desc, bool counted) {
     auto* surface = new GlSurface(device, desc, counted);
     const bool sixteen = desc.Format == D3DFMT_D16 || desc.Format == D3DFMT_D16_LOCKABLE;
-    surface->hasStencil_ = !sixteen;
+    // Only the formats with stencil bits have a stencil to clear or test.
+    surface->hasStencil_ = hasStencilBits(desc.Format);
     glGenRenderbuffers(1, &surface->renderbuffer_);
     glBindRenderbuffer(GL_RENDERBUFFER, surface->renderbuffer_);
-    glRenderbufferStorage(GL_RENDERBUFFER, sixteen ? GL_DEPTH_COMPONENT16 : GL_DEPTH24_STENCIL8,
+    glRenderbufferStorage(GL_RENDERBUFFER,
+                          sixteen                ? GL_DEPTH_COMPONENT16
+                          : surface->hasStencil_ ? GL_DEPTH24_STENCIL8
+                                                 : GL_DEPTH_COMPONENT24,
                           GLsizei(desc.Width), GLsizei(desc.Height));
     return surface;
 }

@@ -513,6 +513,11 @@ HRESULT RecordingDevice::clear(std::uint32_t count, const D3DRECT* rects, std::u
     if (HRESULT fault = injected("Clear"); FAILED(fault)) return fault;
     if (!validClearArguments(count, rects, flags)) return D3DERR_INVALIDCALL;
     if ((flags & (D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL)) && !state_.depthStencil) return D3DERR_INVALIDCALL;
+    if (flags & D3DCLEAR_STENCIL) {
+        D3DSURFACE_DESC depth;
+        state_.depthStencil->getDesc(&depth);
+        if (!hasStencilBits(depth.Format)) return D3DERR_INVALIDCALL;
+    }
     if (!(flags & D3DCLEAR_TARGET) || !state_.renderTarget) return D3D_OK;
     auto* target = static_cast<RecordingSurface*>(state_.renderTarget.get());
     forEachClearRect(count, rects, state_.viewport, [&](const D3DRECT& r) { target->fill(r, color); });
@@ -726,12 +731,17 @@ HRESULT RecordingDevice::setIndices(GfxIndexBuffer* buffer) {
     return D3D_OK;
 }
 
+bool RecordingDevice::holdsWholeVertices(std::uint32_t stride) const {
+    const VertexLayout layout = vertexLayout(state_.fvf);
+    return layout.stride != 0 && stride >= layout.stride;
+}
+
 HRESULT RecordingDevice::drawPrimitive(D3DPRIMITIVETYPE type, std::uint32_t startVertex,
                                        std::uint32_t primitiveCount) {
     backend_.log("DrawPrimitive",
                  std::to_string(type) + ", " + std::to_string(startVertex) + ", " + std::to_string(primitiveCount));
     if (HRESULT fault = injected("DrawPrimitive"); FAILED(fault)) return fault;
-    if (!inScene_ || !state_.streamBuffer || state_.streamStride == 0) return D3DERR_INVALIDCALL;
+    if (!inScene_ || !state_.streamBuffer || !holdsWholeVertices(state_.streamStride)) return D3DERR_INVALIDCALL;
     const auto* buffer = static_cast<RecordingVertexBuffer*>(state_.streamBuffer.get());
     if (!state_.streamHolds(buffer->bytes().size(), startVertex, vertexCountOf(type, primitiveCount)))
         return D3DERR_INVALIDCALL;
@@ -745,7 +755,8 @@ HRESULT RecordingDevice::drawIndexedPrimitive(D3DPRIMITIVETYPE type, std::int32_
                                              std::to_string(minVertexIndex) + ", " + std::to_string(numVertices) +
                                              ", " + std::to_string(startIndex) + ", " + std::to_string(primitiveCount));
     if (HRESULT fault = injected("DrawIndexedPrimitive"); FAILED(fault)) return fault;
-    if (!inScene_ || !state_.streamBuffer || !state_.indices || state_.streamStride == 0) return D3DERR_INVALIDCALL;
+    if (!inScene_ || !state_.streamBuffer || !state_.indices || !holdsWholeVertices(state_.streamStride))
+        return D3DERR_INVALIDCALL;
     const auto* vertices = static_cast<RecordingVertexBuffer*>(state_.streamBuffer.get());
     const auto* indices = static_cast<RecordingIndexBuffer*>(state_.indices.get());
     if (!indexedDrawInBounds(indices->bytes().data(), indices->bytes().size(), indices->index32(), startIndex,
@@ -760,7 +771,8 @@ HRESULT RecordingDevice::drawPrimitiveUP(D3DPRIMITIVETYPE type, std::uint32_t pr
     backend_.log("DrawPrimitiveUP",
                  std::to_string(type) + ", " + std::to_string(primitiveCount) + ", " + std::to_string(stride));
     if (HRESULT fault = injected("DrawPrimitiveUP"); FAILED(fault)) return fault;
-    if (!inScene_ || !vertices || stride == 0) return D3DERR_INVALIDCALL;
+    if (!inScene_ || !vertices || !holdsWholeVertices(stride) || vertexCountOf(type, primitiveCount) > kMaxDrawVertices)
+        return D3DERR_INVALIDCALL;
     state_.streamBuffer.reset();
     state_.streamOffset = state_.streamStride = 0;
     return D3D_OK;

@@ -210,6 +210,9 @@ public:
 
 private:
     HRESULT injected(const char* method);
+    // Whether a stride spans a whole vertex of the vertex format set; draws
+    // without a format or with a shorter stride are refused, as OpenGL refuses them.
+    bool holdsWholeVertices(std::uint32_t stride) const;
     // A creation refused: logged with its arguments alone.
     HRESULT refused(const char* method, const std::string& arguments, HRESULT result);
     // A creation that succeeds: names the new object of the kind and logs
