@@ -7,14 +7,16 @@
 
 namespace {
 // All events share one lock and one condition variable, which makes waiting on
-// several at once simple; the engine has only a handful of events.
+// several at once simple; the engine has only a handful of events. Both are
+// never destroyed: a process that exits while some thread still waits must not
+// block in the condition variable's destructor.
 std::mutex& eventMutex() {
-    static std::mutex m;
-    return m;
+    static std::mutex* m = new std::mutex;
+    return *m;
 }
 std::condition_variable& eventSignal() {
-    static std::condition_variable cv;
-    return cv;
+    static std::condition_variable* cv = new std::condition_variable;
+    return *cv;
 }
 
 template <typename Ready>

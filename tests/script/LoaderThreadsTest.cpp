@@ -133,3 +133,24 @@ TEST_F(LoaderThreads, WorkerFatalErrorExitsThroughTheMainThreadWithStatusOne) {
 }
 
 }  // namespace
+
+TEST_F(LoaderThreads, MissingScriptOnTheMainThreadWhileAWorkerWaitsForTheArchiveExitsWithOne) {
+    EXPECT_EXIT(
+        {
+            startWith({{"a.xml", actionsLabelled({"a"})}});
+            {
+                // The worker starts a read and waits for the archive.
+                std::lock_guard<std::mutex> archive(namedMutex("XMLManagerManager"));
+                loaders().queueLoadAsync(u"a.xml");
+                loaders().kickWorkers();
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            }
+            // The main thread's read fails; the release joins the worker,
+            // which must be able to take the archive and finish.
+            loaders().getScriptText(u"missing.xml");
+            std::_Exit(3);
+        },
+        ::testing::ExitedWithCode(1), "");
+    EXPECT_TRUE(logContains("missing.xml が見つかりません\n"));
+    EXPECT_TRUE(logContains("開放処理が終了しました\n"));
+}
