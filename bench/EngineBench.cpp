@@ -7,9 +7,9 @@
 
 #include "runtime/VecParam.h"
 #include "script/BulletML_Node_Number.h"
-#include "shell/CHC_Mem_ii.h"
-#include "shell/HuffmanEncoder.h"
-#include "shell/NamePool.h"
+#include "services/CHC_Mem_ii.h"
+#include "services/HuffmanEncoder.h"
+#include "services/NamePool.h"
 
 static void NamePoolInternExisting(benchmark::State& state) {
     std::vector<std::string> names;

@@ -4,7 +4,7 @@
 
 #include "platform/Window.h"
 #include "platform/gfx/GfxDevice.h"
-#include "shell/DebugInfo.h"
+#include "services/DebugInfo.h"
 
 GfxDevice* g_d3dDevice = nullptr;
 

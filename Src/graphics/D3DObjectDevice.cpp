@@ -5,10 +5,9 @@
 #include "graphics/D3DObject.h"
 #include "platform/Window.h"
 #include "platform/gfx/GfxDevice.h"
-#include "shell/DebugInfo.h"
-#include "shell/Managers.h"
-#include "shell/SystemInfo.h"
-#include "shell/WinMain.h"
+#include "services/DebugInfo.h"
+#include "services/Managers.h"
+#include "services/SystemInfo.h"
 
 namespace {
 constexpr const char* kSource = "D3DObject";

@@ -5,7 +5,7 @@
 
 #include "graphics/D3DObject.h"
 #include "platform/gfx/GfxDevice.h"
-#include "shell/DebugInfo.h"
+#include "services/DebugInfo.h"
 
 namespace {
 // Products and quotients in extended precision, rounded to float once.

@@ -2,8 +2,8 @@
 
 #include "graphics/D3DDevice.h"
 #include "platform/gfx/GfxDevice.h"
-#include "shell/FrameCounter.h"
-#include "shell/Managers.h"
+#include "services/FrameCounter.h"
+#include "services/Managers.h"
 
 HRESULT presentFrame() {
     FrameCounter* frames = g_frameCounter;

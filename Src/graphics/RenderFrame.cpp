@@ -3,9 +3,9 @@
 #include "graphics/D3DObject.h"
 #include "platform/gfx/GfxDevice.h"
 #include "records/GameInfo.h"
-#include "shell/FrameCounter.h"
-#include "shell/Managers.h"
-#include "shell/SystemInfo.h"
+#include "services/FrameCounter.h"
+#include "services/Managers.h"
+#include "services/SystemInfo.h"
 
 // The passes of the managers built so far: the camera, lighting and fog
 // steps and the clears. The mesh, particle, sprite and overlay passes join

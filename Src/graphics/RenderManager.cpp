@@ -2,7 +2,7 @@
 
 #include "graphics/D3DDevice.h"
 #include "platform/gfx/D3DXMath.h"
-#include "shell/DebugInfo.h"
+#include "services/DebugInfo.h"
 
 namespace {
 constexpr const char* kSource = "RenderManager";

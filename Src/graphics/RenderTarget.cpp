@@ -1,7 +1,7 @@
 #include "graphics/RenderTarget.h"
 
 #include "graphics/D3DDevice.h"
-#include "shell/DebugInfo.h"
+#include "services/DebugInfo.h"
 
 namespace {
 constexpr const char* kSource = "RenderManager";

@@ -12,7 +12,7 @@
 #include "platform/HResult.h"
 #include "platform/gfx/GfxDevice.h"
 #include "platform/gfx/GfxResource.h"
-#include "shell/ResourceObject.h"
+#include "services/ResourceObject.h"
 
 // What a render target reads of the device object.
 struct RenderTargetDevice {

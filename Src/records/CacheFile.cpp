@@ -7,7 +7,7 @@
 #include "records/LittleEndianWords.h"
 #include "records/OnlineTables.h"
 #include "records/RecordFileWriter.h"
-#include "shell/DebugInfo.h"
+#include "services/DebugInfo.h"
 
 namespace {
 constexpr std::size_t kHeaderSize = 4;

@@ -7,8 +7,8 @@
 #include "records/PlayEnvironment.h"
 #include "records/RecordFiles.h"
 #include "script/BuiltinVariableTable.h"
-#include "shell/DebugInfo.h"
-#include "shell/Truncate.h"
+#include "services/DebugInfo.h"
+#include "services/Truncate.h"
 
 namespace {
 // Counters wrap as the 32-bit words they are instead of overflowing.

@@ -25,8 +25,8 @@
 #include "records/LocalScoreTables.h"
 #include "records/OnlineTables.h"
 #include "script/BulletML_Node_Number_Manager.h"
-#include "shell/Managers.h"
-#include "shell/NamePool.h"
+#include "services/Managers.h"
+#include "services/NamePool.h"
 
 using ScriptVarMap = std::map<std::uint32_t, float>;
 using NamedIntMap = std::map<std::uint32_t, std::int32_t>;

@@ -7,7 +7,7 @@
 #include "records/MachineId.h"
 #include "records/PlayEnvironment.h"
 #include "records/ScoreFile.h"
-#include "shell/Truncate.h"
+#include "services/Truncate.h"
 
 namespace {
 constexpr int kHighestStage = 15;

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string>
 
-#include "shell/DebugInfo.h"
+#include "services/DebugInfo.h"
 
 namespace {
 constexpr std::uint32_t kPracticeMask = 0xF00;

@@ -1,8 +1,8 @@
 #include "records/PlayEnvironment.h"
 
 #include "input/ReplayManager.h"
-#include "shell/Managers.h"
-#include "shell/SystemInfo.h"
+#include "services/Managers.h"
+#include "services/SystemInfo.h"
 
 // The replay manager holds only its mode and replay-started flag so far.
 

@@ -6,7 +6,7 @@
 
 #include "platform/File.h"
 #include "platform/Path.h"
-#include "shell/DebugInfo.h"
+#include "services/DebugInfo.h"
 
 int writeRecordFile(std::string_view windowsPath, const void* data, std::size_t size, std::string_view failureLine) {
     if (File::writeReplacing(windowsPath, data, size)) return 0;

@@ -9,7 +9,7 @@
 #include "records/LocalScoreTables.h"
 #include "records/MachineId.h"
 #include "records/RecordFileWriter.h"
-#include "shell/DebugInfo.h"
+#include "services/DebugInfo.h"
 
 namespace {
 constexpr std::size_t kFlagIds = 128;

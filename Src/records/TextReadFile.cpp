@@ -6,7 +6,7 @@
 #include "records/Crc32.h"
 #include "records/LittleEndianWords.h"
 #include "records/RecordFileWriter.h"
-#include "shell/DebugInfo.h"
+#include "services/DebugInfo.h"
 
 namespace {
 constexpr std::size_t kHeaderSize = 8;

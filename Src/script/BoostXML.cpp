@@ -10,7 +10,7 @@
 
 #include "platform/Text.h"
 #include "script/BoostContentHandler.h"
-#include "shell/DebugInfo.h"
+#include "services/DebugInfo.h"
 
 namespace sc = boost::spirit::classic;
 

@@ -4,7 +4,7 @@
 #include "script/BoostXML.h"
 #include "script/XMLHandler_ii.h"
 #include "script/XMLManagerManager.h"
-#include "shell/DebugInfo.h"
+#include "services/DebugInfo.h"
 
 BoostXMLManager::BoostXMLManager(XMLManagerManager& owner) : VirtualXMLManager(owner) { startWorker(); }
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "script/BulletML_Node_Number.h"
-#include "shell/NamePool.h"
+#include "services/NamePool.h"
 
 class BulletML_Node {
 public:

@@ -7,10 +7,10 @@
 #include "script/BulletML_Node.h"
 #include "script/BulletML_Node_Allocator.h"
 #include "script/ElementId.h"
-#include "shell/DebugInfo.h"
-#include "shell/FatalExit.h"
-#include "shell/Managers.h"
-#include "shell/Truncate.h"
+#include "services/DebugInfo.h"
+#include "services/FatalExit.h"
+#include "services/Managers.h"
+#include "services/Truncate.h"
 
 namespace {
 // How a reference element stands for its target.

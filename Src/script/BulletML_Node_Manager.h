@@ -12,7 +12,7 @@
 #include <set>
 #include <vector>
 
-#include "shell/NamePool.h"
+#include "services/NamePool.h"
 
 class BulletML_Node;
 class BulletML_Node_Allocator;

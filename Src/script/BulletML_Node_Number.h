@@ -11,7 +11,7 @@
 #include <memory>
 #include <string_view>
 
-#include "shell/NamePool.h"
+#include "services/NamePool.h"
 
 // The parameter vector of a running script ("$1" .. "$15"); owned by the
 // script runtime.

@@ -10,7 +10,7 @@
 #include <string_view>
 
 #include "script/BulletML_Node_Number.h"
-#include "shell/NamePool.h"
+#include "services/NamePool.h"
 
 class BulletML_Node_Number_Manager {
 public:

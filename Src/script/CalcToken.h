@@ -4,7 +4,7 @@
 #pragma once
 #include <cstdint>
 
-#include "shell/NamePool.h"
+#include "services/NamePool.h"
 
 enum class CalcTokenType : std::uint8_t {
     kNumber = 1,

@@ -7,7 +7,7 @@
 #include "records/GameInfo.h"
 #include "runtime/VecParam.h"
 #include "script/BuiltinVariableTable.h"
-#include "shell/Truncate.h"
+#include "services/Truncate.h"
 
 CalcTokenList::CalcTokenList(std::vector<CalcToken> tokens) : tokens_(std::move(tokens)) {
     // Only a list that leaves exactly its root on the value stack is

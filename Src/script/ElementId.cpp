@@ -4,7 +4,7 @@
 #include <unordered_map>
 
 #include "platform/Text.h"
-#include "shell/DebugInfo.h"
+#include "services/DebugInfo.h"
 
 namespace {
 

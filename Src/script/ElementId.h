@@ -12,7 +12,7 @@
 #include <string>
 #include <string_view>
 
-#include "shell/NamePool.h"
+#include "services/NamePool.h"
 
 enum ElementId : std::int32_t {
     kNone = 0,

@@ -12,8 +12,8 @@
 #include "script/BulletML_Node_Number.h"
 #include "script/CalcTokenList.h"
 #include "script/TokenCalculator.h"
-#include "shell/DebugInfo.h"
-#include "shell/FatalExit.h"
+#include "services/DebugInfo.h"
+#include "services/FatalExit.h"
 
 namespace {
 // One grammar for the process. Scripts are compiled on the loader threads

@@ -2,7 +2,7 @@
 
 #include "platform/Clock.h"
 #include "script/XMLHandler_ii.h"
-#include "shell/FatalExit.h"
+#include "services/FatalExit.h"
 
 VirtualXMLManager::VirtualXMLManager(XMLManagerManager& owner) : owner_(owner) {}
 

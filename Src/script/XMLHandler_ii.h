@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "shell/NamePool.h"
+#include "services/NamePool.h"
 
 struct TagRecord;
 class BulletML_Node_Manager;

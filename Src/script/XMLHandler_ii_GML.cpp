@@ -5,8 +5,8 @@
 #include "platform/Text.h"
 #include "script/BoostXML.h"
 #include "script/XMLManagerManager.h"
-#include "shell/Managers.h"
-#include "shell/SystemInfo.h"
+#include "services/Managers.h"
+#include "services/SystemInfo.h"
 
 namespace {
 bool isIgnoredText(std::u16string_view text) {

@@ -3,9 +3,9 @@
 #include "platform/Text.h"
 #include "platform/Thread.h"
 #include "script/BoostXMLManager.h"
-#include "shell/ArchiveManager.h"
-#include "shell/FatalExit.h"
-#include "shell/Managers.h"
+#include "services/ArchiveManager.h"
+#include "services/FatalExit.h"
+#include "services/Managers.h"
 
 namespace {
 constexpr const char* kScriptFolder = "script";

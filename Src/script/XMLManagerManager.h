@@ -18,7 +18,7 @@
 
 #include "platform/HResult.h"
 #include "script/VirtualXMLManager.h"
-#include "shell/NamePool.h"
+#include "services/NamePool.h"
 
 class XMLManagerManager {
 public:

@@ -4,10 +4,10 @@
 #include "input/ReplayManager.h"
 #include "platform/Window.h"
 #include "script/BulletML_Node_Allocator.h"
-#include "shell/DebugInfo.h"
-#include "shell/FrameCounter.h"
-#include "shell/Managers.h"
-#include "shell/SystemInfo.h"
+#include "services/DebugInfo.h"
+#include "services/FrameCounter.h"
+#include "services/Managers.h"
+#include "services/SystemInfo.h"
 
 namespace {
 constexpr const char* kSource = "InitGame";

@@ -10,11 +10,11 @@
 #include "records/GameInfo.h"
 #include "script/BulletML_Node_Manager.h"
 #include "script/XMLManagerManager.h"
-#include "shell/DebugInfo.h"
-#include "shell/FatalExit.h"
-#include "shell/FrameCounter.h"
-#include "shell/Managers.h"
-#include "shell/SystemInfo.h"
+#include "services/DebugInfo.h"
+#include "services/FatalExit.h"
+#include "services/FrameCounter.h"
+#include "services/Managers.h"
+#include "services/SystemInfo.h"
 
 BulletML_Node_Manager* g_currentDocument = nullptr;
 VirtualXMLManager* g_currentLoader = nullptr;

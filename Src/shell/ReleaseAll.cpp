@@ -4,12 +4,12 @@
 #include "input/ReplayManager.h"
 #include "records/GameInfo.h"
 #include "script/XMLManagerManager.h"
-#include "shell/ArchiveManager.h"
-#include "shell/DebugInfo.h"
-#include "shell/FrameCounter.h"
+#include "services/ArchiveManager.h"
+#include "services/DebugInfo.h"
+#include "services/FrameCounter.h"
+#include "services/Managers.h"
+#include "services/SystemInfo.h"
 #include "shell/MainLoop.h"
-#include "shell/Managers.h"
-#include "shell/SystemInfo.h"
 
 namespace {
 // Frees a manager that exists and empties its pointer.

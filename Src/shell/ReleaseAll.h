@@ -1,5 +1,4 @@
-// The release sequence: the normal shut-down and the common exit of fatal
-// failures. Safe with any set of managers missing and safe to call twice.
+// The release sequence (declared with the manager registry, which the
+// services' fatal exit calls through; defined in ReleaseAll.cpp).
 #pragma once
-
-void releaseAll();
+#include "services/Managers.h"

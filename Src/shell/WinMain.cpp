@@ -2,21 +2,20 @@
 
 #include "graphics/D3DObject.h"
 #include "platform/Clock.h"
-#include "platform/Thread.h"
 #include "platform/Text.h"
+#include "platform/Thread.h"
 #include "records/GameInfo.h"
 #include "script/XMLManagerManager.h"
-#include "shell/ArchiveManager.h"
-#include "shell/DebugInfo.h"
-#include "shell/FatalExit.h"
-#include "shell/FrameCounter.h"
+#include "services/ArchiveManager.h"
+#include "services/DebugInfo.h"
+#include "services/FatalExit.h"
+#include "services/FrameCounter.h"
+#include "services/Managers.h"
+#include "services/SystemInfo.h"
 #include "shell/InitGame.h"
 #include "shell/MainLoop.h"
-#include "shell/Managers.h"
 #include "shell/ReleaseAll.h"
-#include "shell/SystemInfo.h"
 
-ScreenRect g_mainWindowRect{};
 
 WindowOrigin computeWindowOrigin(const ScreenRect& desktop) {
     // Signed division truncating toward zero, as C++ does.

@@ -30,5 +30,3 @@ bool runStartupDialog();
 // The main window's procedure.
 std::intptr_t WndProc(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam);
 
-// The main window's screen rectangle, read once after creation.
-extern ScreenRect g_mainWindowRect;

@@ -1,9 +1,9 @@
 #include <cstdlib>
 
 #include "graphics/D3DObject.h"
-#include "shell/Managers.h"
+#include "services/Managers.h"
+#include "services/SystemInfo.h"
 #include "shell/ReleaseAll.h"
-#include "shell/SystemInfo.h"
 #include "shell/WinMain.h"
 
 namespace {

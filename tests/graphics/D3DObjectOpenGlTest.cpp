@@ -9,7 +9,7 @@
 #include "graphics/RenderFrame.h"
 #include "platform/Window.h"
 #include "platform/gfx/GlAdapter.h"
-#include "shell/Managers.h"
+#include "services/Managers.h"
 #include "support/TestSupport.h"
 
 namespace {

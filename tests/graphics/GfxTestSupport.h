@@ -13,8 +13,8 @@
 #include "platform/Glyph.h"
 #include "platform/Window.h"
 #include "platform/gfx/RecordingDevice.h"
-#include "shell/Managers.h"
-#include "shell/SystemInfo.h"
+#include "services/Managers.h"
+#include "services/SystemInfo.h"
 #include "support/TestSupport.h"
 
 class GfxTest : public ::testing::Test {

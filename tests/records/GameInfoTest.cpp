@@ -10,10 +10,10 @@
 
 #include "input/ReplayManager.h"
 #include "script/BulletML_Node_Number.h"
-#include "shell/DebugInfo.h"
-#include "shell/Managers.h"
+#include "services/DebugInfo.h"
+#include "services/Managers.h"
+#include "services/SystemInfo.h"
 #include "shell/ReleaseAll.h"
-#include "shell/SystemInfo.h"
 #include "support/TestSupport.h"
 
 namespace {

@@ -11,8 +11,8 @@
 #include "records/GameInfo.h"
 #include "records/LittleEndianWords.h"
 #include "records/ScoreFile.h"
-#include "shell/Managers.h"
-#include "shell/SystemInfo.h"
+#include "services/Managers.h"
+#include "services/SystemInfo.h"
 
 namespace {
 NameHandle var(const char* name) { return internName(name); }

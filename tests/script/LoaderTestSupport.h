@@ -14,10 +14,10 @@
 #include "script/BulletML_Node.h"
 #include "script/BulletML_Node_Manager.h"
 #include "script/XMLManagerManager.h"
-#include "shell/ArchiveManager.h"
+#include "services/ArchiveManager.h"
+#include "services/Managers.h"
+#include "services/SystemInfo.h"
 #include "shell/MainLoop.h"
-#include "shell/Managers.h"
-#include "shell/SystemInfo.h"
 #include "support/TestSupport.h"
 
 using ScriptFiles = std::vector<std::pair<std::string, std::string>>;

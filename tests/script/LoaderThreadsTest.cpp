@@ -8,7 +8,7 @@
 #include "LoaderTestSupport.h"
 #include "platform/Window.h"
 #include "script/ElementId.h"
-#include "shell/FatalExit.h"
+#include "services/FatalExit.h"
 #include "shell/WinMain.h"
 
 namespace {

@@ -4,10 +4,10 @@
 
 #include <filesystem>
 
-#include "ArchiveTestSupport.h"
 #include "platform/Window.h"
 #include "platform/gfx/RecordingDevice.h"
-#include "shell/Managers.h"
+#include "services/ArchiveTestSupport.h"
+#include "services/Managers.h"
 #include "shell/ReleaseAll.h"
 #include "shell/WinMain.h"
 

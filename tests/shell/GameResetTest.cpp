@@ -4,8 +4,8 @@
 #include <cfenv>
 
 #include "records/GameInfo.h"
+#include "services/Managers.h"
 #include "shell/MainLoop.h"
-#include "shell/Managers.h"
 #include "support/TestSupport.h"
 
 TEST(GameReset, PlayFlagsOfTheGameRecordsStartAfresh) {

@@ -7,11 +7,11 @@
 #include "platform/Glyph.h"
 #include "platform/Window.h"
 #include "platform/gfx/RecordingDevice.h"
-#include "shell/FrameCounter.h"
+#include "services/FrameCounter.h"
+#include "services/Managers.h"
+#include "services/SystemInfo.h"
 #include "shell/InitGame.h"
-#include "shell/Managers.h"
 #include "shell/ReleaseAll.h"
-#include "shell/SystemInfo.h"
 #include "support/TestSupport.h"
 
 TEST(InitGameTargets, EffectTargetOnlyForSystemTypesTwoAndFourWithTheBackground) {

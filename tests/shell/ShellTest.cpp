@@ -1,14 +1,14 @@
 #include <gtest/gtest.h>
 
 #include "platform/Thread.h"
-#include "platform/gfx/RecordingDevice.h"
 #include "platform/Window.h"
-#include "shell/DebugInfo.h"
-#include "shell/FatalExit.h"
+#include "platform/gfx/RecordingDevice.h"
+#include "services/DebugInfo.h"
+#include "services/FatalExit.h"
+#include "services/Managers.h"
+#include "services/SystemInfo.h"
 #include "shell/MainLoop.h"
-#include "shell/Managers.h"
 #include "shell/ReleaseAll.h"
-#include "shell/SystemInfo.h"
 #include "shell/WinMain.h"
 #include "support/TestSupport.h"
 

@@ -9,14 +9,14 @@
 
 #include "platform/Machine.h"
 #include "platform/Window.h"
-#include "shell/FrameCounter.h"
-#include "shell/Managers.h"
+#include "platform/gfx/RecordingDevice.h"
+#include "services/FrameCounter.h"
+#include "services/Managers.h"
+#include "services/PollingClock.h"
+#include "services/SystemInfo.h"
 #include "shell/ReleaseAll.h"
-#include "shell/SystemInfo.h"
 #include "shell/WinMain.h"
 #include "support/TestSupport.h"
-#include "PollingClock.h"
-#include "platform/gfx/RecordingDevice.h"
 
 namespace {
 size_t indexOf(const std::vector<std::string>& lines, const std::string& line) {

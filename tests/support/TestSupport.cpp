@@ -7,8 +7,8 @@
 #include <stdexcept>
 
 #include "platform/Path.h"
-#include "shell/ArchiveBuilder.h"
-#include "shell/DebugInfo.h"
+#include "services/ArchiveBuilder.h"
+#include "services/DebugInfo.h"
 
 namespace fs = std::filesystem;
 

@@ -20,10 +20,10 @@
 
 #include "platform/Path.h"
 #include "platform/Text.h"
-#include "shell/ArchiveBuilder.h"
-#include "shell/ArchiveIndex.h"
-#include "shell/ArchiveManager.h"
-#include "shell/DebugInfo.h"
+#include "services/ArchiveBuilder.h"
+#include "services/ArchiveIndex.h"
+#include "services/ArchiveManager.h"
+#include "services/DebugInfo.h"
 
 namespace fs = std::filesystem;
 

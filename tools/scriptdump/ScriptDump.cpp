@@ -31,7 +31,7 @@
 #include "script/BulletML_Node_Manager.h"
 #include "script/ElementId.h"
 #include "script/XMLHandler_ii.h"
-#include "shell/DebugInfo.h"
+#include "services/DebugInfo.h"
 
 namespace fs = std::filesystem;
 

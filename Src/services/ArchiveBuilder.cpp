@@ -1,0 +1,156 @@
+#include "services/ArchiveBuilder.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/File.h"
+#include "platform/Path.h"
+#include "platform/Text.h"
+#include "services/ArchiveIndex.h"
+#include "services/ArchiveScrambler.h"
+#include "services/CHC_Mem_ii.h"
+#include "services/DebugInfo.h"
+#include "services/HuffmanEncoder.h"
+#include "services/RunLengthCodec.h"
+
+namespace archive_builder {
+namespace {
+constexpr std::string_view kSource = "ArchiveManager";
+
+bool isSkipped(const std::string& name, ArchiveForm form) {
+    // The build's own outputs, finished or in progress, are never stored.
+    if (name == "idx.dat" || name == "arc.dat" || name == "idx.dat.tmp" || name == "arc.dat.tmp")
+        return true;
+    return form == ArchiveForm::RunLength && name == "Thumbs.db";
+}
+
+// The stored form of one file; nothing when it would not fit the buffers the
+// engine reads it with.
+std::optional<std::vector<std::uint8_t>> storedForm(const std::vector<std::uint8_t>& file, ArchiveForm form) {
+    if (file.size() > 0xFFFFFFFFu) return std::nullopt;
+    std::uint32_t size = static_cast<std::uint32_t>(file.size());
+    std::vector<std::uint8_t> stored;
+    switch (form) {
+        case ArchiveForm::Unchanged:
+        case ArchiveForm::Scrambled:
+            stored = file;
+            if (form == ArchiveForm::Scrambled) archive_scrambler::scramble(stored.data(), stored.size());
+            break;
+        case ArchiveForm::RunLength: {
+            // Expansion writes into an output buffer of the read buffer's size.
+            if (size > kReadBufferSize) return std::nullopt;
+            stored.resize(static_cast<std::size_t>(run_length::worstCodedSize(size)));
+            std::int64_t coded = run_length::encode(file.data(), size, stored.data(),
+                                                    static_cast<std::uint32_t>(stored.size()));
+            if (coded < 0) return std::nullopt;
+            stored.resize(static_cast<std::size_t>(coded));
+            break;
+        }
+        case ArchiveForm::HuffmanScrambled:
+            if (size > CHC_Mem_ii::kOutputCapacity) return std::nullopt;
+            stored = huffman_encoder::encode(file.data(), size);
+            archive_scrambler::scramble(stored.data(), stored.size());
+            break;
+    }
+    if (stored.size() >= kReadBufferSize) return std::nullopt;
+    return stored;
+}
+
+// The two temporary files of a build; removed unless committed.
+class PendingArchive {
+public:
+    explicit PendingArchive(std::string_view folder)
+        : indexPath_(archive_index::indexPath(folder)), dataPath_(archive_index::dataPath(folder)) {}
+    ~PendingArchive() {
+        index_.close();
+        data_.close();
+        if (!committed_) {
+            File::remove(indexPath_ + ".tmp");
+            File::remove(dataPath_ + ".tmp");
+        }
+    }
+
+    bool open() {
+        index_ = File::createAlways(indexPath_ + ".tmp");
+        data_ = File::createAlways(dataPath_ + ".tmp");
+        return index_ && data_;
+    }
+    File& index() { return index_; }
+    File& data() { return data_; }
+
+    bool commit() {
+        bool synced = index_.sync() && data_.sync();
+        index_.close();
+        data_.close();
+        if (!synced) return false;
+        // The data first: an index is never current without its data.
+        committed_ = File::rename(dataPath_ + ".tmp", dataPath_) &&
+                     File::rename(indexPath_ + ".tmp", indexPath_);
+        return committed_;
+    }
+
+    const std::string& indexPath() const { return indexPath_; }
+    const std::string& dataPath() const { return dataPath_; }
+
+private:
+    std::string indexPath_;
+    std::string dataPath_;
+    File index_;
+    File data_;
+    bool committed_ = false;
+};
+}  // namespace
+
+ArchiveForm formForFolder(std::string_view folderName) {
+    if (text::equalsIgnoreAsciiCase(folderName, "texture")) return ArchiveForm::RunLength;
+    if (text::equalsIgnoreAsciiCase(folderName, "script")) return ArchiveForm::HuffmanScrambled;
+    return ArchiveForm::Unchanged;
+}
+
+HRESULT build(std::string_view folder, ArchiveForm form) {
+    std::string pattern = std::string(folder) + "\\*.*";
+    if (!Path::isFolder(folder)) {
+        logFailure(kSource, __LINE__, E_FAIL, text::cp932ToUtf8(pattern));
+        return E_FAIL;
+    }
+    // listFiles gives the regular files in byte-wise name order.
+    std::vector<std::string> names = Path::listFiles(folder);
+
+    PendingArchive archive(folder);
+    if (!archive.open()) {
+        logFailure(kSource, __LINE__, E_FAIL, text::cp932ToUtf8(archive.dataPath()));
+        return E_FAIL;
+    }
+    std::uint64_t offset = 0;
+    for (const std::string& name : names) {
+        if (isSkipped(name, form)) continue;
+        std::string path = std::string(folder) + "\\" + name;
+        std::optional<std::vector<std::uint8_t>> file = File::readAll(path);
+        if (!file) {
+            logFailure(kSource, __LINE__, E_FAIL, text::cp932ToUtf8(path));
+            return E_FAIL;
+        }
+        std::optional<std::vector<std::uint8_t>> stored = storedForm(*file, form);
+        if (!stored || offset + stored->size() > 0xFFFFFFFFu) {
+            logFailure(kSource, __LINE__, E_FAIL, text::cp932ToUtf8(path));
+            return E_FAIL;
+        }
+        ArchiveEntry entry{static_cast<std::uint32_t>(offset), static_cast<std::uint32_t>(stored->size())};
+        archive_index::RecordBytes record = archive_index::encodeRecord(name, entry);
+        if (archive.data().write(stored->data(), stored->size()) != stored->size() ||
+            archive.index().write(record.data(), record.size()) != record.size()) {
+            logFailure(kSource, __LINE__, E_FAIL, text::cp932ToUtf8(path));
+            return E_FAIL;
+        }
+        offset += stored->size();
+    }
+    if (!archive.commit()) {
+        logFailure(kSource, __LINE__, E_FAIL, text::cp932ToUtf8(archive.indexPath()));
+        return E_FAIL;
+    }
+    return S_OK;
+}
+
+}  // namespace archive_builder
+

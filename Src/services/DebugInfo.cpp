@@ -1,0 +1,91 @@
+#include "services/DebugInfo.h"
+
+#include <filesystem>
+#include <optional>
+
+#include "platform/Path.h"
+#include "platform/Text.h"
+
+DebugInfo* g_debugInfo = nullptr;
+ReplayDebugInfo* g_replayDebugInfo = nullptr;
+
+DebugInfo::DebugInfo(std::string_view windowsPath) {
+    if (std::optional<std::filesystem::path> path = Path::resolve(windowsPath)) {
+        out_.open(*path, std::ios::out | std::ios::trunc | std::ios::binary);
+    }
+}
+
+DebugInfo::~DebugInfo() {
+    std::lock_guard<std::mutex> lock(lock_);
+    out_.flush();
+}
+
+void DebugInfo::put(std::string_view text, bool flush) {
+    std::lock_guard<std::mutex> lock(lock_);
+    if (!out_.is_open()) return;
+    out_.write(text.data(), static_cast<std::streamsize>(text.size()));
+    if (flush) out_.flush();
+}
+
+void DebugInfo::writeLine(std::string_view text) {
+    std::string line(text);
+    line.push_back('\n');
+    put(line, true);
+}
+
+void DebugInfo::write(std::string_view text) {
+    std::string piece(text);
+    piece.push_back(' ');
+    put(piece, true);
+}
+
+void DebugInfo::writeNumber(std::int32_t number) { write(std::to_string(number)); }
+
+namespace {
+std::string wideForLog(std::u16string_view text) {
+    std::string bytes = text::narrow(text);
+    if (bytes.size() > 255) bytes.resize(255);
+    return text::cp932ToUtf8(bytes);
+}
+}  // namespace
+
+void DebugInfo::writeWide(std::u16string_view text) { put(wideForLog(text) + " ", false); }
+
+void DebugInfo::writeWideLine(std::u16string_view text) { put(wideForLog(text) + "\n", true); }
+
+void DebugInfo::writeHresult(HRESULT code) { writeLine(hresultName(code)); }
+
+void logLine(std::string_view text) {
+    if (g_debugInfo) g_debugInfo->writeLine(text);
+}
+
+void logWideLine(std::u16string_view text) {
+    if (g_debugInfo) g_debugInfo->writeWideLine(text);
+}
+
+void logHresult(HRESULT code) {
+    if (g_debugInfo) g_debugInfo->writeHresult(code);
+}
+
+std::string failureLine(std::string_view source, int line, std::string_view arg, std::string_view tail) {
+    std::string text = ".\\Src\\";
+    text += source;
+    text += ':';
+    text += std::to_string(line);
+    if (arg.data() != nullptr) {
+        text += "  Arg:";
+        text += arg;
+    }
+    text += tail;
+    return text;
+}
+
+void logFailure(std::string_view source, int line, HRESULT code, std::string_view arg) {
+    if (!g_debugInfo) return;
+    g_debugInfo->writeLine(failureLine(source, line, arg));
+    g_debugInfo->writeHresult(code);
+}
+
+void logNullPointerWarning(std::string_view source, int line, std::string_view arg) {
+    logLine(failureLine(source, line, arg, "  Null Pointer Warning"));
+}

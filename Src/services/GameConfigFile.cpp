@@ -1,0 +1,96 @@
+#include "services/GameConfigFile.h"
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/File.h"
+#include "platform/Path.h"
+#include "services/DebugInfo.h"
+#include "services/SystemInfo.h"
+
+namespace {
+std::uint32_t flag(bool on) { return on ? 1u : 0u; }
+
+std::uint32_t readLittleEndian(const std::uint8_t* bytes) {
+    return std::uint32_t{bytes[0]} | std::uint32_t{bytes[1]} << 8 | std::uint32_t{bytes[2]} << 16 |
+           std::uint32_t{bytes[3]} << 24;
+}
+
+void writeLittleEndian(std::uint8_t* bytes, std::uint32_t word) {
+    for (int i = 0; i < 4; ++i) bytes[i] = static_cast<std::uint8_t>(word >> (8 * i));
+}
+
+bool dataFolderExists() {
+    std::optional<std::filesystem::path> folder = Path::resolve("data");
+    std::error_code error;
+    return folder && std::filesystem::is_directory(*folder, error);
+}
+
+void logWriteFailure() { logLine(std::string(GameConfigFile::kPath) + " の書き込みに失敗しました"); }
+}  // namespace
+
+std::array<std::uint32_t, GameConfigFile::kWordCount> GameConfigFile::wordsOf(const SystemInfo& info) {
+    return {
+        info.getVolume0(),
+        info.getVolume1(),
+        info.getVolume2(),
+        info.getMaxContinue(),
+        flag(info.isWindowed() != 0),
+        flag(info.getBpp() != 32),
+        flag(info.getForce60fps() != 0),
+        flag(info.getDrawBg() == 0),
+        flag(info.getOnline() == 0),
+        flag(info.getReadSkipEnable() != 0),
+        flag(info.isWideCompress() != 0),
+    };
+}
+
+void GameConfigFile::applyWord(SystemInfo& info, std::size_t index, std::uint32_t word) {
+    switch (index) {
+        case 0: info.setVolume0(word); break;
+        case 1: info.setVolume1(word); break;
+        case 2: info.setVolume2(word); break;
+        case 3: info.setMaxContinue(word); break;
+        case 4: info.setWindowed(flag(word != 0)); break;
+        case 5: info.setBpp(word != 0 ? 16 : 32); break;
+        case 6: info.setForce60fps(flag(word != 0)); break;
+        case 7: info.setDrawBg(flag(word == 0)); break;
+        case 8: info.setOnline(flag(word == 0)); break;
+        case 9: info.setReadSkipEnable(flag(word != 0)); break;
+        case 10: info.setWideCompress(flag(word != 0)); break;
+        default: break;
+    }
+}
+
+void loadGameConfig(SystemInfo& info) {
+    File file = File::openExisting(GameConfigFile::kPath, File::Access::Read);
+    if (!file) return;
+    for (std::size_t index = 0; index < GameConfigFile::kWordCount; ++index) {
+        std::uint8_t bytes[4];
+        // A short file ends here: the words it lacks keep their fields.
+        if (file.read(bytes, sizeof bytes) != sizeof bytes) break;
+        GameConfigFile::applyWord(info, index, readLittleEndian(bytes));
+    }
+}
+
+void saveGameConfig(const SystemInfo& info) {
+    std::vector<std::uint8_t> bytes(GameConfigFile::kByteCount);
+    std::array<std::uint32_t, GameConfigFile::kWordCount> words = GameConfigFile::wordsOf(info);
+    for (std::size_t index = 0; index < words.size(); ++index) writeLittleEndian(&bytes[index * 4], words[index]);
+
+    if (File::exists(GameConfigFile::kPath)) {
+        // Only the first 44 bytes are ours: whatever follows them is kept.
+        std::optional<std::vector<std::uint8_t>> old = File::readAll(GameConfigFile::kPath);
+        if (!old) {
+            // Rewriting a file we cannot read would lose its tail.
+            logWriteFailure();
+            return;
+        }
+        if (old->size() > bytes.size()) bytes.insert(bytes.end(), old->begin() + bytes.size(), old->end());
+    }
+    if (!File::writeReplacing(GameConfigFile::kPath, bytes.data(), bytes.size()) && dataFolderExists()) {
+        logWriteFailure();
+    }
+}

@@ -1,0 +1,157 @@
+// Building a folder's archive: the order and layout of what is stored, the
+// limits of the stored forms, and a failed build leaving the old archive.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+
+#include "ArchiveTestSupport.h"
+#include "services/ArchiveScrambler.h"
+#include "services/CHC_Mem_ii.h"
+
+namespace {
+using ArchiveBuild = ArchiveTest;
+constexpr std::uint32_t kMiB = 1024 * 1024;
+}  // namespace
+
+TEST_F(ArchiveBuild, StoresFilesInByteWiseNameOrderBackToBack) {
+    writeFile("mesh/b.x", bytesOf("bbbb"));
+    writeFile("mesh/A.x", bytesOf("A"));
+    writeFile("mesh/a.x", bytesOf("aa"));
+    writeFile("mesh/\xE3\x81\x82.x", bytesOf("kana"));  // "あ.x": cp932 0x82 0xA0 sorts last
+    writeFile("mesh/sub/inner.x", bytesOf("not stored"));
+    ASSERT_EQ(archive->buildArchive("mesh"), S_OK);
+
+    std::optional<std::vector<ArchiveIndexRecord>> records = archive_index::readIndexFile("mesh");
+    ASSERT_TRUE(records);
+    struct Expected {
+        std::string name;
+        std::uint32_t offset, size;
+    };
+    const Expected expected[] = {{"A.x", 0, 1}, {"a.x", 1, 2}, {"b.x", 3, 4}, {"\x82\xA0.x", 7, 4}};
+    ASSERT_EQ(records->size(), std::size(expected));
+    for (std::size_t i = 0; i < records->size(); ++i) {
+        EXPECT_EQ((*records)[i].name, expected[i].name);
+        EXPECT_EQ((*records)[i].entry.offset, expected[i].offset);
+        EXPECT_EQ((*records)[i].entry.size, expected[i].size);
+    }
+    EXPECT_EQ(readFile("mesh/arc.dat"), bytesOf("Aaabbbbkana"));
+    EXPECT_EQ(readFile("mesh/idx.dat").size(), 4 * archive_index::kRecordSize);
+    // The archive's own files are not stored by a rebuild.
+    ASSERT_EQ(archive->buildArchive("mesh"), S_OK);
+    EXPECT_EQ(archive_index::readIndexFile("mesh")->size(), 4u);
+}
+
+// Archives built once are read by later builds, so the record layout and the
+// scrambling are pinned byte for byte here, worked out from their formulas.
+TEST_F(ArchiveBuild, IndexRecordsAndScrambledDataAsStoredBytes) {
+    auto mask = [](std::size_t i) {
+        return static_cast<std::uint8_t>(3 * i + archive_scrambler::kKey[i % 5] + archive_scrambler::kFixed);
+    };
+    auto littleEndian = [](Bytes& out, std::uint32_t value) {
+        for (int k = 0; k < 4; ++k) out.push_back(static_cast<std::uint8_t>(value >> (8 * k)));
+    };
+    Bytes first = randomBytes(300, 9);  // long enough for the byte mask to wrap
+    Bytes second = bytesOf("xyz");
+    writeFile("secret/a.bin", first);
+    writeFile("secret/b.bin", second);
+    ASSERT_EQ(archive->buildArchive("secret", true), S_OK);
+
+    Bytes expectedIndex;
+    std::uint32_t offset = 0;
+    for (const auto& [name, data] : {std::pair<std::string, Bytes>{"a.bin", first}, {"b.bin", second}}) {
+        // The whole 32-byte field is scrambled, the NUL and padding included.
+        for (std::size_t i = 0; i < 32; ++i) {
+            std::uint8_t plain = i < name.size() ? static_cast<std::uint8_t>(name[i]) : 0;
+            expectedIndex.push_back(plain ^ mask(i));
+        }
+        littleEndian(expectedIndex, offset ^ archive_scrambler::kOffsetMask);
+        littleEndian(expectedIndex, static_cast<std::uint32_t>(data.size()) ^ archive_scrambler::kSizeMask);
+        offset += static_cast<std::uint32_t>(data.size());
+    }
+    EXPECT_EQ(readFile("secret/idx.dat"), expectedIndex);
+
+    // Each entry's data is scrambled from its own first byte.
+    Bytes expectedData;
+    for (const Bytes* data : {&first, &second})
+        for (std::size_t i = 0; i < data->size(); ++i) expectedData.push_back((*data)[i] ^ mask(i));
+    EXPECT_EQ(readFile("secret/arc.dat"), expectedData);
+}
+
+TEST_F(ArchiveBuild, AFailedBuildKeepsThePreviousArchive) {
+    writeFile("mesh/a.x", bytesOf("first build"));
+    ASSERT_EQ(archive->buildArchive("mesh"), S_OK);
+    Bytes index = readFile("mesh/idx.dat");
+    Bytes data = readFile("mesh/arc.dat");
+
+    writeFile("mesh/b.x", bytesOf("would be stored"));
+    writeFile("mesh/c.x", Bytes(ArchiveManager::kBufferSize, 1));  // too big to read back
+    EXPECT_EQ(archive->buildArchive("mesh"), E_FAIL);
+    EXPECT_TRUE(logContains("  Arg:mesh\\c.x  FAILED"));
+    EXPECT_EQ(readFile("mesh/idx.dat"), index);
+    EXPECT_EQ(readFile("mesh/arc.dat"), data);
+    EXPECT_FALSE(root().exists("mesh/idx.dat.tmp"));
+    EXPECT_FALSE(root().exists("mesh/arc.dat.tmp"));
+    EXPECT_EQ(archive->readRaw("mesh", "a.x"), bytesOf("first build"));
+}
+
+TEST_F(ArchiveBuild, RefusesFilesWhoseStoredFormWouldNotFit) {
+    struct Case {
+        const char* what;
+        ArchiveForm form;
+        std::function<Bytes()> file;
+        bool stored;
+    };
+    const Case cases[] = {
+        {"unchanged, one byte under 8 MiB", ArchiveForm::Unchanged, [] { return randomBytes(8 * kMiB - 1, 1); }, true},
+        {"unchanged, 8 MiB", ArchiveForm::Unchanged, [] { return randomBytes(8 * kMiB, 2); }, false},
+        {"run-length, 8 MiB expanding to the full buffer", ArchiveForm::RunLength,
+         [] { return runnyBytes(8 * kMiB, 3); }, true},
+        {"run-length, over 8 MiB expanded", ArchiveForm::RunLength, [] { return runnyBytes(8 * kMiB + 1, 4); }, false},
+        {"run-length, coded form of 8 MiB and more", ArchiveForm::RunLength, [] { return randomBytes(7 * kMiB, 5); },
+         false},
+        {"Huffman, 2 MiB decoded", ArchiveForm::HuffmanScrambled,
+         [] { return randomBytes(CHC_Mem_ii::kOutputCapacity, 6); }, true},
+        {"Huffman, over 2 MiB decoded", ArchiveForm::HuffmanScrambled,
+         [] { return Bytes(CHC_Mem_ii::kOutputCapacity + 1, 'x'); }, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        LoggedTest fresh;
+        Bytes file = c.file();
+        fresh.root().writeFile("folder/big.bin", file);
+        ASSERT_EQ(archive_builder::build("folder", c.form), c.stored ? S_OK : E_FAIL);
+        if (c.stored) {
+            ArchiveManager reader;
+            std::optional<ArchiveBytes> read = reader.tryRead("folder", "big.bin", c.form);
+            ASSERT_TRUE(read) << fresh.logText();
+            EXPECT_TRUE(*read == file);
+        } else {
+            EXPECT_TRUE(fresh.logContains("  Arg:folder\\big.bin  FAILED"));
+            EXPECT_FALSE(fresh.root().exists("folder/idx.dat"));
+        }
+    }
+}
+
+TEST_F(ArchiveBuild, AMissingFolderIsLoggedWithItsPattern) {
+    EXPECT_EQ(archive->buildTextureArchive("texture"), E_FAIL);
+    EXPECT_TRUE(logContains("  Arg:texture\\*.*  FAILED"));
+    EXPECT_FALSE(root().exists("texture"));
+}
+
+TEST_F(ArchiveBuild, AnEmptyFolderGivesAnEmptyArchive) {
+    std::filesystem::create_directories(root().path() / "mesh");
+    ASSERT_EQ(archive->buildArchive("mesh"), S_OK);
+    EXPECT_TRUE(root().exists("mesh/idx.dat"));
+    EXPECT_TRUE(root().exists("mesh/arc.dat"));
+    EXPECT_TRUE(readFile("mesh/idx.dat").empty());
+}
+
+TEST(ArchiveBuildForm, FollowsTheFolderName) {
+    EXPECT_EQ(archive_builder::formForFolder("texture"), ArchiveForm::RunLength);
+    EXPECT_EQ(archive_builder::formForFolder("Texture"), ArchiveForm::RunLength);
+    EXPECT_EQ(archive_builder::formForFolder("script"), ArchiveForm::HuffmanScrambled);
+    EXPECT_EQ(archive_builder::formForFolder("mesh"), ArchiveForm::Unchanged);
+    EXPECT_EQ(archive_builder::formForFolder("raw"), ArchiveForm::Unchanged);
+    EXPECT_EQ(archive_builder::formForFolder("textures"), ArchiveForm::Unchanged);
+}

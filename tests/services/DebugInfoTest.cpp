@@ -1,0 +1,101 @@
+#include <gtest/gtest.h>
+
+#include "services/DebugInfo.h"
+#include "support/TestSupport.h"
+
+TEST(DebugInfoLog, LineFormsAreByteExact) {
+    LoggedTest t;
+    g_debugInfo->writeLine("VorlyEngine   : Engine_20081003");
+    g_debugInfo->writeLine("");
+    g_debugInfo->write("count");
+    g_debugInfo->writeNumber(-1);
+    g_debugInfo->writeNumber(INT32_MIN);
+    g_debugInfo->writeLine("end");
+    g_debugInfo->writeWide(u"label");
+    g_debugInfo->writeLine("after");
+    g_debugInfo->writeWideLine(u"wide");
+    g_debugInfo->writeHresult(E_FAIL);
+    g_debugInfo->writeHresult(S_OK);
+    g_debugInfo->writeHresult(0x7777);
+    logFailure("ArchiveManager", 120, E_FAIL, "texture\\a.png");
+    logFailure("InitGame", 137, D3DERR_OUTOFVIDEOMEMORY);
+    logFailure("GameObject", 5, E_FAIL, std::string());
+    logNullPointerWarning("ExBulletML_Runtime", 77, "img");
+    EXPECT_EQ(t.logText(),
+              "VorlyEngine   : Engine_20081003\n"
+              "\n"
+              "count -1 -2147483648 end\n"
+              "label after\n"
+              "wide\n"
+              "E_FAIL\n"
+              "S_OK\n"
+              "Unknown\n"
+              ".\\Src\\ArchiveManager:120  Arg:texture\\a.png  FAILED\n"
+              "E_FAIL\n"
+              ".\\Src\\InitGame:137  FAILED\n"
+              "D3DERR_OUTOFVIDEOMEMORY\n"
+              ".\\Src\\GameObject:5  Arg:  FAILED\n"
+              "E_FAIL\n"
+              ".\\Src\\ExBulletML_Runtime:77  Arg:img  Null Pointer Warning\n");
+}
+
+TEST(DebugInfoLog, WideTextIsCutAt255BytesAndConvertedFromCp932) {
+    LoggedTest t;
+    g_debugInfo->writeWideLine(std::u16string(300, u'x'));
+    g_debugInfo->writeWideLine(u"\x82\xa0");  // cp932 bytes of "あ", one unit each
+    std::vector<std::string> lines = t.logLines();
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0], std::string(255, 'x'));
+    EXPECT_EQ(lines[1], "あ");
+}
+
+TEST(DebugInfoLog, WideUnitsAreFlushedOnlyByTheNextLine) {
+    LoggedTest t;
+    g_debugInfo->writeLine("first");
+    g_debugInfo->writeWide(u"pending");
+    EXPECT_EQ(t.logText(), "first\n");
+    g_debugInfo->writeLine("");
+    EXPECT_EQ(t.logText(), "first\npending \n");
+}
+
+TEST(DebugInfoLog, ReopeningReplacesTheFileAndAFailedOpenIsSilent) {
+    TempRoot root;
+    {
+        DebugInfo first("debug.txt");
+        first.writeLine("old run");
+    }
+    {
+        DebugInfo second("debug.txt");
+        second.writeLine("new run");
+    }
+    EXPECT_EQ(root.readFile("debug.txt"), "new run\n");
+    DebugInfo broken("no\\such\\folder\\debug.txt");
+    EXPECT_FALSE(broken.isOpen());
+    broken.writeLine("goes nowhere");
+    broken.writeHresult(E_FAIL);
+    ReplayDebugInfo replay;
+    replay.writeLine("startReplay");
+}
+
+TEST(DebugInfoLog, WritersWithoutALogDoNothing) {
+    ASSERT_EQ(g_debugInfo, nullptr);
+    logLine("nowhere");
+    logFailure("X", 1, E_FAIL);
+    logHresult(E_FAIL);
+}
+
+TEST(DebugInfoLogThreads, ConcurrentLinesStayWhole) {
+    LoggedTest t;
+    std::vector<std::thread> threads;
+    for (int i = 0; i < 4; ++i) {
+        threads.emplace_back([i] {
+            for (int n = 0; n < 200; ++n) g_debugInfo->writeLine("thread " + std::to_string(i) + " line");
+        });
+    }
+    for (std::thread& th : threads) th.join();
+    std::vector<std::string> lines = t.logLines();
+    ASSERT_EQ(lines.size(), 800u);
+    for (const std::string& line : lines) {
+        EXPECT_EQ(line.size(), 13u) << line;
+    }
+}
