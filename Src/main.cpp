@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "platform/Input.h"
 #include "platform/Path.h"
 #include "platform/Window.h"
 #include "shell/WinMain.h"
@@ -23,5 +24,7 @@ int main(int argc, char** argv) {
     SdlWindow window;
     SdlWindow::initEvents();
     Window::setInstance(&window);
+    SdlInput input;
+    Input::setInstance(&input);
     return WinMain(1);
 }

@@ -1,6 +1,7 @@
 #include "shell/InitGame.h"
 
 #include "graphics/D3DObject.h"
+#include "input/DInputObject.h"
 #include "input/ReplayManager.h"
 #include "platform/Window.h"
 #include "script/BulletML_Node_Allocator.h"
@@ -43,6 +44,8 @@ HRESULT initDirect3D(int width, int height, bool use16Bit, int vsync, int window
 }
 
 HRESULT createInputManagers() {
+    g_dinputObject = new DInputObject();
+    g_dinputObject->init();
     g_replayManager = new ReplayManager();
     return S_OK;
 }

@@ -6,6 +6,7 @@
 #include "graphics/D3DObject.h"
 #include "graphics/PresentFrame.h"
 #include "graphics/RenderFrame.h"
+#include "input/DInputObject.h"
 #include "platform/Window.h"
 #include "records/GameInfo.h"
 #include "script/BulletML_Node_Manager.h"
@@ -127,5 +128,7 @@ HRESULT resetGame() {
     }
     // A failed load was logged; the scene cannot start without its scripts.
     if (FAILED(resetScripts())) fatalExit();
+    // Keys act again in the new scene.
+    if (g_dinputObject) g_dinputObject->setEnabled(1);
     return S_OK;
 }

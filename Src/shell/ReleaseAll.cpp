@@ -1,6 +1,7 @@
 #include "shell/ReleaseAll.h"
 
 #include "graphics/D3DObject.h"
+#include "input/DInputObject.h"
 #include "input/ReplayManager.h"
 #include "records/GameInfo.h"
 #include "script/XMLManagerManager.h"
@@ -34,7 +35,7 @@ const ReleaseStep kReleaseSteps[] = {
     {[] {}, "BoardMesh Manager を開放しました"},
     {[] {}, "Texture Manager を開放しました"},
     {[] { release(g_d3dObject); }, "Direct3D Manager を開放しました"},
-    {[] {}, "DirectInput Manager を開放しました"},
+    {[] { release(g_dinputObject); }, "DirectInput Manager を開放しました"},
     {[] {
          if (g_xmlManagerManager) g_xmlManagerManager->stopWorkers();
      },
