@@ -1,0 +1,45 @@
+#include "runtime/ExBulletML_Runtime.h"
+
+#include "runtime/VecParamAllocator.h"
+
+void ExBulletML_Runtime::destroy() { delete this; }
+
+std::int32_t ExBulletML_Runtime::stop(std::int32_t flag) {
+    if (flag != 0) currentNode_ = nullptr;
+    return flag;
+}
+
+std::int32_t ExBulletML_Runtime::run() { return 0; }
+
+void ExBulletML_Runtime::setup(BulletML_Node* node) {
+    currentNode_ = node;
+    startNode_ = node;
+}
+
+void ExBulletML_Runtime::restart() { currentNode_ = startNode_; }
+
+void ExBulletML_Runtime::clear() {}
+
+ExBulletML_Runtime* takeRuntimeFromPool() { return nullptr; }
+
+void refillRuntimePool() { BMLRuntimeAllocator::instance().refill(); }
+
+BMLRuntimeAllocator& BMLRuntimeAllocator::instance() {
+    static BMLRuntimeAllocator pool;
+    return pool;
+}
+
+void BMLRuntimeAllocator::release(void* block) { ::operator delete(block); }
+
+void BMLRuntimeAllocator::refill() {}
+
+VecParamAllocator& VecParamAllocator::instance() {
+    static VecParamAllocator pool;
+    return pool;
+}
+
+void VecParamAllocator::refill() {}
+
+void VecParamAllocator::release(VecParam*) {}
+
+void releaseParamVector(VecParam* vector) { VecParamAllocator::instance().release(vector); }
