@@ -134,7 +134,9 @@ public:
     bool isDamageRuntimeRunning() const;
 
     // Family.
-    void setParent(BulletObject* parent) { parent_ = parent; }
+    // Sets the parent and files this object in its child list (and leaves
+    // it with null).
+    void setParent(BulletObject* parent);
     BulletObject* getParent() const { return parent_; }
     // Appends a child (leaving any list it was in first).
     void addChild(BulletObject* child);
@@ -167,6 +169,10 @@ public:
     void pin() { ++pins_; }
     void unpin();
     bool isReleased() const { return released_ != 0; }
+
+protected:
+    // Runs the destructor and gives the block back to its pool.
+    virtual void giveBlockBack();
 
 private:
     friend class IntBulletObjectManager;
@@ -240,6 +246,6 @@ private:
     // Destroyed while pinned: resources gone, block kept.
     std::uint8_t released_ = 0;
     // Which lists' target maps name this object (one bit per list index).
-    std::uint16_t targetMapBits_ = 0;
+    std::uint32_t targetMapBits_ = 0;
     std::int32_t pins_ = 0;
 };

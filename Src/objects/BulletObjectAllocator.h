@@ -49,4 +49,6 @@ private:
     BlockQueue<void> raw_;
     BlockQueue<BulletObject> ready_;
     std::int32_t outstanding_ = 0;
+    // Blocks allocated and not yet freed, wherever they are.
+    std::size_t allocated_ = 0;
 };

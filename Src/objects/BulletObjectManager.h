@@ -4,6 +4,7 @@
 // the player object, the shared hit points and the sine table's readings.
 // One process-wide instance (g_bulletObjectManager).
 #pragma once
+#include <array>
 #include <cstdint>
 #include <utility>
 #include <vector>
@@ -91,7 +92,7 @@ public:
     void setSharedVital(std::uint32_t key, float value);
     void addSharedVital(std::uint32_t key, float delta);
 
-    std::uint32_t countObjects() const;
+    std::uint32_t countObjects();
     void targetRevenge(NameHandle wideName);
     void targetVanish(NameHandle wideName);
     // Clears every list, forgets the pause and game-over top objects and
@@ -115,6 +116,10 @@ public:
     void leaveWalk();
     // An object being destroyed stops being current anywhere.
     void forgetObject(BulletObject* object);
+    // True while a walk or a direct slot call is at the object.
+    bool isInWalk(const BulletObject* object) const;
+    // The ten lists, in the order of the object step.
+    std::array<IntBulletObjectManager*, 10> allLists();
 
 private:
     BulletObject* createInto(IntBulletObjectManager& list);

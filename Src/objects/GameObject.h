@@ -136,10 +136,6 @@ public:
     float getHitX() const { return centreX_ + hitShape1_.offsetX; }
     float getHitY() const { return centreY_ + hitShape1_.offsetY; }
     float hitDistanceSquared(float x, float y) const;
-    // Hit shapes: type, then (cx, cy, radius, 0) for a circle or (left, top,
-    // right, bottom) otherwise.
-    void setHitShape(std::int32_t type, float a, float b, float c, float d);
-    void setBuzzShape(std::int32_t type, float a, float b, float c, float d);
     const HitShape& getHitShape1() const { return hitShape1_; }
     const HitShape& getHitShape2() const { return hitShape2_; }
     std::int32_t getHitShapeType() const { return hitShape1Type_; }

@@ -15,7 +15,7 @@ class BulletObjectManager;
 class IntBulletObjectManager {
 public:
     // The most lists that can share the target-map bookkeeping of one object.
-    static constexpr int kMaxLists = 16;
+    static constexpr int kMaxLists = 32;
 
     explicit IntBulletObjectManager(std::string_view name = {});
     IntBulletObjectManager(const IntBulletObjectManager&) = delete;
@@ -68,6 +68,8 @@ public:
 
     // Erases every target-map entry, in any list, that names the object.
     static void forgetTargets(BulletObject* object);
+    // Destroys the objects marked during a walk once nothing runs them.
+    void destroyMarked();
 
 private:
     void link(BulletObject* object);
@@ -76,7 +78,8 @@ private:
     void destroyObject(BulletObject* object);
     // Removes or marks a dead object.
     void dispose(BulletObject* object);
-    void destroyMarked();
+    // True while a walk of this list, or a script of the object, runs.
+    bool isRunning(BulletObject* object) const;
     void setTarget(std::uint32_t tag, BulletObject* object);
     std::uint32_t lockTarget(BulletObject* choice, std::uint32_t shotTag);
     bool isAutoTargetCandidate(BulletObject* object) const;
@@ -89,6 +92,11 @@ private:
     std::uint32_t size_ = 0;
     std::uint32_t marked_ = 0;
     std::int32_t walking_ = 0;
+    // The object the walk is at; when it leaves the list during its turn, the
+    // walk goes on from cursorNext_.
+    BulletObject* cursor_ = nullptr;
+    bool cursorDetached_ = false;
+    BulletObject* cursorNext_ = nullptr;
     std::int32_t index_ = -1;  // in the registry of lists, for target-map bits
     // Tag -> object, ascending by tag; reserved at construction.
     std::vector<std::pair<std::uint32_t, BulletObject*>> targetMap_;

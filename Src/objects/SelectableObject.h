@@ -10,8 +10,6 @@ class SelectableObject : public BulletObject {
 public:
     SelectableObject() = default;
 
-    // Slot 0: the destructor, then the block goes back to the selectable pool.
-    ResourceObject* destroy(std::uint32_t flags) override;
 
     std::int32_t getTableId() const { return tableId_; }
     void setTableId(std::int32_t id) { tableId_ = id; }
@@ -19,6 +17,10 @@ public:
     void setTableIndex(std::int32_t index) { index_ = index; }
 
 protected:
+    // Slot 0 ends here: the destructor, then the block goes back to the
+    // selectable pool.
+    void giveBlockBack() override;
+
     std::int32_t tableId_ = 0;
     std::int32_t index_ = 0;
     ExBulletML_Runtime* unselectedRuntime_ = nullptr;

@@ -28,4 +28,5 @@ public:
 
 private:
     BlockQueue<void> blocks_;
+    std::size_t allocated_ = 0;
 };

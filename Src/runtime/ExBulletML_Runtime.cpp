@@ -1,8 +1,12 @@
+// Stand-in bodies: the interpreter work replaces this file.
 #include "runtime/ExBulletML_Runtime.h"
 
 #include "runtime/VecParamAllocator.h"
 
-void ExBulletML_Runtime::destroy() { delete this; }
+void ExBulletML_Runtime::destroy() {
+    this->~ExBulletML_Runtime();
+    BMLRuntimeAllocator::instance().release(this);
+}
 
 std::int32_t ExBulletML_Runtime::stop(std::int32_t flag) {
     if (flag != 0) currentNode_ = nullptr;
@@ -20,26 +24,8 @@ void ExBulletML_Runtime::restart() { currentNode_ = startNode_; }
 
 void ExBulletML_Runtime::clear() {}
 
-ExBulletML_Runtime* takeRuntimeFromPool() { return nullptr; }
+ExBulletML_Runtime* takeRuntimeFromPool() { return BMLRuntimeAllocator::instance().get(); }
 
 void refillRuntimePool() { BMLRuntimeAllocator::instance().refill(); }
-
-BMLRuntimeAllocator& BMLRuntimeAllocator::instance() {
-    static BMLRuntimeAllocator pool;
-    return pool;
-}
-
-void BMLRuntimeAllocator::release(void* block) { ::operator delete(block); }
-
-void BMLRuntimeAllocator::refill() {}
-
-VecParamAllocator& VecParamAllocator::instance() {
-    static VecParamAllocator pool;
-    return pool;
-}
-
-void VecParamAllocator::refill() {}
-
-void VecParamAllocator::release(VecParam*) {}
 
 void releaseParamVector(VecParam* vector) { VecParamAllocator::instance().release(vector); }

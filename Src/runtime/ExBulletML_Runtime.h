@@ -7,6 +7,9 @@
 #pragma once
 #include <cstdint>
 
+#include "runtime/BMLRuntimeAllocator.h"
+#include "runtime/VecParam.h"
+
 class BulletML_Node;
 
 class ExBulletML_Runtime {
@@ -14,7 +17,6 @@ public:
     ExBulletML_Runtime() = default;
     ExBulletML_Runtime(const ExBulletML_Runtime&) = delete;
     ExBulletML_Runtime& operator=(const ExBulletML_Runtime&) = delete;
-    virtual ~ExBulletML_Runtime() = default;
 
     // Slot 0: runs the destructor and gives the block back to its pool. The
     // stand-in's runtimes come from the heap.
@@ -39,6 +41,9 @@ public:
     std::uint8_t getRestartFlag() const { return restartFlag_; }
 
 protected:
+    // Runtimes end through destroy.
+    virtual ~ExBulletML_Runtime() = default;
+
     BulletML_Node* currentNode_ = nullptr;
     BulletML_Node* startNode_ = nullptr;
     std::int32_t started_ = 0;
@@ -49,11 +54,5 @@ protected:
 ExBulletML_Runtime* takeRuntimeFromPool();
 // Tops the runtime pool's ready stock up (once a frame, from the object step).
 void refillRuntimePool();
-
-class BMLRuntimeAllocator {
-public:
-    static BMLRuntimeAllocator& instance();
-    // Gives a runtime's block back (after its destructor has run).
-    void release(void* block);
-    void refill();
-};
+// Gives a parameter vector back to its pool.
+void releaseParamVector(VecParam* vector);

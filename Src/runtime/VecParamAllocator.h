@@ -7,10 +7,9 @@
 class VecParamAllocator {
 public:
     static VecParamAllocator& instance();
+    // A cleared vector, or null when the pool is empty.
+    VecParam* get();
     // Constructs one parameter vector while fewer than 1,001 are ready.
     void refill();
     void release(VecParam* vector);
 };
-
-// Gives a parameter vector back to its pool.
-void releaseParamVector(VecParam* vector);
