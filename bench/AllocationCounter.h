@@ -1,6 +1,6 @@
-// Counts the program's heap allocations (global operator new), so a benchmark
-// can report how many of them one iteration makes.
+// A count of every global operator new in the benchmark program, so a
+// benchmark can report how many heap allocations its timed loop made.
 #pragma once
 #include <cstdint>
 
-std::uint64_t heapAllocations();
+std::uint64_t allocationCount();

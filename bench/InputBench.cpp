@@ -55,9 +55,9 @@ static void BM_InputFrame(benchmark::State& state) {
     };
     for (int i = 0; i < 32; ++i) step();  // the writer's first block
 
-    const std::uint64_t before = heapAllocations();
+    const std::uint64_t before = allocationCount();
     for (auto _ : state) step();
-    const std::uint64_t allocations = heapAllocations() - before;
+    const std::uint64_t allocations = allocationCount() - before;
     state.counters["allocs"] =
         benchmark::Counter(static_cast<double>(allocations), benchmark::Counter::kAvgIterations);
 

@@ -3,6 +3,7 @@
 #include "services/FrameCounterPeers.h"
 
 #include "graphics/D3DObject.h"
+#include "objects/BulletObjectManager.h"
 #include "records/GameInfo.h"
 #include "services/Managers.h"
 #include "services/SystemInfo.h"
@@ -34,8 +35,9 @@ public:
     }
     bool gamePaused() override { return g_gameInfo && g_gameInfo->isPaused() != 0; }
     std::optional<PlayerCentre> playerCentre() override {
-        // The player object's centre x and y.
-        return std::nullopt;
+        const BulletObject* player = g_bulletObjectManager ? g_bulletObjectManager->getPlayer() : nullptr;
+        if (!player) return std::nullopt;
+        return PlayerCentre{player->getX(), player->getY()};
     }
 };
 }  // namespace

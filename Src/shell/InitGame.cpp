@@ -3,6 +3,9 @@
 #include "graphics/D3DObject.h"
 #include "input/DInputObject.h"
 #include "input/ReplayManager.h"
+#include "objects/BulletObjectAllocator.h"
+#include "objects/BulletObjectManager.h"
+#include "objects/SelectableObjectAllocator.h"
 #include "platform/Window.h"
 #include "script/BulletML_Node_Allocator.h"
 #include "services/DebugInfo.h"
@@ -14,6 +17,8 @@ namespace {
 constexpr const char* kSource = "InitGame";
 
 void fillPools() {
+    BulletObjectAllocator::instance().fill();
+    SelectableObjectAllocator::instance().fill();
     BulletML_Node_Allocator::instance().prefill();
 }
 
@@ -54,6 +59,7 @@ HRESULT createSoundManager() { return S_OK; }
 
 HRESULT createCoreManagers() {
     g_frameCounter = new FrameCounter();
+    g_bulletObjectManager = new BulletObjectManager();
     return S_OK;
 }
 

@@ -7,6 +7,7 @@
 #include "graphics/PresentFrame.h"
 #include "graphics/RenderFrame.h"
 #include "input/DInputObject.h"
+#include "objects/BulletObjectManager.h"
 #include "platform/Window.h"
 #include "records/GameInfo.h"
 #include "script/BulletML_Node_Manager.h"
@@ -76,22 +77,35 @@ int frameStep() {
 
     // The script loaders' work runs between frames; a frame in which the other
     // loader has the next scene ready is a reset frame and does nothing else.
-    if (g_bulletObjectManager && g_xmlManagerManager) {
-        g_xmlManagerManager->kickWorkers();
-        if (g_xmlManagerManager->getOther()->isReadyToSwitch()) {
-            resetGame();
-            return 0;
+    if (g_bulletObjectManager) {
+        g_bulletObjectManager->resetEnemyCountCache();
+        if (g_xmlManagerManager) {
+            g_xmlManagerManager->kickWorkers();
+            if (g_xmlManagerManager->getOther()->isReadyToSwitch()) {
+                resetGame();
+                return 0;
+            }
         }
     }
 
-    // The object and sound managers are not part of this build yet: a game
-    // frame is drawn and presented (and paced) without them.
+    // Every object's scripts and list updates.
+    if (g_bulletObjectManager) g_bulletObjectManager->execBullet();
+
+    // The sound manager is not part of this build yet: a game frame is drawn
+    // and presented (and paced) without it.
     renderFrame();
     presentFrame();
     return 0;
 }
 
 HRESULT resetGame() {
+    // Objects: every list cleared, no player, no item script.
+    if (BulletObjectManager* objects = g_bulletObjectManager) {
+        objects->clearAll();
+        objects->clearPendingFlag();
+        objects->setPlayer(nullptr);
+        objects->clearItemScript();
+    }
     // Images: no texture clearing stays requested into the new scene.
     if (g_gameInfo) g_gameInfo->setClearTextureRequest(0);
     // Scene: state caches, camera, light and fog changes, clear colour, ambient

@@ -3,6 +3,9 @@
 #include "graphics/D3DObject.h"
 #include "input/DInputObject.h"
 #include "input/ReplayManager.h"
+#include "objects/BulletObjectAllocator.h"
+#include "objects/BulletObjectManager.h"
+#include "objects/SelectableObjectAllocator.h"
 #include "records/GameInfo.h"
 #include "script/XMLManagerManager.h"
 #include "services/ArchiveManager.h"
@@ -28,7 +31,7 @@ struct ReleaseStep {
 // The managers in release order, each step logged whether or not its manager
 // existed. Managers whose classes are not part of this build yet only log.
 const ReleaseStep kReleaseSteps[] = {
-    {[] {}, "Bullet Manager を開放しました"},
+    {[] { release(g_bulletObjectManager); }, "Bullet Manager を開放しました"},
     {[] {}, "DirectSound Manager を開放しました"},
     {[] {}, "Sprite Manager を開放しました"},
     {[] {}, "Particle Manager を開放しました"},
@@ -65,6 +68,9 @@ void releaseAll() {
         step.release();
         logLine(step.line);
     }
+    // The pools' blocks, once nothing holds objects any more.
+    BulletObjectAllocator::instance().freeBlocks();
+    SelectableObjectAllocator::instance().freeBlocks();
     logLine("開放処理が終了しました");
     release(g_replayDebugInfo);
     release(g_debugInfo);

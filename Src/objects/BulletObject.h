@@ -1,0 +1,251 @@
+// The script-driven moving object: the player, enemies, bullets, shots, bombs,
+// items, plain scene objects, menu entries and sound objects are all one. It
+// adds to GameObject the motion model (speed, direction, acceleration and
+// their timed changes), hit points, score, invincibility, a group number, up
+// to four script runtimes and a parent with its children. Objects come from
+// BulletObjectAllocator and live in one IntBulletObjectManager list.
+#pragma once
+#include <cstdint>
+
+#include "objects/GameObject.h"
+
+class ExBulletML_Runtime;
+class IntBulletObjectManager;
+
+// Image angle modes.
+namespace image_angle {
+inline constexpr std::int32_t kNone = 1024;
+inline constexpr std::int32_t kFixed = 1026;
+inline constexpr std::int32_t kAlongDirection = 1029;
+inline constexpr std::int32_t kAlongDirectionEdge = 1055;
+inline constexpr std::int32_t kSpin = 1048;
+inline constexpr std::int32_t kSpinEdge = 1056;
+}  // namespace image_angle
+
+class BulletObject : public GameObject {
+public:
+    BulletObject();
+    ~BulletObject() override;
+
+    // Slot 0: destroys the runtimes, leaves the family, releases the images
+    // and gives the block back to the object pool. An object still named by a
+    // pinned reference (player, top objects) keeps its block and last values
+    // until the last reference lets go (see pin / unpin).
+    ResourceObject* destroy(std::uint32_t flags) override;
+    // Slot 2.
+    void init() override;
+    // Slot 12: stops the main, present and revenge runtimes with the value,
+    // then the GameObject rule.
+    void setState(std::uint32_t state) override;
+    // Slot 15.
+    void resetMotion() override;
+    // Slots 16-18: the GameObject rule, then revenge mode spreads to the
+    // children when childLink is 1.
+    void setFlags(std::uint32_t flags) override;
+    void addFlags(std::uint32_t flags) override;
+    void clearFlags(std::uint32_t flags) override;
+    // Slot 19: copyFrom plus the motion.
+    virtual void copyMotionFrom(BulletObject& other);
+    // Slot 20: draw level and kind.
+    virtual void copyLevelAndKind(BulletObject& other);
+    // Slots 21-23: the scripts; 1 when nothing ran.
+    virtual std::int32_t runMainOrRevenge();
+    virtual std::int32_t runPresent();
+    virtual std::int32_t runDamage();
+    // Slot 24: one frame of motion.
+    virtual void update();
+
+    // Direction and speed.
+    void setDirection(float degrees);
+    float getDirection() const { return direction_; }
+    void setSpeed(float speed);
+    float getSpeed() const { return speed_; }
+    void changeDirectionAbsolute(float angle, std::int32_t frames);
+    void changeDirectionRelative(float value, std::int32_t frames);
+    void changeDirectionSequence(float value, std::int32_t frames);
+    void changeSpeed(float target, std::int32_t frames);
+    void setAccel(float x, float y, std::int32_t frames);
+    void rotateImage(float step, std::int32_t frames);
+    void setImageDirection(std::int32_t mode, float angle);
+    std::int32_t getImageAngleMode() const { return imageAngleMode_; }
+    float getImageAngle() const { return imageAngle_; }
+    // The type of the direction last applied ("changedirection" and the
+    // bullet and object commands).
+    void setDirectionType(std::int32_t type) { directionType_ = type; }
+    std::int32_t getDirectionType() const { return directionType_; }
+    float getTargetDirection() const { return targetDirection_; }
+    float getDirectionStep() const { return directionStep_; }
+    float getTargetSpeed() const { return targetSpeed_; }
+    bool isDirectionChanging() const { return directionChangeOn_ != 0; }
+    bool isSpeedChanging() const { return speedChangeOn_ != 0; }
+    bool isAccelerating() const { return accelOn_ != 0; }
+
+    // Values.
+    void setVital(float vital) { vital_ = vital; }
+    float getVital() const { return vital_; }
+    // Floors at 0 only when the vital was positive.
+    void addVital(float delta);
+    void setScore(std::int32_t score) { score_ = score; }
+    std::int32_t getScore() const { return score_; }
+    std::int32_t getScoreDigits() const;
+    std::int32_t getScoreMagnitude() const;
+    void setPrateRate(float rate) { prateRate_ = rate; }
+    float getPrateRate() const { return prateRate_; }
+    void setGroupId(std::int32_t id) { groupId_ = id; }
+    std::int32_t getGroupId() const { return groupId_; }
+    void setInvincibleFrames(std::int32_t frames) { invincibleFrames_ = frames; }
+    std::int32_t getInvincibleFrames() const { return invincibleFrames_; }
+    void setBreakable(std::uint8_t breakable) { breakable_ = breakable; }
+    std::uint8_t isBreakable() const { return breakable_; }
+    void setCollectDelay(std::int32_t frames) { collectDelay_ = frames; }
+    std::int32_t getCollectDelay() const { return collectDelay_; }
+    // One frame of the collect delay: lowered while positive.
+    void stepCollectDelay();
+    void setSharedVitalKey(std::int32_t key) { sharedVitalKey_ = key; }
+    std::uint32_t getSharedVitalKey() const { return static_cast<std::uint32_t>(sharedVitalKey_); }
+    void setTargetTag(std::int32_t tag) { targetTag_ = tag; }
+    std::int32_t getTargetTag() const { return targetTag_; }
+    void setChildLink(std::int32_t link) { childLink_ = link; }
+    std::int32_t getChildLink() const { return childLink_; }
+    void setCountdown(std::int32_t frames) { countdown_ = frames; }
+    std::int32_t getCountdown() const { return countdown_; }
+    std::uint32_t getAge() const { return static_cast<std::uint32_t>(age_); }
+    std::int32_t getExtraWord(int index) const { return extraWords_[index % 3]; }
+    void setExtraWord(int index, std::int32_t value) { extraWords_[index % 3] = value; }
+    void setExtraWord4(std::int32_t value) { extraWord4_ = value; }
+    std::int32_t getExtraWord4() const { return extraWord4_; }
+
+    // Scripts. Each setter destroys the runtime it replaces.
+    void setMainRuntime(ExBulletML_Runtime* runtime);
+    void setPresentRuntime(ExBulletML_Runtime* runtime);
+    void setRevengeRuntime(ExBulletML_Runtime* runtime);
+    void setDamageRuntime(ExBulletML_Runtime* runtime);
+    ExBulletML_Runtime* getMainRuntime() const { return mainRuntime_; }
+    ExBulletML_Runtime* getPresentRuntime() const { return presentRuntime_; }
+    ExBulletML_Runtime* getRevengeRuntime() const { return revengeRuntime_; }
+    ExBulletML_Runtime* getDamageRuntime() const { return damageRuntime_; }
+    void setRuntimeActive(std::uint8_t active) { runtimeActive_ = active != 0 ? 1 : 0; }
+    std::uint8_t isRuntimeActive() const { return runtimeActive_; }
+    void setDamageArmed(std::uint8_t armed) { damageArmed_ = armed; }
+    std::uint8_t isDamageArmed() const { return damageArmed_; }
+    void restartMainRuntime();
+    void restartDamageRuntime();
+    bool isMainRuntimeRunning() const;
+    bool isDamageRuntimeRunning() const;
+
+    // Family.
+    // Sets the parent and files this object in its child list (and leaves
+    // it with null).
+    void setParent(BulletObject* parent);
+    BulletObject* getParent() const { return parent_; }
+    // Appends a child (leaving any list it was in first).
+    void addChild(BulletObject* child);
+    void removeChild(BulletObject* child);
+    BulletObject* getFirstChild() const { return firstChild_; }
+    BulletObject* getNextSibling() const { return nextSibling_; }
+    std::int32_t countChildren() const;
+    // childLink 0, leave the parent, children lose their parent link.
+    void detachFamily();
+    // Children flagged for item conversion or breaking up leave the family.
+    void dropProtectedChildren();
+    void setFlagsOnChildren(std::uint32_t flags);
+    // Children that follow this object move with it, recursively: through
+    // moveX/moveY (edge rules) or shiftX/shiftY (none).
+    void moveChildrenX(float d);
+    void moveChildrenY(float d);
+    void shiftChildrenX(float d);
+    void shiftChildrenY(float d);
+    void moveChildrenX2(float d) { shiftChildrenX(d); }
+    void moveChildrenY2(float d) { shiftChildrenY(d); }
+
+    // Image.
+    void changeImageColor(std::uint32_t packed, std::int32_t frames);
+    NameHandle getWideName() const { return wideName_; }
+    void setWideName(NameHandle name) { wideName_ = name; }
+    bool hasWideName() const;
+
+    // References that outlive a destroy: while pinned, destroy releases the
+    // runtimes, images and family but keeps the block and the last values.
+    void pin() { ++pins_; }
+    void unpin();
+    bool isReleased() const { return released_ != 0; }
+
+protected:
+    // Runs the destructor and gives the block back to its pool.
+    virtual void giveBlockBack();
+
+private:
+    friend class IntBulletObjectManager;
+    friend class BulletObjectAllocator;
+
+    // What destroy releases at once: runtimes, family, images.
+    void releaseResources();
+    void recomputeVelocity();
+    // The motion steps of update.
+    void stepImageAngle();
+    void stepFollowing();
+    void stepBoundsFromImage();
+    // Whether the player object exists, and its displacement this frame.
+    bool playerDisplacement(float& dx, float& dy) const;
+
+    std::uint8_t directionChangeOn_ = 0;
+    std::uint8_t speedChangeOn_ = 0;
+    std::uint8_t accelOn_ = 0;
+    std::uint8_t spinOn_ = 0;
+    std::uint8_t runtimeActive_ = 0;
+    std::uint8_t damageArmed_ = 0;
+    std::uint8_t breakable_ = 1;
+    std::uint8_t extraFlag_ = 0;
+    float speed_ = 1.0f;
+    float targetSpeed_ = 0.0f;
+    float speedStep_ = 0.0f;
+    float accelTargetX_ = 0.0f;
+    float accelTargetY_ = 0.0f;
+    float accelStepX_ = 0.0f;
+    float accelStepY_ = 0.0f;
+    float vital_ = -1.0f;
+    float prateRate_ = 0.0f;
+    std::int32_t speedFrames_ = 0;
+    std::int32_t directionFrames_ = 0;
+    std::int32_t accelFrames_ = 0;
+    std::int32_t spinFrames_ = 0;
+    std::int32_t score_ = 0;
+    std::int32_t groupId_ = 0;
+    std::int32_t invincibleFrames_ = 0;
+    std::int32_t collectDelay_ = -1;
+    std::int32_t extraWords_[3] = {0, 0, 1024};
+    std::int32_t extraWord2_ = 0;
+    std::int32_t age_ = 0;
+    std::int32_t extraWord4_ = 0;
+    std::int32_t imageAngleMode_ = image_angle::kNone;
+    std::int32_t extraWord3_ = 0;
+    std::int32_t targetTag_ = 0;
+    std::int32_t childLink_ = 0;
+    std::int32_t sharedVitalKey_ = 0;
+    ExBulletML_Runtime* mainRuntime_ = nullptr;
+    ExBulletML_Runtime* presentRuntime_ = nullptr;
+    ExBulletML_Runtime* revengeRuntime_ = nullptr;
+    ExBulletML_Runtime* damageRuntime_ = nullptr;
+    BulletObject* parent_ = nullptr;
+    // Children in insertion order, linked through the children themselves.
+    BulletObject* firstChild_ = nullptr;
+    BulletObject* lastChild_ = nullptr;
+    BulletObject* nextSibling_ = nullptr;
+    BulletObject* prevSibling_ = nullptr;
+    BulletObject* familyOwner_ = nullptr;  // whose child list holds this object
+    NameHandle wideName_ = 0;
+    std::int32_t countdown_ = 0;
+    std::int32_t directionType_ = 0;
+
+    // The list this object is filed in, and its neighbours there.
+    IntBulletObjectManager* list_ = nullptr;
+    BulletObject* listPrev_ = nullptr;
+    BulletObject* listNext_ = nullptr;
+    // Marked for destruction by a removal during a walk of its list.
+    std::uint8_t pendingDestroy_ = 0;
+    // Destroyed while pinned: resources gone, block kept.
+    std::uint8_t released_ = 0;
+    // Which lists' target maps name this object (one bit per list index).
+    std::uint32_t targetMapBits_ = 0;
+    std::int32_t pins_ = 0;
+};

@@ -1,0 +1,54 @@
+// The pool of script objects: 10,000 raw blocks the size of one BulletObject,
+// allocated at start-up and handed out first in, first out, plus a stock of
+// objects constructed ahead (topped up a few a frame). An empty pool logs
+// "BulletObjectAllocator EMPTY" and gives nothing; it never falls back to the
+// heap.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+#include "objects/BlockQueue.h"
+
+class BulletObject;
+
+class BulletObjectAllocator {
+public:
+    static constexpr std::size_t kBlocks = 10000;
+    // The ready stock is topped up while it holds fewer than this.
+    static constexpr std::size_t kReadyLimit = 3001;
+    static constexpr int kRefillCount = 6;
+
+    BulletObjectAllocator();
+    BulletObjectAllocator(const BulletObjectAllocator&) = delete;
+    BulletObjectAllocator& operator=(const BulletObjectAllocator&) = delete;
+    // Frees every block it still holds.
+    virtual ~BulletObjectAllocator();
+
+    static BulletObjectAllocator& instance();
+
+    // outstanding = 0; allocates the blocks into the raw stock.
+    void fill();
+    // A raw block (counted as outstanding even when there is none), or null
+    // after logging the empty line.
+    void* takeBlock();
+    // A fresh object: from the ready stock, else constructed in a raw block.
+    BulletObject* get();
+    // Tops the ready stock up by six while it holds fewer than 3,001.
+    void refill();
+    // A block whose object's destructor has already run.
+    void giveBack(void* block);
+    // Frees every block in both stocks (release path); objects in use are the
+    // object manager's to destroy first.
+    void freeBlocks();
+
+    std::size_t rawCount() const { return raw_.size(); }
+    std::size_t readyCount() const { return ready_.size(); }
+    std::int32_t outstanding() const { return outstanding_; }
+
+private:
+    BlockQueue<void> raw_;
+    BlockQueue<BulletObject> ready_;
+    std::int32_t outstanding_ = 0;
+    // Blocks allocated and not yet freed, wherever they are.
+    std::size_t allocated_ = 0;
+};

@@ -1,0 +1,154 @@
+// The object manager: owns the ten object lists, creates objects into the
+// right one, runs them once a frame in a fixed order (execBullet), remembers
+// which object's scripts are running (the script commands act on it), keeps
+// the player object, the shared hit points and the sine table's readings.
+// One process-wide instance (g_bulletObjectManager).
+#pragma once
+#include <array>
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+#include "objects/IntBulletObjectManager.h"
+#include "objects/ObjectRef.h"
+#include "objects/SineTable.h"
+
+class BulletML_Node;
+class ExBulletML_Runtime;
+
+class BulletObjectManager : public IntBulletObjectManager {
+public:
+    // Shared vitals kept without allocating during play.
+    static constexpr std::size_t kSharedVitalCapacity = 4096;
+    // Nested walks and direct slot calls tracked for syncCurrentObject.
+    static constexpr int kMaxWalkDepth = 16;
+
+    BulletObjectManager();
+    // Destroys every list and lets go of the player and top objects.
+    ~BulletObjectManager() override;
+
+    // Creation, each into its list; null when the pool is empty.
+    BulletObject* createBullet();
+    BulletObject* createEnemy();
+    BulletObject* createShot();
+    BulletObject* createBomb();
+    BulletObject* createPauseObject();
+    BulletObject* createPauseRunObject();
+    BulletObject* createGroup();
+    BulletObject* createItem();
+    BulletObject* createPlainObject();
+    BulletObject* createDelayObject();
+    // A runtime from the runtime pool, or null.
+    ExBulletML_Runtime* getRuntime();
+
+    // The current object: the one whose scripts are running.
+    void setCurrent(BulletObject* object) { current_ = object; }
+    BulletObject* getCurrent() const { return current_; }
+    BulletObject* getCurrentObject() const { return current_; }
+    // The object of the innermost walk or direct slot call in progress
+    // becomes current (none outside them).
+    void syncCurrentObject();
+    // Centre, direction and speed of the current object; 0 without one.
+    float getCurrentX() const;
+    float getCurrentY() const;
+    float getCurrentDirection() const;
+    float getCurrentSpeed() const;
+
+    // The player object (pinned: see ObjectRef).
+    void setPlayer(BulletObject* player) { player_.reset(player); }
+    BulletObject* getPlayer() const { return player_.get(); }
+    float getPlayerX() const;
+    float getPlayerY() const;
+    float getPlayerHitX() const;
+    float getPlayerHitY() const;
+    float getDistanceToPlayer() const;
+
+    // The pause and game-over top objects, run by execBullet after the lists.
+    void setPauseTop(BulletObject* object) { pauseTop_.reset(object); }
+    void setGameOverTop(BulletObject* object) { gameOverTop_.reset(object); }
+    BulletObject* getPauseTop() const { return pauseTop_.get(); }
+    BulletObject* getGameOverTop() const { return gameOverTop_.get(); }
+
+    // Lists.
+    IntBulletObjectManager* getPlainObjectManager() { return &plainObjects_; }
+    IntBulletObjectManager* getBulletManager() { return &bullets_; }
+    IntBulletObjectManager* getEnemyManager() { return &enemies_; }
+    IntBulletObjectManager* getShotManager() { return &shots_; }
+    IntBulletObjectManager* getItemManager() { return &items_; }
+    IntBulletObjectManager* getBombManager() { return &bombs_; }
+    IntBulletObjectManager* getGroupManager() { return &groups_; }
+    IntBulletObjectManager* getDelayObjectManager() { return &delayObjects_; }
+    IntBulletObjectManager* getPauseManager() { return &pauseObjects_; }
+    IntBulletObjectManager* getPauseRunManager() { return &pauseRunObjects_; }
+    void setItemScript(BulletML_Node* node) { itemScript_ = node; }
+    BulletML_Node* getItemScript() const { return itemScript_; }
+    void clearItemScript() { itemScript_ = nullptr; }
+
+    // Live enemies, asked of "enemymgr_" at most once a frame.
+    std::int32_t getEnemyCountCached();
+    void resetEnemyCountCache() { enemyCacheValid_ = 0; }
+
+    float getSharedVital(std::uint32_t key) const;
+    void setSharedVital(std::uint32_t key, float value);
+    void addSharedVital(std::uint32_t key, float delta);
+
+    std::uint32_t countObjects();
+    void targetRevenge(NameHandle wideName);
+    void targetVanish(NameHandle wideName);
+    // Clears every list, forgets the pause and game-over top objects and
+    // zeroes the two counters.
+    void clearAll();
+    void clearPendingFlag() { pendingFlag_ = 0; }
+    void setPendingFlag(std::int32_t flag) { pendingFlag_ = flag; }
+    std::int32_t getPendingFlag() const { return pendingFlag_; }
+    std::uint32_t getLastGroupTag() const { return lastGroupTag_; }
+
+    // One frame of every object.
+    std::int32_t execBullet();
+
+    static float sinDeg(float degrees) { return sine_table::sinDeg(degrees); }
+    static float cosDeg(float degrees) { return sine_table::cosDeg(degrees); }
+
+    // The walk bookkeeping of the lists: entering a walk or a direct slot
+    // call, the object it is at, leaving it.
+    void enterWalk();
+    void walkAt(BulletObject* object);
+    void leaveWalk();
+    // An object being destroyed stops being current anywhere.
+    void forgetObject(BulletObject* object);
+    // True while a walk or a direct slot call is at the object.
+    bool isInWalk(const BulletObject* object) const;
+    // The ten lists, in the order of the object step.
+    std::array<IntBulletObjectManager*, 10> allLists();
+
+private:
+    BulletObject* createInto(IntBulletObjectManager& list);
+    // Runs slot 21 of a top object as a direct slot call.
+    void runTopObject(BulletObject* object);
+
+    IntBulletObjectManager delayObjects_{"delayobjectmgr_"};
+    IntBulletObjectManager plainObjects_{"plainobjectmgr_"};
+    IntBulletObjectManager bullets_{"bulletmgr_"};
+    IntBulletObjectManager enemies_{"enemymgr_"};
+    IntBulletObjectManager shots_{"shotmgr_"};
+    IntBulletObjectManager groups_{"groupmgr_"};
+    IntBulletObjectManager pauseObjects_{"pausemgr_"};
+    IntBulletObjectManager items_{"itemmgr_"};
+    IntBulletObjectManager bombs_{};
+    IntBulletObjectManager pauseRunObjects_{};
+
+    BulletObject* current_ = nullptr;
+    BulletObject* walkStack_[kMaxWalkDepth] = {};
+    std::int32_t walkDepth_ = 0;
+    ObjectRef player_;
+    ObjectRef pauseTop_;
+    ObjectRef gameOverTop_;
+    BulletML_Node* itemScript_ = nullptr;
+    // Key -> hit points, ascending by key; reserved at construction.
+    std::vector<std::pair<std::uint32_t, float>> sharedVitals_;
+    std::int32_t enemyCacheValid_ = 0;
+    std::int32_t enemyCacheAnswer_ = 0;
+    std::uint32_t lastGroupTag_ = 0;
+    std::int32_t counters_[2] = {};
+    std::int32_t pendingFlag_ = 0;
+};

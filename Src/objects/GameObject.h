@@ -1,0 +1,252 @@
+// The base of every object on the play field and in the menus: one rectangle
+// in virtual-screen units (640 x 480) with its velocity and acceleration, the
+// bounds at which it leaves the field and what happens there, two hit shapes,
+// a flag word, a draw level, a kind code and up to three image sprites that
+// follow it. Motion that scripts ask for lives in BulletObject.
+#pragma once
+#include <cstdint>
+
+#include "services/ResourceObject.h"
+
+class Sprite;
+
+// Hit-shape type codes.
+inline constexpr std::int32_t kShapeCircle = 1035;
+inline constexpr std::int32_t kShapeRect = 1036;
+inline constexpr std::int32_t kShapeRotated = 1029;
+inline constexpr std::int32_t kShapeRotatedEdge = 1055;
+
+// One hit shape: centre offset, circle radius (and its square), rectangle
+// offsets and a rotation angle.
+struct HitShape {
+    float offsetX = 0.0f;
+    float offsetY = 0.0f;
+    float radius = 0.0f;
+    float radiusSquared = 0.0f;
+    float rectLeft = 0.0f;
+    float rectTop = 0.0f;
+    float rectRight = 0.0f;
+    float rectBottom = 0.0f;
+    float angle = 0.0f;
+};
+
+// Kind codes set by the creating commands.
+namespace object_kind {
+inline constexpr std::uint8_t kPlain = 0;
+inline constexpr std::uint8_t kPlayer = 1;
+inline constexpr std::uint8_t kEnemy = 2;
+inline constexpr std::uint8_t kBullet = 3;
+inline constexpr std::uint8_t kShot = 4;
+inline constexpr std::uint8_t kGroundEnemy = 5;
+inline constexpr std::uint8_t kBulletEnemy = 6;
+inline constexpr std::uint8_t kSelectable = 8;
+inline constexpr std::uint8_t kBomb = 9;
+inline constexpr std::uint8_t kFirstItem = 10;
+inline constexpr std::uint8_t kLastItem = 17;
+inline constexpr std::uint8_t kPause = 18;
+inline constexpr std::uint8_t kPauseRun = 19;
+}  // namespace object_kind
+
+// Flag bits with a fixed meaning.
+namespace object_flag {
+inline constexpr std::uint32_t kCollecting = 0x1;
+inline constexpr std::uint32_t kFollowPlayerX = 0x10;
+inline constexpr std::uint32_t kFollowPlayerY = 0x20;
+inline constexpr std::uint32_t kFollowParentX = 0x40;
+inline constexpr std::uint32_t kFollowParentY = 0x80;
+inline constexpr std::uint32_t kFollowAny = 0xF0;
+inline constexpr std::uint32_t kRevenge = 0x100;
+inline constexpr std::uint32_t kRevengeFromParent = 0x200;
+inline constexpr std::uint32_t kSelected = 0x1000;
+inline constexpr std::uint32_t kDecided = 0x2000;
+inline constexpr std::uint32_t kWaiting = 0x4000;
+inline constexpr std::uint32_t kToItemNear = 0x10000;
+inline constexpr std::uint32_t kToItemByCommand = 0x20000;
+inline constexpr std::uint32_t kBreakUp = 0x40000;
+}  // namespace object_flag
+
+// Edge actions.
+namespace edge_action {
+inline constexpr std::uint8_t kClamp = 0;
+inline constexpr std::uint8_t kWrap = 1;
+inline constexpr std::uint8_t kVanish = 2;
+inline constexpr std::uint8_t kClampToo = 3;
+inline constexpr std::uint8_t kHide = 4;
+inline constexpr std::uint8_t kReflect = 5;
+}  // namespace edge_action
+
+class GameObject : public ResourceObject {
+public:
+    GameObject();
+    // Each existing image child gets state 1 (its sprite manager removes it).
+    ~GameObject() override;
+
+    // Slot 10: the flag, passed on to each image child.
+    std::int32_t setActive(std::int32_t active) override;
+    // Slot 12: the state, passed on to each image child; a non-zero state also
+    // makes the object inactive.
+    void setState(std::uint32_t state) override;
+    // Slot 14: geometry, velocity, bounds, hit shapes and looks of another
+    // object; not the radius squared, the angles, flags, edge events or mode.
+    virtual void copyFrom(GameObject& other);
+    // Slot 15: nothing at this level.
+    virtual void resetMotion();
+    // Slots 16-18: the flag rules (revenge mode refused while the object is
+    // flagged for conversion into an item).
+    virtual void setFlags(std::uint32_t flags);
+    virtual void addFlags(std::uint32_t flags);
+    virtual void clearFlags(std::uint32_t flags);
+
+    // Position with edge rules: the corner moves, the edge actions apply, the
+    // images follow.
+    void setLeft(float x);
+    void setTop(float y);
+    void moveBy(float dx, float dy) {
+        setLeft(left_ + dx);
+        setTop(top_ + dy);
+    }
+    void moveX(float dx) { setLeft(left_ + dx); }
+    void moveY(float dy) { setTop(top_ + dy); }
+    // Centre placement without edge rules.
+    void setX(float x);
+    void setY(float y);
+    void shiftX(float dx) { setX(centreX_ + dx); }
+    void shiftY(float dy) { setY(centreY_ + dy); }
+
+    float getLeft() const { return left_; }
+    float getTop() const { return top_; }
+    float getX() const { return centreX_; }
+    float getY() const { return centreY_; }
+    float getWidth() const { return width_; }
+    float getHeight() const { return height_; }
+    float getVelocityX() const { return velocityX_; }
+    float getVelocityY() const { return velocityY_; }
+    void setVelocityX(float v) { velocityX_ = v; }
+    void setVelocityY(float v) { velocityY_ = v; }
+    float getAccelX() const { return accelX_; }
+    float getAccelY() const { return accelY_; }
+    void setAccelX(float a) { accelX_ = a; }
+    void setAccelY(float a) { accelY_ = a; }
+    float getPreviousX() const { return previousX_; }
+    float getPreviousY() const { return previousY_; }
+    float getFollowOffsetX() const { return followOffsetX_; }
+    float getFollowOffsetY() const { return followOffsetY_; }
+
+    // Centre of hit shape 1 and the squared distance from it to a point.
+    float getHitX() const { return centreX_ + hitShape1_.offsetX; }
+    float getHitY() const { return centreY_ + hitShape1_.offsetY; }
+    float hitDistanceSquared(float x, float y) const;
+    const HitShape& getHitShape1() const { return hitShape1_; }
+    const HitShape& getHitShape2() const { return hitShape2_; }
+    std::int32_t getHitShapeType() const { return hitShape1Type_; }
+    std::int32_t getHitShape2Type() const { return hitShape2Type_; }
+
+    // Field limits (integers, truncated toward zero) and the edge bounds.
+    void setFieldRangeX(float left, float right);
+    void setFieldRangeY(float top, float bottom);
+    std::int32_t getFieldLeft() const { return fieldLeft_; }
+    std::int32_t getFieldRight() const { return fieldRight_; }
+    std::int32_t getFieldTop() const { return fieldTop_; }
+    std::int32_t getFieldBottom() const { return fieldBottom_; }
+    // 1 when the centre lies inside the field (left and top inclusive).
+    std::int32_t isInsideField() const;
+    void setEdgeBoundsMax(float dx, float dy);
+    void setEdgeBoundsMin(float dx, float dy);
+    float getRightBound() const { return rightBound_; }
+    float getLeftBound() const { return leftBound_; }
+    float getBottomBound() const { return bottomBound_; }
+    float getTopBound() const { return topBound_; }
+
+    // Axis 0 horizontal, 1 vertical; side 0 right or bottom, 1 left or top.
+    void setEdgeAction(std::int32_t axis, std::int32_t side, std::int32_t action);
+    void setAllEdgeActions(std::int32_t action);
+    std::uint8_t getEdgeAction(int index) const { return edgeAction_[index & 3]; }
+    // The script commands' names for the two: image bounds mode (1 loop =
+    // wrap, 0 stop = clamp, 2 vanish) and one corner's action.
+    void applyImageBounds(std::int32_t mode) { setAllEdgeActions(mode); }
+    void applyCornerBounds(std::int32_t axis, std::int32_t side, std::int32_t mode) { setEdgeAction(axis, side, mode); }
+
+    void setEdgeMode(std::uint8_t mode) { edgeMode_ = mode; }
+    std::uint8_t getEdgeMode() const { return edgeMode_; }
+    std::uint8_t getEdgeEvents() const { return edgeEvents_; }
+    void setKind(std::uint8_t kind) { kind_ = kind; }
+    std::uint8_t getKind() const { return kind_; }
+    // Keeps the low 8 bits of the value.
+    void setAttributeBits(std::uint32_t bits) { attributeBits_ = static_cast<std::uint8_t>(bits); }
+    std::uint8_t getAttributeBits() const { return attributeBits_; }
+    void setReflectCount(std::int32_t count) { reflectCount_ = count; }
+    std::int32_t getReflectCount() const { return reflectCount_; }
+    void setReflectOption(std::uint8_t option) { reflectOption_ = option; }
+    std::uint8_t getReflectOption() const { return reflectOption_; }
+    std::uint32_t getFlags() const { return flags_; }
+    std::int32_t getBuzzCount() const { return buzzCount_; }
+    void setBuzzCount(std::int32_t count) { buzzCount_ = count; }
+
+    // Negative levels become 0; the images get level, level + 1, level + 2.
+    std::int32_t setDrawLevel(std::int32_t level);
+    std::int32_t getDrawLevel() const { return drawLevel_; }
+
+    // Images: the main one and the two that show the hit shapes.
+    Sprite* getImage() const { return mainImage_; }
+    Sprite* getShape1Image() const { return shape1Image_; }
+    Sprite* getShape2Image() const { return shape2Image_; }
+    // Replaces the main image (the old one gets state 1); null changes nothing
+    // and returns null.
+    Sprite* setImage(Sprite* sprite);
+    void setShapeImages(Sprite* shape1, Sprite* shape2);
+    // Width and height from the main image (device to virtual units), then
+    // the corner from the centre.
+    void updateSizeFromImage();
+
+protected:
+    // Gives each image child state 1 and forgets it.
+    void releaseImages();
+    // Places the two shape images after the centre moved.
+    void placeShapeImagesX();
+    void placeShapeImagesY();
+
+    float left_ = 0.0f;
+    float top_ = 0.0f;
+    float centreX_ = 0.0f;
+    float centreY_ = 0.0f;
+    float velocityX_ = 0.0f;
+    float velocityY_ = 0.0f;
+    float accelX_ = 0.0f;
+    float accelY_ = 0.0f;
+    float previousX_ = 0.0f;
+    float previousY_ = 0.0f;
+    float width_ = 0.0f;
+    float height_ = 0.0f;
+    float rightBound_ = 2000.0f;
+    float bottomBound_ = 2000.0f;
+    float leftBound_ = -2000.0f;
+    float topBound_ = -2000.0f;
+    float followOffsetX_ = 0.0f;
+    float followOffsetY_ = 0.0f;
+    HitShape hitShape1_{0.0f, 0.0f, 16.0f, 256.0f, 0.0f, 0.0f, 16.0f, 16.0f, 0.0f};
+    HitShape hitShape2_{};
+    float direction_ = 0.0f;
+    float targetDirection_ = 0.0f;
+    float directionStep_ = 0.0f;
+    float imageAngle_ = 0.0f;
+    float spinStep_ = 0.0f;
+    std::int32_t hitShape1Type_ = kShapeCircle;
+    std::int32_t hitShape2Type_ = kShapeCircle;
+    std::uint32_t flags_ = 0;
+    std::int32_t drawLevel_ = 0;
+    std::int32_t reflectCount_ = -1;
+    std::int32_t fieldLeft_ = 0;
+    std::int32_t fieldRight_ = 640;
+    std::int32_t fieldTop_ = 0;
+    std::int32_t fieldBottom_ = 480;
+    std::int32_t buzzCount_ = 0;
+    Sprite* mainImage_ = nullptr;
+    Sprite* shape1Image_ = nullptr;
+    Sprite* shape2Image_ = nullptr;
+    std::uint8_t edgeAction_[4] = {2, 2, 2, 2};  // right, left, bottom, top
+    std::uint8_t edgeMode_ = 0;
+    std::uint8_t edgeEvents_ = 0;
+    std::uint8_t kind_ = 0;
+    std::uint8_t attributeBits_ = 0;
+    std::uint8_t reflectOption_ = 0;
+};

@@ -1,0 +1,303 @@
+#include "objects/IntBulletObjectManager.h"
+
+#include <algorithm>
+
+#include "objects/BulletObject.h"
+#include "objects/BulletObjectAllocator.h"
+#include "objects/BulletObjectManager.h"
+#include "records/GameInfo.h"
+#include "services/Managers.h"
+#include "services/Truncate.h"
+
+IntBulletObjectManager* IntBulletObjectManager::registry_[kMaxLists] = {};
+
+namespace {
+// Each list's target map is reserved for a full pool, so filling it never
+// allocates during play.
+constexpr std::size_t kTargetMapCapacity = BulletObjectAllocator::kBlocks;
+}  // namespace
+
+IntBulletObjectManager::IntBulletObjectManager(std::string_view name)
+    : name_(name.empty() ? NamePool::instance().emptyName() : internName(name)) {
+    targetMap_.reserve(kTargetMapCapacity);
+    for (int i = 0; i < kMaxLists; ++i) {
+        if (!registry_[i]) {
+            registry_[i] = this;
+            index_ = i;
+            break;
+        }
+    }
+}
+
+IntBulletObjectManager::~IntBulletObjectManager() {
+    walking_ = 0;
+    clear();
+    if (index_ >= 0) registry_[index_] = nullptr;
+}
+
+BulletObject* IntBulletObjectManager::next(const BulletObject* object) { return object->listNext_; }
+
+void IntBulletObjectManager::link(BulletObject* object) {
+    object->list_ = this;
+    object->listPrev_ = tail_;
+    object->listNext_ = nullptr;
+    if (tail_) {
+        tail_->listNext_ = object;
+    } else {
+        head_ = object;
+    }
+    tail_ = object;
+    ++size_;
+}
+
+void IntBulletObjectManager::unlink(BulletObject* object) {
+    if (object == cursor_) {
+        // The walk is at this object: it goes on from the object's neighbour.
+        cursorDetached_ = true;
+        cursorNext_ = object->listNext_;
+    } else if (cursorDetached_ && object == cursorNext_) {
+        cursorNext_ = object->listNext_;
+    }
+    if (object->listPrev_) {
+        object->listPrev_->listNext_ = object->listNext_;
+    } else {
+        head_ = object->listNext_;
+    }
+    if (object->listNext_) {
+        object->listNext_->listPrev_ = object->listPrev_;
+    } else {
+        tail_ = object->listPrev_;
+    }
+    if (object->pendingDestroy_) {
+        --marked_;
+        object->pendingDestroy_ = 0;
+    } else {
+        --size_;
+    }
+    object->list_ = nullptr;
+    object->listPrev_ = nullptr;
+    object->listNext_ = nullptr;
+}
+
+BulletObject* IntBulletObjectManager::create() {
+    BulletObject* object = BulletObjectAllocator::instance().get();
+    if (!object) return nullptr;
+    link(object);
+    object->setTag(serial_);
+    ++serial_;
+    return object;
+}
+
+void IntBulletObjectManager::append(BulletObject* object) {
+    if (!object) return;
+    if (object->list_) object->list_->detach(object);
+    link(object);
+}
+
+void IntBulletObjectManager::detach(BulletObject* object) {
+    if (object && object->list_ == this) unlink(object);
+}
+
+void IntBulletObjectManager::destroyObject(BulletObject* object) {
+    unlink(object);
+    forgetTargets(object);
+    if (owner_) owner_->forgetObject(object);
+    object->destroy(0);
+}
+
+bool IntBulletObjectManager::isRunning(BulletObject* object) const {
+    return walking_ > 0 || (owner_ && owner_->isInWalk(object));
+}
+
+void IntBulletObjectManager::dispose(BulletObject* object) {
+    if (object->pendingDestroy_) return;
+    if (isRunning(object)) {
+        // A walk (or a script of this very object) is in progress: the walk
+        // destroys it when it reaches it or ends.
+        object->pendingDestroy_ = 1;
+        --size_;
+        ++marked_;
+        return;
+    }
+    destroyObject(object);
+}
+
+void IntBulletObjectManager::destroyMarked() {
+    if (marked_ == 0 || walking_ > 0) return;
+    BulletObject* object = head_;
+    while (object) {
+        BulletObject* following = object->listNext_;
+        if (object->pendingDestroy_ && !(owner_ && owner_->isInWalk(object))) destroyObject(object);
+        object = following;
+    }
+}
+
+void IntBulletObjectManager::update() {
+    ++walking_;
+    if (owner_) owner_->enterWalk();
+    // The saved cursor of an enclosing walk of this list (none in practice).
+    BulletObject* const outerCursor = cursor_;
+    const bool outerDetached = cursorDetached_;
+    BulletObject* const outerNext = cursorNext_;
+
+    BulletObject* object = head_;
+    while (object) {
+        cursor_ = object;
+        cursorDetached_ = false;
+        cursorNext_ = nullptr;
+        if (owner_) owner_->walkAt(object);
+        if (object->pendingDestroy_ || object->getState() != 0) {
+            BulletObject* following = object->listNext_;
+            cursor_ = nullptr;
+            destroyObject(object);
+            object = following;
+            continue;
+        }
+        object->runMainOrRevenge();
+        object->runDamage();
+        object->runPresent();
+        object->update();
+        if (object->getState() == 0 && !(object->getFlags() & object_flag::kRevenge) &&
+            object->getKind() == object_kind::kEnemy) {
+            GameInfo* game = g_gameInfo;
+            if (game && game->isPlayerMoveEnabled()) game->addPrate(truncateToInt32(object->getPrateRate()));
+        }
+        // Read after the turn, so objects appended during it are visited in
+        // this walk.
+        BulletObject* following = cursorDetached_ ? cursorNext_ : object->listNext_;
+        const bool stillHere = !cursorDetached_;
+        cursor_ = nullptr;
+        if (stillHere && (object->pendingDestroy_ || object->getState() != 0)) destroyObject(object);
+        object = following;
+    }
+
+    cursor_ = outerCursor;
+    cursorDetached_ = outerDetached;
+    cursorNext_ = outerNext;
+    if (owner_) owner_->leaveWalk();
+    --walking_;
+    destroyMarked();
+}
+
+void IntBulletObjectManager::removeDead() {
+    BulletObject* object = head_;
+    while (object) {
+        BulletObject* following = object->listNext_;
+        if (object->getState() != 0) dispose(object);
+        object = following;
+    }
+}
+
+void IntBulletObjectManager::clear() {
+    BulletObject* object = head_;
+    while (object) {
+        BulletObject* following = object->listNext_;
+        dispose(object);
+        object = following;
+    }
+    for (auto& entry : targetMap_) entry.second->targetMapBits_ &= ~(1u << index_);
+    targetMap_.clear();
+}
+
+void IntBulletObjectManager::vanishAll() {
+    for (BulletObject* object = head_; object; object = object->listNext_) {
+        if (!object->pendingDestroy_) object->setState(1);
+    }
+}
+
+std::int32_t IntBulletObjectManager::hasLiveEnemy() {
+    for (BulletObject* object = head_; object; object = object->listNext_) {
+        if (!object->pendingDestroy_ && object->isActive() && object->getState() == 0 &&
+            object->getKind() == object_kind::kEnemy) {
+            return 1;
+        }
+    }
+    return 0;
+}
+
+std::int32_t IntBulletObjectManager::hasCollectingItem() {
+    for (BulletObject* object = head_; object; object = object->listNext_) {
+        const std::uint32_t flags = object->getFlags();
+        if (!object->pendingDestroy_ && (flags & object_flag::kCollecting) && !(flags & object_flag::kRevenge)) return 1;
+    }
+    return 0;
+}
+
+BulletObject* IntBulletObjectManager::findTarget(std::uint32_t tag) const {
+    auto it = std::lower_bound(targetMap_.begin(), targetMap_.end(), tag,
+                               [](const auto& entry, std::uint32_t key) { return entry.first < key; });
+    return it != targetMap_.end() && it->first == tag ? it->second : nullptr;
+}
+
+void IntBulletObjectManager::setTarget(std::uint32_t tag, BulletObject* object) {
+    auto it = std::lower_bound(targetMap_.begin(), targetMap_.end(), tag,
+                               [](const auto& entry, std::uint32_t key) { return entry.first < key; });
+    if (it != targetMap_.end() && it->first == tag) {
+        it->second = object;
+    } else {
+        targetMap_.insert(it, {tag, object});
+    }
+    if (index_ >= 0) object->targetMapBits_ |= 1u << index_;
+}
+
+void IntBulletObjectManager::forgetTargets(BulletObject* object) {
+    std::uint32_t bits = object->targetMapBits_;
+    object->targetMapBits_ = 0;
+    for (int i = 0; bits != 0 && i < kMaxLists; ++i, bits >>= 1) {
+        if (!(bits & 1) || !registry_[i]) continue;
+        auto& map = registry_[i]->targetMap_;
+        map.erase(std::remove_if(map.begin(), map.end(), [object](const auto& entry) { return entry.second == object; }),
+                  map.end());
+    }
+}
+
+void IntBulletObjectManager::revengeByName(NameHandle wideName) {
+    for (BulletObject* object = head_; object; object = object->listNext_) {
+        if (!object->pendingDestroy_ && object->getState() == 0 && object->getWideName() == wideName) {
+            object->setFlags(object_flag::kRevenge | object_flag::kRevengeFromParent);
+        }
+    }
+}
+
+void IntBulletObjectManager::vanishByName(NameHandle wideName) {
+    for (BulletObject* object = head_; object; object = object->listNext_) {
+        if (!object->pendingDestroy_ && object->getWideName() == wideName) object->setState(1);
+    }
+}
+
+bool IntBulletObjectManager::isAutoTargetCandidate(BulletObject* object) const {
+    return !object->pendingDestroy_ && object->getState() == 0 && object->isActive() &&
+           !(object->getFlags() & object_flag::kRevenge) && object->getInvincibleFrames() <= 0 &&
+           object->getHitShape1().radiusSquared != 0.0f && object->isBreakable() &&
+           !(object->getAttributeBits() & 16);
+}
+
+std::uint32_t IntBulletObjectManager::lockTarget(BulletObject* choice, std::uint32_t shotTag) {
+    if (!choice) return 0;
+    setTarget(choice->getTag(), choice);
+    choice->setTargetTag(static_cast<std::int32_t>(shotTag));
+    return choice->getTag();
+}
+
+std::uint32_t IntBulletObjectManager::findAutoTarget(std::uint32_t shotTag) {
+    BulletObject* choice = nullptr;
+    for (BulletObject* object = head_; object; object = object->listNext_) {
+        if (!isAutoTargetCandidate(object)) continue;
+        const std::uint32_t lock = static_cast<std::uint32_t>(object->getTargetTag());
+        if (lock == 0 || lock == shotTag) {
+            choice = object;
+            break;
+        }
+        choice = object;  // the last candidate seen, when none is free
+    }
+    return lockTarget(choice, shotTag);
+}
+
+std::uint32_t IntBulletObjectManager::findAutoTargetAlt(std::uint32_t shotTag) {
+    // The other choice of the autotarget command is not given by the design:
+    // this one takes the first candidate whatever its lock.
+    for (BulletObject* object = head_; object; object = object->listNext_) {
+        if (isAutoTargetCandidate(object)) return lockTarget(object, shotTag);
+    }
+    return 0;
+}

@@ -1,0 +1,67 @@
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+#include "objects/BulletObjectManager.h"
+#include "objects/SineTable.h"
+#include "records/Crc32.h"
+
+namespace {
+std::vector<std::uint8_t> littleEndianBytes(const float* values, int count) {
+    std::vector<std::uint8_t> bytes;
+    for (int i = 0; i < count; ++i) {
+        const std::uint32_t word = std::bit_cast<std::uint32_t>(values[i]);
+        for (int shift = 0; shift < 32; shift += 8) bytes.push_back(static_cast<std::uint8_t>(word >> shift));
+    }
+    return bytes;
+}
+}  // namespace
+
+// The table is its constants; recomputing them by the game's formula gives
+// the same bits, and the CRC-32 of its bytes is pinned.
+TEST(SineTable, ConstantsMatchTheFormulaAndTheirChecksum) {
+    std::vector<float> recomputed(sine_table::kEntries);
+    for (int i = 0; i < sine_table::kEntries; ++i) {
+        const float radians = static_cast<float>(static_cast<double>(i) / 10.0 * 0.01745329238474369);
+        recomputed[i] = static_cast<float>(std::sin(static_cast<double>(radians)));
+        ASSERT_EQ(std::bit_cast<std::uint32_t>(recomputed[i]), std::bit_cast<std::uint32_t>(sine_table::kValues[i]))
+            << "entry " << i;
+    }
+    const std::vector<std::uint8_t> bytes = littleEndianBytes(sine_table::kValues, sine_table::kEntries);
+    ASSERT_EQ(bytes.size(), 14400u);
+    EXPECT_EQ(crc32(bytes.data(), bytes.size()), 0xD30DA682u);
+    EXPECT_EQ(sine_table::kValues[1800], -0x1.777a5cp-24f);
+    EXPECT_EQ(sine_table::kValues[900], 1.0f);
+}
+
+// Index cases: truncation toward zero, the remainder's sign, whole turns, and
+// the product taken in single precision.
+TEST(SineTable, AnglesPickTheirEntries) {
+    struct Case {
+        float degrees;
+        int index;
+    };
+    const Case cases[] = {
+        {0.0f, 0},      {-0.05f, 0},    {-0.15f, 3599}, {720.0f, 0},   {359.95f, 3599},
+        {-90.0f, 2700}, {450.0f, 900},  {12.34f, 123},
+        // 0.7f is 0.69999998...: times 10 in double truncates to 6, in float
+        // the product rounds to 7.
+        {0.7f, 7},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(sine_table::indexOf(c.degrees), c.index) << c.degrees;
+        EXPECT_EQ(BulletObjectManager::sinDeg(c.degrees), sine_table::kValues[c.index]) << c.degrees;
+    }
+    EXPECT_EQ(BulletObjectManager::cosDeg(0.0f), 1.0f);
+    // -0.15 + 90 is 89.85: entry 898.
+    EXPECT_EQ(BulletObjectManager::cosDeg(-0.15f), sine_table::kValues[898]);
+    // Any float reads inside the table.
+    for (float odd : {NAN, INFINITY, -INFINITY, 1e30f, -1e30f, 2.1e8f}) {
+        const int index = sine_table::indexOf(odd);
+        EXPECT_GE(index, 0);
+        EXPECT_LT(index, 3600);
+    }
+}
