@@ -10,6 +10,8 @@
 #include "platform/gfx/AdapterSurvey.h"
 #include "platform/gfx/GfxFormat.h"
 #include "platform/gfx/GlAdapter.h"
+// Last: counts the OpenGL calls below.
+#include "platform/gfx/GlCounted.h"
 
 namespace {
 

@@ -1,6 +1,8 @@
 #include "platform/gfx/GlProgram.h"
 
 #include <vector>
+// Last: counts the OpenGL calls below.
+#include "platform/gfx/GlCounted.h"
 
 namespace {
 

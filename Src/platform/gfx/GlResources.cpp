@@ -5,6 +5,8 @@
 #include "platform/gfx/DeviceState.h"
 #include "platform/gfx/GfxFormat.h"
 #include "platform/gfx/GlDevice.h"
+// Last: counts the OpenGL calls below.
+#include "platform/gfx/GlCounted.h"
 
 GlPixelFormat glPixelFormat(D3DFORMAT format, bool renderTarget) {
     GlPixelFormat f;  // A8R8G8B8: bytes B, G, R, A
@@ -284,9 +286,11 @@ HRESULT GlBufferStore::unlock() {
         // Fresh storage with the whole copy: no part of the buffer is left
         // undefined for a later draw to read.
         glBufferData(GL_COPY_WRITE_BUFFER, GLsizeiptr(bytes_.size()), bytes_.data(), usage_);
+        GlCallCount::bufferUploadBytes += bytes_.size();
     } else if (dirtyEnd_ > dirtyBegin_) {
         glBufferSubData(GL_COPY_WRITE_BUFFER, GLintptr(dirtyBegin_), GLsizeiptr(dirtyEnd_ - dirtyBegin_),
                         bytes_.data() + dirtyBegin_);
+        GlCallCount::bufferUploadBytes += dirtyEnd_ - dirtyBegin_;
     }
     return D3D_OK;
 }
