@@ -10,6 +10,7 @@
 #include "platform/gfx/AdapterSurvey.h"
 #include "platform/gfx/GfxFormat.h"
 #include "platform/gfx/GlAdapter.h"
+#include "platform/gfx/TextureFootprint.h"
 // Last: counts the OpenGL calls below.
 #include "platform/gfx/GlCounted.h"
 
@@ -138,53 +139,6 @@ int operationArguments(std::uint8_t op) {
 // The argument bits the programs read: the selector and the complement and
 // alpha-replicate modifiers.
 std::uint8_t programArgument(std::uint32_t arg) { return std::uint8_t(arg & 63); }
-
-float floatAt(const std::uint8_t* p) {
-    float f;
-    std::memcpy(&f, p, sizeof f);
-    return f;
-}
-
-// Whether a pre-transformed triangle maps more than one texel of the top
-// level onto one pixel step in some direction (the footprint the
-// anisotropic filter changes), or is drawn in perspective (rhw differs, so
-// the footprint varies over it). Vertices are x, y, z, rhw first.
-bool triangleMinifies(const std::uint8_t* a, const std::uint8_t* b, const std::uint8_t* c, std::int32_t uv,
-                      float texelsU, float texelsV) {
-    if (floatAt(a + 12) != floatAt(b + 12) || floatAt(a + 12) != floatAt(c + 12)) return true;
-    const float e1x = floatAt(b) - floatAt(a), e1y = floatAt(b + 4) - floatAt(a + 4);
-    const float e2x = floatAt(c) - floatAt(a), e2y = floatAt(c + 4) - floatAt(a + 4);
-    const float det = e1x * e2y - e1y * e2x;
-    if (!(std::fabs(det) > 1e-12f)) return false;  // no area, no pixels
-    const float f1u = (floatAt(b + uv) - floatAt(a + uv)) * texelsU, f1v = (floatAt(b + uv + 4) - floatAt(a + uv + 4)) * texelsV;
-    const float f2u = (floatAt(c + uv) - floatAt(a + uv)) * texelsU, f2v = (floatAt(c + uv + 4) - floatAt(a + uv + 4)) * texelsV;
-    const float dxu = (f1u * e2y - f2u * e1y) / det, dxv = (f1v * e2y - f2v * e1y) / det;
-    const float dyu = (f2u * e1x - f1u * e2x) / det, dyv = (f2v * e1x - f1v * e2x) / det;
-    return std::max(dxu * dxu + dxv * dxv, dyu * dyu + dyv * dyv) > 1.0001f;
-}
-
-// The same over the triangles of a draw; vertexAt(i) is the i-th vertex the
-// draw reads. Points and lines count as minified.
-template <class VertexAt>
-bool drawMinifies(D3DPRIMITIVETYPE type, std::uint64_t count, VertexAt vertexAt, std::int32_t uv, float texelsU,
-                  float texelsV) {
-    switch (type) {
-    case D3DPT_TRIANGLELIST:
-        for (std::uint64_t i = 0; i + 2 < count; i += 3)
-            if (triangleMinifies(vertexAt(i), vertexAt(i + 1), vertexAt(i + 2), uv, texelsU, texelsV)) return true;
-        return false;
-    case D3DPT_TRIANGLESTRIP:
-        for (std::uint64_t i = 0; i + 2 < count; ++i)
-            if (triangleMinifies(vertexAt(i), vertexAt(i + 1), vertexAt(i + 2), uv, texelsU, texelsV)) return true;
-        return false;
-    case D3DPT_TRIANGLEFAN:
-        for (std::uint64_t i = 1; i + 1 < count; ++i)
-            if (triangleMinifies(vertexAt(0), vertexAt(i), vertexAt(i + 1), uv, texelsU, texelsV)) return true;
-        return false;
-    default:
-        return true;
-    }
-}
 
 GlSurface* surfaceOf(const GfxRef<GfxSurface>& ref) { return static_cast<GlSurface*>(ref.get()); }
 
