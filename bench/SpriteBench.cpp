@@ -126,7 +126,8 @@ public:
         glFinish();
     }
 
-    // 64-quad batches alternating texture and blend mode; returns the
+    // 64-quad batches alternating texture and blend mode (the blend groups
+    // in the order a sprite layer draws them: 3, 5, 2, 6, 7); returns the
     // OpenGL calls the batches made.
     std::uint64_t mixedFrame(std::uint32_t quads) {
         beginFrame();
@@ -135,7 +136,8 @@ public:
         for (std::uint32_t first = 0; first < quads; first += 64, ++batch) {
             const std::uint32_t count = std::min(64u, quads - first);
             device_->setTexture(0, textures_[batch % 2].get());
-            render_.setBlendMode(batch % 2 ? 2 : 3);
+            static constexpr int kModes[5] = {3, 5, 2, 6, 7};
+            render_.setBlendMode(kModes[batch % 5]);
             if (cursor + count > kBufferQuads) cursor = 0;
             writeBatch(first, count, cursor);
             device_->drawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, cursor * 4, count * 4, cursor * 6, count * 2);
