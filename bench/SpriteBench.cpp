@@ -420,7 +420,7 @@ SpriteScene* sceneOrSkip(benchmark::State& state) {
 // a busy machine slows both alike; reports the ratio of the medians.
 template <class Frame>
 void againstPlain(benchmark::State& state, std::uint32_t quads, SpriteScene& scene, Frame frame) {
-    for (int i = 0; i < 3; ++i) {  // warm-up: shaders compiled, buffers sized
+    for (int i = 0; i < 10; ++i) {  // warm-up: shaders compiled, buffers sized
         scene.plainFrame(quads);
         frame();
     }
