@@ -57,6 +57,12 @@ TEST_F(VirtualScreen, ExtendedPrecisionRoundsOnce) {
     const float x = 0.3f;
     const float once = static_cast<float>(1024.0L * static_cast<long double>(x) / 640.0L);
     EXPECT_EQ(d3d.toDeviceX(x), once);
+    // The scale factors 1.6 are not exact in float. Multiplying by a float
+    // factor would give 0x1.47ae16p-3 for x = 0.1; rounding 768 x y before the
+    // division would give 0x1.eb851ep-2 for this y; rounded once they are:
+    EXPECT_EQ(d3d.toDeviceX(0x1.99999ap-4f), 0x1.47ae14p-3f);
+    EXPECT_EQ(d3d.toDeviceY(0x1.333332p-2f), 0x1.eb851cp-2f);
+    EXPECT_EQ(d3d.toDeviceRect(0x1.99999ap-4f, 0x1.333332p-2f, 1.0f, 1.0f).y, 0x1.eb851cp-2f);
     // With a 1024 x 768 back buffer the font is 32 pixels high.
     EXPECT_EQ(d3d.createFont(), S_OK);
     ASSERT_EQ(glyphs.created.size(), 1u);

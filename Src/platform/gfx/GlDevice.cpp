@@ -10,6 +10,9 @@
 #include "platform/gfx/AdapterSurvey.h"
 #include "platform/gfx/GfxFormat.h"
 #include "platform/gfx/GlAdapter.h"
+#include "platform/gfx/TextureFootprint.h"
+// Last: counts the OpenGL calls below.
+#include "platform/gfx/GlCounted.h"
 
 namespace {
 
@@ -97,13 +100,45 @@ void colourFloats(D3DCOLOR c, float out[4]) {
     out[3] = float((c >> 24) & 0xFF) / 255.0f;
 }
 
-void uniformColour(GLint location, const D3DCOLORVALUE& c) { glUniform4f(location, c.r, c.g, c.b, c.a); }
+void uniformColour(GLint location, const D3DCOLORVALUE& c) {
+    if (location >= 0) glUniform4f(location, c.r, c.g, c.b, c.a);
+}
 
 void uniformArgb(GLint location, D3DCOLOR c) {
+    if (location < 0) return;
     float f[4];
     colourFloats(c, f);
     glUniform4fv(location, 1, f);
 }
+
+// Texture-stage operations as the programs tell them apart: the ones not
+// emulated act as D3DTOP_SELECTARG1.
+std::uint8_t programOperation(std::uint32_t op) {
+    switch (op) {
+    case D3DTOP_DISABLE:
+    case D3DTOP_SELECTARG2:
+    case D3DTOP_MODULATE:
+    case D3DTOP_MODULATE2X:
+    case D3DTOP_MODULATE4X:
+    case D3DTOP_ADD:
+    case D3DTOP_ADDSIGNED:
+    case D3DTOP_SUBTRACT:
+        return std::uint8_t(op);
+    default:
+        return D3DTOP_SELECTARG1;
+    }
+}
+
+// Which arguments an operation reads (1: the first, 2: the second).
+int operationArguments(std::uint8_t op) {
+    if (op == D3DTOP_SELECTARG1) return 1;
+    if (op == D3DTOP_SELECTARG2) return 2;
+    return 3;
+}
+
+// The argument bits the programs read: the selector and the complement and
+// alpha-replicate modifiers.
+std::uint8_t programArgument(std::uint32_t arg) { return std::uint8_t(arg & 63); }
 
 GlSurface* surfaceOf(const GfxRef<GfxSurface>& ref) { return static_cast<GlSurface*>(ref.get()); }
 
@@ -120,14 +155,15 @@ GlDevice::GlDevice(GlAdapter& adapter, std::shared_ptr<GlContext> context, Windo
 
 bool GlDevice::initialise(std::string& error) {
     context_->makeCurrent(sdlWindow_);
-    if (!program_.build(error)) return false;
+    // The program of the 2-D sprites now: a shader the driver refuses shows here.
+    if (!programs_.find(programKey(vertexLayout(D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1)), error)) return false;
     glGenVertexArrays(1, &vao_);
-    glBindVertexArray(vao_);
+    gl_.bindVertexArray(vao_);
     glGenFramebuffers(1, &drawFramebuffer_);
     glGenFramebuffers(1, &readFramebuffer_);
     glGenSamplers(1, &sampler_);
     glGenSamplers(1, &plainSampler_);
-    glGenBuffers(1, &userVertices_);
+    glGenBuffers(1, &ring_);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glDisable(GL_DITHER);
@@ -151,7 +187,8 @@ GlDevice::~GlDevice() {
     std::set<GlResource*> orphans;
     orphans.swap(live_);
     for (GlResource* resource : orphans) resource->orphan();
-    if (userVertices_) glDeleteBuffers(1, &userVertices_);
+    programs_.clear();
+    if (ring_) glDeleteBuffers(1, &ring_);
     if (sampler_) glDeleteSamplers(1, &sampler_);
     if (plainSampler_) glDeleteSamplers(1, &plainSampler_);
     if (readFramebuffer_) glDeleteFramebuffers(1, &readFramebuffer_);
@@ -165,17 +202,18 @@ bool GlDevice::createBackBuffer(std::string& error) {
     GlSurface* backBuffer = GlSurface::makeBackBuffer(this, backBufferDesc());
     adoptBackBuffer(backBuffer,
                     parameters_.EnableAutoDepthStencil ? GlSurface::makeDepth(this, autoDepthDesc(), false) : nullptr);
-    framebufferDirty_ = fixedDirty_ = uniformsDirty_ = true;
+    framebufferDirty_ = fixedDirty_ = true;
+    touch(kGroupTransform);
     applyFramebuffer();
     if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
         error = "the back buffer cannot be drawn into (format " + formatName(parameters_.BackBufferFormat) + ")";
         return false;
     }
     // Start from black, as a new Direct3D back buffer usually shows.
-    glDisable(GL_SCISSOR_TEST);
-    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-    glDepthMask(GL_TRUE);
-    glStencilMask(0xFFFFFFFF);
+    gl_.enable(GL_SCISSOR_TEST, false);
+    gl_.colorMask(true, true, true, true);
+    gl_.depthMask(true);
+    gl_.stencilMask(0xFFFFFFFF);
     glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
     glClearDepth(1.0);
     glClearStencil(0);
@@ -239,8 +277,8 @@ HRESULT GlDevice::present() {
     glReadBuffer(GL_COLOR_ATTACHMENT0);
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
     glDrawBuffer(GL_BACK);
-    glDisable(GL_SCISSOR_TEST);
-    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    gl_.enable(GL_SCISSOR_TEST, false);
+    gl_.colorMask(true, true, true, true);
     int width = 0, height = 0;
     SDL_GL_GetDrawableSize(sdlWindow_, &width, &height);
     const GLint bw = GLint(parameters_.BackBufferWidth), bh = GLint(parameters_.BackBufferHeight);
@@ -287,12 +325,12 @@ HRESULT GlDevice::clear(std::uint32_t count, const D3DRECT* rects, std::uint32_t
     glClearColor(rgba[0], rgba[1], rgba[2], rgba[3]);
     glClearDepth(double(std::clamp(z, 0.0f, 1.0f)));
     glClearStencil(GLint(stencil));
-    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-    glDepthMask(GL_TRUE);
-    glStencilMask(0xFFFFFFFF);
-    glEnable(GL_SCISSOR_TEST);
-    forEachClearRect(count, rects, state_.viewport, [bits](const D3DRECT& r) {
-        glScissor(r.x1, r.y1, r.x2 - r.x1, r.y2 - r.y1);
+    gl_.colorMask(true, true, true, true);
+    gl_.depthMask(true);
+    gl_.stencilMask(0xFFFFFFFF);
+    gl_.enable(GL_SCISSOR_TEST, true);
+    forEachClearRect(count, rects, state_.viewport, [this, bits](const D3DRECT& r) {
+        gl_.scissor(r.x1, r.y1, r.x2 - r.x1, r.y2 - r.y1);
         glClear(bits);
     });
     fixedDirty_ = true;
@@ -301,64 +339,107 @@ HRESULT GlDevice::clear(std::uint32_t count, const D3DRECT* rects, std::uint32_t
 
 HRESULT GlDevice::setViewport(const D3DVIEWPORT9* viewport) {
     if (HRESULT kept = state_.setViewport(viewport); FAILED(kept)) return kept;
-    fixedDirty_ = uniformsDirty_ = true;
+    fixedDirty_ = true;
+    touch(kGroupTransform);
     return D3D_OK;
 }
 
 // ---------------------------------------------------------------------------
 // States: kept in the device state, turned into OpenGL state before a draw.
+// A change marks only what it can change: the fixed-function OpenGL states,
+// the program key, or one uniform group; setting a value again marks nothing.
 
 HRESULT GlDevice::setRenderState(D3DRENDERSTATETYPE state, std::uint32_t value) {
+    const bool valid = DeviceState::validRenderState(state);
+    const std::uint32_t previous = valid ? state_.renderStates[state] : 0;
     if (HRESULT kept = state_.setRenderState(state, value); FAILED(kept)) return kept;
-    fixedDirty_ = uniformsDirty_ = true;
+    if (previous == value) return D3D_OK;
+    switch (state) {
+    case D3DRS_FOGSTART:
+    case D3DRS_FOGEND:
+    case D3DRS_FOGDENSITY:
+    case D3DRS_FOGCOLOR:
+        touch(kGroupFog);
+        break;
+    case D3DRS_TEXTUREFACTOR:
+    case D3DRS_ALPHAREF:
+        touch(kGroupFactor);
+        break;
+    case D3DRS_AMBIENT:
+        touch(kGroupLighting);
+        break;
+    case D3DRS_LIGHTING:
+    case D3DRS_COLORVERTEX:
+    case D3DRS_NORMALIZENORMALS:
+    case D3DRS_DIFFUSEMATERIALSOURCE:
+    case D3DRS_AMBIENTMATERIALSOURCE:
+    case D3DRS_EMISSIVEMATERIALSOURCE:
+    case D3DRS_FOGENABLE:
+    case D3DRS_FOGTABLEMODE:
+    case D3DRS_FOGVERTEXMODE:
+    case D3DRS_ALPHATESTENABLE:
+    case D3DRS_ALPHAFUNC:
+        keyDirty_ = true;
+        break;
+    default:
+        fixedDirty_ = true;
+        break;
+    }
     return D3D_OK;
 }
 
 HRESULT GlDevice::setTextureStageState(std::uint32_t stage, D3DTEXTURESTAGESTATETYPE type, std::uint32_t value) {
     if (HRESULT kept = state_.setTextureStageState(stage, type, value); FAILED(kept)) return kept;
-    uniformsDirty_ = true;
+    if (stage == 0) keyDirty_ = true;
     return D3D_OK;
 }
 
 HRESULT GlDevice::setSamplerState(std::uint32_t sampler, D3DSAMPLERSTATETYPE type, std::uint32_t value) {
+    const bool same = DeviceState::validSampler(sampler, type) && state_.samplerStates[sampler][type] == value;
     if (HRESULT kept = state_.setSamplerState(sampler, type, value); FAILED(kept)) return kept;
-    if (sampler == 0) samplerDirty_ = true;
+    if (sampler == 0 && !same) samplerDirty_ = true;
     return D3D_OK;
 }
 
 HRESULT GlDevice::setTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix) {
     if (HRESULT kept = state_.setTransform(state, matrix); FAILED(kept)) return kept;
-    uniformsDirty_ = true;
+    if (state == D3DTS_WORLD || state == D3DTS_VIEW || state == D3DTS_PROJECTION) touch(kGroupTransform);
     return D3D_OK;
 }
 
 HRESULT GlDevice::setLight(std::uint32_t index, const D3DLIGHT9* light) {
     if (HRESULT kept = state_.setLight(index, light); FAILED(kept)) return kept;
-    uniformsDirty_ = true;
+    if (index == 0) {
+        touch(kGroupLighting);
+        keyDirty_ = true;
+    }
     return D3D_OK;
 }
 
 HRESULT GlDevice::lightEnable(std::uint32_t index, std::int32_t enable) {
     if (HRESULT kept = state_.lightEnable(index, enable); FAILED(kept)) return kept;
-    uniformsDirty_ = true;
+    if (index == 0) {
+        touch(kGroupLighting);
+        keyDirty_ = true;
+    }
     return D3D_OK;
 }
 
 HRESULT GlDevice::setMaterial(const D3DMATERIAL9* material) {
     if (HRESULT kept = state_.setMaterial(material); FAILED(kept)) return kept;
-    uniformsDirty_ = true;
+    touch(kGroupLighting);
     return D3D_OK;
 }
 
 HRESULT GlDevice::setTexture(std::uint32_t stage, GfxTexture* texture) {
+    const bool same = stage < kTextureStageCount && state_.textures[stage].get() == texture;
     if (HRESULT kept = state_.setTexture(stage, texture); FAILED(kept)) return kept;
-    uniformsDirty_ = true;
+    if (stage == 0 && !same) keyDirty_ = true;
     return D3D_OK;
 }
 
 HRESULT GlDevice::setFVF(std::uint32_t fvf) {
     state_.fvf = fvf;
-    uniformsDirty_ = true;
     return D3D_OK;
 }
 
@@ -425,7 +506,8 @@ HRESULT GlDevice::setRenderTarget(std::uint32_t index, GfxSurface* surface) {
     state_.renderTarget = GfxRef<GfxSurface>(surface);
     // Selecting a target makes the viewport the whole target, as Direct3D does.
     state_.viewport = {0, 0, target->desc().Width, target->desc().Height, 0.0f, 1.0f};
-    framebufferDirty_ = fixedDirty_ = uniformsDirty_ = true;
+    framebufferDirty_ = fixedDirty_ = true;
+    touch(kGroupTransform);
     return D3D_OK;
 }
 
@@ -497,17 +579,17 @@ void GlDevice::applyFixedStates(bool pretransformed) {
     const D3DSURFACE_DESC& target = targetDesc();
     if (pretransformed) {
         // Pre-transformed vertices are in target pixels; the viewport only clips.
-        glViewport(0, 0, GLsizei(target.Width), GLsizei(target.Height));
-        glDepthRange(0.0, 1.0);
+        gl_.viewport(0, 0, GLsizei(target.Width), GLsizei(target.Height));
+        gl_.depthRange(0.0, 1.0);
     } else {
-        glViewport(GLint(v.X), GLint(v.Y), GLsizei(v.Width), GLsizei(v.Height));
-        glDepthRange(double(v.MinZ), double(v.MaxZ));
+        gl_.viewport(GLint(v.X), GLint(v.Y), GLsizei(v.Width), GLsizei(v.Height));
+        gl_.depthRange(double(v.MinZ), double(v.MaxZ));
     }
-    glEnable(GL_SCISSOR_TEST);
-    glScissor(GLint(v.X), GLint(v.Y), GLsizei(v.Width), GLsizei(v.Height));
+    gl_.enable(GL_SCISSOR_TEST, true);
+    gl_.scissor(GLint(v.X), GLint(v.Y), GLsizei(v.Width), GLsizei(v.Height));
 
+    gl_.enable(GL_BLEND, rs[D3DRS_ALPHABLENDENABLE] != 0);
     if (rs[D3DRS_ALPHABLENDENABLE]) {
-        glEnable(GL_BLEND);
         GLenum source = blendFactor(rs[D3DRS_SRCBLEND]), destination = blendFactor(rs[D3DRS_DESTBLEND]);
         if (rs[D3DRS_SRCBLEND] == 12) {  // D3DBLEND_BOTHSRCALPHA
             source = GL_SRC_ALPHA;
@@ -516,126 +598,160 @@ void GlDevice::applyFixedStates(bool pretransformed) {
             source = GL_ONE_MINUS_SRC_ALPHA;
             destination = GL_SRC_ALPHA;
         }
-        glBlendFunc(source, destination);
-        glBlendEquation(blendEquation(rs[D3DRS_BLENDOP]));
-    } else {
-        glDisable(GL_BLEND);
+        gl_.blendFunc(source, destination);
+        gl_.blendEquation(blendEquation(rs[D3DRS_BLENDOP]));
     }
 
     GlSurface* depth = surfaceOf(state_.depthStencil);
     if (depth && rs[D3DRS_ZENABLE] != D3DZB_FALSE) {
-        glEnable(GL_DEPTH_TEST);
-        glDepthFunc(compareFunction(rs[D3DRS_ZFUNC]));
-        glDepthMask(rs[D3DRS_ZWRITEENABLE] ? GL_TRUE : GL_FALSE);
+        gl_.enable(GL_DEPTH_TEST, true);
+        gl_.depthFunc(compareFunction(rs[D3DRS_ZFUNC]));
+        gl_.depthMask(rs[D3DRS_ZWRITEENABLE] != 0);
     } else {
-        glDisable(GL_DEPTH_TEST);
-        glDepthMask(GL_FALSE);
+        gl_.enable(GL_DEPTH_TEST, false);
+        gl_.depthMask(false);
     }
     if (depth && depth->hasStencil() && rs[D3DRS_STENCILENABLE]) {
-        glEnable(GL_STENCIL_TEST);
-        glStencilFunc(compareFunction(rs[D3DRS_STENCILFUNC]), GLint(rs[D3DRS_STENCILREF]), rs[D3DRS_STENCILMASK]);
-        glStencilOp(stencilOperation(rs[D3DRS_STENCILFAIL]), stencilOperation(rs[D3DRS_STENCILZFAIL]),
-                    stencilOperation(rs[D3DRS_STENCILPASS]));
-        glStencilMask(rs[D3DRS_STENCILWRITEMASK]);
+        gl_.enable(GL_STENCIL_TEST, true);
+        gl_.stencilFunc(compareFunction(rs[D3DRS_STENCILFUNC]), GLint(rs[D3DRS_STENCILREF]), rs[D3DRS_STENCILMASK]);
+        gl_.stencilOp(stencilOperation(rs[D3DRS_STENCILFAIL]), stencilOperation(rs[D3DRS_STENCILZFAIL]),
+                      stencilOperation(rs[D3DRS_STENCILPASS]));
+        gl_.stencilMask(rs[D3DRS_STENCILWRITEMASK]);
     } else {
-        glDisable(GL_STENCIL_TEST);
+        gl_.enable(GL_STENCIL_TEST, false);
     }
 
     // Rows are stored top first, so a triangle clockwise on screen is
     // counter-clockwise to OpenGL.
     switch (rs[D3DRS_CULLMODE]) {
     case D3DCULL_CW:
-        glEnable(GL_CULL_FACE);
-        glFrontFace(GL_CW);
-        glCullFace(GL_BACK);
+        gl_.enable(GL_CULL_FACE, true);
+        gl_.cullFace(GL_CW);
         break;
     case D3DCULL_CCW:
-        glEnable(GL_CULL_FACE);
-        glFrontFace(GL_CCW);
-        glCullFace(GL_BACK);
+        gl_.enable(GL_CULL_FACE, true);
+        gl_.cullFace(GL_CCW);
         break;
     default:
-        glDisable(GL_CULL_FACE);
+        gl_.enable(GL_CULL_FACE, false);
         break;
     }
-    glPolygonMode(GL_FRONT_AND_BACK, rs[D3DRS_FILLMODE] == D3DFILL_POINT       ? GL_POINT
-                                     : rs[D3DRS_FILLMODE] == D3DFILL_WIREFRAME ? GL_LINE
-                                                                               : GL_FILL);
+    gl_.polygonMode(rs[D3DRS_FILLMODE] == D3DFILL_POINT       ? GL_POINT
+                    : rs[D3DRS_FILLMODE] == D3DFILL_WIREFRAME ? GL_LINE
+                                                              : GL_FILL);
     const std::uint32_t mask = rs[D3DRS_COLORWRITEENABLE];
     // A target without alpha keeps reading alpha 1.
-    glColorMask(mask & D3DCOLORWRITEENABLE_RED ? GL_TRUE : GL_FALSE, mask & D3DCOLORWRITEENABLE_GREEN ? GL_TRUE : GL_FALSE,
-                mask & D3DCOLORWRITEENABLE_BLUE ? GL_TRUE : GL_FALSE,
-                (mask & D3DCOLORWRITEENABLE_ALPHA) && !targetIsOpaque() ? GL_TRUE : GL_FALSE);
+    gl_.colorMask(mask & D3DCOLORWRITEENABLE_RED, mask & D3DCOLORWRITEENABLE_GREEN, mask & D3DCOLORWRITEENABLE_BLUE,
+                  (mask & D3DCOLORWRITEENABLE_ALPHA) && !targetIsOpaque());
     lastPretransformed_ = pretransformed;
     fixedDirty_ = false;
 }
 
-void GlDevice::applyUniforms(const VertexLayout& layout) {
-    const GlProgram::Uniforms& u = program_.uniforms();
+GlProgramKey GlDevice::programKey(const VertexLayout& layout) const {
     const auto& rs = state_.renderStates;
     const auto& stage = state_.stageStates[0];
-    const D3DSURFACE_DESC& target = targetDesc();
-    const bool pre = layout.pretransformed;
-    glUniform1i(u.pretransformed, pre);
-    glUniform2f(u.targetSize, float(target.Width), float(target.Height));
-    glUniform2f(u.pixelShift, 1.0f / float(state_.viewport.Width), 1.0f / float(state_.viewport.Height));
-    glUniformMatrix4fv(u.world, 1, GL_FALSE, &state_.world._11);
-    glUniformMatrix4fv(u.view, 1, GL_FALSE, &state_.view._11);
-    glUniformMatrix4fv(u.projection, 1, GL_FALSE, &state_.projection._11);
-    glUniform1i(u.hasNormal, layout.normalOffset >= 0);
-    glUniform1i(u.hasDiffuse, layout.diffuseOffset >= 0);
-    glUniform1i(u.hasSpecular, layout.specularOffset >= 0);
-    glUniform1i(u.lighting, rs[D3DRS_LIGHTING] != 0);
-    glUniform1i(u.colorVertex, rs[D3DRS_COLORVERTEX] != 0);
-    glUniform1i(u.normalizeNormals, rs[D3DRS_NORMALIZENORMALS] != 0);
-    glUniform1i(u.diffuseSource, GLint(rs[D3DRS_DIFFUSEMATERIALSOURCE]));
-    glUniform1i(u.ambientSource, GLint(rs[D3DRS_AMBIENTMATERIALSOURCE]));
-    glUniform1i(u.emissiveSource, GLint(rs[D3DRS_EMISSIVEMATERIALSOURCE]));
-    uniformColour(u.materialDiffuse, state_.material.Diffuse);
-    uniformColour(u.materialAmbient, state_.material.Ambient);
-    uniformColour(u.materialEmissive, state_.material.Emissive);
-    uniformArgb(u.globalAmbient, rs[D3DRS_AMBIENT]);
-
-    // One directional light: light 0.
-    const D3DLIGHT9& light = state_.lights[0];
-    const D3DVECTOR& d = light.Direction;
-    const float length = std::sqrt(d.x * d.x + d.y * d.y + d.z * d.z);
-    const bool lightOn = state_.lightSet[0] && state_.lightEnabled[0] && light.Type == D3DLIGHT_DIRECTIONAL &&
-                         length > 0.0f;
-    glUniform1i(u.lightOn, lightOn);
-    uniformColour(u.lightDiffuse, light.Diffuse);
-    uniformColour(u.lightAmbient, light.Ambient);
-    if (length > 0.0f) glUniform3f(u.lightDirection, d.x / length, d.y / length, d.z / length);
-
+    GlProgramKey key;
+    key.pretransformed = layout.pretransformed;
+    key.hasDiffuse = layout.diffuseOffset >= 0;
+    key.hasSpecular = layout.specularOffset >= 0;
+    // Lighting and fog apply to transformed vertices only.
+    if (!layout.pretransformed && rs[D3DRS_LIGHTING]) {
+        key.lighting = true;
+        key.hasNormal = layout.normalOffset >= 0;
+        key.normalizeNormals = key.hasNormal && rs[D3DRS_NORMALIZENORMALS] != 0;
+        key.colorVertex = rs[D3DRS_COLORVERTEX] != 0;
+        if (key.colorVertex) {
+            // Only the vertex's diffuse (1) and specular (2) colours differ
+            // from the material (0).
+            auto source = [](std::uint32_t value) { return std::uint8_t(value == 1 || value == 2 ? value : 0); };
+            key.diffuseSource = source(rs[D3DRS_DIFFUSEMATERIALSOURCE]);
+            key.ambientSource = source(rs[D3DRS_AMBIENTMATERIALSOURCE]);
+            key.emissiveSource = source(rs[D3DRS_EMISSIVEMATERIALSOURCE]);
+        }
+        // One directional light: light 0.
+        const D3DLIGHT9& light = state_.lights[0];
+        const D3DVECTOR& d = light.Direction;
+        key.lightOn = state_.lightSet[0] && state_.lightEnabled[0] && light.Type == D3DLIGHT_DIRECTIONAL &&
+                      d.x * d.x + d.y * d.y + d.z * d.z > 0.0f;
+    }
     // Vertex fog on the eye-space depth; the table mode, when set, wins as
     // in Direct3D, and is computed the same way.
     std::uint32_t fogMode = 0;
-    if (rs[D3DRS_FOGENABLE] && !pre)
+    if (rs[D3DRS_FOGENABLE] && !layout.pretransformed)
         fogMode = rs[D3DRS_FOGTABLEMODE] != D3DFOG_NONE ? rs[D3DRS_FOGTABLEMODE] : rs[D3DRS_FOGVERTEXMODE];
-    if (fogMode > D3DFOG_LINEAR) fogMode = 0;
-    glUniform1i(u.fogMode, GLint(fogMode));
-    glUniform1f(u.fogStart, bitsFloat(rs[D3DRS_FOGSTART]));
-    glUniform1f(u.fogEnd, bitsFloat(rs[D3DRS_FOGEND]));
-    glUniform1f(u.fogDensity, bitsFloat(rs[D3DRS_FOGDENSITY]));
-    glUniform1i(u.fogOn, fogMode != 0);
-    float fog[4];
-    colourFloats(rs[D3DRS_FOGCOLOR], fog);
-    glUniform3f(u.fogColor, fog[0], fog[1], fog[2]);
+    key.fogMode = std::uint8_t(fogMode > D3DFOG_LINEAR ? 0 : fogMode);
 
-    glUniform1i(u.anisotropic, anisotropic_);
-    glUniform1i(u.hasTexture, state_.textures[0] && static_cast<GlTexture*>(state_.textures[0].get())->id() != 0);
-    glUniform1i(u.colorOp, GLint(stage[D3DTSS_COLOROP]));
-    glUniform1i(u.colorArg1, GLint(stage[D3DTSS_COLORARG1]));
-    glUniform1i(u.colorArg2, GLint(stage[D3DTSS_COLORARG2]));
-    glUniform1i(u.alphaOp, GLint(stage[D3DTSS_ALPHAOP]));
-    glUniform1i(u.alphaArg1, GLint(stage[D3DTSS_ALPHAARG1]));
-    glUniform1i(u.alphaArg2, GLint(stage[D3DTSS_ALPHAARG2]));
-    uniformArgb(u.textureFactor, rs[D3DRS_TEXTUREFACTOR]);
+    bool readsTexture = false;
+    auto argument = [&](std::uint32_t value) {
+        const std::uint8_t arg = programArgument(value);
+        readsTexture = readsTexture || (arg & 15) == D3DTA_TEXTURE;
+        return arg;
+    };
+    key.colorOp = programOperation(stage[D3DTSS_COLOROP]);
+    if (key.colorOp != D3DTOP_DISABLE) {
+        const int used = operationArguments(key.colorOp);
+        if (used & 1) key.colorArg1 = argument(stage[D3DTSS_COLORARG1]);
+        if (used & 2) key.colorArg2 = argument(stage[D3DTSS_COLORARG2]);
+        key.alphaOp = programOperation(stage[D3DTSS_ALPHAOP]);
+        if (key.alphaOp != D3DTOP_DISABLE) {
+            const int usedAlpha = operationArguments(key.alphaOp);
+            if (usedAlpha & 1) key.alphaArg1 = argument(stage[D3DTSS_ALPHAARG1]);
+            if (usedAlpha & 2) key.alphaArg2 = argument(stage[D3DTSS_ALPHAARG2]);
+        }
+    }
+    // A stage reading a texture while none is bound reads the diffuse colour.
+    auto* texture = static_cast<GlTexture*>(state_.textures[0].get());
+    key.hasTexture = readsTexture && texture && texture->id() != 0;
+    if (rs[D3DRS_ALPHATESTENABLE]) {
+        const std::uint32_t func = rs[D3DRS_ALPHAFUNC];
+        key.alphaFunc = std::uint8_t(func >= D3DCMP_NEVER && func <= D3DCMP_GREATEREQUAL ? func : D3DCMP_ALWAYS);
+    }
+    return key;
+}
 
-    glUniform1i(u.alphaTest, rs[D3DRS_ALPHATESTENABLE] != 0);
-    glUniform1i(u.alphaFunc, GLint(rs[D3DRS_ALPHAFUNC]));
-    glUniform1i(u.alphaRef, GLint(rs[D3DRS_ALPHAREF] & 0xFF));
-    uniformsDirty_ = false;
+void GlDevice::sendUniforms(GlProgram& program) {
+    const GlProgram::Uniforms& u = program.uniforms();
+    const auto& rs = state_.renderStates;
+    if (program.sent[kGroupTransform] != versions_[kGroupTransform]) {
+        const D3DSURFACE_DESC& target = targetDesc();
+        if (u.targetSize >= 0) glUniform2f(u.targetSize, float(target.Width), float(target.Height));
+        if (u.pixelShift >= 0)
+            glUniform2f(u.pixelShift, 1.0f / float(state_.viewport.Width), 1.0f / float(state_.viewport.Height));
+        if (u.world >= 0) glUniformMatrix4fv(u.world, 1, GL_FALSE, &state_.world._11);
+        if (u.view >= 0) glUniformMatrix4fv(u.view, 1, GL_FALSE, &state_.view._11);
+        if (u.projection >= 0) glUniformMatrix4fv(u.projection, 1, GL_FALSE, &state_.projection._11);
+        program.sent[kGroupTransform] = versions_[kGroupTransform];
+    }
+    if (program.sent[kGroupLighting] != versions_[kGroupLighting]) {
+        uniformColour(u.materialDiffuse, state_.material.Diffuse);
+        uniformColour(u.materialAmbient, state_.material.Ambient);
+        uniformColour(u.materialEmissive, state_.material.Emissive);
+        uniformArgb(u.globalAmbient, rs[D3DRS_AMBIENT]);
+        const D3DLIGHT9& light = state_.lights[0];
+        uniformColour(u.lightDiffuse, light.Diffuse);
+        uniformColour(u.lightAmbient, light.Ambient);
+        const D3DVECTOR& d = light.Direction;
+        const float length = std::sqrt(d.x * d.x + d.y * d.y + d.z * d.z);
+        if (length > 0.0f && u.lightDirection >= 0)
+            glUniform3f(u.lightDirection, d.x / length, d.y / length, d.z / length);
+        program.sent[kGroupLighting] = versions_[kGroupLighting];
+    }
+    if (program.sent[kGroupFog] != versions_[kGroupFog]) {
+        if (u.fogStart >= 0) glUniform1f(u.fogStart, bitsFloat(rs[D3DRS_FOGSTART]));
+        if (u.fogEnd >= 0) glUniform1f(u.fogEnd, bitsFloat(rs[D3DRS_FOGEND]));
+        if (u.fogDensity >= 0) glUniform1f(u.fogDensity, bitsFloat(rs[D3DRS_FOGDENSITY]));
+        if (u.fogColor >= 0) {
+            float fog[4];
+            colourFloats(rs[D3DRS_FOGCOLOR], fog);
+            glUniform3f(u.fogColor, fog[0], fog[1], fog[2]);
+        }
+        program.sent[kGroupFog] = versions_[kGroupFog];
+    }
+    if (program.sent[kGroupFactor] != versions_[kGroupFactor]) {
+        uniformArgb(u.textureFactor, rs[D3DRS_TEXTUREFACTOR]);
+        if (u.alphaRef >= 0) glUniform1i(u.alphaRef, GLint(rs[D3DRS_ALPHAREF] & 0xFF));
+        program.sent[kGroupFactor] = versions_[kGroupFactor];
+    }
 }
 
 void GlDevice::applySampler() {
@@ -653,7 +769,7 @@ void GlDevice::applySampler() {
     float border[4];
     colourFloats(s[D3DSAMP_BORDERCOLOR], border);
     // Two samplers of the same states: the second without anisotropy, for
-    // the pixels where the texture is not minified (see GlProgram).
+    // the draws that do not minify the texture (see selectSampler).
     for (GLuint sampler : {sampler_, plainSampler_}) {
         glSamplerParameteri(sampler, GL_TEXTURE_WRAP_S, GLint(addressMode(s[D3DSAMP_ADDRESSU])));
         glSamplerParameteri(sampler, GL_TEXTURE_WRAP_T, GLint(addressMode(s[D3DSAMP_ADDRESSV])));
@@ -673,7 +789,6 @@ void GlDevice::applySampler() {
         anisotropic_ = level > 1.0f;
     }
     samplerDirty_ = false;
-    uniformsDirty_ = true;
 }
 
 bool GlDevice::prepareDraw(const VertexLayout& layout) {
@@ -685,22 +800,39 @@ bool GlDevice::prepareDraw(const VertexLayout& layout) {
         framebufferDirty_ = true;
         return false;
     }
-    program_.use();
-    glBindVertexArray(vao_);
-    glBindSampler(0, sampler_);
-    glBindSampler(1, plainSampler_);
     if (samplerDirty_) applySampler();
     if (fixedDirty_ || lastPretransformed_ != layout.pretransformed) applyFixedStates(layout.pretransformed);
-    if (uniformsDirty_ || lastUniformFvf_ != state_.fvf) {
-        applyUniforms(layout);
-        lastUniformFvf_ = state_.fvf;
+    if (keyDirty_ || lastKeyFvf_ != state_.fvf || !program_) {
+        key_ = programKey(layout);
+        std::string error;
+        program_ = programs_.find(key_, error);
+        if (!program_) return false;
+        keyDirty_ = false;
+        lastKeyFvf_ = state_.fvf;
     }
+    gl_.useProgram(program_->id());
+    sendUniforms(*program_);
+    gl_.bindVertexArray(vao_);
     auto* texture = static_cast<GlTexture*>(state_.textures[0].get());
-    for (GLenum unit : {GL_TEXTURE1, GL_TEXTURE0}) {
-        glActiveTexture(unit);
-        glBindTexture(GL_TEXTURE_2D, texture ? texture->id() : 0);
-    }
+    gl_.bindTexture(texture ? texture->id() : 0);
     return true;
+}
+
+bool GlDevice::wantsFootprint(const VertexLayout& layout) const {
+    return anisotropic_ && key_.hasTexture && layout.pretransformed && layout.texCoordOffset >= 0;
+}
+
+void GlDevice::selectSampler(bool minifies) {
+    // Anisotropic filtering only for draws that minify the texture somewhere:
+    // at one texel per pixel or magnified it reads as the linear filter does,
+    // as on Direct3D hardware (some OpenGL drivers blur even there). Draws of
+    // transformed vertices are taken as minifying.
+    gl_.bindSampler(anisotropic_ && minifies ? sampler_ : plainSampler_);
+}
+
+void GlDevice::bufferDeleted(GLuint buffer) {
+    gl_.bufferDeleted(buffer);
+    if (vertexBinding_.buffer == buffer) vertexBinding_ = {};
 }
 
 void GlDevice::bindVertices(GLuint buffer, std::uint64_t offset, std::uint32_t stride, std::uint32_t fvf) {
@@ -709,7 +841,7 @@ void GlDevice::bindVertices(GLuint buffer, std::uint64_t offset, std::uint32_t s
         return;
     vertexBinding_ = {buffer, offset, stride, fvf};
     const VertexLayout layout = vertexLayout(fvf);
-    glBindBuffer(GL_ARRAY_BUFFER, buffer);
+    gl_.bindBuffer(GL_ARRAY_BUFFER, buffer);
     auto at = [&](std::int64_t part) { return reinterpret_cast<const void*>(std::uintptr_t(offset + part)); };
     glEnableVertexAttribArray(kAttributePosition);
     glVertexAttribPointer(kAttributePosition, layout.pretransformed ? 4 : 3, GL_FLOAT, GL_FALSE, GLsizei(stride), at(0));
@@ -748,6 +880,17 @@ HRESULT GlDevice::drawPrimitive(D3DPRIMITIVETYPE type, std::uint32_t startVertex
     if (!state_.streamHolds(buffer->store().bytes().size(), startVertex, count)) return D3DERR_INVALIDCALL;
     if (!prepareDraw(layout)) return D3DERR_INVALIDCALL;
     if (count == 0) return D3D_OK;
+    bool minifies = true;
+    if (wantsFootprint(layout)) {
+        const std::uint8_t* first = buffer->store().bytes().data() + state_.streamOffset +
+                                    std::uint64_t(startVertex) * state_.streamStride;
+        const D3DSURFACE_DESC& size = static_cast<GlTexture*>(state_.textures[0].get())->levelDesc(0);
+        const std::uint32_t stride = state_.streamStride;
+        minifies = drawMinifies(
+            type, count, [&](std::uint64_t i) { return first + i * stride; }, layout.texCoordOffset,
+            float(size.Width), float(size.Height));
+    }
+    selectSampler(minifies);
     bindVertices(buffer->store().id(), state_.streamOffset, state_.streamStride, state_.fvf);
     glDrawArrays(primitiveMode(type), GLint(startVertex), GLsizei(count));
     return D3D_OK;
@@ -769,13 +912,61 @@ HRESULT GlDevice::drawIndexedPrimitive(D3DPRIMITIVETYPE type, std::int32_t baseV
         return D3DERR_INVALIDCALL;
     if (!prepareDraw(layout)) return D3DERR_INVALIDCALL;
     if (count == 0) return D3D_OK;
+    bool minifies = true;
+    if (wantsFootprint(layout)) {
+        const std::uint8_t* base = vertices->store().bytes().data() + state_.streamOffset;
+        const std::uint8_t* index = indices->store().bytes().data();
+        const bool wide = indices->index32();
+        const std::uint32_t stride = state_.streamStride;
+        const D3DSURFACE_DESC& size = static_cast<GlTexture*>(state_.textures[0].get())->levelDesc(0);
+        minifies = drawMinifies(
+            type, count,
+            [&](std::uint64_t i) {
+                std::uint32_t value = 0;
+                if (wide) {
+                    std::memcpy(&value, index + (std::uint64_t(startIndex) + i) * 4, 4);
+                } else {
+                    std::uint16_t narrow;
+                    std::memcpy(&narrow, index + (std::uint64_t(startIndex) + i) * 2, 2);
+                    value = narrow;
+                }
+                return base + std::uint64_t(std::int64_t(value) + baseVertexIndex) * stride;
+            },
+            layout.texCoordOffset, float(size.Width), float(size.Height));
+    }
+    selectSampler(minifies);
     bindVertices(vertices->store().id(), state_.streamOffset, state_.streamStride, state_.fvf);
-    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, indices->store().id());
+    gl_.bindBuffer(GL_ELEMENT_ARRAY_BUFFER, indices->store().id());
     const std::uintptr_t indexSize = indices->index32() ? 4 : 2;
     glDrawElementsBaseVertex(primitiveMode(type), GLsizei(count),
                              indices->index32() ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT,
                              reinterpret_cast<const void*>(std::uintptr_t(startIndex) * indexSize), baseVertexIndex);
     return D3D_OK;
+}
+
+bool GlDevice::streamUserVertices(const void* vertices, std::uint64_t bytes, std::uint32_t stride, GLint& first) {
+    // Draws follow one another in the ring, each starting on a whole vertex
+    // of its own stride, so the vertex set-up at offset 0 serves them all; a
+    // full ring starts over in fresh storage (draws in flight keep the old).
+    constexpr std::uint64_t kMinimumRing = 1u << 20;
+    gl_.bindBuffer(GL_ARRAY_BUFFER, ring_);
+    std::uint64_t start = (ringCursor_ + stride - 1) / stride * stride;
+    if (ringSize_ == 0 || start + bytes > ringSize_) {
+        ringSize_ = std::max({ringSize_, kMinimumRing, bytes});
+        glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(ringSize_), nullptr, GL_STREAM_DRAW);
+        start = 0;
+    }
+    void* mapped = glMapBufferRange(GL_ARRAY_BUFFER, GLintptr(start), GLsizeiptr(bytes),
+                                    GL_MAP_WRITE_BIT | GL_MAP_UNSYNCHRONIZED_BIT | GL_MAP_INVALIDATE_RANGE_BIT);
+    if (mapped) {
+        std::memcpy(mapped, vertices, bytes);
+        if (!glUnmapBuffer(GL_ARRAY_BUFFER)) return false;
+    } else {
+        glBufferSubData(GL_ARRAY_BUFFER, GLintptr(start), GLsizeiptr(bytes), vertices);
+    }
+    ringCursor_ = start + bytes;
+    first = GLint(start / stride);
+    return true;
 }
 
 HRESULT GlDevice::drawPrimitiveUP(D3DPRIMITIVETYPE type, std::uint32_t primitiveCount, const void* vertices,
@@ -787,10 +978,21 @@ HRESULT GlDevice::drawPrimitiveUP(D3DPRIMITIVETYPE type, std::uint32_t primitive
     state_.streamBuffer.reset();
     state_.streamOffset = state_.streamStride = 0;
     if (count == 0) return D3D_OK;
-    glBindBuffer(GL_ARRAY_BUFFER, userVertices_);
-    glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(count * stride), vertices, GL_STREAM_DRAW);
-    vertexBinding_ = {};
-    bindVertices(userVertices_, 0, stride, state_.fvf);
-    glDrawArrays(primitiveMode(type), 0, GLsizei(count));
+    bool minifies = true;
+    if (wantsFootprint(layout)) {
+        const auto* first = static_cast<const std::uint8_t*>(vertices);
+        const D3DSURFACE_DESC& size = static_cast<GlTexture*>(state_.textures[0].get())->levelDesc(0);
+        minifies = drawMinifies(
+            type, count, [&](std::uint64_t i) { return first + i * stride; }, layout.texCoordOffset,
+            float(size.Width), float(size.Height));
+    }
+    selectSampler(minifies);
+    GLint first = 0;
+    if (!streamUserVertices(vertices, count * stride, stride, first)) return D3DERR_INVALIDCALL;
+    // The ring's position counts in vertices of this stride; OpenGL's first
+    // vertex is a signed int.
+    if (std::uint64_t(first) + count > kMaxDrawVertices) return D3DERR_INVALIDCALL;
+    bindVertices(ring_, 0, stride, state_.fvf);
+    glDrawArrays(primitiveMode(type), first, GLsizei(count));
     return D3D_OK;
 }

@@ -2,7 +2,10 @@
 // back-buffer size whose rows are stored top first (as Direct3D numbers
 // them), and shows it stretched over the whole window at Present; the window
 // may be resized or full screen on the desktop. The fixed-function states
-// are emulated by one shader program (GlProgram). Main thread only.
+// are emulated by shader programs chosen by state (GlProgram); OpenGL state
+// is sent only where it differs from what is set (GlStateCache), uniforms by
+// group, and user-pointer vertices stream through one ring buffer. Main
+// thread only.
 #pragma once
 #include <memory>
 #include <set>
@@ -10,6 +13,7 @@
 #include "platform/gfx/GlContext.h"
 #include "platform/gfx/GlProgram.h"
 #include "platform/gfx/GlResources.h"
+#include "platform/gfx/GlStateCache.h"
 #include "platform/gfx/StatefulDevice.h"
 
 class GlAdapter;
@@ -70,8 +74,10 @@ public:
     void forget(GlResource* resource, std::uint64_t bytes);
     // Reads a colour surface back as rows top first in its own format.
     bool readPixels(const GlSurface& surface, std::vector<std::uint8_t>& out);
-    // A texture or buffer changed its OpenGL binding behind the device.
-    void bindingsChanged() { vertexBinding_ = {}; }
+    // The bindings the resources change go through the device's cache.
+    GlStateCache& stateCache() { return gl_; }
+    // A buffer object is deleted: bindings and vertex set-up naming it go.
+    void bufferDeleted(GLuint buffer);
     float maxAnisotropy() const { return maxAnisotropy_; }
 
 private:
@@ -81,23 +87,37 @@ private:
     HRESULT createBuffer(const Desc& desc, Interface** buffer);
     void applyFramebuffer();
     void applyFixedStates(bool pretransformed);
-    void applyUniforms(const VertexLayout& layout);
+    GlProgramKey programKey(const VertexLayout& layout) const;
+    void sendUniforms(GlProgram& program);
     void applySampler();
     bool prepareDraw(const VertexLayout& layout);
+    // Binds the anisotropic sampler only when the draw minifies the texture.
+    void selectSampler(bool minifies);
+    bool wantsFootprint(const VertexLayout& layout) const;
     void bindVertices(GLuint buffer, std::uint64_t offset, std::uint32_t stride, std::uint32_t fvf);
+    // Copies user-pointer vertices into the ring; their first vertex there.
+    bool streamUserVertices(const void* vertices, std::uint64_t bytes, std::uint32_t stride, GLint& first);
     const D3DSURFACE_DESC& targetDesc() const;
     bool targetIsOpaque() const;
     void applyPresentation();
+    // A state of a uniform group changed.
+    void touch(GlUniformGroup group) { ++versions_[group]; }
 
     std::shared_ptr<GlContext> context_;
     Window* window_;
     struct SDL_Window* sdlWindow_;
 
-    GlProgram program_;
-    GLuint vao_ = 0, drawFramebuffer_ = 0, readFramebuffer_ = 0, sampler_ = 0, plainSampler_ = 0, userVertices_ = 0;
-    bool framebufferDirty_ = true, fixedDirty_ = true, uniformsDirty_ = true, samplerDirty_ = true;
+    GlStateCache gl_;
+    GlPrograms programs_;
+    GlProgram* program_ = nullptr;
+    GlProgramKey key_;
+    GLuint vao_ = 0, drawFramebuffer_ = 0, readFramebuffer_ = 0, sampler_ = 0, plainSampler_ = 0;
+    GLuint ring_ = 0;
+    std::uint64_t ringSize_ = 0, ringCursor_ = 0;
+    bool framebufferDirty_ = true, fixedDirty_ = true, keyDirty_ = true, samplerDirty_ = true;
     bool lastPretransformed_ = false;
-    std::uint32_t lastUniformFvf_ = ~0u;
+    std::uint32_t lastKeyFvf_ = ~0u;
+    std::uint64_t versions_[kGroupCount] = {1, 1, 1, 1};
     struct VertexBinding {
         GLuint buffer = 0;
         std::uint64_t offset = ~0ull;

@@ -1,29 +1,31 @@
 #include "platform/gfx/GlProgram.h"
 
+#include <memory>
 #include <vector>
+// Last: counts the OpenGL calls below.
+#include "platform/gfx/GlCounted.h"
 
 namespace {
 
-const char* const kVertexShader = R"(#version 330 core
-layout(location = 0) in vec4 aPosition;
+const char* const kVertexShader = R"(layout(location = 0) in vec4 aPosition;
 layout(location = 1) in vec3 aNormal;
 layout(location = 2) in vec4 aDiffuse;
 layout(location = 3) in vec4 aSpecular;
 layout(location = 4) in vec2 aTexCoord;
 
-uniform bool uPretransformed;
+const bool uPretransformed = PRETRANSFORMED;
 uniform vec2 uTargetSize;   // render target size, for pre-transformed vertices
 uniform vec2 uPixelShift;   // 1 / viewport width and height
 uniform mat4 uWorld, uView, uProjection;
-uniform bool uHasNormal, uHasDiffuse, uHasSpecular;
-uniform bool uLighting, uColorVertex, uNormalizeNormals;
-uniform int uDiffuseSource, uAmbientSource, uEmissiveSource;
+const bool uHasNormal = HAS_NORMAL, uHasDiffuse = HAS_DIFFUSE, uHasSpecular = HAS_SPECULAR;
+const bool uLighting = LIGHTING, uColorVertex = COLOR_VERTEX, uNormalizeNormals = NORMALIZE_NORMALS;
+const int uDiffuseSource = DIFFUSE_SOURCE, uAmbientSource = AMBIENT_SOURCE, uEmissiveSource = EMISSIVE_SOURCE;
 uniform vec4 uMaterialDiffuse, uMaterialAmbient, uMaterialEmissive;
 uniform vec4 uGlobalAmbient;
-uniform bool uLightOn;
+const bool uLightOn = LIGHT_ON;
 uniform vec4 uLightDiffuse, uLightAmbient;
 uniform vec3 uLightDirection;
-uniform int uFogMode;
+const int uFogMode = FOG_MODE;
 uniform float uFogStart, uFogEnd, uFogDensity;
 
 out vec4 vDiffuse;
@@ -104,22 +106,21 @@ void main() {
 }
 )";
 
-const char* const kFragmentShader = R"(#version 330 core
-in vec4 vDiffuse;
+const char* const kFragmentShader = R"(in vec4 vDiffuse;
 in vec4 vSpecular;
 in vec2 vTexCoord;
 in float vFog;
 
-uniform sampler2D uTexture;       // the sampler with the stage's anisotropy
-uniform sampler2D uTexturePlain;  // the same texture without it
-uniform bool uHasTexture;
-uniform bool uAnisotropic;
-uniform int uColorOp, uColorArg1, uColorArg2, uAlphaOp, uAlphaArg1, uAlphaArg2;
+uniform sampler2D uTexture;
+const bool uHasTexture = HAS_TEXTURE;
+const int uColorOp = COLOR_OP, uColorArg1 = COLOR_ARG1, uColorArg2 = COLOR_ARG2;
+const int uAlphaOp = ALPHA_OP, uAlphaArg1 = ALPHA_ARG1, uAlphaArg2 = ALPHA_ARG2;
 uniform vec4 uTextureFactor;
-uniform bool uFogOn;
+const bool uFogOn = FOG_ON;
 uniform vec3 uFogColor;
-uniform bool uAlphaTest;
-uniform int uAlphaFunc, uAlphaRef;
+const bool uAlphaTest = ALPHA_TEST;
+const int uAlphaFunc = ALPHA_FUNC;
+uniform int uAlphaRef;
 
 out vec4 fragColor;
 
@@ -156,22 +157,9 @@ bool passes(int func, int value, int reference) {
     return true;
 }
 
-// Anisotropic filtering only where the texture is minified: at one texel per
-// pixel or magnified it reads as the linear filter does, as on Direct3D
-// hardware (some OpenGL drivers blur even there).
-vec4 sampleTexture() {
-    vec2 dx = dFdx(vTexCoord), dy = dFdy(vTexCoord);
-    if (uAnisotropic) {
-        vec2 size = vec2(textureSize(uTexture, 0));
-        vec2 tx = dx * size, ty = dy * size;
-        if (max(dot(tx, tx), dot(ty, ty)) > 1.0001) return textureGrad(uTexture, vTexCoord, dx, dy);
-    }
-    return textureGrad(uTexturePlain, vTexCoord, dx, dy);
-}
-
 void main() {
     // A stage reading a texture while none is bound reads the diffuse colour.
-    vec4 texel = uHasTexture ? sampleTexture() : vDiffuse;
+    vec4 texel = uHasTexture ? texture(uTexture, vTexCoord) : vDiffuse;
     vec4 color = vDiffuse;
     if (uColorOp != 1) {
         color.rgb = clamp(operate(uColorOp, argument(uColorArg1, texel), argument(uColorArg2, texel)).rgb, 0.0, 1.0);
@@ -184,9 +172,10 @@ void main() {
 }
 )";
 
-GLuint compile(GLenum kind, const char* source, std::string& error) {
+GLuint compile(GLenum kind, const std::string& defines, const char* body, std::string& error) {
     GLuint shader = glCreateShader(kind);
-    glShaderSource(shader, 1, &source, nullptr);
+    const char* parts[3] = {"#version 330 core\n", defines.c_str(), body};
+    glShaderSource(shader, 3, parts, nullptr);
     glCompileShader(shader);
     GLint ok = 0;
     glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
@@ -202,12 +191,71 @@ GLuint compile(GLenum kind, const char* source, std::string& error) {
     return shader;
 }
 
+// The key's states as the constants the shaders are written against.
+std::string definesOf(const GlProgramKey& k) {
+    std::string text;
+    auto flag = [&](const char* name, bool on) { text += std::string("#define ") + name + (on ? " true\n" : " false\n"); };
+    auto number = [&](const char* name, int value) {
+        text += std::string("#define ") + name + " " + std::to_string(value) + "\n";
+    };
+    flag("PRETRANSFORMED", k.pretransformed);
+    flag("HAS_NORMAL", k.hasNormal);
+    flag("HAS_DIFFUSE", k.hasDiffuse);
+    flag("HAS_SPECULAR", k.hasSpecular);
+    flag("LIGHTING", k.lighting);
+    flag("COLOR_VERTEX", k.colorVertex);
+    flag("NORMALIZE_NORMALS", k.normalizeNormals);
+    flag("LIGHT_ON", k.lightOn);
+    number("DIFFUSE_SOURCE", k.diffuseSource);
+    number("AMBIENT_SOURCE", k.ambientSource);
+    number("EMISSIVE_SOURCE", k.emissiveSource);
+    number("FOG_MODE", k.fogMode);
+    flag("FOG_ON", k.fogMode != 0);
+    flag("HAS_TEXTURE", k.hasTexture);
+    number("COLOR_OP", k.colorOp);
+    number("COLOR_ARG1", k.colorArg1);
+    number("COLOR_ARG2", k.colorArg2);
+    number("ALPHA_OP", k.alphaOp);
+    number("ALPHA_ARG1", k.alphaArg1);
+    number("ALPHA_ARG2", k.alphaArg2);
+    flag("ALPHA_TEST", k.alphaFunc != 0);
+    number("ALPHA_FUNC", k.alphaFunc);
+    return text;
+}
+
 }  // namespace
 
-bool GlProgram::build(std::string& error) {
-    GLuint vertex = compile(GL_VERTEX_SHADER, kVertexShader, error);
+std::uint64_t GlProgramKey::packed() const {
+    std::uint64_t bits = 0;
+    auto put = [&bits](std::uint64_t value, int width) { bits = (bits << width) | (value & ((1u << width) - 1)); };
+    put(pretransformed, 1);
+    put(hasNormal, 1);
+    put(hasDiffuse, 1);
+    put(hasSpecular, 1);
+    put(lighting, 1);
+    put(colorVertex, 1);
+    put(normalizeNormals, 1);
+    put(lightOn, 1);
+    put(diffuseSource, 2);
+    put(ambientSource, 2);
+    put(emissiveSource, 2);
+    put(fogMode, 2);
+    put(hasTexture, 1);
+    put(colorOp, 5);
+    put(colorArg1, 6);
+    put(colorArg2, 6);
+    put(alphaOp, 5);
+    put(alphaArg1, 6);
+    put(alphaArg2, 6);
+    put(alphaFunc, 4);
+    return bits;
+}
+
+bool GlProgram::build(const GlProgramKey& key, std::string& error) {
+    const std::string defines = definesOf(key);
+    GLuint vertex = compile(GL_VERTEX_SHADER, defines, kVertexShader, error);
     if (!vertex) return false;
-    GLuint fragment = compile(GL_FRAGMENT_SHADER, kFragmentShader, error);
+    GLuint fragment = compile(GL_FRAGMENT_SHADER, defines, kFragmentShader, error);
     if (!fragment) {
         glDeleteShader(vertex);
         return false;
@@ -228,57 +276,45 @@ bool GlProgram::build(std::string& error) {
         error = std::string("link: ") + log.data();
         return false;
     }
+    // Uniforms a variant does not use are -1 and never sent.
     auto at = [&](const char* name) { return glGetUniformLocation(program_, name); };
     Uniforms& u = uniforms_;
-    u.pretransformed = at("uPretransformed");
     u.targetSize = at("uTargetSize");
     u.pixelShift = at("uPixelShift");
     u.world = at("uWorld");
     u.view = at("uView");
     u.projection = at("uProjection");
-    u.hasNormal = at("uHasNormal");
-    u.hasDiffuse = at("uHasDiffuse");
-    u.hasSpecular = at("uHasSpecular");
-    u.lighting = at("uLighting");
-    u.colorVertex = at("uColorVertex");
-    u.normalizeNormals = at("uNormalizeNormals");
-    u.diffuseSource = at("uDiffuseSource");
-    u.ambientSource = at("uAmbientSource");
-    u.emissiveSource = at("uEmissiveSource");
     u.materialDiffuse = at("uMaterialDiffuse");
     u.materialAmbient = at("uMaterialAmbient");
     u.materialEmissive = at("uMaterialEmissive");
     u.globalAmbient = at("uGlobalAmbient");
-    u.lightOn = at("uLightOn");
     u.lightDiffuse = at("uLightDiffuse");
     u.lightAmbient = at("uLightAmbient");
     u.lightDirection = at("uLightDirection");
-    u.fogMode = at("uFogMode");
     u.fogStart = at("uFogStart");
     u.fogEnd = at("uFogEnd");
     u.fogDensity = at("uFogDensity");
-    u.texture = at("uTexture");
-    u.texturePlain = at("uTexturePlain");
-    u.anisotropic = at("uAnisotropic");
-    u.hasTexture = at("uHasTexture");
-    u.colorOp = at("uColorOp");
-    u.colorArg1 = at("uColorArg1");
-    u.colorArg2 = at("uColorArg2");
-    u.alphaOp = at("uAlphaOp");
-    u.alphaArg1 = at("uAlphaArg1");
-    u.alphaArg2 = at("uAlphaArg2");
-    u.textureFactor = at("uTextureFactor");
-    u.fogOn = at("uFogOn");
     u.fogColor = at("uFogColor");
-    u.alphaTest = at("uAlphaTest");
-    u.alphaFunc = at("uAlphaFunc");
+    u.textureFactor = at("uTextureFactor");
     u.alphaRef = at("uAlphaRef");
-    glUseProgram(program_);
-    glUniform1i(u.texture, 0);
-    glUniform1i(u.texturePlain, 1);
+    // uTexture keeps its initial value 0: the texture is read through unit 0.
     return true;
 }
 
 GlProgram::~GlProgram() {
     if (program_) glDeleteProgram(program_);
+}
+
+GlProgram* GlPrograms::find(const GlProgramKey& key, std::string& error) {
+    const std::uint64_t packed = key.packed();
+    if (packed == lastKey_ && last_) return last_;
+    auto found = programs_.find(packed);
+    if (found == programs_.end()) {
+        auto program = std::make_unique<GlProgram>();
+        if (!program->build(key, error)) return nullptr;
+        found = programs_.emplace(packed, std::move(program)).first;
+    }
+    lastKey_ = packed;
+    last_ = found->second.get();
+    return last_;
 }

@@ -1,10 +1,14 @@
 #include "platform/gfx/GlResources.h"
 
 #include <algorithm>
+#include <cstring>
+#include <type_traits>
 
 #include "platform/gfx/DeviceState.h"
 #include "platform/gfx/GfxFormat.h"
 #include "platform/gfx/GlDevice.h"
+// Last: counts the OpenGL calls below.
+#include "platform/gfx/GlCounted.h"
 
 GlPixelFormat glPixelFormat(D3DFORMAT format, bool renderTarget) {
     GlPixelFormat f;  // A8R8G8B8: bytes B, G, R, A
@@ -99,9 +103,9 @@ GlTexture::GlTexture(GlDevice* device, std::uint32_t width, std::uint32_t height
       pixelFormat_(glPixelFormat(format, usage & D3DUSAGE_RENDERTARGET)),
       levels_(width, height, levels, usage, format, pool, false) {
     const bool renderTarget = usage & D3DUSAGE_RENDERTARGET;
+    lockedRects_.resize(levels);
     glGenTextures(1, &id_);
-    glActiveTexture(GL_TEXTURE0);
-    glBindTexture(GL_TEXTURE_2D, id_);
+    device->stateCache().bindTexture(id_);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, 0);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, GLint(levels) - 1);
     glTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_RGBA, pixelFormat_.swizzle);
@@ -112,10 +116,10 @@ GlTexture::GlTexture(GlDevice* device, std::uint32_t width, std::uint32_t height
                          GLsizei(levels_.desc(level).Width), GLsizei(levels_.desc(level).Height), 0,
                          pixelFormat_.format, pixelFormat_.type, nullptr);
         } else {
-            upload(level);
+            const D3DSURFACE_DESC& desc = levels_.desc(level);
+            upload(level, {0, 0, std::int32_t(desc.Width), std::int32_t(desc.Height)}, true);
         }
     }
-    device->bindingsChanged();
 }
 
 GlTexture::~GlTexture() {
@@ -123,40 +127,62 @@ GlTexture::~GlTexture() {
 }
 
 void GlTexture::deleteGlObjects() {
-    if (id_) glDeleteTextures(1, &id_);
+    if (id_) {
+        glDeleteTextures(1, &id_);
+        device_->stateCache().textureDeleted(id_);
+    }
     id_ = 0;
 }
 
-void GlTexture::upload(std::uint32_t level) {
+void GlTexture::upload(std::uint32_t level, const D3DRECT& rect, bool whole) {
     const D3DSURFACE_DESC& desc = levels_.desc(level);
     const std::vector<std::uint8_t>& bytes = levels_.bytes(level);
-    glActiveTexture(GL_TEXTURE0);
-    glBindTexture(GL_TEXTURE_2D, id_);
+    GlStateCache& gl = device_->stateCache();
+    gl.bindTexture(id_);
     const GLsizei w = GLsizei(desc.Width), h = GLsizei(desc.Height);
     if (pixelFormat_.expandBlocks) {
+        // Blocks are expanded level by level.
         std::vector<std::uint32_t> argb(std::size_t(w) * h);
         decodeBlockCompressed(desc.Format, bytes.data(), desc.Width, desc.Height, argb.data());
-        glTexImage2D(GL_TEXTURE_2D, GLint(level), GLint(pixelFormat_.internalFormat), w, h, 0, GL_BGRA,
-                     GL_UNSIGNED_INT_8_8_8_8_REV, argb.data());
-    } else {
+        gl.unpackRowLength(0);
+        if (whole)
+            glTexImage2D(GL_TEXTURE_2D, GLint(level), GLint(pixelFormat_.internalFormat), w, h, 0, GL_BGRA,
+                         GL_UNSIGNED_INT_8_8_8_8_REV, argb.data());
+        else
+            glTexSubImage2D(GL_TEXTURE_2D, GLint(level), 0, 0, w, h, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV,
+                            argb.data());
+        return;
+    }
+    if (whole) {
+        gl.unpackRowLength(0);
         glTexImage2D(GL_TEXTURE_2D, GLint(level), GLint(pixelFormat_.internalFormat), w, h, 0, pixelFormat_.format,
                      pixelFormat_.type, bytes.data());
+        return;
     }
+    // Only the rectangle, read out of the copy's rows.
+    const std::uint32_t pixelBytes = bitsPerPixel(desc.Format) / 8;
+    const GLsizei rw = rect.x2 - rect.x1, rh = rect.y2 - rect.y1;
+    if (rw <= 0 || rh <= 0) return;
+    gl.unpackRowLength(rw == w ? 0 : w);
+    const std::uint8_t* first = bytes.data() + std::size_t(rect.y1) * rowPitch(desc.Format, desc.Width) +
+                                std::size_t(rect.x1) * pixelBytes;
+    glTexSubImage2D(GL_TEXTURE_2D, GLint(level), rect.x1, rect.y1, rw, rh, pixelFormat_.format, pixelFormat_.type,
+                    first);
 }
 
 HRESULT GlTexture::getLevelDesc(std::uint32_t level, D3DSURFACE_DESC* desc) { return levels_.getDesc(level, desc); }
 
 HRESULT GlTexture::lockRect(std::uint32_t level, D3DLOCKED_RECT* locked, const D3DRECT* rect, std::uint32_t flags) {
     if (!device_) return D3DERR_INVALIDCALL;
-    return levels_.lock(level, locked, rect, flags);
+    if (HRESULT kept = levels_.lock(level, locked, rect, flags); FAILED(kept)) return kept;
+    const D3DSURFACE_DESC& desc = levels_.desc(level);
+    lockedRects_[level] = rect ? *rect : D3DRECT{0, 0, std::int32_t(desc.Width), std::int32_t(desc.Height)};
+    return D3D_OK;
 }
 
 HRESULT GlTexture::unlockRect(std::uint32_t level) {
     if (HRESULT unlocked = levels_.unlock(level); FAILED(unlocked)) return unlocked;
-    if (device_ && !levels_.lockedReadOnly(level)) {
-        upload(level);
-        device_->bindingsChanged();
-    }
+    if (device_ && !levels_.lockedReadOnly(level)) upload(level, lockedRects_[level], false);
     return D3D_OK;
 }
 
@@ -182,13 +208,11 @@ GlSurface* GlSurface::makeBackBuffer(GlDevice* device, const D3DSURFACE_DESC& de
     auto* surface = new GlSurface(device, desc, false);
     GlPixelFormat f = glPixelFormat(desc.Format, true);
     glGenTextures(1, &surface->texture_);
-    glActiveTexture(GL_TEXTURE0);
-    glBindTexture(GL_TEXTURE_2D, surface->texture_);
+    device->stateCache().bindTexture(surface->texture_);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
     glTexImage2D(GL_TEXTURE_2D, 0, GLint(f.internalFormat), GLsizei(desc.Width), GLsizei(desc.Height), 0, f.format,
                  f.type, nullptr);
     surface->ownsTexture_ = true;
-    device->bindingsChanged();
     return surface;
 }
 
@@ -212,7 +236,10 @@ GlSurface::~GlSurface() {
 }
 
 void GlSurface::deleteGlObjects() {
-    if (ownsTexture_ && texture_) glDeleteTextures(1, &texture_);
+    if (ownsTexture_ && texture_) {
+        glDeleteTextures(1, &texture_);
+        device_->stateCache().textureDeleted(texture_);
+    }
     if (renderbuffer_) glDeleteRenderbuffers(1, &renderbuffer_);
     texture_ = 0;
     renderbuffer_ = 0;
@@ -246,14 +273,18 @@ HRESULT GlSurface::unlockRect() {
 
 // ---------------------------------------------------------------------------
 
-GlBufferStore::GlBufferStore(std::uint32_t length, GLenum usage) : bytes_(length), usage_(usage) {
+GlBufferStore::GlBufferStore(GlDevice* device, std::uint32_t length, GLenum usage, bool orphanOnDiscard)
+    : device_(device), bytes_(length), usage_(usage), orphanOnDiscard_(orphanOnDiscard) {
     glGenBuffers(1, &id_);
-    glBindBuffer(GL_COPY_WRITE_BUFFER, id_);
+    device_->stateCache().bindBuffer(GL_COPY_WRITE_BUFFER, id_);
     glBufferData(GL_COPY_WRITE_BUFFER, GLsizeiptr(length), bytes_.data(), usage_);
 }
 
 void GlBufferStore::destroy() {
-    if (id_) glDeleteBuffers(1, &id_);
+    if (id_) {
+        glDeleteBuffers(1, &id_);
+        device_->bufferDeleted(id_);
+    }
     id_ = 0;
 }
 
@@ -263,11 +294,14 @@ HRESULT GlBufferStore::lock(std::uint32_t offset, std::uint32_t size, void** dat
         dirtyBegin_ = offset;
         dirtyEnd_ = offset + size;
         discard_ = false;
+        noOverwrite_ = true;
     } else {
         dirtyBegin_ = std::min(dirtyBegin_, offset);
         dirtyEnd_ = std::max(dirtyEnd_, offset + size);
     }
     if (flags & D3DLOCK_DISCARD) discard_ = true;
+    // The promise holds for the upload only when every lock made it.
+    if (!(flags & D3DLOCK_NOOVERWRITE)) noOverwrite_ = false;
     if (flags & D3DLOCK_READONLY) {
         if (locks_ == 0) dirtyEnd_ = dirtyBegin_;
     }
@@ -279,15 +313,31 @@ HRESULT GlBufferStore::lock(std::uint32_t offset, std::uint32_t size, void** dat
 HRESULT GlBufferStore::unlock() {
     if (locks_ == 0) return D3DERR_INVALIDCALL;
     if (--locks_ > 0 || !id_) return D3D_OK;
-    glBindBuffer(GL_COPY_WRITE_BUFFER, id_);
-    if (discard_) {
-        // Fresh storage with the whole copy: no part of the buffer is left
-        // undefined for a later draw to read.
+    GlStateCache& gl = device_->stateCache();
+    const std::uint8_t* range = bytes_.data() + dirtyBegin_;
+    const std::uint32_t size = dirtyEnd_ - dirtyBegin_;
+    if (discard_ && !orphanOnDiscard_) {
+        // Fresh storage with the whole copy.
+        gl.bindBuffer(GL_COPY_WRITE_BUFFER, id_);
         glBufferData(GL_COPY_WRITE_BUFFER, GLsizeiptr(bytes_.size()), bytes_.data(), usage_);
-    } else if (dirtyEnd_ > dirtyBegin_) {
-        glBufferSubData(GL_COPY_WRITE_BUFFER, GLintptr(dirtyBegin_), GLsizeiptr(dirtyEnd_ - dirtyBegin_),
-                        bytes_.data() + dirtyBegin_);
+        GlCallCount::bufferUploadBytes += bytes_.size();
+        return D3D_OK;
     }
+    if (size == 0 && !discard_) return D3D_OK;
+    gl.bindBuffer(GL_COPY_WRITE_BUFFER, id_);
+    if (discard_) {
+        glBufferData(GL_COPY_WRITE_BUFFER, GLsizeiptr(bytes_.size()), nullptr, usage_);
+        if (size) glBufferSubData(GL_COPY_WRITE_BUFFER, GLintptr(dirtyBegin_), GLsizeiptr(size), range);
+    } else if (noOverwrite_) {
+        void* mapped = glMapBufferRange(GL_COPY_WRITE_BUFFER, GLintptr(dirtyBegin_), GLsizeiptr(size),
+                                        GL_MAP_WRITE_BIT | GL_MAP_UNSYNCHRONIZED_BIT | GL_MAP_INVALIDATE_RANGE_BIT);
+        // A map that fails, or storage lost while mapped, is written in place.
+        if (!mapped || (std::memcpy(mapped, range, size), !glUnmapBuffer(GL_COPY_WRITE_BUFFER)))
+            glBufferSubData(GL_COPY_WRITE_BUFFER, GLintptr(dirtyBegin_), GLsizeiptr(size), range);
+    } else {
+        glBufferSubData(GL_COPY_WRITE_BUFFER, GLintptr(dirtyBegin_), GLsizeiptr(size), range);
+    }
+    GlCallCount::bufferUploadBytes += size;
     return D3D_OK;
 }
 
@@ -295,7 +345,8 @@ template <class Interface, class Desc>
 GlBuffer<Interface, Desc>::GlBuffer(GlDevice* device, const Desc& desc)
     : GlResource(device, desc.Pool, desc.Size),
       desc_(desc),
-      store_(desc.Size, (desc.Usage & D3DUSAGE_DYNAMIC) ? GL_STREAM_DRAW : GL_STATIC_DRAW) {}
+      store_(device, desc.Size, (desc.Usage & D3DUSAGE_DYNAMIC) ? GL_STREAM_DRAW : GL_STATIC_DRAW,
+             std::is_same_v<Desc, D3DVERTEXBUFFER_DESC> && (desc.Usage & D3DUSAGE_DYNAMIC)) {}
 
 template <class Interface, class Desc>
 GlBuffer<Interface, Desc>::~GlBuffer() {
@@ -323,8 +374,3 @@ HRESULT GlBuffer<Interface, Desc>::unlock() {
 template class GlBuffer<GfxVertexBuffer, D3DVERTEXBUFFER_DESC>;
 template class GlBuffer<GfxIndexBuffer, D3DINDEXBUFFER_DESC>;
 
-HRESULT GlVertexBuffer::unlock() {
-    HRESULT result = GlBuffer::unlock();
-    if (device_) device_->bindingsChanged();
-    return result;
-}

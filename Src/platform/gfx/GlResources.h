@@ -1,5 +1,6 @@
 // The OpenGL backend's textures, surfaces and buffers. Each keeps a CPU copy
-// of what the engine locks and uploads it at unlock; each belongs to one
+// of what the engine locks and uploads what was locked at unlock (the
+// rectangle of a texture level, the range of a buffer); each belongs to one
 // device, and when the device goes first its OpenGL objects are deleted and
 // the resource is orphaned (its calls then fail, release still works).
 #pragma once
@@ -55,11 +56,14 @@ public:
 
 private:
     void deleteGlObjects() override;
-    void upload(std::uint32_t level);
+    // Sends a rectangle of a level's CPU copy; `whole` when the level's
+    // storage is being made.
+    void upload(std::uint32_t level, const D3DRECT& rect, bool whole);
 
     GLuint id_ = 0;
     GlPixelFormat pixelFormat_;
     TextureLevels levels_;  // the CPU copy of lockable levels
+    std::vector<D3DRECT> lockedRects_;  // per level, what the open lock covers
 };
 
 // A colour surface (a texture level, or the back buffer with a texture of its
@@ -101,10 +105,20 @@ private:
 };
 
 // The storage and lock rules shared by vertex and index buffers: the CPU
-// copy, the range locked since the last upload, and the OpenGL buffer.
+// copy (the draws check indices and read texture footprints in it), the
+// range locked since the last upload, and the OpenGL buffer. A lock hands
+// out the CPU copy; the unlock sends only the locked range:
+// - DISCARD on a dynamic vertex buffer: fresh storage first, so draws in
+//   flight keep the old (the rest of the buffer is undefined afterwards, as
+//   in Direct3D);
+// - NOOVERWRITE: mapped unsynchronized, the caller promising not to touch
+//   what draws in flight read;
+// - otherwise written in place, waiting for draws that read it.
+// Index buffers never take fresh partial storage: every index a draw reads
+// on the GPU is one the bounds check saw in the copy.
 class GlBufferStore {
 public:
-    GlBufferStore(std::uint32_t length, GLenum usage);
+    GlBufferStore(GlDevice* device, std::uint32_t length, GLenum usage, bool orphanOnDiscard);
     HRESULT lock(std::uint32_t offset, std::uint32_t size, void** data, std::uint32_t flags);
     HRESULT unlock();
     void destroy();
@@ -112,12 +126,14 @@ public:
     const std::vector<std::uint8_t>& bytes() const { return bytes_; }
 
 private:
+    GlDevice* device_;
     std::vector<std::uint8_t> bytes_;
     GLuint id_ = 0;
     GLenum usage_;
+    bool orphanOnDiscard_;
     int locks_ = 0;
     std::uint32_t dirtyBegin_ = 0, dirtyEnd_ = 0;
-    bool discard_ = false;
+    bool discard_ = false, noOverwrite_ = false;
 };
 
 // What vertex and index buffers share: the description and the storage.
@@ -140,8 +156,6 @@ protected:
 class GlVertexBuffer : public GlBuffer<GfxVertexBuffer, D3DVERTEXBUFFER_DESC> {
 public:
     using GlBuffer::GlBuffer;
-    // The device's vertex binding goes stale with the data.
-    HRESULT unlock() override;
 };
 
 class GlIndexBuffer : public GlBuffer<GfxIndexBuffer, D3DINDEXBUFFER_DESC> {
