@@ -102,7 +102,8 @@ AudioBuffer::AudioBuffer(AudioDevice* device, bool primary, const WAVEFORMATEX& 
       ring_(bytes, 0),
       staging_(bytes, 0) {
     if (!primary) {
-        step_ = (static_cast<std::uint64_t>(format.nSamplesPerSec) << 32) / kAudioOutputRate;
+        stepFrames_ = format.nSamplesPerSec / kAudioOutputRate;
+        stepPhase_ = format.nSamplesPerSec % kAudioOutputRate;
     }
 }
 
@@ -171,7 +172,8 @@ HRESULT AudioBuffer::setCurrentPosition(std::uint32_t position) {
     if (position >= bytes_) return DSERR_INVALIDPARAM;
     std::lock_guard<std::mutex> guard(device_->lock_);
     device_->catchUpLocked();
-    position_ = static_cast<std::uint64_t>(position / format_.nBlockAlign) << 32;
+    frame_ = position / format_.nBlockAlign;
+    phase_ = 0;
     return DS_OK;
 }
 
@@ -179,7 +181,7 @@ HRESULT AudioBuffer::getCurrentPosition(std::uint32_t* playCursor, std::uint32_t
     if (!device_ || primary_) return DSERR_INVALIDCALL;
     std::lock_guard<std::mutex> guard(device_->lock_);
     device_->catchUpLocked();
-    const std::uint32_t cursor = static_cast<std::uint32_t>(position_ >> 32) * format_.nBlockAlign;
+    const std::uint32_t cursor = frame_ * format_.nBlockAlign;
     if (playCursor) *playCursor = cursor;
     if (writeCursor) *writeCursor = cursor;
     return DS_OK;
@@ -237,11 +239,10 @@ void AudioBuffer::mixFormat(std::int32_t* sums, std::uint32_t frames) {
             return static_cast<std::int16_t>(static_cast<std::uint16_t>(p[0] | (p[1] << 8)));
         }
     };
-    const std::uint64_t end = static_cast<std::uint64_t>(frames_) << 32;
     const std::int64_t gain = gain_;
     for (std::uint32_t i = 0; i < frames; ++i) {
-        const std::uint32_t frame = static_cast<std::uint32_t>(position_ >> 32);
-        const std::int32_t fraction = static_cast<std::int32_t>((position_ >> 16) & 0xFFFF);
+        const std::uint32_t frame = frame_;
+        const std::int32_t fraction = static_cast<std::int32_t>((static_cast<std::uint64_t>(phase_) << 16) / kAudioOutputRate);
         // The next frame for the interpolation: the first again when looping,
         // the same at the end of a one-shot buffer.
         std::uint32_t next = frame + 1;
@@ -256,15 +257,21 @@ void AudioBuffer::mixFormat(std::int32_t* sums, std::uint32_t frames) {
         }
         sums[2 * i] += static_cast<std::int32_t>((left * gain) >> 16);
         sums[2 * i + 1] += static_cast<std::int32_t>((right * gain) >> 16);
-        position_ += step_;
-        if (position_ >= end) {
+        frame_ += stepFrames_;
+        phase_ += stepPhase_;
+        if (phase_ >= kAudioOutputRate) {
+            phase_ -= kAudioOutputRate;
+            ++frame_;
+        }
+        if (frame_ >= frames_) {
             if (!looping_) {
                 // A one-shot buffer stops at its end with its cursor at 0.
                 playing_ = false;
-                position_ = 0;
+                frame_ = 0;
+                phase_ = 0;
                 return;
             }
-            position_ %= end;
+            frame_ %= frames_;
         }
     }
 }

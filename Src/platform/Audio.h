@@ -167,10 +167,13 @@ private:
     std::vector<std::uint8_t> staging_;
     bool playing_ = false;
     bool looping_ = false;
-    // Play position in sample frames, 32.32 fixed point, and its step per
-    // output frame.
-    std::uint64_t position_ = 0;
-    std::uint64_t step_ = 0;
+    // Play position: a whole frame and the phase past it in 1/44100 frame
+    // units, so positions at whole output times are exact; the step per
+    // output frame is the buffer's rate in the same units.
+    std::uint32_t frame_ = 0;
+    std::uint32_t phase_ = 0;
+    std::uint32_t stepFrames_ = 0;
+    std::uint32_t stepPhase_ = 0;
     std::int32_t volume_ = 0;
     std::int32_t gain_ = 65536;
 };
