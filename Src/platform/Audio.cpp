@@ -240,30 +240,60 @@ void AudioBuffer::mixFormat(std::int32_t* sums, std::uint32_t frames) {
         }
     };
     const std::int64_t gain = gain_;
-    for (std::uint32_t i = 0; i < frames; ++i) {
-        const std::uint32_t frame = frame_;
-        const std::int32_t fraction = static_cast<std::int32_t>((static_cast<std::uint64_t>(phase_) << 16) / kAudioOutputRate);
-        // The next frame for the interpolation: the first again when looping,
-        // the same at the end of a one-shot buffer.
-        std::uint32_t next = frame + 1;
-        if (next >= frames_) next = looping_ ? 0 : frame;
-        std::int32_t left = sample(frame, 0);
-        std::int32_t right = Channels == 2 ? sample(frame, 1) : left;
-        if (fraction) {
-            const std::int32_t nextLeft = sample(next, 0);
-            const std::int32_t nextRight = Channels == 2 ? sample(next, 1) : nextLeft;
-            left += static_cast<std::int32_t>((static_cast<std::int64_t>(nextLeft - left) * fraction) >> 16);
-            right += static_cast<std::int32_t>((static_cast<std::int64_t>(nextRight - right) * fraction) >> 16);
+    const std::uint32_t stepFrames = stepFrames_;
+    const std::uint32_t stepPhase = stepPhase_;
+    // The position in locals: the sums written are int32 and could alias
+    // the members, which would keep them in memory.
+    std::uint32_t frame = frame_;
+    std::uint32_t phase = phase_;
+    // One output frame from `at` and the frame after it.
+    auto mixOne = [&](std::int32_t* out, std::uint32_t at, std::uint32_t next) {
+        // phase / 44100 in 1/65536 units, by a multiplication (2^32 / 44100
+        // rounded up keeps half a frame at exactly 32768).
+        const std::int32_t fraction = static_cast<std::int32_t>((static_cast<std::uint64_t>(phase) * 97392u) >> 16);
+        std::int32_t left = sample(at, 0);
+        std::int32_t right = Channels == 2 ? sample(at, 1) : left;
+        const std::int32_t nextLeft = sample(next, 0);
+        const std::int32_t nextRight = Channels == 2 ? sample(next, 1) : nextLeft;
+        left += static_cast<std::int32_t>((static_cast<std::int64_t>(nextLeft - left) * fraction) >> 16);
+        right += static_cast<std::int32_t>((static_cast<std::int64_t>(nextRight - right) * fraction) >> 16);
+        out[0] += static_cast<std::int32_t>((left * gain) >> 16);
+        out[1] += static_cast<std::int32_t>((right * gain) >> 16);
+        frame += stepFrames;
+        phase += stepPhase;
+        const std::uint32_t carry = phase >= kAudioOutputRate ? 1u : 0u;
+        phase -= carry * kAudioOutputRate;
+        frame += carry;
+    };
+    const std::uint64_t rate = static_cast<std::uint64_t>(stepFrames) * kAudioOutputRate + stepPhase;
+    std::uint32_t i = 0;
+    while (i < frames) {
+        std::uint32_t run = 1;
+        if (frame + 1 < frames_) {
+            // The output frames whose source frame has a next one inside the
+            // buffer: no end to watch for while mixing them.
+            const std::uint64_t limit = static_cast<std::uint64_t>(frames_ - 1) * kAudioOutputRate;
+            const std::uint64_t position = static_cast<std::uint64_t>(frame) * kAudioOutputRate + phase;
+            run = static_cast<std::uint32_t>(std::min<std::uint64_t>((limit - position + rate - 1) / rate, frames - i));
+            std::int32_t* out = sums + 2 * i;
+            if (stepPhase == 0 && phase == 0) {
+                // Whole frames at a time (44100 Hz): nothing to interpolate.
+                for (std::uint32_t k = 0; k < run; ++k, out += 2, frame += stepFrames) {
+                    const std::int32_t left = sample(frame, 0);
+                    const std::int32_t right = Channels == 2 ? sample(frame, 1) : left;
+                    out[0] += static_cast<std::int32_t>((left * gain) >> 16);
+                    out[1] += static_cast<std::int32_t>((right * gain) >> 16);
+                }
+            } else {
+                for (std::uint32_t k = 0; k < run; ++k, out += 2) mixOne(out, frame, frame + 1);
+            }
+        } else {
+            // The last frame: the next is the first again when looping, the
+            // same one at the end of a one-shot buffer.
+            mixOne(sums + 2 * i, frame, looping_ ? 0 : frame);
         }
-        sums[2 * i] += static_cast<std::int32_t>((left * gain) >> 16);
-        sums[2 * i + 1] += static_cast<std::int32_t>((right * gain) >> 16);
-        frame_ += stepFrames_;
-        phase_ += stepPhase_;
-        if (phase_ >= kAudioOutputRate) {
-            phase_ -= kAudioOutputRate;
-            ++frame_;
-        }
-        if (frame_ >= frames_) {
+        i += run;
+        if (frame >= frames_) {
             if (!looping_) {
                 // A one-shot buffer stops at its end with its cursor at 0.
                 playing_ = false;
@@ -271,9 +301,11 @@ void AudioBuffer::mixFormat(std::int32_t* sums, std::uint32_t frames) {
                 phase_ = 0;
                 return;
             }
-            frame_ %= frames_;
+            frame %= frames_;
         }
     }
+    frame_ = frame;
+    phase_ = phase;
 }
 
 void AudioBuffer::mixInto(std::int32_t* sums, std::uint32_t frames) {

@@ -58,7 +58,7 @@ Bytes wavFile(const WAVEFORMATEX& format, const Bytes& data, std::uint32_t fmtSi
     return riffChunk("RIFF", body);
 }
 
-Bytes oggTone(std::uint32_t rate, int channels, double seconds, double frequency) {
+Bytes oggTone(std::uint32_t rate, int channels, double seconds, double frequency, double noise) {
     vorbis_info info;
     vorbis_info_init(&info);
     if (vorbis_encode_init_vbr(&info, channels, static_cast<long>(rate), 0.4f) != 0) {
@@ -86,6 +86,7 @@ Bytes oggTone(std::uint32_t rate, int channels, double seconds, double frequency
     while (ogg_stream_flush(&stream, &page)) append(page);
 
     const long total = static_cast<long>(seconds * rate);
+    std::uint32_t noiseState = 1;
     long done = 0;
     bool ended = false;
     while (!ended) {
@@ -95,7 +96,14 @@ Bytes oggTone(std::uint32_t rate, int channels, double seconds, double frequency
             for (long i = 0; i < count; ++i) {
                 const double t = static_cast<double>(done + i) / rate;
                 for (int c = 0; c < channels; ++c) {
-                    buffer[c][i] = static_cast<float>(0.5 * std::sin(2 * M_PI * frequency * (c + 1) * t));
+                    double value = 0.5 * std::sin(2 * M_PI * frequency * (c + 1) * t);
+                    if (noise > 0.0) {
+                        value = 0.25 * (std::sin(2 * M_PI * frequency * t) + std::sin(2 * M_PI * frequency * 1.26 * t) +
+                                        std::sin(2 * M_PI * frequency * 1.5 * (c + 1) * t));
+                        noiseState = noiseState * 1664525u + 1013904223u;
+                        value += noise * (static_cast<double>(noiseState >> 8) / 8388608.0 - 1.0);
+                    }
+                    buffer[c][i] = static_cast<float>(value);
                 }
             }
             vorbis_analysis_wrote(&dsp, static_cast<int>(count));

@@ -23,8 +23,9 @@ Bytes wavFile(const WAVEFORMATEX& format, const Bytes& data, std::uint32_t fmtSi
 // A chunk: id, little-endian size, data, pad byte.
 Bytes riffChunk(const char* id, const Bytes& data);
 
-// A sine tone encoded as Ogg Vorbis (quality 0.4).
-Bytes oggTone(std::uint32_t rate, int channels, double seconds, double frequency = 440.0);
+// A sine tone encoded as Ogg Vorbis (quality 0.4); with `noise`, a chord of
+// three tones over noise of that amplitude, closer to music to decode.
+Bytes oggTone(std::uint32_t rate, int channels, double seconds, double frequency = 440.0, double noise = 0.0);
 // The whole file decoded by libvorbisfile alone: 16-bit little-endian PCM.
 Bytes plainOggDecode(const std::string& path);
 
