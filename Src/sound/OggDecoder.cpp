@@ -9,8 +9,6 @@
 
 namespace {
 constexpr const char* kSource = "OggDecoder";
-// Our own line: a stream that breaks in the middle.
-constexpr int kBrokenStreamLine = 110;
 // Holes in a row before a stream counts as broken.
 constexpr int kMaxHoles = 64;
 
@@ -36,6 +34,9 @@ HRESULT OggDecoder::open(std::string_view name, WAVEFORMATEX* format) {
     broken_ = false;
     fileName_ = std::string(name);
     close();
+    // A file that does not open has no length (not the last file's).
+    totalSeconds_ = 0.0;
+    totalSamples_ = 0;
     file_ = File::openExisting(name);
     int error = errno;
     if (file_ && ov_open_callbacks(&file_, &stream_, nullptr, 0, kFileCallbacks) == 0) {
@@ -81,9 +82,9 @@ std::uint32_t OggDecoder::readStream(std::uint8_t* destination, std::uint32_t by
         if (got == 0) break;
         if (got == OV_HOLE && ++holes < kMaxHoles) continue;
         if (got < 0) {
-            // Any other error ends the stream here: silence from now on.
+            // Any other error ends the stream here: silence from now on (the
+            // track logs the failed read once).
             broken_ = true;
-            logFailure(kSource, kBrokenStreamLine, E_FAIL, text::cp932ToUtf8(fileName_));
             break;
         }
         holes = 0;

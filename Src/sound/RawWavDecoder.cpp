@@ -15,6 +15,9 @@ constexpr const char* kSource = "RawWavDecoder";
 HRESULT RawWavDecoder::open(std::string_view name, WAVEFORMATEX* format) {
     fileName_ = std::string(name);
     file_.close();
+    dataEnd_ = 0;
+    dataSize_ = 0;
+    position_ = 0;
     std::uint32_t offset = 0;
     std::uint32_t size = 0;
     if (g_archiveManager) file_ = g_archiveManager->openStream("raw", name, offset, size);

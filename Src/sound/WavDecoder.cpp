@@ -27,6 +27,8 @@ HRESULT WavDecoder::open(std::string_view name, WAVEFORMATEX* format) {
     fileName_ = std::string(name);
     file_.close();
     position_ = 0;
+    dataSize_ = 0;
+    format_ = WAVEFORMATEX{};
     if (!file_.open(name)) {
         logFailure(kSource, 34, E_FAIL, text::cp932ToUtf8(name));
         return E_FAIL;

@@ -299,3 +299,30 @@ TEST_F(Tracks, PlayedAtVolumeZeroTheMixIsTheSoundSampleForSample) {
 }
 
 }  // namespace
+
+namespace {
+// A stream that gives nothing (here a voice file that is missing) plays
+// silence, not what the buffer held before, and its failed reads cost one line.
+TEST_F(Tracks, AFailedStreamIsSilenceWithOneLogLine) {
+    root().writeFile("v/a.wav.raw", oggTone(44100, 2, 3.0));
+    tracks_.push_back(std::make_unique<DSoundTrack>());
+    DSoundTrack& track = *tracks_.back();
+    ASSERT_EQ(track.openWithoutSource(1043, device_), S_OK);
+    track.resetPosition();
+    ASSERT_EQ(track.restart("v\\a.wav.raw"), S_OK);
+    ASSERT_EQ(track.play(), S_OK);
+    run(track, 1000);
+    track.resetPosition();
+    EXPECT_EQ(track.restart("v\\missing.wav.raw"), E_FAIL);
+    EXPECT_EQ(track.getDuration(), 0u);
+    auto* null = static_cast<NullAudioDevice*>(device_);
+    null->startCapture();
+    ASSERT_EQ(track.play(), S_OK);
+    run(track, 3000);
+    EXPECT_FALSE(track.isPlaying());
+    EXPECT_EQ(peak(null->takeCapture()), 0);
+    std::size_t failedReads = 0;
+    for (const std::string& line : logLines()) failedReads += line == ".\\Src\\DSoundTrack:289  FAILED";
+    EXPECT_EQ(failedReads, 1u) << logText();
+}
+}  // namespace
