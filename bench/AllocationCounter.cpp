@@ -1,55 +1,30 @@
 #include "AllocationCounter.h"
 
 #include <atomic>
-#include <cstdlib>
-#include <new>
+#include <cstddef>
+
+extern "C" {
+void* __libc_malloc(std::size_t size);
+void* __libc_calloc(std::size_t count, std::size_t size);
+void* __libc_realloc(void* pointer, std::size_t size);
+}
 
 namespace {
-std::atomic<std::uint64_t> g_allocations{0};
-
-void* allocate(std::size_t size) {
-    g_allocations.fetch_add(1, std::memory_order_relaxed);
-    if (size == 0) size = 1;
-    if (void* block = std::malloc(size)) return block;
-    throw std::bad_alloc();
+std::atomic<std::uint64_t> allocations{0};
 }
 
-void* allocateAligned(std::size_t size, std::align_val_t alignment) {
-    g_allocations.fetch_add(1, std::memory_order_relaxed);
-    std::size_t align = static_cast<std::size_t>(alignment);
-    if (align < sizeof(void*)) align = sizeof(void*);
-    void* block = nullptr;
-    if (posix_memalign(&block, align, size == 0 ? 1 : size) != 0) throw std::bad_alloc();
-    return block;
+// glibc's own allocator underneath: free() stays the library's.
+extern "C" void* malloc(std::size_t size) {
+    allocations.fetch_add(1, std::memory_order_relaxed);
+    return __libc_malloc(size);
 }
-}  // namespace
-
-std::uint64_t allocationCount() { return g_allocations.load(std::memory_order_relaxed); }
-
-void* operator new(std::size_t size) { return allocate(size); }
-void* operator new[](std::size_t size) { return allocate(size); }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-    try {
-        return allocate(size);
-    } catch (...) {
-        return nullptr;
-    }
+extern "C" void* calloc(std::size_t count, std::size_t size) {
+    allocations.fetch_add(1, std::memory_order_relaxed);
+    return __libc_calloc(count, size);
 }
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
-    try {
-        return allocate(size);
-    } catch (...) {
-        return nullptr;
-    }
+extern "C" void* realloc(void* pointer, std::size_t size) {
+    allocations.fetch_add(1, std::memory_order_relaxed);
+    return __libc_realloc(pointer, size);
 }
-void* operator new(std::size_t size, std::align_val_t alignment) { return allocateAligned(size, alignment); }
-void* operator new[](std::size_t size, std::align_val_t alignment) { return allocateAligned(size, alignment); }
 
-void operator delete(void* block) noexcept { std::free(block); }
-void operator delete[](void* block) noexcept { std::free(block); }
-void operator delete(void* block, std::size_t) noexcept { std::free(block); }
-void operator delete[](void* block, std::size_t) noexcept { std::free(block); }
-void operator delete(void* block, std::align_val_t) noexcept { std::free(block); }
-void operator delete[](void* block, std::align_val_t) noexcept { std::free(block); }
-void operator delete(void* block, std::size_t, std::align_val_t) noexcept { std::free(block); }
-void operator delete[](void* block, std::size_t, std::align_val_t) noexcept { std::free(block); }
+std::uint64_t allocationCount() { return allocations.load(std::memory_order_relaxed); }

@@ -1,5 +1,6 @@
-// A count of every global operator new in the benchmark program, so a
-// benchmark can report how many heap allocations its timed loop made.
+// Counts the heap allocations of the whole program (malloc, calloc, realloc
+// and, through them, operator new), so a benchmark can show that its steady
+// state allocates nothing.
 #pragma once
 #include <cstdint>
 

@@ -12,6 +12,7 @@
 #include "services/FrameCounter.h"
 #include "services/Managers.h"
 #include "services/SystemInfo.h"
+#include "sound/DSoundObjectManager.h"
 
 namespace {
 constexpr const char* kSource = "InitGame";
@@ -55,7 +56,18 @@ HRESULT createInputManagers() {
     return S_OK;
 }
 
-HRESULT createSoundManager() { return S_OK; }
+// The sound manager goes on without a device; the channel levels come from
+// the settings (music from the first word, effects from the second).
+HRESULT createSoundManager() {
+    g_dsoundObjectManager = new DSoundObjectManager();
+    g_dsoundObjectManager->applyChannelVolume(-500, kSoundChannelEffects);
+    if (const SystemInfo* system = g_systemInfo) {
+        g_dsoundObjectManager->setVolumeLevel(static_cast<std::int32_t>(system->getVolume0()), kSoundChannelMusic);
+        g_dsoundObjectManager->setVolumeLevel(static_cast<std::int32_t>(system->getVolume1()), kSoundChannelEffects);
+        g_dsoundObjectManager->setVolumeLevel(static_cast<std::int32_t>(system->getVolume2()), kSoundChannelVoice);
+    }
+    return S_OK;
+}
 
 HRESULT createCoreManagers() {
     g_frameCounter = new FrameCounter();

@@ -17,6 +17,7 @@
 #include "services/FrameCounter.h"
 #include "services/Managers.h"
 #include "services/SystemInfo.h"
+#include "sound/DSoundObjectManager.h"
 
 BulletML_Node_Manager* g_currentDocument = nullptr;
 VirtualXMLManager* g_currentLoader = nullptr;
@@ -91,10 +92,14 @@ int frameStep() {
     // Every object's scripts and list updates.
     if (g_bulletObjectManager) g_bulletObjectManager->execBullet();
 
-    // The sound manager is not part of this build yet: a game frame is drawn
-    // and presented (and paced) without it.
+    // The sound step comes after drawing; without the sound manager nothing
+    // is presented.
     renderFrame();
-    presentFrame();
+    if (DSoundObjectManager* sound = g_dsoundObjectManager) {
+        sound->updateObjects();
+        sound->sweepObjects();
+        presentFrame();
+    }
     return 0;
 }
 
@@ -106,8 +111,20 @@ HRESULT resetGame() {
         objects->setPlayer(nullptr);
         objects->clearItemScript();
     }
+    DSoundObjectManager* sound = g_dsoundObjectManager;
+    // Sound: every sound object stops and goes, and the music tracks with them.
+    if (sound) {
+        sound->stopAll();
+        sound->vanishAll();
+        sound->clearBgm();
+    }
     // Images: no texture clearing stays requested into the new scene.
     if (g_gameInfo) g_gameInfo->setClearTextureRequest(0);
+    // Sound tracks: all go; a fresh direct-play track for voices.
+    if (sound) {
+        sound->releaseAllTracks();
+        sound->createDirectTrack(kSoundKindOgg);
+    }
     // Scene: state caches, camera, light and fog changes, clear colour, ambient
     // colours and the default light.
     if (D3DObject* d3d = g_d3dObject) {

@@ -13,6 +13,7 @@
 #include "services/FrameCounter.h"
 #include "services/Managers.h"
 #include "services/SystemInfo.h"
+#include "sound/DSoundObjectManager.h"
 #include "shell/MainLoop.h"
 
 namespace {
@@ -32,7 +33,7 @@ struct ReleaseStep {
 // existed. Managers whose classes are not part of this build yet only log.
 const ReleaseStep kReleaseSteps[] = {
     {[] { release(g_bulletObjectManager); }, "Bullet Manager を開放しました"},
-    {[] {}, "DirectSound Manager を開放しました"},
+    {[] { release(g_dsoundObjectManager); }, "DirectSound Manager を開放しました"},
     {[] {}, "Sprite Manager を開放しました"},
     {[] {}, "Particle Manager を開放しました"},
     {[] {}, "BoardMesh Manager を開放しました"},

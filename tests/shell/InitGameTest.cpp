@@ -4,13 +4,16 @@
 #include <gtest/gtest.h>
 
 #include "graphics/D3DObject.h"
+#include "platform/Audio.h"
 #include "platform/Glyph.h"
 #include "platform/Window.h"
 #include "platform/gfx/RecordingDevice.h"
 #include "services/FrameCounter.h"
 #include "services/Managers.h"
 #include "services/SystemInfo.h"
+#include "sound/DSoundObjectManager.h"
 #include "shell/InitGame.h"
+#include "shell/MainLoop.h"
 #include "shell/ReleaseAll.h"
 #include "support/TestSupport.h"
 
@@ -49,4 +52,47 @@ TEST(InitGameTargets, EffectTargetOnlyForSystemTypesTwoAndFourWithTheBackground)
         GlyphSystem::setInstance(nullptr);
         Window::setInstance(nullptr);
     }
+}
+
+// The sound manager: its channel levels from the settings (music from the
+// first word, effects from the second, voice from the third), a fresh
+// direct-play track at each game reset, and its release.
+TEST(InitGameSound, LevelsFromTheSettingsAndADirectTrackPerReset) {
+    LoggedTest test;
+    TestWindow window;
+    Window::setInstance(&window);
+    BoxGlyphSystem glyphs;
+    GlyphSystem::setInstance(&glyphs);
+    RecordingBackend gfx;
+    NullAudioBackend audio;
+    g_systemInfo = new SystemInfo();
+    g_systemInfo->setVolume0(3);
+    g_systemInfo->setVolume1(1);
+    g_systemInfo->setVolume2(9);
+    ASSERT_TRUE(window.create("t", 0, 0, 640, 480, nullptr));
+    ASSERT_EQ(createDirect3DObject(), S_OK);
+    ASSERT_EQ(InitGame(640, 480, false, 1, 1), S_OK);
+    DSoundObjectManager* sound = g_dsoundObjectManager;
+    ASSERT_NE(sound, nullptr);
+    EXPECT_EQ(sound->getVolumeLevel(kSoundChannelMusic), 3);
+    EXPECT_EQ(sound->getChannelVolume(kSoundChannelMusic), -800);
+    EXPECT_EQ(sound->getVolumeLevel(kSoundChannelEffects), 1);
+    EXPECT_EQ(sound->getChannelVolume(kSoundChannelEffects), -2400);
+    EXPECT_EQ(sound->getVolumeLevel(kSoundChannelVoice), 5);
+    EXPECT_EQ(sound->getChannelVolume(kSoundChannelVoice), 0);
+    EXPECT_TRUE(test.logContains("Primary Stereo supported"));
+
+    for (int reset = 0; reset < 2; ++reset) {
+        ASSERT_EQ(resetGame(), S_OK);
+        EXPECT_EQ(sound->getTrackCount(), 1u);
+        ASSERT_NE(sound->getDirectTrack(0), nullptr);
+        EXPECT_EQ(sound->getDirectTrack(0)->getBufferBytes(), 882000u);
+    }
+    EXPECT_EQ(frameStep(), 0);
+
+    releaseAll();
+    EXPECT_EQ(g_dsoundObjectManager, nullptr);
+    EXPECT_EQ(audio.device(), nullptr);
+    GlyphSystem::setInstance(nullptr);
+    Window::setInstance(nullptr);
 }

@@ -1,0 +1,231 @@
+// vorly-sound: decodes and plays sound files with the engine's own decoders,
+// track and mixer, on the null sound device (no sound card needed).
+//
+//   vorly-sound info FILE
+//       decodes the whole file (".wav" as WAV, anything else as Ogg Vorbis)
+//       and prints its format, duration, byte count, CRC-32 and peak
+//   vorly-sound render FILE [--volume V] [--seconds S] [--out PCM]
+//       plays the file on a track as the engine does, one update per 1/60 s
+//       of virtual time, and prints the RMS and peak of the 44.1 kHz mix
+//       (16-bit stereo), which --out writes raw
+//
+// The engine's paths are rooted at FILE's folder. The engine's log lines are
+// echoed as "log: <line>". A file that does not open exits with 1.
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/Audio.h"
+#include "platform/Clock.h"
+#include "platform/Path.h"
+#include "platform/Text.h"
+#include "records/Crc32.h"
+#include "services/DebugInfo.h"
+#include "sound/DSoundTrack.h"
+#include "sound/OggDecoder.h"
+#include "sound/WavDecoder.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+int usage() {
+    std::fprintf(stderr,
+                 "usage: vorly-sound info FILE\n"
+                 "       vorly-sound render FILE [--volume V] [--seconds S] [--out PCM]\n");
+    return 2;
+}
+
+// The engine's log, written in a temporary folder and echoed line by line.
+class ToolLog {
+public:
+    ToolLog() {
+        std::string pattern = (fs::temp_directory_path() / "vorly-sound-XXXXXX").string();
+        if (!mkdtemp(pattern.data())) return;
+        folder_ = pattern;
+        fs::path previousRoot = Path::root();
+        Path::setRoot(folder_);
+        g_debugInfo = new DebugInfo("sound.log");
+        Path::setRoot(previousRoot);
+    }
+    ~ToolLog() {
+        echo();
+        delete g_debugInfo;
+        g_debugInfo = nullptr;
+        std::error_code ec;
+        if (!folder_.empty()) fs::remove_all(folder_, ec);
+    }
+    // Prints the lines written since the last echo.
+    void echo() {
+        if (folder_.empty()) return;
+        std::ifstream in(folder_ / "sound.log");
+        std::string line;
+        std::size_t index = 0;
+        while (std::getline(in, line)) {
+            if (index++ >= echoed_) std::cout << "log: " << line << '\n';
+        }
+        echoed_ = std::max(echoed_, index);
+        std::cout.flush();
+    }
+
+private:
+    fs::path folder_;
+    std::size_t echoed_ = 0;
+};
+
+// Roots the engine's paths at the file's folder; the file's name (cp932).
+std::string enterFile(const char* argument) {
+    std::error_code ec;
+    fs::path file = fs::absolute(argument, ec).lexically_normal();
+    Path::setRoot(file.parent_path());
+    return text::utf8ToCp932(file.filename().string());
+}
+
+bool isWav(const std::string& name) {
+    if (name.size() < 4) return false;
+    std::string ending = name.substr(name.size() - 4);
+    std::transform(ending.begin(), ending.end(), ending.begin(), [](unsigned char c) { return std::tolower(c); });
+    return ending == ".wav";
+}
+
+int info(const std::string& name, ToolLog& log) {
+    std::unique_ptr<SoundDecoder> decoder;
+    if (isWav(name)) {
+        decoder = std::make_unique<WavDecoder>();
+    } else {
+        decoder = std::make_unique<OggDecoder>();
+    }
+    WAVEFORMATEX format{};
+    if (FAILED(decoder->open(name, &format))) {
+        log.echo();
+        return 1;
+    }
+    // The WAV decoder says nothing at its end: its data size bounds the reads.
+    const bool wav = isWav(name);
+    std::vector<std::uint8_t> pcm;
+    std::vector<std::uint8_t> piece(176400);
+    while (true) {
+        std::uint32_t want = static_cast<std::uint32_t>(piece.size());
+        if (wav) want = std::min<std::uint64_t>(want, decoder->getDataSize() - pcm.size());
+        if (want == 0) break;
+        std::fill(piece.begin(), piece.end(), 0);
+        const std::size_t before = pcm.size();
+        if (FAILED(decoder->read(piece.data(), want))) {
+            log.echo();
+            return 1;
+        }
+        pcm.insert(pcm.end(), piece.begin(), piece.begin() + want);
+        if (!wav && decoder->isEnded()) break;
+        if (pcm.size() == before) break;
+    }
+    // The last Ogg read is short: what it left unwritten is not sound.
+    if (!wav && format.nAvgBytesPerSec) {
+        const double total = decoder->getTotalTime() * format.nAvgBytesPerSec;
+        const std::uint64_t bytes = static_cast<std::uint64_t>(std::llround(total)) / format.nBlockAlign * format.nBlockAlign;
+        if (bytes < pcm.size()) pcm.resize(bytes);
+    }
+    int peak = 0;
+    if (format.wBitsPerSample == 8) {
+        for (std::uint8_t b : pcm) peak = std::max(peak, std::abs((static_cast<int>(b) - 128) * 256));
+    } else {
+        for (std::size_t i = 0; i + 1 < pcm.size(); i += 2) {
+            peak = std::max(peak, std::abs(static_cast<int>(static_cast<std::int16_t>(pcm[i] | (pcm[i + 1] << 8)))));
+        }
+    }
+    log.echo();
+    std::printf("format %u %u %u %u\n", format.wFormatTag, format.nChannels, format.nSamplesPerSec,
+                format.wBitsPerSample);
+    std::printf("duration_ms %u\n", static_cast<unsigned>(std::max(0.0, decoder->getTotalTime() * 1000.0)));
+    std::printf("bytes %zu\n", pcm.size());
+    std::printf("crc32 %08x\n", crc32(pcm.data(), pcm.size()));
+    std::printf("peak %d\n", peak);
+    return 0;
+}
+
+int render(const std::string& name, int argc, char** argv, ToolLog& log) {
+    std::int32_t volume = 0;
+    double seconds = -1.0;
+    std::string out;
+    for (int i = 0; i < argc; ++i) {
+        const std::string option = argv[i];
+        if (i + 1 >= argc) return usage();
+        if (option == "--volume") {
+            volume = static_cast<std::int32_t>(std::strtol(argv[++i], nullptr, 10));
+        } else if (option == "--seconds") {
+            seconds = std::strtod(argv[++i], nullptr);
+        } else if (option == "--out") {
+            out = argv[++i];
+        } else {
+            return usage();
+        }
+    }
+    FakeClock clock(0);
+    Clock::setInstance(&clock);
+    NullAudioBackend backend;
+    AudioDevice* device = nullptr;
+    AudioDevice::create(&device);
+    int status = 0;
+    {
+        DSoundTrack track;
+        if (FAILED(track.open(name, isWav(name) ? kSoundKindWav : kSoundKindOgg, device))) {
+            status = 1;
+        } else {
+            track.setVolume(volume);
+            if (seconds < 0) seconds = track.getDuration() / 1000.0;
+            backend.device()->startCapture();
+            track.play();
+            const std::uint64_t totalMs = static_cast<std::uint64_t>(std::max(0.0, seconds) * 1000.0);
+            // 60 frames a second: 16, 17, 17 ms.
+            for (std::uint64_t frame = 0, elapsed = 0; elapsed < totalMs; ++frame) {
+                const std::uint32_t step =
+                    static_cast<std::uint32_t>(std::min<std::uint64_t>(frame % 3 == 0 ? 16 : 17, totalMs - elapsed));
+                clock.advance(step);
+                elapsed += step;
+                track.update();
+            }
+            std::vector<std::int16_t> mix = backend.device()->takeCapture();
+            const std::size_t frames = static_cast<std::size_t>(totalMs * kAudioOutputRate / 1000);
+            mix.resize(std::min(mix.size(), frames * kAudioOutputChannels));
+            double sum = 0.0;
+            int peak = 0;
+            for (std::int16_t s : mix) {
+                sum += static_cast<double>(s) * s;
+                peak = std::max(peak, std::abs(static_cast<int>(s)));
+            }
+            log.echo();
+            std::printf("rms %.3f\n", mix.empty() ? 0.0 : std::sqrt(sum / mix.size()));
+            std::printf("peak %d\n", peak);
+            if (!out.empty()) {
+                std::ofstream file(out, std::ios::binary | std::ios::trunc);
+                file.write(reinterpret_cast<const char*>(mix.data()), static_cast<std::streamsize>(mix.size() * 2));
+                if (!file) {
+                    std::fprintf(stderr, "vorly-sound: cannot write %s\n", out.c_str());
+                    status = 1;
+                }
+            }
+        }
+    }
+    log.echo();
+    device->release();
+    Clock::setInstance(nullptr);
+    return status;
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 3) return usage();
+    const std::string command = argv[1];
+    if (command != "info" && command != "render") return usage();
+    ToolLog log;
+    const std::string name = enterFile(argv[2]);
+    if (command == "info") return argc == 3 ? info(name, log) : usage();
+    return render(name, argc - 3, argv + 3, log);
+}
