@@ -1,0 +1,45 @@
+// The runtime pool: 10000 blocks the size of one runtime, allocated once by
+// the game initialisation (prefill), and a stock of runtimes already built in
+// their blocks, topped up a few per frame so that taking one is a queue pop.
+// Blocks are reused first in, first out and never go back to the heap until
+// freeBlocks at shut-down. Main thread only.
+#pragma once
+#include <cstddef>
+
+#include "runtime/BlockQueue.h"
+
+class ExBulletML_Runtime;
+
+class BMLRuntimeAllocator {
+public:
+    static constexpr std::size_t kBlockCount = 10000;
+    static constexpr std::size_t kRefillCount = 6;
+    static constexpr std::size_t kReadyLimit = 5000;
+
+    BMLRuntimeAllocator();
+    virtual ~BMLRuntimeAllocator();
+
+    static BMLRuntimeAllocator& instance();
+
+    // Allocates the blocks into the raw queue (once; a second call adds none).
+    void prefill();
+    // The oldest ready runtime, else one built in a raw block, else null
+    // (logged).
+    ExBulletML_Runtime* get();
+    // Six more ready runtimes while at most 5000 are ready.
+    void refill();
+    // A block whose runtime was destroyed goes to the back of the raw queue.
+    void release(void* block);
+    // Frees the raw queue's blocks (shut-down).
+    void freeBlocks();
+
+    std::size_t rawCount() const { return raw_.size(); }
+    std::size_t readyCount() const { return ready_.size(); }
+
+private:
+    void* popBlock();
+
+    BlockQueue raw_;
+    BlockQueue ready_;
+    bool filled_ = false;
+};

@@ -1,0 +1,36 @@
+// The parameter-vector pool: 20000 blocks of 64 bytes allocated when the
+// program loads (the static instance's constructor), a stock of cleared
+// vectors topped up one per frame. Vectors come back uncleared and are
+// cleared when taken from the raw queue again. First in, first out. Main
+// thread only.
+#pragma once
+#include <cstddef>
+
+#include "runtime/BlockQueue.h"
+#include "runtime/VecParam.h"
+
+class VecParamAllocator {
+public:
+    static constexpr std::size_t kBlockCount = 20000;
+    static constexpr std::size_t kReadyLimit = 1000;
+
+    VecParamAllocator();
+    virtual ~VecParamAllocator();
+
+    static VecParamAllocator& instance();
+
+    // The oldest ready vector, else a cleared raw one, else null (logged).
+    VecParam* get();
+    // One more ready vector while at most 1000 are ready.
+    void refill();
+    void release(VecParam* vector);
+
+    std::size_t rawCount() const { return raw_.size(); }
+    std::size_t readyCount() const { return ready_.size(); }
+
+private:
+    VecParam* popBlock();
+
+    BlockQueue raw_;
+    BlockQueue ready_;
+};
