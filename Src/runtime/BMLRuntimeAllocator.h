@@ -6,7 +6,7 @@
 #pragma once
 #include <cstddef>
 
-#include "runtime/BlockQueue.h"
+#include "runtime/PoolQueue.h"
 
 class ExBulletML_Runtime;
 
@@ -39,7 +39,7 @@ public:
 private:
     void* popBlock();
 
-    BlockQueue raw_;
-    BlockQueue ready_;
+    PoolQueue raw_;
+    PoolQueue ready_;
     bool filled_ = false;
 };

@@ -11,13 +11,14 @@
 #pragma once
 #include <cstdint>
 
+#include "runtime/BMLRuntimeAllocator.h"
 #include "runtime/RuntimeStack.h"
 #include "runtime/VecParam.h"
 #include "script/BulletML_Node_Number.h"
 #include "services/NamePool.h"
 
 class BulletML_Node;
-class BMLRuntimeAllocator;
+class BulletML_Node_Manager;
 
 class ExBulletML_Runtime {
 public:
@@ -113,6 +114,11 @@ public:
     void setPreviousSpeed(float speed) { previousSpeed_ = speed; }
     float getPreviousDirection() const { return previousDirection_; }
     void setPreviousDirection(float direction) { previousDirection_ = direction; }
+
+    // The loaded document that setupRoot and setupTop start in (the current
+    // loader's, held by the game reset; a tool sets its own).
+    static void setDocument(BulletML_Node_Manager* document);
+    static BulletML_Node_Manager* getDocument();
 
     // Depth of the node stack (tests and tools).
     std::size_t getDepth() const { return nodeStack_.size(); }

@@ -6,7 +6,7 @@
 #pragma once
 #include <cstddef>
 
-#include "runtime/BlockQueue.h"
+#include "runtime/PoolQueue.h"
 #include "runtime/VecParam.h"
 
 class VecParamAllocator {
@@ -31,6 +31,6 @@ public:
 private:
     VecParam* popBlock();
 
-    BlockQueue raw_;
-    BlockQueue ready_;
+    PoolQueue raw_;
+    PoolQueue ready_;
 };

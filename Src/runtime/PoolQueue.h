@@ -4,9 +4,9 @@
 #include <cstddef>
 #include <memory>
 
-class BlockQueue {
+class PoolQueue {
 public:
-    explicit BlockQueue(std::size_t capacity) : slots_(new void*[capacity]), capacity_(capacity) {}
+    explicit PoolQueue(std::size_t capacity) : slots_(new void*[capacity]), capacity_(capacity) {}
 
     bool empty() const { return size_ == 0; }
     std::size_t size() const { return size_; }

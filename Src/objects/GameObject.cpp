@@ -1,0 +1,61 @@
+#include "objects/GameObject.h"
+
+GameObject::GameObject() = default;
+GameObject::~GameObject() = default;
+
+void GameObject::setState(std::uint32_t state) { ResourceObject::setState(state); }
+void GameObject::setFlags(std::uint32_t flags) { flags_ = flags; }
+void GameObject::addFlags(std::uint32_t flags) { flags_ |= flags; }
+void GameObject::clearFlags(std::uint32_t flags) { flags_ &= ~flags; }
+
+void GameObject::setLeft(float x) {
+    left_ = x;
+    centreX_ = x + width_ * 0.5f;
+}
+void GameObject::setTop(float y) {
+    top_ = y;
+    centreY_ = y + height_ * 0.5f;
+}
+void GameObject::setX(float x) {
+    centreX_ = x;
+    left_ = x - width_ * 0.5f;
+}
+void GameObject::setY(float y) {
+    centreY_ = y;
+    top_ = y - height_ * 0.5f;
+}
+
+namespace {
+void fillShape(HitShape& shape, std::int32_t type, float a, float b, float c, float d) {
+    shape = HitShape{};
+    if (type == kShapeCircle) {
+        shape.offsetX = a;
+        shape.offsetY = b;
+        shape.radius = c;
+        shape.radiusSquared = c * c;
+    } else {
+        shape.rectLeft = a;
+        shape.rectTop = b;
+        shape.rectRight = c;
+        shape.rectBottom = d;
+    }
+}
+}  // namespace
+
+void GameObject::setHitShape(std::int32_t type, float a, float b, float c, float d) {
+    hitShape1Type_ = type;
+    fillShape(hitShape1_, type, a, b, c, d);
+}
+void GameObject::setBuzzShape(std::int32_t type, float a, float b, float c, float d) {
+    hitShape2Type_ = type;
+    fillShape(hitShape2_, type, a, b, c, d);
+}
+
+void GameObject::setEdgeBoundsMax(float dx, float dy) {
+    rightBound_ = 640.0f + dx;
+    bottomBound_ = 480.0f + dy;
+}
+void GameObject::setEdgeBoundsMin(float dx, float dy) {
+    leftBound_ = dx;
+    topBound_ = dy;
+}
