@@ -3,6 +3,7 @@
 #include "graphics/D3DObject.h"
 #include "input/ReplayManager.h"
 #include "platform/Window.h"
+#include "runtime/BMLRuntimeAllocator.h"
 #include "script/BulletML_Node_Allocator.h"
 #include "services/DebugInfo.h"
 #include "services/FrameCounter.h"
@@ -13,6 +14,7 @@ namespace {
 constexpr const char* kSource = "InitGame";
 
 void fillPools() {
+    BMLRuntimeAllocator::instance().prefill();
     BulletML_Node_Allocator::instance().prefill();
 }
 

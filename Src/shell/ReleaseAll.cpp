@@ -3,6 +3,7 @@
 #include "graphics/D3DObject.h"
 #include "input/ReplayManager.h"
 #include "records/GameInfo.h"
+#include "runtime/ExBulletML_Runtime.h"
 #include "script/XMLManagerManager.h"
 #include "services/ArchiveManager.h"
 #include "services/DebugInfo.h"
@@ -42,6 +43,7 @@ const ReleaseStep kReleaseSteps[] = {
     {[] {
          // The running document and loader belong to the XML manager.
          g_currentDocument = nullptr;
+         ExBulletML_Runtime::setDocument(nullptr);
          g_currentLoader = nullptr;
          release(g_xmlManagerManager);
      },
@@ -64,6 +66,8 @@ void releaseAll() {
         step.release();
         logLine(step.line);
     }
+    // The pools' blocks go after every manager that held runtimes.
+    BMLRuntimeAllocator::instance().freeBlocks();
     logLine("開放処理が終了しました");
     release(g_replayDebugInfo);
     release(g_debugInfo);
