@@ -22,7 +22,7 @@ struct Shape {
 };
 
 Shape readShape(R& runtime, std::int32_t typeId) {
-    std::int32_t type = runtime.getCurrentNode()->getChildType(typeId);
+    std::int32_t type = nodeTypeOf(runtime.getCurrentNode(), typeId);
     if (type == kTypeCircle)
         return {type, static_cast<float>(runtime.evalChild(kCx)), static_cast<float>(runtime.evalChild(kCy)),
                 static_cast<float>(runtime.evalChild(kRadius)), 0.0f};

@@ -3,8 +3,29 @@
 
 #include "objects/BulletObjectManager.h"
 #include "runtime/RuntimeHandlers.h"
+#include "script/BulletML_Node.h"
 #include "script/ElementId.h"
 #include "services/Managers.h"
+
+std::int32_t nodeTypeOf(const BulletML_Node* node, std::int32_t id) {
+    std::int32_t type = node->getChildType(id);
+    if (type != 0 && type != kTypeNone) return type;
+    switch (id) {
+        case kSpeed:
+        case kHorizontal:
+        case kVertical:
+            return kTypeAbsolute;
+        case kDirection:
+            return kTypeAim;
+        case kCollision:
+            return kTypeCircle;
+        case kSetPosition:
+        case kChangePosition:
+            return kTypeCenter;
+        default:
+            return type;
+    }
+}
 
 BulletObjectManager* runtimeObjectManager() { return g_bulletObjectManager; }
 

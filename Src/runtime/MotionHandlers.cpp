@@ -12,7 +12,7 @@
 namespace {
 using R = ExBulletML_Runtime;
 
-std::int32_t nodeType(R& runtime, std::int32_t id) { return runtime.getCurrentNode()->getChildType(id); }
+std::int32_t nodeType(R& runtime, std::int32_t id) { return nodeTypeOf(runtime.getCurrentNode(), id); }
 std::int32_t term(R& runtime) { return truncateToInt32(runtime.evalChild(kTerm)); }
 }  // namespace
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 class ExBulletML_Runtime;
+class BulletML_Node;
 class BulletObject;
 class BulletObjectManager;
 
@@ -20,6 +21,12 @@ const RuntimeHandler* runtimeHandlerTable();
 // atan2 in double of the float differences times 57.2957763671875, plus 90.
 // Every aimed angle of the runtime goes through here.
 double aimAngle(float fromX, float fromY, float toX, float toY);
+
+// The node's type value for an element id, with the defaults of a type not
+// given: "absolute" for "speed", "horizontal" and "vertical", "aim" for
+// "direction", "circle" for "collision", "center" for "setposition" and
+// "changeposition".
+std::int32_t nodeTypeOf(const BulletML_Node* node, std::int32_t id);
 
 // The object manager and its current object, or null.
 BulletObjectManager* runtimeObjectManager();
