@@ -122,6 +122,14 @@ protected:
         return text;
     }
 
+    // How many lines of the debug log contain `needle`.
+    int countLogLines(std::string_view needle) const {
+        int count = 0;
+        for (const std::string& line : log_.logLines())
+            if (line.find(needle) != std::string::npos) ++count;
+        return count;
+    }
+
     RecordingPeers peers;
     std::vector<std::string> trace_;
     int frame_ = 0;
