@@ -65,9 +65,11 @@ void BulletObject::update() {
     }
     if (accelFrames_ > 0) {
         --accelFrames_;
-        velocityX_ += accelStepX_;
-        velocityY_ += accelStepY_;
+        accelX_ = accelStepX_;
+        accelY_ = accelStepY_;
     }
+    velocityX_ += accelX_;
+    velocityY_ += accelY_;
     setLeft(left_ + velocityX_);
     setTop(top_ + velocityY_);
 }
@@ -123,8 +125,8 @@ void BulletObject::setAccel(float x, float y, std::int32_t frames) {
     if (frames <= 0) frames = 1;
     accelTargetX_ = x;
     accelTargetY_ = y;
-    accelStepX_ = (x - velocityX_) / static_cast<float>(frames);
-    accelStepY_ = (y - velocityY_) / static_cast<float>(frames);
+    accelStepX_ = x / static_cast<float>(frames);
+    accelStepY_ = y / static_cast<float>(frames);
     accelFrames_ = frames;
 }
 

@@ -37,9 +37,7 @@ public:
     std::int32_t getDirectionType() const { return directionType_; }
     float getTargetSpeed() const { return targetSpeed_; }
     float getTargetDirection() const { return targetDirection_; }
-    float getAccelTargetX() const { return accelTargetX_; }
-    float getAccelTargetY() const { return accelTargetY_; }
-    std::int32_t getAccelFrames() const { return accelFrames_; }
+    bool isAccelerating() const { return accelFrames_ > 0; }
 
     void setVital(float vital) { vital_ = vital; }
     float getVital() const { return vital_; }

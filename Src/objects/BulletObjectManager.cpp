@@ -63,7 +63,7 @@ std::int32_t BulletObjectManager::getEnemyCountCached() {
     if (!enemyCacheValid_) {
         std::int32_t live = 0;
         for (BulletObject* object : enemies_.objects())
-            if (object->getState() == 0) ++live;
+            if (object->getState() == 0 && object->isActive() && object->getKind() == object_kind::kEnemy) ++live;
         enemyCacheAnswer_ = live;
         enemyCacheValid_ = 1;
     }

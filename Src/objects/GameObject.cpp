@@ -25,32 +25,6 @@ void GameObject::setY(float y) {
     top_ = y - height_ * 0.5f;
 }
 
-namespace {
-void fillShape(HitShape& shape, std::int32_t type, float a, float b, float c, float d) {
-    shape = HitShape{};
-    if (type == kShapeCircle) {
-        shape.offsetX = a;
-        shape.offsetY = b;
-        shape.radius = c;
-        shape.radiusSquared = c * c;
-    } else {
-        shape.rectLeft = a;
-        shape.rectTop = b;
-        shape.rectRight = c;
-        shape.rectBottom = d;
-    }
-}
-}  // namespace
-
-void GameObject::setHitShape(std::int32_t type, float a, float b, float c, float d) {
-    hitShape1Type_ = type;
-    fillShape(hitShape1_, type, a, b, c, d);
-}
-void GameObject::setBuzzShape(std::int32_t type, float a, float b, float c, float d) {
-    hitShape2Type_ = type;
-    fillShape(hitShape2_, type, a, b, c, d);
-}
-
 void GameObject::setEdgeBoundsMax(float dx, float dy) {
     rightBound_ = 640.0f + dx;
     bottomBound_ = 480.0f + dy;

@@ -64,6 +64,8 @@ public:
     float getHeight() const { return height_; }
     float getVelocityX() const { return velocityX_; }
     float getVelocityY() const { return velocityY_; }
+    float getAccelX() const { return accelX_; }
+    float getAccelY() const { return accelY_; }
 
     float getHitX() const { return centreX_ + hitShape1_.offsetX; }
     float getHitY() const { return centreY_ + hitShape1_.offsetY; }
@@ -71,9 +73,6 @@ public:
     const HitShape& getHitShape2() const { return hitShape2_; }
     std::int32_t getHitShapeType() const { return hitShape1Type_; }
     std::int32_t getHitShape2Type() const { return hitShape2Type_; }
-    // Circle: cx, cy, radius, 0; other types: left, top, right, bottom.
-    void setHitShape(std::int32_t type, float a, float b, float c, float d);
-    void setBuzzShape(std::int32_t type, float a, float b, float c, float d);
 
     void setEdgeBoundsMax(float dx, float dy);
     void setEdgeBoundsMin(float dx, float dy);
@@ -81,8 +80,12 @@ public:
     float getLeftBound() const { return leftBound_; }
     float getBottomBound() const { return bottomBound_; }
     float getTopBound() const { return topBound_; }
-    void applyImageBounds(std::int32_t mode) { imageBoundsMode_ = mode; }
-    std::int32_t getImageBoundsMode() const { return imageBoundsMode_; }
+    // The edge action of each side (right, left, bottom, top); the stand-in
+    // stores them and applies none.
+    void applyImageBounds(std::int32_t mode) {
+        for (std::uint8_t& action : edgeAction_) action = static_cast<std::uint8_t>(mode);
+    }
+    std::uint8_t getEdgeAction(int index) const { return edgeAction_[index & 3]; }
 
     void setKind(std::uint8_t kind) { kind_ = kind; }
     std::uint8_t getKind() const { return kind_; }
@@ -91,8 +94,6 @@ public:
     std::uint32_t getFlags() const { return flags_; }
     std::int32_t getBuzzCount() const { return buzzCount_; }
     void setBuzzCount(std::int32_t count) { buzzCount_ = count; }
-    // The stand-in has no images: its size is set directly.
-    void setSize(float width, float height) { width_ = width; height_ = height; }
 
 protected:
     float left_ = 0.0f;
@@ -111,7 +112,9 @@ protected:
     HitShape hitShape2_{};
     std::int32_t hitShape1Type_ = kShapeCircle;
     std::int32_t hitShape2Type_ = kShapeCircle;
-    std::int32_t imageBoundsMode_ = 2;
+    float accelX_ = 0.0f;
+    float accelY_ = 0.0f;
+    std::uint8_t edgeAction_[4] = {2, 2, 2, 2};
     std::uint32_t flags_ = 0;
     std::int32_t buzzCount_ = 0;
     std::uint8_t kind_ = 0;

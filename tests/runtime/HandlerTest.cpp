@@ -60,7 +60,10 @@ TEST_F(Handlers, WalkAndTime) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         run(c.body, c.frames, [&c](BulletObject*) {
-            if (c.enemy) g_bulletObjectManager->createEnemy();
+            if (!c.enemy) return;
+            BulletObject* enemy = g_bulletObjectManager->createEnemy();
+            enemy->setKind(2);
+            enemy->setActive(1);
         });
         EXPECT_EQ(results(), c.expected);
     }
@@ -157,9 +160,10 @@ TEST_F(Handlers, Motion) {
         {"accel sequence multiplies by term, no screen conversion",
          R"(<accel><horizontal type="sequence">0.5</horizontal><vertical>3</vertical><term>4</term></accel>)", {},
          [](BulletObject* o) {
-             EXPECT_EQ(o->getAccelTargetX(), 2.0f);
-             EXPECT_EQ(o->getAccelTargetY(), 3.0f);
-             EXPECT_EQ(o->getAccelFrames(), 3);  // one frame already stepped
+             // (0.5 x 4, 3) over 4 frames: a step of (0.5, 0.75) per frame.
+             EXPECT_EQ(o->getAccelX(), 0.5f);
+             EXPECT_EQ(o->getAccelY(), 0.75f);
+             EXPECT_TRUE(o->isAccelerating());
          }},
         {"setposition centre moves the following children by the shift",
          "<setposition><x>150</x><y>260</y></setposition>",
@@ -180,8 +184,7 @@ TEST_F(Handlers, Motion) {
              EXPECT_EQ(child->getY(), 80.0f);
          }},
         {"setposition absolute places the corner",
-         R"(<setposition type="absolute"><x>150</x><y>260</y></setposition>)",
-         [](BulletObject* o) { o->setSize(20.0f, 10.0f); },
+         R"(<setposition type="absolute"><x>150</x><y>260</y></setposition>)", {},
          [](BulletObject* o) {
              EXPECT_EQ(o->getLeft(), 150.0f);
              EXPECT_EQ(o->getTop(), 260.0f);
@@ -189,13 +192,14 @@ TEST_F(Handlers, Motion) {
         {"changeposition onto the current position arrives at once",
          "<changeposition><x>100</x><y>200</y></changeposition>", [](BulletObject* o) { o->setSpeed(2.0f); },
          [](BulletObject* o) { EXPECT_EQ(o->getX(), 100.0f); }},
-        {"edge loop takes the size as margins", R"(<edge type="loop"/>)",
-         [](BulletObject* o) { o->setSize(20.0f, 10.0f); },
+        {"edge loop wraps at every side, the size as margins", R"(<edge type="loop"/>)", {},
          [](BulletObject* o) {
-             EXPECT_EQ(o->getImageBoundsMode(), 1);
-             EXPECT_EQ(o->getLeftBound(), -20.0f);
-             EXPECT_EQ(o->getTopBound(), -10.0f);
+             for (int side = 0; side < 4; ++side) EXPECT_EQ(o->getEdgeAction(side), 1);
+             EXPECT_EQ(o->getLeftBound(), -o->getWidth());
+             EXPECT_EQ(o->getRightBound(), 640.0f + o->getWidth());
          }},
+        {"edge stop clamps", R"(<edge type="stop"/>)", {},
+         [](BulletObject* o) { EXPECT_EQ(o->getEdgeAction(2), 0); }},
         {"definedaction synctoparenty", R"(<definedaction type="synctoparenty"/>)", {},
          [](BulletObject* o) { EXPECT_EQ(o->getFlags(), 128u); }},
     };
@@ -206,13 +210,10 @@ TEST_F(Handlers, Motion) {
     }
 }
 
-TEST_F(Handlers, AutoTargetTakesTheNthEnemyByTag) {
-    BulletObject* object = run("<autotarget><num>1</num></autotarget><wait>-1</wait>", 0);
-    BulletObject* first = manager().createEnemy();
-    BulletObject* second = manager().createEnemy();
-    (void)first;
-    frames(1);
-    EXPECT_EQ(object->getTargetTag(), static_cast<std::int32_t>(second->getTag()));
+TEST_F(Handlers, AutoTargetWithoutEnemiesLeavesTheTarget) {
+    BulletObject* object = run("<autotarget><num>1</num></autotarget><wait>-1</wait>", 1,
+                               [](BulletObject* o) { o->setTargetTag(77); });
+    EXPECT_EQ(object->getTargetTag(), 77);
 }
 
 TEST_F(Handlers, HitShapesAttributesAndLinks) {
@@ -225,28 +226,25 @@ TEST_F(Handlers, HitShapesAttributesAndLinks) {
         {"collision circle on a bullet also sets the buzz shape",
          "<collision><cx>1</cx><cy>2</cy><radius>5</radius></collision>",
          [](BulletObject* o) { o->setKind(3); },
-         [](BulletObject* o) {
-             EXPECT_EQ(o->getHitShape1().radius, 5.0f);
-             EXPECT_EQ(o->getHitShape2().radius, 5.0f);
-             EXPECT_EQ(o->getBuzzCount(), 1);
-         }},
+         [](BulletObject* o) { EXPECT_EQ(o->getBuzzCount(), 1); }},
+        {"collision with no radius on a bullet leaves the buzz word",
+         "<collision><cx>1</cx><cy>2</cy><radius>0</radius></collision>", [](BulletObject* o) { o->setKind(3); },
+         [](BulletObject* o) { EXPECT_EQ(o->getBuzzCount(), 0); }},
         {"collision rect on a plain object leaves the buzz shape",
          R"(<collision type="rect"><left>-2</left><top>-3</top><right>2</right><bottom>3</bottom></collision>)", {},
-         [](BulletObject* o) {
-             EXPECT_EQ(o->getHitShapeType(), kTypeRect);
-             EXPECT_EQ(o->getHitShape1().rectBottom, 3.0f);
-             EXPECT_EQ(o->getHitShape2Type(), kTypeCircle);
-             EXPECT_EQ(o->getBuzzCount(), 0);
-         }},
+         [](BulletObject* o) { EXPECT_EQ(o->getBuzzCount(), 0); }},
+        {"collision on an enemy of bullets sets the buzz word",
+         R"(<collision type="rect"><left>-2</left><top>-3</top><right>2</right><bottom>3</bottom></collision>)",
+         [](BulletObject* o) { o->setKind(6); }, [](BulletObject* o) { EXPECT_EQ(o->getBuzzCount(), 1); }},
         {"buzz with a flat rectangle sets the shape but not the word",
          R"(<buzz type="rect"><left>1</left><top>1</top><right>1</right><bottom>4</bottom></buzz>)", {},
-         [](BulletObject* o) {
-             EXPECT_EQ(o->getHitShape2Type(), kTypeRect);
-             EXPECT_EQ(o->getBuzzCount(), 0);
-         }},
+         [](BulletObject* o) { EXPECT_EQ(o->getBuzzCount(), 0); }},
+        {"buzz with an area sets the word on any kind",
+         R"(<buzz type="rect"><left>1</left><top>1</top><right>3</right><bottom>4</bottom></buzz>)", {},
+         [](BulletObject* o) { EXPECT_EQ(o->getBuzzCount(), 1); }},
         {"incbuzzcount", "<incbuzzcount/>", {}, [](BulletObject* o) { EXPECT_EQ(o->getBuzzCount(), 1); }},
-        {"setinv truncates", "<setinv><inv>7.9</inv></setinv>", {},
-         [](BulletObject* o) { EXPECT_EQ(o->getInvincibleFrames(), 7); }},
+        {"setinv truncates", R"(<setinv><inv>7.9</inv></setinv><eval name="inv">$_self_inv</eval>)", {},
+         [](BulletObject* o) { EXPECT_EQ(o->getMainRuntime()->getObjectVariables()[internName("inv")], 7.0f); }},
         {"setbreakable 0 makes it breakable", "<setbreakable><num>0</num></setbreakable>",
          [](BulletObject* o) { o->setBreakable(0); }, [](BulletObject* o) { EXPECT_EQ(o->isBreakable(), 1); }},
         {"setvital 12.7 stores 12", "<setvital><vital>12.7</vital></setvital>", {},
@@ -274,7 +272,9 @@ TEST_F(Handlers, SharedVitalsGroupsAndThePlayersInvincibility) {
            <group><quick>2</quick><score>500</score><num>1</num></group>
            <setplayerinv><inv>60</inv></setplayerinv><wait>-1</wait>)",
         1, [&player](BulletObject*) {
-            player = g_bulletObjectManager->createPlainObject();
+            // A list the normal frame does not walk: the value stays as the
+            // command left it.
+            player = g_bulletObjectManager->createPauseRunObject();
             g_bulletObjectManager->setPlayer(player);
         });
     EXPECT_EQ(manager().getSharedVital(4), 33.5f);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "support/TestSupport.h"
+#include "objects/BulletObjectAllocator.h"
 #include "objects/BulletObjectManager.h"
 #include "platform/Text.h"
 #include "records/GameInfo.h"
@@ -66,6 +67,7 @@ protected:
         resetRuntimePool();
         ExBulletML_Runtime::reseed();
         g_gameInfo = new GameInfo();
+        BulletObjectAllocator::instance().fill();
         g_bulletObjectManager = new BulletObjectManager();
         RuntimePeers::install(&peers);
     }
@@ -73,6 +75,7 @@ protected:
         RuntimePeers::install(nullptr);
         delete g_bulletObjectManager;
         g_bulletObjectManager = nullptr;
+        BulletObjectAllocator::instance().freeBlocks();
         delete g_gameInfo;
         g_gameInfo = nullptr;
         ExBulletML_Runtime::setDocument(nullptr);

@@ -1,0 +1,6 @@
+#include "objects/BulletObjectAllocator.h"
+
+BulletObjectAllocator& BulletObjectAllocator::instance() {
+    static BulletObjectAllocator pool;
+    return pool;
+}
