@@ -11,7 +11,9 @@ BMLRuntimeAllocator::BMLRuntimeAllocator() : raw_(kBlockCount), ready_(kBlockCou
 BMLRuntimeAllocator::~BMLRuntimeAllocator() = default;
 
 BMLRuntimeAllocator& BMLRuntimeAllocator::instance() {
-    static BMLRuntimeAllocator pool;
+    // Never destroyed: runtimes still held or ready at exit go with the
+    // process, as the vector pool's blocks do.
+    static BMLRuntimeAllocator& pool = *new BMLRuntimeAllocator;
     return pool;
 }
 

@@ -115,8 +115,13 @@ std::int32_t waitDirectionKey(R&, std::int32_t) {
 }
 
 std::int32_t reference(R& runtime, std::int32_t) {
+    BulletML_Node* node = runtime.getCurrentNode();
+    // A reference whose label was not found has no target to enter: its
+    // parameters would stay current after it (nothing returns to the node
+    // to restore the caller's), so no call is made.
+    if (!node->getCurrentChild()) return R::kGoOn;
     // Without a fresh vector the call is not made: leave the node.
-    return runtime.enterRef(runtime.getCurrentNode()) ? R::kGoOn : R::kLeave;
+    return runtime.enterRef(node) ? R::kGoOn : R::kLeave;
 }
 
 std::int32_t eventBlock(R& runtime, std::int32_t) {

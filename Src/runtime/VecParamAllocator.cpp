@@ -16,8 +16,9 @@ VecParamAllocator::VecParamAllocator() : raw_(kBlockCount), ready_(kBlockCount) 
 VecParamAllocator::~VecParamAllocator() = default;
 
 VecParamAllocator& VecParamAllocator::instance() {
-    // Built when the program loads, before the entry runs.
-    static VecParamAllocator pool;
+    // Built when the program loads, before the entry runs, and never
+    // destroyed: its blocks go with the process, still reachable from here.
+    static VecParamAllocator& pool = *new VecParamAllocator;
     return pool;
 }
 

@@ -133,4 +133,13 @@ TEST_F(Faults, ParametersPastTheFifteenthAreDroppedWithOneLine) {
     EXPECT_EQ(countLogLines(": sub"), 1);
 }
 
+TEST_F(Faults, AReferenceWithoutATargetLeavesTheCallersParameters) {
+    load(R"(<action label="top"><actionref label="outer"><param>7</param></actionref></action>
+            <action label="outer"><actionref label="missing"><param>99</param></actionref>
+              <eval name="p">$1</eval><wait>-1</wait></action>)");
+    BulletObject* object = spawn();
+    frames(1);
+    EXPECT_EQ(object->getMainRuntime()->getObjectVariables()[internName("p")], 7.0f);
+}
+
 }  // namespace
