@@ -1,21 +1,60 @@
-// Stand-in bodies: the interpreter work replaces this file.
 #include "runtime/BMLRuntimeAllocator.h"
 
 #include <new>
 
+#include "runtime/ExBulletML_Runtime.h"
+#include "services/DebugInfo.h"
+
+BMLRuntimeAllocator::BMLRuntimeAllocator() : raw_(kBlockCount), ready_(kBlockCount) {}
+
+// Frees no block: freeBlocks does that at shut-down.
+BMLRuntimeAllocator::~BMLRuntimeAllocator() = default;
+
 BMLRuntimeAllocator& BMLRuntimeAllocator::instance() {
-    static BMLRuntimeAllocator pool;
+    // Never destroyed: runtimes still held or ready at exit go with the
+    // process, as the vector pool's blocks do.
+    static BMLRuntimeAllocator& pool = *new BMLRuntimeAllocator;
     return pool;
 }
 
-void BMLRuntimeAllocator::prefill() {}
+void BMLRuntimeAllocator::prefill() {
+    if (filled_) return;
+    filled_ = true;
+    for (std::size_t i = 0; i < kBlockCount; ++i) raw_.pushBack(::operator new(sizeof(ExBulletML_Runtime)));
+}
 
-ExBulletML_Runtime* BMLRuntimeAllocator::get() { return nullptr; }
+void* BMLRuntimeAllocator::popBlock() {
+    if (raw_.empty()) {
+        logLine("BMLRuntimeAllocator EMPTY");
+        return nullptr;
+    }
+    return raw_.popFront();
+}
 
-void BMLRuntimeAllocator::refill() {}
+ExBulletML_Runtime* BMLRuntimeAllocator::get() {
+    if (!ready_.empty()) return static_cast<ExBulletML_Runtime*>(ready_.popFront());
+    void* block = popBlock();
+    return block ? new (block) ExBulletML_Runtime : nullptr;
+}
 
-// The stand-in hands out no blocks; a runtime that ends here came from the
-// heap.
-void BMLRuntimeAllocator::release(void* block) { ::operator delete(block); }
+void BMLRuntimeAllocator::refill() {
+    // Both conditions are tested once before the six: the stock may reach 5006.
+    if (raw_.empty() || ready_.size() > kReadyLimit) return;
+    for (std::size_t i = 0; i < kRefillCount; ++i) {
+        void* block = popBlock();
+        if (block) ready_.pushBack(new (block) ExBulletML_Runtime);
+    }
+}
 
-void BMLRuntimeAllocator::freeBlocks() {}
+void BMLRuntimeAllocator::release(void* block) {
+    if (block) raw_.pushBack(block);
+}
+
+void BMLRuntimeAllocator::freeBlocks() {
+    while (void* block = raw_.popBack()) ::operator delete(block);
+    filled_ = false;
+}
+
+ExBulletML_Runtime* takeRuntimeFromPool() { return BMLRuntimeAllocator::instance().get(); }
+
+void refillRuntimePool() { BMLRuntimeAllocator::instance().refill(); }

@@ -1,22 +1,45 @@
-// The runtime pool as the objects use it. Stand-in of the interpreter work,
-// which replaces it with the real pool behind the same signatures; this one
-// holds no blocks and hands out nothing.
+// The runtime pool: 10000 blocks the size of one runtime, allocated once by
+// the game initialisation (prefill), and a stock of runtimes already built in
+// their blocks, topped up a few per frame so that taking one is a queue pop.
+// Blocks are reused first in, first out and never go back to the heap until
+// freeBlocks at shut-down. Main thread only.
 #pragma once
 #include <cstddef>
+
+#include "runtime/PoolQueue.h"
 
 class ExBulletML_Runtime;
 
 class BMLRuntimeAllocator {
 public:
+    static constexpr std::size_t kBlockCount = 10000;
+    static constexpr std::size_t kRefillCount = 6;
+    static constexpr std::size_t kReadyLimit = 5000;
+
+    BMLRuntimeAllocator();
+    virtual ~BMLRuntimeAllocator();
+
     static BMLRuntimeAllocator& instance();
 
+    // Allocates the blocks into the raw queue (once; a second call adds none).
     void prefill();
-    // A runtime, or null when the pool is empty.
+    // The oldest ready runtime, else one built in a raw block, else null
+    // (logged).
     ExBulletML_Runtime* get();
-    // Tops the ready stock up.
+    // Six more ready runtimes while at most 5000 are ready.
     void refill();
-    // Gives a runtime's block back (after its destructor has run).
+    // A block whose runtime was destroyed goes to the back of the raw queue.
     void release(void* block);
-    // Frees the blocks still held (release path).
+    // Frees the raw queue's blocks (shut-down).
     void freeBlocks();
+
+    std::size_t rawCount() const { return raw_.size(); }
+    std::size_t readyCount() const { return ready_.size(); }
+
+private:
+    void* popBlock();
+
+    PoolQueue raw_;
+    PoolQueue ready_;
+    bool filled_ = false;
 };

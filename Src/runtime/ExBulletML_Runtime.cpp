@@ -1,31 +1,364 @@
-// Stand-in bodies: the interpreter work replaces this file.
 #include "runtime/ExBulletML_Runtime.h"
 
+#include <string>
+
+#include "objects/BulletObjectManager.h"
+#include "platform/Text.h"
+#include "runtime/RuntimeHandlers.h"
 #include "runtime/VecParamAllocator.h"
+#include "script/BulletML_Node.h"
+#include "script/BulletML_Node_Manager.h"
+#include "script/ElementId.h"
+#include "services/DebugInfo.h"
+#include "services/Managers.h"
+#include "services/Truncate.h"
+
+// Stacks and variables live inside the block; a block stays below 1 KB.
+static_assert(sizeof(ExBulletML_Runtime) < 1024, "a runtime block stays below 1 KB");
+
+namespace {
+BulletML_Node_Manager* g_runtimeDocument = nullptr;
+
+void giveBack(VecParam* vector, const VecParam* own) {
+    if (vector && vector != own) releaseParamVector(vector);
+}
+
+// The reference elements whose handler pushed a parameter vector.
+bool pushesParams(std::int32_t code) {
+    switch (code) {
+        case kFireRef:
+        case kActionRef:
+        case kImgRef:
+        case kCreateRef:
+        case kTrackRef:
+        case kImgStringRef:
+        case kMeshRef:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// The counting elements whose endless limit is evaluated again on return.
+bool reevaluatesLimit(std::int32_t code) {
+    return code == kWait || code == kRepeat || code == kSkipWait || code == kSkipBulletWait;
+}
+
+// A node's label for a log line (cp932 as UTF-8).
+std::string labelOf(const BulletML_Node* node) {
+    if (!node || node->getLabel() == 0) return "(無名)";
+    return text::cp932ToUtf8(text::narrow(WideNamePool::instance().text(node->getLabel())));
+}
+}  // namespace
+
+void ExBulletML_Runtime::setDocument(BulletML_Node_Manager* document) { g_runtimeDocument = document; }
+BulletML_Node_Manager* ExBulletML_Runtime::getDocument() { return g_runtimeDocument; }
+
+ExBulletML_Runtime::ExBulletML_Runtime() {
+    params_ = VecParamAllocator::instance().get();
+    // An empty pool: the runtime's own zeroed vector, never given to the pool.
+    if (!params_) params_ = &ownParams_;
+}
+
+ExBulletML_Runtime::~ExBulletML_Runtime() {
+    while (!paramStack_.empty()) giveBack(paramStack_.pop(), &ownParams_);
+    giveBack(params_, &ownParams_);
+    params_ = nullptr;
+}
 
 void ExBulletML_Runtime::destroy() {
+    if (running_) {
+        // Its own run is on the stack: stop that run, give the block back
+        // when it returns.
+        retired_ = true;
+        current_ = nullptr;
+        return;
+    }
     this->~ExBulletML_Runtime();
     BMLRuntimeAllocator::instance().release(this);
 }
 
 std::int32_t ExBulletML_Runtime::stop(std::int32_t flag) {
-    if (flag != 0) currentNode_ = nullptr;
+    if (flag != 0) current_ = nullptr;
     return flag;
 }
 
-std::int32_t ExBulletML_Runtime::run() { return 0; }
-
-void ExBulletML_Runtime::setup(BulletML_Node* node) {
-    currentNode_ = node;
-    startNode_ = node;
+std::int32_t ExBulletML_Runtime::setupRoot() {
+    BulletML_Node* root = g_runtimeDocument ? g_runtimeDocument->rewind() : nullptr;
+    if (root) root->resetCursor();
+    previousDirection_ = 0.0f;
+    previousSpeed_ = 1.0f;
+    current_ = root_ = start_ = root;
+    nodeStack_.push(nullptr);
+    return 0;
 }
 
-void ExBulletML_Runtime::restart() { currentNode_ = startNode_; }
+std::int32_t ExBulletML_Runtime::run() {
+    if (!current_) return 0;
+    if (!cursorStack_.empty()) {
+        childCursor_ = cursorStack_.pop();
+        current_->setCursor(static_cast<std::uint32_t>(childCursor_));
+    }
+    if (BulletObjectManager* manager = g_bulletObjectManager) manager->syncCurrentObject();
+    running_ = true;
+    std::uint32_t executed = 0;
+    for (;;) {
+        if (executed == kRunBudget) {
+            // A script that never yields: stop here for this frame.
+            if (!budgetLogged_) {
+                budgetLogged_ = true;
+                logLine("スクリプトが1フレームに" + std::to_string(kRunBudget) +
+                        "ノードを超えて実行されたため中断しました: " + labelOf(root_));
+            }
+            break;
+        }
+        ++executed;
+        std::int32_t result = execute();
+        if (retired_) break;
+        std::int32_t stepped;
+        if (result == kGoOn) {
+            stepped = step();
+        } else if (result == kLeave) {
+            stepped = leaveAndStep();
+        } else {
+            break;
+        }
+        if (stepped != 0) break;
+    }
+    running_ = false;
+    if (retired_) {
+        destroy();
+        return 0;
+    }
+    cursorStack_.push(childCursor_);
+    return 0;
+}
 
-void ExBulletML_Runtime::clear() {}
+std::int32_t ExBulletML_Runtime::execute() {
+    if (!current_) return kYield;
+    std::int32_t code = current_->getCode();
+    std::int32_t result = 0;
+    if (code >= 1 && code <= kHandlerCount) result = runtimeHandlerTable()[code - 1](*this, code);
+    if (observer_) observer_(observerContext_, this, code, result);
+    return result;
+}
 
-ExBulletML_Runtime* takeRuntimeFromPool() { return BMLRuntimeAllocator::instance().get(); }
+std::int32_t ExBulletML_Runtime::step() {
+    while (current_) {
+        if (current_->getCurrentChild()) {
+            if (nodeStack_.size() >= kMaxDepth) {
+                endForDepth();
+                return kYield;
+            }
+            enterChild();
+            return 0;
+        }
+        if (current_ == root_) break;
+        if (repeatLimit_ != 0) {
+            if (repeatCounter_ + 1 < repeatLimit_) {
+                ++repeatCounter_;
+                current_->resetCursor();
+                childCursor_ = 0;
+                return 0;
+            }
+            if (repeatLimit_ < 0) {
+                current_->resetCursor();
+                childCursor_ = 0;
+                return 0;
+            }
+            if (!counterStack_.empty()) {
+                repeatCounter_ = counterStack_.pop();
+            } else {
+                repeatCounter_ = 0;
+                repeatLimit_ = 0;
+            }
+        }
+        popFrame();
+    }
+    current_ = nullptr;
+    return kYield;
+}
 
-void refillRuntimePool() { BMLRuntimeAllocator::instance().refill(); }
+std::int32_t ExBulletML_Runtime::leaveAndStep() {
+    popFrame();
+    return step();
+}
 
-void releaseParamVector(VecParam* vector) { VecParamAllocator::instance().release(vector); }
+void ExBulletML_Runtime::enterChild() {
+    nodeStack_.push(current_);
+    cursorStack_.push(childCursor_);
+    limitStack_.push(repeatLimit_);
+    current_ = current_->getCurrentChild();
+    repeatLimit_ = truncateToInt32(current_->evalValue(params_, &variables_));
+    if (repeatLimit_ > 0) {
+        counterStack_.push(repeatCounter_);
+        repeatCounter_ = 0;
+    }
+    current_->resetCursor();
+    childCursor_ = 0;
+}
+
+void ExBulletML_Runtime::popFrame() {
+    if (nodeStack_.empty()) {
+        current_ = nullptr;
+        return;
+    }
+    current_ = nodeStack_.pop();
+    if (!current_) return;
+    std::int32_t code = current_->getCode();
+    if (pushesParams(code) && !paramStack_.empty()) {
+        giveBack(params_, &ownParams_);
+        params_ = paramStack_.pop();
+    }
+    // The counter stack is left alone here: only a completed pass count pops
+    // it (step).
+    repeatLimit_ = limitStack_.empty() ? 0 : limitStack_.pop();
+    if (repeatLimit_ == -1 && reevaluatesLimit(code))
+        repeatLimit_ = truncateToInt32(current_->evalValue(params_, &variables_));
+    std::int32_t cursor = (cursorStack_.empty() ? 0 : cursorStack_.pop()) + 1;
+    childCursor_ = cursor;
+    current_->setCursor(static_cast<std::uint32_t>(cursor));
+}
+
+void ExBulletML_Runtime::restartNode() {
+    if (!current_) return;
+    current_->resetCursor();
+    childCursor_ = 0;
+}
+
+void ExBulletML_Runtime::emptyStacks() {
+    nodeStack_.clear();
+    counterStack_.clear();
+    cursorStack_.clear();
+    // Entries left on the limit stack would never be read again; emptying it
+    // keeps a reused runtime from carrying them.
+    limitStack_.clear();
+    while (!paramStack_.empty()) giveBack(paramStack_.pop(), &ownParams_);
+    variables_.clear();
+}
+
+bool ExBulletML_Runtime::replaceParams() {
+    giveBack(params_, &ownParams_);
+    params_ = VecParamAllocator::instance().get();
+    if (params_) return true;
+    ownParams_ = VecParam{};
+    params_ = &ownParams_;
+    return false;
+}
+
+void ExBulletML_Runtime::setNodes(BulletML_Node* node) { current_ = root_ = start_ = node; }
+
+void ExBulletML_Runtime::setup(BulletML_Node* node) {
+    previousSpeed_ = 1.0f;
+    previousDirection_ = 0.0f;
+    setNodes(node);
+    repeatCounter_ = 0;
+    repeatLimit_ = 0;
+    restartFlag_ = 0;
+    childCursor_ = 0;
+    started_ = 0;
+    emptyStacks();
+    replaceParams();
+    nodeStack_.push(nullptr);
+    cursorStack_.push(0);
+}
+
+void ExBulletML_Runtime::setupByLabel(std::int32_t code, NameHandle wideLabel) {
+    BulletML_Node* node = nullptr;
+    if (BulletML_Node_Manager* document = g_runtimeDocument) {
+        document->setQuietLookup(true);
+        node = document->findLabel(code, wideLabel);
+        document->setQuietLookup(false);
+    }
+    setNodes(node);
+    if (node) {
+        node->resetCursor();
+        childCursor_ = 0;
+    }
+    nodeStack_.push(nullptr);
+    cursorStack_.push(0);
+}
+
+std::int32_t ExBulletML_Runtime::setupTop() {
+    BulletML_Node* node = nullptr;
+    if (BulletML_Node_Manager* document = g_runtimeDocument)
+        node = document->findLabel(kAction, WideNamePool::instance().findOrInsert(u"top"));
+    setNodes(node);
+    if (!node) return 1;
+    node->resetCursor();
+    childCursor_ = 0;
+    return 0;
+}
+
+void ExBulletML_Runtime::clear() {
+    emptyStacks();
+    repeatCounter_ = 0;
+    repeatLimit_ = 0;
+    nodeStack_.push(nullptr);
+    cursorStack_.push(0);
+    current_ = nullptr;
+}
+
+void ExBulletML_Runtime::restart() {
+    clear();
+    current_ = start_;
+    if (current_) {
+        current_->resetCursor();
+        childCursor_ = 0;
+    }
+}
+
+double ExBulletML_Runtime::evalChild(std::int32_t id) {
+    return current_ ? current_->evalChild(id, params_, &variables_) : 0.0;
+}
+
+double ExBulletML_Runtime::evalValue() { return current_ ? current_->evalValue(params_, &variables_) : 0.0; }
+
+double ExBulletML_Runtime::evalRefParam(const BulletML_Node* reference, std::uint32_t index) {
+    // By kind, as the node's own parameter evaluation does: literal, this
+    // runtime's parameter, built-in, object variable, game variable, or the
+    // compiled expression.
+    return reference->evalParam(index, params_, &variables_);
+}
+
+void ExBulletML_Runtime::fillParams(VecParam* into, const BulletML_Node* reference) {
+    std::uint32_t count = reference->getParamCount();
+    if (count > VecParam::kCapacity) count = VecParam::kCapacity;
+    for (std::uint32_t i = 0; i < count; ++i) into->values[i] = static_cast<float>(evalRefParam(reference, i));
+    into->count = count;
+}
+
+ExBulletML_Runtime* ExBulletML_Runtime::spawnChild(BulletML_Node* node) {
+    ExBulletML_Runtime* spawned = takeRuntimeFromPool();
+    if (!spawned) return nullptr;
+    spawned->setNodes(node);
+    spawned->restartFlag_ = 1;
+    std::uint32_t count = params_->count;
+    if (count > VecParam::kCapacity) count = VecParam::kCapacity;
+    spawned->params_->count = count;
+    for (std::uint32_t i = 0; i < count; ++i) spawned->params_->values[i] = params_->values[i];
+    return spawned;
+}
+
+ExBulletML_Runtime* ExBulletML_Runtime::spawnRefRuntime(BulletML_Node* target, BulletML_Node* reference) {
+    ExBulletML_Runtime* spawned = takeRuntimeFromPool();
+    if (!spawned) return nullptr;
+    spawned->setNodes(target);
+    spawned->restartFlag_ = 1;
+    if (reference) fillParams(spawned->params_, reference);
+    return spawned;
+}
+
+bool ExBulletML_Runtime::enterRef(BulletML_Node* reference) {
+    VecParam* fresh = VecParamAllocator::instance().get();
+    if (!fresh) return false;
+    fillParams(fresh, reference);
+    paramStack_.push(params_);
+    params_ = fresh;
+    return true;
+}
+
+void ExBulletML_Runtime::endForDepth() {
+    logLine("スクリプトの入れ子が" + std::to_string(kMaxDepth) + "段を超えたため終了しました: " + labelOf(root_));
+    current_ = nullptr;
+}

@@ -1,58 +1,190 @@
-// The interpreter state of one script running on one object, as the objects
-// use it: stop, one frame of the script, set-up and restart, and the pools
-// runtimes come from. This is the stand-in the objects are built against; the
-// interpreter work replaces it with the real interpreter behind the same
-// signatures (here `run` does nothing and answers 0, and the pool hands out
-// nothing).
+// The interpreter state of one script running on one object. Every moving
+// object owns up to four of them (main, present, revenge, damage); the object
+// manager runs each once per frame. A frame's run executes node after node,
+// depth first, until a command yields (result 2) or the script ends. The walk
+// position is kept on explicit stacks, since a node's child cursor is shared
+// by every runtime walking that node.
+//
+// Runtimes live in blocks of the runtime pool (BMLRuntimeAllocator): they are
+// taken with takeRuntimeFromPool() and given back with destroy(), never with
+// new or delete.
 #pragma once
 #include <cstdint>
 
 #include "runtime/BMLRuntimeAllocator.h"
+#include "runtime/RuntimeStack.h"
 #include "runtime/VecParam.h"
+#include "script/BulletML_Node_Number.h"
+#include "services/NamePool.h"
 
 class BulletML_Node;
+class BulletML_Node_Manager;
 
 class ExBulletML_Runtime {
 public:
-    ExBulletML_Runtime() = default;
+    // Handler results.
+    static constexpr std::int32_t kGoOn = 0;   // done: the next node
+    static constexpr std::int32_t kLeave = 1;  // done: leave this node
+    static constexpr std::int32_t kYield = 2;  // stop until the next frame
+
+    // Stack room inside the block: the usual nesting depth.
+    static constexpr std::size_t kInlineDepth = 16;
+    // Nesting beyond this ends the script (a reference calling itself).
+    static constexpr std::size_t kMaxDepth = 4096;
+    // Nodes executed by one run before the runtime yields for the frame.
+    static constexpr std::uint32_t kRunBudget = 1000000;
+    static constexpr int kCreationValueCount = 13;
+
+    ExBulletML_Runtime();
     ExBulletML_Runtime(const ExBulletML_Runtime&) = delete;
     ExBulletML_Runtime& operator=(const ExBulletML_Runtime&) = delete;
 
-    // Slot 0: runs the destructor and gives the block back to its pool. The
-    // stand-in's runtimes come from the heap.
+    // Slot 0: destroys the runtime and gives its block back to the pool. A
+    // runtime destroyed while its own run is on the stack (an event script
+    // replacing itself) is only retired: run stops at once and the block goes
+    // back when run returns.
     virtual void destroy();
-    // Slot 1: a non-zero flag ends the script (no current node any more).
+    // Slot 1: a non-zero flag ends the script; returns the flag.
     virtual std::int32_t stop(std::int32_t flag);
-    // Slot 3: one frame of the script; 0 when it has no node or is suspended.
+    // Slot 2: starts at the root of the current document; returns 0.
+    virtual std::int32_t setupRoot();
+    // Slot 3: one frame of the script; always 0.
     virtual std::int32_t run();
+    // Slot 4: the current node's handler; its result code.
+    virtual std::int32_t execute();
 
-    // Starts at a node (and remembers it as the start node).
+    // Walk steps (used by handlers).
+    std::int32_t step();
+    std::int32_t leaveAndStep();
+    void enterChild();
+    void popFrame();
+    void restartNode();
+
+    // Set-up.
     void setup(BulletML_Node* node);
-    // Starts again at the start node with cleared stacks.
+    void setupByLabel(std::int32_t code, NameHandle wideLabel);
+    std::int32_t setupTop();
     void restart();
-    // Empties the stacks and the local variables.
     void clear();
-    // True while the runtime has a current node.
-    bool isActive() const { return currentNode_ != nullptr; }
-    std::int32_t isStarted() const { return started_; }
+
+    bool isActive() const { return current_ != nullptr; }
     void setStarted(std::int32_t started) { started_ = started; }
-    // Set: the next frame starts from the first child of the node.
+    std::int32_t isStarted() const { return started_; }
     void setRestartFlag(std::uint8_t flag) { restartFlag_ = flag; }
     std::uint8_t getRestartFlag() const { return restartFlag_; }
 
-protected:
-    // Runtimes end through destroy.
-    virtual ~ExBulletML_Runtime() = default;
+    // Spawning: a new runtime from the pool for another object, or null when
+    // the pool is empty (the caller then creates nothing).
+    ExBulletML_Runtime* spawnChild(BulletML_Node* node);
+    ExBulletML_Runtime* spawnRefRuntime(BulletML_Node* target, BulletML_Node* reference);
+    // A reference call inside this runtime: the reference's parameters become
+    // current. False when no fresh vector could be had (the call is not made).
+    bool enterRef(BulletML_Node* reference);
 
-    BulletML_Node* currentNode_ = nullptr;
-    BulletML_Node* startNode_ = nullptr;
+    // State read and written by the handlers.
+    BulletML_Node* getCurrentNode() const { return current_; }
+    void clearCurrentNode() { current_ = nullptr; }
+    BulletML_Node* getRootNode() const { return root_; }
+    BulletML_Node* getStartNode() const { return start_; }
+    std::int32_t getChildCursor() const { return childCursor_; }
+    void setChildCursor(std::int32_t cursor) { childCursor_ = cursor; }
+    std::int32_t getRepeatCounter() const { return repeatCounter_; }
+    void setRepeatCounter(std::int32_t counter) { repeatCounter_ = counter; }
+    std::int32_t getRepeatLimit() const { return repeatLimit_; }
+    void setRepeatLimit(std::int32_t limit) { repeatLimit_ = limit; }
+    float getTargetX() const { return targetX_; }
+    float getTargetY() const { return targetY_; }
+    void setTarget(float x, float y) { targetX_ = x; targetY_ = y; }
+    VecParam* getParams() { return params_; }
+    const VecParam* getParams() const { return params_; }
+    ObjectVariableMap& getObjectVariables() { return variables_; }
+    // The value of one of the current node's parameter children / own value,
+    // against this runtime's parameters and variables.
+    double evalChild(std::int32_t id);
+    double evalValue();
+    // The value of a reference's "param" i, evaluated in this runtime.
+    double evalRefParam(const BulletML_Node* reference, std::uint32_t index);
+
+    std::int32_t getFireDirectionType() const { return fireDirectionType_; }
+    void setFireDirectionType(std::int32_t type) { fireDirectionType_ = type; }
+    std::int32_t getFireSpeedType() const { return fireSpeedType_; }
+    void setFireSpeedType(std::int32_t type) { fireSpeedType_ = type; }
+    float* getCreationValues() { return creationValues_; }
+    float getPreviousSpeed() const { return previousSpeed_; }
+    void setPreviousSpeed(float speed) { previousSpeed_ = speed; }
+    float getPreviousDirection() const { return previousDirection_; }
+    void setPreviousDirection(float direction) { previousDirection_ = direction; }
+
+    // The loaded document that setupRoot and setupTop start in (the current
+    // loader's, held by the game reset; a tool sets its own).
+    static void setDocument(BulletML_Node_Manager* document);
+    static BulletML_Node_Manager* getDocument();
+
+    // Depth of the node stack (tests and tools).
+    std::size_t getDepth() const { return nodeStack_.size(); }
+    bool isRetired() const { return retired_; }
+
+    // The current value of built-in variable `id` (1..243); 0.0 otherwise.
+    static double getSysVarValue(std::uint32_t id);
+    // The shared random generator of "_rand": state 1 at start-up; reseed
+    // sets it back to 1 (each replay stage starts from the same numbers).
+    static void reseed();
+    static std::uint32_t nextRandom();
+
+    // Called after every execute of this runtime (the script runner's trace).
+    using ExecuteObserver = void (*)(void* context, const ExBulletML_Runtime* runtime,
+                                     std::int32_t code, std::int32_t result);
+    void setExecuteObserver(ExecuteObserver observer, void* context) {
+        observer_ = observer;
+        observerContext_ = context;
+    }
+
+protected:
+    virtual ~ExBulletML_Runtime();
+
+private:
+    friend class BMLRuntimeAllocator;
+    void emptyStacks();
+    void setNodes(BulletML_Node* node);
+    bool replaceParams();
+    void fillParams(VecParam* into, const BulletML_Node* reference);
+    void endForDepth();
+
+    BulletML_Node* current_ = nullptr;
+    BulletML_Node* root_ = nullptr;
+    BulletML_Node* start_ = nullptr;
+    std::int32_t childCursor_ = 0;
+    std::int32_t repeatCounter_ = 0;
+    std::int32_t repeatLimit_ = 0;
+    float targetX_ = 0.0f;
+    float targetY_ = 0.0f;
+    // Always points somewhere: a pool vector, or ownParams_ when the pool was
+    // empty (that one is never given to the pool).
+    VecParam* params_ = nullptr;
+    RuntimeStack<VecParam*, kInlineDepth> paramStack_;
+    RuntimeStack<BulletML_Node*, kInlineDepth> nodeStack_;
+    RuntimeStack<std::int32_t, kInlineDepth> counterStack_;
+    RuntimeStack<std::int32_t, kInlineDepth> limitStack_;
+    RuntimeStack<std::int32_t, kInlineDepth> cursorStack_;
+    ObjectVariableMap variables_;
+    std::int32_t fireDirectionType_ = 0;
+    std::int32_t fireSpeedType_ = 0;
+    float creationValues_[kCreationValueCount] = {};
+    float previousSpeed_ = 1.0f;
+    float previousDirection_ = 0.0f;
     std::int32_t started_ = 0;
     std::uint8_t restartFlag_ = 0;
+    // Fault guards: inside run, destroyed while running, budget logged once.
+    bool running_ = false;
+    bool retired_ = false;
+    bool budgetLogged_ = false;
+    ExecuteObserver observer_ = nullptr;
+    void* observerContext_ = nullptr;
+    VecParam ownParams_;
 };
 
-// The runtime pool: a runtime, or null when the pool is empty.
+// The object-facing pool operations.
 ExBulletML_Runtime* takeRuntimeFromPool();
-// Tops the runtime pool's ready stock up (once a frame, from the object step).
 void refillRuntimePool();
-// Gives a parameter vector back to its pool.
+// Gives a parameter vector back to its pool (null is ignored).
 void releaseParamVector(VecParam* vector);

@@ -1,13 +1,57 @@
-// Stand-in bodies: the interpreter work replaces this file.
 #include "runtime/VecParamAllocator.h"
 
+#include <new>
+
+#include "services/DebugInfo.h"
+
+namespace {
+void clearVector(VecParam* vector) { *vector = VecParam{}; }
+}  // namespace
+
+VecParamAllocator::VecParamAllocator() : raw_(kBlockCount), ready_(kBlockCount) {
+    for (std::size_t i = 0; i < kBlockCount; ++i) raw_.pushBack(::operator new(sizeof(VecParam)));
+}
+
+// The blocks go with the process.
+VecParamAllocator::~VecParamAllocator() = default;
+
 VecParamAllocator& VecParamAllocator::instance() {
-    static VecParamAllocator pool;
+    // Built when the program loads, before the entry runs, and never
+    // destroyed: its blocks go with the process, still reachable from here.
+    static VecParamAllocator& pool = *new VecParamAllocator;
     return pool;
 }
 
-VecParam* VecParamAllocator::get() { return nullptr; }
+VecParam* VecParamAllocator::popBlock() {
+    if (raw_.empty()) {
+        logLine("VecParamAllocator EMPTY");
+        return nullptr;
+    }
+    return static_cast<VecParam*>(raw_.popFront());
+}
 
-void VecParamAllocator::refill() {}
+VecParam* VecParamAllocator::get() {
+    if (!ready_.empty()) return static_cast<VecParam*>(ready_.popFront());
+    VecParam* vector = popBlock();
+    if (vector) clearVector(new (vector) VecParam);
+    return vector;
+}
 
-void VecParamAllocator::release(VecParam*) {}
+void VecParamAllocator::refill() {
+    if (raw_.empty() || ready_.size() > kReadyLimit) return;
+    VecParam* vector = popBlock();
+    if (!vector) return;
+    clearVector(new (vector) VecParam);
+    ready_.pushBack(vector);
+}
+
+void VecParamAllocator::release(VecParam* vector) {
+    if (vector) raw_.pushBack(vector);
+}
+
+void releaseParamVector(VecParam* vector) { VecParamAllocator::instance().release(vector); }
+
+namespace {
+// The pool is filled during static initialisation, before the entry runs.
+[[maybe_unused]] VecParamAllocator& g_filledAtLoad = VecParamAllocator::instance();
+}  // namespace

@@ -1,15 +1,36 @@
-// The parameter-vector pool as the object step uses it: one top-up a frame.
-// Stand-in of the interpreter work, which fills the pool behind the same
-// signatures.
+// The parameter-vector pool: 20000 blocks of 64 bytes allocated when the
+// program loads (the static instance's constructor), a stock of cleared
+// vectors topped up one per frame. Vectors come back uncleared and are
+// cleared when taken from the raw queue again. First in, first out. Main
+// thread only.
 #pragma once
+#include <cstddef>
+
+#include "runtime/PoolQueue.h"
 #include "runtime/VecParam.h"
 
 class VecParamAllocator {
 public:
+    static constexpr std::size_t kBlockCount = 20000;
+    static constexpr std::size_t kReadyLimit = 1000;
+
+    VecParamAllocator();
+    virtual ~VecParamAllocator();
+
     static VecParamAllocator& instance();
-    // A cleared vector, or null when the pool is empty.
+
+    // The oldest ready vector, else a cleared raw one, else null (logged).
     VecParam* get();
-    // Constructs one parameter vector while fewer than 1,001 are ready.
+    // One more ready vector while at most 1000 are ready.
     void refill();
     void release(VecParam* vector);
+
+    std::size_t rawCount() const { return raw_.size(); }
+    std::size_t readyCount() const { return ready_.size(); }
+
+private:
+    VecParam* popBlock();
+
+    PoolQueue raw_;
+    PoolQueue ready_;
 };

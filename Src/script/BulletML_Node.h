@@ -67,6 +67,9 @@ public:
     std::int32_t getParamIndex(std::uint32_t index) const;
     float getParamValue(std::uint32_t index) const;
     NameHandle getParamVariable(std::uint32_t index) const;
+    // Set once a 16th "param" was refused (logged once per node).
+    void markTooManyParams() { tooManyParams_ = true; }
+    bool hasTooManyParams() const { return tooManyParams_; }
     double evalParam(std::uint32_t index, const VecParam* parameters, ObjectVariableMap* objectVariables) const;
 
     // The node's own text as a number (the count of "wait", "repeat" ...).
@@ -110,6 +113,7 @@ private:
     bool hasChildren_ = false;
     std::uint8_t runCount_ = 0;
     bool hasFloats_ = false;
+    bool tooManyParams_ = false;
     std::vector<BulletML_Node_Number*> params_;
     BulletML_Node_Number* value_ = nullptr;
     std::unique_ptr<std::array<float, kFloatCount>> floats_;

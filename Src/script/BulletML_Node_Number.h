@@ -11,13 +11,12 @@
 #include <memory>
 #include <string_view>
 
+#include "script/ObjectVariableMap.h"
 #include "services/NamePool.h"
 
 // The parameter vector of a running script ("$1" .. "$15"); owned by the
 // script runtime.
 struct VecParam;
-// Variables of one running script, by pooled name; a missing entry reads 0.0.
-using ObjectVariableMap = std::map<NameHandle, float>;
 
 // The compiled form of an expression text (kind 0): the calculator's token
 // list and the evaluator bound to it.

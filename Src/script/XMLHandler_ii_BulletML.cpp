@@ -8,6 +8,8 @@
 #include "script/BulletML_Node_Manager.h"
 #include "script/BulletML_Node_Number_Manager.h"
 #include "script/ElementId.h"
+#include "runtime/VecParam.h"
+#include "services/DebugInfo.h"
 
 namespace {
 bool isOneOf(std::int32_t id, std::initializer_list<std::int32_t> ids) {
@@ -244,7 +246,15 @@ void XMLHandler_ii_BulletML::endElement(const TagRecord& tag) {
         // A "param" without text of its own is empty, not the text of the
         // "param" before it.
         const bool captured = captureState(paramKey_) == kCaptured;
-        node->addParam(number(captured ? capturedTexts_[paramKey_] : std::string()));
+        // A running script holds at most 15 parameters: the 16th and later
+        // are dropped, with one line naming the reference's label.
+        if (node->getParamCount() < static_cast<std::uint32_t>(VecParam::kCapacity)) {
+            node->addParam(number(captured ? capturedTexts_[paramKey_] : std::string()));
+        } else if (node->getParamCount() == static_cast<std::uint32_t>(VecParam::kCapacity) && !node->hasTooManyParams()) {
+            node->markTooManyParams();
+            logLine("param が15個を超えています。16個目以降は使われません: " +
+                    text::cp932ToUtf8(text::narrow(WideNamePool::instance().text(node->getLabel()))));
+        }
         captureStates_[paramKey_] = kIdle;
     }
     if (BulletML_Node_Number* count = node->getChild(kRepeatCount)) node->setValue(count);

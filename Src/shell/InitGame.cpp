@@ -7,6 +7,7 @@
 #include "objects/BulletObjectManager.h"
 #include "objects/SelectableObjectAllocator.h"
 #include "platform/Window.h"
+#include "runtime/BMLRuntimeAllocator.h"
 #include "script/BulletML_Node_Allocator.h"
 #include "services/DebugInfo.h"
 #include "services/FrameCounter.h"
@@ -18,6 +19,7 @@ namespace {
 constexpr const char* kSource = "InitGame";
 
 void fillPools() {
+    BMLRuntimeAllocator::instance().prefill();
     BulletObjectAllocator::instance().fill();
     SelectableObjectAllocator::instance().fill();
     BulletML_Node_Allocator::instance().prefill();

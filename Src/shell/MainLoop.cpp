@@ -10,6 +10,7 @@
 #include "objects/BulletObjectManager.h"
 #include "platform/Window.h"
 #include "records/GameInfo.h"
+#include "runtime/ExBulletML_Runtime.h"
 #include "script/BulletML_Node_Manager.h"
 #include "script/XMLManagerManager.h"
 #include "services/DebugInfo.h"
@@ -41,6 +42,7 @@ HRESULT resetScripts() {
         g_xmlManagerManager->clearCache();
     }
     g_currentDocument = g_currentLoader->getDocument();
+    ExBulletML_Runtime::setDocument(g_currentDocument);
     // A configuration document builds no nodes: nothing to link.
     if (g_currentDocument) {
         // References whose label is missing stay unbound here; the

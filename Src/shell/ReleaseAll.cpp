@@ -7,6 +7,7 @@
 #include "objects/BulletObjectManager.h"
 #include "objects/SelectableObjectAllocator.h"
 #include "records/GameInfo.h"
+#include "runtime/ExBulletML_Runtime.h"
 #include "script/XMLManagerManager.h"
 #include "services/ArchiveManager.h"
 #include "services/DebugInfo.h"
@@ -47,6 +48,7 @@ const ReleaseStep kReleaseSteps[] = {
     {[] {
          // The running document and loader belong to the XML manager.
          g_currentDocument = nullptr;
+         ExBulletML_Runtime::setDocument(nullptr);
          g_currentLoader = nullptr;
          release(g_xmlManagerManager);
      },
@@ -69,7 +71,8 @@ void releaseAll() {
         step.release();
         logLine(step.line);
     }
-    // The pools' blocks, once nothing holds objects any more.
+    // The pools' blocks, once nothing holds objects or runtimes any more.
+    BMLRuntimeAllocator::instance().freeBlocks();
     BulletObjectAllocator::instance().freeBlocks();
     SelectableObjectAllocator::instance().freeBlocks();
     logLine("開放処理が終了しました");

@@ -5,6 +5,7 @@
 #include "platform/Text.h"
 #include "platform/Thread.h"
 #include "records/GameInfo.h"
+#include "runtime/SysVars.h"
 #include "script/XMLManagerManager.h"
 #include "services/ArchiveManager.h"
 #include "services/DebugInfo.h"
@@ -79,6 +80,8 @@ bool runStartupDialog() {
 }
 
 int WinMain(int /*showCommand*/) {
+    // The built-in script variables are bound before anything else exists.
+    registerSysVars();
     markMainThread();
     Window* window = Window::instance();
 

@@ -1,0 +1,111 @@
+// The dispatch table of the interpreter: one entry per element id 1..160.
+#include <array>
+
+#include "objects/BulletObjectManager.h"
+#include "runtime/RuntimeHandlers.h"
+#include "script/BulletML_Node.h"
+#include "script/ElementId.h"
+#include "services/Managers.h"
+
+std::int32_t nodeTypeOf(const BulletML_Node* node, std::int32_t id) {
+    std::int32_t type = node->getChildType(id);
+    if (type != 0 && type != kTypeNone) return type;
+    switch (id) {
+        case kSpeed:
+        case kHorizontal:
+        case kVertical:
+            return kTypeAbsolute;
+        case kDirection:
+            return kTypeAim;
+        case kCollision:
+            return kTypeCircle;
+        case kSetPosition:
+        case kChangePosition:
+            return kTypeCenter;
+        default:
+            return type;
+    }
+}
+
+BulletObjectManager* runtimeObjectManager() { return g_bulletObjectManager; }
+
+BulletObject* runtimeCurrentObject() { return g_bulletObjectManager ? g_bulletObjectManager->getCurrentObject() : nullptr; }
+
+namespace {
+std::array<RuntimeHandler, kHandlerCount> buildTable() {
+    std::array<RuntimeHandler, kHandlerCount> table{};
+    // Commands whose handlers come with later work.
+    table.fill(&handlers::notYetBuilt);
+    auto set = [&table](std::int32_t id, RuntimeHandler handler) { table[static_cast<std::size_t>(id - 1)] = handler; };
+
+    set(kAction, &handlers::nothing);
+    set(kDebugStr, &handlers::nothing);
+    set(kDebugVal, &handlers::nothing);
+    set(kSetFontShadowColor, &handlers::nothing);
+
+    set(kWait, &handlers::wait);
+    set(kRepeat, &handlers::repeat);
+    set(kSkipWait, &handlers::skipWait);
+    set(kSkipBulletWait, &handlers::skipWait);
+    set(kExit, &handlers::exit);
+    set(kVanish, &handlers::vanish);
+    set(kSetLock, &handlers::setLock);
+    set(kReleaseLock, &handlers::releaseLock);
+    set(kWaitLock, &handlers::waitLock);
+    set(kWaitSelectable, &handlers::waitSelectable);
+    set(kWaitDirectionKey, &handlers::waitDirectionKey);
+
+    for (std::int32_t id : {kFireRef, kActionRef, kImgRef, kCreateRef, kTrackRef, kMeshRef})
+        set(id, &handlers::reference);
+    for (std::int32_t id : {kPresent, kRevenge, kUnselected, kSelected, kDecided, kDamage})
+        set(id, &handlers::eventBlock);
+    set(kPresentRef, &handlers::presentRef);
+    set(kRevengeRef, &handlers::revengeRef);
+    set(kDamageRef, &handlers::damageRef);
+    set(kCancelRevenge, &handlers::cancelRevenge);
+
+    set(kChangeSpeed, &handlers::changeSpeed);
+    set(kChangeDirection, &handlers::changeDirection);
+    set(kAccel, &handlers::accel);
+    set(kChangePosition, &handlers::changePosition);
+    set(kSetPosition, &handlers::setPosition);
+    set(kEdge, &handlers::edge);
+    set(kDefinedAction, &handlers::definedAction);
+    set(kAutoTarget, &handlers::autoTarget);
+
+    set(kCollision, &handlers::collision);
+    set(kBuzz, &handlers::buzz);
+    set(kIncBuzzCount, &handlers::incBuzzCount);
+    set(kSetInv, &handlers::setInv);
+    set(kSetPlayerInv, &handlers::setPlayerInv);
+    set(kSetBreakable, &handlers::setBreakable);
+    set(kGroup, &handlers::group);
+    set(kSetRevenge, &handlers::setRevenge);
+    set(kChildRevenge, &handlers::childRevenge);
+    set(kParentRevenge, &handlers::parentRevenge);
+    set(kShareVital, &handlers::shareVital);
+    set(kSetSharedVitalNum, &handlers::setSharedVitalNum);
+    set(kSetVital, &handlers::setVital);
+    set(kChangeBulletToItem, &handlers::changeBulletToItem);
+
+    set(kEval, &handlers::eval);
+    set(kEvalAdd, &handlers::evalAdd);
+    set(kGlobal, &handlers::global);
+    set(kDynamic, &handlers::dynamic);
+    set(kAddScore, &handlers::addScore);
+    set(kAddPrate, &handlers::addPrate);
+    set(kAddRank, &handlers::addRank);
+    set(kAddSpirit, &handlers::addSpirit);
+    set(kSetGameFlag, &handlers::setGameFlag);
+    set(kSetEnding, &handlers::setEnding);
+
+    set(kExeFile, &handlers::exeFile);
+    set(kExeFileAsync, &handlers::exeFileAsync);
+    return table;
+}
+}  // namespace
+
+const RuntimeHandler* runtimeHandlerTable() {
+    static const std::array<RuntimeHandler, kHandlerCount> table = buildTable();
+    return table.data();
+}

@@ -1,0 +1,97 @@
+// The command handlers the interpreter dispatches to, by element id. Each
+// takes the runtime whose current node carries the command and answers 0 (go
+// on), 1 (leave the node) or 2 (yield). The id is passed along for the
+// object-creation handlers, the only ones that read it.
+#pragma once
+#include <cstdint>
+
+class ExBulletML_Runtime;
+class BulletML_Node;
+class BulletObject;
+class BulletObjectManager;
+
+using RuntimeHandler = std::int32_t (*)(ExBulletML_Runtime& runtime, std::int32_t id);
+
+constexpr std::int32_t kHandlerCount = 160;
+
+// The dispatch table: entry id - 1 for ids 1..160.
+const RuntimeHandler* runtimeHandlerTable();
+
+// The angle from one point to another in script degrees (0 up, clockwise):
+// atan2 in double of the float differences times 57.2957763671875, plus 90.
+// Every aimed angle of the runtime goes through here.
+double aimAngle(float fromX, float fromY, float toX, float toY);
+
+// The node's type value for an element id, with the defaults of a type not
+// given: "absolute" for "speed", "horizontal" and "vertical", "aim" for
+// "direction", "circle" for "collision", "center" for "setposition" and
+// "changeposition".
+std::int32_t nodeTypeOf(const BulletML_Node* node, std::int32_t id);
+
+// The object manager and its current object, or null.
+BulletObjectManager* runtimeObjectManager();
+BulletObject* runtimeCurrentObject();
+
+namespace handlers {
+// Walk and time.
+std::int32_t wait(ExBulletML_Runtime& runtime, std::int32_t id);
+std::int32_t repeat(ExBulletML_Runtime& runtime, std::int32_t id);
+std::int32_t skipWait(ExBulletML_Runtime& runtime, std::int32_t id);
+std::int32_t exit(ExBulletML_Runtime& runtime, std::int32_t id);
+std::int32_t vanish(ExBulletML_Runtime& runtime, std::int32_t id);
+std::int32_t setLock(ExBulletML_Runtime& runtime, std::int32_t id);
+std::int32_t releaseLock(ExBulletML_Runtime& runtime, std::int32_t id);
+std::int32_t waitLock(ExBulletML_Runtime& runtime, std::int32_t id);
+std::int32_t waitSelectable(ExBulletML_Runtime& runtime, std::int32_t id);
+std::int32_t waitDirectionKey(ExBulletML_Runtime& runtime, std::int32_t id);
+// References and event blocks.
+std::int32_t reference(ExBulletML_Runtime& runtime, std::int32_t id);
+std::int32_t eventBlock(ExBulletML_Runtime& runtime, std::int32_t id);
+std::int32_t presentRef(ExBulletML_Runtime& runtime, std::int32_t id);
+std::int32_t revengeRef(ExBulletML_Runtime& runtime, std::int32_t id);
+std::int32_t damageRef(ExBulletML_Runtime& runtime, std::int32_t id);
+std::int32_t cancelRevenge(ExBulletML_Runtime& runtime, std::int32_t id);
+// Motion.
+std::int32_t changeSpeed(ExBulletML_Runtime& runtime, std::int32_t id);
+std::int32_t changeDirection(ExBulletML_Runtime& runtime, std::int32_t id);
+std::int32_t accel(ExBulletML_Runtime& runtime, std::int32_t id);
+std::int32_t changePosition(ExBulletML_Runtime& runtime, std::int32_t id);
+std::int32_t setPosition(ExBulletML_Runtime& runtime, std::int32_t id);
+std::int32_t edge(ExBulletML_Runtime& runtime, std::int32_t id);
+std::int32_t definedAction(ExBulletML_Runtime& runtime, std::int32_t id);
+std::int32_t autoTarget(ExBulletML_Runtime& runtime, std::int32_t id);
+// Hit shapes, attributes and links.
+std::int32_t collision(ExBulletML_Runtime& runtime, std::int32_t id);
+std::int32_t buzz(ExBulletML_Runtime& runtime, std::int32_t id);
+std::int32_t incBuzzCount(ExBulletML_Runtime& runtime, std::int32_t id);
+std::int32_t setInv(ExBulletML_Runtime& runtime, std::int32_t id);
+std::int32_t setPlayerInv(ExBulletML_Runtime& runtime, std::int32_t id);
+std::int32_t setBreakable(ExBulletML_Runtime& runtime, std::int32_t id);
+std::int32_t group(ExBulletML_Runtime& runtime, std::int32_t id);
+std::int32_t setRevenge(ExBulletML_Runtime& runtime, std::int32_t id);
+std::int32_t childRevenge(ExBulletML_Runtime& runtime, std::int32_t id);
+std::int32_t parentRevenge(ExBulletML_Runtime& runtime, std::int32_t id);
+std::int32_t shareVital(ExBulletML_Runtime& runtime, std::int32_t id);
+std::int32_t setSharedVitalNum(ExBulletML_Runtime& runtime, std::int32_t id);
+std::int32_t setVital(ExBulletML_Runtime& runtime, std::int32_t id);
+std::int32_t changeBulletToItem(ExBulletML_Runtime& runtime, std::int32_t id);
+// Game records and variables.
+std::int32_t eval(ExBulletML_Runtime& runtime, std::int32_t id);
+std::int32_t evalAdd(ExBulletML_Runtime& runtime, std::int32_t id);
+std::int32_t global(ExBulletML_Runtime& runtime, std::int32_t id);
+std::int32_t dynamic(ExBulletML_Runtime& runtime, std::int32_t id);
+std::int32_t addScore(ExBulletML_Runtime& runtime, std::int32_t id);
+std::int32_t addPrate(ExBulletML_Runtime& runtime, std::int32_t id);
+std::int32_t addRank(ExBulletML_Runtime& runtime, std::int32_t id);
+std::int32_t addSpirit(ExBulletML_Runtime& runtime, std::int32_t id);
+std::int32_t setGameFlag(ExBulletML_Runtime& runtime, std::int32_t id);
+std::int32_t setEnding(ExBulletML_Runtime& runtime, std::int32_t id);
+// Script files.
+std::int32_t exeFile(ExBulletML_Runtime& runtime, std::int32_t id);
+std::int32_t exeFileAsync(ExBulletML_Runtime& runtime, std::int32_t id);
+// Commands whose handlers come with other work: nothing yet; 1 when the node
+// has child nodes (another object's script), else 0.
+std::int32_t notYetBuilt(ExBulletML_Runtime& runtime, std::int32_t id);
+// Nothing, 0 ("action", "debugstr", "debugval", "setfontshadowcolor").
+std::int32_t nothing(ExBulletML_Runtime& runtime, std::int32_t id);
+}  // namespace handlers

@@ -1,0 +1,139 @@
+// The walk, frame by frame: what the traced runtime executes on each frame
+// and with which result.
+#include "RuntimeTestSupport.h"
+
+namespace {
+
+class Interpreter : public RuntimeBench {};
+
+struct TraceCase {
+    const char* name;
+    const char* script;
+    int frames;
+    const char* expected;  // "<frame> <element> <result>" lines
+};
+
+TEST_F(Interpreter, WalksInlineScriptsFrameByFrame) {
+    const TraceCase cases[] = {
+        {"a count of 3 runs three passes in one frame",
+         R"(<action label="top"><repeat><times>3</times><action><eval name="a">$a+1</eval></action></repeat></action>)",
+         2,
+         "1 action 0\n1 repeat 0\n1 action 0\n1 eval 0\n1 repeat 0\n1 action 0\n1 eval 0\n"
+         "1 repeat 0\n1 action 0\n1 eval 0\n"},
+        {"wait 2 inside a repeat of 3",
+         R"(<action label="top"><repeat><times>3</times><action><wait>2</wait></action></repeat><vanish/></action>)",
+         9,
+         "1 action 0\n1 repeat 0\n1 action 0\n1 wait 2\n2 wait 2\n3 wait 0\n3 repeat 0\n3 action 0\n"
+         "3 wait 2\n4 wait 2\n5 wait 0\n5 repeat 0\n5 action 0\n5 wait 2\n6 wait 2\n7 wait 0\n7 vanish 2\n"},
+        {"wait 0 goes on at once; a negative wait never does",
+         R"(<action label="top"><wait>0</wait><wait>-1</wait><vanish/></action>)", 3,
+         "1 action 0\n1 wait 0\n1 wait 2\n2 wait 2\n3 wait 2\n"},
+        {"an action of two children runs both and ends",
+         R"(<action label="top"><eval name="a">1</eval><eval name="b">2</eval></action>)", 3,
+         "1 action 0\n1 eval 0\n1 eval 0\n"},
+        {"repeat 0 skips its children and goes on with the next sibling",
+         R"(<action label="top"><repeat><times>0</times><action><wait>5</wait></action></repeat><exit/></action>)",
+         2, "1 action 0\n1 repeat 0\n1 exit 2\n"},
+        {"a reference call enters its target and comes back",
+         R"(<action label="top"><actionref label="sub"><param>2</param></actionref><exit/></action>
+            <action label="sub"><wait>$1</wait></action>)",
+         4, "1 action 0\n1 actionref 0\n1 action 0\n1 wait 2\n2 wait 2\n3 wait 0\n3 exit 2\n"},
+    };
+    for (const TraceCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        trace_.clear();
+        frame_ = 0;
+        manager().clearAll();
+        load(c.script);
+        traceRuntime(spawn()->getMainRuntime());
+        frames(c.frames);
+        EXPECT_EQ(traceText(), c.expected);
+    }
+}
+
+TEST_F(Interpreter, WaitSixtyGoesOnAtFrameSixtyOne) {
+    load(R"(<action label="top"><wait>60</wait><vanish/></action>)");
+    BulletObject* object = spawn();
+    traceRuntime(object->getMainRuntime());
+    frames(61);
+    ASSERT_GE(trace_.size(), 3u);
+    EXPECT_EQ(trace_[trace_.size() - 3], "60 wait 2");
+    EXPECT_EQ(trace_[trace_.size() - 2], "61 wait 0");
+    EXPECT_EQ(trace_.back(), "61 vanish 2");
+    EXPECT_EQ(std::count_if(trace_.begin(), trace_.end(),
+                            [](const std::string& line) { return line.ends_with("wait 2"); }),
+              60);
+}
+
+TEST_F(Interpreter, TwoRuntimesOnOneNodeKeepTheirOwnPlace) {
+    // The second object starts a frame later, so the two stand at different
+    // children of the same nodes every frame.
+    load(R"(<action label="top"><repeat><times>-1</times><action>
+              <eval name="n">$n+1</eval><wait>1</wait><eval name="m">$m+1</eval><wait>1</wait>
+            </action></repeat></action>)");
+    BulletObject* first = spawn();
+    frames(1);
+    BulletObject* second = spawn();
+    frames(5);
+    ObjectVariableMap& a = first->getMainRuntime()->getObjectVariables();
+    ObjectVariableMap& b = second->getMainRuntime()->getObjectVariables();
+    NameHandle n = internName("n"), m = internName("m");
+    // Frames 1..6 for the first: n on 1, 3, 5; m on 2, 4, 6 (the "eval"
+    // after a wait runs on the frame the wait ends).
+    EXPECT_EQ(a[n], 3.0f);
+    EXPECT_EQ(a[m], 3.0f);
+    // Frames 2..6 for the second: n on 2, 4, 6; m on 3, 5.
+    EXPECT_EQ(b[n], 3.0f);
+    EXPECT_EQ(b[m], 2.0f);
+}
+
+TEST_F(Interpreter, ParametersAreRestoredAfterAReferenceCall) {
+    load(R"(<action label="top"><actionref label="outer"><param>7</param><param>8</param></actionref></action>
+            <action label="outer"><eval name="before">$1</eval>
+              <actionref label="inner"><param>$2+100</param></actionref>
+              <fireref label="f"><param>5</param><param>6</param></fireref>
+              <eval name="after">$1+$2</eval></action>
+            <action label="inner"><eval name="inside">$1+$2</eval></action>
+            <fire label="f"></fire>)");
+    BulletObject* object = spawn();
+    ExBulletML_Runtime* runtime = object->getMainRuntime();
+    frames(1);
+    ObjectVariableMap& vars = runtime->getObjectVariables();
+    EXPECT_EQ(vars[internName("before")], 7.0f);
+    EXPECT_EQ(vars[internName("inside")], 108.0f);  // $1 = 108, $2 absent: 0
+    EXPECT_EQ(vars[internName("after")], 15.0f);
+    EXPECT_FALSE(runtime->isActive());
+}
+
+TEST_F(Interpreter, AMissingSetupLabelLeavesTheRuntimeInactive) {
+    load(R"(<action label="top"><wait>1</wait></action>)");
+    BulletObject* object = spawn("nosuchlabel");
+    EXPECT_FALSE(object->getMainRuntime()->isActive());
+    frames(3);
+    EXPECT_FALSE(object->getMainRuntime()->isActive());
+}
+
+TEST_F(Interpreter, DispatchTableSkipsContainersAndUnknownIds) {
+    // "action", "debugstr", "debugval", "setfontshadowcolor" do nothing and
+    // go on; so does an id past the table.
+    load(R"(<action label="top"><debugstr>x</debugstr><debugval>1</debugval><setfontshadowcolor/><exit/></action>)");
+    traceRuntime(spawn()->getMainRuntime());
+    frames(1);
+    EXPECT_EQ(traceText(), "1 action 0\n1 debugstr 0\n1 debugval 0\n1 setfontshadowcolor 0\n1 exit 2\n");
+}
+
+TEST_F(Interpreter, RestartStartsAgainWithClearedStacksAndVariables) {
+    load(R"(<action label="top"><eval name="a">$a+1</eval><wait>5</wait></action>)");
+    BulletObject* object = spawn();
+    ExBulletML_Runtime* runtime = object->getMainRuntime();
+    frames(2);
+    EXPECT_EQ(runtime->getObjectVariables()[internName("a")], 1.0f);
+    runtime->restart();
+    frames(1);
+    EXPECT_EQ(runtime->getObjectVariables()[internName("a")], 1.0f);
+    EXPECT_TRUE(runtime->isActive());
+    runtime->stop(1);
+    EXPECT_FALSE(runtime->isActive());
+}
+
+}  // namespace

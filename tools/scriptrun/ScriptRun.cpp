@@ -1,0 +1,212 @@
+// vorly-scriptrun <file> [--frames N] [--label L] [--at X,Y] [--player X,Y] [--trace]
+//
+// Runs one loose script file (read from disk, not through the archive) on a
+// plain object for N object steps, headless: no window, no device. The
+// emitter is made as the game reset makes its root object, at --at (default
+// 320,100), with its main runtime at the "action" labelled L (default "top");
+// a player object without a script stands at --player (default 320,400).
+//
+// With --trace every execute of the emitter's main runtime prints
+//
+//   t <frame> <element> <result>
+//
+// (frames from 1). Debug-log lines go to standard error as "log: <line>".
+// Exit status: 0 after N frames; 1 when the file cannot be read or the label
+// is missing (with a message), or through the program's fatal path; 2 on a
+// usage error.
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "objects/BulletObjectManager.h"
+#include "platform/Path.h"
+#include "platform/Text.h"
+#include "platform/Thread.h"
+#include "runtime/BMLRuntimeAllocator.h"
+#include "runtime/ExBulletML_Runtime.h"
+#include "runtime/SysVars.h"
+#include "script/BoostContentHandler.h"
+#include "script/BoostXML.h"
+#include "script/BulletML_Node_Manager.h"
+#include "script/ElementId.h"
+#include "script/XMLHandler_ii.h"
+#include "services/DebugInfo.h"
+#include "services/Managers.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The debug log lives in a temporary folder removed on exit; its lines go to
+// standard error once, also when the fatal path ends the program.
+struct LogFolder {
+    fs::path path;
+    bool echoed = false;
+    LogFolder() {
+        std::string pattern = (fs::temp_directory_path() / "vorly-scriptrun-XXXXXX").string();
+        if (mkdtemp(pattern.data())) path = pattern;
+    }
+    void echo() {
+        if (echoed || path.empty()) return;
+        echoed = true;
+        std::fflush(stdout);
+        std::ifstream log(path / "debug.txt", std::ios::binary);
+        for (std::string line; std::getline(log, line);) std::fprintf(stderr, "log: %s\n", line.c_str());
+        std::fflush(stderr);
+    }
+    ~LogFolder() {
+        echo();
+        std::error_code ignored;
+        if (!path.empty()) fs::remove_all(path, ignored);
+    }
+};
+
+struct Options {
+    const char* file = nullptr;
+    long frames = 600;
+    std::string label = "top";
+    float atX = 320.0f, atY = 100.0f;
+    float playerX = 320.0f, playerY = 400.0f;
+    bool trace = false;
+};
+
+bool parsePair(const char* text, float& x, float& y) {
+    char* end = nullptr;
+    double first = std::strtod(text, &end);
+    if (end == text || *end != ',') return false;
+    const char* second = end + 1;
+    double value = std::strtod(second, &end);
+    if (end == second || *end != '\0') return false;
+    x = static_cast<float>(first);
+    y = static_cast<float>(value);
+    return true;
+}
+
+bool parseOptions(int argc, char** argv, Options& options) {
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        bool hasValue = i + 1 < argc;
+        if (arg == "--trace") {
+            options.trace = true;
+        } else if (arg == "--frames" && hasValue) {
+            char* end = nullptr;
+            options.frames = std::strtol(argv[++i], &end, 10);
+            if (*end != '\0' || options.frames < 0) return false;
+        } else if (arg == "--label" && hasValue) {
+            options.label = argv[++i];
+        } else if (arg == "--at" && hasValue) {
+            if (!parsePair(argv[++i], options.atX, options.atY)) return false;
+        } else if (arg == "--player" && hasValue) {
+            if (!parsePair(argv[++i], options.playerX, options.playerY)) return false;
+        } else if (!arg.empty() && arg[0] != '-' && !options.file) {
+            options.file = argv[i];
+        } else {
+            return false;
+        }
+    }
+    return options.file != nullptr;
+}
+
+long g_frame = 0;
+
+void traceExecute(void*, const ExBulletML_Runtime*, std::int32_t code, std::int32_t result) {
+    std::string_view name = ElementIdTable::instance().elementName(code);
+    std::printf("t %ld %.*s %d\n", g_frame, static_cast<int>(name.size()), name.data(), result);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // The built-in variables are bound before anything else runs.
+    registerSysVars();
+    Options options;
+    if (!parseOptions(argc, argv, options)) {
+        std::fprintf(stderr,
+                     "usage: %s <script file> [--frames N] [--label L] [--at X,Y] [--player X,Y] [--trace]\n",
+                     argv[0]);
+        return 2;
+    }
+    std::ifstream in(options.file, std::ios::binary);
+    if (!in) {
+        std::fprintf(stderr, "%s: cannot read %s\n", argv[0], options.file);
+        return 1;
+    }
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+
+    markMainThread();
+    static LogFolder logFolder;
+    if (!logFolder.path.empty()) {
+        Path::setRoot(logFolder.path);
+        g_debugInfo = new DebugInfo("debug.txt");
+    }
+
+    static BoostContentHandler handler;
+    parseXml(text::widen(bytes), handler, fs::path(options.file).filename().string());
+    BulletML_Node_Manager* document = handler.getHandler()->getDocument();
+    if (!document) {
+        logFolder.echo();
+        std::fprintf(stderr, "%s: %s holds no script\n", argv[0], options.file);
+        return 1;
+    }
+    document->setQuietLookup(true);
+    document->linkRefs();
+    NameHandle label = WideNamePool::instance().findOrInsert(text::widen(options.label));
+    BulletML_Node* start = document->findLabel(kAction, label);
+    document->setQuietLookup(false);
+    if (!start) {
+        logFolder.echo();
+        std::fprintf(stderr, "%s: no action labelled \"%s\" in %s\n", argv[0], options.label.c_str(), options.file);
+        return 1;
+    }
+    ExBulletML_Runtime::setDocument(document);
+    BMLRuntimeAllocator::instance().prefill();
+    g_bulletObjectManager = new BulletObjectManager();
+    BulletObjectManager& manager = *g_bulletObjectManager;
+
+    // The player: an object without a script.
+    BulletObject* player = manager.createPlainObject();
+    player->setKind(object_kind::kPlayer);
+    player->setX(options.playerX);
+    player->setY(options.playerY);
+    player->setSpeed(0.0f);
+    manager.setPlayer(player);
+
+    // The emitter, as the game reset makes its root object.
+    BulletObject* emitter = manager.createPlainObject();
+    emitter->setX(options.atX);
+    emitter->setY(options.atY);
+    emitter->setActive(0);
+    emitter->setSpeed(0.0f);
+    emitter->applyImageBounds(2);
+    emitter->setEdgeBoundsMax(2000.0f, 2000.0f);
+    emitter->setEdgeBoundsMin(-2000.0f, -2000.0f);
+    ExBulletML_Runtime* runtime = manager.getRuntime();
+    if (!runtime) {
+        logFolder.echo();
+        std::fprintf(stderr, "%s: no runtime\n", argv[0]);
+        return 1;
+    }
+    if (options.label == "top") runtime->setupTop();
+    else runtime->setupByLabel(kAction, label);
+    if (options.trace) runtime->setExecuteObserver(&traceExecute, nullptr);
+    emitter->setMainRuntime(runtime);
+    emitter->setRuntimeActive(1);
+
+    for (g_frame = 1; g_frame <= options.frames; ++g_frame) {
+        manager.resetEnemyCountCache();
+        manager.execBullet();
+    }
+
+    delete g_bulletObjectManager;
+    g_bulletObjectManager = nullptr;
+    std::fflush(stdout);
+    delete g_debugInfo;
+    g_debugInfo = nullptr;
+    logFolder.echo();
+    return 0;
+}
