@@ -23,6 +23,7 @@
 #include <iterator>
 #include <string>
 
+#include "objects/BulletObjectAllocator.h"
 #include "objects/BulletObjectManager.h"
 #include "platform/Path.h"
 #include "platform/Text.h"
@@ -165,6 +166,7 @@ int main(int argc, char** argv) {
     }
     ExBulletML_Runtime::setDocument(document);
     BMLRuntimeAllocator::instance().prefill();
+    BulletObjectAllocator::instance().fill();
     g_bulletObjectManager = new BulletObjectManager();
     BulletObjectManager& manager = *g_bulletObjectManager;
 
