@@ -62,6 +62,12 @@ public:
 
     // Virtual screen.
     void setVirtualScreenSize(std::int32_t width, std::int32_t height);
+    // True while virtual and device units are the same (the back buffer has
+    // the virtual size): every conversion is then exactly the identity.
+    bool isIdentityScale() const {
+        return static_cast<float>(backBufferWidth_) == virtualWidth_ &&
+               static_cast<float>(backBufferHeight_) == virtualHeight_;
+    }
     float toDeviceX(float x) const;
     float toDeviceY(float y) const;
     float toVirtualX(float x) const;

@@ -8,22 +8,22 @@
 
 namespace {
 // Virtual-screen units to device pixels and back, through the device object;
-// without one the two are the same.
+// without one, or at the virtual size (640 x 480), the two are the same.
 float deviceX(float x) {
     const D3DObject* d3d = g_d3dObject;
-    return d3d ? d3d->toDeviceX(x) : x;
+    return d3d && !d3d->isIdentityScale() ? d3d->toDeviceX(x) : x;
 }
 float deviceY(float y) {
     const D3DObject* d3d = g_d3dObject;
-    return d3d ? d3d->toDeviceY(y) : y;
+    return d3d && !d3d->isIdentityScale() ? d3d->toDeviceY(y) : y;
 }
 float virtualX(float x) {
     const D3DObject* d3d = g_d3dObject;
-    return d3d ? d3d->toVirtualX(x) : x;
+    return d3d && !d3d->isIdentityScale() ? d3d->toVirtualX(x) : x;
 }
 float virtualY(float y) {
     const D3DObject* d3d = g_d3dObject;
-    return d3d ? d3d->toVirtualY(y) : y;
+    return d3d && !d3d->isIdentityScale() ? d3d->toVirtualY(y) : y;
 }
 
 // Where a shape's image starts on one axis: a circle's from its centre less

@@ -253,3 +253,19 @@ TEST_F(GameObjectTest, CopyFromTakesGeometryAndLooks) {
     // The radius squared stays the copy's own (the default 256).
     EXPECT_EQ(to->getHitShape1().radiusSquared, 256.0f);
 }
+
+// Images are placed in device pixels and sized from them: with a virtual
+// screen half the device's size every image coordinate doubles.
+TEST_F(GameObjectTest, ImagesUseDeviceUnits) {
+    d3d->setVirtualScreenSize(320, 240);
+    BulletObject* object = manager().createPlainObject();
+    Sprite* image = sprite(32.0f, 16.0f);
+    object->setImage(image);
+    EXPECT_EQ(object->getWidth(), 16.0f);
+    EXPECT_EQ(object->getHeight(), 8.0f);
+    object->setLeft(10.5f);
+    object->setTop(-3.0f);
+    EXPECT_EQ(image->getX(), 21.0f);
+    EXPECT_EQ(image->getY(), -6.0f);
+    d3d->setVirtualScreenSize(640, 480);
+}
