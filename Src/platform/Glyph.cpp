@@ -35,6 +35,7 @@ char32_t firstCodePoint(const std::string& utf8) {
 
 // The Unicode character of a cp932 code; 0 when it names none.
 char32_t unicodeOfCp932(std::uint32_t code) {
+    code = glyphCharacter(code);
     std::string bytes;
     if (code > 0xFF) bytes.push_back(static_cast<char>((code >> 8) & 0xFF));
     bytes.push_back(static_cast<char>(code & 0xFF));
@@ -43,6 +44,24 @@ char32_t unicodeOfCp932(std::uint32_t code) {
     // The converter writes '?' for what it cannot convert.
     if (cp == U'?' && code != '?') return 0;
     return cp;
+}
+
+// The IPA faces that stand for the Windows Japanese faces.
+struct FaceAlias {
+    const char* windowsName;
+    const char* family;
+};
+constexpr FaceAlias kFaceAliases[] = {
+    {"ＭＳ ゴシック", "IPAGothic"},
+    {"ＭＳ 明朝", "IPAMincho"},
+    {"ＭＳ Ｐゴシック", "IPAPGothic"},
+    {"ＭＳ Ｐ明朝", "IPAPMincho"},
+};
+
+std::string familyFor(const std::string& faceName) {
+    for (const FaceAlias& alias : kFaceAliases)
+        if (faceName == alias.windowsName) return alias.family;
+    return faceName;
 }
 
 // GDI's 65 grey levels from FreeType's 256.
@@ -81,6 +100,7 @@ public:
     }
 
     TextMetric textMetrics() const override { return metrics_; }
+    std::string familyName() const override { return face_->family_name ? face_->family_name : ""; }
 
     std::uint32_t glyphOutline(std::uint32_t code, GlyphMetrics& metrics, std::uint8_t* buffer,
                                std::uint32_t bufferSize) override {
@@ -141,7 +161,8 @@ bool matchFace(FcConfig* config, const FontDesc& desc, MatchedFace& out) {
     FcPattern* pattern = FcPatternCreate();
     if (!pattern) return false;
     if (!desc.faceName.empty()) {
-        FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(desc.faceName.c_str()));
+        const std::string family = familyFor(desc.faceName);
+        FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
     }
     if (desc.charSet == SHIFTJIS_CHARSET) {
         FcPatternAddString(pattern, FC_LANG, reinterpret_cast<const FcChar8*>("ja"));
@@ -254,6 +275,7 @@ public:
     std::uint32_t glyphOutline(std::uint32_t code, GlyphMetrics& metrics, std::uint8_t* buffer,
                                std::uint32_t bufferSize) override {
         metrics = GlyphMetrics{};
+        code = glyphCharacter(code);
         std::int32_t advance = code > 0xFF ? metrics_.tmHeight : metrics_.tmHeight / 2;
         metrics.gmCellIncX = static_cast<std::int16_t>(advance);
         if (code == ' ' || advance < 3 || metrics_.tmHeight < 3) {
