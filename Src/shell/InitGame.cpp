@@ -1,6 +1,7 @@
 #include "shell/InitGame.h"
 
 #include "graphics/D3DObject.h"
+#include "graphics/TextureManager.h"
 #include "input/ReplayManager.h"
 #include "platform/Window.h"
 #include "script/BulletML_Node_Allocator.h"
@@ -50,6 +51,7 @@ HRESULT createInputManagers() {
 HRESULT createSoundManager() { return S_OK; }
 
 HRESULT createCoreManagers() {
+    g_textureManager = new TextureManager();
     g_frameCounter = new FrameCounter();
     return S_OK;
 }

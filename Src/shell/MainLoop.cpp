@@ -6,6 +6,7 @@
 #include "graphics/D3DObject.h"
 #include "graphics/PresentFrame.h"
 #include "graphics/RenderFrame.h"
+#include "graphics/TextureManager.h"
 #include "platform/Window.h"
 #include "records/GameInfo.h"
 #include "script/BulletML_Node_Manager.h"
@@ -91,7 +92,13 @@ int frameStep() {
 }
 
 HRESULT resetGame() {
-    // Images: no texture clearing stays requested into the new scene.
+    // Images: the flagged textures purged, then every texture let go and the
+    // ids restarted; no texture clearing stays requested into the new scene.
+    if (TextureManager* textures = g_textureManager) {
+        textures->purgeFlagged();
+        textures->clearAll();
+        textures->resetIds();
+    }
     if (g_gameInfo) g_gameInfo->setClearTextureRequest(0);
     // Scene: state caches, camera, light and fog changes, clear colour, ambient
     // colours and the default light.

@@ -1,6 +1,7 @@
 #include "shell/ReleaseAll.h"
 
 #include "graphics/D3DObject.h"
+#include "graphics/TextureManager.h"
 #include "input/ReplayManager.h"
 #include "records/GameInfo.h"
 #include "script/XMLManagerManager.h"
@@ -32,7 +33,7 @@ const ReleaseStep kReleaseSteps[] = {
     {[] {}, "Sprite Manager を開放しました"},
     {[] {}, "Particle Manager を開放しました"},
     {[] {}, "BoardMesh Manager を開放しました"},
-    {[] {}, "Texture Manager を開放しました"},
+    {[] { release(g_textureManager); }, "Texture Manager を開放しました"},
     {[] { release(g_d3dObject); }, "Direct3D Manager を開放しました"},
     {[] {}, "DirectInput Manager を開放しました"},
     {[] {
