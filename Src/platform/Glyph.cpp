@@ -105,6 +105,38 @@ public:
     std::uint32_t glyphOutline(std::uint32_t code, GlyphMetrics& metrics, std::uint8_t* buffer,
                                std::uint32_t bufferSize) override {
         std::lock_guard<std::mutex> guard(lock_);
+        // Callers ask for a glyph's size and then for its bitmap: the last
+        // glyph rendered answers the second call without rendering again.
+        code = glyphCharacter(code);
+        if (cached_ && cachedCode_ == code) return fromCache(metrics, buffer, bufferSize);
+        const std::uint32_t size = render(code, metrics);
+        if (size == GDI_ERROR) return size;
+        return fromCache(metrics, buffer, bufferSize);
+    }
+
+private:
+    std::uint32_t fromCache(GlyphMetrics& metrics, std::uint8_t* buffer, std::uint32_t bufferSize) const {
+        metrics = cachedMetrics_;
+        const auto size = static_cast<std::uint32_t>(cachedBitmap_.size());
+        if (buffer == nullptr || size == 0) return size;
+        if (bufferSize < size) return GDI_ERROR;
+        std::memcpy(buffer, cachedBitmap_.data(), size);
+        return size;
+    }
+
+    // Renders the glyph into the cache; GDI_ERROR leaves the cache empty.
+    std::uint32_t render(std::uint32_t code, GlyphMetrics& metrics) {
+        cached_ = false;
+        cachedBitmap_.clear();
+        std::uint32_t size = renderInto(code, metrics);
+        if (size == GDI_ERROR) return size;
+        cachedMetrics_ = metrics;
+        cachedCode_ = code;
+        cached_ = true;
+        return size;
+    }
+
+    std::uint32_t renderInto(std::uint32_t code, GlyphMetrics& metrics) {
         char32_t cp = unicodeOfCp932(code);
         FT_UInt index = cp ? FT_Get_Char_Index(face_, cp) : 0;
         if (FT_Load_Glyph(face_, index, FT_LOAD_NO_BITMAP) != 0) return GDI_ERROR;
@@ -133,18 +165,20 @@ public:
         const std::uint64_t bytes = static_cast<std::uint64_t>(stride) * bitmap.rows;
         if (bytes >= GDI_ERROR) return GDI_ERROR;
         const auto size = static_cast<std::uint32_t>(bytes);
-        if (buffer == nullptr) return size;
-        if (bufferSize < size) return GDI_ERROR;
-        std::memset(buffer, 0, size);
+        cachedBitmap_.assign(size, 0);
         for (unsigned row = 0; row < bitmap.rows; ++row) {
             const unsigned char* source = bitmap.buffer + static_cast<std::ptrdiff_t>(row) * bitmap.pitch;
-            std::uint8_t* target = buffer + row * stride;
+            std::uint8_t* target = cachedBitmap_.data() + std::size_t(row) * stride;
             for (unsigned column = 0; column < bitmap.width; ++column) target[column] = grayLevel(source[column]);
         }
         return size;
     }
 
-private:
+    bool cached_ = false;
+    std::uint32_t cachedCode_ = 0;
+    GlyphMetrics cachedMetrics_;
+    std::vector<std::uint8_t> cachedBitmap_;
+
     std::mutex& lock_;
     FT_Face face_;
     bool embolden_;
