@@ -163,10 +163,17 @@ HRESULT createFromDds(GfxDevice* device, Bytes file, std::uint32_t mipLevels, st
             const std::uint32_t pitch = rowPitch(format, w), rows = rowCount(format, h);
             for (std::uint32_t r = 0; r < rows; ++r) std::memcpy(target.row(r), stored + std::size_t(pitch) * r, pitch);
         } else if (compressed) {
-            // Level 0 of a compressed file expanded for the generated chain.
-            std::vector<std::uint32_t> argb(std::size_t(w) * h);
-            decodeBlockCompressed(layout.storedFormat, stored, w, h, argb.data());
-            for (std::uint32_t r = 0; r < h; ++r) std::memcpy(target.row(r), argb.data() + std::size_t(w) * r, w * 4);
+            // Level 0 of a compressed file expanded for the generated chain,
+            // straight into the level when its rows are packed.
+            if (target.rect.Pitch == std::int32_t(w * 4)) {
+                decodeBlockCompressed(layout.storedFormat, stored, w, h,
+                                      reinterpret_cast<std::uint32_t*>(target.rect.pBits));
+            } else {
+                std::vector<std::uint32_t> argb(std::size_t(w) * h);
+                decodeBlockCompressed(layout.storedFormat, stored, w, h, argb.data());
+                for (std::uint32_t r = 0; r < h; ++r)
+                    std::memcpy(target.row(r), argb.data() + std::size_t(w) * r, w * 4);
+            }
         } else {
             const std::size_t storedPitch = std::size_t(w) * layout.bytesPerPixel;
             for (std::uint32_t r = 0; r < h; ++r)
