@@ -273,6 +273,9 @@ TEST_F(ImageDecode, HostileFilesAreRefusedAsInvalidData) {
     const FileBytes dds = files::ddsArgb(3, 2, kPicture);
     const FileBytes png = files::png(3, 2, kPicture, files::PngKind::Rgba);
     const FileBytes jpg = files::jpeg(8, 8, Pixels(64, 0xFF3366CC));
+    Pixels noise(64 * 64);
+    for (std::uint32_t i = 0; i < noise.size(); ++i) noise[i] = 0xFF000000u | (i * 2654435761u);
+    const FileBytes big = files::jpeg(64, 64, noise);
     const FileBytes dxt1Chain =
         files::dds(4, 4, 3, 0x4, D3DFMT_DXT1, 0, 0, 0, 0, 0,
                    join({dxt1Block(1, 2, 0), dxt1Block(1, 2, 0), dxt1Block(1, 2, 0)}));
@@ -317,6 +320,7 @@ TEST_F(ImageDecode, HostileFilesAreRefusedAsInvalidData) {
         {"png width 5000", poke32(png, 16, 0x88130000), false},
         {"png IHDR damaged", poke8(png, 20, 0x7F), false},
         {"jpeg cut", FileBytes(jpg.begin(), jpg.begin() + 200), false},
+        {"jpeg cut in its scan", FileBytes(big.begin(), big.begin() + std::ptrdiff_t(big.size() * 2 / 3)), true},
         {"jpeg CMYK", files::jpeg(8, 8, Pixels(64, 0xFF3366CC), files::JpegKind::Cmyk), false},
         {"jpeg signature only", {0xFF, 0xD8, 0xFF}, false},
     };

@@ -7,6 +7,8 @@
 #include <cstdio>
 // jpeglib.h needs FILE and size_t declared first.
 #include <jpeglib.h>
+// The message codes (JWRN_JPEG_EOF).
+#include <jerror.h>
 
 #include <csetjmp>
 
@@ -17,10 +19,15 @@ namespace {
 struct JpegErrors {
     jpeg_error_mgr manager;
     std::jmp_buf jump;
+    bool truncated;
 };
 
 void onError(j_common_ptr info) { std::longjmp(reinterpret_cast<JpegErrors*>(info->err)->jump, 1); }
-void onMessage(j_common_ptr, int) {}
+// libjpeg pads a file that ends early with grey and only warns: such a file
+// is remembered as truncated and refused.
+void onMessage(j_common_ptr info, int level) {
+    if (level < 0 && info->err->msg_code == JWRN_JPEG_EOF) reinterpret_cast<JpegErrors*>(info->err)->truncated = true;
+}
 void onOutput(j_common_ptr) {}
 
 bool isJpeg(Bytes file) { return file.size() >= 3 && file[0] == 0xFF && file[1] == 0xD8; }
@@ -54,6 +61,7 @@ void quietErrors(jpeg_decompress_struct* jpeg, JpegErrors* errors) {
     errors->manager.error_exit = onError;
     errors->manager.emit_message = onMessage;
     errors->manager.output_message = onOutput;
+    errors->truncated = false;
 }
 }  // namespace
 
@@ -95,7 +103,7 @@ bool decodeJpeg(Bytes file, const PixelTarget& target) {
         ok = decodeInto(&jpeg, file, &target);
     }
     jpeg_destroy_decompress(&jpeg);
-    return ok;
+    return ok && !errors.truncated;
 }
 
 }  // namespace image
