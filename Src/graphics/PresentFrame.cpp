@@ -1,6 +1,7 @@
 #include "graphics/PresentFrame.h"
 
 #include "graphics/D3DDevice.h"
+#include "graphics/TextureManager.h"
 #include "platform/gfx/GfxDevice.h"
 #include "services/FrameCounter.h"
 #include "services/Managers.h"
@@ -18,6 +19,10 @@ HRESULT presentFrame() {
         frames->endSection("Present");
         frames->onPresent();
     }
-    // (the texture manager's per-frame update and deferred removals)
+    // Retired textures leave now, on skipped frames too.
+    if (TextureManager* textures = g_textureManager) {
+        textures->update();
+        textures->flushRemoveQueue();
+    }
     return result;
 }

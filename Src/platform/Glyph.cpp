@@ -35,6 +35,7 @@ char32_t firstCodePoint(const std::string& utf8) {
 
 // The Unicode character of a cp932 code; 0 when it names none.
 char32_t unicodeOfCp932(std::uint32_t code) {
+    code = glyphCharacter(code);
     std::string bytes;
     if (code > 0xFF) bytes.push_back(static_cast<char>((code >> 8) & 0xFF));
     bytes.push_back(static_cast<char>(code & 0xFF));
@@ -43,6 +44,24 @@ char32_t unicodeOfCp932(std::uint32_t code) {
     // The converter writes '?' for what it cannot convert.
     if (cp == U'?' && code != '?') return 0;
     return cp;
+}
+
+// The IPA faces that stand for the Windows Japanese faces.
+struct FaceAlias {
+    const char* windowsName;
+    const char* family;
+};
+constexpr FaceAlias kFaceAliases[] = {
+    {"ＭＳ ゴシック", "IPAGothic"},
+    {"ＭＳ 明朝", "IPAMincho"},
+    {"ＭＳ Ｐゴシック", "IPAPGothic"},
+    {"ＭＳ Ｐ明朝", "IPAPMincho"},
+};
+
+std::string familyFor(const std::string& faceName) {
+    for (const FaceAlias& alias : kFaceAliases)
+        if (faceName == alias.windowsName) return alias.family;
+    return faceName;
 }
 
 // GDI's 65 grey levels from FreeType's 256.
@@ -81,10 +100,43 @@ public:
     }
 
     TextMetric textMetrics() const override { return metrics_; }
+    std::string familyName() const override { return face_->family_name ? face_->family_name : ""; }
 
     std::uint32_t glyphOutline(std::uint32_t code, GlyphMetrics& metrics, std::uint8_t* buffer,
                                std::uint32_t bufferSize) override {
         std::lock_guard<std::mutex> guard(lock_);
+        // Callers ask for a glyph's size and then for its bitmap: the last
+        // glyph rendered answers the second call without rendering again.
+        code = glyphCharacter(code);
+        if (cached_ && cachedCode_ == code) return fromCache(metrics, buffer, bufferSize);
+        const std::uint32_t size = render(code, metrics);
+        if (size == GDI_ERROR) return size;
+        return fromCache(metrics, buffer, bufferSize);
+    }
+
+private:
+    std::uint32_t fromCache(GlyphMetrics& metrics, std::uint8_t* buffer, std::uint32_t bufferSize) const {
+        metrics = cachedMetrics_;
+        const auto size = static_cast<std::uint32_t>(cachedBitmap_.size());
+        if (buffer == nullptr || size == 0) return size;
+        if (bufferSize < size) return GDI_ERROR;
+        std::memcpy(buffer, cachedBitmap_.data(), size);
+        return size;
+    }
+
+    // Renders the glyph into the cache; GDI_ERROR leaves the cache empty.
+    std::uint32_t render(std::uint32_t code, GlyphMetrics& metrics) {
+        cached_ = false;
+        cachedBitmap_.clear();
+        std::uint32_t size = renderInto(code, metrics);
+        if (size == GDI_ERROR) return size;
+        cachedMetrics_ = metrics;
+        cachedCode_ = code;
+        cached_ = true;
+        return size;
+    }
+
+    std::uint32_t renderInto(std::uint32_t code, GlyphMetrics& metrics) {
         char32_t cp = unicodeOfCp932(code);
         FT_UInt index = cp ? FT_Get_Char_Index(face_, cp) : 0;
         if (FT_Load_Glyph(face_, index, FT_LOAD_NO_BITMAP) != 0) return GDI_ERROR;
@@ -113,18 +165,20 @@ public:
         const std::uint64_t bytes = static_cast<std::uint64_t>(stride) * bitmap.rows;
         if (bytes >= GDI_ERROR) return GDI_ERROR;
         const auto size = static_cast<std::uint32_t>(bytes);
-        if (buffer == nullptr) return size;
-        if (bufferSize < size) return GDI_ERROR;
-        std::memset(buffer, 0, size);
+        cachedBitmap_.assign(size, 0);
         for (unsigned row = 0; row < bitmap.rows; ++row) {
             const unsigned char* source = bitmap.buffer + static_cast<std::ptrdiff_t>(row) * bitmap.pitch;
-            std::uint8_t* target = buffer + row * stride;
+            std::uint8_t* target = cachedBitmap_.data() + std::size_t(row) * stride;
             for (unsigned column = 0; column < bitmap.width; ++column) target[column] = grayLevel(source[column]);
         }
         return size;
     }
 
-private:
+    bool cached_ = false;
+    std::uint32_t cachedCode_ = 0;
+    GlyphMetrics cachedMetrics_;
+    std::vector<std::uint8_t> cachedBitmap_;
+
     std::mutex& lock_;
     FT_Face face_;
     bool embolden_;
@@ -141,7 +195,8 @@ bool matchFace(FcConfig* config, const FontDesc& desc, MatchedFace& out) {
     FcPattern* pattern = FcPatternCreate();
     if (!pattern) return false;
     if (!desc.faceName.empty()) {
-        FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(desc.faceName.c_str()));
+        const std::string family = familyFor(desc.faceName);
+        FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
     }
     if (desc.charSet == SHIFTJIS_CHARSET) {
         FcPatternAddString(pattern, FC_LANG, reinterpret_cast<const FcChar8*>("ja"));
@@ -254,6 +309,7 @@ public:
     std::uint32_t glyphOutline(std::uint32_t code, GlyphMetrics& metrics, std::uint8_t* buffer,
                                std::uint32_t bufferSize) override {
         metrics = GlyphMetrics{};
+        code = glyphCharacter(code);
         std::int32_t advance = code > 0xFF ? metrics_.tmHeight : metrics_.tmHeight / 2;
         metrics.gmCellIncX = static_cast<std::int16_t>(advance);
         if (code == ' ' || advance < 3 || metrics_.tmHeight < 3) {

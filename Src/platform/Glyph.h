@@ -3,7 +3,7 @@
 // metrics (GetTextMetrics) and one glyph at a time as an 8-bit grey bitmap of
 // 65 levels, 0 to 64, rows padded to 4 bytes (GetGlyphOutline with
 // GGO_GRAY8_BITMAP). Characters are given as cp932 codes, as the game's text
-// holds them. Two backends: FreeType + fontconfig (FreeTypeGlyphSystem) and
+// holds them, read as GetGlyphOutlineA reads them (see glyphCharacter). Two backends: FreeType + fontconfig (FreeTypeGlyphSystem) and
 // fixed box glyphs for tests (BoxGlyphSystem).
 #pragma once
 #include <cstdint>
@@ -52,6 +52,18 @@ struct GlyphMetrics {
     std::int16_t gmCellIncY = 0;
 };
 
+// The cp932 character a 16-bit code names, as GetGlyphOutlineA reads it: a
+// lead byte (0x81-0x9F, 0xE0-0xFC) in the high byte makes a double-byte
+// character (lead * 256 + trail); anything else names the low byte alone, so
+// 0x2031 (" 1") is "1" and 0x2A2A ("**") is "*".
+constexpr bool isCp932LeadByte(std::uint32_t byte) {
+    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+}
+constexpr std::uint32_t glyphCharacter(std::uint32_t code) {
+    code &= 0xFFFF;
+    return isCp932LeadByte(code >> 8) ? code : (code & 0xFF);
+}
+
 // The bytes a glyph bitmap of that box takes: rows of width rounded up to 4.
 constexpr std::uint32_t glyphBitmapStride(std::uint32_t width) { return (width + 3u) & ~3u; }
 
@@ -65,6 +77,8 @@ public:
     // a blank glyph, whose box is then 1 x 1), or GDI_ERROR.
     virtual std::uint32_t glyphOutline(std::uint32_t code, GlyphMetrics& metrics, std::uint8_t* buffer,
                                        std::uint32_t bufferSize) = 0;
+    // The family of the face in use ("IPAGothic"), for tests and logs.
+    virtual std::string familyName() const { return {}; }
 };
 
 class GlyphSystem {
@@ -81,7 +95,10 @@ public:
 
 // FreeType rasterising the font fontconfig picks for the description: the
 // named face when it exists, else the best face for the character set
-// (Japanese for SHIFTJIS_CHARSET, the IPA Gothic font on Debian). A weight of
+// (Japanese for SHIFTJIS_CHARSET, the IPA Gothic font on Debian). The Windows
+// Japanese faces the game names are looked up as their IPA counterparts
+// ("ＭＳ ゴシック" as IPAGothic, "ＭＳ 明朝" as IPAMincho, the P faces as
+// IPAPGothic and IPAPMincho); fontconfig knows none of them by name. A weight of
 // 600 or more on a face that has no bold is emboldened by one pixel, as GDI
 // synthesises bold.
 class FreeTypeGlyphSystem : public GlyphSystem {

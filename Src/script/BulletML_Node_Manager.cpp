@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "graphics/TextureManager.h"
 #include "platform/Text.h"
 #include "runtime/VecParam.h"
 #include "script/BulletML_Node.h"
@@ -173,12 +174,12 @@ std::vector<PreloadRequest> BulletML_Node_Manager::listPreloads() const {
 void BulletML_Node_Manager::preloadResources() {
     // The texture manager, the sprite-manager manager and the sound-object
     // manager (with its temporary sound object for track loads) are reached
-    // through their process-wide pointers; this build has none of them yet,
-    // so every request is skipped.
+    // through their process-wide pointers; the texture manager takes each
+    // image's flag word, the requests of managers this build lacks are skipped.
     for (const PreloadRequest& request : listPreloads()) {
         switch (request.kind) {
             case PreloadRequest::kTextureFlag:
-                if (!g_textureManager) continue;
+                if (g_textureManager) g_textureManager->setFlags(request.file, request.flag);
                 break;
             case PreloadRequest::kSpriteManager:
                 if (!g_spriteManagerManager) continue;

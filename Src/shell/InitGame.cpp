@@ -1,6 +1,7 @@
 #include "shell/InitGame.h"
 
 #include "graphics/D3DObject.h"
+#include "graphics/TextureManager.h"
 #include "input/DInputObject.h"
 #include "input/ReplayManager.h"
 #include "objects/BulletObjectAllocator.h"
@@ -72,6 +73,7 @@ HRESULT createSoundManager() {
 }
 
 HRESULT createCoreManagers() {
+    g_textureManager = new TextureManager();
     g_frameCounter = new FrameCounter();
     g_bulletObjectManager = new BulletObjectManager();
     return S_OK;

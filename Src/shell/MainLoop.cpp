@@ -6,6 +6,7 @@
 #include "graphics/D3DObject.h"
 #include "graphics/PresentFrame.h"
 #include "graphics/RenderFrame.h"
+#include "graphics/TextureManager.h"
 #include "input/DInputObject.h"
 #include "objects/BulletObjectManager.h"
 #include "platform/Window.h"
@@ -120,7 +121,13 @@ HRESULT resetGame() {
         sound->vanishAll();
         sound->clearBgm();
     }
-    // Images: no texture clearing stays requested into the new scene.
+    // Images: the flagged textures purged, then every texture let go and the
+    // ids restarted; no texture clearing stays requested into the new scene.
+    if (TextureManager* textures = g_textureManager) {
+        textures->purgeFlagged();
+        textures->clearAll();
+        textures->resetIds();
+    }
     if (g_gameInfo) g_gameInfo->setClearTextureRequest(0);
     // Sound tracks: all go; a fresh direct-play track for voices.
     if (sound) {

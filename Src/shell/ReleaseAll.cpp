@@ -1,6 +1,7 @@
 #include "shell/ReleaseAll.h"
 
 #include "graphics/D3DObject.h"
+#include "graphics/TextureManager.h"
 #include "input/DInputObject.h"
 #include "input/ReplayManager.h"
 #include "objects/BulletObjectAllocator.h"
@@ -38,7 +39,7 @@ const ReleaseStep kReleaseSteps[] = {
     {[] {}, "Sprite Manager を開放しました"},
     {[] {}, "Particle Manager を開放しました"},
     {[] {}, "BoardMesh Manager を開放しました"},
-    {[] {}, "Texture Manager を開放しました"},
+    {[] { release(g_textureManager); }, "Texture Manager を開放しました"},
     {[] { release(g_d3dObject); }, "Direct3D Manager を開放しました"},
     {[] { release(g_dinputObject); }, "DirectInput Manager を開放しました"},
     {[] {

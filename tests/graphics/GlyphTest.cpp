@@ -132,3 +132,68 @@ TEST(GlyphHeights, CharacterHeightsAndTheExtremesOfTheRange) {
         EXPECT_EQ(boxFont->glyphOutline('A', metrics, nullptr, 0), GDI_ERROR);
     }
 }
+
+TEST(GlyphCodes, CodesAreReadAsGetGlyphOutlineAReadsThem) {
+    struct Case {
+        std::uint32_t code, character;
+    };
+    const Case cases[] = {
+        {0x2031, '1'},      // " 1", how setstringnum spaces digits
+        {0x2A2A, '*'},      // "**" measures as "*"
+        {0x0041, 'A'},      //
+        {0x82A0, 0x82A0},   // "あ": lead byte 0x82
+        {0xE040, 0xE040},   // lead bytes reach 0xE0-0xFC too
+        {0xA0A0, 0xA0},     // 0xA0 leads nothing: the low byte alone
+        {0x7F31, '1'},      //
+        {0x1282A0, 0x82A0}, // only 16 bits count
+    };
+    for (const Case& c : cases) EXPECT_EQ(glyphCharacter(c.code), c.character) << std::hex << c.code;
+
+    // Both backends follow it: " 1" inks like "1", "**" advances like "*".
+    BoxGlyphSystem boxes;
+    FreeTypeGlyphSystem freeType;
+    FontDesc desc;
+    desc.height = 24;
+    for (GlyphSystem* system : {static_cast<GlyphSystem*>(&boxes), static_cast<GlyphSystem*>(&freeType)}) {
+        auto font = system->createFont(desc);
+        ASSERT_NE(font, nullptr);
+        GlyphMetrics spaced, digit, stars, star;
+        std::vector<std::uint8_t> a = outline(*font, 0x2031, spaced), b = outline(*font, '1', digit);
+        EXPECT_EQ(a, b);
+        EXPECT_FALSE(a.empty());
+        EXPECT_EQ(spaced.gmCellIncX, digit.gmCellIncX);
+        outline(*font, 0x2A2A, stars);
+        outline(*font, '*', star);
+        EXPECT_EQ(stars.gmCellIncX, star.gmCellIncX);
+    }
+}
+
+TEST(GlyphFaces, WindowsJapaneseFacesResolveToTheIpaFaces) {
+    FreeTypeGlyphSystem system;
+    struct Case {
+        const char* face;
+        const char* family;
+    };
+    const Case cases[] = {
+        {"ＭＳ ゴシック", "IPAGothic"},
+        {"ＭＳ 明朝", "IPAMincho"},
+        {"ＭＳ Ｐゴシック", "IPAPGothic"},
+        {"ＭＳ Ｐ明朝", "IPAPMincho"},
+    };
+    for (const Case& c : cases) {
+        FontDesc desc;
+        desc.height = 16;
+        desc.faceName = c.face;
+        auto font = system.createFont(desc);
+        ASSERT_NE(font, nullptr) << c.face;
+        EXPECT_EQ(font->familyName(), c.family) << c.face;
+    }
+    // A face nobody has falls back to a Japanese face that draws kana.
+    FontDesc unknown;
+    unknown.height = 16;
+    unknown.faceName = "No Such Face";
+    auto font = system.createFont(unknown);
+    ASSERT_NE(font, nullptr);
+    GlyphMetrics kana;
+    expectWellFormed(kana, outline(*font, 0x82A0, kana));
+}

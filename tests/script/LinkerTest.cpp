@@ -5,7 +5,9 @@
 #include <string>
 
 #include "LoaderTestSupport.h"
+#include "graphics/TextureManager.h"
 #include "platform/Text.h"
+#include "services/Managers.h"
 #include "script/BoostContentHandler.h"
 #include "script/BoostXML.h"
 #include "script/ElementId.h"
@@ -212,6 +214,15 @@ TEST(Linker, PreloadListFollowsTheImageFlagsAndSoundFiles) {
     }
     // Without the texture, sprite and sound managers nothing is loaded.
     doc->preloadResources();
+    // The texture manager takes every image's flag word, nothing loaded.
+    g_textureManager = new TextureManager();
+    doc->preloadResources();
+    EXPECT_EQ(g_textureManager->getFlags(internName("flagged.bmp")), 1u);
+    EXPECT_EQ(g_textureManager->getFlags(internName("computed.dds")), 5u);
+    EXPECT_EQ(g_textureManager->getFlags(internName("plain.dds")), 0u);
+    EXPECT_EQ(g_textureManager->size(), 0u);
+    delete g_textureManager;
+    g_textureManager = nullptr;
 }
 
 }  // namespace

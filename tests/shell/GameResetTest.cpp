@@ -3,6 +3,7 @@
 
 #include <cfenv>
 
+#include "graphics/TextureManager.h"
 #include "records/GameInfo.h"
 #include "services/Managers.h"
 #include "shell/MainLoop.h"
@@ -43,6 +44,25 @@ TEST(GameReset, PlayFlagsOfTheGameRecordsStartAfresh) {
 
     delete g_gameInfo;
     g_gameInfo = nullptr;
+}
+
+TEST(GameReset, TexturesAreLetGoAndTheirIdsRestart) {
+    TempRoot root;
+    g_textureManager = new TextureManager();
+    TextureManager& textures = *g_textureManager;
+    auto held = textures.createNamed(internName("held.bmp"));
+    textures.create();
+    textures.setFlags(internName("held.bmp"), 2);
+    textures.queueRemove(2);
+    EXPECT_EQ(resetGame(), S_OK);
+    EXPECT_EQ(textures.size(), 0u);
+    EXPECT_EQ(textures.findCachedByName("held.bmp"), nullptr);
+    EXPECT_EQ(textures.queuedRemovals(), 0u);
+    // Ids start again from 1; the texture a user still holds lives on.
+    EXPECT_EQ(textures.create()->getTag(), 1u);
+    EXPECT_EQ(held.use_count(), 1);
+    delete g_textureManager;
+    g_textureManager = nullptr;
 }
 
 TEST(FrameStep, StartsFromTheFloatingPointDefaults) {

@@ -47,8 +47,10 @@ TEST(InitGameTargets, EffectTargetOnlyForSystemTypesTwoAndFourWithTheBackground)
         ASSERT_NE(g_d3dObject->getRenderTarget(0), nullptr);
         EXPECT_EQ(g_d3dObject->getRenderTarget(0)->getMode(), RenderTarget::kModeBackBuffer);
         EXPECT_NE(g_frameCounter, nullptr);
+        EXPECT_NE(g_textureManager, nullptr);
 
         releaseAll();
+        EXPECT_EQ(g_textureManager, nullptr);
         GlyphSystem::setInstance(nullptr);
         Window::setInstance(nullptr);
     }
