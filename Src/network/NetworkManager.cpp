@@ -4,6 +4,8 @@
 #include <initializer_list>
 
 #include "network/OnlineReplayFiles.h"
+#include "network/RankingServer.h"
+#include "platform/Clock.h"
 #include "records/GameInfo.h"
 #include "records/OnlineTables.h"
 #include "services/DebugInfo.h"
@@ -86,4 +88,13 @@ void queueNetworkOpening(NetworkManager& manager) {
     }
     manager.request(12, 0, 0, 0);
     manager.request(10, 0, 0, 0);
+}
+
+void runNetworkOpening(NetworkManager& manager, GameInfo* records) {
+    RankingServer server = configuredRankingServer();
+    manager.init(server.host, server.port);
+    if (records) records->updateScoreName();
+    queueNetworkOpening(manager);
+    manager.poll();
+    Clock::instance().sleep(500);
 }

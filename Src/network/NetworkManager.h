@@ -46,3 +46,8 @@ private:
 // Queues the opening requests (after init): hello, identity, scores, reset,
 // the twelve ranking tables, commit, the sixty replay lists, commit, rank.
 void queueNetworkOpening(NetworkManager& manager);
+
+// The network opening of start-up: init with the configured ranking server,
+// the player's name on this machine's scores, the opening requests, one poll
+// and half a second for the worker to get going.
+void runNetworkOpening(NetworkManager& manager, GameInfo* records);

@@ -6,6 +6,7 @@
 #include "graphics/D3DObject.h"
 #include "graphics/PresentFrame.h"
 #include "graphics/RenderFrame.h"
+#include "network/NetworkManager.h"
 #include "platform/Window.h"
 #include "records/GameInfo.h"
 #include "script/BulletML_Node_Manager.h"
@@ -72,6 +73,8 @@ int frameStep() {
     // The floating-point unit's default state: round to nearest, no
     // exception flags left from the previous frame.
     std::fesetenv(FE_DFL_ENV);
+
+    if (g_networkManager) g_networkManager->poll();
 
     // The script loaders' work runs between frames; a frame in which the other
     // loader has the next scene ready is a reset frame and does nothing else.

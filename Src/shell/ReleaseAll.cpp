@@ -2,6 +2,7 @@
 
 #include "graphics/D3DObject.h"
 #include "input/ReplayManager.h"
+#include "network/NetworkManager.h"
 #include "records/GameInfo.h"
 #include "script/XMLManagerManager.h"
 #include "services/ArchiveManager.h"
@@ -46,7 +47,7 @@ const ReleaseStep kReleaseSteps[] = {
          release(g_xmlManagerManager);
      },
      "XML Manager を開放しました"},
-    {[] {}, "Network Manager を開放しました"},
+    {[] { release(g_networkManager); }, "Network Manager を開放しました"},
     {[] { release(g_gameInfo); }, "GameInfo Manager を開放しました"},
     {[] { release(g_replayManager); }, "Replay Manager を開放しました"},
     {[] { release(g_systemInfo); }, "SystemInfo Manager を開放しました"},
