@@ -188,6 +188,7 @@ int WindowsSocket::runPass() {
         } else {
             result = dispatchNext();
         }
+        if (stopping()) break;
 
         if (isAwaiting(getState()) && result == 0) {
             runQueued();
@@ -419,7 +420,10 @@ int WindowsSocket::readReply() {
     std::string why;
     int received = receiveExact(replyHeader_, RankingHeader::kSize, why);
     if (received != 0) {
-        if (!stopping()) logLine("サーバからの応答を受信できませんでした  Header  " + why);
+        // A stop asked for by shut-down leaves the connection as it is (and
+        // logs nothing): close still says goodbye.
+        if (stopping()) return received;
+        logLine("サーバからの応答を受信できませんでした  Header  " + why);
         state_ = kReceiveFailed;
         return received;
     }
@@ -462,7 +466,8 @@ int WindowsSocket::readDataReply(const RankingHeader& header) {
     std::string why;
     int received = receiveExact(payload_.data(), length, why);
     if (received != 0) {
-        if (!stopping()) logLine("サーバからの応答を受信できませんでした  Payload  " + why);
+        if (stopping()) return received;
+        logLine("サーバからの応答を受信できませんでした  Payload  " + why);
         state_ = kReceiveFailed;
         return received;
     }
