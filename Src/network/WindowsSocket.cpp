@@ -191,9 +191,12 @@ int WindowsSocket::runPass() {
         if (stopping()) break;
 
         if (isAwaiting(getState()) && result == 0) {
-            runQueued();
-            Clock::instance().sleep(kPauseMs);
-            continue;
+            // A send that fails here ends the pass like any other failure.
+            result = runQueued();
+            if (result == 0) {
+                Clock::instance().sleep(kPauseMs);
+                continue;
+            }
         }
         if (result == -1 || result == -2) {
             state_ = kConnectFailed;

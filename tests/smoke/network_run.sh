@@ -25,7 +25,7 @@ start_peer() {
 stop_peer() { kill "$peer_pid" 2>/dev/null; wait "$peer_pid" 2>/dev/null; }
 
 # Runs the program for $1 seconds, then SIGTERM; checks the exit status, the
-# time it took to end and the release block.
+# time it took to end and the release block. Arguments: seconds, case name.
 run_for() {
   rm -f "$log"
   SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy "$program" "$work/game" &
@@ -37,7 +37,9 @@ run_for() {
   local status=$?
   local took=$(( ($(date +%s%N) - stopped) / 1000000 ))
   if [ "$status" -ne 0 ]; then echo "$2: exit status $status, expected 0"; fail=1; fi
-  if [ "$took" -gt 3000 ]; then echo "$2: took ${took} ms to end after SIGTERM"; fail=1; fi
+  # The program ends within 3 s when the machine is idle; the bound here
+  # leaves room for a loaded machine running the suites in parallel.
+  if [ "$took" -gt 10000 ]; then echo "$2: took ${took} ms to end after SIGTERM"; fail=1; fi
   if [ "$(tail -n 1 "$log")" != "開放処理が終了しました" ] || ! grep -qx "Network Manager を開放しました" "$log"; then
     echo "$2: no full release block"; fail=1
   fi

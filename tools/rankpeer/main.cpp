@@ -100,6 +100,7 @@ public:
             ssize_t got = ::recv(fd_, chunk, sizeof chunk, 0);
             if (got > 0) {
                 in_.insert(in_.end(), chunk, chunk + got);
+                lastReceived_ = std::chrono::steady_clock::now();
                 continue;
             }
             if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
@@ -124,10 +125,14 @@ public:
         }
         out_.clear();
         sent_ = 0;
-        return !closeAfterWrite_;
+        // The close comes once the client has stopped sending, so that it
+        // meets the close while it reads the answer, not in the middle of
+        // its own requests.
+        return !closeAfterWrite_ || std::chrono::steady_clock::now() - lastReceived_ < kQuietBeforeClose;
     }
 
-    bool wantsWrite() const { return sent_ < out_.size() || closeAfterWrite_; }
+    bool wantsWrite() const { return hasOutput() || closeAfterWrite_; }
+    bool hasOutput() const { return sent_ < out_.size(); }
     int fd() const { return fd_; }
 
 private:
@@ -283,6 +288,8 @@ private:
     bool hostileDone_ = false;
     bool closeAfterWrite_ = false;
     bool dropped_ = false;
+    std::chrono::steady_clock::time_point lastReceived_ = std::chrono::steady_clock::now();
+    static constexpr std::chrono::milliseconds kQuietBeforeClose{300};
 };
 
 bool parseOptions(int argc, char** argv, Options& options) {
@@ -344,9 +351,9 @@ int main(int argc, char** argv) {
     Connection* client = nullptr;
     while (std::chrono::steady_clock::now() < deadline) {
         pollfd fds[2] = {{listener, POLLIN, 0}, {-1, 0, 0}};
-        if (client) fds[1] = {client->fd(), static_cast<short>(POLLIN | (client->wantsWrite() ? POLLOUT : 0)), 0};
+        if (client) fds[1] = {client->fd(), static_cast<short>(POLLIN | (client->hasOutput() ? POLLOUT : 0)), 0};
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        int ready = ::poll(fds, 2, static_cast<int>(std::min<long long>(left.count(), 200) + 1));
+        int ready = ::poll(fds, 2, static_cast<int>(std::min<long long>(left.count(), 50) + 1));
         if (ready < 0 && errno != EINTR) break;
         if (!client && (fds[0].revents & POLLIN)) {
             int fd = ::accept4(listener, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
