@@ -65,7 +65,10 @@ void OnlineTables::fillOnlineScores(std::span<const ScoreEntry> records) {
     int dropped = 0;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        for (ScoreTable& table : ranking_) table.resetEmpty(ScoreTable::kRanks);
+        // Only the tables this answer fills are emptied: the opening asks for
+        // each table in its own answer, and every answer must not wipe the
+        // ones before it.
+        std::array<bool, kRankingTables> emptied{};
         for (std::size_t i = 0; i < records.size(); ++i) {
             const ScoreEntry& record = records[i];
             std::uint32_t t = record.mode().pairingCode();
@@ -73,6 +76,10 @@ void OnlineTables::fillOnlineScores(std::span<const ScoreEntry> records) {
             if (t >= kPairings || !rankInTable(i)) {
                 ++dropped;
                 continue;
+            }
+            if (!emptied[3 * d + t]) {
+                ranking_[3 * d + t].resetEmpty(ScoreTable::kRanks);
+                emptied[3 * d + t] = true;
             }
             ranking_[3 * d + t][i] = record;
         }
@@ -92,8 +99,9 @@ void OnlineTables::fillRanking(std::span<const ScoreEntry> records) {
     int dropped = 0;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        for (ScoreTable& table : received_) table.resetEmpty(ScoreTable::kRanks);
-        for (KeyedTables& tables : keyedReceived_) resetKeyed(tables);
+        // As with the ranking answers, only the tables filed into are emptied.
+        std::array<bool, kReplayTables> emptied{};
+        std::array<std::map<int, bool>, kPairings> emptiedKeyed;
 
         for (std::size_t i = 0; i < records.size(); ++i) {
             const ScoreEntry& record = records[i];
@@ -108,6 +116,10 @@ void OnlineTables::fillRanking(std::span<const ScoreEntry> records) {
                 ++dropped;
                 continue;
             }
+            if (!emptied[3 * row + t]) {
+                received_[3 * row + t].resetEmpty(ScoreTable::kRanks);
+                emptied[3 * row + t] = true;
+            }
             received_[3 * row + t][i] = record;
         }
 
@@ -119,6 +131,10 @@ void OnlineTables::fillRanking(std::span<const ScoreEntry> records) {
             if (!isReplayKey(key)) continue;
             std::uint32_t t = record.mode().pairingCode();
             if (t >= kPairings || !rankInTable(i)) continue;  // already counted by the first pass
+            if (!emptiedKeyed[t][key]) {
+                keyedReceived_[t][key].resetEmpty(ScoreTable::kRanks);
+                emptiedKeyed[t][key] = true;
+            }
             keyedReceived_[t][key][i] = record;
         }
     }

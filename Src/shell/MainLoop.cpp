@@ -8,6 +8,7 @@
 #include "graphics/RenderFrame.h"
 #include "graphics/TextureManager.h"
 #include "input/DInputObject.h"
+#include "network/NetworkManager.h"
 #include "objects/BulletObjectManager.h"
 #include "platform/Window.h"
 #include "records/GameInfo.h"
@@ -78,6 +79,8 @@ int frameStep() {
     // The floating-point unit's default state: round to nearest, no
     // exception flags left from the previous frame.
     std::fesetenv(FE_DFL_ENV);
+
+    if (g_networkManager) g_networkManager->poll();
 
     // The script loaders' work runs between frames; a frame in which the other
     // loader has the next scene ready is a reset frame and does nothing else.

@@ -4,6 +4,7 @@
 #include "graphics/TextureManager.h"
 #include "input/DInputObject.h"
 #include "input/ReplayManager.h"
+#include "network/NetworkManager.h"
 #include "objects/BulletObjectAllocator.h"
 #include "objects/BulletObjectManager.h"
 #include "objects/SelectableObjectAllocator.h"
@@ -54,7 +55,7 @@ const ReleaseStep kReleaseSteps[] = {
          release(g_xmlManagerManager);
      },
      "XML Manager を開放しました"},
-    {[] {}, "Network Manager を開放しました"},
+    {[] { release(g_networkManager); }, "Network Manager を開放しました"},
     {[] { release(g_gameInfo); }, "GameInfo Manager を開放しました"},
     {[] { release(g_replayManager); }, "Replay Manager を開放しました"},
     {[] { release(g_systemInfo); }, "SystemInfo Manager を開放しました"},

@@ -1,6 +1,8 @@
 #include "shell/WinMain.h"
 
 #include "graphics/D3DObject.h"
+#include "network/NetworkManager.h"
+#include "network/RankingProtocol.h"
 #include "platform/Clock.h"
 #include "platform/Text.h"
 #include "platform/Thread.h"
@@ -111,6 +113,14 @@ int WinMain(int /*showCommand*/) {
     logLine("");
     g_systemInfo->logMachineSurvey();
 
+    g_networkManager = new NetworkManager(
+        g_gameInfo, ranking::versionWord(g_systemInfo->getVersionMajor(), g_systemInfo->getVersionMinor()));
+    bool networkOpeningQueued = false;
+    if (g_systemInfo->getOnline()) {
+        runNetworkOpening(*g_networkManager, g_gameInfo);
+        networkOpeningQueued = true;
+    }
+
     // Without a window there is nothing to run: a fatal start-up failure
     // (exit status 1), not a normal end.
     if (!window || !createMainWindow(*window, screen)) fatalExit("ウィンドウの作成に失敗しました");
@@ -120,6 +130,16 @@ int WinMain(int /*showCommand*/) {
     if (FAILED(createDirect3DObject())) fatalExit();
 
     if (!runStartupDialog()) return 0;
+
+    // The dialog may have switched networking on or off.
+    if (g_systemInfo->getOnline() && !networkOpeningQueued) {
+        runNetworkOpening(*g_networkManager, g_gameInfo);
+        networkOpeningQueued = true;
+    } else if (!g_systemInfo->getOnline() && networkOpeningQueued) {
+        g_networkManager->request(6, 0, 0, 0);
+        g_networkManager->poll();
+        networkOpeningQueued = false;
+    }
 
     window->show();
 
@@ -134,6 +154,9 @@ int WinMain(int /*showCommand*/) {
         g_d3dObject->toggleFullScreen();
         window->showCursor(false);
     }
+
+    // The opening's answers get a head start before the first frame.
+    if (networkOpeningQueued) Clock::instance().sleep(1000);
 
     return runMessageLoop();
 }

@@ -45,14 +45,24 @@ TEST(OnlineTables, RankingReplyRoutesRecordsByTheirModeWord) {
     EXPECT_EQ(info.getOnlineHiscoreWeapon(4, 2, 1), 1u);
     EXPECT_EQ(info.getOnlineHiscore(0, 1, 2), 0u);
 
-    // The next reply replaces the whole set; the cache keeps the committed one.
+    // The next reply replaces the tables it fills and leaves the others (each
+    // table comes in its own answer); the cache keeps the committed set.
     std::vector<ScoreEntry> next = {record(0x12, 999)};
     info.fillOnlineScores(next.data(), next.size());
     EXPECT_EQ(info.getOnlineHiscore(1, 1, 2), 400u);
     info.fillRankingCache();
     EXPECT_EQ(info.getOnlineHiscore(0, 1, 2), 999u);
     EXPECT_EQ(info.getOnlineHiscore(1, 1, 2), 0u);
+    EXPECT_EQ(info.getOnlineHiscore(0, 0, 0), 500u);
+
+    // An answer without records changes nothing; a reset empties all twelve.
+    info.fillOnlineScores(nullptr, 0);
+    info.fillRankingCache();
+    EXPECT_EQ(info.getOnlineHiscore(0, 0, 0), 500u);
+    info.resetOnlineTables();
+    info.fillRankingCache();
     EXPECT_EQ(info.getOnlineHiscore(0, 0, 0), 0u);
+    EXPECT_EQ(info.getOnlineHiscore(0, 1, 2), 0u);
 }
 
 TEST(OnlineTables, ReplayListReplyRoutesRowsAndFilesPracticeRecordsByStage) {
@@ -97,9 +107,13 @@ TEST(OnlineTables, RefillsLeaveNoStaleReplays) {
     info.fillOnlineReplayList();
     EXPECT_EQ(info.isOnlineReplayValid(4, 1, 0, 0, 0), 1);
 
+    std::vector<ScoreEntry> other = {record(0x021, 60)};
+    info.fillRanking(other.data(), other.size());
     std::vector<ScoreEntry> shorter = {record(0x010, 50)};
     info.fillRanking(shorter.data(), shorter.size());
     info.fillOnlineReplayList();
+    // A list answer leaves the tables it does not fill.
+    EXPECT_EQ(info.getOnlineReplayScore(0, 2, 1, 0, 0), 60u);
     // Ranks the new reply did not fill are wholly default: no machine, no
     // replay id, so nothing offers them for download.
     for (int rank = 1; rank <= 100; ++rank) {
