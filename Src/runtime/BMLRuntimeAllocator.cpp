@@ -47,7 +47,9 @@ void BMLRuntimeAllocator::refill() {
 }
 
 void BMLRuntimeAllocator::release(void* block) {
-    if (block) raw_.pushBack(block);
+    // A full raw queue means the block was never this pool's (the pool was
+    // filled again while it was out): free it rather than lose it.
+    if (block && !raw_.pushBack(block)) ::operator delete(block);
 }
 
 void BMLRuntimeAllocator::freeBlocks() {

@@ -46,7 +46,9 @@ void VecParamAllocator::refill() {
 }
 
 void VecParamAllocator::release(VecParam* vector) {
-    if (vector) raw_.pushBack(vector);
+    // A full raw queue means the block was never this pool's: free it rather
+    // than lose it.
+    if (vector && !raw_.pushBack(vector)) ::operator delete(vector);
 }
 
 void releaseParamVector(VecParam* vector) { VecParamAllocator::instance().release(vector); }

@@ -132,10 +132,14 @@ TEST_F(Pools, VectorTopUpAddsOneUpToJustAboveAThousand) {
 }
 
 TEST_F(Pools, RuntimeBlocksAreFreedFromTheRawQueueAtShutDown) {
-    take();
+    ExBulletML_Runtime* held = pool_.get();
     pool_.freeBlocks();
     EXPECT_EQ(pool_.rawCount(), 0u);
     EXPECT_EQ(pool_.get(), nullptr);
+    // A block given back after the release goes to the raw queue again.
+    held->destroy();
+    EXPECT_EQ(pool_.rawCount(), 1u);
+    pool_.freeBlocks();
     pool_.prefill();
     EXPECT_EQ(pool_.rawCount(), 10000u);
 }

@@ -75,7 +75,10 @@ TEST(ScriptRun, RunawayScriptsEndTheirFramesWithALogLine) {
         ToolRun run = runTool("'" + (root.path() / "s.xml").string() + "' --frames 5");
         EXPECT_EQ(run.status, 0);
         EXPECT_NE(run.out.find("log: "), std::string::npos) << run.out;
-        EXPECT_LT(run.seconds, 5.0);
+        // The plain build takes about 0.2 s; sanitizer builds under a loaded
+        // test run are many times slower, so the bound here only catches a
+        // script that never gives its frame back.
+        EXPECT_LT(run.seconds, 60.0);
     }
 }
 

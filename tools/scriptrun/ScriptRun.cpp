@@ -172,6 +172,12 @@ int main(int argc, char** argv) {
 
     // The player: an object without a script.
     BulletObject* player = manager.createPlainObject();
+    BulletObject* emitter = manager.createPlainObject();
+    if (!player || !emitter) {
+        logFolder.echo();
+        std::fprintf(stderr, "%s: no object\n", argv[0]);
+        return 1;
+    }
     player->setKind(object_kind::kPlayer);
     player->setX(options.playerX);
     player->setY(options.playerY);
@@ -179,7 +185,6 @@ int main(int argc, char** argv) {
     manager.setPlayer(player);
 
     // The emitter, as the game reset makes its root object.
-    BulletObject* emitter = manager.createPlainObject();
     emitter->setX(options.atX);
     emitter->setY(options.atY);
     emitter->setActive(0);
@@ -206,6 +211,7 @@ int main(int argc, char** argv) {
 
     delete g_bulletObjectManager;
     g_bulletObjectManager = nullptr;
+    BulletObjectAllocator::instance().freeBlocks();
     std::fflush(stdout);
     delete g_debugInfo;
     g_debugInfo = nullptr;
