@@ -52,6 +52,7 @@ HRESULT createInputManagers() {
     g_dinputObject = new DInputObject();
     g_dinputObject->init();
     g_replayManager = new ReplayManager();
+    g_replayManager->setup();
     return S_OK;
 }
 
