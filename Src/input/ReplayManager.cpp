@@ -64,9 +64,13 @@ void ReplayManager::setup() {
     selected_ = std::make_shared<ReplayData>();
     loadAllReplays();
     const std::int32_t configured = g_systemInfo ? g_systemInfo->getReplay() : 0;
+    // The configured slot plays at start; an empty slot would play back
+    // nothing with the live input locked out, so the program then records.
     if (configured > 0) {
-        selectReplay(configured);
-        mode_ = kPlayBack;
+        if (SUCCEEDED(selectReplay(configured)))
+            mode_ = kPlayBack;
+        else
+            logFailure(kSource, __LINE__, E_FAIL, slotPath(configured));
     }
     speed_ = 1;
 }

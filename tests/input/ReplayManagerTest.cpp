@@ -290,3 +290,26 @@ TEST_F(ReplayManagerTest, DownloadedFilesAreCheckedBeforeTheyAreWritten) {
     EXPECT_FALSE(m.readReplayFile(8, back));
     EXPECT_TRUE(back.empty());
 }
+
+TEST_F(ReplayManagerTest, SavingWithoutTheReplayFolderWritesNothing) {
+    ReplayManager& m = *g_replayManager;
+    m.setup();
+    setVar("stagenum", 1);
+    m.startReplay();
+    recordFrame(0);
+    m.endReplay();
+    EXPECT_EQ(m.saveReplay(1), E_FAIL);
+    EXPECT_FALSE(std::filesystem::exists(log.root().path() / "replay"));
+    EXPECT_TRUE(log.logContains("ReplayManager"));
+}
+
+TEST_F(ReplayManagerTest, SetupPlaysTheConfiguredSlotOnlyWhenItHoldsAReplay) {
+    g_systemInfo->setReplay(2);
+    g_replayManager->setup();
+    EXPECT_EQ(g_replayManager->getMode(), ReplayManager::kRecord);
+    writeSlot(2, goodFile());
+    ReplayManager other;
+    other.setup();
+    EXPECT_EQ(other.getMode(), ReplayManager::kPlayBack);
+    EXPECT_EQ(other.selectedStageFlag(), 0x31);
+}
