@@ -269,26 +269,27 @@ bool CheckReplayBytes(const std::uint8_t* bytes, size_t size, std::string& probl
     if (recordsAt + kStageRecordSize * stages.size() > size) return fail("n " + std::to_string(n));
     for (size_t i = 0; i < stages.size(); ++i) {
         const std::uint8_t* record = bytes + recordsAt + kStageRecordSize * i;
-        const std::string stage = "stage " + std::to_string(stages[i]) + " ";
+        const int s = stages[i];
+        auto stageName = [s] { return "stage " + std::to_string(s) + " "; };
         const std::uint64_t offset = ReadU32BE(record), expanded = ReadU32BE(record + 4),
                             coded = ReadU32BE(record + 56);
         if (expanded % 2 != 0 || expanded > kMaxExpandedInputBytes)
-            return fail(stage + "field 2 " + std::to_string(expanded));
+            return fail(stageName() + "field 2 " + std::to_string(expanded));
         if (offset + coded > size || (coded > 0 && coded < 4))
-            return fail(stage + "field 1 " + std::to_string(offset) + " field 15 " + std::to_string(coded));
+            return fail(stageName() + "field 1 " + std::to_string(offset) + " field 15 " + std::to_string(coded));
         if (coded == 0) {
-            if (expanded != 0) return fail(stage + "field 15 0 field 2 " + std::to_string(expanded));
+            if (expanded != 0) return fail(stageName() + "field 15 0 field 2 " + std::to_string(expanded));
             continue;
         }
         const std::uint32_t lengthWord = ReadU32BE(bytes + offset);
         if (lengthWord != expanded)
-            return fail(stage + "block length " + std::to_string(lengthWord) + " field 2 " + std::to_string(expanded));
+            return fail(stageName() + "block length " + std::to_string(lengthWord) + " field 2 " + std::to_string(expanded));
         // The runs must fill the expanded length; runs past it are ignored.
         std::uint64_t filled = 0;
         for (std::uint64_t at = offset + 4; at + 3 <= offset + coded && filled < expanded; at += 3)
             filled += 2u * bytes[at];
         if (filled < expanded)
-            return fail(stage + "runs " + std::to_string(filled) + " field 2 " + std::to_string(expanded));
+            return fail(stageName() + "runs " + std::to_string(filled) + " field 2 " + std::to_string(expanded));
     }
     return true;
 }

@@ -185,10 +185,6 @@ void ReplayManager::saveOnlineReplay(std::int32_t slot, std::int32_t entry) {
 HRESULT ReplayManager::LoadReplayFile(ReplayData& replay, const std::string& path) {
     replay.fileName = path;
     replay.flagByte = 0;
-    if (!File::exists(path)) {
-        logFailure(kSource, __LINE__, E_FAIL, path);
-        return E_FAIL;
-    }
     auto bytes = File::readAll(path);
     if (!bytes) {
         logFailure(kSource, __LINE__, E_FAIL, path);
