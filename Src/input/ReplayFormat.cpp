@@ -266,7 +266,10 @@ bool CheckReplayBytes(const std::uint8_t* bytes, size_t size, std::string& probl
     const std::uint64_t n = ReadU32BE(bytes + 164);
     const std::vector<int> stages = StagesInMask(ReadU32BE(bytes + 16));
     const std::uint64_t recordsAt = kReplayHeaderSize + 4 * n;
-    if (recordsAt + kStageRecordSize * stages.size() > size) return fail("n " + std::to_string(n));
+    const std::uint64_t recordsEnd = recordsAt + kStageRecordSize * stages.size();
+    if (recordsEnd > size)
+        return fail("n " + std::to_string(n) + " stage records end " + std::to_string(recordsEnd) + " size " +
+                    std::to_string(size));
     for (size_t i = 0; i < stages.size(); ++i) {
         const std::uint8_t* record = bytes + recordsAt + kStageRecordSize * i;
         const int s = stages[i];
