@@ -9,6 +9,7 @@ packages=(
   libboost-dev
   libvorbis-dev libogg-dev libpng-dev libjpeg-dev zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  python3
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -3,6 +3,7 @@
 #include "services/FrameCounterPeers.h"
 
 #include "graphics/D3DObject.h"
+#include "input/ReplayManager.h"
 #include "objects/BulletObjectManager.h"
 #include "records/GameInfo.h"
 #include "services/Managers.h"
@@ -25,8 +26,9 @@ public:
         return g_d3dObject && g_d3dDevice && g_d3dObject->retraceGives60Hz();
     }
     std::optional<ReplayState> replay() override {
-        // ReplayManager::getMode, getReplaySpeed, isActive.
-        return std::nullopt;
+        if (!g_replayManager) return std::nullopt;
+        return ReplayState{g_replayManager->getMode(), g_replayManager->getReplaySpeed(),
+                           g_replayManager->isActive() != 0};
     }
     bool gameInfoExists() override { return g_gameInfo != nullptr; }
     float gameVariable(NameHandle name) override { return g_gameInfo ? g_gameInfo->getVar(name) : 0.0f; }

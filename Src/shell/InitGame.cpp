@@ -56,6 +56,7 @@ HRESULT createInputManagers() {
     g_dinputObject = new DInputObject();
     g_dinputObject->init();
     g_replayManager = new ReplayManager();
+    g_replayManager->setup();
     return S_OK;
 }
 

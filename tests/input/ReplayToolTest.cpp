@@ -1,0 +1,65 @@
+// vorly-replay on files written by the test-side builder.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <string>
+
+#include "input/ReplayFileBuilder.h"
+#include "support/TestSupport.h"
+
+namespace {
+struct ReplayToolRun {
+    std::string out;
+    int status = -1;
+};
+
+ReplayToolRun runReplayTool(const std::string& arguments) {
+    ReplayToolRun run;
+    const std::string command = std::string(VORLY_BINARY_DIR) + "/tools/vorly-replay " + arguments + " 2>/dev/null";
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return run;
+    char buffer[4096];
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) run.out.append(buffer, n);
+    const int status = pclose(pipe);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return run;
+}
+}  // namespace
+
+TEST(ReplayTool, DumpsAndExpandsAGoodFileAndRefusesBrokenOnes) {
+    TempRoot root;
+    auto good = buildReplayFile({{1, 1, {{254, 0x10}, {254, 0x10}, {92, 0x10}}, 500, 0, 600},
+                                 {3, 3, {{1, 0x0001}, {1, 0x8002}, {1, 0x0001}}, 900, 4, 3}},
+                                "PILOT");
+    root.writeFile("good.rpy", good);
+    const std::string dir = root.path().string() + "/";
+    const ReplayToolRun dump = runReplayTool("dump " + dir + "good.rpy");
+    EXPECT_EQ(dump.status, 0);
+    for (const char* piece : {"stagemask 0x31\n", "name PILOT   \n", "score 1234\n", "date 2026/12/3 9:5\n"})
+        EXPECT_NE(dump.out.find(piece), std::string::npos) << piece << dump.out;
+    EXPECT_NE(dump.out.find("\nstage 1 "), std::string::npos);
+    EXPECT_NE(dump.out.find(" words=600\n"), std::string::npos);
+    EXPECT_NE(dump.out.find("\nstage 3 "), std::string::npos);
+    EXPECT_NE(dump.out.find(" words=3\n"), std::string::npos);
+    const ReplayToolRun words = runReplayTool("words " + dir + "good.rpy 3");
+    EXPECT_EQ(words.status, 0);
+    EXPECT_EQ(words.out, "0001\n8002\n0001\n");
+
+    auto truncated = good;
+    truncated.resize(600);
+    auto hugeCount = good;
+    putBE(hugeCount, 164, 0x7FFFFFFF);
+    auto outside = good;
+    putBE(outside, 512, 0x01000000);
+    auto shortRuns = good;
+    putBE(shortRuns, 516, 1400);
+    putBE(shortRuns, 768, 1400);
+    for (auto* bytes : {&truncated, &hugeCount, &outside, &shortRuns}) {
+        root.writeFile("bad.rpy", *bytes);
+        const ReplayToolRun run = runReplayTool("dump " + dir + "bad.rpy");
+        EXPECT_EQ(run.status, 1);
+        EXPECT_NE(run.out.find("log: リプレイファイル bad.rpy のヘッダが壊れています"), std::string::npos) << run.out;
+        EXPECT_EQ(root.readFile("bad.rpy"), std::string(bytes->begin(), bytes->end()));
+    }
+}
