@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <thread>
+#include <vector>
+
 #include "services/DebugInfo.h"
 #include "support/TestSupport.h"
 
@@ -73,15 +77,32 @@ TEST(DebugInfoLog, ReopeningReplacesTheFileAndAFailedOpenIsSilent) {
     EXPECT_FALSE(broken.isOpen());
     broken.writeLine("goes nowhere");
     broken.writeHresult(E_FAIL);
-    ReplayDebugInfo replay;
-    replay.writeLine("startReplay");
+}
+
+TEST(DebugInfoLog, ReplayTraceLinesAreWrittenNowhere) {
+    LoggedTest t;
+    ASSERT_NE(g_replayDebugInfo, nullptr);
+    g_debugInfo->writeLine("before");
+    g_replayDebugInfo->writeLine("startReplay");
+    g_debugInfo->writeLine("after");
+    EXPECT_EQ(t.logText(), "before\nafter\n");
+    // Nor in any file of the game folder: the log is the only file there.
+    std::vector<std::string> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(t.root().path()))
+        files.push_back(entry.path().filename().string());
+    EXPECT_EQ(files, std::vector<std::string>{"debug.txt"});
 }
 
 TEST(DebugInfoLog, WritersWithoutALogDoNothing) {
+    TempRoot root;
     ASSERT_EQ(g_debugInfo, nullptr);
     logLine("nowhere");
+    logWideLine(u"nowhere");
     logFailure("X", 1, E_FAIL);
     logHresult(E_FAIL);
+    // No log was opened behind the caller's back, and none came to exist.
+    EXPECT_EQ(g_debugInfo, nullptr);
+    EXPECT_TRUE(std::filesystem::is_empty(root.path()));
 }
 
 TEST(DebugInfoLogThreads, ConcurrentLinesStayWhole) {
@@ -99,3 +120,4 @@ TEST(DebugInfoLogThreads, ConcurrentLinesStayWhole) {
         EXPECT_EQ(line.size(), 13u) << line;
     }
 }
+

@@ -403,3 +403,32 @@ TEST(FrameCounterCounters, PlayerPositionOnlyWhileThePlayerExists) {
     EXPECT_EQ(f.frames->getPlayerX(), 0.0f);
     EXPECT_EQ(f.frames->getPlayerY(), 0.0f);
 }
+
+TEST(FrameCounterStart, CountsFramesAndTheSecondAfresh) {
+    PollingClock clock(1000);
+    FrameCounterFixture f(clock);
+    f.frames->start();
+    f.frames->tickPlayerFrames();
+    for (int i = 0; i < 70; ++i) {
+        clock.advance(16);
+        f.frames->onPresent();
+    }
+    ASSERT_EQ(f.frames->getFrameNumber(), 70u);
+    ASSERT_GT(f.frames->getFps(), 1);
+
+    clock.advance(5000);
+    f.frames->start();
+    EXPECT_EQ(f.frames->getFrameNumber(), 0u);
+    EXPECT_EQ(f.frames->getPlayerFrames(), 0u);
+    // A new second starts now: 30 Presents within it leave the rate as it was;
+    // the first Present a second later reports them.
+    int fps = f.frames->getFps();
+    for (int i = 0; i < 30; ++i) {
+        clock.advance(10);
+        f.frames->onPresent();
+    }
+    EXPECT_EQ(f.frames->getFps(), fps);
+    clock.advance(701);
+    f.frames->onPresent();
+    EXPECT_EQ(f.frames->getFps(), 30);
+}
