@@ -121,3 +121,26 @@ TEST(DebugInfoLogThreads, ConcurrentLinesStayWhole) {
     }
 }
 
+// Loader and network threads log failures too: each failure line is followed
+// by its own code line, never by another thread's line.
+TEST(DebugInfoLogThreads, FailureLineAndItsCodeLineStayTogether) {
+    LoggedTest t;
+    constexpr int kPerThread = 5000;
+    const HRESULT codes[2] = {E_FAIL, E_OUTOFMEMORY};
+    std::vector<std::thread> threads;
+    for (int i = 0; i < 2; ++i) {
+        threads.emplace_back([i, &codes] {
+            for (int n = 0; n < kPerThread; ++n) logFailure("Thread" + std::to_string(i), n, codes[i]);
+        });
+    }
+    for (std::thread& th : threads) th.join();
+    std::vector<std::string> lines = t.logLines();
+    ASSERT_EQ(lines.size(), 4u * kPerThread);
+    int apart = 0;
+    for (std::size_t k = 0; k + 1 < lines.size(); k += 2) {
+        bool first = lines[k].rfind(".\\Src\\Thread0:", 0) == 0;
+        bool second = lines[k].rfind(".\\Src\\Thread1:", 0) == 0;
+        if (!(first && lines[k + 1] == "E_FAIL") && !(second && lines[k + 1] == "E_OUTOFMEMORY")) ++apart;
+    }
+    EXPECT_EQ(apart, 0);
+}
