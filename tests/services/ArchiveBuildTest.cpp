@@ -196,3 +196,29 @@ TEST_F(ArchiveBuild, GoldenArchivesOfEachFormPackAndReadByteForByte) {
         EXPECT_EQ(golden("arc.dat"), goldenData);
     }
 }
+
+// The engine's own rebuild keeps storing what it can, but says why a name
+// will not read back as the file was called.
+TEST_F(ArchiveBuild, NamesItCannotStoreAsTheyAreAreLoggedWithTheReason) {
+    const std::string x31(31, 'x');
+    writeFile("mesh/" + x31 + "1.txt", bytesOf("first"));
+    writeFile("mesh/" + x31 + "2.txt", bytesOf("second"));
+    writeFile("mesh/Box.x", bytesOf("box"));
+    writeFile("mesh/box.X", bytesOf("BOX"));
+    ASSERT_EQ(archive->buildArchive("mesh"), S_OK);
+    EXPECT_TRUE(logContains("mesh\\" + x31 + "1.txt は 31 バイトに切り詰めると " + x31 + "2.txt と同じ名前になります"));
+    EXPECT_TRUE(logContains("mesh\\" + x31 + "2.txt は 31 バイトに切り詰めると " + x31 + "1.txt と同じ名前になります"));
+    EXPECT_TRUE(logContains("mesh\\Box.x は大文字と小文字を区別しないと box.X と同じ名前になります"));
+    // Stored as the Part has it: under the cut name, the first one found.
+    EXPECT_EQ(archive->readRaw("mesh", x31), bytesOf("first"));
+    EXPECT_EQ(archive->readRaw("mesh", "box.X"), bytesOf("BOX"));
+
+    // A name cp932 lacks fails the build after its reason.
+    LoggedTest fresh;
+    fresh.root().writeFile("mesh/caf\xC3\xA9.txt", "data");
+    EXPECT_EQ(archive_builder::build("mesh", ArchiveForm::Unchanged), E_FAIL);
+    std::vector<std::string> lines = fresh.logLines();
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(lines[0], "mesh\\caf\xC3\xA9.txt は cp932 で表せない文字を含むため、アーカイブから読み出せません");
+    EXPECT_NE(lines[1].find("  Arg:mesh\\caf?.txt  FAILED"), std::string::npos) << lines[1];
+}
