@@ -8,7 +8,8 @@ packages=(
   libfreetype-dev libfontconfig-dev fonts-ipafont-gothic
   libboost-dev
   libvorbis-dev libogg-dev libpng-dev libjpeg-dev zlib1g-dev
-  libgtest-dev libgmock-dev libbenchmark-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libexpat1-dev
+  clang
 )
 missing=()
 for p in "${packages[@]}"; do
