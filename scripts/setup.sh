@@ -8,8 +8,8 @@ packages=(
   libfreetype-dev libfontconfig-dev fonts-ipafont-gothic fonts-ipafont-mincho
   libboost-dev
   libvorbis-dev libogg-dev libpng-dev libjpeg-dev zlib1g-dev
-  libgtest-dev libgmock-dev libbenchmark-dev
-  python3
+  libgtest-dev libgmock-dev libbenchmark-dev libexpat1-dev
+  python3 clang
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds with AddressSanitizer + UndefinedBehaviorSanitizer
 # and runs every test; then builds with ThreadSanitizer and runs the threaded
-# suites (those whose name ends in "Threads").
+# suites (those whose name ends in "Threads"); then builds the libFuzzer
+# targets with clang and runs each for 30 seconds (fuzz/run.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -15,4 +16,8 @@ cmake --build build-asan -j "$jobs"
 cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORLY_TSAN=ON -DVORLY_BENCH=OFF >/dev/null
 cmake --build build-tsan -j "$jobs"
 (cd build-tsan && ctest --output-on-failure -j "$jobs" -R 'Threads\.')
+
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORLY_FUZZ=ON >/dev/null
+cmake --build build-fuzz -j "$jobs"
+bash fuzz/run.sh build-fuzz 30
 echo "all tests passed"

@@ -89,6 +89,19 @@ std::vector<std::string> Path::listFiles(std::string_view windowsFolder) {
     return names;
 }
 
+std::vector<std::string> Path::listDiskNames(std::string_view windowsFolder) {
+    std::vector<std::string> names;
+    std::optional<fs::path> folder = resolve(windowsFolder);
+    if (!folder) return names;
+    std::error_code ec;
+    fs::directory_iterator it(*folder, ec);
+    if (ec) return names;
+    for (const fs::directory_entry& entry : it) {
+        if (entry.is_regular_file(ec)) names.push_back(entry.path().filename().string());
+    }
+    return names;
+}
+
 bool Path::isFolder(std::string_view windowsFolder) {
     std::optional<fs::path> folder = resolve(windowsFolder);
     std::error_code ec;

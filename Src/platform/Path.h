@@ -23,6 +23,10 @@ public:
     // The names (cp932) of the regular files directly inside a folder, sorted
     // byte-wise; empty when the folder does not exist.
     static std::vector<std::string> listFiles(std::string_view windowsFolder);
+    // The same files' names as they stand on disk (UTF-8), in no fixed order:
+    // what listFiles gives is their conversion, where a character cp932 lacks
+    // has become '?'.
+    static std::vector<std::string> listDiskNames(std::string_view windowsFolder);
     // True when the path names an existing folder (listFiles cannot tell an
     // empty folder from a missing one).
     static bool isFolder(std::string_view windowsFolder);

@@ -15,7 +15,10 @@ constexpr std::size_t kHeaderSize = 4;
 
 int readCacheFile(OnlineTables& tables) {
     File file = File::openExisting(kCacheFilePath);
-    if (!file) return 1;
+    if (!file) {
+        noteRecordFileRead(kCacheFilePath, false);
+        return 1;
+    }
 
     // A file longer than the older form is read as the long form; one whose
     // length fits neither form fails like a checksum mismatch.
@@ -30,8 +33,10 @@ int readCacheFile(OnlineTables& tables) {
     file.close();
     if (!complete || crc32(body.data(), body.size()) != loadWordLE(header)) {
         logLine("キャッシュデータのチェックサムが一致しません");
+        noteRecordFileRead(kCacheFilePath, true);
         return 1;
     }
+    noteRecordFileRead(kCacheFilePath, false);
     tables.loadCache(body.data(), longForm ? OnlineTables::kRankingTables : 9);
     return 0;
 }

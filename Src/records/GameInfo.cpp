@@ -124,8 +124,8 @@ double GameInfo::resolveVar(std::uint32_t id) {
     // without end: past a fixed depth the chain reads 0.0 (logged once per name).
     if (resolveDepth_ >= kMaxDynamicDepth) {
         if (reportedCycles_.insert(id).second) {
-            logLine("Dynamic variable @" + text::cp932ToUtf8(nameText(id)) +
-                    " is bound in a cycle or nested too deeply; it reads 0");
+            logLine("動的変数 @" + text::cp932ToUtf8(nameText(id)) +
+                    " の参照が循環しているか深すぎるため、0 として読みます");
         }
         return 0.0;
     }

@@ -81,6 +81,7 @@ struct BodyWriter {
 int readScoreFile(ScoreFileFields& fields) {
     File file = File::openExisting(kScoreFilePath);
     if (!file) {
+        noteRecordFileRead(kScoreFilePath, false);
         readMachineId(fields.machineId);
         return 1;
     }
@@ -89,6 +90,7 @@ int readScoreFile(ScoreFileFields& fields) {
     if (file.readAt(0, header, sizeof header) != sizeof header) {
         // Not even a header: no identity to take from the file.
         logLine(kMismatchLine);
+        noteRecordFileRead(kScoreFilePath, true);
         if (fields.machineId[0] == 0 && fields.machineId[1] == 0) readMachineId(fields.machineId);
         return 1;
     }
@@ -102,8 +104,10 @@ int readScoreFile(ScoreFileFields& fields) {
     file.close();
     if (!complete || crc32(body.data(), body.size()) != loadWordLE(header)) {
         logLine(kMismatchLine);
+        noteRecordFileRead(kScoreFilePath, true);
         return 1;
     }
+    noteRecordFileRead(kScoreFilePath, false);
 
     std::lock_guard<std::mutex> lock(fields.tables.mutex());
     walkBody(body.data(), fields, BodyReader{});

@@ -14,7 +14,10 @@ constexpr std::size_t kHeaderSize = 8;
 
 int readTextReadFile(ReadTextIds& ids) {
     File file = File::openExisting(kTextReadFilePath);
-    if (!file) return 1;
+    if (!file) {
+        noteRecordFileRead(kTextReadFilePath, false);
+        return 1;
+    }
 
     std::uint8_t header[kHeaderSize] = {};
     bool complete = file.readAt(0, header, kHeaderSize) == kHeaderSize;
@@ -29,8 +32,10 @@ int readTextReadFile(ReadTextIds& ids) {
     file.close();
     if (!complete || crc32(idBytes.data(), static_cast<std::size_t>(count)) != loadWordLE(header)) {
         logLine("既読データのチェックサムが一致しません");
+        noteRecordFileRead(kTextReadFilePath, true);
         return 1;
     }
+    noteRecordFileRead(kTextReadFilePath, false);
     ids.clear();
     for (std::size_t i = 0; i < count; ++i) ids.insert(loadWordLE(idBytes.data() + 4 * i));
     return 0;

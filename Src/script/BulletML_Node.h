@@ -4,6 +4,7 @@
 // from BulletML_Node_Allocator and belong to one BulletML_Node_Manager.
 #pragma once
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -21,6 +22,12 @@ public:
     BulletML_Node(const BulletML_Node&) = delete;
     BulletML_Node& operator=(const BulletML_Node&) = delete;
     virtual ~BulletML_Node();
+
+    // Node memory comes from large blocks of node-sized slots, not one heap
+    // block per node: a large script makes over a hundred thousand nodes, and a
+    // freed node's slot is taken by the next one (BulletML_Node_Allocator.cpp).
+    static void* operator new(std::size_t size);
+    static void operator delete(void* node, std::size_t size) noexcept;
 
     // Element id.
     void setCode(std::int32_t code) { code_ = code; }

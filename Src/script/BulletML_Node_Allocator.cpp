@@ -2,6 +2,84 @@
 
 #include "script/BulletML_Node.h"
 
+#include <memory>
+#include <mutex>
+#include <new>
+#include <vector>
+
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/asan_interface.h>
+#define VORLY_POISON(address, size) ASAN_POISON_MEMORY_REGION(address, size)
+#define VORLY_UNPOISON(address, size) ASAN_UNPOISON_MEMORY_REGION(address, size)
+#else
+#define VORLY_POISON(address, size) ((void)(address), (void)(size))
+#define VORLY_UNPOISON(address, size) ((void)(address), (void)(size))
+#endif
+
+namespace {
+// Node-sized slots carved from blocks of 4096; a freed slot goes on a stack
+// and is taken first. Blocks live as long as the process (nodes of the
+// process-wide pool are freed by its static destructor, so this must outlive
+// it: it is made once and never destroyed). Freed slots are poisoned under
+// AddressSanitizer, so a node used after its document was reset is still
+// reported.
+class NodeSlots {
+public:
+    static constexpr std::size_t kSlotSize =
+        (sizeof(BulletML_Node) + alignof(std::max_align_t) - 1) / alignof(std::max_align_t) * alignof(std::max_align_t);
+    static constexpr std::size_t kSlotsPerBlock = 4096;
+
+    void* take() {
+        std::lock_guard<std::mutex> lock(lock_);
+        void* slot;
+        if (!free_.empty()) {
+            slot = free_.back();
+            free_.pop_back();
+        } else {
+            if (used_ == kSlotsPerBlock) {
+                blocks_.push_back(std::make_unique<std::max_align_t[]>(kSlotsPerBlock * kSlotSize /
+                                                                        sizeof(std::max_align_t)));
+                VORLY_POISON(blocks_.back().get(), kSlotsPerBlock * kSlotSize);
+                used_ = 0;
+            }
+            slot = reinterpret_cast<std::byte*>(blocks_.back().get()) + used_++ * kSlotSize;
+        }
+        VORLY_UNPOISON(slot, kSlotSize);
+        return slot;
+    }
+    void give(void* slot) {
+        std::lock_guard<std::mutex> lock(lock_);
+        VORLY_POISON(slot, kSlotSize);
+        free_.push_back(slot);
+    }
+
+private:
+    std::mutex lock_;
+    std::vector<std::unique_ptr<std::max_align_t[]>> blocks_;
+    std::size_t used_ = kSlotsPerBlock;
+    std::vector<void*> free_;
+};
+
+NodeSlots& nodeSlots() {
+    static NodeSlots* slots = new NodeSlots();
+    return *slots;
+}
+}  // namespace
+
+void* BulletML_Node::operator new(std::size_t size) {
+    if (size != sizeof(BulletML_Node)) return ::operator new(size);
+    return nodeSlots().take();
+}
+
+void BulletML_Node::operator delete(void* node, std::size_t size) noexcept {
+    if (!node) return;
+    if (size != sizeof(BulletML_Node)) {
+        ::operator delete(node);
+        return;
+    }
+    nodeSlots().give(node);
+}
+
 BulletML_Node_Allocator::~BulletML_Node_Allocator() {
     for (BulletML_Node* node : ready_) delete node;
 }

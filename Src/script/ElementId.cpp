@@ -1,6 +1,8 @@
 #include "script/ElementId.h"
 
-#include <map>
+#include <functional>
+#include <string>
+#include <string_view>
 #include <unordered_map>
 
 #include "platform/Text.h"
@@ -339,8 +341,14 @@ struct ElementIdTable::Index {
     // Name -> id. Filled in ascending id order and then the aliases, each
     // insertion replacing an earlier one, so where a name has two ids the
     // larger (or the alias) wins: "none" is 512 as a tag.
-    std::map<std::u16string, std::int32_t, std::less<>> elementIds;
-    std::map<std::u16string, std::int32_t, std::less<>> typeValueIds;
+    // Looked up once per tag while scripts load: hashed, and by view.
+    struct ViewHash {
+        using is_transparent = void;
+        std::size_t operator()(std::u16string_view text) const { return std::hash<std::u16string_view>{}(text); }
+    };
+    using NameIds = std::unordered_map<std::u16string, std::int32_t, ViewHash, std::equal_to<>>;
+    NameIds elementIds;
+    NameIds typeValueIds;
     std::unordered_map<std::int32_t, Named> elementNames;
     std::unordered_map<std::int32_t, std::string_view> typeValueNames;
 };

@@ -25,6 +25,11 @@ const std::u16string& XMLHandler_ii::getAttribute(std::u16string_view name) cons
     return it != attributes_.end() ? it->second : empty_;
 }
 
+const std::u16string& XMLHandler_ii::getPooledAttribute(NameHandle pooledName) const {
+    auto it = attributes_.find(pooledName);
+    return it != attributes_.end() ? it->second : empty_;
+}
+
 void XMLHandler_ii::clearAttributes() { attributes_.clear(); }
 
 void XMLHandler_ii::characters(std::u16string_view) {}

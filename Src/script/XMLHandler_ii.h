@@ -27,6 +27,8 @@ public:
     virtual void setAttribute(std::u16string_view name, std::u16string_view value);
     // The value of an attribute of the current tag, or the empty string.
     virtual const std::u16string& getAttribute(std::u16string_view name) const;
+    // The same by the attribute's pooled wide name (no interning per call).
+    const std::u16string& getPooledAttribute(NameHandle pooledName) const;
     virtual void clearAttributes();
     virtual void characters(std::u16string_view text);
     // Whether the current element is the pooled wide name given.

@@ -46,6 +46,21 @@ constexpr std::int32_t kImgFloatIds[] = {kLeft, kRight, kTop, kBottom, kWidth, k
 constexpr std::int32_t kChangeColorFloatIds[] = {kAlpha, kRed, kGreen, kBlue, kTerm};
 }  // namespace
 
+namespace {
+// The attributes every element is asked for, pooled once.
+struct AttributeNames {
+    NameHandle type = internWideName(u"type");
+    NameHandle label = internWideName(u"label");
+    NameHandle l = internWideName(u"l");
+    NameHandle name = internWideName(u"name");
+    NameHandle n = internWideName(u"n");
+};
+const AttributeNames& attributeNames() {
+    static const AttributeNames names;
+    return names;
+}
+}  // namespace
+
 XMLHandler_ii_BulletML::XMLHandler_ii_BulletML(BulletML_Node_Allocator* allocator)
     : ids_(ElementIdTable::instance()),
       document_(std::make_unique<BulletML_Node_Manager>(allocator)),
@@ -130,12 +145,12 @@ void XMLHandler_ii_BulletML::startElement(const TagRecord& tag) {
         types_[keyName(id)] = kTypeNone;
     }
 
-    if (const std::u16string& type = getAttribute(u"type"); !type.empty()) setType(id, type);
+    if (const std::u16string& type = getPooledAttribute(attributeNames().type); !type.empty()) setType(id, type);
 
-    std::u16string label = getAttribute(u"label");
-    if (label.empty()) label = getAttribute(u"l");
-    if (!label.empty()) {
-        NameHandle pooled = internWideName(label);
+    const std::u16string* label = &getPooledAttribute(attributeNames().label);
+    if (label->empty()) label = &getPooledAttribute(attributeNames().l);
+    if (!label->empty()) {
+        NameHandle pooled = internWideName(*label);
         node->setLabel(pooled);
         // The labelled node itself is entered (for a label on a parameter
         // child, the enclosing command that took it).
@@ -143,9 +158,9 @@ void XMLHandler_ii_BulletML::startElement(const TagRecord& tag) {
     }
 
     if (namesVariable(id)) {
-        std::u16string name = getAttribute(u"name");
-        if (name.empty()) name = getAttribute(u"n");
-        node->setVariable(internName(toNarrow(name)));
+        const std::u16string* name = &getPooledAttribute(attributeNames().name);
+        if (name->empty()) name = &getPooledAttribute(attributeNames().n);
+        node->setVariable(internName(toNarrow(*name)));
     }
     clearAttributes();
 }

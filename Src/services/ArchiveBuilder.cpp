@@ -8,6 +8,7 @@
 #include "platform/Path.h"
 #include "platform/Text.h"
 #include "services/ArchiveIndex.h"
+#include "services/ArchiveNames.h"
 #include "services/ArchiveScrambler.h"
 #include "services/CHC_Mem_ii.h"
 #include "services/DebugInfo.h"
@@ -17,13 +18,6 @@
 namespace archive_builder {
 namespace {
 constexpr std::string_view kSource = "ArchiveManager";
-
-bool isSkipped(const std::string& name, ArchiveForm form) {
-    // The build's own outputs, finished or in progress, are never stored.
-    if (name == "idx.dat" || name == "arc.dat" || name == "idx.dat.tmp" || name == "arc.dat.tmp")
-        return true;
-    return form == ArchiveForm::RunLength && name == "Thumbs.db";
-}
 
 // The stored form of one file; nothing when it would not fit the buffers the
 // engine reads it with.
@@ -102,6 +96,13 @@ private:
 };
 }  // namespace
 
+bool isLeftOut(const std::string& name, ArchiveForm form) {
+    // The build's own outputs, finished or in progress, are never stored.
+    if (name == "idx.dat" || name == "arc.dat" || name == "idx.dat.tmp" || name == "arc.dat.tmp")
+        return true;
+    return form == ArchiveForm::RunLength && name == "Thumbs.db";
+}
+
 ArchiveForm formForFolder(std::string_view folderName) {
     if (text::equalsIgnoreAsciiCase(folderName, "texture")) return ArchiveForm::RunLength;
     if (text::equalsIgnoreAsciiCase(folderName, "script")) return ArchiveForm::HuffmanScrambled;
@@ -114,6 +115,9 @@ HRESULT build(std::string_view folder, ArchiveForm form) {
         logFailure(kSource, __LINE__, E_FAIL, text::cp932ToUtf8(pattern));
         return E_FAIL;
     }
+    // Names that cannot be stored as they are say why; the build then stores
+    // what it can, as it always has (a name cp932 lacks fails below).
+    for (const ArchiveNameIssue& issue : checkNames(folder, form)) logLine(logText(folder, issue));
     // listFiles gives the regular files in byte-wise name order.
     std::vector<std::string> names = Path::listFiles(folder);
 
@@ -124,7 +128,7 @@ HRESULT build(std::string_view folder, ArchiveForm form) {
     }
     std::uint64_t offset = 0;
     for (const std::string& name : names) {
-        if (isSkipped(name, form)) continue;
+        if (isLeftOut(name, form)) continue;
         std::string path = std::string(folder) + "\\" + name;
         std::optional<std::vector<std::uint8_t>> file = File::readAll(path);
         if (!file) {

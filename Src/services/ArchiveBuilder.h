@@ -6,6 +6,7 @@
 // build leaves the previous archive as it was.
 #pragma once
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "platform/HResult.h"
@@ -27,7 +28,12 @@ inline constexpr std::uint32_t kReadBufferSize = 8 * 1024 * 1024;
 // scrambled, every other folder unchanged.
 ArchiveForm formForFolder(std::string_view folderName);
 
-// The build. A folder that cannot be listed, a file that cannot be read, a
+// True for the files a build of that form does not store: the archive's own
+// files, and "Thumbs.db" in the run-length form.
+bool isLeftOut(const std::string& name, ArchiveForm form);
+
+// The build. File names it cannot store as they are are logged first
+// (checkNames, ArchiveNames.h), then the build goes on as it always has. A folder that cannot be listed, a file that cannot be read, a
 // file whose stored form would not fit the reader's buffers, or a failed write
 // stops it with a failure line and E_FAIL; 0 on success. The run-length build
 // leaves out "Thumbs.db".

@@ -100,6 +100,15 @@ std::optional<ArchiveEntry> ArchiveManager::findEntry(std::string_view folder, s
     return findEntryLocked(folder, name);
 }
 
+namespace {
+// The entry that could not be expanded or decoded and why, so the line that
+// follows (the name with " が見つかりません") reads as its consequence.
+void logUndecodable(std::string_view folder, std::string_view name, const char* reason) {
+    logLine(text::cp932ToUtf8(std::string(folder) + "\\" + std::string(name)) + " を展開できません（" +
+            (reason ? reason : "") + "）");
+}
+}  // namespace
+
 std::optional<ArchiveBytes> ArchiveManager::tryRead(std::string_view folder, std::string_view name,
                                                     ArchiveForm form, bool allowEmpty) {
     std::lock_guard<std::mutex> lock(lock_);
@@ -127,7 +136,7 @@ std::optional<ArchiveBytes> ArchiveManager::tryRead(std::string_view folder, std
             if (expanded < 0) {
                 outputSize_ = 0;
                 logFailure(kSource, __LINE__, E_FAIL, text::cp932ToUtf8(name));
-                logLine(error);
+                logUndecodable(folder, name, error);
                 return std::nullopt;
             }
             data = outputBuffer_.get();
@@ -141,7 +150,7 @@ std::optional<ArchiveBytes> ArchiveManager::tryRead(std::string_view folder, std
             if (!data) {
                 outputSize_ = 0;
                 logFailure(kSource, __LINE__, E_FAIL, text::cp932ToUtf8(name));
-                logLine(decoder_.errorText());
+                logUndecodable(folder, name, decoder_.errorText());
                 return std::nullopt;
             }
             size = decoder_.getOutputSize();

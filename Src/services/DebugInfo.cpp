@@ -55,6 +55,14 @@ void DebugInfo::writeWideLine(std::u16string_view text) { put(wideForLog(text) +
 
 void DebugInfo::writeHresult(HRESULT code) { writeLine(hresultName(code)); }
 
+void DebugInfo::writeFailure(std::string_view line, HRESULT code) {
+    std::string lines(line);
+    lines.push_back('\n');
+    lines += hresultName(code);
+    lines.push_back('\n');
+    put(lines, true);
+}
+
 void logLine(std::string_view text) {
     if (g_debugInfo) g_debugInfo->writeLine(text);
 }
@@ -81,9 +89,7 @@ std::string failureLine(std::string_view source, int line, std::string_view arg,
 }
 
 void logFailure(std::string_view source, int line, HRESULT code, std::string_view arg) {
-    if (!g_debugInfo) return;
-    g_debugInfo->writeLine(failureLine(source, line, arg));
-    g_debugInfo->writeHresult(code);
+    if (g_debugInfo) g_debugInfo->writeFailure(failureLine(source, line, arg), code);
 }
 
 void logNullPointerWarning(std::string_view source, int line, std::string_view arg) {

@@ -30,6 +30,9 @@ public:
     void writeWide(std::u16string_view text);
     void writeWideLine(std::u16string_view text);
     void writeHresult(HRESULT code);
+    // A failure line and the line naming its code, under one hold of the lock
+    // so that no other thread's line comes between them.
+    void writeFailure(std::string_view line, HRESULT code);
 
     bool isOpen() const { return out_.is_open(); }
 

@@ -71,7 +71,14 @@ void loadGameConfig(SystemInfo& info) {
         std::uint8_t bytes[4];
         // A short file ends here: the words it lacks keep their fields.
         if (file.read(bytes, sizeof bytes) != sizeof bytes) break;
-        GameConfigFile::applyWord(info, index, readLittleEndian(bytes));
+        std::uint32_t word = readLittleEndian(bytes);
+        if (word > GameConfigFile::kLargestWord[index]) {
+            logLine(std::string(GameConfigFile::kPath) + " の " + std::to_string(index) + " 番目の値 " +
+                    std::to_string(word) + " は範囲外のため、既定値 " +
+                    std::to_string(GameConfigFile::kDefaultWord[index]) + " を使います");
+            word = GameConfigFile::kDefaultWord[index];
+        }
+        GameConfigFile::applyWord(info, index, word);
     }
 }
 

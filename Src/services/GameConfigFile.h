@@ -18,10 +18,18 @@ struct GameConfigFile {
     static std::array<std::uint32_t, kWordCount> wordsOf(const SystemInfo& info);
     // Applies word `index` (0..10) as read to its field.
     static void applyWord(SystemInfo& info, std::size_t index, std::uint32_t word);
+
+    // The file has no checksum, so a damaged word is caught by its range: a
+    // volume level 0..5 (what the sound channels take), a continue count
+    // 0..99, a switch 0 or 1 (what the record writes). A word outside its
+    // range is read as the word the record's default is written as.
+    static constexpr std::array<std::uint32_t, kWordCount> kLargestWord = {5, 5, 5, 99, 1, 1, 1, 1, 1, 1, 1};
+    static constexpr std::array<std::uint32_t, kWordCount> kDefaultWord = {5, 5, 5, 3, 1, 0, 0, 0, 0, 1, 0};
 };
 
 // Reads the settings file into the record. A missing file changes nothing; a
-// short file applies the whole words it holds and leaves the rest.
+// short file applies the whole words it holds and leaves the rest; a word out
+// of its range gives its field the default, with a log line.
 void loadGameConfig(SystemInfo& info);
 // Writes the record's words over the first 44 bytes of the settings file,
 // keeping any longer tail, through a temporary file renamed over the old one.

@@ -2,10 +2,12 @@
 // a 32-bit handle given in interning order, so names compare by handle and can
 // key maps (game variables are keyed by it). Handles stay valid for the life
 // of the process: the pools only grow. Loader threads intern while the main
-// thread runs, so interning and lookups are locked.
+// thread runs: finding a pooled name takes no lock, inserting one does.
 #pragma once
 #include <cstdint>
-#include <map>
+#include <atomic>
+#include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -19,13 +21,21 @@ public:
     using View = std::basic_string_view<typename String::value_type>;
 
     // Finds the pooled equal string or inserts a copy; returns its handle.
+    // A name already pooled is found without the lock: the table only ever
+    // gains entries, each published whole, and a grown table replaces the old
+    // one while the old one stays readable. Only an insert takes the lock.
     NameHandle intern(View name) {
+        const std::size_t hash = std::hash<View>{}(name);
+        if (const Entry* entry = find(*table_.load(std::memory_order_acquire), name, hash)) return entry->handle;
         std::lock_guard<std::mutex> lock(lock_);
-        auto it = index_.find(name);
-        if (it != index_.end()) return it->second;
+        Table* table = table_.load(std::memory_order_relaxed);
+        if (const Entry* entry = find(*table, name, hash)) return entry->handle;
+        if (2 * (entries_.size() + 1) > table->slotCount()) table = grow(*table);
         NameHandle handle = static_cast<NameHandle>(strings_.size());
-        auto inserted = index_.emplace(String(name), handle).first;
-        strings_.push_back(&inserted->first);
+        entries_.push_back(std::make_unique<Entry>(Entry{String(name), hash, handle}));
+        const Entry* entry = entries_.back().get();
+        strings_.push_back(&entry->text);
+        place(*table, entry);
         return handle;
     }
     // The pooled empty string: always handle 0 (interned when the pool is made).
@@ -41,12 +51,55 @@ public:
     }
 
 protected:
-    BasicNamePool() { intern(View()); }
+    BasicNamePool() {
+        tables_.push_back(std::make_unique<Table>(kFirstSlots));
+        table_.store(tables_.back().get(), std::memory_order_release);
+        intern(View());
+    }
 
 private:
+    struct Entry {
+        String text;
+        std::size_t hash;
+        NameHandle handle;
+    };
+    // Open addressing with linear probing; a slot, once filled, never changes.
+    struct Table {
+        explicit Table(std::size_t count) : mask(count - 1), slots(new std::atomic<const Entry*>[count]) {
+            for (std::size_t i = 0; i < count; ++i) slots[i].store(nullptr, std::memory_order_relaxed);
+        }
+        std::size_t slotCount() const { return mask + 1; }
+        std::size_t mask;
+        std::unique_ptr<std::atomic<const Entry*>[]> slots;
+    };
+    static constexpr std::size_t kFirstSlots = 1024;
+
+    static const Entry* find(const Table& table, View name, std::size_t hash) {
+        for (std::size_t i = hash & table.mask;; i = (i + 1) & table.mask) {
+            const Entry* entry = table.slots[i].load(std::memory_order_acquire);
+            if (!entry) return nullptr;
+            if (entry->hash == hash && View(entry->text) == name) return entry;
+        }
+    }
+    static void place(Table& table, const Entry* entry) {
+        std::size_t i = entry->hash & table.mask;
+        while (table.slots[i].load(std::memory_order_relaxed)) i = (i + 1) & table.mask;
+        table.slots[i].store(entry, std::memory_order_release);
+    }
+    // A table of twice the slots with every entry, published for readers; the
+    // old one is kept, since a reader may still be probing it.
+    Table* grow(const Table& old) {
+        tables_.push_back(std::make_unique<Table>(2 * old.slotCount()));
+        Table* table = tables_.back().get();
+        for (const std::unique_ptr<Entry>& entry : entries_) place(*table, entry.get());
+        table_.store(table, std::memory_order_release);
+        return table;
+    }
+
     mutable std::mutex lock_;
-    // Ordered byte-wise (shorter first on a common prefix); nodes never move.
-    std::map<String, NameHandle, std::less<>> index_;
+    std::atomic<Table*> table_{nullptr};
+    std::vector<std::unique_ptr<Table>> tables_;
+    std::vector<std::unique_ptr<Entry>> entries_;
     std::vector<const String*> strings_;
 };
 

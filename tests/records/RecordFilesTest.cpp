@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <filesystem>
@@ -418,4 +419,74 @@ TEST(RecordFilesThreads, FirstChecksumUseFromManyThreads) {
     }
     for (std::thread& thread : threads) thread.join();
     EXPECT_EQ(wrong.load(), 0);
+}
+
+// A file that fails its checksum is moved aside to "<name>.bad" before the
+// first save over it, so the records in it are not destroyed by the defaults.
+TEST_F(RecordFiles, ADamagedFileIsSetAsideBeforeTheFirstSave) {
+    struct Case {
+        const char* file;
+        const char* windowsPath;
+        std::size_t offset;
+    };
+    const Case cases[] = {
+        {"data/score.dat", "data\\score.dat", 16 + 5000},
+        {"data/cache.dat", "data\\cache.dat", 4 + 77},
+        {"data/textread.dat", "data\\textread.dat", 9},
+    };
+    auto readIt = [](const Case& c) {
+        ScoreRecordFields read;
+        ScoreFileFields fields = read.fields();
+        OnlineTables cache;
+        ReadTextIds ids;
+        std::string file = c.file;
+        return file == "data/score.dat" ? readScoreFile(fields)
+               : file == "data/cache.dat" ? readCacheFile(cache)
+                                          : readTextReadFile(ids);
+    };
+    auto writeIt = [](const Case& c) {
+        ScoreRecordFields defaults;
+        std::string file = c.file;
+        return file == "data/score.dat" ? writeScoreFileContents(defaults.fields())
+               : file == "data/cache.dat" ? writeCacheFile(OnlineTables())
+                                          : writeTextReadFile({});
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        ScoreRecordFields written;
+        fillScoreRecord(written);
+        ASSERT_EQ(writeScoreFileContents(written.fields()), 0);
+        OnlineTables cache;
+        fillCache(cache);
+        ASSERT_EQ(writeCacheFile(cache), 0);
+        ASSERT_EQ(writeTextReadFile({1, 2, 3, 4}), 0);
+        const std::string bad = std::string(c.file) + ".bad";
+        writeBytes(bad, {'o', 'l', 'd'});  // an older one is replaced
+
+        std::vector<std::uint8_t> damaged = readBytes(c.file);
+        damaged[c.offset] ^= 0x01;
+        writeBytes(c.file, damaged);
+        ASSERT_EQ(readIt(c), 1);
+
+        const std::string line =
+            std::string("破損した ") + c.windowsPath + " を " + c.windowsPath + ".bad として残しました";
+        EXPECT_FALSE(log_.logContains(line));
+        ASSERT_EQ(writeIt(c), 0);
+        EXPECT_EQ(readBytes(bad), damaged);
+        EXPECT_TRUE(log_.logContains(line));
+        EXPECT_EQ(readIt(c), 0);  // the defaults were saved whole
+
+        // Only the first save after the mismatch sets a file aside; a file that
+        // reads well, or none at all, is saved over as before.
+        ASSERT_EQ(writeIt(c), 0);
+        ASSERT_EQ(readIt(c), 0);
+        ASSERT_EQ(writeIt(c), 0);
+        std::filesystem::remove(log_.root().path() / c.file);
+        ASSERT_EQ(readIt(c), 1);
+        ASSERT_EQ(writeIt(c), 0);
+        EXPECT_EQ(readBytes(bad), damaged);
+        std::vector<std::string> lines = log_.logLines();
+        EXPECT_EQ(std::count(lines.begin(), lines.end(), line), 1);
+        std::filesystem::remove(log_.root().path() / bad);
+    }
 }

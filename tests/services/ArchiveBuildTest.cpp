@@ -155,3 +155,70 @@ TEST(ArchiveBuildForm, FollowsTheFolderName) {
     EXPECT_EQ(archive_builder::formForFolder("raw"), ArchiveForm::Unchanged);
     EXPECT_EQ(archive_builder::formForFolder("textures"), ArchiveForm::Unchanged);
 }
+
+// Archives packed by earlier builds stay readable only while the scrambling
+// key, fixed byte and masks, the record layout and both codecs stay as they
+// were. tests/fixtures/archive holds three tiny folders with the "idx.dat" and
+// "arc.dat" packed from them once (vorly-pack build): packing the loose files again must give
+// the same bytes, and the committed archives must read back as the files.
+TEST_F(ArchiveBuild, GoldenArchivesOfEachFormPackAndReadByteForByte) {
+    namespace fs = std::filesystem;
+    const fs::path fixtures = fs::path(VORLY_FIXTURES) / "archive";
+    struct Case {
+        const char* folder;
+        std::vector<const char*> entries;
+    };
+    const Case cases[] = {
+        {"texture", {"dot.bmp", "pad.dds"}},     // run-length coded
+        {"script", {"init.xml", "stage.xml"}},   // Huffman coded and scrambled
+        {"mesh", {"Thumbs.db", "box.x"}},        // unchanged
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.folder);
+        fs::copy(fixtures / c.folder, root().path() / c.folder);
+        auto golden = [&](const char* file) { return bytesOf(root().readFile(std::string(c.folder) + "/" + file)); };
+        const Bytes goldenIndex = golden("idx.dat");
+        const Bytes goldenData = golden("arc.dat");
+        ASSERT_FALSE(goldenIndex.empty());
+
+        // The committed archive reads back as the loose files.
+        ArchiveForm form = archive_builder::formForFolder(c.folder);
+        ArchiveManager reader;
+        for (const char* name : c.entries) {
+            std::optional<ArchiveBytes> read = reader.tryRead(c.folder, name, form);
+            ASSERT_TRUE(read) << name << "\n" << logText();
+            EXPECT_TRUE(*read == golden(name)) << name;
+        }
+
+        // Packing the same files again gives the same bytes.
+        ASSERT_EQ(archive_builder::build(c.folder, form), S_OK) << logText();
+        EXPECT_EQ(golden("idx.dat"), goldenIndex);
+        EXPECT_EQ(golden("arc.dat"), goldenData);
+    }
+}
+
+// The engine's own rebuild keeps storing what it can, but says why a name
+// will not read back as the file was called.
+TEST_F(ArchiveBuild, NamesItCannotStoreAsTheyAreAreLoggedWithTheReason) {
+    const std::string x31(31, 'x');
+    writeFile("mesh/" + x31 + "1.txt", bytesOf("first"));
+    writeFile("mesh/" + x31 + "2.txt", bytesOf("second"));
+    writeFile("mesh/Box.x", bytesOf("box"));
+    writeFile("mesh/box.X", bytesOf("BOX"));
+    ASSERT_EQ(archive->buildArchive("mesh"), S_OK);
+    EXPECT_TRUE(logContains("mesh\\" + x31 + "1.txt は 31 バイトに切り詰めると " + x31 + "2.txt と同じ名前になります"));
+    EXPECT_TRUE(logContains("mesh\\" + x31 + "2.txt は 31 バイトに切り詰めると " + x31 + "1.txt と同じ名前になります"));
+    EXPECT_TRUE(logContains("mesh\\Box.x は大文字と小文字を区別しないと box.X と同じ名前になります"));
+    // Stored as the Part has it: under the cut name, the first one found.
+    EXPECT_EQ(archive->readRaw("mesh", x31), bytesOf("first"));
+    EXPECT_EQ(archive->readRaw("mesh", "box.X"), bytesOf("BOX"));
+
+    // A name cp932 lacks fails the build after its reason.
+    LoggedTest fresh;
+    fresh.root().writeFile("mesh/caf\xC3\xA9.txt", "data");
+    EXPECT_EQ(archive_builder::build("mesh", ArchiveForm::Unchanged), E_FAIL);
+    std::vector<std::string> lines = fresh.logLines();
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(lines[0], "mesh\\caf\xC3\xA9.txt は cp932 で表せない文字を含むため、アーカイブから読み出せません");
+    EXPECT_NE(lines[1].find("  Arg:mesh\\caf?.txt  FAILED"), std::string::npos) << lines[1];
+}

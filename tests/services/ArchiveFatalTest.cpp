@@ -52,7 +52,9 @@ TEST_F(ArchiveFatal, OnTheMainThreadTheLineThenReleaseAndStatusOne) {
         {"missing entry with a cp932 name",
          [](ArchiveManager& a) { a.readExpanded("texture", "\x83\x65\x83\x4C.bmp", 0); },
          "テキ.bmp が見つかりません\n"},
+        // The reason names the entry, so the pair of lines reads as cause and effect.
         {"entry that does not expand", [](ArchiveManager& a) { a.readExpanded("texture", "bad.bmp", 20); },
+         "E_FAIL\ntexture\\bad.bmp を展開できません（run-length length exceeds the output buffer）\n"
          "bad.bmp が見つかりません\n"},
         {"lookup in an empty index", [](ArchiveManager& a) { a.readDecoded("script", "stage.xml", 0); },
          "stage.xml が見つかりません\n"},

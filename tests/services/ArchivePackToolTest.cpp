@@ -22,9 +22,10 @@ struct ToolRun {
     std::string out;
 };
 
-// Runs the tool with its standard output captured in a file.
-ToolRun runTool(const std::string& arguments, const fs::path& outFile) {
-    std::string command = "'" + kTool + "' " + arguments + " > '" + outFile.string() + "' 2>/dev/null";
+// Runs the tool with its standard output (or standard error) captured in a file.
+ToolRun runTool(const std::string& arguments, const fs::path& outFile, bool captureErrors = false) {
+    std::string command = "'" + kTool + "' " + arguments + (captureErrors ? " 2> '" : " > '") + outFile.string() +
+                          (captureErrors ? "' >/dev/null" : "' 2>/dev/null");
     int raw = std::system(command.c_str());
     ToolRun run{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, {}};
     std::ifstream in(outFile, std::ios::binary);
@@ -100,4 +101,49 @@ TEST(ArchivePackTool, FailuresExitNonZero) {
     EXPECT_NE(runTool("build " + quoted(dir), out).status, 0);
     EXPECT_EQ(bytesOf(root.readFile("mesh/arc.dat")), before);
     EXPECT_EQ(runTool("cat " + quoted(dir) + " a.x", out).out, "mesh");
+}
+
+// A name the archive cannot hold as it is fails the whole folder before
+// anything is written, with one line per offending file saying why.
+TEST(ArchivePackTool, RefusesNamesTheArchiveCannotStore) {
+    const std::string x31(31, 'x');
+    struct Case {
+        const char* what;
+        std::vector<std::string> files;     // UTF-8 names on disk
+        std::vector<std::string> messages;  // expected on standard error, in order
+    };
+    const Case cases[] = {
+        {"a character cp932 lacks", {"caf\xC3\xA9.txt", "ok.x"},
+         {"mesh/caf\xC3\xA9.txt: the name has a character that cp932 cannot represent"}},
+        {"equal after cutting to 31 bytes", {x31 + "1.txt", x31 + "2.txt"},
+         {"mesh/" + x31 + "1.txt: the same name as " + x31 + "2.txt once both are cut to the 31 bytes an entry holds",
+          "mesh/" + x31 + "2.txt: the same name as " + x31 + "1.txt once both are cut to the 31 bytes an entry holds"}},
+        {"too long on its own", {x31 + "z.x", "b.x"},
+         {"mesh/" + x31 + "z.x: the name is 34 bytes in cp932, longer than the 31 bytes an entry holds"}},
+        {"equal ignoring case", {"Box.x", "box.X", "\xE3\x81\x82.x"},
+         {"mesh/Box.x: the same name as box.X when case is ignored",
+          "mesh/box.X: the same name as Box.x when case is ignored"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempRoot root;
+        for (const std::string& name : c.files) root.writeFile("mesh/" + name, "data");
+        fs::path errors = root.path() / "errors.txt";
+        EXPECT_EQ(runTool("build " + quoted(root.path() / "mesh"), errors, true).status, 1);
+        std::istringstream lines(root.readFile("errors.txt"));
+        std::vector<std::string> said;
+        for (std::string line; std::getline(lines, line);) said.push_back(line);
+        ASSERT_EQ(said.size(), c.messages.size() + 1);
+        for (std::size_t i = 0; i < c.messages.size(); ++i) EXPECT_EQ(said[i], "vorly-pack: " + c.messages[i]);
+        EXPECT_NE(said.back().find("mesh not packed"), std::string::npos) << said.back();
+        EXPECT_FALSE(root.exists("mesh/arc.dat"));
+        EXPECT_FALSE(root.exists("mesh/idx.dat"));
+        EXPECT_FALSE(root.exists("mesh/arc.dat.tmp"));
+    }
+    // A texture folder leaves "Thumbs.db" out, so its name clashes with nothing.
+    TempRoot root;
+    root.writeFile("texture/Thumbs.db", "t");
+    root.writeFile("texture/thumbs.DB", "t");
+    fs::path out = root.path() / "out.bin";
+    EXPECT_EQ(runTool("build " + quoted(root.path() / "texture"), out).status, 0);
 }

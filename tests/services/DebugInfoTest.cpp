@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <thread>
+#include <vector>
+
 #include "services/DebugInfo.h"
 #include "support/TestSupport.h"
 
@@ -73,15 +77,32 @@ TEST(DebugInfoLog, ReopeningReplacesTheFileAndAFailedOpenIsSilent) {
     EXPECT_FALSE(broken.isOpen());
     broken.writeLine("goes nowhere");
     broken.writeHresult(E_FAIL);
-    ReplayDebugInfo replay;
-    replay.writeLine("startReplay");
+}
+
+TEST(DebugInfoLog, ReplayTraceLinesAreWrittenNowhere) {
+    LoggedTest t;
+    ASSERT_NE(g_replayDebugInfo, nullptr);
+    g_debugInfo->writeLine("before");
+    g_replayDebugInfo->writeLine("startReplay");
+    g_debugInfo->writeLine("after");
+    EXPECT_EQ(t.logText(), "before\nafter\n");
+    // Nor in any file of the game folder: the log is the only file there.
+    std::vector<std::string> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(t.root().path()))
+        files.push_back(entry.path().filename().string());
+    EXPECT_EQ(files, std::vector<std::string>{"debug.txt"});
 }
 
 TEST(DebugInfoLog, WritersWithoutALogDoNothing) {
+    TempRoot root;
     ASSERT_EQ(g_debugInfo, nullptr);
     logLine("nowhere");
+    logWideLine(u"nowhere");
     logFailure("X", 1, E_FAIL);
     logHresult(E_FAIL);
+    // No log was opened behind the caller's back, and none came to exist.
+    EXPECT_EQ(g_debugInfo, nullptr);
+    EXPECT_TRUE(std::filesystem::is_empty(root.path()));
 }
 
 TEST(DebugInfoLogThreads, ConcurrentLinesStayWhole) {
@@ -98,4 +119,28 @@ TEST(DebugInfoLogThreads, ConcurrentLinesStayWhole) {
     for (const std::string& line : lines) {
         EXPECT_EQ(line.size(), 13u) << line;
     }
+}
+
+// Loader and network threads log failures too: each failure line is followed
+// by its own code line, never by another thread's line.
+TEST(DebugInfoLogThreads, FailureLineAndItsCodeLineStayTogether) {
+    LoggedTest t;
+    constexpr int kPerThread = 5000;
+    const HRESULT codes[2] = {E_FAIL, E_OUTOFMEMORY};
+    std::vector<std::thread> threads;
+    for (int i = 0; i < 2; ++i) {
+        threads.emplace_back([i, &codes] {
+            for (int n = 0; n < kPerThread; ++n) logFailure("Thread" + std::to_string(i), n, codes[i]);
+        });
+    }
+    for (std::thread& th : threads) th.join();
+    std::vector<std::string> lines = t.logLines();
+    ASSERT_EQ(lines.size(), 4u * kPerThread);
+    int apart = 0;
+    for (std::size_t k = 0; k + 1 < lines.size(); k += 2) {
+        bool first = lines[k].rfind(".\\Src\\Thread0:", 0) == 0;
+        bool second = lines[k].rfind(".\\Src\\Thread1:", 0) == 0;
+        if (!(first && lines[k + 1] == "E_FAIL") && !(second && lines[k + 1] == "E_OUTOFMEMORY")) ++apart;
+    }
+    EXPECT_EQ(apart, 0);
 }

@@ -64,19 +64,24 @@ private:
 
 struct PacedFrames {
     std::vector<std::uint32_t> durations;  // ms from one frame's end to the next
-    std::vector<std::uint32_t> sleeps;     // 1 ms sleeps per frame
+    std::vector<std::uint64_t> sleptMs;    // ms of sleep asked per frame
+    std::vector<std::uint64_t> polls;      // reads of the timer per frame (1 us each)
 };
 
-// Runs `count` frames back to back (wait, then the per-Present update).
-PacedFrames paceFrames(FrameCounterFixture& f, PollingClock& clock, int count) {
+// Runs `count` frames back to back (wait, then the per-Present update); each
+// frame's own work takes `workMicros` before its wait.
+PacedFrames paceFrames(FrameCounterFixture& f, PollingClock& clock, int count, std::uint32_t workMicros = 0) {
     PacedFrames result;
     f.frames->start();
     std::uint32_t previous = clock.nowMs();
     for (int i = 0; i < count; ++i) {
-        std::uint32_t sleepsBefore = clock.sleeps();
+        clock.advanceMicros(workMicros);
+        std::uint64_t sleptBefore = clock.sleptMs();
+        std::uint64_t readsBefore = clock.reads();
         f.frames->waitNextFrame();
         result.durations.push_back(clock.nowMs() - previous);
-        result.sleeps.push_back(clock.sleeps() - sleepsBefore);
+        result.sleptMs.push_back(clock.sleptMs() - sleptBefore);
+        result.polls.push_back(clock.reads() - readsBefore);
         previous = clock.nowMs();
         f.frames->onPresent();
     }
@@ -90,8 +95,18 @@ TEST(FrameCounterPacing, SixtyFramesASecondInSixteenSeventeenSeventeen) {
     f.config().setForce60fps(1);
     PacedFrames paced = paceFrames(f, clock, 6);
     EXPECT_EQ(paced.durations, (std::vector<std::uint32_t>{16, 17, 17, 16, 17, 17}));
-    // Sleeps in 1 ms steps up to 12 ms, then polls without sleeping.
-    EXPECT_EQ(paced.sleeps, (std::vector<std::uint32_t>(6, 12)));
+    // Sleeps up to one millisecond before the frame's end and polls only that
+    // last millisecond (a millisecond is 1000 reads of this clock).
+    EXPECT_EQ(paced.sleptMs, (std::vector<std::uint64_t>{15, 16, 16, 15, 16, 16}));
+    for (std::uint64_t polls : paced.polls) EXPECT_LE(polls, 1010u);
+
+    // Frames whose work ends partway through a millisecond still end on the
+    // millisecond of their target, 16, 17 and 17 ms apart.
+    for (std::uint32_t work : {400u, 5999u, 14700u}) {
+        PacedFrames busy = paceFrames(f, clock, 6, work);
+        EXPECT_EQ(busy.durations, (std::vector<std::uint32_t>{16, 17, 17, 16, 17, 17})) << work << " us of work";
+        for (std::uint64_t polls : busy.polls) EXPECT_LE(polls, 1010u) << work << " us of work";
+    }
 
     // A frame that already took longer than its target does not wait.
     clock.advance(40);
@@ -104,11 +119,11 @@ TEST(FrameCounterPacing, ReplaySpeedDividesTheTimes) {
     struct Case {
         int speed;
         std::vector<std::uint32_t> durations;
-        std::uint32_t sleeps;
+        std::vector<std::uint64_t> sleptMs;
     };
     const Case cases[] = {
-        {0, {16, 17, 17}, 12}, {1, {16, 17, 17}, 12}, {2, {8, 8, 8}, 6},
-        {4, {4, 4, 4}, 3},     {8, {2, 2, 2}, 1},     {12, {2, 2, 2}, 1},
+        {0, {16, 17, 17}, {15, 16, 16}}, {1, {16, 17, 17}, {15, 16, 16}}, {2, {8, 8, 8}, {7, 7, 7}},
+        {4, {4, 4, 4}, {3, 3, 3}},       {8, {2, 2, 2}, {1, 1, 1}},       {12, {2, 2, 2}, {1, 1, 1}},
     };
     for (const Case& c : cases) {
         PollingClock clock;
@@ -117,7 +132,7 @@ TEST(FrameCounterPacing, ReplaySpeedDividesTheTimes) {
         f.peers.replayState = playingBack(c.speed);
         PacedFrames paced = paceFrames(f, clock, 3);
         EXPECT_EQ(paced.durations, c.durations) << "speed " << c.speed;
-        EXPECT_EQ(paced.sleeps, std::vector<std::uint32_t>(3, c.sleeps)) << "speed " << c.speed;
+        EXPECT_EQ(paced.sleptMs, c.sleptMs) << "speed " << c.speed;
     }
 
     // Recording is not playing back: the speed does not apply.
@@ -387,4 +402,33 @@ TEST(FrameCounterCounters, PlayerPositionOnlyWhileThePlayerExists) {
     f.peers.player.reset();
     EXPECT_EQ(f.frames->getPlayerX(), 0.0f);
     EXPECT_EQ(f.frames->getPlayerY(), 0.0f);
+}
+
+TEST(FrameCounterStart, CountsFramesAndTheSecondAfresh) {
+    PollingClock clock(1000);
+    FrameCounterFixture f(clock);
+    f.frames->start();
+    f.frames->tickPlayerFrames();
+    for (int i = 0; i < 70; ++i) {
+        clock.advance(16);
+        f.frames->onPresent();
+    }
+    ASSERT_EQ(f.frames->getFrameNumber(), 70u);
+    ASSERT_GT(f.frames->getFps(), 1);
+
+    clock.advance(5000);
+    f.frames->start();
+    EXPECT_EQ(f.frames->getFrameNumber(), 0u);
+    EXPECT_EQ(f.frames->getPlayerFrames(), 0u);
+    // A new second starts now: 30 Presents within it leave the rate as it was;
+    // the first Present a second later reports them.
+    int fps = f.frames->getFps();
+    for (int i = 0; i < 30; ++i) {
+        clock.advance(10);
+        f.frames->onPresent();
+    }
+    EXPECT_EQ(f.frames->getFps(), fps);
+    clock.advance(701);
+    f.frames->onPresent();
+    EXPECT_EQ(f.frames->getFps(), 30);
 }

@@ -33,7 +33,9 @@ TEST(NamePoolIdentity, WideNamesLiveInTheirOwnPool) {
 
 TEST(NamePoolThreads, ConcurrentInterningGivesOneHandlePerName) {
     constexpr int kThreads = 4;
-    constexpr int kNames = 500;
+    // Enough names that the pool's table grows several times while other
+    // threads look names up in it without the lock.
+    constexpr int kNames = 5000;
     std::vector<std::vector<NameHandle>> seen(kThreads, std::vector<NameHandle>(kNames));
     std::vector<std::thread> threads;
     for (int t = 0; t < kThreads; ++t) {

@@ -14,22 +14,30 @@ public:
 
     std::uint32_t timeGetTime() override {
         micros_ += 1;
+        ++reads_;
         return nowMs();
     }
     void sleep(std::uint32_t milliseconds) override {
         micros_ += std::uint64_t{milliseconds} * 1000;
         ++sleeps_;
+        sleptMs_ += milliseconds;
     }
     LocalTime localTime() override { return {}; }
 
     // The current millisecond, without the cost of a read.
     std::uint32_t nowMs() const { return static_cast<std::uint32_t>(micros_ / 1000); }
     void advance(std::uint32_t milliseconds) { micros_ += std::uint64_t{milliseconds} * 1000; }
+    void advanceMicros(std::uint32_t micros) { micros_ += micros; }
     std::uint32_t sleeps() const { return sleeps_; }
+    // Milliseconds asked of sleep() so far, and reads of the timer so far.
+    std::uint64_t sleptMs() const { return sleptMs_; }
+    std::uint64_t reads() const { return reads_; }
 
 private:
     std::uint64_t micros_;
     std::uint32_t sleeps_ = 0;
+    std::uint64_t sleptMs_ = 0;
+    std::uint64_t reads_ = 0;
 };
 
 // Installs a clock for the life of the object.

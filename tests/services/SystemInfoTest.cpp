@@ -95,18 +95,39 @@ TEST(SystemInfoGameConfig, WordsAreReadIntoTheirFields) {
     const Case cases[] = {
         // All zero: background and network on (words 7 and 8 are inverted), 32-bit colour.
         {{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, {0, 0, 0, 0, 0, 32, 0, 1, 1, 0, 0}},
-        // Any non-zero word is a set switch; word 5 set means 16-bit colour.
-        {{9, 8, 7, 6, 2, 7, 3, 4, 5, 6, 7}, {9, 8, 7, 6, 1, 16, 1, 0, 0, 1, 1}},
+        // Word 5 set means 16-bit colour.
         {{1, 2, 3, 4, 1, 1, 1, 1, 1, 1, 1}, {1, 2, 3, 4, 1, 16, 1, 0, 0, 1, 1}},
+        {{5, 0, 5, 99, 0, 1, 0, 1, 0, 1, 0}, {5, 0, 5, 99, 0, 16, 0, 0, 1, 1, 0}},
+        // Words out of range (a volume above 5, a continue count above 99, a
+        // switch other than 0 or 1) give their fields the defaults.
+        {{9, 8, 7, 6, 2, 7, 3, 4, 5, 6, 7}, {5, 5, 5, 6, 1, 32, 0, 1, 1, 1, 0}},
+        {{6, 0x80000000u, 1, 100, 0, 0x100, 0, 0, 0xFFFFFFFFu, 0, 2},
+         {5, 5, 1, 3, 0, 32, 0, 1, 1, 0, 0}},
     };
     for (const Case& c : cases) {
-        TempRoot root;
+        LoggedTest log;
         std::string bytes;
         for (std::uint32_t word : c.words) bytes += wordBytes({word});
-        root.writeFile("data/gameconfig.dat", bytes);
-        SystemInfo info;
-        loadGameConfig(info);
-        EXPECT_EQ(configFields(info), c.fields) << "first word " << c.words[0];
+        const std::string tail = "tail";
+        log.root().writeFile("data/gameconfig.dat", bytes + tail);
+        {
+            SystemInfo info;
+            loadGameConfig(info);
+            EXPECT_EQ(configFields(info), c.fields) << "first word " << c.words[0];
+        }
+        // One line per word out of range, naming it, its value and the default used.
+        std::size_t outOfRange = 0;
+        for (std::size_t i = 0; i < c.words.size(); ++i) {
+            if (c.words[i] <= GameConfigFile::kLargestWord[i]) continue;
+            ++outOfRange;
+            EXPECT_TRUE(log.logContains("data\\gameconfig.dat の " + std::to_string(i) + " 番目の値 " +
+                                        std::to_string(c.words[i]) + " は範囲外のため、既定値 " +
+                                        std::to_string(GameConfigFile::kDefaultWord[i]) + " を使います"))
+                << "word " << i;
+        }
+        EXPECT_EQ(log.logLines().size(), outOfRange);
+        // Written back at release: the tail is untouched.
+        EXPECT_EQ(log.root().readFile("data/gameconfig.dat").substr(44), tail);
     }
 }
 

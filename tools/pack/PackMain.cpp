@@ -5,6 +5,9 @@
 //   vorly-pack list <folder>         each entry's name, offset and stored size
 //   vorly-pack cat <folder> <name>   the entry's contents, as the engine reads them
 //
+// A build refuses a folder holding a file whose name the archive cannot store
+// as it is (see ArchiveNames.h), naming each such file, and writes nothing.
+//
 // The stored form follows the folder's name as the engine reads it: "texture"
 // run-length coded, "script" Huffman coded and scrambled, any other unchanged.
 #include <unistd.h>
@@ -23,6 +26,7 @@
 #include "services/ArchiveBuilder.h"
 #include "services/ArchiveIndex.h"
 #include "services/ArchiveManager.h"
+#include "services/ArchiveNames.h"
 #include "services/DebugInfo.h"
 
 namespace fs = std::filesystem;
@@ -80,6 +84,16 @@ std::optional<std::string> enterFolder(const char* argument) {
 
 int build(const std::string& folder, ToolLog& log) {
     ArchiveForm form = archive_builder::formForFolder(folder);
+    // A name the archive cannot hold as it is would be lost or shadow
+    // another: refuse the folder before writing anything, naming every such file.
+    std::vector<ArchiveNameIssue> issues = archive_builder::checkNames(folder, form);
+    if (!issues.empty()) {
+        for (const ArchiveNameIssue& issue : issues)
+            std::fprintf(stderr, "vorly-pack: %s\n", archive_builder::describe(folder, issue).c_str());
+        std::fprintf(stderr, "vorly-pack: %s not packed: %zu file name%s cannot be stored in its archive\n",
+                     text::cp932ToUtf8(folder).c_str(), issues.size(), issues.size() == 1 ? "" : "s");
+        return 1;
+    }
     if (FAILED(archive_builder::build(folder, form))) {
         log.showOnError();
         std::fprintf(stderr, "vorly-pack: building the archive of %s failed\n", text::cp932ToUtf8(folder).c_str());
