@@ -25,7 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     VecParam parameters{};
     for (int i = 0; i < VecParam::kCapacity; ++i) parameters.values[i] = static_cast<float>(i) - 3.5f;
     parameters.count = VecParam::kCapacity;
-    ObjectVariableMap objectVariables{{internName("hp"), 7.5f}};
+    ObjectVariableMap objectVariables;
+    objectVariables[internName("hp")] = 7.5f;
     fuzz::asWorker([&] {
         BulletML_Node_Number number;
         number.setText(std::string_view(reinterpret_cast<const char*>(data), size));
