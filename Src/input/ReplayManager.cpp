@@ -5,6 +5,7 @@
 
 #include "input/DInputObject.h"
 #include "input/ReplayFormat.h"
+#include "network/NetworkManager.h"
 #include "platform/Clock.h"
 #include "platform/File.h"
 #include "records/GameInfo.h"
@@ -179,7 +180,7 @@ void ReplayManager::saveOnlineReplay(std::int32_t slot, std::int32_t entry) {
     const std::uint32_t score = g_gameInfo->getOnlineReplayScore(entry, d, t, kind, key);
     // Request 5 (id0, id1, date, time, score, 0, 0, 0) goes to the network
     // manager's queue; while no network manager exists nothing is queued.
-    (void)id0, (void)id1, (void)date, (void)time, (void)score;
+    if (NetworkManager* network = g_networkManager) network->requestEx(5, id0, id1, date, time, score, 0, 0, 0);
 }
 
 HRESULT ReplayManager::LoadReplayFile(ReplayData& replay, const std::string& path) {

@@ -19,9 +19,10 @@
 #include <vector>
 
 #include "input/ReplayData.h"
+#include "network/OnlineReplayFiles.h"
 #include "platform/HResult.h"
 
-class ReplayManager {
+class ReplayManager : public OnlineReplayFiles {
 public:
     static constexpr std::int32_t kRecord = 0;
     static constexpr std::int32_t kPlayBack = 1;
@@ -67,10 +68,10 @@ public:
     HRESULT saveReplayAuto();
     void clearReplay();
     // The whole file of a slot, for upload (any thread: reads the file only).
-    bool readReplayFile(std::uint32_t slot, std::vector<std::uint8_t>& bytes);
+    bool readReplayFile(std::uint32_t slot, std::vector<std::uint8_t>& bytes) override;
     // A downloaded replay: checked as a load would, then written to the
     // download slot's file; false (nothing written) when it fails.
-    bool writeReplayFile(const std::uint8_t* bytes, std::size_t size);
+    bool writeReplayFile(const std::uint8_t* bytes, std::size_t size) override;
     void saveOnlineReplay(std::int32_t slot, std::int32_t entry);
     std::int32_t getDownloadSlot() const { return downloadSlot_; }
 

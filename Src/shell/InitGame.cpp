@@ -4,11 +4,13 @@
 #include "graphics/TextureManager.h"
 #include "input/DInputObject.h"
 #include "input/ReplayManager.h"
+#include "network/OnlineReplayFiles.h"
 #include "objects/BulletObjectAllocator.h"
 #include "objects/BulletObjectManager.h"
 #include "objects/SelectableObjectAllocator.h"
 #include "platform/Window.h"
 #include "runtime/BMLRuntimeAllocator.h"
+#include "runtime/ExBulletML_Runtime.h"
 #include "script/BulletML_Node_Allocator.h"
 #include "services/DebugInfo.h"
 #include "services/FrameCounter.h"
@@ -56,7 +58,11 @@ HRESULT createInputManagers() {
     g_dinputObject = new DInputObject();
     g_dinputObject->init();
     g_replayManager = new ReplayManager();
+    // A replay stage starts from the same random numbers it was recorded with.
+    g_replayManager->setHooks({&ExBulletML_Runtime::reseed, {}, {}});
     g_replayManager->setup();
+    // The ranking client reads uploads from and writes downloads to the slots.
+    setOnlineReplayFiles(g_replayManager);
     return S_OK;
 }
 

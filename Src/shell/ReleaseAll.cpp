@@ -5,6 +5,7 @@
 #include "input/DInputObject.h"
 #include "input/ReplayManager.h"
 #include "network/NetworkManager.h"
+#include "network/OnlineReplayFiles.h"
 #include "objects/BulletObjectAllocator.h"
 #include "objects/BulletObjectManager.h"
 #include "objects/SelectableObjectAllocator.h"
@@ -57,7 +58,11 @@ const ReleaseStep kReleaseSteps[] = {
      "XML Manager を開放しました"},
     {[] { release(g_networkManager); }, "Network Manager を開放しました"},
     {[] { release(g_gameInfo); }, "GameInfo Manager を開放しました"},
-    {[] { release(g_replayManager); }, "Replay Manager を開放しました"},
+    {[] {
+         setOnlineReplayFiles(nullptr);
+         release(g_replayManager);
+     },
+     "Replay Manager を開放しました"},
     {[] { release(g_systemInfo); }, "SystemInfo Manager を開放しました"},
     {[] { release(g_frameCounter); }, "Frame Manager を開放しました"},
     {[] { release(g_archiveManager); }, "Archive Manager を開放しました"},

@@ -4,10 +4,13 @@
 #include <gtest/gtest.h>
 
 #include "graphics/D3DObject.h"
+#include "input/ReplayManager.h"
+#include "network/OnlineReplayFiles.h"
 #include "platform/Audio.h"
 #include "platform/Glyph.h"
 #include "platform/Window.h"
 #include "platform/gfx/RecordingDevice.h"
+#include "runtime/ExBulletML_Runtime.h"
 #include "services/FrameCounter.h"
 #include "services/Managers.h"
 #include "services/SystemInfo.h"
@@ -95,6 +98,36 @@ TEST(InitGameSound, LevelsFromTheSettingsAndADirectTrackPerReset) {
     releaseAll();
     EXPECT_EQ(g_dsoundObjectManager, nullptr);
     EXPECT_EQ(audio.device(), nullptr);
+    GlyphSystem::setInstance(nullptr);
+    Window::setInstance(nullptr);
+}
+
+// The replay manager made at start-up serves the ranking client's replay files
+// until it is released, and a replay stage starts the script random generator
+// from its first number again.
+TEST(InitGameReplays, ReplayFilesForTheRankingClientAndTheReseedAtAReplayStart) {
+    LoggedTest test;
+    TestWindow window;
+    Window::setInstance(&window);
+    BoxGlyphSystem glyphs;
+    GlyphSystem::setInstance(&glyphs);
+    RecordingBackend gfx;
+    NullAudioBackend audio;
+    g_systemInfo = new SystemInfo();
+    ASSERT_TRUE(window.create("t", 0, 0, 640, 480, nullptr));
+    ASSERT_EQ(createDirect3DObject(), S_OK);
+    ASSERT_EQ(InitGame(640, 480, false, 1, 1), S_OK);
+    ASSERT_NE(g_replayManager, nullptr);
+    EXPECT_EQ(onlineReplayFiles(), static_cast<OnlineReplayFiles*>(g_replayManager));
+
+    ExBulletML_Runtime::reseed();
+    const std::uint32_t first = ExBulletML_Runtime::nextRandom();
+    for (int i = 0; i < 5; ++i) ExBulletML_Runtime::nextRandom();
+    g_replayManager->startReplayCommand();
+    EXPECT_EQ(ExBulletML_Runtime::nextRandom(), first);
+
+    releaseAll();
+    EXPECT_EQ(onlineReplayFiles(), nullptr);
     GlyphSystem::setInstance(nullptr);
     Window::setInstance(nullptr);
 }
