@@ -2,9 +2,6 @@
 // of each kind and variant, damaged entries, and texts.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
-#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -52,13 +49,8 @@ protected:
     ToolRun run(const std::string& arguments) {
         const std::string err = (root.path() / "stderr.txt").string();
         const std::string command = "SDL_VIDEODRIVER=offscreen " + kTool + " " + arguments + " 2>" + err;
-        ToolRun result;
-        FILE* pipe = popen(command.c_str(), "r");
-        char buffer[4096];
-        std::size_t n;
-        while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) result.out.append(buffer, n);
-        const int status = pclose(pipe);
-        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        CommandRun ran = runCommand(command);
+        ToolRun result{ran.status, std::move(ran.out), {}};
         result.err = root.readFile("stderr.txt");
         return result;
     }

@@ -1,33 +1,18 @@
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <string>
 
 #include "support/TestSupport.h"
 
 namespace {
-struct ToolRun {
-    std::string out;
-    int status = -1;
-};
-
-ToolRun runTool(const std::string& arguments) {
-    ToolRun run;
-    const std::string command = std::string(VORLY_BINARY_DIR) + "/tools/vorly-input " + arguments + " 2>/dev/null";
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return run;
-    char buffer[4096];
-    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) run.out.append(buffer, n);
-    const int status = pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    return run;
+CommandRun runTool(const std::string& arguments) {
+    return runCommand(std::string(VORLY_BINARY_DIR) + "/tools/vorly-input " + arguments + " 2>/dev/null");
 }
 }  // namespace
 
 TEST(InputTool, KeysPrintsTheWholeTable) {
-    const ToolRun run = runTool("keys");
+    const CommandRun run = runTool("keys");
     EXPECT_EQ(run.status, 0);
     for (const char* line : {"40\t28\tReturn\n", "88\t156\tKeypad Enter\n", "228\t157\tRight Ctrl\n",
                              "92\t75\tKeypad 4\n", "225\t42\tLeft Shift\n", "4\t30\tA\n"}) {
@@ -67,7 +52,7 @@ TEST(InputTool, KeyFilesOfAnySize) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.arguments);
-        const ToolRun run = runTool(c.arguments);
+        const CommandRun run = runTool(c.arguments);
         EXPECT_EQ(run.status, c.status);
         EXPECT_EQ(run.out, c.out);
     }

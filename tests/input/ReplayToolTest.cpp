@@ -1,29 +1,14 @@
 // vorly-replay on files written by the test-side builder.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdio>
 #include <string>
 
 #include "input/ReplayFileBuilder.h"
 #include "support/TestSupport.h"
 
 namespace {
-struct ReplayToolRun {
-    std::string out;
-    int status = -1;
-};
-
-ReplayToolRun runReplayTool(const std::string& arguments) {
-    ReplayToolRun run;
-    const std::string command = std::string(VORLY_BINARY_DIR) + "/tools/vorly-replay " + arguments + " 2>/dev/null";
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return run;
-    char buffer[4096];
-    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) run.out.append(buffer, n);
-    const int status = pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    return run;
+CommandRun runReplayTool(const std::string& arguments) {
+    return runCommand(std::string(VORLY_BINARY_DIR) + "/tools/vorly-replay " + arguments + " 2>/dev/null");
 }
 }  // namespace
 
@@ -34,7 +19,7 @@ TEST(ReplayTool, DumpsAndExpandsAGoodFileAndRefusesBrokenOnes) {
                                 "PILOT");
     root.writeFile("good.rpy", good);
     const std::string dir = root.path().string() + "/";
-    const ReplayToolRun dump = runReplayTool("dump " + dir + "good.rpy");
+    const CommandRun dump = runReplayTool("dump " + dir + "good.rpy");
     EXPECT_EQ(dump.status, 0);
     for (const char* piece : {"stagemask 0x31\n", "name PILOT   \n", "score 1234\n", "date 2026/12/3 9:5\n"})
         EXPECT_NE(dump.out.find(piece), std::string::npos) << piece << dump.out;
@@ -42,7 +27,7 @@ TEST(ReplayTool, DumpsAndExpandsAGoodFileAndRefusesBrokenOnes) {
     EXPECT_NE(dump.out.find(" words=600\n"), std::string::npos);
     EXPECT_NE(dump.out.find("\nstage 3 "), std::string::npos);
     EXPECT_NE(dump.out.find(" words=3\n"), std::string::npos);
-    const ReplayToolRun words = runReplayTool("words " + dir + "good.rpy 3");
+    const CommandRun words = runReplayTool("words " + dir + "good.rpy 3");
     EXPECT_EQ(words.status, 0);
     EXPECT_EQ(words.out, "0001\n8002\n0001\n");
 
@@ -57,7 +42,7 @@ TEST(ReplayTool, DumpsAndExpandsAGoodFileAndRefusesBrokenOnes) {
     putBE(shortRuns, 768, 1400);
     for (auto* bytes : {&truncated, &hugeCount, &outside, &shortRuns}) {
         root.writeFile("bad.rpy", *bytes);
-        const ReplayToolRun run = runReplayTool("dump " + dir + "bad.rpy");
+        const CommandRun run = runReplayTool("dump " + dir + "bad.rpy");
         EXPECT_EQ(run.status, 1);
         EXPECT_NE(run.out.find("log: リプレイファイル bad.rpy のヘッダが壊れています"), std::string::npos) << run.out;
         EXPECT_EQ(root.readFile("bad.rpy"), std::string(bytes->begin(), bytes->end()));

@@ -1,9 +1,7 @@
 // The script runner tool: its trace, its exit statuses, runaway scripts.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <chrono>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -22,15 +20,10 @@ struct ToolRun {
 ToolRun runTool(const std::string& arguments, bool withErrors = true) {
     const std::string command = std::string("'") + VORLY_BINARY_DIR + "/tools/vorly-scriptrun' " + arguments +
                                 (withErrors ? " 2>&1" : " 2>/dev/null");
-    ToolRun run;
     auto start = std::chrono::steady_clock::now();
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return run;
-    char buffer[4096];
-    for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) run.out.append(buffer, n);
-    const int status = pclose(pipe);
+    CommandRun ran = runCommand(command);
+    ToolRun run{ran.status, std::move(ran.out)};
     run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return run;
 }
 

@@ -1,7 +1,9 @@
 #include "support/TestSupport.h"
 
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -78,4 +80,15 @@ std::vector<std::string> LoggedTest::logLines() const {
 
 bool LoggedTest::logContains(std::string_view needle) const {
     return logText().find(needle) != std::string::npos;
+}
+
+CommandRun runCommand(const std::string& command) {
+    CommandRun run;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return run;
+    char buffer[4096];
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) run.out.append(buffer, n);
+    const int status = pclose(pipe);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
+    return run;
 }

@@ -51,3 +51,15 @@ public:
 private:
     TempRoot root_;
 };
+
+// What a program run through the shell printed on standard output and how it
+// ended: its exit status, 128 + the signal when a signal ended it, -1 when it
+// could not be started.
+struct CommandRun {
+    int status = -1;
+    std::string out;
+};
+
+// Runs `command` through the shell (redirections included) and captures its
+// standard output.
+CommandRun runCommand(const std::string& command);
