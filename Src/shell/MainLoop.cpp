@@ -8,6 +8,7 @@
 #include "graphics/RenderFrame.h"
 #include "graphics/TextureManager.h"
 #include "input/DInputObject.h"
+#include "input/ReplayManager.h"
 #include "network/NetworkManager.h"
 #include "objects/BulletObjectManager.h"
 #include "platform/Window.h"
@@ -97,6 +98,8 @@ int frameStep() {
 
     // Every object's scripts and list updates.
     if (g_bulletObjectManager) g_bulletObjectManager->execBullet();
+    // The replay trace sees the frame's play once every object has moved.
+    if (g_replayManager) g_replayManager->traceFrame();
 
     // The sound step comes after drawing; without the sound manager nothing
     // is presented.

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "input/PlayStateTrace.h"
+#include "input/ReplayManager.h"
 #include "objects/ObjectFixture.h"
 #include "services/DebugInfo.h"
 #include "services/Fnv1a.h"
@@ -103,6 +104,43 @@ TEST_F(ReplayTraceTest, TraceLineOnlyWithASink) {
     std::snprintf(expected, sizeof expected, "2 17 %016llx", static_cast<unsigned long long>(hash()));
     EXPECT_EQ(lines[0], expected);
     EXPECT_EQ(lines[0].size(), 5u + 16u);
+}
+
+}  // namespace
+
+namespace {
+
+void setPaused(GameInfo& game, std::int32_t paused) {
+    game.requestPauseState(paused);
+    game.applyPauseToggle();
+}
+
+// While a stage is recorded, each unpaused frame writes one line; frames are
+// counted from the replay start without the paused ones, so a pause inserted
+// during play back leaves the numbering of the recorded frames unchanged.
+TEST_F(ReplayTraceTest, RecordedStageTracesUnpausedFramesOnly) {
+    std::vector<std::string> lines;
+    g_replayDebugInfo->setSink(collect, &lines);
+    ReplayManager replays;
+    replays.traceFrame();  // not active yet: nothing
+    replays.setMode(ReplayManager::kRecord);
+    replays.startReplay();
+    lines.clear();  // the start's own trace line
+
+    for (int frame = 0; frame < 4; ++frame) {
+        setPaused(game(), frame == 2 ? 1 : 0);
+        this->frames(1);
+        replays.traceFrame();
+        g_frameCounter->onPresent();
+    }
+    replays.endReplay();
+    replays.traceFrame();
+    g_replayDebugInfo->setSink(nullptr, nullptr);
+
+    ASSERT_EQ(lines.size(), 3u);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        EXPECT_EQ(lines[i].substr(0, 4), "0 " + std::to_string(i) + " ") << lines[i];
+    }
 }
 
 }  // namespace
