@@ -10,12 +10,20 @@
 //
 //   t <frame> <element> <result>
 //
-// (frames from 1). Debug-log lines go to standard error as "log: <line>".
+// (frames from 1). After each frame's object step every live bullet prints,
+// in the bullet list's order,
+//
+//   b <frame> <id> <x> <y> <direction> <speed>
+//
+// id being the bullet's tag in the bullet list (from 1), x and y its centre,
+// floats in the shortest form that reads back to the same float.
+// Debug-log lines go to standard error as "log: <line>".
 // Exit status: 0 after N frames; 1 when the file cannot be read or the label
 // is missing (with a message), or through the program's fatal path; 2 on a
 // usage error.
 #include <unistd.h>
 
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -120,6 +128,29 @@ void traceExecute(void*, const ExBulletML_Runtime*, std::int32_t code, std::int3
     std::printf("t %ld %.*s %d\n", g_frame, static_cast<int>(name.size()), name.data(), result);
 }
 
+// Appends a float in its shortest exact form and a separator.
+char* putFloat(char* at, char* end, float value, char separator) {
+    at = std::to_chars(at, end, value).ptr;
+    *at++ = separator;
+    return at;
+}
+
+void printBullets(BulletObjectManager& manager, long frame) {
+    IntBulletObjectManager* bullets = manager.getBulletManager();
+    for (BulletObject* bullet = bullets->front(); bullet; bullet = IntBulletObjectManager::next(bullet)) {
+        if (bullet->getState() != 0) continue;
+        char line[160];
+        char* const end = line + sizeof(line) - 2;
+        int head = std::snprintf(line, sizeof(line), "b %ld %u ", frame, bullet->getTag());
+        char* at = line + head;
+        at = putFloat(at, end, bullet->getX(), ' ');
+        at = putFloat(at, end, bullet->getY(), ' ');
+        at = putFloat(at, end, bullet->getDirection(), ' ');
+        at = putFloat(at, end, bullet->getSpeed(), '\n');
+        std::fwrite(line, 1, static_cast<std::size_t>(at - line), stdout);
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -207,6 +238,7 @@ int main(int argc, char** argv) {
     for (g_frame = 1; g_frame <= options.frames; ++g_frame) {
         manager.resetEnemyCountCache();
         manager.execBullet();
+        printBullets(manager, g_frame);
     }
 
     delete g_bulletObjectManager;
