@@ -159,6 +159,8 @@ void BulletObjectManager::clearAll() {
     }
     pauseTop_.reset(nullptr);
     gameOverTop_.reset(nullptr);
+    bomb2Top_.reset(nullptr);
+    tensionUpTop_.reset(nullptr);
     counters_[0] = 0;
     counters_[1] = 0;
 }
@@ -179,13 +181,14 @@ std::int32_t BulletObjectManager::execBullet() {
         if (game && game->getCutinMode() == 1) {
             pauseRunObjects_.update();
         } else {
-            // The bullet-to-item conversion and the item rules join here with
-            // the items work; until then "itemmgr_" is walked as any list.
+            convertFlagged(plainObjects_);
+            convertFlagged(bullets_);
+            convertFlagged(enemies_);
             plainObjects_.update();
             bullets_.update();
             enemies_.update();
             shots_.update();
-            items_.update();
+            updateItems();
             bombs_.update();
             groups_.update();
             delayObjects_.update();

@@ -14,6 +14,7 @@
 #include "objects/SineTable.h"
 
 class BulletML_Node;
+class BulletML_Node_Manager;
 class ExBulletML_Runtime;
 
 class BulletObjectManager : public IntBulletObjectManager {
@@ -68,6 +69,12 @@ public:
     void setGameOverTop(BulletObject* object) { gameOverTop_.reset(object); }
     BulletObject* getPauseTop() const { return pauseTop_.get(); }
     BulletObject* getGameOverTop() const { return gameOverTop_.get(); }
+    // The automatic bomb and tension-up top objects the collision pass
+    // restarts (null until the game start makes them).
+    void setBomb2Top(BulletObject* object) { bomb2Top_.reset(object); }
+    void setTensionUpTop(BulletObject* object) { tensionUpTop_.reset(object); }
+    BulletObject* getBomb2Top() const { return bomb2Top_.get(); }
+    BulletObject* getTensionUpTop() const { return tensionUpTop_.get(); }
 
     // Lists.
     IntBulletObjectManager* getPlainObjectManager() { return &plainObjects_; }
@@ -85,10 +92,22 @@ public:
     void clearItemScript() { itemScript_ = nullptr; }
 
     // Item rules (ItemRules.cpp).
+    // The item script: the "item" labelled "ttc_item_01" in the document, or
+    // null (looked up quietly: a missing label means no conversion).
+    void loadItemScript(BulletML_Node_Manager* document);
     // Objects near the player are flagged to become items, those farther
     // away to break up; attribute-bit-2 enemies and plain objects outside
     // the range go into revenge mode and score.
     void flagAroundPlayer();
+    // The changebullettoitem command: bullets and attribute-bit-1 enemies
+    // and plain objects are flagged to become items, whatever their distance.
+    void changeBulletToItem();
+    // One frame of conversion on a list: flagged objects break up or become
+    // items (moved to the end of "itemmgr_").
+    void convertFlagged(IntBulletObjectManager& list);
+    // One frame of "itemmgr_": scripts, collect delays, the flight to the
+    // player, motion and removal.
+    void updateItems();
     // Every live item is called to the player from its next update.
     void collectAllItems();
 
@@ -103,7 +122,7 @@ public:
     std::uint32_t countObjects();
     void targetRevenge(NameHandle wideName);
     void targetVanish(NameHandle wideName);
-    // Clears every list, forgets the pause and game-over top objects and
+    // Clears every list, forgets the top objects it holds and
     // zeroes the two counters.
     void clearAll();
     void clearPendingFlag() { pendingFlag_ = 0; }
@@ -151,6 +170,8 @@ private:
     ObjectRef player_;
     ObjectRef pauseTop_;
     ObjectRef gameOverTop_;
+    ObjectRef bomb2Top_;
+    ObjectRef tensionUpTop_;
     BulletML_Node* itemScript_ = nullptr;
     // Key -> hit points, ascending by key; reserved at construction.
     std::vector<std::pair<std::uint32_t, float>> sharedVitals_;

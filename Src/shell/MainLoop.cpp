@@ -10,6 +10,7 @@
 #include "input/DInputObject.h"
 #include "network/NetworkManager.h"
 #include "objects/BulletObjectManager.h"
+#include "objects/CollisionPass.h"
 #include "platform/Window.h"
 #include "records/GameInfo.h"
 #include "runtime/ExBulletML_Runtime.h"
@@ -96,7 +97,15 @@ int frameStep() {
     }
 
     // Every object's scripts and list updates.
-    if (g_bulletObjectManager) g_bulletObjectManager->execBullet();
+    if (g_bulletObjectManager) {
+        g_bulletObjectManager->execBullet();
+        // The collision pass of the system type: 3 plays with player vital.
+        if (g_systemInfo && g_systemInfo->getSystemType() == 3) {
+            runCollisionResponsesAlt();
+        } else {
+            runCollisionResponses();
+        }
+    }
 
     // The sound step comes after drawing; without the sound manager nothing
     // is presented.
@@ -171,6 +180,8 @@ HRESULT resetGame() {
     }
     // A failed load was logged; the scene cannot start without its scripts.
     if (FAILED(resetScripts())) fatalExit();
+    // The item script of the new scene ("ttc_item_01", looked up quietly).
+    if (g_bulletObjectManager) g_bulletObjectManager->loadItemScript(g_currentDocument);
     // Keys act again in the new scene.
     if (g_dinputObject) g_dinputObject->setEnabled(1);
     return S_OK;
