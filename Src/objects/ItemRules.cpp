@@ -227,6 +227,9 @@ void BulletObjectManager::convertFlagged(IntBulletObjectManager& list) {
                     runtime->setup(itemScript_);
                     runtime->setRestartFlag(1);
                 }
+                // The item's scripts run (its script, then its revenge rule
+                // once collected), even when the object's did not.
+                object->setRuntimeActive(1);
                 object->setInvincibleFrames(0);
                 object->setFlags(0);
                 object->setAttributeBits(0);
