@@ -160,6 +160,8 @@ void BulletObjectManager::clearAll() {
     }
     tops_.set(TopObject::kPause, nullptr);
     tops_.set(TopObject::kGameOver, nullptr);
+    tops_.set(TopObject::kBomb2, nullptr);
+    tops_.set(TopObject::kTensionUp, nullptr);
     counters_[0] = 0;
     counters_[1] = 0;
 }
@@ -180,13 +182,14 @@ std::int32_t BulletObjectManager::execBullet() {
         if (game && game->getCutinMode() == 1) {
             pauseRunObjects_.update();
         } else {
-            // The bullet-to-item conversion and the item rules join here with
-            // the items work; until then "itemmgr_" is walked as any list.
+            convertFlagged(plainObjects_);
+            convertFlagged(bullets_);
+            convertFlagged(enemies_);
             plainObjects_.update();
             bullets_.update();
             enemies_.update();
             shots_.update();
-            items_.update();
+            updateItems();
             bombs_.update();
             groups_.update();
             delayObjects_.update();

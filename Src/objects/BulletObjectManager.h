@@ -15,6 +15,7 @@
 #include "objects/TopObjects.h"
 
 class BulletML_Node;
+class BulletML_Node_Manager;
 class ExBulletML_Runtime;
 
 class BulletObjectManager : public IntBulletObjectManager {
@@ -65,13 +66,18 @@ public:
     float getDistanceToPlayer() const;
 
     // The game's top objects (made by the game reset). The pause and
-    // game-over ones are run by execBullet after the lists.
+    // game-over ones are run by execBullet after the lists; the collision
+    // pass restarts the automatic bomb and tension-up ones.
     TopObjects& getTopObjects() { return tops_; }
     BulletObject* getTopObject(TopObject which) const { return tops_.get(which); }
     void setPauseTop(BulletObject* object) { tops_.set(TopObject::kPause, object); }
     void setGameOverTop(BulletObject* object) { tops_.set(TopObject::kGameOver, object); }
     BulletObject* getPauseTop() const { return tops_.get(TopObject::kPause); }
     BulletObject* getGameOverTop() const { return tops_.get(TopObject::kGameOver); }
+    void setBomb2Top(BulletObject* object) { tops_.set(TopObject::kBomb2, object); }
+    void setTensionUpTop(BulletObject* object) { tops_.set(TopObject::kTensionUp, object); }
+    BulletObject* getBomb2Top() const { return tops_.get(TopObject::kBomb2); }
+    BulletObject* getTensionUpTop() const { return tops_.get(TopObject::kTensionUp); }
 
     // Lists.
     IntBulletObjectManager* getPlainObjectManager() { return &plainObjects_; }
@@ -88,6 +94,26 @@ public:
     BulletML_Node* getItemScript() const { return itemScript_; }
     void clearItemScript() { itemScript_ = nullptr; }
 
+    // Item rules (ItemRules.cpp).
+    // The item script: the "item" labelled "ttc_item_01" in the document, or
+    // null (looked up quietly: a missing label means no conversion).
+    void loadItemScript(BulletML_Node_Manager* document);
+    // Objects near the player are flagged to become items, those farther
+    // away to break up; attribute-bit-2 enemies and plain objects outside
+    // the range go into revenge mode and score.
+    void flagAroundPlayer();
+    // The changebullettoitem command: bullets and attribute-bit-1 enemies
+    // and plain objects are flagged to become items, whatever their distance.
+    void changeBulletToItem();
+    // One frame of conversion on a list: flagged objects break up or become
+    // items (moved to the end of "itemmgr_").
+    void convertFlagged(IntBulletObjectManager& list);
+    // One frame of "itemmgr_": scripts, collect delays, the flight to the
+    // player, motion and removal.
+    void updateItems();
+    // Every live item is called to the player from its next update.
+    void collectAllItems();
+
     // Live enemies, asked of "enemymgr_" at most once a frame.
     std::int32_t getEnemyCountCached();
     void resetEnemyCountCache() { enemyCacheValid_ = 0; }
@@ -99,7 +125,7 @@ public:
     std::uint32_t countObjects();
     void targetRevenge(NameHandle wideName);
     void targetVanish(NameHandle wideName);
-    // Clears every list, forgets the pause and game-over top objects and
+    // Clears every list, forgets the top objects it holds and
     // zeroes the two counters.
     void clearAll();
     void clearPendingFlag() { pendingFlag_ = 0; }

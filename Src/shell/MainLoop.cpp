@@ -11,6 +11,7 @@
 #include "input/ReplayManager.h"
 #include "network/NetworkManager.h"
 #include "objects/BulletObjectManager.h"
+#include "objects/CollisionPass.h"
 #include "platform/Window.h"
 #include "records/GameInfo.h"
 #include "runtime/ExBulletML_Runtime.h"
@@ -98,8 +99,17 @@ int frameStep() {
     }
 
     // Every object's scripts and list updates.
-    if (g_bulletObjectManager) g_bulletObjectManager->execBullet();
-    // The replay trace sees the frame's play once every object has moved.
+    if (g_bulletObjectManager) {
+        g_bulletObjectManager->execBullet();
+        // The collision pass of the system type: 3 plays with player vital.
+        if (g_systemInfo && g_systemInfo->getSystemType() == 3) {
+            runCollisionResponsesAlt();
+        } else {
+            runCollisionResponses();
+        }
+    }
+    // The replay trace sees the frame's play once every object has moved and
+    // every hit has been answered.
     if (g_replayManager) g_replayManager->traceFrame();
 
     // The sound step comes after drawing; without the sound manager nothing
@@ -176,6 +186,9 @@ HRESULT resetGame() {
     }
     // A failed load was logged; the scene cannot start without its scripts.
     if (FAILED(resetScripts())) fatalExit();
+    // The item script of the new scene ("ttc_item_01", looked up quietly),
+    // ready before any of the scene's scripts run.
+    if (g_bulletObjectManager) g_bulletObjectManager->loadItemScript(g_currentDocument);
     // The new scene's top objects, from the labels of its document.
     if (g_bulletObjectManager && g_currentDocument) createTopObjects();
     // Keys act again in the new scene.
