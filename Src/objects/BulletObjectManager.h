@@ -95,6 +95,14 @@ public:
     SelectableObjectManager* getSelectableManager() { return &selectables_; }
     SelectableObjectManager* getPauseSelectableManager() { return &pauseSelectables_; }
 
+    // Item rules (ItemRules.cpp).
+    // Objects near the player are flagged to become items, those farther
+    // away to break up; attribute-bit-2 enemies and plain objects outside
+    // the range go into revenge mode and score.
+    void flagAroundPlayer();
+    // Every live item is called to the player from its next update.
+    void collectAllItems();
+
     // Live enemies, asked of "enemymgr_" at most once a frame.
     std::int32_t getEnemyCountCached();
     void resetEnemyCountCache() { enemyCacheValid_ = 0; }
