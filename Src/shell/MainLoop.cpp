@@ -10,6 +10,7 @@
 #include "input/DInputObject.h"
 #include "network/NetworkManager.h"
 #include "objects/BulletObjectManager.h"
+#include "objects/PlayerStep.h"
 #include "platform/Window.h"
 #include "records/GameInfo.h"
 #include "runtime/ExBulletML_Runtime.h"
@@ -96,6 +97,7 @@ int frameStep() {
     }
 
     // Every object's scripts and list updates.
+    if (g_bulletObjectManager) updatePlayerFrame();
     if (g_bulletObjectManager) g_bulletObjectManager->execBullet();
 
     // The sound step comes after drawing; without the sound manager nothing
