@@ -13,6 +13,7 @@ MenuTest::MenuTest() {
     g_dinputObject = input.get();
     // Frame 1: the replay-start frame (0) is the one the player step skips.
     g_frameCounter->onPresent();
+    resetSlowCounter();
 }
 
 MenuTest::~MenuTest() {

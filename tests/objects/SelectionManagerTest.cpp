@@ -233,6 +233,26 @@ TEST_F(SelectionManagerTest, AScriptClearingItsOwnMenuLeavesTheWalkSound) {
     EXPECT_EQ(menu().getSize(), 0u);
 }
 
+// "clearselectable" run by the decided script of the entry it destroys.
+TEST_F(SelectionManagerTest, ADecidedScriptClearingTheMenu) {
+    int destroyed = 0;
+    SelectableObject* chosen = entry(0, 0);
+    entry(0, 1)->setMainRuntime(script({}, &destroyed));
+    chosen->setMainRuntime(script({}, &destroyed));
+    chosen->setDecidedRuntime(script(
+        [&](ScriptedRuntime&) {
+            menu().clear();
+            return 0;
+        },
+        &destroyed));
+    ASSERT_EQ(menu().decideCursor(), 1);
+    chosen->restartDecided();
+    menu().runSteps();
+    EXPECT_EQ(destroyed, 3);
+    EXPECT_EQ(menu().getSize(), 0u);
+    menu().runSteps();
+}
+
 TEST_F(SelectionManagerTest, ADestroyedCursorObjectIsForgotten) {
     SelectableObject* cursor = entry(0, 0, SelectableObject::kCursorKind);
     menu().setCursorObject(cursor);
