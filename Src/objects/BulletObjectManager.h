@@ -11,6 +11,7 @@
 
 #include "objects/IntBulletObjectManager.h"
 #include "objects/ObjectRef.h"
+#include "objects/SelectableObjectManager.h"
 #include "objects/SineTable.h"
 #include "objects/TopObjects.h"
 
@@ -40,6 +41,10 @@ public:
     BulletObject* createItem();
     BulletObject* createPlainObject();
     BulletObject* createDelayObject();
+    // A menu entry in "selectmgr_" / "pauseselectmgr_"; null when the
+    // selectable pool is empty.
+    SelectableObject* createSelectable();
+    SelectableObject* createPauseSelectable();
     // A runtime from the runtime pool, or null.
     ExBulletML_Runtime* getRuntime();
 
@@ -93,6 +98,12 @@ public:
     void setItemScript(BulletML_Node* node) { itemScript_ = node; }
     BulletML_Node* getItemScript() const { return itemScript_; }
     void clearItemScript() { itemScript_ = nullptr; }
+    // The selection managers: the active one (run by the object step and
+    // read by the menu commands), and the two members.
+    SelectableObjectManager* getSelectManager() const { return activeSelect_; }
+    void setSelectManager(SelectableObjectManager* manager) { activeSelect_ = manager; }
+    SelectableObjectManager* getSelectableManager() { return &selectables_; }
+    SelectableObjectManager* getPauseSelectableManager() { return &pauseSelectables_; }
 
     // Item rules (ItemRules.cpp).
     // The item script: the "item" labelled "ttc_item_01" in the document, or
@@ -166,6 +177,9 @@ private:
     IntBulletObjectManager items_{"itemmgr_"};
     IntBulletObjectManager bombs_{};
     IntBulletObjectManager pauseRunObjects_{};
+    SelectableObjectManager selectables_{"selectmgr_"};
+    SelectableObjectManager pauseSelectables_{"pauseselectmgr_"};
+    SelectableObjectManager* activeSelect_ = &selectables_;
 
     BulletObject* current_ = nullptr;
     BulletObject* walkStack_[kMaxWalkDepth] = {};

@@ -199,11 +199,25 @@ double currentObject(std::uint32_t id, bool& found) {
     }
 }
 
-// The selection managers come with the menu objects; until then no table,
-// cursor, move or request.
+// The selection managers: the game menu's table and cursor, the last move
+// (of the pause menu while paused) and the decide request of the active one.
 double selection(std::uint32_t id, bool& found) {
     found = id == 63 || id == 64 || id == 10 || id == 11 || id == 184;
-    return 0.0;
+    BulletObjectManager* objects = manager();
+    if (!found || !objects) return 0.0;
+    SelectableObjectManager* menu = objects->getSelectableManager();
+    SelectableObjectManager* moved =
+        g_gameInfo && g_gameInfo->isPaused() ? objects->getPauseSelectableManager() : menu;
+    switch (id) {
+        case 63: return menu->getTable();
+        case 64: return menu->getCursor();
+        case 10: return moved->getMoveX();
+        case 11: return moved->getMoveY();
+        default: {
+            SelectableObjectManager* active = objects->getSelectManager();
+            return active ? active->takeDecideRequest() : 0.0;
+        }
+    }
 }
 
 double records(std::uint32_t id, bool& found) {

@@ -12,6 +12,7 @@
 #include "network/NetworkManager.h"
 #include "objects/BulletObjectManager.h"
 #include "objects/CollisionPass.h"
+#include "objects/PlayerStep.h"
 #include "platform/Window.h"
 #include "records/GameInfo.h"
 #include "runtime/ExBulletML_Runtime.h"
@@ -100,6 +101,8 @@ int frameStep() {
 
     // Every object's scripts and list updates.
     if (g_bulletObjectManager) {
+        // The player and gauges, then every object's scripts and lists.
+        updatePlayerFrame();
         g_bulletObjectManager->execBullet();
         // The collision pass of the system type: 3 plays with player vital.
         if (g_systemInfo && g_systemInfo->getSystemType() == 3) {
