@@ -120,6 +120,13 @@ public:
     static void setDocument(BulletML_Node_Manager* document);
     static BulletML_Node_Manager* getDocument();
 
+    // The saved repeat stacks ("dumprepeatcount"): their tops, 0 when empty,
+    // and their sizes.
+    std::int32_t getSavedCounterTop() const { return counterStack_.empty() ? 0 : counterStack_.top(); }
+    std::int32_t getSavedLimitTop() const { return limitStack_.empty() ? 0 : limitStack_.top(); }
+    std::size_t getSavedCounterCount() const { return counterStack_.size(); }
+    std::size_t getSavedLimitCount() const { return limitStack_.size(); }
+
     // Depth of the node stack (tests and tools).
     std::size_t getDepth() const { return nodeStack_.size(); }
     bool isRetired() const { return retired_; }

@@ -99,6 +99,15 @@ std::array<RuntimeHandler, kHandlerCount> buildTable() {
     set(kSetGameFlag, &handlers::setGameFlag);
     set(kSetEnding, &handlers::setEnding);
 
+    set(kSystem, &handlers::execSystem);
+    set(kSysVar, &handlers::execSysvar);
+    set(kNetwork, &handlers::execNetwork);
+    set(kTargetRevenge, &handlers::execTargetRevenge);
+    set(kTargetVanish, &handlers::execTargetVanish);
+    set(kSetReflect, &handlers::execSetReflect);
+    set(kAddItem, &handlers::execAddItem);
+    set(kTextBlock, &handlers::execTextBlock);
+
     set(kExeFile, &handlers::exeFile);
     set(kExeFileAsync, &handlers::exeFileAsync);
     return table;
