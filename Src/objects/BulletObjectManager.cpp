@@ -17,6 +17,7 @@ BulletObjectManager::BulletObjectManager() {
 
 BulletObjectManager::~BulletObjectManager() {
     clearAll();
+    tops_.clear();
     player_.reset(nullptr);
     current_ = nullptr;
 }
@@ -157,8 +158,8 @@ void BulletObjectManager::clearAll() {
                                          &pauseRunObjects_, &plainObjects_, &delayObjects_}) {
         list->clear();
     }
-    pauseTop_.reset(nullptr);
-    gameOverTop_.reset(nullptr);
+    tops_.set(TopObject::kPause, nullptr);
+    tops_.set(TopObject::kGameOver, nullptr);
     counters_[0] = 0;
     counters_[1] = 0;
 }
@@ -191,8 +192,8 @@ std::int32_t BulletObjectManager::execBullet() {
             delayObjects_.update();
         }
     }
-    runTopObject(pauseTop_.get());
-    runTopObject(gameOverTop_.get());
+    runTopObject(getPauseTop());
+    runTopObject(getGameOverTop());
     pauseObjects_.update();
 
     BulletObjectAllocator::instance().refill();

@@ -12,6 +12,7 @@
 #include "objects/IntBulletObjectManager.h"
 #include "objects/ObjectRef.h"
 #include "objects/SineTable.h"
+#include "objects/TopObjects.h"
 
 class BulletML_Node;
 class ExBulletML_Runtime;
@@ -63,11 +64,14 @@ public:
     float getPlayerHitY() const;
     float getDistanceToPlayer() const;
 
-    // The pause and game-over top objects, run by execBullet after the lists.
-    void setPauseTop(BulletObject* object) { pauseTop_.reset(object); }
-    void setGameOverTop(BulletObject* object) { gameOverTop_.reset(object); }
-    BulletObject* getPauseTop() const { return pauseTop_.get(); }
-    BulletObject* getGameOverTop() const { return gameOverTop_.get(); }
+    // The game's top objects (made by the game reset). The pause and
+    // game-over ones are run by execBullet after the lists.
+    TopObjects& getTopObjects() { return tops_; }
+    BulletObject* getTopObject(TopObject which) const { return tops_.get(which); }
+    void setPauseTop(BulletObject* object) { tops_.set(TopObject::kPause, object); }
+    void setGameOverTop(BulletObject* object) { tops_.set(TopObject::kGameOver, object); }
+    BulletObject* getPauseTop() const { return tops_.get(TopObject::kPause); }
+    BulletObject* getGameOverTop() const { return tops_.get(TopObject::kGameOver); }
 
     // Lists.
     IntBulletObjectManager* getPlainObjectManager() { return &plainObjects_; }
@@ -141,8 +145,7 @@ private:
     BulletObject* walkStack_[kMaxWalkDepth] = {};
     std::int32_t walkDepth_ = 0;
     ObjectRef player_;
-    ObjectRef pauseTop_;
-    ObjectRef gameOverTop_;
+    TopObjects tops_;
     BulletML_Node* itemScript_ = nullptr;
     // Key -> hit points, ascending by key; reserved at construction.
     std::vector<std::pair<std::uint32_t, float>> sharedVitals_;

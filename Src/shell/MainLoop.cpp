@@ -20,6 +20,7 @@
 #include "services/FrameCounter.h"
 #include "services/Managers.h"
 #include "services/SystemInfo.h"
+#include "shell/TopObjectsSetup.h"
 #include "sound/DSoundObjectManager.h"
 
 BulletML_Node_Manager* g_currentDocument = nullptr;
@@ -110,11 +111,12 @@ int frameStep() {
 }
 
 HRESULT resetGame() {
-    // Objects: every list cleared, no player, no item script.
+    // Objects: every list cleared, no player, no top objects, no item script.
     if (BulletObjectManager* objects = g_bulletObjectManager) {
         objects->clearAll();
         objects->clearPendingFlag();
         objects->setPlayer(nullptr);
+        objects->getTopObjects().clear();
         objects->clearItemScript();
     }
     DSoundObjectManager* sound = g_dsoundObjectManager;
@@ -171,6 +173,8 @@ HRESULT resetGame() {
     }
     // A failed load was logged; the scene cannot start without its scripts.
     if (FAILED(resetScripts())) fatalExit();
+    // The new scene's top objects, from the labels of its document.
+    if (g_bulletObjectManager && g_currentDocument) createTopObjects();
     // Keys act again in the new scene.
     if (g_dinputObject) g_dinputObject->setEnabled(1);
     return S_OK;
