@@ -427,3 +427,27 @@ TEST_F(SystemCommandDeathTest, ExitReleasesEveryManagerAndEndsWithStatusZero) {
 }
 
 }  // namespace
+
+namespace {
+
+// The script runner: a bullet at a random direction, "startreplay", two more;
+// the replay start puts the generator back, so the second bullet repeats the
+// first's direction.
+TEST(SystemCommandTool, ReplayStartRepeatsTheRandomNumbersInTheScriptRunner) {
+    TempRoot root;
+    root.writeFile("s.xml", R"(<exbulletml><action label="top">
+      <fire><direction type="absolute">$_rand*360</direction><speed>1</speed><bullet/></fire>
+      <system><command>startreplay</command></system>
+      <fire><direction type="absolute">$_rand*360</direction><speed>1</speed><bullet/></fire>
+      <fire><direction type="absolute">$_rand*360</direction><speed>1</speed><bullet/></fire>
+      <wait>5</wait></action></exbulletml>)");
+    CommandRun run = runCommand(std::string("'") + VORLY_BINARY_DIR + "/tools/vorly-scriptrun' '" +
+                                (root.path() / "s.xml").string() + "' --frames 1 2>/dev/null");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out,
+              "b 1 1 320.007 99.00002 0.45043945 1\n"
+              "b 1 2 320.007 99.00002 0.45043945 1\n"
+              "b 1 3 319.6125 100.92186 202.88452 1\n");
+}
+
+}  // namespace
