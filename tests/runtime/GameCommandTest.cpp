@@ -177,7 +177,8 @@ TEST_F(GameCommand, SetReflectMarginsCornersAndFieldLimits) {
         manager().clearAll();
         load(R"(<action label="top"><setreflect><flag>)" + std::to_string(c.flag) +
              "</flag><num>4</num></setreflect><wait>9</wait></action>");
-        BulletObject* object = spawn("top");
+        // Inside the field, so that no edge removes it.
+        BulletObject* object = spawn("top", 150.0f, 200.0f);
         SizeAccess::set(*object, 16.0f, 8.0f);
         object->applyImageBounds(edge_action::kVanish);
         frames(1);
