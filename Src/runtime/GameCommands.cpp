@@ -157,7 +157,8 @@ void addItemPass(GameInfo& game, std::int32_t flag, float maxtension) {
 // The label as a whole 32-bit decimal integer; false when it is not one.
 bool textIdOf(NameHandle label, std::int32_t& id) {
     const std::u16string& units = wideNameText(label);
-    char digits[16];
+    // Room for any zero-padded spelling a script might use.
+    char digits[64];
     if (units.empty() || units.size() > sizeof digits) return false;
     for (std::size_t i = 0; i < units.size(); ++i) {
         if (units[i] > 0x7F) return false;

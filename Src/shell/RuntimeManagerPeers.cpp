@@ -1,7 +1,7 @@
-// The script runtime's peers as the running program has them. The sound,
-// input and network managers and the player logic are not part of this build
-// yet: each answer is the absent one, and the comment names the call that
-// answers once the manager exists.
+// The script runtime's peers as the running program has them. The queries of
+// the built-in variables (levels, keys, network state, slow mode) still give
+// the absent answer, and the comment names the call that answers once that
+// work lands; the game commands' calls go to the managers that exist.
 #include "runtime/RuntimePeers.h"
 
 #include "graphics/TextureManager.h"
