@@ -15,6 +15,7 @@
 // ended runtime); one object step per iteration; ms_per_frame.
 #include <benchmark/benchmark.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -261,9 +262,14 @@ std::string checkSameBullets(const Pattern& pattern) {
     return checked[pattern.name] = verdict;
 }
 
-void report(benchmark::State& state, double bulletFramesTimed) {
-    state.counters["ns_per_bullet_frame"] =
-        benchmark::Counter(bulletFramesTimed * 1e-9, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+using Clock = std::chrono::steady_clock;
+
+double nanoseconds(Clock::time_point from, Clock::time_point to) {
+    return std::chrono::duration<double, std::nano>(to - from).count();
+}
+
+void report(benchmark::State& state, double bulletFramesTimed, double elapsedNs) {
+    state.counters["ns_per_bullet_frame"] = bulletFramesTimed > 0.0 ? elapsedNs / bulletFramesTimed : 0.0;
     state.counters["bullets_per_frame"] = bulletFramesTimed / static_cast<double>(state.iterations());
 }
 
@@ -277,10 +283,12 @@ void VorlyBullets(benchmark::State& state, const Pattern* pattern) {
     bulletFrames(world, kWarmUpFrames);
     double timed = 0.0;
     const std::uint64_t before = allocationCount();
+    const Clock::time_point start = Clock::now();
     for (auto _ : state) timed += static_cast<double>(world.frame());
-    state.counters["allocs_per_frame"] =
-        static_cast<double>(allocationCount() - before) / static_cast<double>(state.iterations());
-    report(state, timed);
+    const Clock::time_point end = Clock::now();
+    const std::uint64_t allocations = allocationCount() - before;
+    report(state, timed, nanoseconds(start, end));
+    state.counters["allocs_per_frame"] = static_cast<double>(allocations) / static_cast<double>(state.iterations());
 }
 
 void PeerBullets(benchmark::State& state, const Pattern* pattern) {
@@ -292,8 +300,9 @@ void PeerBullets(benchmark::State& state, const Pattern* pattern) {
     auto peer = makePeer(peerFile(*pattern));
     bulletFrames(*peer, kWarmUpFrames);
     double timed = 0.0;
+    const Clock::time_point start = Clock::now();
     for (auto _ : state) timed += static_cast<double>(peer->frame());
-    report(state, timed);
+    report(state, timed, nanoseconds(start, Clock::now()));
 }
 
 }  // namespace
@@ -329,12 +338,14 @@ static void PlainBulletStep(benchmark::State& state) {
     world.frame();
     const std::uint64_t before = allocationCount();
     double live = 0.0;
+    const Clock::time_point start = Clock::now();
     for (auto _ : state) live += static_cast<double>(world.frame());
-    state.counters["ms_per_frame"] =
-        benchmark::Counter(static_cast<double>(state.iterations()) * 1e-3,
-                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
-    state.counters["live_bullets"] = live / static_cast<double>(state.iterations());
-    state.counters["allocs_per_frame"] =
-        static_cast<double>(allocationCount() - before) / static_cast<double>(state.iterations());
+    const Clock::time_point end = Clock::now();
+    // Counted before the counters below take their own memory.
+    const std::uint64_t allocations = allocationCount() - before;
+    const double frames = static_cast<double>(state.iterations());
+    state.counters["ms_per_frame"] = nanoseconds(start, end) * 1e-6 / frames;
+    state.counters["live_bullets"] = live / frames;
+    state.counters["allocs_per_frame"] = static_cast<double>(allocations) / frames;
 }
 BENCHMARK(PlainBulletStep)->Unit(benchmark::kMillisecond);
