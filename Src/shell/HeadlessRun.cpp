@@ -30,6 +30,9 @@ namespace {
 // The data folders read through an archive, packed in the copy as the build
 // packs the bundled game.
 constexpr const char* kArchiveFolders[] = {"texture", "mesh", "script", "raw"};
+// Frames without a recorded or played stage after which a run that has had
+// one ends.
+constexpr std::uint32_t kIdleFramesAfterPlay = 120;
 
 bool isFrameLine(const std::string& line) {
     // "<stage> <frame> <16 hex digits>"
@@ -185,6 +188,8 @@ HeadlessRun::Result HeadlessRun::run(const InputScript& input, std::int32_t play
     for (const InputScript::Span& span : input.spans())
         for (int key : span.keys) scriptKeys.push_back(key);
 
+    bool played = false;
+    std::uint32_t idleFrames = 0;
     while (result.frames < maxFrames) {
         for (int key : scriptKeys) keys.setKey(key, input.held(result.frames, key));
         WindowMessage message{};
@@ -198,6 +203,14 @@ HeadlessRun::Result HeadlessRun::run(const InputScript& input, std::int32_t play
         if (result.quit) break;
         frameStep();
         ++result.frames;
+        // The play is over once no stage has been recorded or played for
+        // two seconds after one was.
+        if (g_replayManager && g_replayManager->isActive()) {
+            played = true;
+            idleFrames = 0;
+        } else if (played && ++idleFrames >= kIdleFramesAfterPlay) {
+            break;
+        }
     }
 
     if (g_replayDebugInfo) g_replayDebugInfo->setSink(nullptr, nullptr);
