@@ -337,3 +337,23 @@ TEST_F(SpriteManagerTest, PurgesAndClears) {
     EXPECT_EQ(sprites->size(), 0u);
     EXPECT_EQ(SpriteAllocator::instance().handedOut(), 0u);
 }
+
+TEST_F(SpriteManagerTest, ADeviceResetReleasesTheBuffersBeforeAndMakesThemAfter) {
+    ASSERT_EQ(object->createRenderTarget(0, 0, 0, RenderTarget::kModeBackBuffer), S_OK);
+    sprite("a.bmp", 10, 0, 3);
+    gfx.clearCalls();
+    ASSERT_EQ(object->resetDevice(0), S_OK);
+    const std::vector<std::string> calls = gfx.callTexts();
+    auto at = [&calls](const std::string& prefix) {
+        for (std::size_t i = 0; i < calls.size(); ++i)
+            if (calls[i].rfind(prefix, 0) == 0) return i;
+        return calls.size();
+    };
+    EXPECT_LT(at("SetStreamSource(0, null"), at("Reset("));
+    EXPECT_LT(at("Reset("), at("CreateVertexBuffer(1120000"));
+    EXPECT_LT(at("CreateIndexBuffer(120000"), calls.size());
+    EXPECT_TRUE(log.logContains("頂点バッファを使用します"));
+    gfx.clearCalls();
+    frame();
+    EXPECT_EQ(gfx.draws().size(), 1u);
+}
