@@ -116,7 +116,8 @@ public:
     void readBack() {
         GfxRef<GfxSurface> target;
         D3DLOCKED_RECT locked;
-        if (activate()->getRenderTarget(0, target.put()) != D3D_OK || target->lockRect(&locked, nullptr, D3DLOCK_READONLY) != D3D_OK)
+        if (activate()->getRenderTarget(0, target.put()) != D3D_OK ||
+            target->lockRect(&locked, nullptr, D3DLOCK_READONLY) != D3D_OK)
             return;
         for (int y = 0; y < kHeight; ++y)
             std::memcpy(&picture_[std::size_t(y) * kWidth],
@@ -163,8 +164,9 @@ private:
             for (int x = 0; x < kTextureSize; ++x) {
                 const float dx = float(x) - 15.5f, dy = float(y) - 15.5f;
                 const float a = std::clamp(1.0f - (dx * dx + dy * dy) / 256.0f, 0.0f, 1.0f);
-                static_cast<std::uint32_t*>(locked.pBits)[std::size_t(y) * (std::size_t(locked.Pitch) / 4) +
-                                                          std::size_t(x)] = (std::uint32_t(a * 255.0f) << 24) | 0xFFFFFF;
+                static_cast<std::uint32_t*>(
+                    locked.pBits)[std::size_t(y) * (std::size_t(locked.Pitch) / 4) + std::size_t(x)] =
+                    (std::uint32_t(a * 255.0f) << 24) | 0xFFFFFF;
             }
         texture_->getD3DTexture()->unlockRect(0);
         if (device_->createVertexBuffer(SpriteManagerManager::kVertexBufferBytes, D3DUSAGE_DYNAMIC | D3DUSAGE_WRITEONLY,
@@ -177,8 +179,12 @@ private:
         auto* index = static_cast<std::uint16_t*>(data);
         for (std::uint32_t q = 0; q < SpriteManagerManager::kQuads; ++q) {
             const auto base = std::uint16_t(q * 4);
-            const std::uint16_t quad[6] = {base, std::uint16_t(base + 1), std::uint16_t(base + 2),
-                                           std::uint16_t(base + 2), std::uint16_t(base + 1), std::uint16_t(base + 3)};
+            const std::uint16_t quad[6] = {base,
+                                           std::uint16_t(base + 1),
+                                           std::uint16_t(base + 2),
+                                           std::uint16_t(base + 2),
+                                           std::uint16_t(base + 1),
+                                           std::uint16_t(base + 3)};
             std::memcpy(index + std::size_t(q) * 6, quad, sizeof quad);
         }
         handIndices_->unlock();

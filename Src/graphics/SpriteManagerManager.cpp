@@ -47,7 +47,8 @@ SpriteManagerManager::Pointer SpriteManagerManager::findOrCreate(std::string_vie
     const NameHandle name = internName(textureName);
     Pointer manager = createNamed(name);
     std::shared_ptr<Texture> texture;
-    if (TextureManager* textures = g_textureManager) texture = textures->loadTextureEx(textureName, D3DX_FILTER_POINT, 1);
+    if (TextureManager* textures = g_textureManager)
+        texture = textures->loadTextureEx(textureName, D3DX_FILTER_POINT, 1);
     manager->setTexture(texture);
     byTexture_[name] = manager;
     return manager;
@@ -218,7 +219,8 @@ HRESULT SpriteManagerManager::drawChunk(std::uint32_t count, Sprite* const* spri
         return hr;
     }
     auto* out = static_cast<std::uint8_t*>(data);
-    for (std::uint32_t i = 0; i < count; ++i) std::memcpy(out + std::size_t(i) * kQuadBytes, sprites[i]->getVertices(), kQuadBytes);
+    for (std::uint32_t i = 0; i < count; ++i)
+        std::memcpy(out + std::size_t(i) * kQuadBytes, sprites[i]->getVertices(), kQuadBytes);
     vertexBuffer_->unlock();
     hr = device->drawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, quadCursor_ * 4, count * 4, quadCursor_ * 6, count * 2);
     if (FAILED(hr)) {
@@ -248,6 +250,8 @@ void SpriteManagerManager::purgeFlagged() {
     auto flagged = [textures](const Pointer& manager) {
         return manager && textures->getFlags(manager->getName()) != 0;
     };
-    for (auto it = byTexture_.begin(); it != byTexture_.end();) it = flagged(it->second) ? byTexture_.erase(it) : std::next(it);
-    for (auto it = nameCache_.begin(); it != nameCache_.end();) it = flagged(it->second) ? nameCache_.erase(it) : std::next(it);
+    for (auto it = byTexture_.begin(); it != byTexture_.end();)
+        it = flagged(it->second) ? byTexture_.erase(it) : std::next(it);
+    for (auto it = nameCache_.begin(); it != nameCache_.end();)
+        it = flagged(it->second) ? nameCache_.erase(it) : std::next(it);
 }

@@ -37,9 +37,9 @@ protected:
         p.BackBufferCount = 1;
         p.SwapEffect = D3DSWAPEFFECT_DISCARD;
         p.Windowed = 1;
-        ASSERT_EQ(adapter->createDevice(0, D3DDEVTYPE_HAL, &window, D3DCREATE_HARDWARE_VERTEXPROCESSING, &p,
-                                        device.put()),
-                  D3D_OK);
+        ASSERT_EQ(
+            adapter->createDevice(0, D3DDEVTYPE_HAL, &window, D3DCREATE_HARDWARE_VERTEXPROCESSING, &p, device.put()),
+            D3D_OK);
         Pixels grid;
         for (std::uint32_t i = 0; i < 64; ++i) grid.push_back(0xFF000000u | (i * 4) << 16 | (255 - i * 4) << 8 | 0x40);
         gridTexels = grid;
@@ -72,10 +72,10 @@ protected:
     Pixels picture() {
         const std::string bytes = root.readFile("out.png");
         GfxTexture* made = nullptr;
-        EXPECT_EQ(D3DXCreateTextureFromFileInMemoryEx(device.get(), bytes.data(), std::uint32_t(bytes.size()), 0, 0, 1,
-                                                      0, D3DFMT_UNKNOWN, D3DPOOL_MANAGED, 2, 2, 0, nullptr, nullptr,
-                                                      &made),
-                  D3D_OK);
+        EXPECT_EQ(
+            D3DXCreateTextureFromFileInMemoryEx(device.get(), bytes.data(), std::uint32_t(bytes.size()), 0, 0, 1, 0,
+                                                D3DFMT_UNKNOWN, D3DPOOL_MANAGED, 2, 2, 0, nullptr, nullptr, &made),
+            D3D_OK);
         auto texture = GfxRef<GfxTexture>::adopt(made);
         Pixels argb;
         std::uint32_t width = 0, height = 0;
@@ -85,7 +85,9 @@ protected:
         argb.resize(640 * 480);
         return argb;
     }
-    static std::uint32_t rgb(const Pixels& p, int x, int y) { return p[std::size_t(y) * 640 + std::size_t(x)] & 0xFFFFFF; }
+    static std::uint32_t rgb(const Pixels& p, int x, int y) {
+        return p[std::size_t(y) * 640 + std::size_t(x)] & 0xFFFFFF;
+    }
 
     RecordingBackend backend;
     TestWindow window;
@@ -97,31 +99,31 @@ protected:
 }  // namespace
 
 TEST_F(FrameTool, ASceneDrawsItsProbes) {
-    const FrameRun ran = run(
-        "# probes\n"
-        "clear 64 64 64\n"
-        "\n"
-        "sprite grid.bmp 100 50 8 8 0 0 8 8 0 3 FFFFFFFF\n"
-        "sprite red.bmp 10 10 8 8 0 0 4 4 5 3 FFFFFFFF\n"
-        "sprite green.bmp 10 10 8 8 0 0 4 4 2 3 FFFFFFFF\n"
-        "sprite green.bmp 30 10 8 8 0 0 4 4 7 3 FFFFFFFF\n"
-        "sprite green.bmp 30 10 8 8 0 0 4 4 7 3 FF0000FF\n"
-        "sprite green.bmp 50 10 8 8 0 0 4 4 7 3 FFFFFFFF\n"
-        "sprite red.bmp 50 10 8 8 0 0 4 4 7 3 FFFFFFFF\n"
-        "sprite grey32.bmp 70 10 8 8 0 0 4 4 0 2 FFFFFFFF\n"
-        "sprite white.bmp 90 10 8 8 0 0 4 4 0 4 FFFFFFFF\n"
-        "sprite tint.bmp 110 10 8 8 0 0 4 4 0 6 FF000000\n"
-        "sprite white.bmp 100 100 40 10 0 0 4 4 0 3 FFFFFFFF 90\n"
-        "sprite white.bmp 150 10 8 8 0 0 4 4 45 3 FFFFFFFF\n"
-        "sprite red.bmp 150 10 8 8 0 0 4 4 38 3 FFFFFFFF\n");
+    const FrameRun ran =
+        run("# probes\n"
+            "clear 64 64 64\n"
+            "\n"
+            "sprite grid.bmp 100 50 8 8 0 0 8 8 0 3 FFFFFFFF\n"
+            "sprite red.bmp 10 10 8 8 0 0 4 4 5 3 FFFFFFFF\n"
+            "sprite green.bmp 10 10 8 8 0 0 4 4 2 3 FFFFFFFF\n"
+            "sprite green.bmp 30 10 8 8 0 0 4 4 7 3 FFFFFFFF\n"
+            "sprite green.bmp 30 10 8 8 0 0 4 4 7 3 FF0000FF\n"
+            "sprite green.bmp 50 10 8 8 0 0 4 4 7 3 FFFFFFFF\n"
+            "sprite red.bmp 50 10 8 8 0 0 4 4 7 3 FFFFFFFF\n"
+            "sprite grey32.bmp 70 10 8 8 0 0 4 4 0 2 FFFFFFFF\n"
+            "sprite white.bmp 90 10 8 8 0 0 4 4 0 4 FFFFFFFF\n"
+            "sprite tint.bmp 110 10 8 8 0 0 4 4 0 6 FF000000\n"
+            "sprite white.bmp 100 100 40 10 0 0 4 4 0 3 FFFFFFFF 90\n"
+            "sprite white.bmp 150 10 8 8 0 0 4 4 45 3 FFFFFFFF\n"
+            "sprite red.bmp 150 10 8 8 0 0 4 4 38 3 FFFFFFFF\n");
     ASSERT_EQ(ran.status, 0) << ran.err;
     EXPECT_NE(ran.err.find("頂点バッファを使用します"), std::string::npos);
     const Pixels p = picture();
     for (int y = 0; y < 8; ++y)
         for (int x = 0; x < 8; ++x) EXPECT_EQ(rgb(p, 100 + x, 50 + y), gridTexels[std::size_t(y * 8 + x)] & 0xFFFFFF);
-    EXPECT_EQ(rgb(p, 14, 14), 0xFF0000u);   // layer 5 over layer 2
-    EXPECT_EQ(rgb(p, 34, 14), 0x000000u);   // the later sprite of a manager over the earlier
-    EXPECT_EQ(rgb(p, 54, 14), 0x00FF00u);   // a later manager over an earlier one
+    EXPECT_EQ(rgb(p, 14, 14), 0xFF0000u);  // layer 5 over layer 2
+    EXPECT_EQ(rgb(p, 34, 14), 0x000000u);  // the later sprite of a manager over the earlier
+    EXPECT_EQ(rgb(p, 54, 14), 0x00FF00u);  // a later manager over an earlier one
     for (int shift : {0, 8, 16}) EXPECT_NEAR(int((rgb(p, 74, 14) >> shift) & 0xFF), 96, 2);
     EXPECT_EQ(rgb(p, 94, 14), 0x404040u);   // group 4 not drawn
     EXPECT_EQ(rgb(p, 114, 14), 0x3366CCu);  // group 6: the texture's colour

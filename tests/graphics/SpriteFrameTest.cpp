@@ -98,7 +98,8 @@ TEST_F(SpriteFrameTest, AnEightByEightSpriteLandsTexelForPixel) {
     ASSERT_NE(sprite("grid.bmp", 100, 50, 8, 8, 8, 8, 0, 3, 0xFFFFFFFF), nullptr);
     const FramePicture p = frame();
     for (std::uint32_t y = 0; y < 8; ++y)
-        for (std::uint32_t x = 0; x < 8; ++x) EXPECT_EQ(p.at(100 + x, 50 + y) & 0xFFFFFF, texels[y * 8 + x] & 0xFFFFFF) << x << "," << y;
+        for (std::uint32_t x = 0; x < 8; ++x)
+            EXPECT_EQ(p.at(100 + x, 50 + y) & 0xFFFFFF, texels[y * 8 + x] & 0xFFFFFF) << x << "," << y;
     EXPECT_EQ(p.at(99, 50) & 0xFFFFFF, 0u);
     EXPECT_EQ(p.at(108, 57) & 0xFFFFFF, 0u);
 }
@@ -157,8 +158,10 @@ TEST_F(SpriteFrameTest, ANinetyDegreeSpriteStandsUpright) {
             const bool inside = x >= 115 && x <= 124 && y >= 85 && y <= 124;
             const bool on = (p.at(x, y) & 0xFFFFFF) == 0xFFFFFF;
             lit += on;
-            if (inside) EXPECT_TRUE(on) << x << "," << y;
-            else if (x < 114 || x > 125 || y < 84 || y > 125) EXPECT_FALSE(on) << x << "," << y;
+            if (inside)
+                EXPECT_TRUE(on) << x << "," << y;
+            else if (x < 114 || x > 125 || y < 84 || y > 125)
+                EXPECT_FALSE(on) << x << "," << y;
         }
     EXPECT_NEAR(lit, 400, 40);
 }

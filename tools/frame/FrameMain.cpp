@@ -138,7 +138,8 @@ bool readScene(const std::string& path, Scene& scene) {
             s.texture = text::utf8ToCp932(w[1]);
             float* floats[8] = {&s.x, &s.y, &s.w, &s.h, &s.left, &s.top, &s.right, &s.bottom};
             for (int i = 0; i < 8; ++i)
-                if (!parseFloat(w[std::size_t(i) + 2], *floats[i])) return bad("a position, size or texel is not a number");
+                if (!parseFloat(w[std::size_t(i) + 2], *floats[i]))
+                    return bad("a position, size or texel is not a number");
             long long layer = 0, blend = 0, argb = 0;
             if (!parseLong(w[10], layer) || layer < INT32_MIN || layer > INT32_MAX) return bad("LAYER is an integer");
             if (!parseLong(w[11], blend) || blend < 0 || blend > 255) return bad("BLEND is 0 to 255");
@@ -207,7 +208,7 @@ int main(int argc, char** argv) {
     if (scene.hasClear) g_d3dObject->setClearColor(scene.red, scene.green, scene.blue);
     for (const SpriteLine& line : scene.sprites) {
         Sprite* sprite = g_spriteManagerManager->createSpriteForTexture(line.w, line.h, line.left, line.top, line.right,
-                                                                         line.bottom, line.texture);
+                                                                        line.bottom, line.texture);
         if (!sprite) continue;
         sprite->setX(line.x);
         sprite->setY(line.y);
