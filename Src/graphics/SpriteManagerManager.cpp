@@ -114,12 +114,14 @@ HRESULT SpriteManagerManager::useVertexBuffer() {
                                    D3DPOOL_DEFAULT, indexBuffer_.put());
     if (FAILED(hr)) {
         logFailure(kSource, 464, hr);
+        releaseBuffers();
         return hr;
     }
     void* data = nullptr;
     hr = indexBuffer_->lock(0, kIndexBufferBytes, &data, D3DLOCK_DISCARD);
     if (FAILED(hr)) {
         logFailure(kSource, 468, hr);
+        releaseBuffers();
         return hr;
     }
     writeIndexPattern(static_cast<std::uint16_t*>(data));
@@ -205,7 +207,8 @@ HRESULT SpriteManagerManager::drawBatch(std::uint32_t count, Sprite* const* spri
 
 HRESULT SpriteManagerManager::drawChunk(std::uint32_t count, Sprite* const* sprites) {
     GfxDevice* device = g_d3dDevice;
-    // Without buffers (their creation failed and was logged) nothing is drawn.
+    // Without buffers (their creation failed and was logged, and a half
+    // made pair was let go) nothing is drawn.
     if (!device || !vertexBuffer_) return S_OK;
     // What does not fit behind the quads already written starts the buffer
     // again (the display sprites of render targets can come on top of a

@@ -357,3 +357,26 @@ TEST_F(SpriteManagerTest, ADeviceResetReleasesTheBuffersBeforeAndMakesThemAfter)
     frame();
     EXPECT_EQ(gfx.draws().size(), 1u);
 }
+
+TEST_F(SpriteManagerTest, FailedBufferCreationIsLoggedOnceAndDrawsNothing) {
+    const struct {
+        const char* method;
+        const char* line;
+    } cases[] = {{"CreateVertexBuffer", ".\\Src\\SpriteManagerManager:460  FAILED"},
+                 {"CreateIndexBuffer", ".\\Src\\SpriteManagerManager:464  FAILED"},
+                 {"Lock", ".\\Src\\SpriteManagerManager:468  FAILED"}};
+    sprite("a.bmp", 10, 0, 3);
+    for (const auto& c : cases) {
+        gfx.faults.failNext(c.method, D3DERR_OUTOFVIDEOMEMORY);
+        EXPECT_EQ(sprites->useVertexBuffer(), D3DERR_OUTOFVIDEOMEMORY) << c.method;
+        EXPECT_EQ(logCount(c.line), 1) << c.method;
+        EXPECT_EQ(sprites->getVertexBuffer(), nullptr) << c.method;
+        gfx.clearCalls();
+        frame();
+        EXPECT_TRUE(gfx.draws().empty()) << c.method;
+        EXPECT_FALSE(log.logContains(":276  FAILED")) << c.method;
+    }
+    ASSERT_EQ(sprites->useVertexBuffer(), S_OK);
+    frame();
+    EXPECT_EQ(gfx.draws().size(), 1u);
+}
