@@ -9,10 +9,14 @@
 #include <string>
 #include <vector>
 
+#include "graphics/RenderFrame.h"
 #include "graphics/SpriteAllocator.h"
 #include "graphics/SpriteManagerManager.h"
 #include "graphics/TextureManager.h"
 #include "graphics/TextureTestSupport.h"
+#include "objects/BulletObjectAllocator.h"
+#include "objects/BulletObjectManager.h"
+#include "objects/IntBulletObjectManager.h"
 #include "services/FrameCounter.h"
 
 namespace {
@@ -379,4 +383,46 @@ TEST_F(SpriteManagerTest, FailedBufferCreationIsLoggedOnceAndDrawsNothing) {
     ASSERT_EQ(sprites->useVertexBuffer(), S_OK);
     frame();
     EXPECT_EQ(gfx.draws().size(), 1u);
+}
+
+TEST_F(SpriteManagerTest, TheFrameWalksTextByThePauseState) {
+    ASSERT_EQ(object->createRenderTarget(0, 0, 0, RenderTarget::kModeBackBuffer), S_OK);
+    std::shared_ptr<Texture> texts[2];
+    for (std::uint32_t lock = 0; lock < 2; ++lock) {
+        texts[lock] = textures.create();
+        ASSERT_EQ(texts[lock]->createEmpty(64, 32, D3DFMT_A8R8G8B8), S_OK);
+        texts[lock]->setTextBoxSize(64, 32);
+        texts[lock]->setFontSize(24);
+        texts[lock]->setStringWait(0);
+        texts[lock]->setUpdateLock(lock);
+        ASSERT_EQ(texts[lock]->setString("AB"), S_OK);
+        auto manager = sprites->create();
+        manager->setTextOwner(1);
+        manager->setTexture(texts[lock]);
+        manager->createSprite(0, 0, 64, 32, 0, 0, 1, 1);
+    }
+    // No object manager to ask: no walk.
+    renderFrame();
+    EXPECT_EQ(texts[0]->getDrawnBytes(), 0u);
+    EXPECT_EQ(texts[1]->getDrawnBytes(), 0u);
+    // No pause objects: walk 0 (lock 0 texts).
+    BulletObjectAllocator::instance().fill();
+    g_bulletObjectManager = new BulletObjectManager();
+    renderFrame();
+    EXPECT_GT(texts[0]->getDrawnBytes(), 0u);
+    EXPECT_EQ(texts[1]->getDrawnBytes(), 0u);
+    // Pause objects: walk 1; also on a frame that is not drawn.
+    ASSERT_NE(g_bulletObjectManager->getPauseManager()->create(), nullptr);
+    SkippingPeers peers;
+    g_frameCounter = new FrameCounter(peers);
+    g_frameCounter->onPresent();
+    gfx.clearCalls();
+    renderFrame();
+    EXPECT_TRUE(gfx.draws().empty());
+    EXPECT_GT(texts[1]->getDrawnBytes(), 0u);
+    delete g_frameCounter;
+    g_frameCounter = nullptr;
+    delete g_bulletObjectManager;
+    g_bulletObjectManager = nullptr;
+    BulletObjectAllocator::instance().freeBlocks();
 }
