@@ -158,10 +158,11 @@ TEST_F(SpriteFrameTest, ANinetyDegreeSpriteStandsUpright) {
             const bool inside = x >= 115 && x <= 124 && y >= 85 && y <= 124;
             const bool on = (p.at(x, y) & 0xFFFFFF) == 0xFFFFFF;
             lit += on;
-            if (inside)
+            if (inside) {
                 EXPECT_TRUE(on) << x << "," << y;
-            else if (x < 114 || x > 125 || y < 84 || y > 125)
+            } else if (x < 114 || x > 125 || y < 84 || y > 125) {
                 EXPECT_FALSE(on) << x << "," << y;
+            }
         }
     EXPECT_NEAR(lit, 400, 40);
 }
