@@ -2,6 +2,10 @@
 // them, steered by scripted keys through the player step and run by the
 // interpreter: Down, Down, Z decides the third entry; Esc pauses the play
 // with a menu, Esc closes it.
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
 #include "objects/MenuFixture.h"
 
 namespace {
@@ -89,6 +93,41 @@ TEST_F(MenuWalkthroughTest, DownDownZDecidesTheThirdEntryAndEscPausesWithAMenu) 
     EXPECT_EQ(pauseTop->isRuntimeActive(), 0);
     step({kButtonDown});
     EXPECT_FLOAT_EQ(player->getY(), 248.0f);
+}
+
+// The bundled game's title scene: its menu answers the keys, Esc opens and
+// closes its pause menu.
+TEST_F(MenuWalkthroughTest, TheBundledTitleMenuAnswersTheKeys) {
+    const auto path = std::filesystem::path(VORLY_FIXTURES) / ".." / ".." / "game" / "script" / "title.xml";
+    std::ifstream in(path, std::ios::binary);
+    ASSERT_TRUE(in) << path;
+    std::stringstream text;
+    text << in.rdbuf();
+    loadDocument(text.str());
+    game().setEscToCancel(0);
+    spawn(u"top");
+    BulletObject* pauseTop = spawn(u"pause_top");
+    pauseTop->setRuntimeActive(0);
+    manager().setPauseTop(pauseTop);
+
+    step();
+    ASSERT_EQ(menu().getSize(), 2u);
+    step({kButtonDown});
+    EXPECT_EQ(menu().getCursor(), 1);
+    step({kButtonUp});
+    EXPECT_EQ(menu().getCursor(), 0);
+    step({kButtonPause});
+    step();
+    EXPECT_EQ(game().isPaused(), 1);
+    EXPECT_EQ(pauseMenu().getSize(), 2u);
+    step({kButtonPause});
+    step();
+    EXPECT_EQ(game().isPaused(), 0);
+    EXPECT_EQ(pauseMenu().getSize(), 0u);
+    step({kButton0});
+    step();
+    EXPECT_FLOAT_EQ(global("title_choice"), 1.0f);
+    EXPECT_EQ(menu().getWaitFlag(), 0);
 }
 
 }  // namespace
