@@ -179,17 +179,17 @@ TEST_F(MenuCommandsTest, EventReferencesGoToTheRunningItem) {
 
 TEST_F(MenuCommandsTest, DisableAndEnableTableActOnTheActiveMenu) {
     run(R"(<selectable label="item"><x>1</x><y>2</y><wait>1</wait></selectable>)"
-        R"(<disabletable><x>1</x><y>2</y></disabletable>)");
+        R"(<disabletable><x>1</x><y>2</y></disabletable>)",
+        R"(<action label="on"><enabletable><x>1</x><y>2</y></enabletable></action>)"
+        R"(<action label="off"><disabletable><x>1</x><y>2</y></disabletable><enabletable/></action>)");
     SelectableObject* item = only(menu());
     ASSERT_NE(item, nullptr);
     EXPECT_EQ(item->isDisabled(), 1);
-    load(R"(<action label="on"><enabletable><x>1</x><y>2</y></enabletable></action>)");
     spawn(u"on");
     frames(1);
     EXPECT_EQ(item->isDisabled(), 0);
 
     // Without an object manager there is no menu: nothing, and no crash.
-    load(R"(<action label="off"><disabletable><x>1</x><y>2</y></disabletable><enabletable/></action>)");
     ExBulletML_Runtime* runtime = manager().getRuntime();
     runtime->setupByLabel(kAction, wide(u"off"));
     BulletObjectManager* objects = g_bulletObjectManager;
