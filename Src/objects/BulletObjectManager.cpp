@@ -17,6 +17,7 @@ BulletObjectManager::BulletObjectManager() {
 
 BulletObjectManager::~BulletObjectManager() {
     clearAll();
+    tops_.clear();
     player_.reset(nullptr);
     current_ = nullptr;
 }
@@ -166,8 +167,10 @@ void BulletObjectManager::clearAll() {
     }
     selectables_.clear();
     pauseSelectables_.clear();
-    pauseTop_.reset(nullptr);
-    gameOverTop_.reset(nullptr);
+    tops_.set(TopObject::kPause, nullptr);
+    tops_.set(TopObject::kGameOver, nullptr);
+    tops_.set(TopObject::kBomb2, nullptr);
+    tops_.set(TopObject::kTensionUp, nullptr);
     counters_[0] = 0;
     counters_[1] = 0;
 }
@@ -188,20 +191,21 @@ std::int32_t BulletObjectManager::execBullet() {
         if (game && game->getCutinMode() == 1) {
             pauseRunObjects_.update();
         } else {
-            // The bullet-to-item conversion and the item rules join here with
-            // the items work; until then "itemmgr_" is walked as any list.
+            convertFlagged(plainObjects_);
+            convertFlagged(bullets_);
+            convertFlagged(enemies_);
             plainObjects_.update();
             bullets_.update();
             enemies_.update();
             shots_.update();
-            items_.update();
+            updateItems();
             bombs_.update();
             groups_.update();
             delayObjects_.update();
         }
     }
-    runTopObject(pauseTop_.get());
-    runTopObject(gameOverTop_.get());
+    runTopObject(getPauseTop());
+    runTopObject(getGameOverTop());
     pauseObjects_.update();
 
     // The menus: with a pause toggle pending the pause menu runs its steps

@@ -63,12 +63,15 @@ Edges rectangleOf(const Placed& p) {
 bool between(float v, float a, float b) { return (a <= v && v <= b) || (b <= v && v <= a); }
 
 // Test 2: a circle (centre, radius, stored radius squared) against an
-// axis-aligned rectangle. NaN anywhere makes every comparison false: no hit.
+// axis-aligned rectangle.
 std::int32_t circleRect(Point centre, float r, float r2, const Edges& rect) {
     const float l = rect.left - centre.x;
     const float rt = rect.right - centre.x;
     const float t = rect.top - centre.y;
     const float b = rect.bottom - centre.y;
+    // A NaN on one axis would leave the other axis's column or row test
+    // true: a shape with NaN anywhere never hits.
+    if (std::isnan(l + rt + t + b + r + r2)) return 0;
     if (l - r > 0.0f || rt + r < 0.0f || t - r > 0.0f || b + r < 0.0f) return 0;
     if ((l <= 0.0f && 0.0f < rt) || (t <= 0.0f && 0.0f < b)) return 1;
     // The corners compare with the stored square, not r * r.

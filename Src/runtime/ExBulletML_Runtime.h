@@ -143,6 +143,8 @@ public:
     // sets it back to 1 (each replay stage starts from the same numbers).
     static void reseed();
     static std::uint32_t nextRandom();
+    // The generator's state, without drawing a number (the replay trace).
+    static std::uint32_t randomState();
 
     // Called after every execute of this runtime (the script runner's trace).
     using ExecuteObserver = void (*)(void* context, const ExBulletML_Runtime* runtime,

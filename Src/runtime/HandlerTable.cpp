@@ -89,6 +89,15 @@ std::array<RuntimeHandler, kHandlerCount> buildTable() {
     set(kSetVital, &handlers::setVital);
     set(kChangeBulletToItem, &handlers::changeBulletToItem);
 
+    set(kFire, &handlers::fire);
+    set(kCreate, &handlers::create);
+    set(kBullet, &handlers::bullet);
+    set(kBulletRef, &handlers::bulletRef);
+    for (std::int32_t id : {kEnemy, kShot, kPlayer, kObject, kItem, kBomb, kDObject})
+        set(id, &handlers::createObject);
+    for (std::int32_t id : {kEnemyRef, kShotRef, kPlayerRef, kObjectRef, kItemRef, kBombRef, kDObjectRef})
+        set(id, &handlers::createObjectRef);
+
     set(kEval, &handlers::eval);
     set(kEvalAdd, &handlers::evalAdd);
     set(kGlobal, &handlers::global);

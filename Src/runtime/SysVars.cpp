@@ -488,6 +488,8 @@ std::string_view sysVarName(std::uint32_t id) { return id >= 1 && id <= kSysVarC
 
 void ExBulletML_Runtime::reseed() { g_randomState = 1; }
 
+std::uint32_t ExBulletML_Runtime::randomState() { return g_randomState; }
+
 std::uint32_t ExBulletML_Runtime::nextRandom() {
     g_randomState = g_randomState * 214013u + 2531011u;
     return (g_randomState >> 16) & 32767u;
