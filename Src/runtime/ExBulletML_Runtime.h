@@ -81,6 +81,19 @@ public:
     // current. False when no fresh vector could be had (the call is not made).
     bool enterRef(BulletML_Node* reference);
 
+    // The menu commands ("selectable", "selectableref", "cursor",
+    // "cursorref", the three event references, "disabletable" and
+    // "enabletable"); handler results as above.
+    std::int32_t execSelectable();
+    std::int32_t execSelectableRef();
+    std::int32_t execCursor();
+    std::int32_t execCursorRef();
+    std::int32_t execUnselectedRef();
+    std::int32_t execSelectedRef();
+    std::int32_t execDecidedRef();
+    std::int32_t execDisableTable();
+    std::int32_t execEnableTable();
+
     // State read and written by the handlers.
     BulletML_Node* getCurrentNode() const { return current_; }
     void clearCurrentNode() { current_ = nullptr; }
@@ -130,6 +143,8 @@ public:
     // sets it back to 1 (each replay stage starts from the same numbers).
     static void reseed();
     static std::uint32_t nextRandom();
+    // The generator's state, without drawing a number (the replay trace).
+    static std::uint32_t randomState();
 
     // Called after every execute of this runtime (the script runner's trace).
     using ExecuteObserver = void (*)(void* context, const ExBulletML_Runtime* runtime,

@@ -102,9 +102,12 @@ std::int32_t waitLock(R& runtime, std::int32_t) {
     return R::kGoOn;
 }
 
-// The selection managers come with the menu objects; without one there is
-// nothing to wait for.
-std::int32_t waitSelectable(R&, std::int32_t) { return R::kGoOn; }
+// Waits while the game's menu has entries waiting for a decision.
+std::int32_t waitSelectable(R&, std::int32_t) {
+    BulletObjectManager* objects = runtimeObjectManager();
+    if (!objects) return R::kGoOn;
+    return objects->getSelectableManager()->getWaitFlag() > 0 ? R::kYield : R::kGoOn;
+}
 
 std::int32_t waitDirectionKey(R&, std::int32_t) {
     RuntimePeers& peers = RuntimePeers::current();

@@ -44,9 +44,25 @@ private:
 
 class ReplayDebugInfo {
 public:
+    // Where trace lines go: a plain function and its context, so a frame's
+    // line costs no allocation.
+    using Sink = void (*)(void* context, std::string_view line);
+
     virtual ~ReplayDebugInfo() = default;
-    // Replay trace lines are taken and discarded.
-    void writeLine(std::string_view) {}
+    // Replay trace lines are discarded unless a sink is installed (the
+    // replay tool and the tests install one).
+    void writeLine(std::string_view line) {
+        if (sink_) sink_(sinkContext_, line);
+    }
+    void setSink(Sink sink, void* context) {
+        sink_ = sink;
+        sinkContext_ = context;
+    }
+    bool hasSink() const { return sink_ != nullptr; }
+
+private:
+    Sink sink_ = nullptr;
+    void* sinkContext_ = nullptr;
 };
 
 extern DebugInfo* g_debugInfo;

@@ -4,6 +4,8 @@
 // answers once the manager exists.
 #include "runtime/RuntimePeers.h"
 
+#include "objects/PlayerStep.h"
+
 namespace {
 class ManagerPeers : public RuntimePeers {
 public:
@@ -20,7 +22,7 @@ public:
     bool networkBusy() override { return false; }
     bool networkOffline() override { return false; }
     // The player logic's slow-mode counter.
-    std::int32_t slowModeCounter() override { return 0; }
+    std::int32_t slowModeCounter() override { return getSlowCounter(); }
 };
 }  // namespace
 
