@@ -1,6 +1,18 @@
 #include "objects/HitShapeOverlay.h"
 
+#include "graphics/D3DObject.h"
 #include "graphics/Sprite.h"
+#include "graphics/Texture.h"
+#include "services/Managers.h"
+
+// The sprite managers arrive with the sprites work; until they are part of
+// the build no overlay can be made and shapes go without one.
+#if __has_include("graphics/SpriteManagerManager.h")
+#include "graphics/SpriteManagerManager.h"
+#define VORLY_HIT_SHAPE_OVERLAYS 1
+#else
+#define VORLY_HIT_SHAPE_OVERLAYS 0
+#endif
 
 namespace hit_shape_overlay {
 
@@ -25,14 +37,26 @@ Spec specFor(std::int32_t type, const HitShape& shape) {
 Sprite* create(std::int32_t type, const HitShape& shape, const Sprite* mainImage) {
     const Spec spec = specFor(type, shape);
     if (!spec.texture) return nullptr;
-    // The sprite managers (one per texture, made through the sprite manager
-    // list) join here: createSpriteIn(spec.texture, the rectangle 0, 0,
-    // width, height through D3DObject::toDeviceRect, UV 0, 0, 1, 1), then
-    // blend group kBlendGroup, layer kLayer, colour kColor and, for turned
-    // overlays with a main image, addAngle(kAngleMode, its angle). Until they
-    // exist no overlay can be made and the shape goes without one.
+#if VORLY_HIT_SHAPE_OVERLAYS
+    SpriteManagerManager* sprites = g_spriteManagerManager;
+    if (!sprites) return nullptr;
+    // A missing image makes no overlay (its manager stays without texture).
+    SpriteManagerManager::Pointer manager = sprites->findOrCreate(spec.texture);
+    if (!manager || !manager->getTexture() || !manager->getTexture()->getD3DTexture()) return nullptr;
+    D3DObject::FloatRect rect{0.0f, 0.0f, spec.width, spec.height};
+    if (const D3DObject* d3d = g_d3dObject) rect = d3d->toDeviceRect(0.0f, 0.0f, spec.width, spec.height);
+    Sprite* sprite = sprites->createSpriteIn(rect.x, rect.y, rect.width, rect.height, 0.0f, 0.0f, 1.0f, 1.0f,
+                                             spec.texture);
+    if (!sprite) return nullptr;  // the sprite pool is empty
+    sprite->setBlend(static_cast<std::uint8_t>(kBlendGroup));
+    sprite->setLayer(kLayer);
+    sprite->setPackedColor(kColor);
+    if (spec.turned && mainImage) sprite->addAngle(kAngleMode, mainImage->getAngle());
+    return sprite;
+#else
     (void)mainImage;
     return nullptr;
+#endif
 }
 
 }  // namespace hit_shape_overlay
