@@ -120,6 +120,15 @@ std::array<RuntimeHandler, kHandlerCount> buildTable() {
     set(kDisableTable, [](ExBulletML_Runtime& r, std::int32_t) { return r.execDisableTable(); });
     set(kEnableTable, [](ExBulletML_Runtime& r, std::int32_t) { return r.execEnableTable(); });
 
+    set(kSystem, &handlers::execSystem);
+    set(kSysVar, &handlers::execSysvar);
+    set(kNetwork, &handlers::execNetwork);
+    set(kTargetRevenge, &handlers::execTargetRevenge);
+    set(kTargetVanish, &handlers::execTargetVanish);
+    set(kSetReflect, &handlers::execSetReflect);
+    set(kAddItem, &handlers::execAddItem);
+    set(kTextBlock, &handlers::execTextBlock);
+
     set(kExeFile, &handlers::exeFile);
     set(kExeFileAsync, &handlers::exeFileAsync);
     return table;

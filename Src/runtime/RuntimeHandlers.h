@@ -94,6 +94,15 @@ std::int32_t addRank(ExBulletML_Runtime& runtime, std::int32_t id);
 std::int32_t addSpirit(ExBulletML_Runtime& runtime, std::int32_t id);
 std::int32_t setGameFlag(ExBulletML_Runtime& runtime, std::int32_t id);
 std::int32_t setEnding(ExBulletML_Runtime& runtime, std::int32_t id);
+// The game's switches, settings and ranking requests.
+std::int32_t execSystem(ExBulletML_Runtime& runtime, std::int32_t id);
+std::int32_t execSysvar(ExBulletML_Runtime& runtime, std::int32_t id);
+std::int32_t execNetwork(ExBulletML_Runtime& runtime, std::int32_t id);
+std::int32_t execTargetRevenge(ExBulletML_Runtime& runtime, std::int32_t id);
+std::int32_t execTargetVanish(ExBulletML_Runtime& runtime, std::int32_t id);
+std::int32_t execSetReflect(ExBulletML_Runtime& runtime, std::int32_t id);
+std::int32_t execAddItem(ExBulletML_Runtime& runtime, std::int32_t id);
+std::int32_t execTextBlock(ExBulletML_Runtime& runtime, std::int32_t id);
 // Script files.
 std::int32_t exeFile(ExBulletML_Runtime& runtime, std::int32_t id);
 std::int32_t exeFileAsync(ExBulletML_Runtime& runtime, std::int32_t id);

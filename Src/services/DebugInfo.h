@@ -36,10 +36,16 @@ public:
 
     bool isOpen() const { return out_.is_open(); }
 
+    // The trace word the scripts switch ("traceon", "traceoff"); kept for
+    // whoever reads it, nothing does yet.
+    void setTrace(std::int32_t trace) { trace_ = trace; }
+    std::int32_t getTrace() const { return trace_; }
+
 private:
     void put(std::string_view text, bool flush);
     std::mutex lock_;
     std::ofstream out_;
+    std::int32_t trace_ = 0;
 };
 
 class ReplayDebugInfo {
