@@ -1,5 +1,8 @@
 #include "objects/HitShapeOverlay.h"
 
+#include <cstring>
+#include <string>
+
 #include "graphics/D3DObject.h"
 #include "graphics/Sprite.h"
 #include "graphics/Texture.h"
@@ -9,12 +12,35 @@
 // the build no overlay can be made and shapes go without one.
 #if __has_include("graphics/SpriteManagerManager.h")
 #include "graphics/SpriteManagerManager.h"
+#include "services/ArchiveManager.h"
+#include "services/DebugInfo.h"
 #define VORLY_HIT_SHAPE_OVERLAYS 1
 #else
 #define VORLY_HIT_SHAPE_OVERLAYS 0
 #endif
 
 namespace hit_shape_overlay {
+namespace {
+#if VORLY_HIT_SHAPE_OVERLAYS
+// Whether an overlay image is in the "texture" archive: a missing one would
+// end the program in the texture loader, so it makes no overlay instead,
+// with one log line per image. Found entries are kept by the archive reader.
+bool imageInArchive(const char* texture) {
+    static const char* const kImages[] = {"circle.bmp", "rectwhite.bmp", "halfrect.dds"};
+    static bool reported[3] = {};
+    ArchiveManager* archive = g_archiveManager;
+    if (!archive) return false;
+    if (archive->findEntry("texture", texture)) return true;
+    for (int i = 0; i < 3; ++i) {
+        if (std::strcmp(kImages[i], texture) == 0 && !reported[i]) {
+            reported[i] = true;
+            logLine(std::string("当たり判定の表示画像 ") + texture + " が見つかりません");
+        }
+    }
+    return false;
+}
+#endif
+}  // namespace
 
 Spec specFor(std::int32_t type, const HitShape& shape) {
     switch (type) {
@@ -39,8 +65,9 @@ Sprite* create(std::int32_t type, const HitShape& shape, const Sprite* mainImage
     if (!spec.texture) return nullptr;
 #if VORLY_HIT_SHAPE_OVERLAYS
     SpriteManagerManager* sprites = g_spriteManagerManager;
-    if (!sprites) return nullptr;
-    // A missing image makes no overlay (its manager stays without texture).
+    if (!sprites || !imageInArchive(spec.texture)) return nullptr;
+    // An image that does not load makes none either (its manager stays
+    // without texture).
     SpriteManagerManager::Pointer manager = sprites->findOrCreate(spec.texture);
     if (!manager || !manager->getTexture() || !manager->getTexture()->getD3DTexture()) return nullptr;
     D3DObject::FloatRect rect{0.0f, 0.0f, spec.width, spec.height};
