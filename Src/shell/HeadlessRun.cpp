@@ -30,6 +30,9 @@ namespace {
 // The data folders read through an archive, packed in the copy as the build
 // packs the bundled game.
 constexpr const char* kArchiveFolders[] = {"texture", "mesh", "script", "raw"};
+// Frames without a recorded or played stage after which a run that has had
+// one ends.
+constexpr std::uint32_t kIdleFramesAfterPlay = 120;
 
 bool isFrameLine(const std::string& line) {
     // "<stage> <frame> <16 hex digits>"
@@ -68,9 +71,15 @@ private:
     std::atomic<std::uint32_t> readsWithoutSleep_{0};
 };
 
-void collectLine(void* context, std::string_view line) {
-    static_cast<std::vector<std::string>*>(context)->emplace_back(line);
-}
+struct TraceSink {
+    HeadlessRun::Result* result;
+    void add(std::string_view line) {
+        result->trace.emplace_back(line);
+        result->traceFrames.push_back(result->frames);
+    }
+};
+
+void collectLine(void* context, std::string_view line) { static_cast<TraceSink*>(context)->add(line); }
 }  // namespace
 
 bool InputScript::parse(const std::string& text, std::string& error) {
@@ -153,7 +162,8 @@ HeadlessRun::~HeadlessRun() {
     if (!folder_.empty()) fs::remove_all(folder_, ignored);
 }
 
-HeadlessRun::Result HeadlessRun::run(const InputScript& input, std::int32_t playSlot, std::uint32_t maxFrames) {
+HeadlessRun::Result HeadlessRun::run(const InputScript& input, std::int32_t playSlot, std::uint32_t maxFrames,
+                                     std::int32_t mode) {
     Result result;
     if (!ok()) return result;
     const fs::path previousRoot = Path::root();
@@ -177,14 +187,17 @@ HeadlessRun::Result HeadlessRun::run(const InputScript& input, std::int32_t play
     window.postQuitMessage(0);
     WinMain(1);
 
-    if (g_replayDebugInfo) g_replayDebugInfo->setSink(collectLine, &result.trace);
+    TraceSink sink{&result};
+    if (g_replayDebugInfo) g_replayDebugInfo->setSink(collectLine, &sink);
     if (playSlot > 0 && g_replayManager && SUCCEEDED(g_replayManager->selectReplay(playSlot)))
-        g_replayManager->setMode(ReplayManager::kPlayBack);
+        g_replayManager->setMode(mode);
 
     std::vector<int> scriptKeys;
     for (const InputScript::Span& span : input.spans())
         for (int key : span.keys) scriptKeys.push_back(key);
 
+    bool played = false;
+    std::uint32_t idleFrames = 0;
     while (result.frames < maxFrames) {
         for (int key : scriptKeys) keys.setKey(key, input.held(result.frames, key));
         WindowMessage message{};
@@ -198,6 +211,14 @@ HeadlessRun::Result HeadlessRun::run(const InputScript& input, std::int32_t play
         if (result.quit) break;
         frameStep();
         ++result.frames;
+        // The play is over once no stage has been recorded or played for
+        // two seconds after one was.
+        if (g_replayManager && g_replayManager->isActive()) {
+            played = true;
+            idleFrames = 0;
+        } else if (played && ++idleFrames >= kIdleFramesAfterPlay) {
+            break;
+        }
     }
 
     if (g_replayDebugInfo) g_replayDebugInfo->setSink(nullptr, nullptr);

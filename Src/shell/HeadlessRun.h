@@ -46,15 +46,21 @@ public:
     const std::string& error() const { return error_; }
 
     // One run of the program on the copy: start-up, then frame steps until the
-    // game quits or `maxFrames` frames have run, then the release. With
+    // game quits, until two seconds have passed without a recorded or played
+    // stage after one was, or until `maxFrames` frames have run; then the
+    // release. With
     // `playSlot` above 0 that slot's replay is selected and played back.
     // Returns the frames stepped; the trace holds the replay trace's lines.
     struct Result {
         std::uint32_t frames = 0;
         bool quit = false;
         std::vector<std::string> trace;
+        // For each trace line, the frame step (0 based) that wrote it.
+        std::vector<std::uint32_t> traceFrames;
     };
-    Result run(const InputScript& input, std::int32_t playSlot, std::uint32_t maxFrames);
+    // `mode` is the replay mode the selected slot is used in: 1 plays it back,
+    // 2 restarts its stages from their recorded starting state with live keys.
+    Result run(const InputScript& input, std::int32_t playSlot, std::uint32_t maxFrames, std::int32_t mode = 1);
 
     // The replay slots whose files exist in the copy's "replay" folder.
     std::vector<std::int32_t> replaySlots() const;

@@ -1,6 +1,8 @@
 #include "shell/InitGame.h"
 
 #include "graphics/D3DObject.h"
+#include "graphics/SpriteAllocator.h"
+#include "graphics/SpriteManagerManager.h"
 #include "graphics/TextureManager.h"
 #include "input/DInputObject.h"
 #include "input/ReplayManager.h"
@@ -23,6 +25,7 @@ namespace {
 constexpr const char* kSource = "InitGame";
 
 void fillPools() {
+    SpriteAllocator::instance().fill();
     BMLRuntimeAllocator::instance().prefill();
     BulletObjectAllocator::instance().fill();
     SelectableObjectAllocator::instance().fill();
@@ -82,6 +85,7 @@ HRESULT createSoundManager() {
 
 HRESULT createCoreManagers() {
     g_textureManager = new TextureManager();
+    g_spriteManagerManager = new SpriteManagerManager();
     g_frameCounter = new FrameCounter();
     g_bulletObjectManager = new BulletObjectManager();
     return S_OK;
