@@ -5,23 +5,14 @@
 
 #include "graphics/D3DObject.h"
 #include "graphics/Sprite.h"
-#include "graphics/Texture.h"
-#include "services/Managers.h"
-
-// The sprite managers arrive with the sprites work; until they are part of
-// the build no overlay can be made and shapes go without one.
-#if __has_include("graphics/SpriteManagerManager.h")
 #include "graphics/SpriteManagerManager.h"
+#include "graphics/Texture.h"
 #include "services/ArchiveManager.h"
 #include "services/DebugInfo.h"
-#define VORLY_HIT_SHAPE_OVERLAYS 1
-#else
-#define VORLY_HIT_SHAPE_OVERLAYS 0
-#endif
+#include "services/Managers.h"
 
 namespace hit_shape_overlay {
 namespace {
-#if VORLY_HIT_SHAPE_OVERLAYS
 // Whether an overlay image is in the "texture" archive: a missing one would
 // end the program in the texture loader, so it makes no overlay instead,
 // with one log line per image. Found entries are kept by the archive reader.
@@ -39,7 +30,6 @@ bool imageInArchive(const char* texture) {
     }
     return false;
 }
-#endif
 }  // namespace
 
 Spec specFor(std::int32_t type, const HitShape& shape) {
@@ -63,7 +53,6 @@ Spec specFor(std::int32_t type, const HitShape& shape) {
 Sprite* create(std::int32_t type, const HitShape& shape, const Sprite* mainImage) {
     const Spec spec = specFor(type, shape);
     if (!spec.texture) return nullptr;
-#if VORLY_HIT_SHAPE_OVERLAYS
     SpriteManagerManager* sprites = g_spriteManagerManager;
     if (!sprites || !imageInArchive(spec.texture)) return nullptr;
     // An image that does not load makes none either (its manager stays
@@ -80,10 +69,6 @@ Sprite* create(std::int32_t type, const HitShape& shape, const Sprite* mainImage
     sprite->setPackedColor(kColor);
     if (spec.turned && mainImage) sprite->addAngle(kAngleMode, mainImage->getAngle());
     return sprite;
-#else
-    (void)mainImage;
-    return nullptr;
-#endif
 }
 
 }  // namespace hit_shape_overlay

@@ -1,8 +1,7 @@
 // Hit-shape overlays through the sprite managers: with "collisiondisplay" on,
 // setting a shape makes a translucent red sprite of the shape's image and
 // size in layer 23; setting it again or revenge mode lets it go; a missing
-// image makes none. Built once the sprite managers are part of the engine.
-#if __has_include("graphics/SpriteManagerManager.h")
+// image makes none.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -75,4 +74,3 @@ TEST_F(HitShapeOverlayTest, OverlaysFollowTheShapes) {
     EXPECT_EQ(rotated->getState(), 1u);
     EXPECT_EQ(object->getShape1Image(), nullptr);
 }
-#endif
