@@ -16,6 +16,7 @@
 #include "services/FrameCounter.h"
 #include "services/Managers.h"
 #include "services/SystemInfo.h"
+#include "sound/DSoundObjectAllocator.h"
 #include "sound/DSoundObjectManager.h"
 
 namespace {
@@ -24,6 +25,7 @@ constexpr const char* kSource = "InitGame";
 void fillPools() {
     BMLRuntimeAllocator::instance().prefill();
     BulletObjectAllocator::instance().fill();
+    DSoundObjectAllocator::instance().prefill();
     SelectableObjectAllocator::instance().fill();
     BulletML_Node_Allocator::instance().prefill();
 }

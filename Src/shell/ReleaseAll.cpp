@@ -17,6 +17,7 @@
 #include "services/FrameCounter.h"
 #include "services/Managers.h"
 #include "services/SystemInfo.h"
+#include "sound/DSoundObjectAllocator.h"
 #include "sound/DSoundObjectManager.h"
 #include "shell/MainLoop.h"
 
@@ -81,6 +82,7 @@ void releaseAll() {
     // The pools' blocks, once nothing holds objects or runtimes any more.
     BMLRuntimeAllocator::instance().freeBlocks();
     BulletObjectAllocator::instance().freeBlocks();
+    DSoundObjectAllocator::instance().freeBlocks();
     SelectableObjectAllocator::instance().freeBlocks();
     logLine("開放処理が終了しました");
     release(g_replayDebugInfo);

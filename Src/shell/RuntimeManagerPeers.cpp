@@ -1,14 +1,18 @@
-// The script runtime's peers as the running program has them. The sound,
-// input and network managers and the player logic are not part of this build
-// yet: each answer is the absent one, and the comment names the call that
-// answers once the manager exists.
+// The script runtime's peers as the running program has them. The input
+// and network managers and the player logic are not part of this build yet:
+// each answer is the absent one, and the comment names the call that answers
+// once the manager exists.
 #include "runtime/RuntimePeers.h"
+
+#include "services/Managers.h"
+#include "sound/DSoundObjectManager.h"
 
 namespace {
 class ManagerPeers : public RuntimePeers {
 public:
-    // DSoundObjectManager::getVolumeLevel(channel).
-    std::int32_t volumeLevel(std::int32_t) override { return 0; }
+    std::int32_t volumeLevel(std::int32_t channel) override {
+        return g_dsoundObjectManager ? g_dsoundObjectManager->getVolumeLevel(channel) : 0;
+    }
     // DInputObject::getKeyAssign(button).
     std::int32_t keyAssign(std::int32_t) override { return 0; }
     // g_dinputObject != nullptr.
