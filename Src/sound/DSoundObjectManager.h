@@ -88,6 +88,8 @@ public:
     bool canStartTrack(std::string_view name) { return soundManager_->canStartTrack(name); }
     std::uint32_t getTrackCount() const { return soundManager_ ? soundManager_->getTrackCount() : 0; }
     std::uint32_t getObjectCount() const;
+    // The objects in creation order (entries removed during a walk are null).
+    const std::vector<DSoundObject*>& getObjects() const { return objects_; }
     DSoundManager* getSoundManager() const { return soundManager_.get(); }
 
 private:
