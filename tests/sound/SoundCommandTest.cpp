@@ -200,6 +200,22 @@ TEST_F(SoundCommands, PreloadTrackLoadsByFileTypeAndKeepsNoObject) {
     EXPECT_EQ(DSoundObjectAllocator::instance().count(), DSoundObjectAllocator::kBlocks);
 }
 
+TEST_F(SoundCommands, TheDocumentPreloadsItsTracksWithoutStartingThem) {
+    BulletML_Node_Manager& document =
+        load(R"(<sound label="a"><track><file>m</file></track></sound>
+                <action label="top"><soundtrack><file>st</file></soundtrack></action>)");
+    document.preloadResources();
+    ASSERT_NE(trackNamed("m.wav.raw"), nullptr);
+    ASSERT_NE(trackNamed("st.wav.raw"), nullptr);
+    EXPECT_EQ(sound().getObjectCount(), 1u);  // the temporary object, until the sweep
+    // The scene starts its music in its first frame.
+    spawn();
+    soundFrames(1);
+    EXPECT_TRUE(trackNamed("st.wav.raw")->isPlaying());
+    EXPECT_EQ(sound().getTrackCount(), 2u);
+    EXPECT_EQ(sound().getObjectCount(), 1u);
+}
+
 TEST_F(SoundCommands, VoicesPlayDirectlyAndSkippingOnlyStops) {
     write("v/hello.wav.raw", oggTone(44100, 2, 1.0));
     load(R"(<action label="top"><playsounddirect><file>hello</file></playsounddirect><wait>1</wait>
