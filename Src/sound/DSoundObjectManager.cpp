@@ -216,10 +216,6 @@ void DSoundObjectManager::updateObjects() {
     walking_ = false;
     current_ = nullptr;
     compact();
-    if (vanishPending_) {
-        vanishPending_ = false;
-        destroyEveryObject();
-    }
 }
 
 void DSoundObjectManager::sweepObjects() {
@@ -233,7 +229,6 @@ void DSoundObjectManager::sweepObjects() {
             current_ = object;
             object->runMainOrRevenge();
             current_ = nullptr;
-            if (vanishPending_) break;
             if (object->getState() == 0) continue;
         }
         objects_[i] = nullptr;
@@ -241,11 +236,19 @@ void DSoundObjectManager::sweepObjects() {
     }
     walking_ = false;
     current_ = nullptr;
-    compact();
     if (vanishPending_) {
+        // What a script's vanishAll finished and the walk had passed; the
+        // objects made after it stay.
         vanishPending_ = false;
-        destroyEveryObject();
+        const std::size_t end = std::min(vanishEnd_, objects_.size());
+        for (std::size_t i = 0; i < end; ++i) {
+            if (DSoundObject* object = objects_[i]) {
+                objects_[i] = nullptr;
+                destroyObject(object);
+            }
+        }
     }
+    compact();
     labelsThisFrame_.clear();
     if (g_frameCounter) g_frameCounter->endSection(kSection);
 }
@@ -277,11 +280,13 @@ void DSoundObjectManager::vanishByLabel(NameHandle wideLabel) {
 void DSoundObjectManager::vanishAll() {
     if (walking_) {
         // An object's own script asked: the walk holds its objects, which
-        // finish now and are destroyed when the walk ends.
+        // finish now and are destroyed by the walk or when it ends.
         for (DSoundObject* object : objects_) {
             if (object) object->setState(1);
         }
         vanishPending_ = true;
+        vanishEnd_ = objects_.size();
+        labelsThisFrame_.clear();
         return;
     }
     destroyEveryObject();

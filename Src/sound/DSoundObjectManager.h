@@ -115,6 +115,8 @@ private:
     std::vector<DSoundObject*> objects_;
     bool walking_ = false;
     bool vanishPending_ = false;
+    // The list's length when a walk's vanishAll came.
+    std::size_t vanishEnd_ = 0;
     DSoundObject* directObjects_[2] = {nullptr, nullptr};
     DSoundTrack* directTracks_[2] = {nullptr, nullptr};
 };

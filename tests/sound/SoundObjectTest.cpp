@@ -282,15 +282,22 @@ TEST_F(SoundObjects, ObjectsAndSlotsLetGoOfWhatIsDestroyed) {
     frame();
     EXPECT_EQ(sound().getDirectObject(1), nullptr);
 
-    // Every object vanishing from an object's own script: the walk ends
-    // first, then all go.
+    // Every object vanishing from an object's own script: each goes when
+    // the walk has let go of it; one the script makes afterwards stays.
     DSoundObject* later = playing("later.wav", 3000);
-    effect->setMainRuntime(new ScriptedRuntime([&] { sound().vanishAll(); }));
+    DSoundObject* fresh = nullptr;
+    effect->setMainRuntime(new ScriptedRuntime([&] {
+        sound().vanishAll();
+        fresh = sound().createObject();
+    }));
     int laterRuns = 0;
     later->setMainRuntime(new ScriptedRuntime([&] { ++laterRuns; }));
     frame();
     EXPECT_EQ(laterRuns, 0);
-    EXPECT_EQ(sound().getObjectCount(), 0u);
+    ASSERT_EQ(sound().getObjectCount(), 1u);
+    EXPECT_EQ(sound().getObjects()[0], fresh);
+    fresh->setState(1);
+    frame();
 
     // The game reset's steps on live objects.
     DSoundObject* last = playing("last.wav", 3000);
