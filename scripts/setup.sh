@@ -8,7 +8,7 @@ packages=(
   libfreetype-dev libfontconfig-dev fonts-ipafont-gothic fonts-ipafont-mincho
   libboost-dev
   libvorbis-dev libogg-dev libpng-dev libjpeg-dev zlib1g-dev
-  libgtest-dev libgmock-dev libbenchmark-dev libexpat1-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libexpat1-dev libbulletml-dev
   python3 clang
 )
 missing=()

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "input/DInputObject.h"
+#include "input/PlayStateTrace.h"
 #include "input/ReplayFormat.h"
 #include "network/NetworkManager.h"
 #include "platform/Clock.h"
@@ -273,6 +274,13 @@ HRESULT ReplayManager::SaveReplayFile(ReplayData& replay, const std::string& pat
 // ---- recording and play back ----
 
 std::int32_t ReplayManager::stageNumber() const { return wholeVar("stagenum"); }
+
+void ReplayManager::traceFrame() const {
+    if (!active_ || !g_replayDebugInfo || !g_replayDebugInfo->hasSink()) return;
+    if (!g_gameInfo || g_gameInfo->isPaused() || !g_frameCounter) return;
+    const FrameCounter& frames = *g_frameCounter;
+    tracePlayState(stageNumber(), frames.getFramesSinceMark() - frames.getPausedFramesSinceReplayStart());
+}
 
 void ReplayManager::takeStageStartValues() {
     if (!g_gameInfo) return;

@@ -86,6 +86,11 @@ public:
     void startReplay();
     HRESULT playStage(std::int32_t stage);
     void endReplay();
+    // Once per frame after the object step: while a stage is recorded or
+    // played and the game is not paused, the frame's play hash goes to the
+    // replay trace channel as "<stage> <frame> <hash>", frames counted from
+    // the replay start without the paused ones.
+    void traceFrame() const;
 
     // ---- queries for scripts ----
     enum class Fact {

@@ -50,8 +50,7 @@ float reduceTurnsOpen(float degrees) {
 
 bool isRotatedShape(std::int32_t type) { return type == kShapeRotated || type == kShapeRotatedEdge; }
 
-// The degrees per radian of the homing turn: one float constant.
-constexpr double kDegreesPerRadian = 57.2957763671875;
+using sine_table::kDegreesPerRadian;
 }  // namespace
 
 BulletObject::BulletObject() = default;
@@ -347,7 +346,10 @@ std::int32_t BulletObject::getScoreMagnitude() const {
 }
 
 void BulletObject::stepCollectDelay() {
-    if (collectDelay_ > 0) --collectDelay_;
+    if (collectDelay_ > 0) {
+        --collectDelay_;
+        if (collectDelay_ == 0) addFlags(object_flag::kCollecting);
+    }
 }
 
 void BulletObject::setMainRuntime(ExBulletML_Runtime* runtime) {

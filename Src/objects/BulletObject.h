@@ -99,7 +99,8 @@ public:
     std::uint8_t isBreakable() const { return breakable_; }
     void setCollectDelay(std::int32_t frames) { collectDelay_ = frames; }
     std::int32_t getCollectDelay() const { return collectDelay_; }
-    // One frame of the collect delay: lowered while positive.
+    // One frame of the collect delay: lowered while positive; reaching 0
+    // calls the item to the player (flag 0x1).
     void stepCollectDelay();
     void setSharedVitalKey(std::int32_t key) { sharedVitalKey_ = key; }
     std::uint32_t getSharedVitalKey() const { return static_cast<std::uint32_t>(sharedVitalKey_); }

@@ -17,6 +17,7 @@ BulletObjectManager::BulletObjectManager() {
 
 BulletObjectManager::~BulletObjectManager() {
     clearAll();
+    tops_.clear();
     player_.reset(nullptr);
     current_ = nullptr;
 }
@@ -55,6 +56,9 @@ BulletObject* BulletObjectManager::createPauseRunObject() { return createInto(pa
 BulletObject* BulletObjectManager::createItem() { return createInto(items_); }
 BulletObject* BulletObjectManager::createPlainObject() { return createInto(plainObjects_); }
 BulletObject* BulletObjectManager::createDelayObject() { return createInto(delayObjects_); }
+
+SelectableObject* BulletObjectManager::createSelectable() { return selectables_.create(); }
+SelectableObject* BulletObjectManager::createPauseSelectable() { return pauseSelectables_.create(); }
 
 BulletObject* BulletObjectManager::createGroup() {
     BulletObject* object = createInto(groups_);
@@ -146,10 +150,14 @@ void BulletObjectManager::targetRevenge(NameHandle wideName) {
          {&plainObjects_, &bullets_, &enemies_, &shots_, &groups_, &items_, &bombs_, &delayObjects_}) {
         list->revengeByName(wideName);
     }
+    selectables_.revengeByName(wideName);
+    pauseSelectables_.revengeByName(wideName);
 }
 
 void BulletObjectManager::targetVanish(NameHandle wideName) {
     for (IntBulletObjectManager* list : allLists()) list->vanishByName(wideName);
+    selectables_.vanishByName(wideName);
+    pauseSelectables_.vanishByName(wideName);
 }
 
 void BulletObjectManager::clearAll() {
@@ -157,8 +165,12 @@ void BulletObjectManager::clearAll() {
                                          &pauseRunObjects_, &plainObjects_, &delayObjects_}) {
         list->clear();
     }
-    pauseTop_.reset(nullptr);
-    gameOverTop_.reset(nullptr);
+    selectables_.clear();
+    pauseSelectables_.clear();
+    tops_.set(TopObject::kPause, nullptr);
+    tops_.set(TopObject::kGameOver, nullptr);
+    tops_.set(TopObject::kBomb2, nullptr);
+    tops_.set(TopObject::kTensionUp, nullptr);
     counters_[0] = 0;
     counters_[1] = 0;
 }
@@ -179,21 +191,34 @@ std::int32_t BulletObjectManager::execBullet() {
         if (game && game->getCutinMode() == 1) {
             pauseRunObjects_.update();
         } else {
-            // The bullet-to-item conversion and the item rules join here with
-            // the items work; until then "itemmgr_" is walked as any list.
+            convertFlagged(plainObjects_);
+            convertFlagged(bullets_);
+            convertFlagged(enemies_);
             plainObjects_.update();
             bullets_.update();
             enemies_.update();
             shots_.update();
-            items_.update();
+            updateItems();
             bombs_.update();
             groups_.update();
             delayObjects_.update();
         }
     }
-    runTopObject(pauseTop_.get());
-    runTopObject(gameOverTop_.get());
+    runTopObject(getPauseTop());
+    runTopObject(getGameOverTop());
     pauseObjects_.update();
+
+    // The menus: with a pause toggle pending the pause menu runs its steps
+    // once more (it opens or closes in this frame), then the game's menu is
+    // the active one; otherwise the one of the paused state is.
+    if (game && game->isPauseToggleRequested()) {
+        activeSelect_ = &pauseSelectables_;
+        pauseSelectables_.runSteps();
+        activeSelect_ = &selectables_;
+    } else {
+        activeSelect_ = game && game->isPaused() ? &pauseSelectables_ : &selectables_;
+    }
+    activeSelect_->runSteps();
 
     BulletObjectAllocator::instance().refill();
     if (frames) frames->beginSection("execBullet_Runtime");

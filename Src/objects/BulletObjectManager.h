@@ -11,9 +11,12 @@
 
 #include "objects/IntBulletObjectManager.h"
 #include "objects/ObjectRef.h"
+#include "objects/SelectableObjectManager.h"
 #include "objects/SineTable.h"
+#include "objects/TopObjects.h"
 
 class BulletML_Node;
+class BulletML_Node_Manager;
 class ExBulletML_Runtime;
 
 class BulletObjectManager : public IntBulletObjectManager {
@@ -38,6 +41,10 @@ public:
     BulletObject* createItem();
     BulletObject* createPlainObject();
     BulletObject* createDelayObject();
+    // A menu entry in "selectmgr_" / "pauseselectmgr_"; null when the
+    // selectable pool is empty.
+    SelectableObject* createSelectable();
+    SelectableObject* createPauseSelectable();
     // A runtime from the runtime pool, or null.
     ExBulletML_Runtime* getRuntime();
 
@@ -63,11 +70,19 @@ public:
     float getPlayerHitY() const;
     float getDistanceToPlayer() const;
 
-    // The pause and game-over top objects, run by execBullet after the lists.
-    void setPauseTop(BulletObject* object) { pauseTop_.reset(object); }
-    void setGameOverTop(BulletObject* object) { gameOverTop_.reset(object); }
-    BulletObject* getPauseTop() const { return pauseTop_.get(); }
-    BulletObject* getGameOverTop() const { return gameOverTop_.get(); }
+    // The game's top objects (made by the game reset). The pause and
+    // game-over ones are run by execBullet after the lists; the collision
+    // pass restarts the automatic bomb and tension-up ones.
+    TopObjects& getTopObjects() { return tops_; }
+    BulletObject* getTopObject(TopObject which) const { return tops_.get(which); }
+    void setPauseTop(BulletObject* object) { tops_.set(TopObject::kPause, object); }
+    void setGameOverTop(BulletObject* object) { tops_.set(TopObject::kGameOver, object); }
+    BulletObject* getPauseTop() const { return tops_.get(TopObject::kPause); }
+    BulletObject* getGameOverTop() const { return tops_.get(TopObject::kGameOver); }
+    void setBomb2Top(BulletObject* object) { tops_.set(TopObject::kBomb2, object); }
+    void setTensionUpTop(BulletObject* object) { tops_.set(TopObject::kTensionUp, object); }
+    BulletObject* getBomb2Top() const { return tops_.get(TopObject::kBomb2); }
+    BulletObject* getTensionUpTop() const { return tops_.get(TopObject::kTensionUp); }
 
     // Lists.
     IntBulletObjectManager* getPlainObjectManager() { return &plainObjects_; }
@@ -83,6 +98,32 @@ public:
     void setItemScript(BulletML_Node* node) { itemScript_ = node; }
     BulletML_Node* getItemScript() const { return itemScript_; }
     void clearItemScript() { itemScript_ = nullptr; }
+    // The selection managers: the active one (run by the object step and
+    // read by the menu commands), and the two members.
+    SelectableObjectManager* getSelectManager() const { return activeSelect_; }
+    void setSelectManager(SelectableObjectManager* manager) { activeSelect_ = manager; }
+    SelectableObjectManager* getSelectableManager() { return &selectables_; }
+    SelectableObjectManager* getPauseSelectableManager() { return &pauseSelectables_; }
+
+    // Item rules (ItemRules.cpp).
+    // The item script: the "item" labelled "ttc_item_01" in the document, or
+    // null (looked up quietly: a missing label means no conversion).
+    void loadItemScript(BulletML_Node_Manager* document);
+    // Objects near the player are flagged to become items, those farther
+    // away to break up; attribute-bit-2 enemies and plain objects outside
+    // the range go into revenge mode and score.
+    void flagAroundPlayer();
+    // The changebullettoitem command: bullets and attribute-bit-1 enemies
+    // and plain objects are flagged to become items, whatever their distance.
+    void changeBulletToItem();
+    // One frame of conversion on a list: flagged objects break up or become
+    // items (moved to the end of "itemmgr_").
+    void convertFlagged(IntBulletObjectManager& list);
+    // One frame of "itemmgr_": scripts, collect delays, the flight to the
+    // player, motion and removal.
+    void updateItems();
+    // Every live item is called to the player from its next update.
+    void collectAllItems();
 
     // Live enemies, asked of "enemymgr_" at most once a frame.
     std::int32_t getEnemyCountCached();
@@ -95,7 +136,7 @@ public:
     std::uint32_t countObjects();
     void targetRevenge(NameHandle wideName);
     void targetVanish(NameHandle wideName);
-    // Clears every list, forgets the pause and game-over top objects and
+    // Clears every list, forgets the top objects it holds and
     // zeroes the two counters.
     void clearAll();
     void clearPendingFlag() { pendingFlag_ = 0; }
@@ -136,13 +177,15 @@ private:
     IntBulletObjectManager items_{"itemmgr_"};
     IntBulletObjectManager bombs_{};
     IntBulletObjectManager pauseRunObjects_{};
+    SelectableObjectManager selectables_{"selectmgr_"};
+    SelectableObjectManager pauseSelectables_{"pauseselectmgr_"};
+    SelectableObjectManager* activeSelect_ = &selectables_;
 
     BulletObject* current_ = nullptr;
     BulletObject* walkStack_[kMaxWalkDepth] = {};
     std::int32_t walkDepth_ = 0;
     ObjectRef player_;
-    ObjectRef pauseTop_;
-    ObjectRef gameOverTop_;
+    TopObjects tops_;
     BulletML_Node* itemScript_ = nullptr;
     // Key -> hit points, ascending by key; reserved at construction.
     std::vector<std::pair<std::uint32_t, float>> sharedVitals_;

@@ -6,29 +6,10 @@
 #pragma once
 #include <cstdint>
 
+#include "objects/HitShape.h"
 #include "services/ResourceObject.h"
 
 class Sprite;
-
-// Hit-shape type codes.
-inline constexpr std::int32_t kShapeCircle = 1035;
-inline constexpr std::int32_t kShapeRect = 1036;
-inline constexpr std::int32_t kShapeRotated = 1029;
-inline constexpr std::int32_t kShapeRotatedEdge = 1055;
-
-// One hit shape: centre offset, circle radius (and its square), rectangle
-// offsets and a rotation angle.
-struct HitShape {
-    float offsetX = 0.0f;
-    float offsetY = 0.0f;
-    float radius = 0.0f;
-    float radiusSquared = 0.0f;
-    float rectLeft = 0.0f;
-    float rectTop = 0.0f;
-    float rectRight = 0.0f;
-    float rectBottom = 0.0f;
-    float angle = 0.0f;
-};
 
 // Kind codes set by the creating commands.
 namespace object_kind {
@@ -140,6 +121,26 @@ public:
     const HitShape& getHitShape2() const { return hitShape2_; }
     std::int32_t getHitShapeType() const { return hitShape1Type_; }
     std::int32_t getHitShape2Type() const { return hitShape2Type_; }
+    // Hit shapes from scripts (GameObjectHitShapes.cpp): setHitShape sets
+    // both type words and shape 1's values, setBuzzShape shape 2's type and
+    // values. Each releases the shape's overlay first and, with
+    // "collisiondisplay" on, makes a new one.
+    void setHitShape(std::int32_t type, float p1, float p2, float p3, float p4);
+    void setBuzzShape(std::int32_t type, float p1, float p2, float p3, float p4);
+    // 1 when this object's shape 1 (hitTest) or shape 2 (buzzTest) overlaps
+    // the other's. Without a stage number, "stagenum" is read from the game
+    // records; the collision pass reads it once and passes it in.
+    std::int32_t hitTest(const GameObject& other) const;
+    std::int32_t buzzTest(const GameObject& other) const;
+    std::int32_t hitTest(const GameObject& other, std::int32_t stageNum) const;
+    std::int32_t buzzTest(const GameObject& other, std::int32_t stageNum) const;
+    // 1 when hit shape 1 reaches into the field.
+    std::int32_t isHitShapeInField() const;
+    float getHitRadiusSquared() const { return hitShape1_.radiusSquared; }
+    // Takes one graze while any are left.
+    void decBuzzCount() {
+        if (buzzCount_ > 0) --buzzCount_;
+    }
 
     // Field limits (integers, truncated toward zero) and the edge bounds.
     void setFieldRangeX(float left, float right);

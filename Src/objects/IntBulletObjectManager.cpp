@@ -132,7 +132,25 @@ void IntBulletObjectManager::destroyMarked() {
     }
 }
 
-void IntBulletObjectManager::update() {
+namespace {
+// An object's turn in the ordinary walk: its scripts and motion, then an
+// enemy's prate.
+void ordinaryTurn(BulletObject& object, void*) {
+    object.runMainOrRevenge();
+    object.runDamage();
+    object.runPresent();
+    object.update();
+    if (object.getState() == 0 && !(object.getFlags() & object_flag::kRevenge) &&
+        object.getKind() == object_kind::kEnemy) {
+        GameInfo* game = g_gameInfo;
+        if (game && game->isPlayerMoveEnabled()) game->addPrate(truncateToInt32(object.getPrateRate()));
+    }
+}
+}  // namespace
+
+void IntBulletObjectManager::update() { updateWith(&ordinaryTurn, nullptr); }
+
+void IntBulletObjectManager::updateWith(Turn turn, void* context) {
     ++walking_;
     if (owner_) owner_->enterWalk();
     // The saved cursor of an enclosing walk of this list (none in practice).
@@ -153,15 +171,7 @@ void IntBulletObjectManager::update() {
             object = following;
             continue;
         }
-        object->runMainOrRevenge();
-        object->runDamage();
-        object->runPresent();
-        object->update();
-        if (object->getState() == 0 && !(object->getFlags() & object_flag::kRevenge) &&
-            object->getKind() == object_kind::kEnemy) {
-            GameInfo* game = g_gameInfo;
-            if (game && game->isPlayerMoveEnabled()) game->addPrate(truncateToInt32(object->getPrateRate()));
-        }
+        turn(*object, context);
         // Read after the turn, so objects appended during it are visited in
         // this walk.
         BulletObject* following = cursorDetached_ ? cursorNext_ : object->listNext_;

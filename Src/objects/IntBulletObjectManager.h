@@ -38,6 +38,10 @@ public:
     // The per-frame walk: dead objects are destroyed, live ones run their
     // scripts and motion. Objects appended during the walk are visited in it.
     void update();
+    // The same walk with another turn for each live object (the item rules
+    // use it); dead objects are destroyed as in update.
+    using Turn = void (*)(BulletObject& object, void* context);
+    void updateWith(Turn turn, void* context);
     // Destroys every object whose state is non-zero. During a walk of this
     // list they are marked and destroyed when the walk reaches them or ends.
     void removeDead();

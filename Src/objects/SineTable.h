@@ -21,6 +21,10 @@ inline int indexOf(float degrees) {
     return index;
 }
 
+// Degrees per radian, as the game logic turns atan2 into a direction: one
+// float constant (57.295776...) widened to double.
+inline constexpr double kDegreesPerRadian = 57.2957763671875;
+
 inline float sinDeg(float degrees) { return kValues[indexOf(degrees)]; }
 inline float cosDeg(float degrees) { return kValues[indexOf(degrees + 90.0f)]; }
 }  // namespace sine_table

@@ -137,7 +137,9 @@ std::int32_t setVital(R& runtime, std::int32_t) {
     return R::kGoOn;
 }
 
-// Turning bullets into items comes with the item rules; until then nothing.
-std::int32_t changeBulletToItem(R&, std::int32_t) { return R::kGoOn; }
+std::int32_t changeBulletToItem(R&, std::int32_t) {
+    if (BulletObjectManager* manager = runtimeObjectManager()) manager->changeBulletToItem();
+    return R::kGoOn;
+}
 
 }  // namespace handlers

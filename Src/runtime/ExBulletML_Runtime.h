@@ -81,6 +81,19 @@ public:
     // current. False when no fresh vector could be had (the call is not made).
     bool enterRef(BulletML_Node* reference);
 
+    // The menu commands ("selectable", "selectableref", "cursor",
+    // "cursorref", the three event references, "disabletable" and
+    // "enabletable"); handler results as above.
+    std::int32_t execSelectable();
+    std::int32_t execSelectableRef();
+    std::int32_t execCursor();
+    std::int32_t execCursorRef();
+    std::int32_t execUnselectedRef();
+    std::int32_t execSelectedRef();
+    std::int32_t execDecidedRef();
+    std::int32_t execDisableTable();
+    std::int32_t execEnableTable();
+
     // State read and written by the handlers.
     BulletML_Node* getCurrentNode() const { return current_; }
     void clearCurrentNode() { current_ = nullptr; }
@@ -120,6 +133,13 @@ public:
     static void setDocument(BulletML_Node_Manager* document);
     static BulletML_Node_Manager* getDocument();
 
+    // The saved repeat stacks ("dumprepeatcount"): their tops, 0 when empty,
+    // and their sizes.
+    std::int32_t getSavedCounterTop() const { return counterStack_.empty() ? 0 : counterStack_.top(); }
+    std::int32_t getSavedLimitTop() const { return limitStack_.empty() ? 0 : limitStack_.top(); }
+    std::size_t getSavedCounterCount() const { return counterStack_.size(); }
+    std::size_t getSavedLimitCount() const { return limitStack_.size(); }
+
     // Depth of the node stack (tests and tools).
     std::size_t getDepth() const { return nodeStack_.size(); }
     bool isRetired() const { return retired_; }
@@ -130,6 +150,8 @@ public:
     // sets it back to 1 (each replay stage starts from the same numbers).
     static void reseed();
     static std::uint32_t nextRandom();
+    // The generator's state, without drawing a number (the replay trace).
+    static std::uint32_t randomState();
 
     // Called after every execute of this runtime (the script runner's trace).
     using ExecuteObserver = void (*)(void* context, const ExBulletML_Runtime* runtime,
@@ -150,28 +172,14 @@ private:
     void fillParams(VecParam* into, const BulletML_Node* reference);
     void endForDepth();
 
+    // What every frame's run reads comes first, so that a runtime that only
+    // waits touches its first few cache lines: the walk position, the fault
+    // guards, the observer and the cursor stack.
     BulletML_Node* current_ = nullptr;
     BulletML_Node* root_ = nullptr;
-    BulletML_Node* start_ = nullptr;
     std::int32_t childCursor_ = 0;
     std::int32_t repeatCounter_ = 0;
     std::int32_t repeatLimit_ = 0;
-    float targetX_ = 0.0f;
-    float targetY_ = 0.0f;
-    // Always points somewhere: a pool vector, or ownParams_ when the pool was
-    // empty (that one is never given to the pool).
-    VecParam* params_ = nullptr;
-    RuntimeStack<VecParam*, kInlineDepth> paramStack_;
-    RuntimeStack<BulletML_Node*, kInlineDepth> nodeStack_;
-    RuntimeStack<std::int32_t, kInlineDepth> counterStack_;
-    RuntimeStack<std::int32_t, kInlineDepth> limitStack_;
-    RuntimeStack<std::int32_t, kInlineDepth> cursorStack_;
-    ObjectVariableMap variables_;
-    std::int32_t fireDirectionType_ = 0;
-    std::int32_t fireSpeedType_ = 0;
-    float creationValues_[kCreationValueCount] = {};
-    float previousSpeed_ = 1.0f;
-    float previousDirection_ = 0.0f;
     std::int32_t started_ = 0;
     std::uint8_t restartFlag_ = 0;
     // Fault guards: inside run, destroyed while running, budget logged once.
@@ -180,6 +188,23 @@ private:
     bool budgetLogged_ = false;
     ExecuteObserver observer_ = nullptr;
     void* observerContext_ = nullptr;
+    RuntimeStack<std::int32_t, kInlineDepth> cursorStack_;
+    // Always points somewhere: a pool vector, or ownParams_ when the pool was
+    // empty (that one is never given to the pool).
+    VecParam* params_ = nullptr;
+    RuntimeStack<BulletML_Node*, kInlineDepth> nodeStack_;
+    RuntimeStack<std::int32_t, kInlineDepth> limitStack_;
+    RuntimeStack<std::int32_t, kInlineDepth> counterStack_;
+    RuntimeStack<VecParam*, kInlineDepth> paramStack_;
+    BulletML_Node* start_ = nullptr;
+    float targetX_ = 0.0f;
+    float targetY_ = 0.0f;
+    ObjectVariableMap variables_;
+    std::int32_t fireDirectionType_ = 0;
+    std::int32_t fireSpeedType_ = 0;
+    float creationValues_[kCreationValueCount] = {};
+    float previousSpeed_ = 1.0f;
+    float previousDirection_ = 0.0f;
     VecParam ownParams_;
 };
 

@@ -12,6 +12,7 @@
 #include "script/ElementId.h"
 #include "script/XMLManagerManager.h"
 #include "services/Managers.h"
+#include "services/NamePool.h"
 #include "services/Truncate.h"
 
 namespace {
@@ -28,8 +29,14 @@ R* spawnFromReference(R& runtime) {
 }
 
 // The node's text as a wide name (one unit per byte, up to its first NUL).
+// The scene file of "exefile" and "exefileasync". The loader keeps an
+// element's own text only for commands and strings; the file comes from the
+// element's "file" child, which the loader stores as the node's file name.
+// The node's text is taken when there is one, so a loader that kept it
+// still names the file; without either the name is empty.
 std::u16string nodeFileName(const BulletML_Node* node) {
     std::string text = node->getText();
+    if (text.empty() && node->getFileName() != 0) text = nameText(node->getFileName());
     std::size_t nul = text.find('\0');
     if (nul != std::string::npos) text.resize(nul);
     return text::widen(text);
@@ -102,9 +109,12 @@ std::int32_t waitLock(R& runtime, std::int32_t) {
     return R::kGoOn;
 }
 
-// The selection managers come with the menu objects; without one there is
-// nothing to wait for.
-std::int32_t waitSelectable(R&, std::int32_t) { return R::kGoOn; }
+// Waits while the game's menu has entries waiting for a decision.
+std::int32_t waitSelectable(R&, std::int32_t) {
+    BulletObjectManager* objects = runtimeObjectManager();
+    if (!objects) return R::kGoOn;
+    return objects->getSelectableManager()->getWaitFlag() > 0 ? R::kYield : R::kGoOn;
+}
 
 std::int32_t waitDirectionKey(R&, std::int32_t) {
     RuntimePeers& peers = RuntimePeers::current();

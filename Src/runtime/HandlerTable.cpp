@@ -2,6 +2,7 @@
 #include <array>
 
 #include "objects/BulletObjectManager.h"
+#include "runtime/ExBulletML_Runtime.h"
 #include "runtime/RuntimeHandlers.h"
 #include "script/BulletML_Node.h"
 #include "script/ElementId.h"
@@ -88,6 +89,15 @@ std::array<RuntimeHandler, kHandlerCount> buildTable() {
     set(kSetVital, &handlers::setVital);
     set(kChangeBulletToItem, &handlers::changeBulletToItem);
 
+    set(kFire, &handlers::fire);
+    set(kCreate, &handlers::create);
+    set(kBullet, &handlers::bullet);
+    set(kBulletRef, &handlers::bulletRef);
+    for (std::int32_t id : {kEnemy, kShot, kPlayer, kObject, kItem, kBomb, kDObject})
+        set(id, &handlers::createObject);
+    for (std::int32_t id : {kEnemyRef, kShotRef, kPlayerRef, kObjectRef, kItemRef, kBombRef, kDObjectRef})
+        set(id, &handlers::createObjectRef);
+
     set(kEval, &handlers::eval);
     set(kEvalAdd, &handlers::evalAdd);
     set(kGlobal, &handlers::global);
@@ -98,6 +108,26 @@ std::array<RuntimeHandler, kHandlerCount> buildTable() {
     set(kAddSpirit, &handlers::addSpirit);
     set(kSetGameFlag, &handlers::setGameFlag);
     set(kSetEnding, &handlers::setEnding);
+
+    // Menus.
+    set(kSelectable, [](ExBulletML_Runtime& r, std::int32_t) { return r.execSelectable(); });
+    set(kSelectableRef, [](ExBulletML_Runtime& r, std::int32_t) { return r.execSelectableRef(); });
+    set(kCursor, [](ExBulletML_Runtime& r, std::int32_t) { return r.execCursor(); });
+    set(kCursorRef, [](ExBulletML_Runtime& r, std::int32_t) { return r.execCursorRef(); });
+    set(kUnselectedRef, [](ExBulletML_Runtime& r, std::int32_t) { return r.execUnselectedRef(); });
+    set(kSelectedRef, [](ExBulletML_Runtime& r, std::int32_t) { return r.execSelectedRef(); });
+    set(kDecidedRef, [](ExBulletML_Runtime& r, std::int32_t) { return r.execDecidedRef(); });
+    set(kDisableTable, [](ExBulletML_Runtime& r, std::int32_t) { return r.execDisableTable(); });
+    set(kEnableTable, [](ExBulletML_Runtime& r, std::int32_t) { return r.execEnableTable(); });
+
+    set(kSystem, &handlers::execSystem);
+    set(kSysVar, &handlers::execSysvar);
+    set(kNetwork, &handlers::execNetwork);
+    set(kTargetRevenge, &handlers::execTargetRevenge);
+    set(kTargetVanish, &handlers::execTargetVanish);
+    set(kSetReflect, &handlers::execSetReflect);
+    set(kAddItem, &handlers::execAddItem);
+    set(kTextBlock, &handlers::execTextBlock);
 
     set(kExeFile, &handlers::exeFile);
     set(kExeFileAsync, &handlers::exeFileAsync);

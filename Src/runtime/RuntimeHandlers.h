@@ -75,6 +75,14 @@ std::int32_t shareVital(ExBulletML_Runtime& runtime, std::int32_t id);
 std::int32_t setSharedVitalNum(ExBulletML_Runtime& runtime, std::int32_t id);
 std::int32_t setVital(ExBulletML_Runtime& runtime, std::int32_t id);
 std::int32_t changeBulletToItem(ExBulletML_Runtime& runtime, std::int32_t id);
+// Bullets and objects.
+std::int32_t fire(ExBulletML_Runtime& runtime, std::int32_t id);
+std::int32_t create(ExBulletML_Runtime& runtime, std::int32_t id);
+std::int32_t bullet(ExBulletML_Runtime& runtime, std::int32_t id);
+std::int32_t bulletRef(ExBulletML_Runtime& runtime, std::int32_t id);
+// The object creation commands by element id (plain and reference forms).
+std::int32_t createObject(ExBulletML_Runtime& runtime, std::int32_t id);
+std::int32_t createObjectRef(ExBulletML_Runtime& runtime, std::int32_t id);
 // Game records and variables.
 std::int32_t eval(ExBulletML_Runtime& runtime, std::int32_t id);
 std::int32_t evalAdd(ExBulletML_Runtime& runtime, std::int32_t id);
@@ -86,6 +94,15 @@ std::int32_t addRank(ExBulletML_Runtime& runtime, std::int32_t id);
 std::int32_t addSpirit(ExBulletML_Runtime& runtime, std::int32_t id);
 std::int32_t setGameFlag(ExBulletML_Runtime& runtime, std::int32_t id);
 std::int32_t setEnding(ExBulletML_Runtime& runtime, std::int32_t id);
+// The game's switches, settings and ranking requests.
+std::int32_t execSystem(ExBulletML_Runtime& runtime, std::int32_t id);
+std::int32_t execSysvar(ExBulletML_Runtime& runtime, std::int32_t id);
+std::int32_t execNetwork(ExBulletML_Runtime& runtime, std::int32_t id);
+std::int32_t execTargetRevenge(ExBulletML_Runtime& runtime, std::int32_t id);
+std::int32_t execTargetVanish(ExBulletML_Runtime& runtime, std::int32_t id);
+std::int32_t execSetReflect(ExBulletML_Runtime& runtime, std::int32_t id);
+std::int32_t execAddItem(ExBulletML_Runtime& runtime, std::int32_t id);
+std::int32_t execTextBlock(ExBulletML_Runtime& runtime, std::int32_t id);
 // Script files.
 std::int32_t exeFile(ExBulletML_Runtime& runtime, std::int32_t id);
 std::int32_t exeFileAsync(ExBulletML_Runtime& runtime, std::int32_t id);

@@ -12,3 +12,8 @@ RuntimePeers& RuntimePeers::current() {
 }
 
 void RuntimePeers::install(RuntimePeers* peers) { g_installed.store(peers); }
+
+bool RuntimePeers::soundSetVolumeLevel(std::int32_t level, std::int32_t, std::int32_t& inForce) {
+    inForce = level < 0 ? 0 : level > 5 ? 5 : level;
+    return false;
+}

@@ -26,6 +26,31 @@ public:
     // The player logic's slow-mode counter.
     virtual std::int32_t slowModeCounter() = 0;
 
+    // What the game commands ("system", "sysvar", "network") ask of the
+    // sound, input, network, texture, sprite and mesh managers. Each answers
+    // whether the manager exists; an absent one does nothing. These default
+    // to the absent answer, so a peer written before them stays valid.
+    virtual bool soundPauseAll() { return false; }
+    virtual bool soundResumeAll() { return false; }
+    virtual bool soundVanishAll() { return false; }
+    virtual bool soundClearBgm() { return false; }
+    // DSoundObjectManager::setVolumeLevel: `inForce` gets the level now in
+    // force; without the manager, the level clamped to 0..5 (what the
+    // manager would answer).
+    virtual bool soundSetVolumeLevel(std::int32_t level, std::int32_t channel, std::int32_t& inForce);
+    virtual bool inputResetReplayReader() { return false; }
+    virtual bool inputSetKeyEnabled(std::int32_t) { return false; }
+    virtual bool inputClearKeyState() { return false; }
+    virtual bool inputSaveKeyConfig() { return false; }
+    virtual bool inputClearKeyConfig() { return false; }
+    virtual bool networkExists() { return false; }
+    virtual void networkRequest(std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t) {}
+    virtual void networkRequestEx(std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t,
+                                  std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t) {}
+    virtual bool texturePurgeMarked() { return false; }
+    virtual bool spritePurgeMarked() { return false; }
+    virtual bool meshClearAll() { return false; }
+
     // The peer in use: the installed one, else the managers' answers
     // (defined by the shell, which knows every manager).
     static RuntimePeers& current();

@@ -44,8 +44,10 @@ private:
         capacity_ = capacity;
     }
 
-    T inline_[Inline];
+    // The bookkeeping before the entries, so that a shallow stack's size and
+    // top share one cache line.
     T* data_ = inline_;
     std::size_t size_ = 0;
     std::size_t capacity_ = Inline;
+    T inline_[Inline];
 };

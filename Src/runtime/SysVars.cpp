@@ -199,11 +199,25 @@ double currentObject(std::uint32_t id, bool& found) {
     }
 }
 
-// The selection managers come with the menu objects; until then no table,
-// cursor, move or request.
+// The selection managers: the game menu's table and cursor, the last move
+// (of the pause menu while paused) and the decide request of the active one.
 double selection(std::uint32_t id, bool& found) {
     found = id == 63 || id == 64 || id == 10 || id == 11 || id == 184;
-    return 0.0;
+    BulletObjectManager* objects = manager();
+    if (!found || !objects) return 0.0;
+    SelectableObjectManager* menu = objects->getSelectableManager();
+    SelectableObjectManager* moved =
+        g_gameInfo && g_gameInfo->isPaused() ? objects->getPauseSelectableManager() : menu;
+    switch (id) {
+        case 63: return menu->getTable();
+        case 64: return menu->getCursor();
+        case 10: return moved->getMoveX();
+        case 11: return moved->getMoveY();
+        default: {
+            SelectableObjectManager* active = objects->getSelectManager();
+            return active ? active->takeDecideRequest() : 0.0;
+        }
+    }
 }
 
 double records(std::uint32_t id, bool& found) {
@@ -473,6 +487,8 @@ double getSysVarValueByVar(NameHandle handle) {
 std::string_view sysVarName(std::uint32_t id) { return id >= 1 && id <= kSysVarCount ? kNames[id - 1] : ""; }
 
 void ExBulletML_Runtime::reseed() { g_randomState = 1; }
+
+std::uint32_t ExBulletML_Runtime::randomState() { return g_randomState; }
 
 std::uint32_t ExBulletML_Runtime::nextRandom() {
     g_randomState = g_randomState * 214013u + 2531011u;

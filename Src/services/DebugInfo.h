@@ -36,17 +36,39 @@ public:
 
     bool isOpen() const { return out_.is_open(); }
 
+    // The trace word the scripts switch ("traceon", "traceoff"); kept for
+    // whoever reads it, nothing does yet.
+    void setTrace(std::int32_t trace) { trace_ = trace; }
+    std::int32_t getTrace() const { return trace_; }
+
 private:
     void put(std::string_view text, bool flush);
     std::mutex lock_;
     std::ofstream out_;
+    std::int32_t trace_ = 0;
 };
 
 class ReplayDebugInfo {
 public:
+    // Where trace lines go: a plain function and its context, so a frame's
+    // line costs no allocation.
+    using Sink = void (*)(void* context, std::string_view line);
+
     virtual ~ReplayDebugInfo() = default;
-    // Replay trace lines are taken and discarded.
-    void writeLine(std::string_view) {}
+    // Replay trace lines are discarded unless a sink is installed (the
+    // replay tool and the tests install one).
+    void writeLine(std::string_view line) {
+        if (sink_) sink_(sinkContext_, line);
+    }
+    void setSink(Sink sink, void* context) {
+        sink_ = sink;
+        sinkContext_ = context;
+    }
+    bool hasSink() const { return sink_ != nullptr; }
+
+private:
+    Sink sink_ = nullptr;
+    void* sinkContext_ = nullptr;
 };
 
 extern DebugInfo* g_debugInfo;

@@ -12,7 +12,7 @@ namespace {
 std::atomic<bool> g_fatalRequested{false};
 }
 
-void fatalExit(std::string_view line) {
+void fatalExit(std::string_view line, int status) {
     if (!line.empty()) logLine(line);
     if (!isMainThread()) {
         g_fatalRequested = true;
@@ -20,7 +20,7 @@ void fatalExit(std::string_view line) {
     }
     if (Window* window = Window::instance()) window->showCursor(true);
     releaseAll();
-    std::exit(1);
+    std::exit(status);
 }
 
 bool fatalExitRequested() { return g_fatalRequested.load(); }

@@ -7,6 +7,7 @@
 #include "network/OnlineReplayFiles.h"
 #include "objects/BulletObjectAllocator.h"
 #include "objects/BulletObjectManager.h"
+#include "objects/PlayerStep.h"
 #include "objects/SelectableObjectAllocator.h"
 #include "platform/Window.h"
 #include "runtime/BMLRuntimeAllocator.h"
@@ -61,7 +62,7 @@ HRESULT createInputManagers() {
     g_dinputObject->init();
     g_replayManager = new ReplayManager();
     // A replay stage starts from the same random numbers it was recorded with.
-    g_replayManager->setHooks({&ExBulletML_Runtime::reseed, {}, {}});
+    g_replayManager->setHooks({&ExBulletML_Runtime::reseed, {}, &resetSlowCounter});
     g_replayManager->setup();
     // The ranking client reads uploads from and writes downloads to the slots.
     setOnlineReplayFiles(g_replayManager);

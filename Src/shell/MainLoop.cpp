@@ -8,8 +8,11 @@
 #include "graphics/RenderFrame.h"
 #include "graphics/TextureManager.h"
 #include "input/DInputObject.h"
+#include "input/ReplayManager.h"
 #include "network/NetworkManager.h"
 #include "objects/BulletObjectManager.h"
+#include "objects/CollisionPass.h"
+#include "objects/PlayerStep.h"
 #include "platform/Window.h"
 #include "records/GameInfo.h"
 #include "runtime/ExBulletML_Runtime.h"
@@ -20,6 +23,7 @@
 #include "services/FrameCounter.h"
 #include "services/Managers.h"
 #include "services/SystemInfo.h"
+#include "shell/TopObjectsSetup.h"
 #include "sound/DSoundObjectManager.h"
 
 BulletML_Node_Manager* g_currentDocument = nullptr;
@@ -112,7 +116,20 @@ int frameStep() {
     }
 
     // Every object's scripts and list updates.
-    if (g_bulletObjectManager) g_bulletObjectManager->execBullet();
+    if (g_bulletObjectManager) {
+        // The player and gauges, then every object's scripts and lists.
+        updatePlayerFrame();
+        g_bulletObjectManager->execBullet();
+        // The collision pass of the system type: 3 plays with player vital.
+        if (g_systemInfo && g_systemInfo->getSystemType() == 3) {
+            runCollisionResponsesAlt();
+        } else {
+            runCollisionResponses();
+        }
+    }
+    // The replay trace sees the frame's play once every object has moved and
+    // every hit has been answered.
+    if (g_replayManager) g_replayManager->traceFrame();
 
     // The sound step comes after drawing; without the sound manager nothing
     // is presented.
@@ -126,11 +143,12 @@ int frameStep() {
 }
 
 HRESULT resetGame() {
-    // Objects: every list cleared, no player, no item script.
+    // Objects: every list cleared, no player, no top objects, no item script.
     if (BulletObjectManager* objects = g_bulletObjectManager) {
         objects->clearAll();
         objects->clearPendingFlag();
         objects->setPlayer(nullptr);
+        objects->getTopObjects().clear();
         objects->clearItemScript();
     }
     DSoundObjectManager* sound = g_dsoundObjectManager;
@@ -187,6 +205,11 @@ HRESULT resetGame() {
     }
     // A failed load was logged; the scene cannot start without its scripts.
     if (FAILED(resetScripts())) fatalExit();
+    // The item script of the new scene ("ttc_item_01", looked up quietly),
+    // ready before any of the scene's scripts run.
+    if (g_bulletObjectManager) g_bulletObjectManager->loadItemScript(g_currentDocument);
+    // The new scene's top objects, from the labels of its document.
+    if (g_bulletObjectManager && g_currentDocument) createTopObjects();
     // Keys act again in the new scene.
     if (g_dinputObject) g_dinputObject->setEnabled(1);
     return S_OK;

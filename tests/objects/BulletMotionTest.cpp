@@ -94,7 +94,9 @@ TEST_F(BulletMotionTest, TimedChangesAndMotion) {
         expectField("velocityX", c.velocityX, bullet->getVelocityX());
         expectField("velocityY", c.velocityY, bullet->getVelocityY());
         expectField("left", c.left, bullet->getLeft());
-        if (c.changing) EXPECT_EQ(bullet->isDirectionChanging() || bullet->isSpeedChanging(), *c.changing);
+        if (c.changing) {
+            EXPECT_EQ(bullet->isDirectionChanging() || bullet->isSpeedChanging(), *c.changing);
+        }
         bullet->setState(1);
     }
     manager().getBulletManager()->removeDead();

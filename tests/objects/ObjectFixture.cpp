@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "objects/BulletObjectAllocator.h"
+#include "services/Fnv1a.h"
 #include "services/Managers.h"
 
 ObjectTest::ObjectTest() {
@@ -46,37 +47,23 @@ void ObjectTest::frames(int n) {
     }
 }
 
-namespace {
-void mix(std::uint64_t& hash, const void* data, std::size_t size) {
-    const auto* bytes = static_cast<const std::uint8_t*>(data);
-    for (std::size_t i = 0; i < size; ++i) {
-        hash ^= bytes[i];
-        hash *= 1099511628211ull;
-    }
-}
-template <typename T>
-void mixValue(std::uint64_t& hash, T value) {
-    mix(hash, &value, sizeof value);
-}
-}  // namespace
-
 std::uint64_t ObjectTest::stateHash() {
-    std::uint64_t hash = 14695981039346656037ull;
+    Fnv1a hash;
     for (IntBulletObjectManager* list : manager().allLists()) {
-        mixValue(hash, list->size());
+        hash.add(list->size());
         for (BulletObject* object = list->front(); object; object = IntBulletObjectManager::next(object)) {
-            mixValue(hash, object->getTag());
-            mixValue(hash, object->getState());
-            mixValue(hash, object->isActive());
-            mixValue(hash, object->getFlags());
+            hash.add(object->getTag());
+            hash.add(object->getState());
+            hash.add(object->isActive());
+            hash.add(object->getFlags());
             for (float value : {object->getLeft(), object->getTop(), object->getX(), object->getY(),
                                 object->getVelocityX(), object->getVelocityY(), object->getDirection(),
                                 object->getSpeed(), object->getWidth(), object->getHeight()}) {
-                mixValue(hash, value);
+                hash.add(value);
             }
         }
     }
-    return hash;
+    return hash.value();
 }
 
 int ObjectTest::countLogLines(std::string_view text) const {

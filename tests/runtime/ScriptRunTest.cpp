@@ -48,6 +48,51 @@ TEST(ScriptRun, TraceOfARepeatedWaitMatchesItsGoldenOutput) {
     EXPECT_EQ(run.out, readText(fixture("repeat_wait.trace")));
 }
 
+// Every live bullet of every frame, against the golden output of each
+// pattern: each direction and speed type, held-back shots that still turn a
+// "sequence", a firer outside the field, a child link, "bulletref" with its
+// offset and parameters, and a mixed volley.
+TEST(ScriptRun, BulletPatternsMatchTheirGoldenOutputs) {
+    struct Case {
+        const char* name;
+        const char* arguments;
+    } cases[] = {
+        {"bullets_bullet_types", "--frames 3"},
+        {"bullets_quiet_sequence", "--frames 5 --var deathnobulletframe=2 --since-miss 0"},
+        {"bullets_outside_field", "--frames 3"},
+        {"bullets_child_link", "--frames 3"},
+        {"bullets_bulletref", "--frames 3"},
+        {"bullets_fire_mix", "--frames 3"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string base = fixture(c.name);
+        ToolRun run = runTool("'" + base + ".xml' " + c.arguments, false);
+        EXPECT_EQ(run.status, 0);
+        EXPECT_EQ(run.out, readText(base + ".out"));
+    }
+}
+
+TEST(ScriptRun, FireMixPrintsFiveBulletsOnTheFirstFrameAndTheAimedOneMovesDown) {
+    ToolRun run = runTool("'" + fixture("bullets_fire_mix.xml") + "' --frames 2", false);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_NE(run.out.find("b 1 1 320.3473 98.03039 10 2\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("b 1 3 321 98.26795 30 2\n"), std::string::npos);
+    EXPECT_NE(run.out.find("b 1 4 320 103 180 3\n"), std::string::npos);
+    EXPECT_NE(run.out.find(" 0.45043945 1\n"), std::string::npos);
+    EXPECT_NE(run.out.find("b 2 4 320 106 180 3\n"), std::string::npos);
+    // Output repeats byte for byte.
+    EXPECT_EQ(runTool("'" + fixture("bullets_fire_mix.xml") + "' --frames 2", false).out, run.out);
+}
+
+TEST(ScriptRun, AReferenceToAMissingLabelEndsWithStatusOne) {
+    TempRoot root;
+    root.writeFile("s.xml", R"(<exbulletml><action label="top"><bulletref label="nosuch"/></action></exbulletml>)");
+    ToolRun run = runTool("'" + (root.path() / "s.xml").string() + "' --frames 2");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.out.find("log: ノード nosuch が見つかりません"), std::string::npos) << run.out;
+}
+
 TEST(ScriptRun, WaitSixtyVanishesOnFrameSixtyOne) {
     TempRoot root;
     root.writeFile("s.xml", R"(<exbulletml><action label="top"><wait>60</wait><vanish/></action></exbulletml>)");
@@ -89,6 +134,10 @@ TEST(ScriptRun, ExitStatuses) {
         {"'" + (root.path() / "missing.xml").string() + "'", 1, "cannot read"},
         {file + " --frames", 2, "usage"},
         {file + " --at 10", 2, "usage"},
+        {file + " --var deathnobulletframe", 2, "usage"},
+        {file + " --var =3", 2, "usage"},
+        {file + " --since-miss -1", 2, "usage"},
+        {file + " --frames 2 --var grank=2 --var __grank=2 --since-miss 5", 0, ""},
         {"", 2, "usage"},
     };
     for (const Case& c : cases) {

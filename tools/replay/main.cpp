@@ -3,6 +3,15 @@
 //   vorly-replay dump FILE       the header fields one per line, then one line per
 //                                stage: "stage <s> f1=.. ... f22=.. words=<n>"
 //   vorly-replay words FILE S    stage S's expanded words, one 4-digit hex word a line
+//   vorly-replay verify GAME INPUT
+//                                runs the game in-process on a copy of its folder (test
+//                                window, recording graphics, silent sound, scripted keys,
+//                                virtual clock), records the play INPUT drives, plays the
+//                                saved replay back at 1x and at 8x and prints
+//                                "verify: frames <N> record <H> play1x <H> play8x <H>";
+//                                exit 0 only when every frame's hash matched
+//   vorly-replay play GAME SLOT  plays a slot of the game's replay folder and prints its
+//                                frame trace, "<stage> <frame> <hash>" a line
 //
 // FILE is any path: the engine's paths are rooted at its folder and the file is
 // loaded as a replay slot is. The debug-log lines the load writes are echoed
@@ -10,7 +19,9 @@
 // load (or has no stage S), 2 on a usage error.
 #include <stdlib.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -20,14 +31,104 @@
 #include "input/ReplayManager.h"
 #include "platform/Path.h"
 #include "services/DebugInfo.h"
+#include "shell/HeadlessRun.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
+// No play runs longer than this many frames (ten minutes of play).
+constexpr std::uint32_t kMaxFrames = 36000;
+// DIK_RIGHT: during play back each fresh press raises the speed by one.
+constexpr int kKeyRight = 0xCD;
+
 int usage(const char* program) {
-    std::fprintf(stderr, "usage: %s dump FILE | words FILE STAGE\n", program);
+    std::fprintf(stderr, "usage: %s dump FILE | words FILE STAGE | verify GAME INPUT | play GAME SLOT\n", program);
     return 2;
+}
+
+bool readText(const char* path, std::string& text) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return true;
+}
+
+// The first frame line where two traces part, or -1.
+long firstDifference(const std::vector<std::string>& a, const std::vector<std::string>& b) {
+    const std::size_t n = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < n; ++i)
+        if (a[i] != b[i]) return static_cast<long>(i);
+    return a.size() == b.size() ? -1 : static_cast<long>(n);
+}
+
+int verify(const char* program, const char* game, const char* inputPath) {
+    std::string text, error;
+    InputScript input;
+    if (!readText(inputPath, text) || !input.parse(text, error)) {
+        std::fprintf(stderr, "%s: %s: %s\n", program, inputPath, error.empty() ? "cannot read" : error.c_str());
+        return 1;
+    }
+    HeadlessRun run(game);
+    if (!run.ok()) {
+        std::fprintf(stderr, "%s: %s\n", program, run.error().c_str());
+        return 1;
+    }
+    const std::vector<std::int32_t> before = run.replaySlots();
+    const HeadlessRun::Result record = run.run(input, 0, kMaxFrames);
+    std::int32_t slot = 0;
+    for (std::int32_t s : run.replaySlots())
+        if (std::find(before.begin(), before.end(), s) == before.end()) slot = s;
+    if (slot == 0) {
+        std::fprintf(stderr, "%s: the recorded play saved no replay\n", program);
+        return 1;
+    }
+    const HeadlessRun::Result play1x = run.run(InputScript(), slot, kMaxFrames);
+    // Right pressed on every other frame of the first second: the speed
+    // climbs to its top of 8 and stays there.
+    InputScript fast;
+    for (std::uint32_t frame = 0; frame < 60; frame += 2) fast.add({frame, frame, {kKeyRight}});
+    const HeadlessRun::Result play8x = run.run(fast, slot, kMaxFrames);
+
+    const std::vector<std::string> recorded = frameLines(record.trace);
+    std::printf("verify: frames %zu record %016llx play1x %016llx play8x %016llx\n", recorded.size(),
+                static_cast<unsigned long long>(hashTrace(record.trace)),
+                static_cast<unsigned long long>(hashTrace(play1x.trace)),
+                static_cast<unsigned long long>(hashTrace(play8x.trace)));
+    bool same = !recorded.empty();
+    for (const auto* played : {&play1x, &play8x}) {
+        const std::vector<std::string> lines = frameLines(played->trace);
+        const long at = firstDifference(recorded, lines);
+        if (at < 0) continue;
+        same = false;
+        const auto line = [at](const std::vector<std::string>& v) {
+            return static_cast<std::size_t>(at) < v.size() ? v[static_cast<std::size_t>(at)].c_str() : "(none)";
+        };
+        std::printf("verify: %s parts at frame line %ld: record %s, play %s\n",
+                    played == &play1x ? "play1x" : "play8x", at, line(recorded), line(lines));
+    }
+    return same ? 0 : 1;
+}
+
+int play(const char* program, const char* game, const char* slotText) {
+    const long slot = std::strtol(slotText, nullptr, 10);
+    if (slot < 1 || slot > ReplayManager::kSlotCount) {
+        std::fprintf(stderr, "%s: no slot %s\n", program, slotText);
+        return 1;
+    }
+    HeadlessRun run(game);
+    if (!run.ok()) {
+        std::fprintf(stderr, "%s: %s\n", program, run.error().c_str());
+        return 1;
+    }
+    const std::vector<std::int32_t> slots = run.replaySlots();
+    if (std::find(slots.begin(), slots.end(), slot) == slots.end()) {
+        std::fprintf(stderr, "%s: slot %ld has no replay file\n", program, slot);
+        return 1;
+    }
+    const HeadlessRun::Result played = run.run(InputScript(), static_cast<std::int32_t>(slot), kMaxFrames);
+    for (const std::string& line : frameLines(played.trace)) std::printf("%s\n", line.c_str());
+    return 0;
 }
 
 void echoLog(const fs::path& log) {
@@ -61,6 +162,8 @@ void dump(const ReplayData& r) {
 int main(int argc, char** argv) {
     if (argc < 3) return usage(argv[0]);
     const std::string_view command = argv[1];
+    if (command == "verify" && argc == 4) return verify(argv[0], argv[2], argv[3]);
+    if (command == "play" && argc == 4) return play(argv[0], argv[2], argv[3]);
     if (!((command == "dump" && argc == 3) || (command == "words" && argc == 4))) return usage(argv[0]);
 
     std::error_code error;

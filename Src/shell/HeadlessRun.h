@@ -1,0 +1,72 @@
+// The whole program run in-process on the test backends: test window,
+// recording graphics device, silent sound, scripted keyboard, virtual clock.
+// The replay tool uses it to record a play and play it back, frame by frame,
+// on a private copy of a game folder, collecting the replay trace.
+#pragma once
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+// Keys held over spans of frames. Lines "<first> <last> <DIK code>...": the
+// keys are held from frame `first` to frame `last` (both counted from the
+// first frame step, 0 based); codes are decimal or 0x hex; '#' starts a
+// comment.
+class InputScript {
+public:
+    struct Span {
+        std::uint32_t first = 0;
+        std::uint32_t last = 0;
+        std::vector<int> keys;
+    };
+    // False with a message naming the line when the text does not parse.
+    bool parse(const std::string& text, std::string& error);
+    void add(Span span) { spans_.push_back(std::move(span)); }
+    // Whether the key is held on a frame.
+    bool held(std::uint32_t frame, int key) const;
+    const std::vector<Span>& spans() const { return spans_; }
+
+private:
+    std::vector<Span> spans_;
+};
+
+class HeadlessRun {
+public:
+    // Copies `game` into a fresh temporary folder (removed at the end) and
+    // packs its data folders as the build packs the bundled game.
+    explicit HeadlessRun(const std::filesystem::path& game);
+    ~HeadlessRun();
+    HeadlessRun(const HeadlessRun&) = delete;
+    HeadlessRun& operator=(const HeadlessRun&) = delete;
+
+    const std::filesystem::path& folder() const { return folder_; }
+    // False (with a message) when the game could not be copied or packed.
+    bool ok() const { return error_.empty(); }
+    const std::string& error() const { return error_; }
+
+    // One run of the program on the copy: start-up, then frame steps until the
+    // game quits, until two seconds have passed without a recorded or played
+    // stage after one was, or until `maxFrames` frames have run; then the
+    // release. With
+    // `playSlot` above 0 that slot's replay is selected and played back.
+    // Returns the frames stepped; the trace holds the replay trace's lines.
+    struct Result {
+        std::uint32_t frames = 0;
+        bool quit = false;
+        std::vector<std::string> trace;
+    };
+    Result run(const InputScript& input, std::int32_t playSlot, std::uint32_t maxFrames);
+
+    // The replay slots whose files exist in the copy's "replay" folder.
+    std::vector<std::int32_t> replaySlots() const;
+
+private:
+    std::filesystem::path folder_;
+    std::string error_;
+};
+
+// One value for a whole trace: a hash over its frame lines in order.
+std::uint64_t hashTrace(const std::vector<std::string>& trace);
+// The frame lines of a trace ("<stage> <frame> <hash>"), without the others.
+std::vector<std::string> frameLines(const std::vector<std::string>& trace);
