@@ -61,6 +61,22 @@ HRESULT resetScripts() {
     }
     return S_OK;
 }
+
+// A lost device (the window hidden or covered) pauses the game as the pause
+// key does, unless pausing is forbidden, the game is paused already or escape
+// cancels; every sound object is resumed.
+void pauseForLostDevice(DSoundObjectManager& sound) {
+    GameInfo* game = g_gameInfo;
+    if (!game || !game->isPauseAllowed() || game->isPaused() || game->isEscToCancel()) return;
+    if (BulletObjectManager* objects = g_bulletObjectManager) {
+        if (BulletObject* pause = objects->getPauseTop()) {
+            pause->restartMainRuntime();
+            pause->setRuntimeActive(1);
+        }
+    }
+    sound.resumeAll();
+    game->requestPauseToggle();
+}
 }  // namespace
 
 int runMessageLoop() {
@@ -122,7 +138,7 @@ int frameStep() {
     if (DSoundObjectManager* sound = g_dsoundObjectManager) {
         sound->updateObjects();
         sound->sweepObjects();
-        presentFrame();
+        if (presentFrame() == D3DERR_DEVICELOST) pauseForLostDevice(*sound);
     }
     return 0;
 }
