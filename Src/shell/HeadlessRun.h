@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/TempFolder.h"
+
 // Keys held over spans of frames. Lines "<first> <last> <DIK code>...": the
 // keys are held from frame `first` to frame `last` (both counted from the
 // first frame step, 0 based); codes are decimal or 0x hex; '#' starts a
@@ -40,7 +42,7 @@ public:
     HeadlessRun(const HeadlessRun&) = delete;
     HeadlessRun& operator=(const HeadlessRun&) = delete;
 
-    const std::filesystem::path& folder() const { return folder_; }
+    const std::filesystem::path& folder() const { return folder_.path(); }
     // False (with a message) when the game could not be copied or packed.
     bool ok() const { return error_.empty(); }
     const std::string& error() const { return error_; }
@@ -66,7 +68,7 @@ public:
     std::vector<std::int32_t> replaySlots() const;
 
 private:
-    std::filesystem::path folder_;
+    TempFolder folder_;
     std::string error_;
 };
 
