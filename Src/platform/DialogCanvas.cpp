@@ -163,9 +163,12 @@ void DialogCanvas::drawCheckBox(Surface& s, const Dialog::Item& item, bool focus
     }
     const int tx = bx + kCheckBoxSize + kCheckTextGap;
     const int ty = r.y + (r.height - textHeight()) / 2;
-    drawText(s, tx, ty, item.text, {tx, r.y, r.x + r.width - tx, r.height});
+    // The text may run past the control's right edge: the substitute faces
+    // are wider than the ones the layout was made for, and a cut label is
+    // worse than one over empty face. Clicks still hit the control's rectangle.
+    drawText(s, tx, ty, item.text, {tx, r.y, s.width - tx, r.height});
     if (focused) {
-        const int width = std::min(textWidth(item.text), r.x + r.width - tx);
+        const int width = std::min(textWidth(item.text), s.width - tx);
         const int height = std::max(textHeight(), 1);
         s.dotted(tx - 1, ty - 1, width + 2, height + 2, kFrame);
     }
