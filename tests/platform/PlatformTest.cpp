@@ -380,6 +380,8 @@ TEST(PlatformWindow, SdlEventsBecomeWin32Messages) {
     };
     SDL_Event quit{};
     quit.type = SDL_QUIT;
+    SDL_Event otherWindowClose = windowEvent(SDL_WINDOWEVENT_CLOSE);
+    otherWindowClose.window.windowID = 4242;
     struct Case {
         const char* what;
         SDL_Event event;
@@ -391,6 +393,7 @@ TEST(PlatformWindow, SdlEventsBecomeWin32Messages) {
         {"maximise", windowEvent(SDL_WINDOWEVENT_MAXIMIZED), WM_SYSCOMMAND, SC_MAXIMIZE},
         {"resize", windowEvent(SDL_WINDOWEVENT_RESIZED), WM_SYSCOMMAND, SC_SIZE},
         {"focus lost", windowEvent(SDL_WINDOWEVENT_FOCUS_LOST), 0, 0},
+        {"another window's close", otherWindowClose, 0, 0},
         {"Alt+Enter", key(SDLK_RETURN, KMOD_LALT), WM_SYSKEYDOWN, VK_RETURN},
         {"Alt+keypad Enter", key(SDLK_KP_ENTER, KMOD_RALT), WM_SYSKEYDOWN, VK_RETURN},
         {"Alt+F4", key(SDLK_F4, KMOD_LALT), WM_SYSKEYDOWN, VK_F4},
