@@ -2,14 +2,31 @@
 
 #include <iconv.h>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <cerrno>
 
 namespace text {
 
 std::u16string widen(std::string_view bytes) {
-    std::u16string out;
-    out.reserve(bytes.size());
-    for (char c : bytes) out.push_back(static_cast<char16_t>(static_cast<unsigned char>(c)));
+    // Whole script files go through here: sixteen bytes at a time where the
+    // processor has SSE2, by plain indexing (which the compiler vectorises)
+    // for the rest.
+    std::u16string out(bytes.size(), u'\0');
+    const unsigned char* in = reinterpret_cast<const unsigned char*>(bytes.data());
+    char16_t* units = out.data();
+    size_t i = 0;
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    for (; i + 16 <= bytes.size(); i += 16) {
+        __m128i sixteen = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(units + i), _mm_unpacklo_epi8(sixteen, zero));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(units + i + 8), _mm_unpackhi_epi8(sixteen, zero));
+    }
+#endif
+    for (; i < bytes.size(); ++i) units[i] = in[i];
     return out;
 }
 
