@@ -32,9 +32,13 @@ std::u16string widen(std::string_view bytes) {
 
 std::string narrow(std::u16string_view units) {
     std::string out;
-    out.reserve(units.size());
-    for (char16_t u : units) out.push_back(u <= 0xFF ? static_cast<char>(u) : '?');
+    narrow(units, out);
     return out;
+}
+
+void narrow(std::u16string_view units, std::string& out) {
+    out.resize(units.size());
+    for (size_t i = 0; i < units.size(); ++i) out[i] = units[i] <= 0xFF ? static_cast<char>(units[i]) : '?';
 }
 
 namespace {

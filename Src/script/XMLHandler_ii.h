@@ -3,9 +3,11 @@
 // script handler (XMLHandler_ii_BulletML) and the configuration handler
 // (XMLHandler_ii_GML) build on it.
 #pragma once
-#include <map>
+#include <cstddef>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "services/NamePool.h"
 
@@ -51,7 +53,11 @@ protected:
     void setCurrentName(std::u16string_view name);
 
 private:
-    std::map<NameHandle, std::u16string> attributes_;
+    // The current tag's attributes by pooled name, in the order first given.
+    // Entries past attributeCount_ are spare: their strings keep their storage
+    // for the next tag's values.
+    std::vector<std::pair<NameHandle, std::u16string>> attributes_;
+    size_t attributeCount_ = 0;
     std::u16string currentName_;
     NameHandle currentPooledName_ = 0;
     const std::u16string empty_;

@@ -1,6 +1,8 @@
 #include "script/XMLHandler_ii_BulletML.h"
 
+#include <algorithm>
 #include <initializer_list>
+#include <unordered_map>
 
 #include "platform/Text.h"
 #include "script/BoostXML.h"
@@ -61,14 +63,58 @@ const AttributeNames& attributeNames() {
 }
 }  // namespace
 
+namespace {
+// Dense slots for the keys of held-back state, made once for the process:
+// every element name, "position" and the empty name (slot 0, the key of ids
+// without a name).
+class CaptureKeys {
+public:
+    static const CaptureKeys& instance() {
+        static const CaptureKeys* keys = new CaptureKeys();
+        return *keys;
+    }
+    size_t slotOf(std::int32_t id) const {
+        if (id < 0 || static_cast<size_t>(id) >= slotsById_.size()) return 0;
+        return slotsById_[static_cast<size_t>(id)];
+    }
+    size_t positionSlot() const { return positionSlot_; }
+    size_t count() const { return count_; }
+
+private:
+    CaptureKeys() {
+        const ElementIdTable& ids = ElementIdTable::instance();
+        std::unordered_map<NameHandle, size_t> slotByName{{NamePool::instance().emptyName(), 0}};
+        auto slotOfHandle = [&](NameHandle name) {
+            auto [at, added] = slotByName.emplace(name, slotByName.size());
+            return at->second;
+        };
+        positionSlot_ = slotOfHandle(internName("position"));
+        std::int32_t largest = 0;
+        for (const ElementName& entry : elementNameTable()) largest = std::max(largest, entry.id);
+        slotsById_.assign(static_cast<size_t>(largest) + 1, 0);
+        for (std::int32_t id = 0; id <= largest; ++id) {
+            slotsById_[static_cast<size_t>(id)] = id == kChangePosition || id == kSetPosition
+                                                      ? positionSlot_
+                                                      : slotOfHandle(ids.elementNameHandle(id));
+        }
+        count_ = slotByName.size();
+    }
+    std::vector<size_t> slotsById_;
+    size_t positionSlot_ = 0;
+    size_t count_ = 0;
+};
+}  // namespace
+
 XMLHandler_ii_BulletML::XMLHandler_ii_BulletML(BulletML_Node_Allocator* allocator)
     : ids_(ElementIdTable::instance()),
       document_(std::make_unique<BulletML_Node_Manager>(allocator)),
-      repeatKey_(internName("repeat")),
-      positionKey_(internName("position")),
-      repeatCountKey_(internName("repeatcount")),
-      paramKey_(internName("param")),
-      fileKey_(internName("file")) {}
+      keys_(CaptureKeys::instance().count()),
+      capturedTexts_(CaptureKeys::instance().count()),
+      repeatKey_(CaptureKeys::instance().slotOf(kRepeat)),
+      positionKey_(CaptureKeys::instance().positionSlot()),
+      repeatCountKey_(CaptureKeys::instance().slotOf(kRepeatCount)),
+      paramKey_(CaptureKeys::instance().slotOf(kStructParam)),
+      fileKey_(CaptureKeys::instance().slotOf(kFile)) {}
 
 XMLHandler_ii_BulletML::~XMLHandler_ii_BulletML() = default;
 
@@ -76,14 +122,23 @@ BulletML_Node_Manager* XMLHandler_ii_BulletML::getDocument() { return document_.
 
 BulletML_Node* XMLHandler_ii_BulletML::nodeBeingFilled() const { return document_->getCursor(); }
 
-NameHandle XMLHandler_ii_BulletML::keyName(std::int32_t id) const {
-    if (id == kChangePosition || id == kSetPosition) return positionKey_;
-    return ids_.elementNameHandle(id);
+size_t XMLHandler_ii_BulletML::keySlot(std::int32_t id) const { return CaptureKeys::instance().slotOf(id); }
+
+int XMLHandler_ii_BulletML::captureState(size_t slot) const {
+    return keys_[slot].captureGeneration == generation_ ? keys_[slot].capture : kIdle;
 }
 
-int XMLHandler_ii_BulletML::captureState(NameHandle key) const {
-    auto it = captureStates_.find(key);
-    return it != captureStates_.end() ? it->second : kIdle;
+void XMLHandler_ii_BulletML::setCaptureState(size_t slot, int state) {
+    keys_[slot].captureGeneration = generation_;
+    keys_[slot].capture = state;
+}
+
+void XMLHandler_ii_BulletML::forgetCaptureStates() {
+    if (++generation_ == 0) {
+        // After 2^32 commands: restart the generations.
+        for (KeyState& key : keys_) key.captureGeneration = 0;
+        generation_ = 1;
+    }
 }
 
 BulletML_Node_Number* XMLHandler_ii_BulletML::number(std::string_view text) const {
@@ -92,20 +147,19 @@ BulletML_Node_Number* XMLHandler_ii_BulletML::number(std::string_view text) cons
 
 void XMLHandler_ii_BulletML::setType(std::int32_t id, std::u16string_view value) {
     std::int32_t type = ids_.lookupTypeValue(value);
-    types_[keyName(id)] = type;
+    keys_[keySlot(id)].type = type;
     nodeBeingFilled()->setChildType(id, type);
 }
 
 void XMLHandler_ii_BulletML::flush(std::int32_t childId) {
-    NameHandle key = keyName(childId);
+    const size_t key = keySlot(childId);
     if (captureState(key) == kCaptured) {
         BulletML_Node* node = nodeBeingFilled();
         node->setChild(childId, number(capturedTexts_[key]));
-        auto type = types_.find(key);
-        node->setChildType(childId, type != types_.end() ? type->second : kTypeNone);
+        node->setChildType(childId, keys_[key].type);
     }
-    captureStates_[key] = kIdle;
-    types_[key] = kTypeNone;
+    setCaptureState(key, kIdle);
+    keys_[key].type = kTypeNone;
 }
 
 void XMLHandler_ii_BulletML::startElement(const TagRecord& tag) {
@@ -120,9 +174,9 @@ void XMLHandler_ii_BulletML::startElement(const TagRecord& tag) {
     if (isCommandId(id)) {
         document_->addNode()->setCode(id);
         if (id == kWait || id == kSkipWait) {
-            captureStates_[repeatKey_] = kWaitingForText;
+            setCaptureState(repeatKey_, kWaitingForText);
         } else if (holdsOwnText(id) || id == kChangePosition || id == kSetPosition) {
-            captureStates_[keyName(id)] = kWaitingForText;
+            setCaptureState(keySlot(id), kWaitingForText);
         }
     }
     BulletML_Node* node = nodeBeingFilled();
@@ -135,14 +189,14 @@ void XMLHandler_ii_BulletML::startElement(const TagRecord& tag) {
     }
 
     if (id == kStructTimes) {
-        captureStates_[repeatKey_] = kWaitingForText;
+        setCaptureState(repeatKey_, kWaitingForText);
     } else if (id == kStructParam) {
-        captureStates_[paramKey_] = kWaitingForText;
+        setCaptureState(paramKey_, kWaitingForText);
     } else if (isParameterChildId(id)) {
-        captureStates_[keyName(id)] = kWaitingForText;
+        setCaptureState(keySlot(id), kWaitingForText);
         // A child without a "type" attribute has none: a type given to an
         // earlier element of the same name must not carry over.
-        types_[keyName(id)] = kTypeNone;
+        keys_[keySlot(id)].type = kTypeNone;
     }
 
     if (const std::u16string& type = getPooledAttribute(attributeNames().type); !type.empty()) setType(id, type);
@@ -165,10 +219,10 @@ void XMLHandler_ii_BulletML::startElement(const TagRecord& tag) {
     clearAttributes();
 }
 
-void XMLHandler_ii_BulletML::captureText(std::int32_t id, const std::string& text) {
-    NameHandle key = keyName(id);
-    capturedTexts_[key] = text;
-    captureStates_[key] = kCaptured;
+void XMLHandler_ii_BulletML::captureText(std::int32_t id, std::string_view text) {
+    const size_t key = keySlot(id);
+    capturedTexts_[key].assign(text);
+    setCaptureState(key, kCaptured);
 }
 
 void XMLHandler_ii_BulletML::takeFileName(BulletML_Node* node, const std::string& text) {
@@ -177,8 +231,7 @@ void XMLHandler_ii_BulletML::takeFileName(BulletML_Node* node, const std::string
                         kMesh, kSetupParticle, kPlaySoundDirect, kSoundTrack, kLoadSurface, kSetMeshTexture})) {
         return;
     }
-    auto stored = types_.find(fileKey_);
-    const std::int32_t type = stored != types_.end() ? stored->second : kTypeNone;
+    const std::int32_t type = keys_[fileKey_].type;
     node->setChildType(kFile, type);
     std::string fileName = text;
     if (isOneOf(code, {kImg, kSetupParticle, kLoadSurface, kSetMeshTexture})) {
@@ -196,12 +249,13 @@ void XMLHandler_ii_BulletML::characters(std::u16string_view wide) {
     // Text after an end tag belongs to no element that takes text (the
     // indentation after an empty parameter child, for one).
     if (!insideElement_) return;
-    const std::string text = toNarrow(wide);
+    text::narrow(wide, narrowText_);
+    const std::string& text = narrowText_;
     const std::int32_t id = currentId_;
     BulletML_Node* node = nodeBeingFilled();
 
     if (id == kDirection || id == kSpeed) {
-        if (captureState(keyName(id)) == kWaitingForText) captureText(id, text);
+        if (captureState(keySlot(id)) == kWaitingForText) captureText(id, text);
         if (takesMotionAtOnce(node->getCode())) {
             flush(kDirection);
             flush(kSpeed);
@@ -226,7 +280,7 @@ void XMLHandler_ii_BulletML::characters(std::u16string_view wide) {
     } else if (id == kWait || id == kStructTimes || id == kSkipWait) {
         if (captureState(repeatKey_) == kWaitingForText) {
             capturedTexts_[repeatCountKey_] = text;
-            captureStates_[repeatKey_] = kCaptured;
+            setCaptureState(repeatKey_, kCaptured);
         }
     }
 }
@@ -243,7 +297,9 @@ void XMLHandler_ii_BulletML::storeLiteralFloats(BulletML_Node* node, const std::
 }
 
 void XMLHandler_ii_BulletML::endElement(const TagRecord& tag) {
-    const std::int32_t id = ids_.lookupTag(text::asciiLower(tag.name));
+    endName_.assign(tag.name);
+    for (char16_t& unit : endName_) unit = static_cast<char16_t>(text::asciiLower(unit));
+    const std::int32_t id = ids_.lookupTag(endName_);
     currentId_ = id;
     insideElement_ = false;
     BulletML_Node* node = nodeBeingFilled();
@@ -255,7 +311,7 @@ void XMLHandler_ii_BulletML::endElement(const TagRecord& tag) {
     if (id == kWait || id == kSkipWait || (id == kStructTimes && countCaptured)) {
         node->setChild(kRepeatCount, number(capturedTexts_[repeatCountKey_]));
         capturedTexts_[repeatCountKey_].clear();
-        captureStates_[repeatKey_] = kIdle;
+        setCaptureState(repeatKey_, kIdle);
     }
     if (id == kStructParam) {
         // A "param" without text of its own is empty, not the text of the
@@ -270,7 +326,7 @@ void XMLHandler_ii_BulletML::endElement(const TagRecord& tag) {
             logLine("param が15個を超えています。16個目以降は使われません: " +
                     text::cp932ToUtf8(text::narrow(WideNamePool::instance().text(node->getLabel()))));
         }
-        captureStates_[paramKey_] = kIdle;
+        setCaptureState(paramKey_, kIdle);
     }
     if (BulletML_Node_Number* count = node->getChild(kRepeatCount)) node->setValue(count);
 
@@ -279,15 +335,15 @@ void XMLHandler_ii_BulletML::endElement(const TagRecord& tag) {
 
     if (isCommandId(id)) {
         document_->up();
-        captureStates_.clear();
+        forgetCaptureStates();
     }
     XMLHandler_ii::endElement(tag);
 }
 
 void XMLHandler_ii_BulletML::reset() {
-    types_.clear();
-    captureStates_.clear();
-    capturedTexts_.clear();
+    for (KeyState& key : keys_) key = KeyState();
+    for (std::string& captured : capturedTexts_) captured.clear();
+    generation_ = 1;
     clearAttributes();
     currentId_ = 0;
     insideElement_ = false;
