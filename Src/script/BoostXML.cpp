@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <mutex>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "platform/Text.h"
 #include "script/BoostContentHandler.h"
 #include "services/DebugInfo.h"
@@ -20,6 +24,20 @@ void XmlAttributeMap::set(std::u16string_view name, std::u16string_view value) {
 namespace {
 
 using Iterator = const char16_t*;
+
+// The first `unit` in [p, last), or last: eight units at a time where the
+// processor has SSE2 (a script's text is scanned for '<' and its zero unit).
+Iterator findUnit(Iterator p, Iterator last, char16_t unit) {
+#if defined(__SSE2__)
+    const __m128i wanted = _mm_set1_epi16(static_cast<short>(unit));
+    for (; last - p >= 8; p += 8) {
+        const __m128i eight = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        if (int mask = _mm_movemask_epi8(_mm_cmpeq_epi16(eight, wanted))) return p + __builtin_ctz(static_cast<unsigned>(mask)) / 2;
+    }
+#endif
+    while (p != last && *p != unit) ++p;
+    return p;
+}
 
 // The grammar `xml_parser`, read by recursive descent. Each rule tries its
 // choices in order and backtracks on failure; an event is delivered when its
@@ -93,7 +111,7 @@ private:
     }
     // Past the first `stop` at or after `p`, or null when there is none.
     Iterator pastUnit(Iterator p, char16_t stop) const {
-        Iterator at = std::find(p, last_, stop);
+        Iterator at = findUnit(p, last_, stop);
         return at == last_ ? nullptr : at + 1;
     }
 
@@ -115,9 +133,11 @@ private:
     }
     bool comment(Iterator& p) {
         if (!literal(p, u"<!-")) return false;
-        for (Iterator q = p + 3; q != last_ && q + 1 != last_; ++q) {
-            if (q[0] == u'-' && q[1] == u'>') {
-                reached(p = q + 2);
+        // The first "->" after "<!-" is the first '>' from p + 4 on with a
+        // '-' before it.
+        for (Iterator r = findUnit(p + 3, last_, u'>'); r != last_; r = findUnit(r + 1, last_, u'>')) {
+            if (r - p >= 4 && r[-1] == u'-') {
+                reached(p = r + 1);
                 return true;
             }
         }
@@ -143,7 +163,7 @@ private:
             if (q == last_ || *q != u'=') break;
             q = blanks(q + 1);
             if (q == last_ || *q != u'"') break;
-            Iterator valueEnd = std::find(q + 1, last_, u'"');
+            Iterator valueEnd = findUnit(q + 1, last_, u'"');
             if (valueEnd == last_) break;
             tag_.attributes.emplace_back(attributeName,
                                          std::u16string_view(q + 1, static_cast<size_t>(valueEnd - (q + 1))));
@@ -177,7 +197,7 @@ private:
 
     // Past the text at `p`, or false when it starts with '<' (or is empty).
     bool text(Iterator& p) {
-        Iterator end = std::find(p, last_, u'<');
+        Iterator end = findUnit(p, last_, u'<');
         if (end == p) return false;
         reached(end);
         // After a start tag at most one text reaches the handler before the
@@ -247,7 +267,7 @@ std::mutex& parseLock() {
 
 XmlParseResult parseXml(std::u16string_view text, BoostContentHandler& receiver, std::string_view fileName) {
     // The text ends at its first zero unit.
-    if (size_t zero = text.find(u'\0'); zero != std::u16string_view::npos) text = text.substr(0, zero);
+    text = text.substr(0, static_cast<size_t>(findUnit(text.data(), text.data() + text.size(), u'\0') - text.data()));
 
     std::lock_guard<std::mutex> lock(parseLock());
     Iterator first = text.data();
