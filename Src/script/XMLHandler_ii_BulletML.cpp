@@ -141,8 +141,13 @@ void XMLHandler_ii_BulletML::forgetCaptureStates() {
     }
 }
 
-BulletML_Node_Number* XMLHandler_ii_BulletML::number(std::string_view text) const {
-    return BulletML_Node_Number_Manager::instance().get(text);
+BulletML_Node_Number* XMLHandler_ii_BulletML::number(std::string_view text) {
+    const NameHandle name = internName(text);
+    if (name < numberCache_.size() && numberCache_[name]) return numberCache_[name];
+    BulletML_Node_Number* record = BulletML_Node_Number_Manager::instance().get(text);
+    if (name >= numberCache_.size()) numberCache_.resize(static_cast<size_t>(name) + 1, nullptr);
+    numberCache_[name] = record;
+    return record;
 }
 
 void XMLHandler_ii_BulletML::setType(std::int32_t id, std::u16string_view value) {

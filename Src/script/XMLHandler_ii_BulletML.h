@@ -62,7 +62,7 @@ private:
     int captureState(size_t slot) const;
     void setCaptureState(size_t slot, int state);
     void forgetCaptureStates();
-    BulletML_Node_Number* number(std::string_view text) const;
+    BulletML_Node_Number* number(std::string_view text);
     // Gives a captured parameter child to the node being filled.
     void flush(std::int32_t childId);
     void captureText(std::int32_t id, std::string_view text);
@@ -83,6 +83,9 @@ private:
     std::string narrowText_;
     // The current end tag's name, lowered; kept likewise.
     std::u16string endName_;
+    // The registry's number records by their text's pooled name. The registry
+    // never drops a record, so each text takes its lock once per handler.
+    std::vector<BulletML_Node_Number*> numberCache_;
     size_t repeatKey_;
     size_t positionKey_;
     size_t repeatCountKey_;
