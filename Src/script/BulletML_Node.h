@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include <boost/container/small_vector.hpp>
+
 #include "script/BulletML_Node_Number.h"
 #include "script/IdValueMap.h"
 #include "services/NamePool.h"
@@ -117,7 +119,8 @@ private:
     std::uint32_t cursor_ = 0;
     BulletML_Node* parent_ = nullptr;
     BulletML_Node* refTarget_ = nullptr;
-    std::vector<BulletML_Node*> nodes_;
+    // Most nodes have a few children: held in place.
+    boost::container::small_vector<BulletML_Node*, 4> nodes_;
     bool hasChildren_ = false;
     std::uint8_t runCount_ = 0;
     bool hasFloats_ = false;

@@ -1,19 +1,23 @@
-// Values by element id in ascending id order, kept in one small array: a
-// script node holds a handful (its parameter children and their types), set
-// while the script is read and looked up every frame as it runs. Iterates as
-// (id, value) pairs, like an ordered map.
+// Values by element id in ascending id order, kept in one small array held in
+// place (on the heap only past kInline): a script node holds a handful (its
+// parameter children and their types), set while the script is read and
+// looked up every frame as it runs. Iterates as (id, value) pairs, like an
+// ordered map.
 #pragma once
 #include <cstddef>
 #include <cstdint>
 #include <stdexcept>
 #include <utility>
-#include <vector>
+
+#include <boost/container/small_vector.hpp>
 
 template <typename Value>
 class IdValueMap {
 public:
     using value_type = std::pair<std::int32_t, Value>;
-    using const_iterator = typename std::vector<value_type>::const_iterator;
+    static constexpr size_t kInline = 4;
+    using Entries = boost::container::small_vector<value_type, kInline>;
+    using const_iterator = typename Entries::const_iterator;
 
     // Stores `value` for `id`, replacing the value it had.
     void set(std::int32_t id, Value value) {
@@ -22,7 +26,6 @@ public:
             entries_[i].second = value;
             return;
         }
-        if (entries_.empty()) entries_.reserve(kFirstCapacity);
         entries_.insert(entries_.begin() + static_cast<std::ptrdiff_t>(i), value_type(id, value));
     }
     // The value of `id`, or null.
@@ -42,14 +45,11 @@ public:
     const_iterator end() const { return entries_.end(); }
 
 private:
-    // Room for the usual count at the first store: one allocation per node.
-    static constexpr size_t kFirstCapacity = 8;
-
     size_t lowerBound(std::int32_t id) const {
         size_t i = 0;
         while (i < entries_.size() && entries_[i].first < id) ++i;
         return i;
     }
 
-    std::vector<value_type> entries_;
+    Entries entries_;
 };
