@@ -23,22 +23,39 @@ bool isOneOf(std::int32_t id, std::initializer_list<std::int32_t> ids) {
 
 // Elements whose start gives them the "direction", "speed" and creation
 // values that a "fire" or "create" before them captured.
-bool takesCreationValues(std::int32_t id) {
-    return isOneOf(id, {kBullet, kBulletRef, kEnemy, kEnemyRef, kShot, kShotRef, kPlayer, kPlayerRef, kSelectable,
-                        kSelectableRef, kObject, kObjectRef, kDObject, kDObjectRef, kItem, kItemRef, kBomb, kBombRef});
-}
-
+constexpr std::int32_t kTakesCreationValues[] = {kBullet,     kBulletRef,     kEnemy,  kEnemyRef,  kShot,    kShotRef,
+                                                 kPlayer,     kPlayerRef,     kSelectable, kSelectableRef, kObject,
+                                                 kObjectRef,  kDObject,       kDObjectRef, kItem,   kItemRef,   kBomb,
+                                                 kBombRef};
 // Object nodes that take a captured "direction" and "speed" as soon as the
 // text arrives.
-bool takesMotionAtOnce(std::int32_t code) {
-    return isOneOf(code, {kBullet, kEnemy, kShot, kPlayer, kSelectable, kCursor, kObject, kDObject, kItem, kBomb});
-}
-
+constexpr std::int32_t kTakesMotionAtOnce[] = {kBullet, kEnemy,   kShot,    kPlayer, kSelectable,
+                                               kCursor, kObject,  kDObject, kItem,   kBomb};
 // Elements whose own text is their value, stored under their own id.
-bool holdsOwnText(std::int32_t id) { return isOneOf(id, {kImgDirection, kEval, kEvalAdd, kSysVar, kGlobal, kDynamic}); }
-
+constexpr std::int32_t kHoldsOwnText[] = {kImgDirection, kEval, kEvalAdd, kSysVar, kGlobal, kDynamic};
 // Elements that name a variable with their "name" attribute.
-bool namesVariable(std::int32_t id) { return isOneOf(id, {kGlobal, kEval, kEvalAdd, kSysVar, kDynamic}); }
+constexpr std::int32_t kNamesVariable[] = {kGlobal, kEval, kEvalAdd, kSysVar, kDynamic};
+
+// The lists above as flags by command id, asked for every element.
+enum IdFlag : std::uint8_t { kFlagCreation = 1, kFlagMotion = 2, kFlagOwnText = 4, kFlagVariable = 8 };
+struct IdFlags {
+    std::array<std::uint8_t, 512> byId{};
+    constexpr IdFlags() {
+        for (std::int32_t id : kTakesCreationValues) byId[static_cast<size_t>(id)] |= kFlagCreation;
+        for (std::int32_t id : kTakesMotionAtOnce) byId[static_cast<size_t>(id)] |= kFlagMotion;
+        for (std::int32_t id : kHoldsOwnText) byId[static_cast<size_t>(id)] |= kFlagOwnText;
+        for (std::int32_t id : kNamesVariable) byId[static_cast<size_t>(id)] |= kFlagVariable;
+    }
+    bool has(std::int32_t id, IdFlag flag) const {
+        return id >= 0 && static_cast<size_t>(id) < byId.size() && (byId[static_cast<size_t>(id)] & flag) != 0;
+    }
+};
+constexpr IdFlags kIdFlags;
+
+bool takesCreationValues(std::int32_t id) { return kIdFlags.has(id, kFlagCreation); }
+bool takesMotionAtOnce(std::int32_t code) { return kIdFlags.has(code, kFlagMotion); }
+bool holdsOwnText(std::int32_t id) { return kIdFlags.has(id, kFlagOwnText); }
+bool namesVariable(std::int32_t id) { return kIdFlags.has(id, kFlagVariable); }
 
 bool isIgnoredText(std::u16string_view text) {
     return text.empty() || text == u" " || text == u"\n" || text == u"\r\n" || text == u"\t";
@@ -167,9 +184,40 @@ void XMLHandler_ii_BulletML::flush(std::int32_t childId) {
     keys_[key].type = kTypeNone;
 }
 
+XMLHandler_ii_BulletML::TagCacheEntry* XMLHandler_ii_BulletML::cachedTag(std::u16string_view written,
+                                                                        TagCacheEntry*& spare) {
+    // FNV-1a over the units, folded.
+    std::uint32_t hash = 2166136261u;
+    for (char16_t unit : written) hash = (hash ^ unit) * 16777619u;
+    TagCacheEntry* set = &tagCache_[2 * ((hash ^ (hash >> 16)) % kTagCacheSets)];
+    for (int way = 0; way < 2; ++way) {
+        if (set[way].used && set[way].written == written) return &set[way];
+    }
+    spare = set[0].used ? &set[1] : &set[0];
+    return nullptr;
+}
+
+void XMLHandler_ii_BulletML::fillTag(TagCacheEntry& entry, std::u16string_view written, std::u16string_view lowered,
+                                     std::int32_t id, NameHandle wideName) {
+    entry.written.assign(written);
+    entry.lowered.assign(lowered);
+    entry.id = id;
+    entry.wideName = wideName;
+    entry.used = true;
+}
+
 void XMLHandler_ii_BulletML::startElement(const TagRecord& tag) {
-    XMLHandler_ii::startElement(tag);
-    const std::int32_t id = ids_.lookupTag(currentName());
+    std::int32_t id;
+    TagCacheEntry* spare = nullptr;
+    TagCacheEntry* cached = cachedTag(tag.name, spare);
+    if (cached && cached->wideName != 0) {
+        setCurrentName(cached->lowered, cached->wideName);
+        id = cached->id;
+    } else {
+        XMLHandler_ii::startElement(tag);
+        id = ids_.lookupTag(currentName());
+        if (id != -1) fillTag(cached ? *cached : *spare, tag.name, currentName(), id, currentPooledName());
+    }
     currentId_ = id;
     insideElement_ = true;
 
@@ -204,10 +252,11 @@ void XMLHandler_ii_BulletML::startElement(const TagRecord& tag) {
         keys_[keySlot(id)].type = kTypeNone;
     }
 
-    if (const std::u16string& type = getPooledAttribute(attributeNames().type); !type.empty()) setType(id, type);
+    const AttributeNames& attributes = attributeNames();
+    if (const std::u16string& type = getPooledAttribute(attributes.type); !type.empty()) setType(id, type);
 
-    const std::u16string* label = &getPooledAttribute(attributeNames().label);
-    if (label->empty()) label = &getPooledAttribute(attributeNames().l);
+    const std::u16string* label = &getPooledAttribute(attributes.label);
+    if (label->empty()) label = &getPooledAttribute(attributes.l);
     if (!label->empty()) {
         NameHandle pooled = internWideName(*label);
         node->setLabel(pooled);
@@ -217,8 +266,8 @@ void XMLHandler_ii_BulletML::startElement(const TagRecord& tag) {
     }
 
     if (namesVariable(id)) {
-        const std::u16string* name = &getPooledAttribute(attributeNames().name);
-        if (name->empty()) name = &getPooledAttribute(attributeNames().n);
+        const std::u16string* name = &getPooledAttribute(attributes.name);
+        if (name->empty()) name = &getPooledAttribute(attributes.n);
         node->setVariable(internName(toNarrow(*name)));
     }
     clearAttributes();
@@ -302,9 +351,16 @@ void XMLHandler_ii_BulletML::storeLiteralFloats(BulletML_Node* node, const std::
 }
 
 void XMLHandler_ii_BulletML::endElement(const TagRecord& tag) {
-    endName_.assign(tag.name);
-    for (char16_t& unit : endName_) unit = static_cast<char16_t>(text::asciiLower(unit));
-    const std::int32_t id = ids_.lookupTag(endName_);
+    std::int32_t id;
+    TagCacheEntry* spare = nullptr;
+    if (const TagCacheEntry* cached = cachedTag(tag.name, spare)) {
+        id = cached->id;
+    } else {
+        endName_.assign(tag.name);
+        for (char16_t& unit : endName_) unit = static_cast<char16_t>(text::asciiLower(unit));
+        id = ids_.lookupTag(endName_);
+        if (id != -1) fillTag(*spare, tag.name, endName_, id, 0);
+    }
     currentId_ = id;
     insideElement_ = false;
     BulletML_Node* node = nodeBeingFilled();

@@ -7,6 +7,7 @@
 // node's "repeatcount". One handler collects every script its loader reads
 // until it is reset.
 #pragma once
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -83,6 +84,24 @@ private:
     std::string narrowText_;
     // The current end tag's name, lowered; kept likewise.
     std::u16string endName_;
+    // Tag names as written, with their lowered form, its id and its pooled
+    // wide name (0 until a start tag pooled it): a script's tags are mostly a
+    // few names, each lowered, looked up and pooled once per handler. A name
+    // the id table does not know is never kept (each one is logged). Two ways
+    // per set, by a hash of the written name.
+    struct TagCacheEntry {
+        std::u16string written;
+        std::u16string lowered;
+        std::int32_t id = 0;
+        NameHandle wideName = 0;
+        bool used = false;
+    };
+    static constexpr size_t kTagCacheSets = 128;
+    // The entry of `written`, or null; `spare` is set to the entry a miss fills.
+    TagCacheEntry* cachedTag(std::u16string_view written, TagCacheEntry*& spare);
+    static void fillTag(TagCacheEntry& entry, std::u16string_view written, std::u16string_view lowered,
+                        std::int32_t id, NameHandle wideName);
+    std::array<TagCacheEntry, 2 * kTagCacheSets> tagCache_;
     // The registry's number records by their text's pooled name. The registry
     // never drops a record, so each text takes its lock once per handler.
     std::vector<BulletML_Node_Number*> numberCache_;
