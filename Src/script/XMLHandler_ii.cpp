@@ -8,14 +8,14 @@ XMLHandler_ii::~XMLHandler_ii() = default;
 BulletML_Node_Manager* XMLHandler_ii::getDocument() { return nullptr; }
 
 void XMLHandler_ii::setCurrentName(std::u16string_view name) {
-    setCurrentName(name, 0);
-    currentPooledName_ = internWideName(currentName_);
-}
-
-void XMLHandler_ii::setCurrentName(std::u16string_view name, NameHandle pooled) {
     // Lowered in place: the name's storage is kept from tag to tag.
     currentName_.assign(name);
     for (char16_t& unit : currentName_) unit = static_cast<char16_t>(text::asciiLower(unit));
+    currentPooledName_ = internWideName(currentName_);
+}
+
+void XMLHandler_ii::setLoweredCurrentName(std::u16string_view lowered, NameHandle pooled) {
+    currentName_.assign(lowered);
     currentPooledName_ = pooled;
 }
 

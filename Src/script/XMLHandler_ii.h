@@ -51,8 +51,8 @@ public:
 protected:
     // Sets the current name from a tag name as written.
     void setCurrentName(std::u16string_view name);
-    // The same for a name whose lowered form is known to be pooled as `pooled`.
-    void setCurrentName(std::u16string_view name, NameHandle pooled);
+    // Sets the current name to a name already lowered and pooled as `pooled`.
+    void setLoweredCurrentName(std::u16string_view lowered, NameHandle pooled);
 
 private:
     // The current tag's attributes by pooled name, in the order first given.

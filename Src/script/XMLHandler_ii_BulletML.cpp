@@ -1,6 +1,7 @@
 #include "script/XMLHandler_ii_BulletML.h"
 
 #include <algorithm>
+#include <cstring>
 #include <initializer_list>
 #include <unordered_map>
 
@@ -186,24 +187,39 @@ void XMLHandler_ii_BulletML::flush(std::int32_t childId) {
 
 XMLHandler_ii_BulletML::TagCacheEntry* XMLHandler_ii_BulletML::cachedTag(std::u16string_view written,
                                                                         TagCacheEntry*& spare) {
-    // FNV-1a over the units, folded.
-    std::uint32_t hash = 2166136261u;
-    for (char16_t unit : written) hash = (hash ^ unit) * 16777619u;
-    TagCacheEntry* set = &tagCache_[2 * ((hash ^ (hash >> 16)) % kTagCacheSets)];
-    for (int way = 0; way < 2; ++way) {
-        if (set[way].used && set[way].written == written) return &set[way];
+    spare = nullptr;
+    const size_t length = written.size();
+    if (length == 0 || length > TagCacheEntry::kMaxLength) return nullptr;
+    // Hashed by the first and the last four units and the length.
+    std::uint64_t head = 0;
+    std::uint64_t tail = 0;
+    if (length >= 4) {
+        std::memcpy(&head, written.data(), sizeof head);
+        std::memcpy(&tail, written.data() + length - 4, sizeof tail);
+    } else {
+        for (char16_t unit : written) head = head << 16 | unit;
+        tail = head;
     }
-    spare = set[0].used ? &set[1] : &set[0];
+    std::uint64_t hash = head * 0x9E3779B97F4A7C15ull ^ tail * 0xC2B2AE3D27D4EB4Full ^ length;
+    hash ^= hash >> 32;
+    hash ^= hash >> 17;
+    TagCacheEntry* set = &tagCache_[2 * (hash % kTagCacheSets)];
+    for (int way = 0; way < 2; ++way) {
+        if (set[way].length == length && std::memcmp(set[way].written, written.data(), length * sizeof(char16_t)) == 0)
+            return &set[way];
+    }
+    spare = set[0].length ? &set[1] : &set[0];
     return nullptr;
 }
 
-void XMLHandler_ii_BulletML::fillTag(TagCacheEntry& entry, std::u16string_view written, std::u16string_view lowered,
+void XMLHandler_ii_BulletML::fillTag(TagCacheEntry* entry, std::u16string_view written, std::u16string_view lowered,
                                      std::int32_t id, NameHandle wideName) {
-    entry.written.assign(written);
-    entry.lowered.assign(lowered);
-    entry.id = id;
-    entry.wideName = wideName;
-    entry.used = true;
+    if (!entry) return;
+    std::memcpy(entry->written, written.data(), written.size() * sizeof(char16_t));
+    entry->length = written.size();
+    entry->lowered.assign(lowered);
+    entry->id = id;
+    entry->wideName = wideName;
 }
 
 void XMLHandler_ii_BulletML::startElement(const TagRecord& tag) {
@@ -211,12 +227,12 @@ void XMLHandler_ii_BulletML::startElement(const TagRecord& tag) {
     TagCacheEntry* spare = nullptr;
     TagCacheEntry* cached = cachedTag(tag.name, spare);
     if (cached && cached->wideName != 0) {
-        setCurrentName(cached->lowered, cached->wideName);
+        setLoweredCurrentName(cached->lowered, cached->wideName);
         id = cached->id;
     } else {
         XMLHandler_ii::startElement(tag);
         id = ids_.lookupTag(currentName());
-        if (id != -1) fillTag(cached ? *cached : *spare, tag.name, currentName(), id, currentPooledName());
+        if (id != -1) fillTag(cached ? cached : spare, tag.name, currentName(), id, currentPooledName());
     }
     currentId_ = id;
     insideElement_ = true;
@@ -359,7 +375,7 @@ void XMLHandler_ii_BulletML::endElement(const TagRecord& tag) {
         endName_.assign(tag.name);
         for (char16_t& unit : endName_) unit = static_cast<char16_t>(text::asciiLower(unit));
         id = ids_.lookupTag(endName_);
-        if (id != -1) fillTag(*spare, tag.name, endName_, id, 0);
+        if (id != -1) fillTag(spare, tag.name, endName_, id, 0);
     }
     currentId_ = id;
     insideElement_ = false;

@@ -90,16 +90,20 @@ private:
     // the id table does not know is never kept (each one is logged). Two ways
     // per set, by a hash of the written name.
     struct TagCacheEntry {
-        std::u16string written;
+        // Longer names are not kept.
+        static constexpr size_t kMaxLength = 24;
+        char16_t written[kMaxLength];
+        // 0: the entry is unused.
+        size_t length = 0;
         std::u16string lowered;
         std::int32_t id = 0;
         NameHandle wideName = 0;
-        bool used = false;
     };
     static constexpr size_t kTagCacheSets = 128;
-    // The entry of `written`, or null; `spare` is set to the entry a miss fills.
+    // The entry of `written`, or null; `spare` is set to the entry a miss
+    // fills (null for a name too long to keep).
     TagCacheEntry* cachedTag(std::u16string_view written, TagCacheEntry*& spare);
-    static void fillTag(TagCacheEntry& entry, std::u16string_view written, std::u16string_view lowered,
+    static void fillTag(TagCacheEntry* entry, std::u16string_view written, std::u16string_view lowered,
                         std::int32_t id, NameHandle wideName);
     std::array<TagCacheEntry, 2 * kTagCacheSets> tagCache_;
     // The registry's number records by their text's pooled name. The registry
