@@ -1,6 +1,7 @@
 #include "script/BoostXML.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <mutex>
 
 #if defined(__SSE2__)
@@ -21,6 +22,8 @@ void XmlAttributeMap::set(std::u16string_view name, std::u16string_view value) {
     }
 }
 
+using namespace std::literals;
+
 namespace {
 
 using Iterator = const char16_t*;
@@ -38,6 +41,21 @@ Iterator findUnit(Iterator p, Iterator last, char16_t unit) {
     while (p != last && *p != unit) ++p;
     return p;
 }
+
+// The ASCII classes the grammar uses, by table (units from 128 on are in none).
+enum UnitClass : std::uint8_t { kSpace = 1, kNameStart = 2, kNameRest = 4 };
+struct UnitClasses {
+    std::uint8_t byUnit[128]{};
+    constexpr UnitClasses() {
+        for (char16_t c = 0; c < 128; ++c) {
+            if (text::isAsciiSpace(c)) byUnit[c] |= kSpace;
+            if (text::isAsciiAlpha(c) || c == u'_') byUnit[c] |= kNameStart;
+            if (text::isAsciiAlnum(c) || c == u'_') byUnit[c] |= kNameRest;
+        }
+    }
+    bool is(char16_t c, UnitClass unitClass) const { return c < 128 && (byUnit[c] & unitClass) != 0; }
+};
+constexpr UnitClasses kUnitClasses;
 
 // The grammar `xml_parser`, read by recursive descent. Each rule tries its
 // choices in order and backtracks on failure; an event is delivered when its
@@ -91,9 +109,9 @@ public:
     }
 
 private:
-    static bool isSpace(char16_t c) { return text::isAsciiSpace(c); }
-    static bool startsName(char16_t c) { return text::isAsciiAlpha(c) || c == u'_'; }
-    static bool continuesName(char16_t c) { return text::isAsciiAlnum(c) || c == u'_'; }
+    static bool isSpace(char16_t c) { return kUnitClasses.is(c, kSpace); }
+    static bool startsName(char16_t c) { return kUnitClasses.is(c, kNameStart); }
+    static bool continuesName(char16_t c) { return kUnitClasses.is(c, kNameRest); }
 
     Iterator blanks(Iterator p) const {
         while (p != last_ && isSpace(*p)) ++p;
@@ -118,21 +136,21 @@ private:
     // Each rule below advances `p` past its match and returns true, or
     // returns false with `p` as it was.
     bool processingInstruction(Iterator& p) {
-        if (!literal(p, u"<?")) return false;
+        if (!literal(p, u"<?"sv)) return false;
         Iterator end = pastUnit(p + 2, u'>');
         if (!end) return false;
         reached(p = end);
         return true;
     }
     bool doctype(Iterator& p) {
-        if (!literal(p, u"<!DOCTYPE")) return false;
+        if (!literal(p, u"<!DOCTYPE"sv)) return false;
         Iterator end = pastUnit(p + 9, u'>');
         if (!end) return false;
         reached(p = end);
         return true;
     }
     bool comment(Iterator& p) {
-        if (!literal(p, u"<!-")) return false;
+        if (!literal(p, u"<!-"sv)) return false;
         // The first "->" after "<!-" is the first '>' from p + 4 on with a
         // '-' before it.
         for (Iterator r = findUnit(p + 3, last_, u'>'); r != last_; r = findUnit(r + 1, last_, u'>')) {
@@ -185,7 +203,7 @@ private:
     }
 
     bool endTag(Iterator& p) {
-        if (!literal(p, u"</")) return false;
+        if (!literal(p, u"</"sv)) return false;
         tag_.clear();
         Iterator nameEnd = name(p + 2);
         if (!nameEnd) return false;
@@ -202,7 +220,7 @@ private:
         reached(end);
         // After a start tag at most one text reaches the handler before the
         // next start tag; a line break alone is never delivered.
-        if (!textDelivered_ && std::u16string_view(p, static_cast<size_t>(end - p)) != u"\r\n") {
+        if (!textDelivered_ && std::u16string_view(p, static_cast<size_t>(end - p)) != u"\r\n"sv) {
             receiver_->characters(std::u16string_view(p, static_cast<size_t>(end - p)));
             textDelivered_ = true;
         }
@@ -217,7 +235,7 @@ private:
         // read once and the unit after it decides.
         Iterator opened = tagOpening(p);
         if (!opened) return false;
-        if (literal(opened, u"/>")) {
+        if (literal(opened, u"/>"sv)) {
             Iterator end = opened + 2;
             startTagEvent(end);
             endTagEvent(end);
