@@ -52,6 +52,15 @@ public:
         VORLY_POISON(slot, kSlotSize);
         free_.push_back(slot);
     }
+    template <typename Pointer>
+    void giveAll(const std::vector<Pointer>& slots) {
+        std::lock_guard<std::mutex> lock(lock_);
+        free_.reserve(free_.size() + slots.size());
+        for (void* slot : slots) {
+            VORLY_POISON(slot, kSlotSize);
+            free_.push_back(slot);
+        }
+    }
 
 private:
     std::mutex lock_;
@@ -78,6 +87,12 @@ void BulletML_Node::operator delete(void* node, std::size_t size) noexcept {
         return;
     }
     nodeSlots().give(node);
+}
+
+void BulletML_Node::deleteAll(const std::vector<BulletML_Node*>& nodes) {
+    // The class is final, so every node has this size and came from the slots.
+    for (BulletML_Node* node : nodes) node->~BulletML_Node();
+    nodeSlots().giveAll(nodes);
 }
 
 BulletML_Node_Allocator::~BulletML_Node_Allocator() {
