@@ -24,7 +24,13 @@ void XMLHandler_ii::startElement(const TagRecord& tag) { setCurrentName(tag.name
 void XMLHandler_ii::endElement(const TagRecord&) { clearAttributes(); }
 
 void XMLHandler_ii::setAttribute(std::u16string_view name, std::u16string_view value) {
-    const NameHandle pooled = internWideName(name);
+    NameHandle pooled;
+    if (const NameHandle* known = pooledAttributeNames_.find(name)) {
+        pooled = *known;
+    } else {
+        pooled = internWideName(name);
+        pooledAttributeNames_.insert(name, pooled);
+    }
     for (size_t i = 0; i < attributeCount_; ++i) {
         if (attributes_[i].first == pooled) {
             attributes_[i].second.assign(value);

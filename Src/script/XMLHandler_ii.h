@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "script/ShortTextCache.h"
 #include "services/NamePool.h"
 
 struct TagRecord;
@@ -60,6 +61,8 @@ private:
     // for the next tag's values.
     std::vector<std::pair<NameHandle, std::u16string>> attributes_;
     size_t attributeCount_ = 0;
+    // Attribute names as written, pooled (a script uses a few).
+    ShortTextCache<char16_t, NameHandle, 16> pooledAttributeNames_;
     std::u16string currentName_;
     NameHandle currentPooledName_ = 0;
     const std::u16string empty_;

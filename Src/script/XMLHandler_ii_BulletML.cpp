@@ -160,11 +160,17 @@ void XMLHandler_ii_BulletML::forgetCaptureStates() {
 }
 
 BulletML_Node_Number* XMLHandler_ii_BulletML::number(std::string_view text) {
+    if (BulletML_Node_Number* const* known = numbersByText_.find(text)) return *known;
     const NameHandle name = internName(text);
-    if (name < numberCache_.size() && numberCache_[name]) return numberCache_[name];
-    BulletML_Node_Number* record = BulletML_Node_Number_Manager::instance().get(text);
-    if (name >= numberCache_.size()) numberCache_.resize(static_cast<size_t>(name) + 1, nullptr);
-    numberCache_[name] = record;
+    BulletML_Node_Number* record;
+    if (name < numberCache_.size() && numberCache_[name]) {
+        record = numberCache_[name];
+    } else {
+        record = BulletML_Node_Number_Manager::instance().get(text);
+        if (name >= numberCache_.size()) numberCache_.resize(static_cast<size_t>(name) + 1, nullptr);
+        numberCache_[name] = record;
+    }
+    numbersByText_.insert(text, record);
     return record;
 }
 
@@ -319,9 +325,15 @@ void XMLHandler_ii_BulletML::characters(std::u16string_view wide) {
     // Text after an end tag belongs to no element that takes text (the
     // indentation after an empty parameter child, for one).
     if (!insideElement_) return;
+    const std::int32_t id = currentId_;
+    // Only the elements below take text (the indentation inside a command
+    // such as "action" is dropped here, before it is narrowed).
+    if (!isParameterChildId(id) && !(isCommandId(id) && holdsOwnText(id)) && id != kStructParam && id != kWait &&
+        id != kStructTimes && id != kSkipWait) {
+        return;
+    }
     text::narrow(wide, narrowText_);
     const std::string& text = narrowText_;
-    const std::int32_t id = currentId_;
     BulletML_Node* node = nodeBeingFilled();
 
     if (id == kDirection || id == kSpeed) {

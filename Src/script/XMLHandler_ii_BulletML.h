@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "script/ElementId.h"
+#include "script/ShortTextCache.h"
 #include "script/XMLHandler_ii.h"
 
 class BulletML_Node;
@@ -106,9 +107,11 @@ private:
     static void fillTag(TagCacheEntry* entry, std::u16string_view written, std::u16string_view lowered,
                         std::int32_t id, NameHandle wideName);
     std::array<TagCacheEntry, 2 * kTagCacheSets> tagCache_;
-    // The registry's number records by their text's pooled name. The registry
-    // never drops a record, so each text takes its lock once per handler.
+    // The registry's number records by their text's pooled name, and by the
+    // text itself for short texts. The registry never drops a record, so each
+    // text takes its lock once per handler.
     std::vector<BulletML_Node_Number*> numberCache_;
+    ShortTextCache<char, BulletML_Node_Number*> numbersByText_;
     size_t repeatKey_;
     size_t positionKey_;
     size_t repeatCountKey_;
