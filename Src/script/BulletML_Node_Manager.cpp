@@ -105,7 +105,7 @@ void BulletML_Node_Manager::registerLabel(NameHandle label, BulletML_Node* node)
 }
 
 void BulletML_Node_Manager::freeNodes() {
-    for (BulletML_Node* node : nodes_) delete node;
+    BulletML_Node::deleteAll(nodes_);
     nodes_.clear();
     labels_.clear();
     childLinked_.clear();

@@ -53,6 +53,12 @@ TEST(PlatformText, WideningIsOneUnitPerByte) {
     EXPECT_EQ(wide[2], 0xA0);
     EXPECT_EQ(text::narrow(wide), bytes);
     EXPECT_EQ(text::narrow(u"\u3042x"), "?x");
+    // Every byte value, long enough for the sixteen-at-a-time path and a tail.
+    std::string all;
+    for (int i = 0; i < 256 + 7; ++i) all.push_back(static_cast<char>(i & 0xFF));
+    std::u16string allWide = text::widen(all);
+    ASSERT_EQ(allWide.size(), all.size());
+    for (size_t i = 0; i < all.size(); ++i) ASSERT_EQ(allWide[i], static_cast<char16_t>(i & 0xFF)) << i;
 }
 
 TEST(PlatformText, Cp932RoundTripsThroughUtf8) {
