@@ -5,3 +5,6 @@
 #include <cstdint>
 
 std::uint64_t allocationCount();
+// Calls of operator new alone (C++ allocations; C libraries such as the
+// OpenGL driver allocate with malloc and are not counted here).
+std::uint64_t newCount();

@@ -25,6 +25,7 @@
 
 #include "graphics/D3DDevice.h"
 #include "graphics/RenderManager.h"
+#include "graphics/Sprite.h"
 #include "platform/Window.h"
 #include "platform/gfx/GfxAdapter.h"
 #include "platform/gfx/GlCallCount.h"
@@ -36,12 +37,6 @@ constexpr int kWidth = 640, kHeight = 480, kQuadSize = 16;
 constexpr std::uint32_t kBufferQuads = 10000;  // the sprite batcher's buffer: 10000 quads
 constexpr std::uint32_t kBatchQuads = 1000;
 
-struct SpriteVertex {
-    float x, y, z, rhw;
-    std::uint32_t colour;
-    float u, v;
-};
-static_assert(sizeof(SpriteVertex) == 28);
 constexpr std::uint32_t kQuadBytes = 4 * sizeof(SpriteVertex);
 
 using Clock = std::chrono::steady_clock;
@@ -344,7 +339,7 @@ private:
         glVertexAttribPointer(0, 4, GL_FLOAT, GL_FALSE, sizeof(SpriteVertex), nullptr);
         glEnableVertexAttribArray(1);
         glVertexAttribPointer(1, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, sizeof(SpriteVertex),
-                              reinterpret_cast<const void*>(offsetof(SpriteVertex, colour)));
+                              reinterpret_cast<const void*>(offsetof(SpriteVertex, color)));
         glEnableVertexAttribArray(2);
         glVertexAttribPointer(2, 2, GL_FLOAT, GL_FALSE, sizeof(SpriteVertex),
                               reinterpret_cast<const void*>(offsetof(SpriteVertex, u)));

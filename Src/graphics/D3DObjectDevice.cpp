@@ -3,6 +3,7 @@
 #include <string>
 
 #include "graphics/D3DObject.h"
+#include "graphics/SpriteManagerManager.h"
 #include "platform/Window.h"
 #include "platform/gfx/GfxDevice.h"
 #include "services/DebugInfo.h"
@@ -230,9 +231,10 @@ HRESULT D3DObject::resetDevice(std::uint32_t restoreRect) {
     const FormatD3D& formats = windowed_ ? windowFormats_ : fullScreenFormats_;
     const std::list<CombinationRecord>& list = windowed_ ? windowCombinations_ : fullScreenCombinations_;
 
-    // Default-pool objects go before the reset. The mesh, particle and
-    // sprite buffers join here with their managers.
+    // Default-pool objects go before the reset. The mesh and particle
+    // buffers join here with their managers.
     releaseRenderTargets();
+    if (g_spriteManagerManager) g_spriteManagerManager->releaseBuffers();
     if (font_) font_->onLostDevice();
 
     // The desktop's other windows are not ours to move on this platform, so
@@ -272,6 +274,7 @@ HRESULT D3DObject::resetDevice(std::uint32_t restoreRect) {
 
     applyInitialStates(true);
     setViewport();
+    if (g_spriteManagerManager) g_spriteManagerManager->useVertexBuffer();
     if (font_) font_->onResetDevice();
     applyFog();
     restoreRenderTargets();

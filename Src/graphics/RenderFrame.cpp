@@ -1,6 +1,9 @@
 #include "graphics/RenderFrame.h"
 
 #include "graphics/D3DObject.h"
+#include "graphics/SpriteManagerManager.h"
+#include "objects/BulletObjectManager.h"
+#include "objects/IntBulletObjectManager.h"
 #include "platform/gfx/GfxDevice.h"
 #include "records/GameInfo.h"
 #include "services/FrameCounter.h"
@@ -8,8 +11,8 @@
 #include "services/SystemInfo.h"
 
 // The passes of the managers built so far: the camera, lighting and fog
-// steps and the clears. The mesh, particle, sprite and overlay passes join
-// at their places (marked below) with their managers.
+// steps, the clears and the sprite layers. The mesh, particle and overlay
+// passes join at their places (marked below) with their managers.
 namespace {
 bool gamePaused() { return g_gameInfo && g_gameInfo->isPaused() != 0; }
 bool fullDraw() { return g_gameInfo && g_gameInfo->isFullDraw() != 0; }
@@ -19,6 +22,20 @@ void beginSection(const char* name) {
 }
 void endSection(const char* name) {
     if (g_frameCounter) g_frameCounter->endSection(name);
+}
+
+// Text textures advance by the pause state (walk 1 while pause objects
+// exist), not at all without an object manager to ask.
+void textWalk(SpriteManagerManager& sprites) {
+    if (BulletObjectManager* objects = g_bulletObjectManager) {
+        if (IntBulletObjectManager* pause = objects->getPauseManager()) {
+            if (pause->size() == 0) {
+                sprites.textWalk0();
+            } else {
+                sprites.textWalk1();
+            }
+        }
+    }
 }
 }  // namespace
 
@@ -43,9 +60,11 @@ HRESULT renderFrame() {
 
     if (g_frameCounter && g_frameCounter->isSkippedFrame()) {
         // Fast replay playback: nothing is drawn, but time goes on.
-        // (particles and sprite managers step here)
+        // (particles step here)
+        if (g_spriteManagerManager) g_spriteManagerManager->update();
         d3d->updateLighting();
         if (!gamePaused()) d3d->updateView();
+        if (g_spriteManagerManager) textWalk(*g_spriteManagerManager);
         return S_OK;
     }
 
@@ -62,7 +81,11 @@ HRESULT renderFrame() {
         setPlayFieldViewport();
         d3d->updateLighting();
         d3d->stepFog();
-        // (the ordinary meshes)
+        // (the ordinary meshes) Until the mesh pass sets mode 2's states,
+        // the frame selects mode 2 here, so that the sprites' prepare
+        // applies mode 1 in full rather than drawing with the device's
+        // defaults (the mode cache starts at 1 with nothing applied).
+        d3d->setRenderMode(2);
     }
     endSection("RenderMesh2");
 
@@ -76,7 +99,14 @@ HRESULT renderFrame() {
         d3d->clearRect(0, 0, 640, 480);
         d3d->setRenderMode(2);
     }
-    // (the sprite pass, with the effect picture laid over the play field)
+    if (SpriteManagerManager* sprites = g_spriteManagerManager) {
+        sprites->beginFrame();
+        sprites->update();
+        textWalk(*sprites);
+        sprites->prepare();
+        // (the effect picture laid over the play field)
+        sprites->drawAll();
+    }
     endSection("RenderSprite");
 
     if (wideCompress) {

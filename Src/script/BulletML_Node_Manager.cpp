@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "graphics/SpriteManagerManager.h"
 #include "graphics/TextureManager.h"
 #include "platform/Text.h"
 #include "runtime/VecParam.h"
@@ -187,7 +188,11 @@ void BulletML_Node_Manager::preloadResources() {
                 if (g_textureManager) g_textureManager->setFlags(request.file, request.flag);
                 break;
             case PreloadRequest::kSpriteManager:
-                if (!g_spriteManagerManager) continue;
+                // The texture loaded with its manager; what it holds stays
+                // undrawn until used.
+                if (SpriteManagerManager* sprites = g_spriteManagerManager) {
+                    if (auto manager = sprites->findOrCreate(nameText(request.file))) manager->deactivateAll();
+                }
                 break;
             case PreloadRequest::kSoundTrack:
                 if (!g_dsoundObjectManager) continue;

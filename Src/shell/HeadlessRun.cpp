@@ -71,9 +71,15 @@ private:
     std::atomic<std::uint32_t> readsWithoutSleep_{0};
 };
 
-void collectLine(void* context, std::string_view line) {
-    static_cast<std::vector<std::string>*>(context)->emplace_back(line);
-}
+struct TraceSink {
+    HeadlessRun::Result* result;
+    void add(std::string_view line) {
+        result->trace.emplace_back(line);
+        result->traceFrames.push_back(result->frames);
+    }
+};
+
+void collectLine(void* context, std::string_view line) { static_cast<TraceSink*>(context)->add(line); }
 }  // namespace
 
 bool InputScript::parse(const std::string& text, std::string& error) {
@@ -156,7 +162,8 @@ HeadlessRun::~HeadlessRun() {
     if (!folder_.empty()) fs::remove_all(folder_, ignored);
 }
 
-HeadlessRun::Result HeadlessRun::run(const InputScript& input, std::int32_t playSlot, std::uint32_t maxFrames) {
+HeadlessRun::Result HeadlessRun::run(const InputScript& input, std::int32_t playSlot, std::uint32_t maxFrames,
+                                     std::int32_t mode) {
     Result result;
     if (!ok()) return result;
     const fs::path previousRoot = Path::root();
@@ -180,9 +187,10 @@ HeadlessRun::Result HeadlessRun::run(const InputScript& input, std::int32_t play
     window.postQuitMessage(0);
     WinMain(1);
 
-    if (g_replayDebugInfo) g_replayDebugInfo->setSink(collectLine, &result.trace);
+    TraceSink sink{&result};
+    if (g_replayDebugInfo) g_replayDebugInfo->setSink(collectLine, &sink);
     if (playSlot > 0 && g_replayManager && SUCCEEDED(g_replayManager->selectReplay(playSlot)))
-        g_replayManager->setMode(ReplayManager::kPlayBack);
+        g_replayManager->setMode(mode);
 
     std::vector<int> scriptKeys;
     for (const InputScript::Span& span : input.spans())

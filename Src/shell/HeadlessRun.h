@@ -55,8 +55,12 @@ public:
         std::uint32_t frames = 0;
         bool quit = false;
         std::vector<std::string> trace;
+        // For each trace line, the frame step (0 based) that wrote it.
+        std::vector<std::uint32_t> traceFrames;
     };
-    Result run(const InputScript& input, std::int32_t playSlot, std::uint32_t maxFrames);
+    // `mode` is the replay mode the selected slot is used in: 1 plays it back,
+    // 2 restarts its stages from their recorded starting state with live keys.
+    Result run(const InputScript& input, std::int32_t playSlot, std::uint32_t maxFrames, std::int32_t mode = 1);
 
     // The replay slots whose files exist in the copy's "replay" folder.
     std::vector<std::int32_t> replaySlots() const;

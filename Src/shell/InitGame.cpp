@@ -1,6 +1,8 @@
 #include "shell/InitGame.h"
 
 #include "graphics/D3DObject.h"
+#include "graphics/SpriteAllocator.h"
+#include "graphics/SpriteManagerManager.h"
 #include "graphics/TextureManager.h"
 #include "input/DInputObject.h"
 #include "input/ReplayManager.h"
@@ -24,6 +26,7 @@ namespace {
 constexpr const char* kSource = "InitGame";
 
 void fillPools() {
+    SpriteAllocator::instance().fill();
     BMLRuntimeAllocator::instance().prefill();
     BulletObjectAllocator::instance().fill();
     DSoundObjectAllocator::instance().prefill();
@@ -84,6 +87,7 @@ HRESULT createSoundManager() {
 
 HRESULT createCoreManagers() {
     g_textureManager = new TextureManager();
+    g_spriteManagerManager = new SpriteManagerManager();
     g_frameCounter = new FrameCounter();
     g_bulletObjectManager = new BulletObjectManager();
     return S_OK;

@@ -6,6 +6,7 @@
 #include "graphics/D3DObject.h"
 #include "graphics/PresentFrame.h"
 #include "graphics/RenderFrame.h"
+#include "graphics/SpriteManagerManager.h"
 #include "graphics/TextureManager.h"
 #include "input/DInputObject.h"
 #include "input/ReplayManager.h"
@@ -158,8 +159,10 @@ HRESULT resetGame() {
         sound->vanishAll();
         sound->clearBgm();
     }
-    // Images: the flagged textures purged, then every texture let go and the
-    // ids restarted; no texture clearing stays requested into the new scene.
+    // Images: every sprite manager and its sprites let go, the flagged
+    // textures purged, then every texture let go and the ids restarted; no
+    // texture clearing stays requested into the new scene.
+    if (SpriteManagerManager* sprites = g_spriteManagerManager) sprites->clearAll();
     if (TextureManager* textures = g_textureManager) {
         textures->purgeFlagged();
         textures->clearAll();

@@ -1,6 +1,8 @@
 #include "shell/ReleaseAll.h"
 
 #include "graphics/D3DObject.h"
+#include "graphics/SpriteAllocator.h"
+#include "graphics/SpriteManagerManager.h"
 #include "graphics/TextureManager.h"
 #include "input/DInputObject.h"
 #include "input/ReplayManager.h"
@@ -39,7 +41,7 @@ struct ReleaseStep {
 const ReleaseStep kReleaseSteps[] = {
     {[] { release(g_bulletObjectManager); }, "Bullet Manager を開放しました"},
     {[] { release(g_dsoundObjectManager); }, "DirectSound Manager を開放しました"},
-    {[] {}, "Sprite Manager を開放しました"},
+    {[] { release(g_spriteManagerManager); }, "Sprite Manager を開放しました"},
     {[] {}, "Particle Manager を開放しました"},
     {[] {}, "BoardMesh Manager を開放しました"},
     {[] { release(g_textureManager); }, "Texture Manager を開放しました"},
@@ -80,6 +82,7 @@ void releaseAll() {
         logLine(step.line);
     }
     // The pools' blocks, once nothing holds objects or runtimes any more.
+    SpriteAllocator::instance().freeBlocks();
     BMLRuntimeAllocator::instance().freeBlocks();
     BulletObjectAllocator::instance().freeBlocks();
     DSoundObjectAllocator::instance().freeBlocks();

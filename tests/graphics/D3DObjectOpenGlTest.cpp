@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "graphics/D3DObject.h"
+#include "graphics/FrameCapture.h"
 #include "graphics/RenderFrame.h"
 #include "platform/Window.h"
 #include "platform/gfx/GlAdapter.h"
@@ -30,19 +31,10 @@ protected:
         Window::setInstance(nullptr);
     }
     std::vector<std::uint32_t> backBuffer() {
-        GfxRef<GfxSurface> target;
-        EXPECT_EQ(g_d3dDevice->getRenderTarget(0, target.put()), S_OK);
-        D3DLOCKED_RECT locked;
-        std::vector<std::uint32_t> pixels(640 * 480);
-        if (target->lockRect(&locked, nullptr, D3DLOCK_READONLY) != S_OK) {
-            ADD_FAILURE() << "no read-back";
-            return pixels;
-        }
-        for (int y = 0; y < 480; ++y) {
-            std::memcpy(&pixels[y * 640], static_cast<const std::uint8_t*>(locked.pBits) + y * locked.Pitch, 640 * 4);
-        }
-        target->unlockRect();
-        return pixels;
+        FramePicture picture;
+        EXPECT_EQ(captureFrame(g_d3dDevice, picture), S_OK);
+        picture.argb.resize(640 * 480);
+        return std::move(picture.argb);
     }
 
     LoggedTest log;

@@ -105,9 +105,11 @@ TEST_F(Direct3DStartup, SurveysCreatesAndPresentsAClearedFrameEveryStep) {
     // The scene set-up reached the device.
     const DeviceState& s = gfx.device()->state();
     EXPECT_EQ(s.renderStates[D3DRS_AMBIENT], 0x00FFFFFFu);
-    EXPECT_EQ(s.renderStates[D3DRS_LIGHTING], 1u);
     EXPECT_EQ(s.renderStates[D3DRS_DITHERENABLE], 1u);
-    EXPECT_EQ(s.renderStates[D3DRS_FOGENABLE], 1u);
+    // Lighting and fog were switched on by the set-up; each frame ends with
+    // the sprite layers, whose 2-D mode turns both off again.
+    EXPECT_EQ(s.renderStates[D3DRS_LIGHTING], 0u);
+    EXPECT_EQ(s.renderStates[D3DRS_FOGENABLE], 0u);
     EXPECT_EQ(bitsFloat(s.renderStates[D3DRS_FOGSTART]), 30.0f);
     EXPECT_EQ(bitsFloat(s.renderStates[D3DRS_FOGEND]), 80.0f);
     EXPECT_EQ(s.renderStates[D3DRS_FOGCOLOR], 0xFF000000u);

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "graphics/FrameCapture.h"
 #include "platform/gfx/GlContext.h"
 
 void GlTestDevice::SetUp() {
@@ -49,21 +50,12 @@ void GlTestDevice::createDevice(std::uint32_t w, std::uint32_t h, D3DFORMAT form
 }
 
 std::vector<std::uint32_t> GlTestDevice::readTarget() {
-    GfxRef<GfxSurface> target;
-    EXPECT_EQ(device->getRenderTarget(0, target.put()), D3D_OK);
-    D3DSURFACE_DESC desc;
-    target->getDesc(&desc);
-    D3DLOCKED_RECT locked;
-    std::vector<std::uint32_t> pixels(std::size_t(desc.Width) * desc.Height);
-    if (target->lockRect(&locked, nullptr, D3DLOCK_READONLY) != D3D_OK) {
+    FramePicture picture;
+    if (captureFrame(device.get(), picture) != D3D_OK) {
         ADD_FAILURE() << "the render target cannot be read back";
-        return pixels;
+        return std::vector<std::uint32_t>(std::size_t(width) * height);
     }
-    for (std::uint32_t y = 0; y < desc.Height; ++y)
-        std::memcpy(&pixels[std::size_t(y) * desc.Width],
-                    static_cast<const std::uint8_t*>(locked.pBits) + std::size_t(y) * locked.Pitch, desc.Width * 4);
-    target->unlockRect();
-    return pixels;
+    return std::move(picture.argb);
 }
 
 std::uint32_t GlTestDevice::pixel(int x, int y) {

@@ -7,15 +7,11 @@
 #include <cstdint>
 #include <vector>
 
+#include "graphics/Sprite.h"
 #include "platform/Window.h"
 #include "platform/gfx/GfxAdapter.h"
 #include "platform/gfx/GlAdapter.h"
 
-struct SpriteVertex {
-    float x, y, z, rhw;
-    std::uint32_t colour;
-    float u, v;
-};
 
 class GlTestDevice : public ::testing::Test {
 protected:

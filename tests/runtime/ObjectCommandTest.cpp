@@ -248,14 +248,12 @@ TEST_F(ObjectCommands, PositionAndValuesFromTheNodeOrTheCreationValues) {
 }
 
 TEST_F(ObjectCommands, DirectionAndSpeed) {
-    BulletObject* player = nullptr;
     // Aimed by default, from the new object's centre at the player.
     run(R"(<enemy><cx>320</cx><cy>100</cy><wait>-1</wait></enemy>
            <enemy><cx>320</cx><cy>100</cy><direction type="sequence">5</direction><speed type="sequence">1</speed>
              <wait>-1</wait></enemy>
            <enemyref label="e"/><wait>-1</wait>)",
         R"(<action label="x"><enemy label="e"><cx>0</cx><cy>0</cy><speed>2</speed><wait>-1</wait></enemy></action>)");
-    (void)player;
     ASSERT_EQ(manager().getEnemyManager()->size(), 3u);
     BulletObject* first = manager().getEnemyManager()->front();
     BulletObject* second = IntBulletObjectManager::next(first);

@@ -5,6 +5,8 @@
 #include <string>
 
 #include "LoaderTestSupport.h"
+#include "graphics/SpriteAllocator.h"
+#include "graphics/SpriteManagerManager.h"
 #include "graphics/TextureManager.h"
 #include "platform/Text.h"
 #include "services/Managers.h"
@@ -221,6 +223,21 @@ TEST(Linker, PreloadListFollowsTheImageFlagsAndSoundFiles) {
     EXPECT_EQ(g_textureManager->getFlags(internName("computed.dds")), 5u);
     EXPECT_EQ(g_textureManager->getFlags(internName("plain.dds")), 0u);
     EXPECT_EQ(g_textureManager->size(), 0u);
+    // With the sprite managers: the manager of each image without flag bit 0
+    // is made (its texture asked for) and its sprites set inactive.
+    SpriteAllocator::instance().fill();
+    g_spriteManagerManager = new SpriteManagerManager();
+    auto plain = g_spriteManagerManager->findOrCreate("plain.dds");
+    Sprite* kept = plain->createSprite(0, 0, 1, 1, 0, 0, 1, 1);
+    ASSERT_NE(kept, nullptr);
+    doc->preloadResources();
+    EXPECT_EQ(kept->isActive(), 0);
+    EXPECT_NE(g_spriteManagerManager->findByTexture(internName("sprite.dds")), nullptr);
+    EXPECT_EQ(g_spriteManagerManager->findByTexture(internName("flagged.bmp")), nullptr);
+    EXPECT_EQ(g_spriteManagerManager->size(), 3u);  // with the image manager
+    delete g_spriteManagerManager;
+    g_spriteManagerManager = nullptr;
+    SpriteAllocator::instance().freeBlocks();
     delete g_textureManager;
     g_textureManager = nullptr;
 }

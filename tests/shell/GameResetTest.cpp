@@ -3,6 +3,8 @@
 
 #include <cfenv>
 
+#include "graphics/SpriteAllocator.h"
+#include "graphics/SpriteManagerManager.h"
 #include "graphics/TextureManager.h"
 #include "records/GameInfo.h"
 #include "services/Managers.h"
@@ -63,6 +65,28 @@ TEST(GameReset, TexturesAreLetGoAndTheirIdsRestart) {
     EXPECT_EQ(held.use_count(), 1);
     delete g_textureManager;
     g_textureManager = nullptr;
+}
+
+TEST(GameReset, SpriteManagersAndTheirSpritesGoFirst) {
+    TempRoot root;
+    SpriteAllocator::instance().fill();
+    g_textureManager = new TextureManager();
+    g_spriteManagerManager = new SpriteManagerManager();
+    auto manager = g_spriteManagerManager->findOrCreate("a.bmp");
+    ASSERT_NE(manager->createSprite(0, 0, 8, 8, 0, 0, 1, 1), nullptr);
+    EXPECT_EQ(SpriteAllocator::instance().handedOut(), 1u);
+    manager.reset();
+    EXPECT_EQ(resetGame(), S_OK);
+    EXPECT_EQ(g_spriteManagerManager->size(), 0u);
+    EXPECT_EQ(g_spriteManagerManager->findByTexture(internName("a.bmp")), nullptr);
+    EXPECT_EQ(SpriteAllocator::instance().handedOut(), 0u);
+    // The texture its manager held is let go with the others.
+    EXPECT_EQ(g_textureManager->size(), 0u);
+    delete g_spriteManagerManager;
+    g_spriteManagerManager = nullptr;
+    delete g_textureManager;
+    g_textureManager = nullptr;
+    SpriteAllocator::instance().freeBlocks();
 }
 
 TEST(FrameStep, StartsFromTheFloatingPointDefaults) {

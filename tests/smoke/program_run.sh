@@ -23,6 +23,7 @@ if [ -z "$version" ] || ! grep -qxF "ScriptVersion : $version" "$log"; then
 fi
 if [ ! -f "$game/script/arc.dat" ]; then echo "game/script was not packed"; fail=1; fi
 if ! grep -qx "コンピュータの能力を調査中" "$log"; then echo "no machine survey in the log"; fail=1; fi
+if ! grep -qx "頂点バッファを使用します" "$log"; then echo "no sprite vertex buffer in the log"; fail=1; fi
 if [ -d "$work/game/data" ] && [ "$(stat -c %s "$work/game/data/gameconfig.dat" 2>/dev/null)" != 44 ]; then
   echo "data/gameconfig.dat was not written with 44 bytes"; fail=1
 fi

@@ -1,5 +1,7 @@
 #include "platform/gfx/RecordingDevice.h"
 
+#include <algorithm>
+
 #include <cstdio>
 #include <set>
 #include <vector>
@@ -745,6 +747,8 @@ HRESULT RecordingDevice::drawPrimitive(D3DPRIMITIVETYPE type, std::uint32_t star
     const auto* buffer = static_cast<RecordingVertexBuffer*>(state_.streamBuffer.get());
     if (!state_.streamHolds(buffer->bytes().size(), startVertex, vertexCountOf(type, primitiveCount)))
         return D3DERR_INVALIDCALL;
+    recordDraw(type, buffer->bytes().data() + state_.streamOffset + std::size_t(startVertex) * state_.streamStride,
+               std::size_t(vertexCountOf(type, primitiveCount)) * state_.streamStride, state_.streamStride);
     return D3D_OK;
 }
 
@@ -763,6 +767,12 @@ HRESULT RecordingDevice::drawIndexedPrimitive(D3DPRIMITIVETYPE type, std::int32_
                              vertexCountOf(type, primitiveCount), baseVertexIndex,
                              state_.streamCapacity(vertices->bytes().size())))
         return D3DERR_INVALIDCALL;
+    // The vertices the draw says it spans, cut at the buffer's end.
+    const std::uint64_t capacity = state_.streamCapacity(vertices->bytes().size());
+    const std::uint64_t first = std::uint64_t(std::max<std::int64_t>(0, std::int64_t(baseVertexIndex) + minVertexIndex));
+    const std::uint64_t count = first >= capacity ? 0 : std::min<std::uint64_t>(numVertices, capacity - first);
+    recordDraw(type, vertices->bytes().data() + state_.streamOffset + first * state_.streamStride,
+               std::size_t(count * state_.streamStride), state_.streamStride);
     return D3D_OK;
 }
 
@@ -773,7 +783,26 @@ HRESULT RecordingDevice::drawPrimitiveUP(D3DPRIMITIVETYPE type, std::uint32_t pr
     if (HRESULT fault = injected("DrawPrimitiveUP"); FAILED(fault)) return fault;
     if (!inScene_ || !vertices || !holdsWholeVertices(stride) || vertexCountOf(type, primitiveCount) > kMaxDrawVertices)
         return D3DERR_INVALIDCALL;
+    recordDraw(type, static_cast<const std::uint8_t*>(vertices),
+               std::size_t(vertexCountOf(type, primitiveCount)) * stride, stride);
     state_.streamBuffer.reset();
     state_.streamOffset = state_.streamStride = 0;
     return D3D_OK;
+}
+
+void RecordingDevice::recordDraw(D3DPRIMITIVETYPE type, const std::uint8_t* vertices, std::size_t bytes,
+                                 std::uint32_t stride) {
+    GfxDrawRecord record;
+    record.type = type;
+    record.texture = nameOf(state_.textures[0].get());
+    record.fvf = state_.fvf;
+    record.alphaBlendEnable = state_.renderStates[D3DRS_ALPHABLENDENABLE];
+    record.blendOp = state_.renderStates[D3DRS_BLENDOP];
+    record.srcBlend = state_.renderStates[D3DRS_SRCBLEND];
+    record.destBlend = state_.renderStates[D3DRS_DESTBLEND];
+    record.colorOp = state_.stageStates[0][D3DTSS_COLOROP];
+    record.alphaOp = state_.stageStates[0][D3DTSS_ALPHAOP];
+    record.stride = stride;
+    record.vertices.assign(vertices, vertices + bytes);
+    backend_.recordDraw(std::move(record));
 }

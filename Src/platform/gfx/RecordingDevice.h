@@ -12,6 +12,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/gfx/AdapterSurvey.h"
@@ -28,6 +29,19 @@ struct GfxCall {
     std::string method;     // "SetRenderState"
     std::string arguments;  // "D3DRS_DESTBLEND, 2"
     std::string text() const { return method + "(" + arguments + ")"; }
+};
+
+// One draw call that passed its checks: the states it drew with and a copy
+// of the vertices it spans (for an indexed draw, minVertexIndex and the
+// numVertices after it).
+struct GfxDrawRecord {
+    D3DPRIMITIVETYPE type = D3DPT_TRIANGLELIST;
+    std::string texture;  // stage 0's, "null" when none
+    std::uint32_t fvf = 0;
+    std::uint32_t alphaBlendEnable = 0, blendOp = 0, srcBlend = 0, destBlend = 0;
+    std::uint32_t colorOp = 0, alphaOp = 0;  // stage 0
+    std::uint32_t stride = 0;
+    std::vector<std::uint8_t> vertices;
 };
 
 // Injected results, by method name as the log spells it ("CreateTexture",
@@ -81,7 +95,12 @@ public:
     std::vector<std::string> callTexts() const;
     // The calls of one method, as texts.
     std::vector<std::string> callsOf(const std::string& method) const;
-    void clearCalls() { calls_.clear(); }
+    // Every draw call that passed its checks, in order.
+    const std::vector<GfxDrawRecord>& draws() const { return draws_; }
+    void clearCalls() {
+        calls_.clear();
+        draws_.clear();
+    }
 
     // Resources alive now, per pool (D3DPOOL_DEFAULT ones must be released
     // before a Direct3D reset).
@@ -99,11 +118,13 @@ public:
         if (device_ == device) device_ = nullptr;
     }
     void countResource(D3DPOOL pool, int delta);
+    void recordDraw(GfxDrawRecord record) { draws_.push_back(std::move(record)); }
     // A short name for the log: "texture#3".
     std::string nameObject(const char* kind);
 
 private:
     std::vector<GfxCall> calls_;
+    std::vector<GfxDrawRecord> draws_;
     bool lost_ = false;
     RecordingAdapter* adapter_ = nullptr;
     RecordingDevice* device_ = nullptr;
@@ -223,6 +244,8 @@ private:
     HRESULT createBuffer(const char* method, const std::string& arguments, const char* kind, const Desc& desc,
                          Interface** buffer);
     void createBackBuffer();
+    // Keeps the record of a draw that passed its checks.
+    void recordDraw(D3DPRIMITIVETYPE type, const std::uint8_t* vertices, std::size_t bytes, std::uint32_t stride);
 
     RecordingBackend& backend_;
     Window* focusWindow_;

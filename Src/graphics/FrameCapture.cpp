@@ -1,0 +1,36 @@
+#include "graphics/FrameCapture.h"
+
+#include <cstring>
+
+#include "platform/gfx/PngWriter.h"
+
+HRESULT captureFrame(GfxDevice* device, FramePicture& picture) {
+    picture = FramePicture();
+    if (!device) return E_FAIL;
+    GfxRef<GfxSurface> target;
+    HRESULT hr = device->getRenderTarget(0, target.put());
+    if (FAILED(hr)) return hr;
+    D3DSURFACE_DESC desc;
+    if (FAILED(hr = target->getDesc(&desc))) return hr;
+    if (desc.Format != D3DFMT_A8R8G8B8 && desc.Format != D3DFMT_X8R8G8B8) return D3DERR_INVALIDCALL;
+    D3DLOCKED_RECT locked;
+    if (FAILED(hr = target->lockRect(&locked, nullptr, D3DLOCK_READONLY))) return hr;
+    picture.width = desc.Width;
+    picture.height = desc.Height;
+    picture.format = desc.Format;
+    picture.argb.resize(std::size_t(desc.Width) * desc.Height);
+    for (std::uint32_t y = 0; y < desc.Height; ++y)
+        std::memcpy(&picture.argb[std::size_t(y) * desc.Width],
+                    static_cast<const std::uint8_t*>(locked.pBits) + std::size_t(y) * std::size_t(locked.Pitch),
+                    std::size_t(desc.Width) * 4);
+    target->unlockRect();
+    return S_OK;
+}
+
+bool encodeFramePng(const FramePicture& picture, std::vector<std::uint8_t>& png) {
+    if (picture.format != D3DFMT_X8R8G8B8)
+        return encodePngRgba(picture.width, picture.height, picture.argb.data(), png);
+    std::vector<std::uint32_t> opaque(picture.argb);
+    for (std::uint32_t& pixel : opaque) pixel |= 0xFF000000u;
+    return encodePngRgba(picture.width, picture.height, opaque.data(), png);
+}

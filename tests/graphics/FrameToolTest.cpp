@@ -1,0 +1,184 @@
+// vorly-frame run on a game folder whose "texture" archive holds a few
+// pictures: the probes of a scene read from the PNG it writes, a scene that
+// asks for more sprites than the pool holds, malformed scenes and a missing
+// picture.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+#include <string>
+
+#include "graphics/ImageFiles.h"
+#include "platform/Path.h"
+#include "platform/Window.h"
+#include "platform/gfx/D3DXImage.h"
+#include "platform/gfx/GfxAdapter.h"
+#include "platform/gfx/PngWriter.h"
+#include "platform/gfx/RecordingDevice.h"
+#include "services/ArchiveManager.h"
+#include "support/TestSupport.h"
+
+namespace {
+const std::string kTool = std::string(VORLY_BINARY_DIR) + "/tools/vorly-frame";
+
+struct FrameRun {
+    int status;
+    std::string err;
+};
+
+class FrameTool : public ::testing::Test {
+protected:
+    void SetUp() override {
+        adapter = GfxRef<GfxAdapter>::adopt(GfxAdapter::create(D3D_SDK_VERSION));
+        D3DPRESENT_PARAMETERS p;
+        p.BackBufferWidth = 64;
+        p.BackBufferHeight = 64;
+        p.BackBufferFormat = D3DFMT_A8R8G8B8;
+        p.BackBufferCount = 1;
+        p.SwapEffect = D3DSWAPEFFECT_DISCARD;
+        p.Windowed = 1;
+        ASSERT_EQ(
+            adapter->createDevice(0, D3DDEVTYPE_HAL, &window, D3DCREATE_HARDWARE_VERTEXPROCESSING, &p, device.put()),
+            D3D_OK);
+        Pixels grid;
+        for (std::uint32_t i = 0; i < 64; ++i) grid.push_back(0xFF000000u | (i * 4) << 16 | (255 - i * 4) << 8 | 0x40);
+        gridTexels = grid;
+        pack({{"grid.bmp", files::bmp(8, 8, grid, 32)},
+              {"red.bmp", files::bmp(4, 4, Pixels(16, 0xFFFF0000), 32)},
+              {"green.bmp", files::bmp(4, 4, Pixels(16, 0xFF00FF00), 32)},
+              {"grey32.bmp", files::bmp(4, 4, Pixels(16, 0xFF202020), 32)},
+              {"tint.bmp", files::bmp(4, 4, Pixels(16, 0x803366CC), 32)},
+              {"white.bmp", files::bmp(4, 4, Pixels(16, 0xFFFFFFFF), 32)}});
+    }
+    void pack(const std::vector<std::pair<std::string, FileBytes>>& files) {
+        for (const auto& [name, bytes] : files) root.writeFile("game/texture/" + name, bytes);
+        // The archive is built relative to the game folder.
+        Path::setRoot(root.path() / "game");
+        {
+            ArchiveManager archive;
+            EXPECT_EQ(archive.buildTextureArchive("texture"), S_OK);
+        }
+        Path::setRoot(root.path());
+    }
+    FrameRun run(const std::string& scene) {
+        root.writeFile("scene.txt", scene);
+        const std::string base = root.path().string();
+        const std::string command = "SDL_VIDEODRIVER=offscreen LP_NUM_THREADS=2 " + kTool + " " + base + "/game " +
+                                    base + "/scene.txt " + base + "/out.png 2>" + base + "/stderr.txt";
+        CommandRun ran = runCommand(command);
+        return {ran.status, root.readFile("stderr.txt")};
+    }
+    // The PNG the tool wrote, as A8R8G8B8.
+    Pixels picture() {
+        const std::string bytes = root.readFile("out.png");
+        GfxTexture* made = nullptr;
+        EXPECT_EQ(
+            D3DXCreateTextureFromFileInMemoryEx(device.get(), bytes.data(), std::uint32_t(bytes.size()), 0, 0, 1, 0,
+                                                D3DFMT_UNKNOWN, D3DPOOL_MANAGED, 2, 2, 0, nullptr, nullptr, &made),
+            D3D_OK);
+        auto texture = GfxRef<GfxTexture>::adopt(made);
+        Pixels argb;
+        std::uint32_t width = 0, height = 0;
+        if (texture) readTextureLevel(texture.get(), 0, argb, width, height);
+        EXPECT_EQ(width, 640u);
+        EXPECT_EQ(height, 480u);
+        argb.resize(640 * 480);
+        return argb;
+    }
+    static std::uint32_t rgb(const Pixels& p, int x, int y) {
+        return p[std::size_t(y) * 640 + std::size_t(x)] & 0xFFFFFF;
+    }
+
+    RecordingBackend backend;
+    TestWindow window;
+    GfxRef<GfxAdapter> adapter;
+    GfxRef<GfxDevice> device;
+    TempRoot root;
+    Pixels gridTexels;
+};
+}  // namespace
+
+TEST_F(FrameTool, ASceneDrawsItsProbes) {
+    const FrameRun ran =
+        run("# probes\n"
+            "clear 64 64 64\n"
+            "\n"
+            "sprite grid.bmp 100 50 8 8 0 0 8 8 0 3 FFFFFFFF\n"
+            "sprite red.bmp 10 10 8 8 0 0 4 4 5 3 FFFFFFFF\n"
+            "sprite green.bmp 10 10 8 8 0 0 4 4 2 3 FFFFFFFF\n"
+            "sprite green.bmp 30 10 8 8 0 0 4 4 7 3 FFFFFFFF\n"
+            "sprite green.bmp 30 10 8 8 0 0 4 4 7 3 FF0000FF\n"
+            "sprite green.bmp 50 10 8 8 0 0 4 4 7 3 FFFFFFFF\n"
+            "sprite red.bmp 50 10 8 8 0 0 4 4 7 3 FFFFFFFF\n"
+            "sprite grey32.bmp 70 10 8 8 0 0 4 4 0 2 FFFFFFFF\n"
+            "sprite white.bmp 90 10 8 8 0 0 4 4 0 4 FFFFFFFF\n"
+            "sprite tint.bmp 110 10 8 8 0 0 4 4 0 6 FF000000\n"
+            "sprite white.bmp 100 100 40 10 0 0 4 4 0 3 FFFFFFFF 90\n"
+            "sprite white.bmp 150 10 8 8 0 0 4 4 45 3 FFFFFFFF\n"
+            "sprite red.bmp 150 10 8 8 0 0 4 4 38 3 FFFFFFFF\n");
+    ASSERT_EQ(ran.status, 0) << ran.err;
+    EXPECT_NE(ran.err.find("頂点バッファを使用します"), std::string::npos);
+    const Pixels p = picture();
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x) EXPECT_EQ(rgb(p, 100 + x, 50 + y), gridTexels[std::size_t(y * 8 + x)] & 0xFFFFFF);
+    EXPECT_EQ(rgb(p, 14, 14), 0xFF0000u);  // layer 5 over layer 2
+    EXPECT_EQ(rgb(p, 34, 14), 0x000000u);  // the later sprite of a manager over the earlier
+    EXPECT_EQ(rgb(p, 54, 14), 0x00FF00u);  // a later manager over an earlier one
+    for (int shift : {0, 8, 16}) EXPECT_NEAR(int((rgb(p, 74, 14) >> shift) & 0xFF), 96, 2);
+    EXPECT_EQ(rgb(p, 94, 14), 0x404040u);   // group 4 not drawn
+    EXPECT_EQ(rgb(p, 114, 14), 0x3366CCu);  // group 6: the texture's colour
+    EXPECT_EQ(rgb(p, 120, 87), 0xFFFFFFu);  // 40 x 10 at 90 degrees: upright
+    EXPECT_EQ(rgb(p, 120, 122), 0xFFFFFFu);
+    EXPECT_EQ(rgb(p, 105, 105), 0x404040u);
+    EXPECT_EQ(rgb(p, 135, 105), 0x404040u);
+    EXPECT_EQ(rgb(p, 154, 14), 0xFFFFFFu);  // layer 45 drawn as 39
+    EXPECT_FALSE(std::filesystem::exists(root.path() / "game" / "data"));
+}
+
+TEST_F(FrameTool, MoreSpritesThanThePoolDrawsTenThousand) {
+    // 10,005 sprites of 4 x 4 pixels on a grid of 160 x 120 places.
+    std::ostringstream scene;
+    for (int i = 0; i < 10005; ++i)
+        scene << "sprite white.bmp " << (i % 160) * 4 << ' ' << (i / 160) * 4 << " 4 4 0 0 4 4 0 3 FFFFFFFF\n";
+    const FrameRun ran = run(scene.str());
+    ASSERT_EQ(ran.status, 0) << ran.err.substr(0, 2000);
+    std::size_t empties = 0;
+    for (std::size_t at = ran.err.find("SpriteAllocator EMPTY"); at != std::string::npos;
+         at = ran.err.find("SpriteAllocator EMPTY", at + 1))
+        ++empties;
+    EXPECT_EQ(empties, 5u);
+    const Pixels p = picture();
+    std::size_t lit = 0;
+    for (int i = 0; i < 10005; ++i) {
+        bool all = true;
+        for (int y = 0; y < 4; ++y)
+            for (int x = 0; x < 4; ++x) all = all && rgb(p, (i % 160) * 4 + x, (i / 160) * 4 + y) == 0xFFFFFFu;
+        lit += all;
+    }
+    EXPECT_EQ(lit, 10000u);
+}
+
+TEST_F(FrameTool, MalformedScenesAndAMissingPicture) {
+    const char* bad[] = {
+        "clear 1 2\n",
+        "clear 1 2 256\n",
+        "sprite white.bmp 0 0 4 4 0 0 4 4 0 3\n",
+        "sprite white.bmp 0 0 4 four 0 0 4 4 0 3 FFFFFFFF\n",
+        "sprite white.bmp 0 0 4 4 0 0 4 4 0 300 FFFFFFFF\n",
+        "sprite white.bmp 0 0 4 4 0 0 4 4 0 3 FFFFFF\n",
+        "sprite white.bmp 0 0 4 4 0 0 4 4 0 3 FFFFFFFF x\n",
+        "sprites white.bmp\n",
+    };
+    for (const char* scene : bad) {
+        std::filesystem::remove(root.path() / "out.png");
+        const FrameRun ran = run(scene);
+        EXPECT_EQ(ran.status, 2) << scene;
+        EXPECT_NE(ran.err.find("scene.txt:1:"), std::string::npos) << ran.err;
+        EXPECT_FALSE(std::filesystem::exists(root.path() / "out.png")) << scene;
+    }
+    // A picture the archive lacks ends the program as the engine ends it.
+    const FrameRun ran = run("sprite none.bmp 0 0 4 4 0 0 4 4 0 3 FFFFFFFF\n");
+    EXPECT_EQ(ran.status, 1);
+    EXPECT_FALSE(std::filesystem::exists(root.path() / "out.png"));
+    EXPECT_FALSE(std::filesystem::exists(root.path() / "game" / "data"));
+}
