@@ -425,14 +425,21 @@ TEST_F(ConfigDialogRun, NoDialogGoesOnWithTheSettingsAsTheyAre) {
     DialogBackend::setInstance(nullptr);
     EXPECT_TRUE(runStartupDialog());
 
-    // No face for the font: one line, and the dialog still works.
+    // No face for the font: one line, and the dialog still works. Without a
+    // network manager the status reads offline.
     DialogBackend::setInstance(&backend);
+    delete g_networkManager;
+    g_networkManager = nullptr;
     backend.canShow = true;
     backend.faceFound = false;
     backend.script = {DialogInput::keyPress(DialogKey::Return)};
     EXPECT_TRUE(runStartupDialog());
     EXPECT_TRUE(log.logContains("設定ダイアログのフォントが見つかりません"));
     EXPECT_EQ(g_systemInfo->getWidth(), 640u);
+    const auto status = std::find_if(backend.itemsAtStart.begin(), backend.itemsAtStart.end(),
+                                     [](const Dialog::Item& item) { return item.control.id == kConfigStatusText; });
+    ASSERT_NE(status, backend.itemsAtStart.end());
+    EXPECT_EQ(status->text, "オフライン状態です");
 }
 
 namespace {
