@@ -197,7 +197,8 @@ TEST(ConfigDialogControls, KeysAndMouseActOnTheControls) {
         int result;  // 0: still open
     };
     const Case cases[] = {
-        {"Tab reaches OK first, Space presses it", {In::keyPress(DialogKey::Tab), In::keyPress(DialogKey::Space)}, {}, 1},
+        {"Tab reaches OK first, Space presses it",
+         {In::keyPress(DialogKey::Tab), In::keyPress(DialogKey::Space)}, {}, 1},
         {"Enter on a focused Cancel", {In::keyPress(DialogKey::Tab), In::keyPress(DialogKey::Tab),
                                         In::keyPress(DialogKey::Return)}, {}, 2},
         {"Space ticks the focused box, Enter is OK",
@@ -206,7 +207,8 @@ TEST(ConfigDialogControls, KeysAndMouseActOnTheControls) {
         {"Space twice unticks", {In::keyPress(DialogKey::Tab, true), In::keyPress(DialogKey::Space),
                                   In::keyPress(DialogKey::Space)}, {}, 0},
         {"Shift+Tab from the dialog is the last tab stop, then Esc",
-         {In::keyPress(DialogKey::Tab, true), In::keyPress(DialogKey::Space), In::keyPress(DialogKey::Escape)}, {1012}, 2},
+         {In::keyPress(DialogKey::Tab, true), In::keyPress(DialogKey::Space), In::keyPress(DialogKey::Escape)},
+         {1012}, 2},
         {"nine tab stops: the tenth Tab wraps to OK",
          std::vector<In>(10, In::keyPress(DialogKey::Tab)), {}, 0},
         {"Shift+Tab from OK wraps to the last box",
