@@ -513,6 +513,8 @@ TEST(ConfigDialogStartup, NetworkingAfterTheDialog) {
         window.postQuitMessage(0);
         EXPECT_EQ(WinMain(1), 0);
         EXPECT_EQ(dialogs.shown, 1);
+        EXPECT_EQ(dialogs.lastOwner, &window);  // over the main window
+        EXPECT_FALSE(dialogs.scriptRanOut);
         // The worker drops what the refused connection cannot send. Frames
         // poll it as the frame step does (with virtual time a wake-up can
         // come before the worker took the previous one) until its passes have
