@@ -84,6 +84,13 @@ bool present(SDL_Window* window, std::vector<std::uint8_t>& rgb, int width, int 
 std::intptr_t SdlDialogBackend::dialogBox(const DialogTemplate& dialogTemplate, Window* owner,
                                           DialogProcedure procedure) {
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return -1;
+    // Window surfaces in plain memory where the driver has them (X11,
+    // offscreen), not through an OpenGL texture: the dialog needs no GPU and
+    // draws the same everywhere. SDL reads this once, at the first surface.
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (driver && (SDL_strcmp(driver, "x11") == 0 || SDL_strcmp(driver, "offscreen") == 0)) {
+        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    }
     ScreenRect desktop;
     if (owner) {
         desktop = owner->desktopRect();

@@ -114,4 +114,6 @@ std::intptr_t configDialogProcedure(Dialog& dialog, std::uint32_t message, std::
     return 0;
 }
 
-std::intptr_t showConfigDialog(Window* owner) { return dialogBox(configDialogTemplate(), owner, configDialogProcedure); }
+std::intptr_t showConfigDialog(Window* owner) {
+    return dialogBox(configDialogTemplate(), owner, configDialogProcedure);
+}

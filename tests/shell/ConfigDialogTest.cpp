@@ -197,7 +197,8 @@ TEST(ConfigDialogControls, KeysAndMouseActOnTheControls) {
         int result;  // 0: still open
     };
     const Case cases[] = {
-        {"Tab reaches OK first, Space presses it", {In::keyPress(DialogKey::Tab), In::keyPress(DialogKey::Space)}, {}, 1},
+        {"Tab reaches OK first, Space presses it",
+         {In::keyPress(DialogKey::Tab), In::keyPress(DialogKey::Space)}, {}, 1},
         {"Enter on a focused Cancel", {In::keyPress(DialogKey::Tab), In::keyPress(DialogKey::Tab),
                                         In::keyPress(DialogKey::Return)}, {}, 2},
         {"Space ticks the focused box, Enter is OK",
@@ -206,7 +207,8 @@ TEST(ConfigDialogControls, KeysAndMouseActOnTheControls) {
         {"Space twice unticks", {In::keyPress(DialogKey::Tab, true), In::keyPress(DialogKey::Space),
                                   In::keyPress(DialogKey::Space)}, {}, 0},
         {"Shift+Tab from the dialog is the last tab stop, then Esc",
-         {In::keyPress(DialogKey::Tab, true), In::keyPress(DialogKey::Space), In::keyPress(DialogKey::Escape)}, {1012}, 2},
+         {In::keyPress(DialogKey::Tab, true), In::keyPress(DialogKey::Space), In::keyPress(DialogKey::Escape)},
+         {1012}, 2},
         {"nine tab stops: the tenth Tab wraps to OK",
          std::vector<In>(10, In::keyPress(DialogKey::Tab)), {}, 0},
         {"Shift+Tab from OK wraps to the last box",
@@ -425,14 +427,21 @@ TEST_F(ConfigDialogRun, NoDialogGoesOnWithTheSettingsAsTheyAre) {
     DialogBackend::setInstance(nullptr);
     EXPECT_TRUE(runStartupDialog());
 
-    // No face for the font: one line, and the dialog still works.
+    // No face for the font: one line, and the dialog still works. Without a
+    // network manager the status reads offline.
     DialogBackend::setInstance(&backend);
+    delete g_networkManager;
+    g_networkManager = nullptr;
     backend.canShow = true;
     backend.faceFound = false;
     backend.script = {DialogInput::keyPress(DialogKey::Return)};
     EXPECT_TRUE(runStartupDialog());
     EXPECT_TRUE(log.logContains("設定ダイアログのフォントが見つかりません"));
     EXPECT_EQ(g_systemInfo->getWidth(), 640u);
+    const auto status = std::find_if(backend.itemsAtStart.begin(), backend.itemsAtStart.end(),
+                                     [](const Dialog::Item& item) { return item.control.id == kConfigStatusText; });
+    ASSERT_NE(status, backend.itemsAtStart.end());
+    EXPECT_EQ(status->text, "オフライン状態です");
 }
 
 namespace {
@@ -504,6 +513,8 @@ TEST(ConfigDialogStartup, NetworkingAfterTheDialog) {
         window.postQuitMessage(0);
         EXPECT_EQ(WinMain(1), 0);
         EXPECT_EQ(dialogs.shown, 1);
+        EXPECT_EQ(dialogs.lastOwner, &window);  // over the main window
+        EXPECT_FALSE(dialogs.scriptRanOut);
         // The worker drops what the refused connection cannot send. Frames
         // poll it as the frame step does (with virtual time a wake-up can
         // come before the worker took the previous one) until its passes have
