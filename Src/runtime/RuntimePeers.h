@@ -1,6 +1,6 @@
-// What the script runtime reads of managers that live above it or do not
-// exist yet: sound levels, the input object, the ranking client, the player
-// logic's slow-mode counter. The runtime asks through this one interface, so
+// What the script runtime reads of managers that live above it: sound
+// levels, the input object, the ranking client, the player logic's slow-mode
+// counter. The runtime asks through this one interface, so
 // a manager that is missing reads as absent and tests stand in for all of
 // them (install a recording peer, then put back null).
 #pragma once

@@ -408,28 +408,89 @@ double gameVariables(std::uint32_t id, bool& found) {
     }
 }
 
-// Replay slots and records: the replay files and online records come with
-// the replay work; every slot answers as an empty one.
+// Replays: a local slot ("_arg0"), the selected replay (stage "_arg0"), and
+// the online entry ("_arg0") of the table the stored keys choose, all from
+// the replay manager. Without one, and for an empty slot or an entry that is
+// not valid, everything reads 0 except the major version (1) and a local
+// name character (a blank).
 double replays(std::uint32_t id, bool& found) {
     found = true;
+    using F = ReplayManager::Fact;
+    const ReplayManager* r = g_replayManager;
+    const std::int32_t a0 = arg(0);
+    auto empty = [](F fact) { return fact == F::MajorVersion ? 1 : 0; };
+    auto slot = [&](F fact) { return r ? r->replayFact(fact, a0) : empty(fact); };
+    const bool onlineValid = r && r->onlineFact(F::Valid, a0) != 0;
+    auto online = [&](F fact) { return onlineValid ? r->onlineFact(fact, a0) : empty(fact); };
+    auto u = [](std::int32_t value) { return static_cast<std::uint32_t>(value); };
+    // A stage's 2-bit state in a stage mask, stages 1..9.
+    auto stageState = [](std::int32_t mask, std::int32_t stage) {
+        return stage >= 1 && stage <= 9 ? (static_cast<std::uint32_t>(mask) >> (2 * stage - 2)) & 3u : 0u;
+    };
     switch (id) {
-        case 219:  // _replay_majorversion
-        case 222:  // _online_replay_majorversion
-            return 1.0;
-        case 193:  // _replay_name: a blank
-            return 32.0;
-        case 74: return g_replayManager ? static_cast<std::uint32_t>(g_replayManager->getMode()) : 0u;
-        case 120: return 1.0;
-        case 218: return g_replayManager ? g_replayManager->isReplayStarted() : 0;
-        default:
-            break;
+        // A local slot.
+        case 65: return asFloat(slot(F::Valid));
+        case 7: return asFloat(slot(F::Vorly));
+        case 8: return asFloat(slot(F::Difficulty));
+        case 66: return asFloat(slot(F::MaxStage));
+        case 67: return asFloat(u(slot(F::Score)));
+        case 68: return asFloat(u(slot(F::ScoreFigure)));
+        case 69: return asFloat(slot(F::Year));
+        case 70: return asFloat(slot(F::Month));
+        case 71: return asFloat(slot(F::Day));
+        case 72: return asFloat(slot(F::Hour));
+        case 73: return asFloat(slot(F::Minute));
+        case 115: return asFloat(slot(F::PracticeMode));
+        case 180: return asFloat(slot(F::Weapon));
+        case 219: return asFloat(slot(F::MajorVersion));
+        case 220: return asFloat(slot(F::MinorVersion1));
+        case 221: return asFloat(slot(F::MinorVersion2));
+        case 237: return asFloat(slot(F::DroppedFrames));
+        case 238: return asFloat(slot(F::Valid) ? figure(slot(F::DroppedFrames)) : 0);
+        case 20: return asFloat(digitAtUnsigned(u(slot(F::Score)), arg(1)));
+        case 239: return asFloat(digitAt(slot(F::DroppedFrames), arg(1)));
+        case 193: return asFloat(r ? r->replayName(a0, arg(1)) : 32);
+        // The selected replay.
+        case 62: return r ? r->selectedStageFlag() : 0;
+        case 12: return asFloat(r ? r->selectedEachStage(a0) : 0);
+        case 13: return asFloat(r ? u(r->selectedStageScore(a0)) : 0u);
+        case 14: return asFloat(r && r->getSelectedReplay() ? figureUnsigned(u(r->selectedStageScore(a0))) : 0);
+        case 21: return asFloat(r ? digitAtUnsigned(u(r->selectedStageScore(a0)), arg(1)) : 0);
+        // The online entry.
+        case 210: return asFloat(online(F::Valid));
+        case 200: return asFloat(online(F::MaxStage));
+        case 201: return asFloat(u(online(F::Score)));
+        case 202: return asFloat(u(online(F::ScoreFigure)));
+        case 203: return asFloat(online(F::Year));
+        case 204: return asFloat(online(F::Month));
+        case 205: return asFloat(online(F::Day));
+        case 206: return asFloat(online(F::Hour));
+        case 207: return asFloat(online(F::Minute));
+        case 208: return asFloat(online(F::Weapon));
+        case 211: return asFloat(online(F::Difficulty));
+        case 212: return asFloat(online(F::Vorly));
+        case 214: return asFloat(online(F::RealDifficulty));
+        case 215: return asFloat(online(F::Id));
+        case 216: return asFloat(onlineValid ? figure(online(F::Id)) : 0);
+        case 222: return asFloat(online(F::MajorVersion));
+        case 223: return asFloat(online(F::MinorVersion1));
+        case 224: return asFloat(online(F::MinorVersion2));
+        case 240: return asFloat(online(F::DroppedFrames));
+        case 241: return asFloat(onlineValid ? figure(online(F::DroppedFrames)) : 0);
+        case 195: return asFloat(stageState(online(F::EachStage), arg(1)));
+        case 196: return asFloat(onlineValid ? u(r->onlineStageScore(a0, arg(1))) : 0u);
+        case 197: return asFloat(onlineValid ? figureUnsigned(u(r->onlineStageScore(a0, arg(1)))) : 0);
+        case 198: return asFloat(digitAtUnsigned(u(online(F::Score)), arg(1)));
+        case 217: return asFloat(digitAt(online(F::Id), arg(1)));
+        case 242: return asFloat(digitAt(online(F::DroppedFrames), arg(1)));
+        case 209: return asFloat(onlineValid ? r->onlineReplayName(a0, arg(1)) : 0);
+        case 199: return asFloat(onlineValid ? digitAtUnsigned(u(r->onlineStageScore(a0, arg(1))), arg(2)) : 0);
+        // The manager's state.
+        case 74: return r ? static_cast<std::uint32_t>(r->getMode()) : 0u;
+        case 120: return r ? r->getReplaySpeed() : 1;
+        case 218: return r ? r->isReplayStarted() : 0;
+        default: found = false; return 0.0;
     }
-    bool known = id == 65 || id == 7 || id == 8 || (id >= 66 && id <= 73) || id == 115 || id == 180 ||
-                 id == 220 || id == 221 || (id >= 237 && id <= 239) || id == 20 || id == 62 || id == 12 ||
-                 id == 13 || id == 14 || id == 21 || (id >= 195 && id <= 217) || id == 223 || id == 224 ||
-                 (id >= 240 && id <= 242);
-    found = known;
-    return 0.0;
 }
 
 double configuration(std::uint32_t id, bool& found) {

@@ -15,6 +15,8 @@
 #include "input/ReplayManager.h"
 #include "objects/BulletObject.h"
 #include "objects/BulletObjectManager.h"
+#include "objects/SelectableObject.h"
+#include "objects/SelectableObjectManager.h"
 #include "records/GameInfo.h"
 #include "runtime/AbsentManagerNotice.h"
 #include "runtime/ExBulletML_Runtime.h"
@@ -134,16 +136,17 @@ void resetScore() {
     setVar(vars().stagenum, 0.0f);
 }
 
-// "cancelpause", only while paused: the pause screen's objects go, the pause
-// object's script stops, the sounds go on, and the pause is toggled off. The
-// objects are usually running this very script; their lists destroy them
-// once the walk has left them.
+// "cancelpause", only while paused: the pause menu's entries and the pause
+// screen's objects go, the pause object's script stops, the sounds go on,
+// and the pause is toggled off. The objects are usually running this very
+// script; their lists destroy them once the walk has left them.
 void cancelPause(const SystemCall& call) {
     GameInfo* game = records();
     if (!game || !game->isPaused()) return;
-    // The pause menu's selection manager comes with the selectable objects'
-    // manager; until then there is none to empty.
     if (BulletObjectManager* objects = runtimeObjectManager()) {
+        SelectableObjectManager* menu = objects->getPauseSelectableManager();
+        menu->vanishAll();
+        menu->removeDead();
         IntBulletObjectManager* pause = objects->getPauseManager();
         pause->vanishAll();
         pause->removeDead();
@@ -151,6 +154,60 @@ void cancelPause(const SystemCall& call) {
     }
     call.sound(&RuntimePeers::soundResumeAll);
     game->requestPauseState(0);
+}
+
+// The game's menu ("selectmgr_"), which the selection commands act on; none
+// without the object manager.
+SelectableObjectManager* gameMenu() {
+    BulletObjectManager* objects = runtimeObjectManager();
+    return objects ? objects->getSelectableManager() : nullptr;
+}
+
+// The children "x" and "y" of the command, truncated. Both are evaluated
+// before the menu is looked at, so their side effects ($_rand) do not depend
+// on it.
+struct CursorArgs {
+    std::int32_t x;
+    std::int32_t y;
+};
+CursorArgs cursorArgs(R& runtime) {
+    const std::int32_t x = truncateToInt32(runtime.evalChild(kX));
+    return {x, truncateToInt32(runtime.evalChild(kY))};
+}
+
+// "setselect": moves the game menu's cursor to table x, entry y (a negative
+// one keeps the current value; each is lowered to the menu's maximum), lets
+// the entry now under the cursor run its selected script afresh when the
+// cursor moved, and applies the cursor.
+void setSelect(R& runtime) {
+    auto [x, y] = cursorArgs(runtime);
+    SelectableObjectManager* menu = gameMenu();
+    if (!menu) return;
+    const std::int32_t table0 = menu->getTable();
+    const std::int32_t cursor0 = menu->getCursor();
+    if (x < 0) x = table0;
+    if (y < 0) y = cursor0;
+    if (x > menu->getMaxTable()) x = menu->getMaxTable();
+    if (y > menu->getMaxIndex()) y = menu->getMaxIndex();
+    menu->setTable(x);
+    menu->setCursor(y);
+    SelectableObject* focus = menu->getFocusObject();
+    const bool undecided = focus && (focus->getFlags() & object_flag::kDecided) == 0;
+    if (undecided) focus->clearFlags(object_flag::kWaiting);
+    if (undecided && (x != table0 || y != cursor0)) {
+        focus->addFlags(object_flag::kSelected);
+        focus->restartRuntimes();
+    }
+    menu->decide();
+}
+
+// "setcursor": table x and entry y as given, with the menu's own wrap rules.
+void setCursor(R& runtime) {
+    const CursorArgs args = cursorArgs(runtime);
+    if (SelectableObjectManager* menu = gameMenu()) {
+        menu->setTable(args.x);
+        menu->setCursor(args.y);
+    }
 }
 
 // "dumprepeatcount": one line of the runtime's saved repeat stacks, each
@@ -363,13 +420,12 @@ const std::array<Entry, kSystemCommandCount> kEntries = {{
     {"playerswitchdisable", [](const SystemCall&) { onRecords([](GameInfo& g) { g.setPlayerSwitchable(0); }); return kGoOn; }},
     {"traceon", [](const SystemCall&) { if (g_debugInfo) g_debugInfo->setTrace(1); return kGoOn; }},
     {"traceoff", [](const SystemCall&) { if (g_debugInfo) g_debugInfo->setTrace(0); return kGoOn; }},
-    // The selection commands act on the object manager's selection managers,
-    // which come with the selectable objects' manager; without one they do
-    // nothing, as for any missing selection manager.
-    {"clearselectable", [](const SystemCall&) { return kGoOn; }},
-    {"setselect", [](const SystemCall&) { return kGoOn; }},
-    {"setcancelselectcnt", [](const SystemCall&) { return kGoOn; }},
-    {"setcursor", [](const SystemCall&) { return kGoOn; }},
+    // The selection commands act on the game menu. An entry clearing its own
+    // menu is safe: the menu destroys entries only after its walk.
+    {"clearselectable", [](const SystemCall&) { if (SelectableObjectManager* m = gameMenu()) m->clear(); return kGoOn; }},
+    {"setselect", [](const SystemCall& c) { setSelect(c.runtime); return kGoOn; }},
+    {"setcancelselectcnt", [](const SystemCall&) { if (SelectableObjectManager* m = gameMenu()) m->requestDecide(); return kGoOn; }},
+    {"setcursor", [](const SystemCall& c) { setCursor(c.runtime); return kGoOn; }},
     {"dumprepeatcount", [](const SystemCall& c) { dumpRepeatCount(c.runtime); return kGoOn; }},
 }};
 }  // namespace

@@ -1,10 +1,10 @@
-// The script runtime's peers as the running program has them. The queries of
-// the built-in variables (keys, network state) still give the absent answer,
-// and the comment names the call that answers once that work lands; the
-// sound levels, the slow mode and the game commands' calls go to the
-// managers that exist.
+// The script runtime's peers as the running program has them: each question
+// and each game command's call goes to its manager when that exists, and
+// gives the absent answer otherwise. The mesh manager is not part of this
+// build: its call keeps the base's absent answer.
 #include "runtime/RuntimePeers.h"
 
+#include "graphics/SpriteManagerManager.h"
 #include "graphics/TextureManager.h"
 #include "input/DInputObject.h"
 #include "network/NetworkManager.h"
@@ -18,22 +18,21 @@ public:
     std::int32_t volumeLevel(std::int32_t channel) override {
         return g_dsoundObjectManager ? g_dsoundObjectManager->getVolumeLevel(channel) : 0;
     }
-    // DInputObject::getKeyAssign(button).
-    std::int32_t keyAssign(std::int32_t) override { return 0; }
-    // g_dinputObject != nullptr.
-    bool inputExists() override { return false; }
-    // The input object's key query (slot 3).
-    std::int32_t keyState(std::int32_t) override { return 0; }
-    // NetworkManager::isConnected, isBusy, isOffline.
-    bool networkConnected() override { return false; }
-    bool networkBusy() override { return false; }
-    bool networkOffline() override { return false; }
+    std::int32_t keyAssign(std::int32_t button) override {
+        return g_dinputObject ? g_dinputObject->getKeyAssign(button) : 0;
+    }
+    bool inputExists() override { return g_dinputObject != nullptr; }
+    // The input object's button query; bit 0 of its history is this frame.
+    std::int32_t keyState(std::int32_t key) override {
+        return g_dinputObject ? g_dinputObject->getButton(key) & 1 : 0;
+    }
+    bool networkConnected() override { return g_networkManager && g_networkManager->isConnected(); }
+    bool networkBusy() override { return g_networkManager && g_networkManager->isBusy(); }
+    bool networkOffline() override { return g_networkManager && g_networkManager->isOffline(); }
     // The player logic's slow-mode counter.
     std::int32_t slowModeCounter() override { return getSlowCounter(); }
 
-    // The game commands' calls, each on its manager when it exists. The
-    // sprite and mesh managers are not part of this build: the base's
-    // absent answers stand.
+    // The game commands' calls, each on its manager when it exists.
     bool soundPauseAll() override { return withSound([](DSoundObjectManager& m) { m.pauseAll(); }); }
     bool soundResumeAll() override { return withSound([](DSoundObjectManager& m) { m.resumeAll(); }); }
     bool soundVanishAll() override { return withSound([](DSoundObjectManager& m) { m.vanishAll(); }); }
@@ -59,6 +58,11 @@ public:
     bool texturePurgeMarked() override {
         if (!g_textureManager) return false;
         g_textureManager->purgeMarked();
+        return true;
+    }
+    bool spritePurgeMarked() override {
+        if (!g_spriteManagerManager) return false;
+        g_spriteManagerManager->purgeMarked();
         return true;
     }
 

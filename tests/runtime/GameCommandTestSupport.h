@@ -160,6 +160,11 @@ protected:
         put("myScoreUpdated", g.isMyScoreUpdated());
         put("clearEnabled", g_d3dObject->isClearEnabled());
         put("trace", g_debugInfo ? g_debugInfo->getTrace() : -1);
+        // The game menu's decide request, put back after the look.
+        SelectableObjectManager* menu = g_bulletObjectManager->getSelectableManager();
+        const std::int32_t request = menu->takeDecideRequest();
+        if (request) menu->requestDecide();
+        put("decideRequest", request);
         return s;
     }
     // The keys whose values differ, "key=after", blank-separated.

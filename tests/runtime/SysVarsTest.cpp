@@ -3,7 +3,9 @@
 #include <cmath>
 
 #include "RuntimeTestSupport.h"
+#include "input/ReplayFileBuilder.h"
 #include "input/ReplayManager.h"
+#include "records/ScoreEntry.h"
 #include "script/BuiltinVariableTable.h"
 #include "services/FrameCounter.h"
 
@@ -198,16 +200,77 @@ TEST_F(SysVars, GameVariablesByName) {
     EXPECT_EQ(value("_player_type"), 0.0);
 }
 
-TEST_F(SysVars, ReplaysAnswerAsEmptySlots) {
-    setVar("_arg0", 2.9f);
-    EXPECT_EQ(value("_valid_replay"), 0.0);
-    EXPECT_EQ(value("_replay_score"), 0.0);
-    EXPECT_EQ(value("_replay_majorversion"), 1.0);
-    EXPECT_EQ(value("_replay_name"), 32.0);
-    EXPECT_EQ(value("_online_replay_majorversion"), 1.0);
-    EXPECT_EQ(value("_replayspeed"), 1.0);
+TEST_F(SysVars, ReplaysAnswerFromTheReplayManager) {
+    struct Read {
+        const char* name;
+        float arg0, arg1, arg2;
+        double expected;
+    };
+    auto check = [](std::initializer_list<Read> reads) {
+        for (const Read& r : reads) {
+            setVar("_arg0", r.arg0);
+            setVar("_arg1", r.arg1);
+            setVar("_arg2", r.arg2);
+            EXPECT_EQ(value(r.name), r.expected) << r.name << " " << r.arg0 << " " << r.arg1 << " " << r.arg2;
+        }
+    };
+    // No replay manager: empty slots, no selected replay, no online entry.
+    check({{"_valid_replay", 2, 0, 0, 0}, {"_replay_score", 2, 0, 0, 0}, {"_replay_majorversion", 2, 0, 0, 1},
+           {"_replay_name", 2, 0, 0, 32}, {"_replay_dframe_figure", 2, 0, 0, 0}, {"_replay_stagescore_figure", 3, 0, 0, 0},
+           {"_online_replay_majorversion", 0, 0, 0, 1}, {"_online_replay_score_figure", 0, 0, 0, 0},
+           {"_replayspeed", 0, 0, 0, 1}});
+
+    TempRoot root;
+    root.writeFile("replay/replay2.rpy",
+                   buildReplayFile({{1, 1, {{254, 0x10}, {254, 0x10}, {92, 0x10}}, 500, 0, 600},
+                                    {3, 3, {{1, 1}, {1, 2}, {1, 1}}, 900, 4, 3}}));
     ReplayManager replays;
     g_replayManager = &replays;
+    replays.loadAllReplays();
+    // Slot 2 (by "_arg0" truncated), before any replay is selected.
+    check({{"_valid_replay", 2.9f, 0, 0, 1}, {"_valid_replay", 1, 0, 0, 0}, {"_replay_majorversion", 1, 0, 0, 1},
+           {"_replay_name", 1, 0, 0, 32}, {"_replay_dframe_figure", 1, 0, 0, 0},
+           {"_replay_score", 2, 0, 0, 1234}, {"_replay_score_figure", 2, 0, 0, 4},
+           {"_replay_score_numfignum", 2, 2, 0, 2}, {"_replay_maxstage", 2, 0, 0, 3},
+           {"_replay_year", 2, 0, 0, 2026}, {"_replay_month", 2, 0, 0, 12}, {"_replay_min", 2, 0, 0, 5},
+           {"_replay_majorversion", 2, 0, 0, 1}, {"_replay_minorversion1", 2, 0, 0, 1},
+           {"_replay_dframe", 2, 0, 0, 603}, {"_replay_dframe_figure", 2, 0, 0, 3},
+           {"_replay_dframe_numfignum", 2, 2, 0, 6}, {"_replay_name", 2, 0, 0, 'T'}, {"_replay_name", 2, 8, 0, 32},
+           {"_replay_stage_flag", 0, 0, 0, 0}, {"_replay_stagescore_figure", 3, 0, 0, 0}});
+    // The selected replay, by stage.
+    ASSERT_EQ(replays.selectReplay(2), S_OK);
+    check({{"_replay_stage_flag", 0, 0, 0, 0x31}, {"_replay_eachstage", 3, 0, 0, 3}, {"_replay_eachstage", 2, 0, 0, 0},
+           {"_replay_stagescore", 3, 0, 0, 900}, {"_replay_stagescore_figure", 3, 0, 0, 3},
+           {"_replay_stagescore_figure", 2, 0, 0, 1}, {"_replay_stagescore_numfignum", 3, 2, 0, 9}});
+    replays.speedUp();
+    replays.speedUp();
+    check({{"_replayspeed", 0, 0, 0, 3}});
+
+    // The online entry chosen by the stored keys: row 2, t 1, no practice key.
+    ScoreEntry entry;
+    entry[ScoreEntry::kMode] = 0x021;
+    entry[ScoreEntry::kScore] = 4567;
+    entry[ScoreEntry::kStageMask] = (3u << 4) | 1u;
+    entry[ScoreEntry::kReplayId] = 42;
+    entry[ScoreEntry::kMachineId0] = 0xAB;
+    entry[ScoreEntry::kStageScore0 + 2] = 77;
+    g_gameInfo->fillRanking(&entry, 1);
+    g_gameInfo->fillOnlineReplayList();
+    replays.setOnlineReplay(2, 1, 0);
+    check({{"_valid_online_replay", 0, 0, 0, 1}, {"_online_replay_score", 0, 0, 0, 4567},
+           {"_online_replay_score_figure", 0, 0, 0, 4}, {"_online_replay_score_numfignum", 0, 1, 0, 6},
+           {"_online_replay_maxstage", 0, 0, 0, 3}, {"_online_replay_eachstage", 0, 3, 0, 3},
+           {"_online_replay_eachstage", 0, 1, 0, 1}, {"_online_replay_eachstage", 0, 2, 0, 0},
+           {"_online_replay_stagescore", 0, 2, 0, 77}, {"_online_replay_stagescore_figure", 0, 2, 0, 2},
+           {"_online_replay_stagescore_numfignum", 0, 2, 1, 7}, {"_online_replay_id", 0, 0, 0, 42},
+           {"_online_replay_id_figure", 0, 0, 0, 2}, {"_online_replay_id_numfignum", 0, 1, 0, 4},
+           {"_online_replay_difficulty", 0, 0, 0, 2}});
+    // Another entry is not valid: every fact 0, the major version 1.
+    check({{"_valid_online_replay", 1, 0, 0, 0}, {"_online_replay_score_figure", 1, 0, 0, 0},
+           {"_online_replay_id_figure", 1, 0, 0, 0}, {"_online_replay_stagescore_figure", 1, 2, 0, 0},
+           {"_online_replay_dframe_figure", 1, 0, 0, 0}, {"_online_replay_name", 1, 0, 0, 0},
+           {"_online_replay_majorversion", 1, 0, 0, 1}});
+
     replays.setMode(ReplayManager::kPlayBack);
     replays.setReplayStarted(1);
     EXPECT_EQ(value("_replay_mode"), 1.0);
@@ -233,6 +296,9 @@ TEST_F(SysVars, DevicesAnswerThroughThePeers) {
     EXPECT_EQ(peers.assignAsked, std::vector<std::int32_t>{11});
     peers.busy = true;
     EXPECT_EQ(value("_pendingonline"), 1.0);
+    EXPECT_EQ(value("_networkerror"), 0.0);
+    peers.offline = true;
+    EXPECT_EQ(value("_networkerror"), 1.0);
     EXPECT_EQ(value("_isonline"), 0.0);
     peers.slowMode = -4;
     EXPECT_EQ(value("_slowmode"), -4.0);

@@ -5,6 +5,8 @@
 
 #include "GameCommandTestSupport.h"
 #include "platform/Thread.h"
+#include "objects/SelectableObject.h"
+#include "objects/SelectableObjectAllocator.h"
 #include "runtime/SystemCommandTable.h"
 #include "script/XMLManagerManager.h"
 
@@ -51,6 +53,7 @@ protected:
         g_frameCounter->nextSerial();
         g_d3dObject->setClearEnabled(2);
         g_debugInfo->setTrace(2);
+        (void)manager().getSelectableManager()->takeDecideRequest();
     }
 };
 
@@ -169,7 +172,7 @@ TEST_F(SystemCommand, EverySubCommandInTableOrder) {
         {"traceoff", "trace=0", ""},
         {"clearselectable", "", ""},
         {"setselect", "", ""},
-        {"setcancelselectcnt", "", ""},
+        {"setcancelselectcnt", "decideRequest=1", ""},
         {"setcursor", "", ""},
         {"dumprepeatcount", "", ""},
         // Exact comparison: other case, blanks, empty text.
@@ -336,6 +339,144 @@ TEST_F(SystemCommand, SwitchPauseOnlyWhileRunning) {
     g_gameInfo->applyPauseToggle();
     runTop(system("switchpause"));
     EXPECT_EQ(g_gameInfo->isPauseToggleRequested(), 0);
+}
+
+// The selection commands on a menu of tables 0..2 with entries 0..3 each,
+// every entry selected and waiting, its selected script stopped (a restart
+// shows as a script that has a node again).
+class SelectionCommand : public SystemCommand {
+protected:
+    SelectionCommand() { SelectableObjectAllocator::instance().fill(); }
+    ~SelectionCommand() override { manager().clearAll(); }
+
+    SelectableObjectManager& menu() { return *manager().getSelectableManager(); }
+    SelectableObject* at(std::int32_t table, std::int32_t index) {
+        for (const auto& [tag, entry] : menu().entries())
+            if (entry->getTableId() == table && entry->getIndex() == index) return entry;
+        return nullptr;
+    }
+    static bool restarted(SelectableObject* entry) { return entry->getSelectedRuntime()->getCurrentNode() != nullptr; }
+
+    // Loads `top` and the entries' script, builds the menu with the cursor at
+    // table 1, entry 1, lets `prepare` change it, then runs `top` for a frame.
+    void runOnMenu(const std::string& top, const std::function<void()>& prepare = {}) {
+        manager().clearAll();
+        load(R"(<action label="top">)" + top + R"(<wait>10</wait></action><action label="sel"><wait>100</wait></action>)");
+        for (std::int32_t table = 0; table <= 2; ++table) {
+            for (std::int32_t index = 0; index <= 3; ++index) {
+                SelectableObject* entry = manager().createSelectable();
+                entry->setKind(8);
+                entry->setTableIndex(table, index);
+                ExBulletML_Runtime* selected = manager().getRuntime();
+                selected->setupByLabel(kAction, wide("sel"));
+                selected->clear();
+                entry->setSelectedRuntime(selected);
+                entry->addFlags(object_flag::kSelected | object_flag::kWaiting);
+            }
+        }
+        menu().computeRanges();
+        menu().setCursorTableId(1);
+        menu().setCursorIndex(1);
+        if (prepare) prepare();
+        spawn("top");
+        frames(1);
+    }
+    static std::string cursorCommand(const char* command, int x, int y) {
+        return "<system><command>" + std::string(command) + "</command><x>" + std::to_string(x) + "</x><y>" +
+               std::to_string(y) + "</y></system>";
+    }
+};
+
+TEST_F(SelectionCommand, SetSelectKeepsOrLowersTheCursorAndRestartsOnlyAMovedUndecidedEntry) {
+    struct Case {
+        int x, y;
+        bool focusDecided;
+        std::int32_t table, cursor;
+        bool restart;
+    };
+    const Case cases[] = {
+        {-1, -1, false, 1, 1, false},  // both kept: nothing restarts
+        {1, 1, false, 1, 1, false},    // the same cell
+        {2, 3, false, 2, 3, true},
+        {-1, 0, false, 1, 0, true},
+        {5, 9, false, 2, 3, true},  // lowered to the maxima, not wrapped
+        {2, 3, true, 2, 3, false},  // a decided entry keeps its flags and script
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.x << "," << c.y << (c.focusDecided ? " decided" : ""));
+        runOnMenu(cursorCommand("setselect", c.x, c.y), [&] {
+            if (c.focusDecided) at(c.table, c.cursor)->addFlags(object_flag::kDecided);
+        });
+        EXPECT_EQ(menu().getTable(), c.table);
+        EXPECT_EQ(menu().getCursor(), c.cursor);
+        SelectableObject* focus = at(c.table, c.cursor);
+        EXPECT_EQ((focus->getFlags() & object_flag::kWaiting) != 0, c.focusDecided);
+        EXPECT_EQ(restarted(focus), c.restart);
+        EXPECT_NE(focus->getFlags() & object_flag::kSelected, 0u);
+        // The cursor was applied: every other entry is unselected.
+        for (const auto& [tag, entry] : menu().entries()) {
+            if (entry != focus) {
+                EXPECT_EQ(entry->getFlags() & object_flag::kSelected, 0u);
+            }
+        }
+    }
+}
+
+TEST_F(SelectionCommand, SetCursorWrapsClearSelectableEmptiesAndTheDecideRequestIsRead) {
+    runOnMenu(cursorCommand("setcursor", 2, 3));
+    EXPECT_EQ(menu().getTable(), 2);
+    EXPECT_EQ(menu().getCursor(), 3);
+    EXPECT_FALSE(restarted(at(2, 3)));  // the cursor moves; no script is touched
+    // Past the top the table wraps to the first, below 0 the entry to the last.
+    runOnMenu(cursorCommand("setcursor", 3, -1));
+    EXPECT_EQ(menu().getTable(), 0);
+    EXPECT_EQ(menu().getCursor(), 3);
+
+    runOnMenu(system("setcancelselectcnt") + R"(<global name="r1">$_cancelselectcnt</global>)" +
+              R"(<global name="r2">$_cancelselectcnt</global>)");
+    EXPECT_EQ(g_gameInfo->getGlobalVar(var("r1")), 1.0f);
+    EXPECT_EQ(g_gameInfo->getGlobalVar(var("r2")), 0.0f);
+
+    runOnMenu(system("clearselectable"));
+    EXPECT_EQ(menu().getSize(), 0u);
+    // The pause menu is not the game menu.
+    EXPECT_EQ(manager().createPauseSelectable() != nullptr, true);
+    runOnMenu(system("clearselectable") + system("setcancelselectcnt"));
+    EXPECT_EQ(manager().getPauseSelectableManager()->takeDecideRequest(), 0);
+}
+
+// A menu entry clears its own menu, and a pause-menu entry cancels the pause
+// (which empties the pause menu) from its own script: the entries leave once
+// the walk is done with them.
+TEST_F(SelectionCommand, AnEntryRemovingItsOwnMenuFromItsScript) {
+    load(R"(<action label="clear">)" + system("clearselectable") + R"(<wait>5</wait></action>)" +
+         R"(<action label="cancel">)" + system("cancelpause") + R"(<wait>5</wait></action>)" +
+         R"(<action label="idle"><wait>100</wait></action>)");
+    auto entryIn = [this](SelectableObjectManager& into, const char* label) {
+        SelectableObject* entry = into.create();
+        ExBulletML_Runtime* runtime = manager().getRuntime();
+        runtime->setupByLabel(kAction, wide(label));
+        entry->setMainRuntime(runtime);
+        return entry;
+    };
+    entryIn(menu(), "idle");
+    entryIn(menu(), "clear");
+    entryIn(menu(), "idle");
+    frames(1);
+    EXPECT_EQ(menu().getSize(), 0u);
+
+    SelectableObjectManager& pauseMenu = *manager().getPauseSelectableManager();
+    entryIn(pauseMenu, "idle");
+    entryIn(pauseMenu, "cancel");
+    entryIn(pauseMenu, "idle");
+    g_gameInfo->requestPauseToggle();
+    g_gameInfo->applyPauseToggle();
+    ASSERT_EQ(g_gameInfo->isPaused(), 1);
+    frames(1);
+    EXPECT_EQ(pauseMenu.getSize(), 0u);
+    EXPECT_EQ(callText(), "sound.resumeAll");
+    EXPECT_EQ(g_gameInfo->isPauseToggleRequested(), 1);
+    frames(2);
 }
 
 TEST_F(SystemCommand, RepeatDumpShowsTheSavedStacksAndZeroForAnEmptyOne) {
