@@ -7,32 +7,20 @@
 #include <limits>
 #include <memory>
 
-#include "RuntimeTestSupport.h"
-#include "graphics/D3DObject.h"
+#include "DeviceRuntimeBench.h"
 #include "graphics/Sprite.h"
 #include "graphics/SpriteAllocator.h"
 #include "graphics/SpriteManagerManager.h"
 #include "graphics/Texture.h"
 #include "graphics/TextureManager.h"
-#include "platform/Glyph.h"
-#include "platform/Window.h"
 #include "platform/gfx/PngWriter.h"
-#include "platform/gfx/RecordingDevice.h"
 #include "services/ArchiveManager.h"
 
 namespace {
 
-class ImageCommands : public RuntimeBench {
+class ImageCommands : public DeviceRuntimeBench {
 protected:
     ImageCommands() {
-        Window::setInstance(&window);
-        window.create("t", 0, 0, 640, 480, nullptr);
-        GlyphSystem::setInstance(&glyphs);
-        d3d = std::make_unique<D3DObject>();
-        g_d3dObject = d3d.get();
-        EXPECT_EQ(d3d->initDirect3D(), S_OK);
-        EXPECT_EQ(d3d->initDevice(640, 480, 60, 1, 0, 0, 1), S_OK);
-        d3d->setVirtualScreenSize(640, 480);
         // A 64 x 32 picture under the name "pic.dds" ("texture" archive).
         std::vector<std::uint8_t> png;
         const std::vector<std::uint32_t> pixels(64 * 32, 0xFF808080);
@@ -61,32 +49,8 @@ protected:
         g_textureManager = nullptr;
         delete g_archiveManager;
         g_archiveManager = nullptr;
-        d3d.reset();
-        g_d3dObject = nullptr;
-        GlyphSystem::setInstance(nullptr);
-        Window::setInstance(nullptr);
     }
 
-    // Runs `body` as the children of "top" on a fresh object for n frames;
-    // `before` prepares the object before its first frame.
-    BulletObject* run(const std::string& body, int n = 1, const std::function<void(BulletObject&)>& before = {},
-                      const std::string& definitions = "") {
-        trace_.clear();
-        frame_ = 0;
-        manager().clearAll();
-        load(R"(<action label="top">)" + body + "<wait>-1</wait></action>" + definitions);
-        BulletObject* object = spawn("top");
-        traceRuntime(object->getMainRuntime());
-        if (before) before(*object);
-        frames(n);
-        return object;
-    }
-    void setGlobal(const char* name, float value) { g_gameInfo->setGlobalVar(internName(name), value); }
-
-    TestWindow window;
-    RecordingBackend gfx;
-    BoxGlyphSystem glyphs;
-    std::unique_ptr<D3DObject> d3d;
     std::unique_ptr<TextureManager> textures;
     std::unique_ptr<SpriteManagerManager> sprites;
 };
