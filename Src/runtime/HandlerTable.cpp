@@ -174,6 +174,13 @@ std::array<RuntimeHandler, kHandlerCount> buildTable() {
     set(kChangeFog, &handlers::execChangeFog);
     set(kSetBgColor, &handlers::execSetBgColor);
 
+    // Meshes.
+    set(kMesh, &handlers::execMesh);
+    set(kPreloadMesh, &handlers::execPreloadMesh);
+    set(kSetMeshTexture, &handlers::execSetMeshTexture);
+    set(kSetMeshVelocity, &handlers::execSetMeshVelocity);
+    set(kSetMeshAccel, &handlers::execSetMeshAccel);
+
     set(kExeFile, &handlers::exeFile);
     set(kExeFileAsync, &handlers::exeFileAsync);
     return table;

@@ -146,6 +146,12 @@ std::int32_t execChangeLight(ExBulletML_Runtime& runtime, std::int32_t id);
 std::int32_t execSetFog(ExBulletML_Runtime& runtime, std::int32_t id);
 std::int32_t execChangeFog(ExBulletML_Runtime& runtime, std::int32_t id);
 std::int32_t execSetBgColor(ExBulletML_Runtime& runtime, std::int32_t id);
+// Meshes of the 3-D scene (MeshCommands.cpp).
+std::int32_t execMesh(ExBulletML_Runtime& runtime, std::int32_t id);
+std::int32_t execPreloadMesh(ExBulletML_Runtime& runtime, std::int32_t id);
+std::int32_t execSetMeshTexture(ExBulletML_Runtime& runtime, std::int32_t id);
+std::int32_t execSetMeshVelocity(ExBulletML_Runtime& runtime, std::int32_t id);
+std::int32_t execSetMeshAccel(ExBulletML_Runtime& runtime, std::int32_t id);
 // Script files.
 std::int32_t exeFile(ExBulletML_Runtime& runtime, std::int32_t id);
 std::int32_t exeFileAsync(ExBulletML_Runtime& runtime, std::int32_t id);
