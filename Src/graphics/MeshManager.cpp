@@ -9,7 +9,6 @@ namespace {
 constexpr std::string_view kFolder = "mesh";
 }  // namespace
 
-MeshManager::~MeshManager() = default;
 
 MeshManager::Pointer MeshManager::loadMesh(std::string_view fileName) {
     const NameHandle name = internName(fileName);

@@ -223,6 +223,24 @@ TEST(XFileReader, HostileFilesAreRefused) {
     }
 }
 
+TEST(XFileReader, IndicesAreNotCountsAndLargeMeshesRead) {
+    // Indices near the end of a file exceed the bytes left; they are no
+    // counts and are only checked against the vertex count.
+    std::vector<double> positions;
+    std::vector<std::uint32_t> faces;
+    const std::uint32_t count = 3000;
+    for (std::uint32_t i = 0; i < count; ++i) positions.insert(positions.end(), {double(i), 0.0, 0.0});
+    for (std::uint32_t i = 0; i < count; i += 3) faces.insert(faces.end(), {3, i, i + 1, i + 2});
+    XTokens x;
+    x.object("Mesh", "", [&](XTokens& m) { m.ints({count}).floats(positions).ints({count / 3}).ints(faces); });
+    for (const std::vector<std::uint8_t>& file : {writeXBinary(x), writeXText(x)}) {
+        XFileContent c;
+        ASSERT_EQ(read(file, c), S_OK);
+        EXPECT_EQ(c.vertices.size(), count);
+        EXPECT_EQ(c.indices.back(), count - 1);
+    }
+}
+
 TEST(XFileReader, MoreThan65535VerticesAreRefused) {
     // 21,846 triangles of their own corners: 65,538 vertices.
     std::vector<double> positions;

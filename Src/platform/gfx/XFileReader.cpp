@@ -45,7 +45,8 @@ public:
         }
         return peek_;
     }
-    std::size_t bytesLeft() const { return static_cast<std::size_t>(end_ - p_) + listLeft_ * listWidth_; }
+    // The values still to come lie in the bytes after the cursor.
+    std::size_t bytesLeft() const { return static_cast<std::size_t>(end_ - p_); }
 
 private:
     static bool isSpace(std::uint8_t c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v'; }
@@ -295,15 +296,18 @@ private:
     // A count, checked against the bytes left: every value takes one byte
     // at least.
     std::uint32_t count() {
-        const double n = number();
-        if (!(n >= 0.0 && n <= 4294967295.0) || n != static_cast<double>(static_cast<std::uint32_t>(n)))
-            throw Invalid{};
-        const auto c = static_cast<std::uint32_t>(n);
+        const std::uint32_t c = whole();
         if (c > lex_.bytesLeft()) throw Invalid{};
         return c;
     }
+    std::uint32_t whole() {
+        const double n = number();
+        if (!(n >= 0.0 && n <= 4294967295.0) || n != static_cast<double>(static_cast<std::uint32_t>(n)))
+            throw Invalid{};
+        return static_cast<std::uint32_t>(n);
+    }
     std::uint32_t index(std::uint32_t limit) {
-        const std::uint32_t i = count();
+        const std::uint32_t i = whole();
         if (i >= limit) throw Invalid{};
         return i;
     }
