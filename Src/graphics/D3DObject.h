@@ -84,6 +84,8 @@ public:
     HRESULT clearRectColor(std::int32_t left, std::int32_t top, std::int32_t right, std::int32_t bottom,
                            std::uint32_t red, std::uint32_t green, std::uint32_t blue);
     void setClearColor(std::uint32_t red, std::uint32_t green, std::uint32_t blue);
+    // The clear colour as 0x00RRGGBB.
+    std::uint32_t getClearColor() const { return clearRed_ << 16 | clearGreen_ << 8 | clearBlue_; }
     void setClearEnabled(std::uint32_t flag) { clearEnabled_ = flag; }
     std::uint32_t isClearEnabled() const { return clearEnabled_; }
 

@@ -129,6 +129,58 @@ std::array<RuntimeHandler, kHandlerCount> buildTable() {
     set(kAddItem, &handlers::execAddItem);
     set(kTextBlock, &handlers::execTextBlock);
 
+    // Images and text.
+    set(kImg, &handlers::execImg);
+    set(kImgDirection, &handlers::execImgDirection);
+    set(kSetImgSize, &handlers::execSetImgSize);
+    set(kChangeImgSize, &handlers::execChangeImgSize);
+    set(kChangeColor, &handlers::execChangeColor);
+    set(kSetImgUv, &handlers::execSetImgUv);
+    set(kRotateImg, &handlers::execRotateImg);
+    set(kSetDrawLevel, &handlers::execSetDrawLevel);
+    set(kPreloadImg, &handlers::execPreloadImg);
+    set(kImgString, &handlers::execImgString);
+    set(kImgStringRef, &handlers::execImgStringRef);
+    set(kCreateSurface, &handlers::execCreateSurface);
+    set(kCreateDupImg, &handlers::execCreateDupImg);
+    set(kSetString, &handlers::execSetString);
+    set(kAddString, &handlers::execAddString);
+    set(kSetStringNum, &handlers::execSetStringNum);
+    set(kAddStringNum, &handlers::execAddStringNum);
+    set(kSetFontSize, &handlers::execSetFontSize);
+    set(kSetFontColor, &handlers::execSetFontColor);
+    set(kSetStringWait, &handlers::execSetStringWait);
+    set(kLoadSurface, &handlers::execLoadSurface);
+    set(kClearSurface, &handlers::execClearSurface);
+    set(kWaitDrawString, &handlers::execWaitDrawString);
+
+    // The camera, light, fog and clear colour.
+    set(kSetEye, &handlers::execSetEye);
+    set(kSetLookAt, &handlers::execSetLookAt);
+    set(kSetupVec, &handlers::execSetUpVec);
+    set(kChangeEye, &handlers::execChangeEye);
+    set(kChangeLookAt, &handlers::execChangeLookAt);
+    set(kChangeUpVec, &handlers::execChangeUpVec);
+    set(kSetEyeSpeed, &handlers::execSetEyeSpeed);
+    set(kSetLookAtSpeed, &handlers::execSetLookAtSpeed);
+    set(kSetupVecSpeed, &handlers::execSetUpVecSpeed);
+    set(kChangeEyeSpeed, &handlers::execChangeEyeSpeed);
+    set(kChangeLookAtSpeed, &handlers::execChangeLookAtSpeed);
+    set(kChangeUpVecSpeed, &handlers::execChangeUpVecSpeed);
+    set(kPlainShadowPoint, &handlers::execPlainShadowPoint);
+    set(kSetLight, &handlers::execSetLight);
+    set(kChangeLight, &handlers::execChangeLight);
+    set(kSetFog, &handlers::execSetFog);
+    set(kChangeFog, &handlers::execChangeFog);
+    set(kSetBgColor, &handlers::execSetBgColor);
+
+    // Meshes.
+    set(kMesh, &handlers::execMesh);
+    set(kPreloadMesh, &handlers::execPreloadMesh);
+    set(kSetMeshTexture, &handlers::execSetMeshTexture);
+    set(kSetMeshVelocity, &handlers::execSetMeshVelocity);
+    set(kSetMeshAccel, &handlers::execSetMeshAccel);
+
     set(kExeFile, &handlers::exeFile);
     set(kExeFileAsync, &handlers::exeFileAsync);
 

@@ -133,6 +133,10 @@ protected:
         return count;
     }
 
+    // The temporary game folder (the root of relative paths).
+    const TempRoot& root() const { return log_.root(); }
+    std::vector<std::string> logLines() const { return log_.logLines(); }
+
     RecordingPeers peers;
     std::vector<std::string> trace_;
     int frame_ = 0;

@@ -1,0 +1,49 @@
+// The reader of X files (the model format of the background meshes): text,
+// binary with 32- or 64-bit floats, and both MSZIP-compressed forms. Every
+// mesh of the file, in file order, is collapsed into one: frame transforms
+// applied, materials concatenated (attribute ids offset), one vertex per
+// distinct (position, normal index) of the face corners, n-gons fanned.
+// Everything else (animation, skinning, vertex colours, unknown templates)
+// is skipped with its braces. Counts are checked against the bytes left
+// before anything is reserved.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/HResult.h"
+
+struct XFileMaterial {
+    float diffuse[4] = {1.0f, 1.0f, 1.0f, 1.0f};  // r, g, b, a
+    float power = 0.0f;
+    float specular[3] = {0.0f, 0.0f, 0.0f};
+    float emissive[3] = {0.0f, 0.0f, 0.0f};
+    // The name as stored (cp932 bytes, no escapes); empty when none.
+    std::string textureName;
+};
+
+struct XFileVertex {
+    float x = 0.0f, y = 0.0f, z = 0.0f;
+    float u = 0.0f, v = 0.0f;
+};
+
+struct XFileContent {
+    std::vector<XFileVertex> vertices;
+    std::vector<std::uint32_t> indices;     // three per face
+    std::vector<std::uint32_t> attributes;  // one per face: the material
+    std::vector<XFileMaterial> materials;
+};
+
+// The deepest nesting of frames a file may use.
+inline constexpr int kXFileMaxFrameDepth = 64;
+
+// S_OK; D3DXERR_INVALIDDATA for a malformed file (any header, token, count,
+// index or compressed block that does not hold); D3DXERR_LOADEDMESHASNODATA
+// when the file holds no mesh.
+HRESULT readXFile(const std::uint8_t* bytes, std::size_t size, XFileContent& out);
+
+// The MSZIP body after a compressed file's 16-byte header, inflated: the
+// 16-byte header followed by the uncompressed body. False when the sizes
+// disagree or a block does not inflate.
+bool inflateMszip(const std::uint8_t* bytes, std::size_t size, std::vector<std::uint8_t>& out);

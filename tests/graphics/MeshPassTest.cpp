@@ -1,0 +1,180 @@
+// The mesh passes on the recording device: subsets grouped by texture and
+// drawn one call per group in key order, the families of the three passes,
+// the alpha-test flag of the last mesh appended, empty passes, groups past
+// the 65,535 limit left out, failed buffers, empty appends.
+#include <cstring>
+
+#include "graphics/Mesh.h"
+#include "graphics/MeshManager.h"
+#include "graphics/TextureManager.h"
+#include "graphics/TextureTestSupport.h"
+#include "support/XFileWriter.h"
+
+namespace {
+
+// `triangles` separate triangles at x offsets, one material (textured when
+// a name is given).
+std::vector<std::uint8_t> triangles(std::uint32_t count, const std::string& texture) {
+    std::vector<double> positions;
+    std::vector<std::uint32_t> faces;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        positions.insert(positions.end(), {double(i), 0, 0, double(i) + 1, 0, 0, double(i), 1, 0});
+        faces.insert(faces.end(), {3, 3 * i, 3 * i + 1, 3 * i + 2});
+    }
+    XTokens x;
+    x.object("Mesh", "", [&](XTokens& m) {
+        m.ints({3 * count}).floats(positions).ints({count}).ints(faces);
+        m.object("MeshMaterialList", "", [&](XTokens& l) {
+            l.ints({1, 1, 0});
+            l.object("Material", "", [&](XTokens& mat) {
+                mat.floats({1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0});
+                if (!texture.empty())
+                    mat.object("TextureFilename", "", [&](XTokens& t) { t.string(texture); });
+            });
+        });
+    });
+    return writeXBinary(x);
+}
+
+class MeshPassTest : public TextureTest {
+protected:
+    MeshPassTest() {
+        log.root().writeFile("mesh/a.x", triangles(1, "a.bmp"));
+        log.root().writeFile("mesh/b.x", triangles(2, "b.bmp"));
+        log.root().writeFile("mesh/plain.x", triangles(1, ""));
+        log.root().writeFile("mesh/big.x", triangles(13334, "b.bmp"));
+        log.root().writeFile("mesh/big2.x", triangles(13334, "a.bmp"));
+        pack({{"a.bmp", files::bmp(4, 4, Pixels(16, 0xFFFF0000), 32)},
+              {"b.bmp", files::bmp(4, 4, Pixels(16, 0xFF00FF00), 32)}});
+        EXPECT_EQ(g_archiveManager->buildArchive("mesh"), S_OK);
+        g_archiveManager->loadIndex("mesh");
+        g_textureManager = &textures;
+    }
+    ~MeshPassTest() override {
+        meshes.reset();
+        g_textureManager = nullptr;
+    }
+    MeshManager& manager() {
+        if (!meshes) meshes = std::make_unique<MeshManager>();
+        return *meshes;
+    }
+    // One pass inside a scene; its draw records.
+    std::vector<GfxDrawRecord> pass(MeshManager::Pass which) {
+        gfx.clearCalls();
+        device().beginScene();
+        switch (which) {
+            case MeshManager::kOrdinary: manager().calcMeshGroup(); manager().drawMeshGroup(); break;
+            case MeshManager::kEffect: manager().calcEffectMeshGroup(); manager().drawEffectMeshGroup(); break;
+            case MeshManager::kShadow: manager().calcShadowMeshGroup(); manager().drawShadowMeshGroup(); break;
+        }
+        device().endScene();
+        return gfx.draws();
+    }
+    int count(const std::string& call) const {
+        int n = 0;
+        for (const std::string& c : calls()) n += c.rfind(call, 0) == 0;
+        return n;
+    }
+    static std::size_t vertexCount(const GfxDrawRecord& d) { return d.vertices.size() / sizeof(MeshVertex); }
+
+    TextureManager textures;
+    std::unique_ptr<MeshManager> meshes;
+};
+
+TEST_F(MeshPassTest, OneDrawPerTextureInKeyOrder) {
+    manager().loadMesh("plain.x");
+    auto a1 = manager().loadMesh("a.x");
+    auto b = manager().loadMesh("b.x");
+    auto a2 = manager().loadMesh("a.x");
+    a2->offsetVertices(10, 0, 0);
+    a2->setParamB(1);
+    const std::vector<GfxDrawRecord> draws = pass(MeshManager::kOrdinary);
+    // The empty name first, then the textures as their names were pooled.
+    ASSERT_EQ(draws.size(), 3u);
+    EXPECT_EQ(draws[0].texture, "null");
+    EXPECT_EQ(vertexCount(draws[0]), 3u);
+    EXPECT_EQ(vertexCount(draws[1]), 6u);  // both "a.x" meshes in one call
+    EXPECT_EQ(vertexCount(draws[2]), 6u);
+    EXPECT_EQ(draws[1].fvf, 0x112u);
+    MeshVertex v[6];
+    std::memcpy(v, draws[1].vertices.data(), sizeof v);
+    EXPECT_EQ(v[0].x, a1->getVertices()[0].x);
+    EXPECT_EQ(v[3].x, a2->getVertices()[0].x);
+    // The group takes the alpha-test flag of the mesh appended last.
+    const MeshManager::Groups& groups = manager().groups(MeshManager::kOrdinary);
+    EXPECT_EQ(groups.at(internName("a.bmp"))->alphaTestFlag, 1);
+    EXPECT_EQ(count("DrawIndexedPrimitive"), 3);
+}
+
+TEST_F(MeshPassTest, EachPassDrawsItsFamily) {
+    auto plain = manager().loadMesh("a.x");
+    auto effect = manager().loadMesh("a.x");
+    effect->setFlag(1);
+    auto shadow = manager().loadMesh("b.x");
+    shadow->setParamC(1);
+    auto hidden = manager().loadMesh("b.x");
+    hidden->setActive(0);
+    struct Row {
+        MeshManager::Pass pass;
+        std::size_t vertices;
+        std::string texture;  // "" any
+    } rows[] = {{MeshManager::kOrdinary, 3, ""}, {MeshManager::kEffect, 3, ""}, {MeshManager::kShadow, 6, "null"}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(int(row.pass));
+        const std::vector<GfxDrawRecord> draws = pass(row.pass);
+        ASSERT_EQ(draws.size(), 1u);
+        EXPECT_EQ(vertexCount(draws[0]), row.vertices);
+        if (!row.texture.empty()) {
+            EXPECT_EQ(draws[0].texture, row.texture);
+        } else {
+            EXPECT_NE(draws[0].texture, "null");
+        }
+    }
+    // A pass without meshes locks nothing into its buffers and draws nothing.
+    manager().clearAll();
+    EXPECT_TRUE(pass(MeshManager::kOrdinary).empty());
+}
+
+TEST_F(MeshPassTest, GroupsPastTheLimitAreLeftOutAndSaidOnce) {
+    manager().loadMesh("a.x");     // key a.bmp (pooled first), 3 vertices
+    manager().loadMesh("big.x");   // key b.bmp, 40,002 vertices
+    manager().loadMesh("big2.x");  // key a.bmp too: 40,005 in group a
+    manager().loadMesh("plain.x");
+    for (int frame = 0; frame < 2; ++frame) {
+        const std::vector<GfxDrawRecord> draws = pass(MeshManager::kOrdinary);
+        // The empty group, then a (40,005 vertices), then b would pass 65,535.
+        ASSERT_EQ(draws.size(), 2u);
+        EXPECT_EQ(vertexCount(draws[1]), 40005u);
+    }
+    int lines = 0;
+    for (const std::string& line : log.logLines()) lines += line.find("65535") != std::string::npos;
+    EXPECT_EQ(lines, 1);
+}
+
+TEST_F(MeshPassTest, FailedBuffersDrawNothingAndSaySoOnce) {
+    gfx.faults.failNext("CreateVertexBuffer", E_OUTOFMEMORY);
+    manager().loadMesh("a.x");
+    EXPECT_EQ(linesFrom(".\\Src\\MeshManager:227  FAILED").size() >= 2, true);
+    for (int frame = 0; frame < 3; ++frame) EXPECT_TRUE(pass(MeshManager::kOrdinary).empty());
+    int lines = 0;
+    for (const std::string& line : log.logLines()) lines += line == ".\\Src\\MeshManager:464  FAILED";
+    EXPECT_EQ(lines, 1);
+    // The other passes had their buffers.
+    manager().findById(1)->setFlag(1);
+    EXPECT_EQ(pass(MeshManager::kEffect).size(), 1u);
+}
+
+TEST_F(MeshPassTest, EmptyAppendsChangeNothing) {
+    MeshGroup group(nullptr);
+    const MeshVertex v[2] = {};
+    const std::uint16_t i[3] = {0, 1, 1};
+    group.append(v, i, 0, 0);
+    group.append(v, i, 2, 0);
+    EXPECT_EQ(group.getVertexCount(), 0u);
+    EXPECT_EQ(group.getVertexBase(), 0u);
+    group.append(v, i, 2, 3);
+    EXPECT_EQ(group.getVertexBase(), 2u);
+    EXPECT_EQ(group.getIndexCount(), 3u);
+}
+
+}  // namespace
