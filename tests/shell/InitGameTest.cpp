@@ -15,6 +15,7 @@
 #include "services/Managers.h"
 #include "services/SystemInfo.h"
 #include "sound/DSoundObjectManager.h"
+#include "graphics/Sprite.h"
 #include "shell/InitGame.h"
 #include "shell/MainLoop.h"
 #include "shell/ReleaseAll.h"
@@ -24,12 +25,15 @@ TEST(InitGameTargets, EffectTargetOnlyForSystemTypesTwoAndFourWithTheBackground)
     struct Case {
         std::uint32_t systemType;
         std::uint32_t drawBg;
-        bool effectTried;
+        bool effectMade;
+        bool createFails;
     } cases[] = {
-        {2, 1, true}, {4, 1, true}, {2, 0, false}, {4, 0, false}, {0, 1, false}, {1, 1, false}, {3, 1, false},
+        {2, 1, true, false}, {4, 1, true, false}, {2, 0, false, false}, {4, 0, false, false},
+        {0, 1, false, false}, {1, 1, false, false}, {3, 1, false, false}, {2, 1, false, true},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << "system type " << c.systemType << " drawBg " << c.drawBg);
+        SCOPED_TRACE(testing::Message() << "system type " << c.systemType << " drawBg " << c.drawBg << " fails "
+                                        << c.createFails);
         LoggedTest test;
         TestWindow window;
         Window::setInstance(&window);
@@ -41,14 +45,23 @@ TEST(InitGameTargets, EffectTargetOnlyForSystemTypesTwoAndFourWithTheBackground)
         g_systemInfo->setDrawBg(c.drawBg);
         ASSERT_TRUE(window.create("t", 0, 0, 640, 480, nullptr));
         ASSERT_EQ(createDirect3DObject(), S_OK);
+        if (c.createFails) gfx.faults.failNext("CreateDepthStencilSurface", D3DERR_OUTOFVIDEOMEMORY);
 
-        // The effect target cannot be made on this device: start-up goes on
-        // without it, and says so once.
+        // When the effect target cannot be made, start-up goes on without
+        // it and says so once.
         EXPECT_EQ(InitGame(640, 480, false, 1, 1), S_OK);
-        EXPECT_EQ(test.logContains("エフェクト用レンダリングターゲットを無効にします"), c.effectTried);
-        EXPECT_EQ(g_systemInfo->isEffectTargetEnabled(), c.effectTried ? 0u : 1u);
+        EXPECT_EQ(test.logContains("エフェクト用レンダリングターゲットを無効にします"), c.createFails);
+        EXPECT_EQ(g_systemInfo->isEffectTargetEnabled(), c.createFails ? 0u : 1u);
         ASSERT_NE(g_d3dObject->getRenderTarget(0), nullptr);
         EXPECT_EQ(g_d3dObject->getRenderTarget(0)->getMode(), RenderTarget::kModeBackBuffer);
+        RenderTarget* effect = g_d3dObject->getRenderTarget(1);
+        ASSERT_EQ(effect != nullptr, c.effectMade);
+        if (effect) {
+            EXPECT_EQ(effect->getMode(), RenderTarget::kModeEffect);
+            EXPECT_EQ(effect->isActive(), 0);
+            ASSERT_NE(effect->getSprite(), nullptr);
+            EXPECT_EQ(effect->getSprite()->isActive(), 0);
+        }
         EXPECT_NE(g_frameCounter, nullptr);
         EXPECT_NE(g_textureManager, nullptr);
 

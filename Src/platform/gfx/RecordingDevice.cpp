@@ -170,6 +170,7 @@ public:
     }
     HRESULT getSurfaceLevel(std::uint32_t level, GfxSurface** surface) override {
         backend_->log("GetSurfaceLevel", name_ + ", " + std::to_string(level));
+        if (HRESULT fault = backend_->faults.take("GetSurfaceLevel"); FAILED(fault)) return fault;
         if (!device_ || !levels_.has(level) || !surface) return D3DERR_INVALIDCALL;
         *surface = new RecordingSurface(device_, name_ + ".level" + std::to_string(level), levels_.desc(level), this,
                                         &levels_.bytes(level));
