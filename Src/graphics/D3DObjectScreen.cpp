@@ -128,9 +128,9 @@ std::uint32_t D3DObject::getAvailableTextureMem() const {
     return device ? device->getAvailableTextureMem() : 0;
 }
 
-std::uint32_t D3DObject::getTextureMemoryUsed() const {
+std::int64_t D3DObject::getTextureMemoryUsed() const {
     GfxDevice* device = g_d3dDevice;
-    return device ? textureMemoryAtStart_ - device->getAvailableTextureMem() : 0;
+    return device ? std::int64_t(textureMemoryAtStart_) - std::int64_t(device->getAvailableTextureMem()) : 0;
 }
 
 void D3DObject::setRenderMode(std::int32_t mode) {

@@ -1,6 +1,7 @@
 #include "graphics/PresentFrame.h"
 
 #include "graphics/D3DDevice.h"
+#include "graphics/D3DObject.h"
 #include "graphics/TextureManager.h"
 #include "platform/gfx/GfxDevice.h"
 #include "services/FrameCounter.h"
@@ -14,7 +15,13 @@ HRESULT presentFrame() {
     }
     HRESULT result = S_OK;
     const bool skipped = frames && frames->isSkippedFrame();
-    if (!skipped && g_d3dDevice) result = g_d3dDevice->present();
+    if (g_d3dObject && g_d3dObject->areDeviceObjectsReleased()) {
+        // A failed reset left the device without its objects: nothing was
+        // drawn, and the frame step pauses the game as for a lost device.
+        result = D3DERR_DEVICELOST;
+    } else if (!skipped && g_d3dDevice) {
+        result = g_d3dDevice->present();
+    }
     if (frames) {
         frames->endSection("Present");
         frames->onPresent();

@@ -63,6 +63,23 @@ HRESULT resetScripts() {
 }
 }  // namespace
 
+namespace {
+// The device is lost (it is reset on the next focus or size event): the game
+// pauses as if the pause key had been pressed.
+void pauseForLostDevice() {
+    GameInfo* game = g_gameInfo;
+    if (!game || !game->isPauseAllowed() || game->isPaused() || game->isEscToCancel()) return;
+    if (BulletObjectManager* objects = g_bulletObjectManager) {
+        if (BulletObject* pause = objects->getPauseTop()) {
+            pause->restartMainRuntime();
+            pause->setRuntimeActive(1);
+        }
+    }
+    if (DSoundObjectManager* sound = g_dsoundObjectManager) sound->resumeAll();
+    game->requestPauseToggle();
+}
+}  // namespace
+
 int runMessageLoop() {
     Window* window = Window::instance();
     WindowMessage message{};
@@ -119,11 +136,13 @@ int frameStep() {
     // The sound step comes after drawing; without the sound manager nothing
     // is presented.
     renderFrame();
+    HRESULT presented = S_OK;
     if (DSoundObjectManager* sound = g_dsoundObjectManager) {
         sound->updateObjects();
         sound->sweepObjects();
-        presentFrame();
+        presented = presentFrame();
     }
+    if (presented == D3DERR_DEVICELOST) pauseForLostDevice();
     return 0;
 }
 

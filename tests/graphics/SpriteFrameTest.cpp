@@ -16,6 +16,7 @@
 #include "graphics/SpriteAllocator.h"
 #include "graphics/SpriteManagerManager.h"
 #include "graphics/TextureManager.h"
+#include "input/DInputObject.h"
 #include "platform/Window.h"
 #include "platform/gfx/GlAdapter.h"
 #include "services/ArchiveManager.h"
@@ -29,6 +30,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(window.create("sprite frame", 0, 0, 640, 480, nullptr));
         Window::setInstance(&window);
+        g_dinputObject = &input;
         g_systemInfo = new SystemInfo();
         g_systemInfo->setDrawBg(0);
         object = std::make_unique<D3DObject>();
@@ -53,6 +55,7 @@ protected:
         g_d3dObject = nullptr;
         delete g_systemInfo;
         g_systemInfo = nullptr;
+        g_dinputObject = nullptr;
         Window::setInstance(nullptr);
     }
     // The game folder's "texture" archive, packed from these pictures.
@@ -85,6 +88,7 @@ protected:
 
     LoggedTest log;
     SdlWindow window;
+    DInputObject input;
     std::unique_ptr<D3DObject> object;
 };
 

@@ -43,6 +43,7 @@
 #include "platform/Path.h"
 #include "platform/Text.h"
 #include "platform/Thread.h"
+#include "input/DInputObject.h"
 #include "platform/Window.h"
 #include "services/ArchiveManager.h"
 #include "services/DebugInfo.h"
@@ -223,6 +224,8 @@ int main(int argc, char** argv) {
     // the game folder when a missing picture ends the program earlier.
     g_systemInfo = new SystemInfo();
     g_systemInfo->setDrawBg(0);
+    // The frame draws only with an input manager.
+    g_dinputObject = new DInputObject();
     renderFrame();
     FramePicture picture;
     std::vector<std::uint8_t> png;
