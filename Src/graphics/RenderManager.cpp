@@ -402,6 +402,14 @@ HRESULT RenderManager::setRenderTargetActive(std::uint32_t index, std::int32_t f
 }
 
 HRESULT RenderManager::releaseRenderTargets() {
+    // The device's own selection would keep a texture target alive through
+    // the reset: the back buffer is selected again first.
+    for (auto& [index, target] : targets_) {
+        if (target && target->getMode() == RenderTarget::kModeBackBuffer && target->hasSurfaces()) {
+            target->select();
+            break;
+        }
+    }
     for (auto& [index, target] : targets_) {
         if (target) target->release();
     }
