@@ -4,18 +4,21 @@
 #include <gtest/gtest.h>
 
 #include "graphics/D3DObject.h"
+#include "graphics/Sprite.h"
 #include "input/ReplayManager.h"
 #include "network/OnlineReplayFiles.h"
+#include "objects/BulletObject.h"
+#include "objects/BulletObjectManager.h"
 #include "platform/Audio.h"
 #include "platform/Glyph.h"
 #include "platform/Window.h"
 #include "platform/gfx/RecordingDevice.h"
+#include "records/GameInfo.h"
 #include "runtime/ExBulletML_Runtime.h"
 #include "services/FrameCounter.h"
 #include "services/Managers.h"
 #include "services/SystemInfo.h"
 #include "sound/DSoundObjectManager.h"
-#include "graphics/Sprite.h"
 #include "shell/InitGame.h"
 #include "shell/MainLoop.h"
 #include "shell/ReleaseAll.h"
@@ -143,4 +146,51 @@ TEST(InitGameReplays, ReplayFilesForTheRankingClientAndTheReseedAtAReplayStart) 
     EXPECT_EQ(onlineReplayFiles(), nullptr);
     GlyphSystem::setInstance(nullptr);
     Window::setInstance(nullptr);
+}
+
+// A lost device (Present answers D3DERR_DEVICELOST) pauses the game through
+// the pause object, when pausing is allowed, the game runs and escape does
+// not cancel; the device itself is reset only on the next focus event.
+TEST(InitGameLostDevice, APresentThatLosesTheDevicePausesTheGame) {
+    struct Case {
+        std::int32_t allowed, paused, escToCancel;
+        bool pauses;
+    } cases[] = {{1, 0, 0, true}, {0, 0, 0, false}, {1, 1, 0, false}, {1, 0, 1, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.allowed << c.paused << c.escToCancel);
+        LoggedTest test;
+        TestWindow window;
+        Window::setInstance(&window);
+        BoxGlyphSystem glyphs;
+        GlyphSystem::setInstance(&glyphs);
+        RecordingBackend gfx;
+        NullAudioBackend audio;
+        g_systemInfo = new SystemInfo();
+        ASSERT_TRUE(window.create("t", 0, 0, 640, 480, nullptr));
+        ASSERT_EQ(createDirect3DObject(), S_OK);
+        ASSERT_EQ(InitGame(640, 480, false, 1, 1), S_OK);
+        g_gameInfo = new GameInfo();
+        g_gameInfo->setPauseAllowed(c.allowed);
+        g_gameInfo->setEscToCancel(c.escToCancel);
+        if (c.paused) {
+            g_gameInfo->requestPauseToggle();
+            g_gameInfo->applyPauseToggle();
+        }
+        BulletObject* pause = g_bulletObjectManager->createPauseObject();
+        ASSERT_NE(pause, nullptr);
+        g_bulletObjectManager->setPauseTop(pause);
+        pause->setRuntimeActive(0);
+
+        EXPECT_EQ(frameStep(), 0);
+        EXPECT_EQ(g_gameInfo->isPauseToggleRequested(), 0);
+        gfx.loseDevice();
+        EXPECT_EQ(frameStep(), 0);
+        EXPECT_EQ(g_gameInfo->isPauseToggleRequested() != 0, c.pauses);
+        EXPECT_EQ(pause->isRuntimeActive() != 0, c.pauses);
+        EXPECT_TRUE(gfx.callsOf("Reset").empty());
+
+        releaseAll();
+        GlyphSystem::setInstance(nullptr);
+        Window::setInstance(nullptr);
+    }
 }
