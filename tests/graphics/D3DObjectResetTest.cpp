@@ -145,10 +145,14 @@ TEST_F(D3DObjectReset, SixteenBitColourWithOnlyThirtyTwoBitRecordsFails) {
     EXPECT_TRUE(log.logContains(".\\Src\\D3DObject:1050  Arg:Reset 失敗  FAILED"));
 }
 
+namespace {
+class DeviceReset : public D3DObjectReset {};
+}  // namespace
+
 // Every default-pool object goes before the reset (the recording device
 // refuses a reset while one lives) and comes back after it in order: sprite
 // buffers, fog, render targets, blend mode 0, state modes 2 then 1.
-TEST_F(D3DObjectReset, ReleaseAndRecreateEveryDefaultPoolObjectInOrder) {
+TEST_F(DeviceReset, ReleaseAndRecreateEveryDefaultPoolObjectInOrder) {
     gfx.survey = minimalAdapter();
     D3DObject& d3d = startedUp();
     SpriteAllocator::instance().fill();

@@ -183,6 +183,9 @@ TEST_F(FrameTool, MalformedScenesAndAMissingPicture) {
 }
 
 namespace {
+// The render targets' pictures as the tool draws them on OpenGL.
+class RenderTargetFrames : public FrameTool {};
+
 // The effect target of start-up (system type 2, background on, play field
 // only), the effect on and its picture shown; a red rectangle in its texels.
 std::string effectScene(const std::string& rect = "150 10 100 50") {
@@ -202,7 +205,7 @@ const std::string kEffectScene = effectScene();
 // display's default blend) and under the sprites; with full view the whole
 // target shows over the screen, scaled by 1.25; a tint with "noalpha" draws
 // it opaque and modulated.
-TEST_F(FrameTool, TheEffectTargetOverThePlayField) {
+TEST_F(RenderTargetFrames, TheEffectTargetOverThePlayField) {
     FrameRun ran = run(kEffectScene);
     ASSERT_EQ(ran.status, 0) << ran.err;
     Pixels p = picture();
@@ -248,7 +251,7 @@ TEST_F(FrameTool, TheEffectTargetOverThePlayField) {
 
 // Wide compression: the whole frame in target 2, shown between x 70 and 587
 // with black bands, the background off.
-TEST_F(FrameTool, WideCompressionBetweenBlackBands) {
+TEST_F(RenderTargetFrames, WideCompressionBetweenBlackBands) {
     const FrameRun ran = run("config wide 1\nclear 64 64 64\nsprite white.bmp 0 0 640 480 0 0 4 4 0 3 FFFFFFFF\n");
     ASSERT_EQ(ran.status, 0) << ran.err;
     const Pixels p = picture();
@@ -263,7 +266,7 @@ TEST_F(FrameTool, WideCompressionBetweenBlackBands) {
 
 // At a 1280 x 960 back buffer the same scenes give the 640 x 480 pictures
 // scaled by 2; two screen-mode switches and a reset change no pixel.
-TEST_F(FrameTool, LargerBackBufferAndSwitchesKeepThePicture) {
+TEST_F(RenderTargetFrames, LargerBackBufferAndSwitchesKeepThePicture) {
     const std::string scenes[] = {
         kEffectScene,
         "target 1 fullview 1\n" + effectScene("160 8 80 40"),
@@ -302,7 +305,7 @@ TEST_F(FrameTool, LargerBackBufferAndSwitchesKeepThePicture) {
     }
 }
 
-TEST_F(FrameTool, MalformedTargetLines) {
+TEST_F(RenderTargetFrames, MalformedTargetLines) {
     const char* bad[] = {
         "backbuffer 0 480\n",     "backbuffer 640\n",          "config colour 1\n",
         "config wide -1\n",       "var effectmesh\n",          "target x active 1\n",
