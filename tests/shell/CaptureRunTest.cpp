@@ -53,10 +53,10 @@ protected:
         root.writeFile("game/script/init.xml", init);
         ASSERT_EQ(runCommand(kPack + " build " + (game() / "script").string() + " >/dev/null 2>&1").status, 0);
     }
-    // Settings file: word 4 is the window switch.
-    void fullScreen() {
+    // Settings file: word 4 is the window switch, word 10 wide compression.
+    void settings(std::uint32_t window, std::uint32_t wide) {
         std::string words;
-        for (std::uint32_t word : {5u, 5u, 5u, 3u, 0u, 0u, 0u, 0u, 0u, 1u, 0u})
+        for (std::uint32_t word : {5u, 5u, 5u, 3u, window, 0u, 0u, 0u, 0u, 1u, wide})
             for (int i = 0; i < 4; ++i) words += char((word >> (8 * i)) & 0xFF);
         root.writeFile("game/data/gameconfig.dat", words);
     }
@@ -114,7 +114,7 @@ TEST_F(CaptureRun, FullScreenFromTheSettingsFile) {
     const Picture windowed = readPng(root.path() / "frame-60.png");
     fs::remove(root.path() / "frame-60.png");
     makeGame(true);
-    fullScreen();
+    settings(0, 0);
     ASSERT_EQ(run().status, 0);
     const Picture full = readPng(root.path() / "frame-60.png");
     const std::string log = root.readFile("game/debug.txt");
@@ -130,4 +130,17 @@ TEST_F(CaptureRun, FullScreenFromTheSettingsFile) {
     for (std::uint32_t y = 0; y < 40; ++y)
         for (std::uint32_t x = 0; x < 240; ++x)
             ASSERT_EQ(full.argb[y * 640 + x], windowed.argb[y * 640 + x]) << x << "," << y;
+}
+
+// With wide compression the frame is squeezed between black bands and the
+// debug display is drawn after, over the left band.
+TEST_F(CaptureRun, TheDebugDisplayLiesOverTheWideCompressionBands) {
+    makeGame(true);
+    settings(1, 1);
+    ASSERT_EQ(run().status, 0);
+    const Picture picture = readPng(root.path() / "frame-60.png");
+    ASSERT_EQ(picture.width, 640u);
+    EXPECT_GT(redIn(picture, 0, 0, 70, 460), 100);
+    // Below the overlay's column the band stays black.
+    for (std::uint32_t x : {0u, 69u, 600u, 639u}) EXPECT_EQ(picture.argb[470 * 640 + x] & 0xFFFFFF, 0u) << x;
 }
