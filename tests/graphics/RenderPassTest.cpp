@@ -14,6 +14,7 @@
 #include "graphics/SpriteManagerManager.h"
 #include "graphics/TextureManager.h"
 #include "graphics/TextureTestSupport.h"
+#include "platform/Clock.h"
 #include "records/GameInfo.h"
 #include "services/FrameCounter.h"
 
@@ -257,4 +258,30 @@ TEST_F(RenderPassTest, TheEffectTargetIsDrawnInItsTexelsAtAnyBackBuffer) {
     }
     // The sprites' conversions are the back buffer's again after the pass.
     EXPECT_FLOAT_EQ(object->toDeviceX(70.0f), 140.0f);
+}
+
+namespace {
+struct PlainPeers : SkippingPeers {
+    std::optional<ReplayState> replay() override { return std::nullopt; }
+};
+}  // namespace
+
+// Time spent in the effect pass counts in "RenderMesh1" and "Render", not in
+// the other sections; Present's own section holds only Present.
+TEST_F(RenderPassTest, TheEffectPassIsTimedInsideRenderMesh1) {
+    FakeClock clock(1000);
+    Clock::setInstance(&clock);
+    PlainPeers peers;
+    g_frameCounter = new FrameCounter(peers);
+    g_frameCounter->start();
+    configure(true, true, false);
+    setEffectPassDrawer([&clock] { clock.advance(7); });
+    renderFrame();
+    clock.advance(600);  // the profile folds at the next Present
+    presentFrame();
+    EXPECT_FLOAT_EQ(g_frameCounter->getSectionAverage("RenderMesh1"), 7.0f);
+    EXPECT_FLOAT_EQ(g_frameCounter->getSectionAverage("Render"), 7.0f);
+    for (const char* other : {"RenderMesh2", "RenderMesh3", "RenderSprite", "Present"})
+        EXPECT_FLOAT_EQ(g_frameCounter->getSectionAverage(other), 0.0f) << other;
+    Clock::setInstance(nullptr);
 }
