@@ -69,6 +69,8 @@ HRESULT RenderTarget::setup() {
 HRESULT RenderTarget::setupTexture() {
     GfxDevice* device = g_d3dDevice;
     const bool full = mode_ == kModeFull;
+    // A setup over a live one lets the old objects go first.
+    if (colour_ || texture_) release();
     if (full) logLine("RenderTarget::setup() SURFACE_FULL");
     GfxRef<GfxTexture> deviceTexture;
     HRESULT result = device->createTexture(width_, height_, 1, D3DUSAGE_RENDERTARGET, colourFormat_, D3DPOOL_DEFAULT,

@@ -135,6 +135,10 @@ TEST_F(RenderTargetTest, EffectAndFullTargetsWithTheirDisplaySprites) {
     EXPECT_EQ(full->getSprite()->getTargetFlag(), 2);
     // Inactive before the reset, inactive after it.
     EXPECT_EQ(effect->getSprite()->isActive(), 0);
+    // A setup over a live one lets the old objects go first.
+    ASSERT_EQ(full->setup(), S_OK);
+    EXPECT_EQ(liveDefault(), 6u);
+    EXPECT_EQ(textures.size(), 2u);
 }
 
 TEST_F(RenderTargetTest, SizesModesReplacementAndAbsentTargets) {
