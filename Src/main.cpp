@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "platform/Dialog.h"
 #include "platform/Input.h"
 #include "platform/Path.h"
 #include "platform/Window.h"
@@ -26,5 +27,7 @@ int main(int argc, char** argv) {
     Window::setInstance(&window);
     SdlInput input;
     Input::setInstance(&input);
+    SdlDialogBackend dialogs;
+    DialogBackend::setInstance(&dialogs);
     return WinMain(1);
 }

@@ -107,6 +107,7 @@ void PlayerMenuStep(benchmark::State& state) {
     };
     BulletObject* shot = scriptObject(u"shot_1_top");
     shot->setRuntimeActive(0);
+    objects.getTopObjects().set(TopObject::kShot1, shot);
     scriptObject(u"menu");
     BulletObject* player = objects.createPlainObject();
     player->setX(320.0f);

@@ -163,6 +163,9 @@ void CollisionPass::endPlay(bool clearLives) {
     game_->setGameOver(1);
 }
 
+// Which object a test is asked on matters only for rotated shapes against
+// rotated shapes and for unknown codes. Every step asks the object of its
+// outer loop: the bomb, the shot, the player (as for bullets on the player).
 void CollisionPass::bombCollisions() {
     const std::int32_t fade = truncateToInt32(var(names().bulletRevengeFrame));
     IntBulletObjectManager* bullets = manager_->getBulletManager();
@@ -275,7 +278,6 @@ void CollisionPass::itemCollisions() {
     BulletObject* player = collectingPlayer();
     if (!player) return;
     forEach(manager_->getItemManager(), [&](BulletObject& item) {
-        // The player is the side the test is asked on, as for bullets.
         if (!(isCollectableItem(item) && player->hitTest(item, stageNum_))) return true;
         item.addFlags(kRevenge);
         const std::int32_t score = item.getScore();

@@ -1,8 +1,36 @@
 #include "objects/HitShapeOverlay.h"
 
+#include <cstring>
+#include <string>
+
+#include "graphics/D3DObject.h"
 #include "graphics/Sprite.h"
+#include "graphics/SpriteManagerManager.h"
+#include "graphics/Texture.h"
+#include "services/ArchiveManager.h"
+#include "services/DebugInfo.h"
+#include "services/Managers.h"
 
 namespace hit_shape_overlay {
+namespace {
+// Whether an overlay image is in the "texture" archive: a missing one would
+// end the program in the texture loader, so it makes no overlay instead,
+// with one log line per image. Found entries are kept by the archive reader.
+bool imageInArchive(const char* texture) {
+    static const char* const kImages[] = {"circle.bmp", "rectwhite.bmp", "halfrect.dds"};
+    static bool reported[3] = {};
+    ArchiveManager* archive = g_archiveManager;
+    if (!archive) return false;
+    if (archive->findEntry("texture", texture)) return true;
+    for (int i = 0; i < 3; ++i) {
+        if (std::strcmp(kImages[i], texture) == 0 && !reported[i]) {
+            reported[i] = true;
+            logLine(std::string("当たり判定の表示画像 ") + texture + " が見つかりません");
+        }
+    }
+    return false;
+}
+}  // namespace
 
 Spec specFor(std::int32_t type, const HitShape& shape) {
     switch (type) {
@@ -25,14 +53,22 @@ Spec specFor(std::int32_t type, const HitShape& shape) {
 Sprite* create(std::int32_t type, const HitShape& shape, const Sprite* mainImage) {
     const Spec spec = specFor(type, shape);
     if (!spec.texture) return nullptr;
-    // The sprite managers (one per texture, made through the sprite manager
-    // list) join here: createSpriteIn(spec.texture, the rectangle 0, 0,
-    // width, height through D3DObject::toDeviceRect, UV 0, 0, 1, 1), then
-    // blend group kBlendGroup, layer kLayer, colour kColor and, for turned
-    // overlays with a main image, addAngle(kAngleMode, its angle). Until they
-    // exist no overlay can be made and the shape goes without one.
-    (void)mainImage;
-    return nullptr;
+    SpriteManagerManager* sprites = g_spriteManagerManager;
+    if (!sprites || !imageInArchive(spec.texture)) return nullptr;
+    // An image that does not load makes none either (its manager stays
+    // without texture).
+    SpriteManagerManager::Pointer manager = sprites->findOrCreate(spec.texture);
+    if (!manager || !manager->getTexture() || !manager->getTexture()->getD3DTexture()) return nullptr;
+    D3DObject::FloatRect rect{0.0f, 0.0f, spec.width, spec.height};
+    if (const D3DObject* d3d = g_d3dObject) rect = d3d->toDeviceRect(0.0f, 0.0f, spec.width, spec.height);
+    Sprite* sprite = sprites->createSpriteIn(rect.x, rect.y, rect.width, rect.height, 0.0f, 0.0f, 1.0f, 1.0f,
+                                             spec.texture);
+    if (!sprite) return nullptr;  // the sprite pool is empty
+    sprite->setBlend(static_cast<std::uint8_t>(kBlendGroup));
+    sprite->setLayer(kLayer);
+    sprite->setPackedColor(kColor);
+    if (spec.turned && mainImage) sprite->addAngle(kAngleMode, mainImage->getAngle());
+    return sprite;
 }
 
 }  // namespace hit_shape_overlay

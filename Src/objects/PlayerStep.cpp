@@ -28,7 +28,7 @@ constexpr std::uint32_t kSystemTypeMpoint = 3;
 
 std::int32_t g_slowCounter = 0;
 
-// Names of the game variables and top objects, pooled once.
+// Names of the game variables, pooled once.
 struct Names {
     NameHandle slowTerm = internName("slowterm");
     NameHandle playerSpeed = internName("playerspeed");
@@ -45,11 +45,6 @@ struct Names {
     NameHandle bonusPrate = internName("bonusprate");
     NameHandle mpointDelta1 = internName("mpointdelta1");
     NameHandle mpointDelta2 = internName("mpointdelta2");
-    NameHandle shot1Top = internWideName(u"shot_1_top");
-    NameHandle shot2Top = internWideName(u"shot_2_top");
-    NameHandle optionTop = internWideName(u"option_top");
-    NameHandle bombTop = internWideName(u"bomb_top");
-    NameHandle pauseTop = internWideName(u"pause_top");
 };
 const Names& names() {
     static const Names pooled;
@@ -85,36 +80,28 @@ struct Step {
     BulletObject* player() const { return objects ? objects->getPlayer() : nullptr; }
     bool normalType() const { return !g_systemInfo || g_systemInfo->getSystemType() != kSystemTypeMpoint; }
 
-    // A top object by its label: the pause object as the manager holds it,
-    // the others in the plain-object list. One that is missing or has gone
-    // is skipped by every caller.
-    BulletObject* top(NameHandle label) {
-        if (!objects) return nullptr;
-        if (label == name.pauseTop) {
-            if (BulletObject* pause = objects->getPauseTop()) return pause->isReleased() ? nullptr : pause;
-        }
-        IntBulletObjectManager* plain = objects->getPlainObjectManager();
-        for (BulletObject* object = plain->front(); object; object = IntBulletObjectManager::next(object)) {
-            if (object->getWideName() == label && object->getState() == 0) return object;
-        }
-        return nullptr;
+    // A top object of the scene; one that is missing or has gone is skipped
+    // by every caller.
+    BulletObject* top(TopObject which) {
+        BulletObject* object = objects ? objects->getTopObject(which) : nullptr;
+        return object && !object->isReleased() ? object : nullptr;
     }
     // Started: its script from the top unless it is running, and let run.
-    void start(NameHandle label) {
-        if (BulletObject* object = top(label)) {
+    void start(TopObject which) {
+        if (BulletObject* object = top(which)) {
             if (!object->isMainRuntimeRunning()) object->restartMainRuntime();
             object->setRuntimeActive(1);
         }
     }
     // Restarted: its script from the top in any case, and let run.
-    void restart(NameHandle label) {
-        if (BulletObject* object = top(label)) {
+    void restart(TopObject which) {
+        if (BulletObject* object = top(which)) {
             object->restartMainRuntime();
             object->setRuntimeActive(1);
         }
     }
-    void stop(NameHandle label) {
-        if (BulletObject* object = top(label)) object->setRuntimeActive(0);
+    void stop(TopObject which) {
+        if (BulletObject* object = top(which)) object->setRuntimeActive(0);
     }
     bool bombActive() {
         if (!objects) return false;
@@ -241,15 +228,15 @@ struct Step {
                 break;
             case 1:
                 self->addFlags(kPlayerShooting);
-                start(firstType ? name.shot1Top : name.shot2Top);
-                stop(firstType ? name.shot2Top : name.shot1Top);
+                start(firstType ? TopObject::kShot1 : TopObject::kShot2);
+                stop(firstType ? TopObject::kShot2 : TopObject::kShot1);
                 break;
             case 2:
                 self->clearFlags(kPlayerShooting);
                 break;
             default:
                 self->addFlags(kPlayerShooting);
-                start(firstType ? name.shot1Top : name.shot2Top);
+                start(firstType ? TopObject::kShot1 : TopObject::kShot2);
                 if ((shot & 3) == 3) {
                     ++g_slowCounter;
                 } else if ((shot & 3) == 0) {
@@ -267,7 +254,7 @@ struct Step {
         if (static_cast<float>(game.getSpirit()) < var(name.magicSpirit)) return;
         if (frames && static_cast<std::int64_t>(frames->getMagicFrames()) < whole(name.magicInterval)) return;
         if (!isFresh(button)) return;
-        restart(name.bombTop);
+        restart(TopObject::kBomb);
         game.addSpirit(-whole(name.magicSpirit));
         if (objects) {
             objects->flagAroundPlayer();
@@ -279,7 +266,7 @@ struct Step {
 
     // System type 3: a special paid with mpoint (hundreds of "bombmpoint" or
     // "optmpoint").
-    bool mpointSpecial(BulletObject* self, std::int32_t button, NameHandle price, NameHandle label) {
+    bool mpointSpecial(BulletObject* self, std::int32_t button, NameHandle price, TopObject label) {
         const std::int32_t mask = input.getButton(button);
         trace(button == kButton1 ? "1:" : "2:", mask);
         if (!specialAllowed(self)) return false;
@@ -296,7 +283,7 @@ struct Step {
         trace("2:", button);
         if (!game.isPlayerSwitchable() || !isFresh(button)) return;
         game.setVar(name.playerType, static_cast<float>((whole(name.playerType) + 1) % 2));
-        restart(name.optionTop);
+        restart(TopObject::kOption);
     }
 
     void skipKey(std::int32_t mask) {
@@ -309,7 +296,7 @@ struct Step {
         // The live devices: a replay played back can still be paused.
         const std::int32_t button = input.getButtonFrame(kButtonPause);
         if (!game.isPauseAllowed() || !isFresh(button)) return;
-        restart(name.pauseTop);
+        restart(TopObject::kPause);
         if (DSoundObjectManager* sound = g_dsoundObjectManager) sound->pauseAll();
         if (frames) frames->resetPauseFrames();
         game.requestPauseToggle();
@@ -335,8 +322,8 @@ struct Step {
             vorlyMagic(self);
             playerSwitch();
         } else {
-            mpointSpecial(self, kButton1, name.bombMpoint, name.bombTop);
-            if (mpointSpecial(self, kButton2, name.optionMpoint, name.optionTop) && frames) frames->resetMagicFrames();
+            mpointSpecial(self, kButton1, name.bombMpoint, TopObject::kBomb);
+            if (mpointSpecial(self, kButton2, name.optionMpoint, TopObject::kOption) && frames) frames->resetMagicFrames();
         }
         skipKey(input.getButton(kButton3));
         pauseKey();
@@ -456,12 +443,12 @@ struct Step {
             pauseMenu->removeDead();
             pauseList->vanishAll();
             pauseList->removeDead();
-            stop(name.pauseTop);
+            stop(TopObject::kPause);
             if (DSoundObjectManager* sound = g_dsoundObjectManager) sound->resumeAll();
         } else {
             pauseList->vanishAll();
             pauseList->removeDead();
-            restart(name.pauseTop);
+            restart(TopObject::kPause);
             if (DSoundObjectManager* sound = g_dsoundObjectManager) sound->pauseAll();
         }
         game.requestPauseToggle();

@@ -34,6 +34,8 @@ public:
     // The cursor reached the entry: the selected script starts over and the
     // unselected one's stacks are emptied.
     void enterSelected();
+    // The name the cursor commands use for enterSelected.
+    void restartRuntimes() { enterSelected(); }
     // The cursor left it: the reverse.
     void enterUnselected();
     // The entry was decided: its decided script starts over.

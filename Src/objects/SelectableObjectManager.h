@@ -55,6 +55,8 @@ public:
     // unless it was selected already); a selected entry elsewhere gets its
     // unselected script back.
     void applyCursor();
+    // The name the cursor commands use for applyCursor (it decides nothing).
+    void decide() { applyCursor(); }
     // Decides the entry under the cursor: 0 and nothing changed when an entry
     // there is disabled, dead or leaving; else the rest of the table leaves
     // (revenge mode) in the same call and 1.

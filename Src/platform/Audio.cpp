@@ -259,11 +259,12 @@ void AudioBuffer::mixFormat(std::int32_t* sums, std::uint32_t frames) {
         right += static_cast<std::int32_t>((static_cast<std::int64_t>(nextRight - right) * fraction) >> 16);
         out[0] += static_cast<std::int32_t>((left * gain) >> 16);
         out[1] += static_cast<std::int32_t>((right * gain) >> 16);
-        frame += stepFrames;
+        // The phase is a loop-carried chain: a select keeps it short.
         phase += stepPhase;
-        const std::uint32_t carry = phase >= kAudioOutputRate ? 1u : 0u;
-        phase -= carry * kAudioOutputRate;
-        frame += carry;
+        const bool carry = phase >= kAudioOutputRate;
+        const std::uint32_t wrapped = phase - kAudioOutputRate;
+        phase = carry ? wrapped : phase;
+        frame += stepFrames + (carry ? 1u : 0u);
     };
     const std::uint64_t rate = static_cast<std::uint64_t>(stepFrames) * kAudioOutputRate + stepPhase;
     std::uint32_t i = 0;

@@ -2,22 +2,59 @@
 
 #include <iconv.h>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include <algorithm>
 #include <cerrno>
+#include <iterator>
 
 namespace text {
 
+namespace {
+// Byte -> unit for `count` bytes: sixteen at a time where the processor has
+// SSE2, one at a time for the rest.
+void widenBytes(const unsigned char* in, size_t count, char16_t* units) {
+    size_t i = 0;
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    for (; i + 16 <= count; i += 16) {
+        __m128i sixteen = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(units + i), _mm_unpacklo_epi8(sixteen, zero));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(units + i + 8), _mm_unpackhi_epi8(sixteen, zero));
+    }
+#endif
+    for (; i < count; ++i) units[i] = in[i];
+}
+}  // namespace
+
 std::u16string widen(std::string_view bytes) {
+    // Whole script files go through here. Widened through a small buffer and
+    // appended, so the result's storage is written once (a string sized first
+    // would be filled with zeros and then written again).
     std::u16string out;
     out.reserve(bytes.size());
-    for (char c : bytes) out.push_back(static_cast<char16_t>(static_cast<unsigned char>(c)));
+    const unsigned char* in = reinterpret_cast<const unsigned char*>(bytes.data());
+    char16_t chunk[512];
+    for (size_t done = 0; done < bytes.size();) {
+        const size_t count = std::min(std::size(chunk), bytes.size() - done);
+        widenBytes(in + done, count, chunk);
+        out.append(chunk, count);
+        done += count;
+    }
     return out;
 }
 
 std::string narrow(std::u16string_view units) {
     std::string out;
-    out.reserve(units.size());
-    for (char16_t u : units) out.push_back(u <= 0xFF ? static_cast<char>(u) : '?');
+    narrow(units, out);
     return out;
+}
+
+void narrow(std::u16string_view units, std::string& out) {
+    out.resize(units.size());
+    for (size_t i = 0; i < units.size(); ++i) out[i] = units[i] <= 0xFF ? static_cast<char>(units[i]) : '?';
 }
 
 namespace {

@@ -11,6 +11,8 @@ namespace text {
 std::u16string widen(std::string_view bytes);
 // Unit -> byte; a unit above 0xFF cannot come from widen() and becomes '?'.
 std::string narrow(std::u16string_view units);
+// The same into `out`, whose storage is reused.
+void narrow(std::u16string_view units, std::string& out);
 
 // cp932 <-> UTF-8 through iconv. A character that does not convert becomes one
 // '?' (never fails).

@@ -133,6 +133,10 @@ bool SdlWindow::pollBackend(WindowMessage& out) {
                 out = {WM_CLOSE, 0, 0};
                 return true;
             case SDL_WINDOWEVENT:
+                // Only this window's (or one naming no window): a late close
+                // of another window (a dialog's) must not end the game.
+                if (event.window.windowID != 0 && (!window_ || event.window.windowID != SDL_GetWindowID(window_)))
+                    break;
                 switch (event.window.event) {
                     case SDL_WINDOWEVENT_CLOSE: out = {WM_CLOSE, 0, 0}; return true;
                     case SDL_WINDOWEVENT_FOCUS_GAINED: out = {WM_SETFOCUS, 0, 0}; return true;

@@ -30,22 +30,8 @@ Shape readShape(R& runtime, std::int32_t typeId) {
             static_cast<float>(runtime.evalChild(kRight)), static_cast<float>(runtime.evalChild(kBottom))};
 }
 
-// The hit-shape setters come with the hit-shape work; until the object has
-// them the shapes are left as they are and only the buzz word is set.
-template <typename Object>
-void applyHitShape(Object& object, const Shape& shape) {
-    if constexpr (requires { object.setHitShape(shape.type, shape.a, shape.b, shape.c, shape.d); })
-        object.setHitShape(shape.type, shape.a, shape.b, shape.c, shape.d);
-}
-
-template <typename Object>
-void applyBuzzShape(Object& object, const Shape& shape) {
-    if constexpr (requires { object.setBuzzShape(shape.type, shape.a, shape.b, shape.c, shape.d); })
-        object.setBuzzShape(shape.type, shape.a, shape.b, shape.c, shape.d);
-}
-
 void setBuzz(BulletObject* object, const Shape& shape) {
-    applyBuzzShape(*object, shape);
+    object->setBuzzShape(shape.type, shape.a, shape.b, shape.c, shape.d);
     if (shape.hasArea()) object->setBuzzCount(1);
 }
 }  // namespace
@@ -56,7 +42,7 @@ std::int32_t collision(R& runtime, std::int32_t) {
     BulletObject* object = runtimeCurrentObject();
     if (!object) return R::kGoOn;
     Shape shape = readShape(runtime, kCollision);
-    applyHitShape(*object, shape);
+    object->setHitShape(shape.type, shape.a, shape.b, shape.c, shape.d);
     std::uint8_t kind = object->getKind();
     if (kind == object_kind::kBullet || kind == object_kind::kBulletEnemy) setBuzz(object, shape);
     return R::kGoOn;

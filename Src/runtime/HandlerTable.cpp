@@ -131,6 +131,18 @@ std::array<RuntimeHandler, kHandlerCount> buildTable() {
 
     set(kExeFile, &handlers::exeFile);
     set(kExeFileAsync, &handlers::exeFileAsync);
+
+    set(kSound, &handlers::sound);
+    set(kSoundRef, &handlers::soundRef);
+    set(kSoundTrack, &handlers::soundTrack);
+    set(kTrack, &handlers::track);
+    set(kPlay, &handlers::play);
+    set(kChangeVolume, &handlers::changeVolume);
+    set(kChangeAllVolume, &handlers::changeAllVolume);
+    set(kChangeTargetVolume, &handlers::changeTargetVolume);
+    set(kPreloadTrack, &handlers::preloadTrack);
+    set(kPlaySoundDirect, &handlers::playSoundDirect);
+    set(kStopSoundDirect, &handlers::stopSoundDirect);
     return table;
 }
 }  // namespace

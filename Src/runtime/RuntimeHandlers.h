@@ -106,6 +106,18 @@ std::int32_t execTextBlock(ExBulletML_Runtime& runtime, std::int32_t id);
 // Script files.
 std::int32_t exeFile(ExBulletML_Runtime& runtime, std::int32_t id);
 std::int32_t exeFileAsync(ExBulletML_Runtime& runtime, std::int32_t id);
+// Sound.
+std::int32_t sound(ExBulletML_Runtime& runtime, std::int32_t id);
+std::int32_t soundRef(ExBulletML_Runtime& runtime, std::int32_t id);
+std::int32_t soundTrack(ExBulletML_Runtime& runtime, std::int32_t id);
+std::int32_t track(ExBulletML_Runtime& runtime, std::int32_t id);
+std::int32_t play(ExBulletML_Runtime& runtime, std::int32_t id);
+std::int32_t changeVolume(ExBulletML_Runtime& runtime, std::int32_t id);
+std::int32_t changeAllVolume(ExBulletML_Runtime& runtime, std::int32_t id);
+std::int32_t changeTargetVolume(ExBulletML_Runtime& runtime, std::int32_t id);
+std::int32_t preloadTrack(ExBulletML_Runtime& runtime, std::int32_t id);
+std::int32_t playSoundDirect(ExBulletML_Runtime& runtime, std::int32_t id);
+std::int32_t stopSoundDirect(ExBulletML_Runtime& runtime, std::int32_t id);
 // Commands whose handlers come with other work: nothing yet; 1 when the node
 // has child nodes (another object's script), else 0.
 std::int32_t notYetBuilt(ExBulletML_Runtime& runtime, std::int32_t id);

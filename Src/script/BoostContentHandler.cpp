@@ -1,7 +1,11 @@
 #include "script/BoostContentHandler.h"
 
+#include <string_view>
+
 #include "script/XMLHandler_ii_BulletML.h"
 #include "script/XMLHandler_ii_GML.h"
+
+using namespace std::literals;
 
 BoostContentHandler::BoostContentHandler()
     : handler_(std::make_unique<XMLHandler_ii_BulletML>()),
@@ -13,12 +17,12 @@ XMLHandler_ii* BoostContentHandler::getHandler() { return handler_.get(); }
 
 int BoostContentHandler::startElement(const TagRecord& tag, const XmlAttributeMap& attributes) {
     // Compared exactly, case and all.
-    if (tag.name == u"gml" && kind_ != kConfigurationHandler) {
+    if (tag.name == u"gml"sv && kind_ != kConfigurationHandler) {
         handler_.reset();
         handler_ = std::make_unique<XMLHandler_ii_GML>();
         kind_ = kConfigurationHandler;
     }
-    if (tag.name == u"exbulletml" && kind_ != kScriptHandler) {
+    if (tag.name == u"exbulletml"sv && kind_ != kScriptHandler) {
         handler_.reset();
         handler_ = std::make_unique<XMLHandler_ii_BulletML>();
         kind_ = kScriptHandler;

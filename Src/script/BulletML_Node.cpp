@@ -30,14 +30,14 @@ std::int32_t defaultChildType(std::int32_t id) {
 }  // namespace
 
 std::int32_t BulletML_Node::getChildType(std::int32_t id) const {
-    auto it = childTypes_.find(id);
-    if (it == childTypes_.end()) return 0;
-    return it->second == kTypeNone ? defaultChildType(id) : it->second;
+    const std::int32_t* type = childTypes_.find(id);
+    if (!type) return 0;
+    return *type == kTypeNone ? defaultChildType(id) : *type;
 }
 
 BulletML_Node_Number* BulletML_Node::getChild(std::int32_t id) const {
-    auto it = numbers_.find(id);
-    return it != numbers_.end() ? it->second : nullptr;
+    BulletML_Node_Number* const* number = numbers_.find(id);
+    return number ? *number : nullptr;
 }
 
 double BulletML_Node::evalChild(std::int32_t id, const VecParam* parameters, ObjectVariableMap* objectVariables) const {

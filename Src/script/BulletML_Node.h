@@ -11,10 +11,13 @@
 #include <string>
 #include <vector>
 
+#include <boost/container/small_vector.hpp>
+
 #include "script/BulletML_Node_Number.h"
+#include "script/IdValueMap.h"
 #include "services/NamePool.h"
 
-class BulletML_Node {
+class BulletML_Node final {
 public:
     static constexpr int kFloatCount = 10;
 
@@ -28,6 +31,9 @@ public:
     // freed node's slot is taken by the next one (BulletML_Node_Allocator.cpp).
     static void* operator new(std::size_t size);
     static void operator delete(void* node, std::size_t size) noexcept;
+    // Deletes every node of `nodes`, their memory given back in one go (a
+    // document frees all its nodes at once).
+    static void deleteAll(const std::vector<BulletML_Node*>& nodes);
 
     // Element id.
     void setCode(std::int32_t code) { code_ = code; }
@@ -35,17 +41,17 @@ public:
 
     // The "type" keyword given for an element id (the node's own id or a
     // parameter child's).
-    void setChildType(std::int32_t id, std::int32_t type) { childTypes_[id] = type; }
+    void setChildType(std::int32_t id, std::int32_t type) { childTypes_.set(id, type); }
     // The stored type; a stored 1024 ("none") gives the id's default; an id
     // never stored gives 0.
     std::int32_t getChildType(std::int32_t id) const;
-    const std::map<std::int32_t, std::int32_t>& childTypes() const { return childTypes_; }
+    const IdValueMap<std::int32_t>& childTypes() const { return childTypes_; }
 
     // Parameter children: the number held for an element id.
-    void setChild(std::int32_t id, BulletML_Node_Number* number) { numbers_[id] = number; }
-    bool hasChild(std::int32_t id) const { return numbers_.count(id) != 0; }
+    void setChild(std::int32_t id, BulletML_Node_Number* number) { numbers_.set(id, number); }
+    bool hasChild(std::int32_t id) const { return numbers_.contains(id); }
     BulletML_Node_Number* getChild(std::int32_t id) const;
-    const std::map<std::int32_t, BulletML_Node_Number*>& children() const { return numbers_; }
+    const IdValueMap<BulletML_Node_Number*>& children() const { return numbers_; }
     // The value of the parameter child `id`; 0.0 when absent.
     double evalChild(std::int32_t id, const VecParam* parameters, ObjectVariableMap* objectVariables) const;
 
@@ -111,12 +117,13 @@ public:
 
 private:
     std::int32_t code_ = 0;
-    std::map<std::int32_t, std::int32_t> childTypes_;
-    std::map<std::int32_t, BulletML_Node_Number*> numbers_;
+    IdValueMap<std::int32_t> childTypes_;
+    IdValueMap<BulletML_Node_Number*> numbers_;
     std::uint32_t cursor_ = 0;
     BulletML_Node* parent_ = nullptr;
     BulletML_Node* refTarget_ = nullptr;
-    std::vector<BulletML_Node*> nodes_;
+    // Most nodes have a few children: held in place.
+    boost::container::small_vector<BulletML_Node*, 4> nodes_;
     bool hasChildren_ = false;
     std::uint8_t runCount_ = 0;
     bool hasFloats_ = false;

@@ -17,6 +17,20 @@
 #endif
 
 namespace {
+// Asks for the cache lines of the node-sized slot at `slot` ahead of their
+// use: a large script makes and frees its nodes far apart in time, so each one
+// would otherwise wait for memory (to be written when made, read when freed).
+inline void prefetchSlot(const void* slot, bool forWriting) {
+    const char* bytes = static_cast<const char*>(slot);
+    for (std::size_t offset = 0; offset < sizeof(BulletML_Node) + 63; offset += 64) {
+        if (forWriting) {
+            __builtin_prefetch(bytes + offset, 1, 3);
+        } else {
+            __builtin_prefetch(bytes + offset, 0, 3);
+        }
+    }
+}
+
 // Node-sized slots carved from blocks of 4096; a freed slot goes on a stack
 // and is taken first. Blocks live as long as the process (nodes of the
 // process-wide pool are freed by its static destructor, so this must outlive
@@ -35,6 +49,8 @@ public:
         if (!free_.empty()) {
             slot = free_.back();
             free_.pop_back();
+            // The slot after next: the next one was asked for the last time.
+            if (free_.size() >= 2) prefetchSlot(free_[free_.size() - 2], true);
         } else {
             if (used_ == kSlotsPerBlock) {
                 blocks_.push_back(std::make_unique<std::max_align_t[]>(kSlotsPerBlock * kSlotSize /
@@ -43,6 +59,7 @@ public:
                 used_ = 0;
             }
             slot = reinterpret_cast<std::byte*>(blocks_.back().get()) + used_++ * kSlotSize;
+            if (used_ + 1 < kSlotsPerBlock) prefetchSlot(static_cast<std::byte*>(slot) + 2 * kSlotSize, true);
         }
         VORLY_UNPOISON(slot, kSlotSize);
         return slot;
@@ -51,6 +68,15 @@ public:
         std::lock_guard<std::mutex> lock(lock_);
         VORLY_POISON(slot, kSlotSize);
         free_.push_back(slot);
+    }
+    template <typename Pointer>
+    void giveAll(const std::vector<Pointer>& slots) {
+        std::lock_guard<std::mutex> lock(lock_);
+        free_.reserve(free_.size() + slots.size());
+        for (void* slot : slots) {
+            VORLY_POISON(slot, kSlotSize);
+            free_.push_back(slot);
+        }
     }
 
 private:
@@ -78,6 +104,16 @@ void BulletML_Node::operator delete(void* node, std::size_t size) noexcept {
         return;
     }
     nodeSlots().give(node);
+}
+
+void BulletML_Node::deleteAll(const std::vector<BulletML_Node*>& nodes) {
+    // The class is final, so every node has this size and came from the slots.
+    constexpr std::size_t kAhead = 4;
+    for (std::size_t i = 0; i < nodes.size(); ++i) {
+        if (i + kAhead < nodes.size()) prefetchSlot(nodes[i + kAhead], false);
+        nodes[i]->~BulletML_Node();
+    }
+    nodeSlots().giveAll(nodes);
 }
 
 BulletML_Node_Allocator::~BulletML_Node_Allocator() {

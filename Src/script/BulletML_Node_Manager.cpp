@@ -13,6 +13,9 @@
 #include "services/FatalExit.h"
 #include "services/Managers.h"
 #include "services/Truncate.h"
+#include "sound/DSoundObject.h"
+#include "sound/DSoundObjectManager.h"
+#include "sound/SoundDecoder.h"
 
 namespace {
 // How a reference element stands for its target.
@@ -102,7 +105,7 @@ void BulletML_Node_Manager::registerLabel(NameHandle label, BulletML_Node* node)
 }
 
 void BulletML_Node_Manager::freeNodes() {
-    for (BulletML_Node* node : nodes_) delete node;
+    BulletML_Node::deleteAll(nodes_);
     nodes_.clear();
     labels_.clear();
     childLinked_.clear();
@@ -177,6 +180,8 @@ void BulletML_Node_Manager::preloadResources() {
     // manager (with its temporary sound object for track loads) are reached
     // through their process-wide pointers; the texture manager takes each
     // image's flag word, the requests of managers this build lacks are skipped.
+    DSoundObject* soundHolder = nullptr;
+    bool soundHolderMade = false;
     for (const PreloadRequest& request : listPreloads()) {
         switch (request.kind) {
             case PreloadRequest::kTextureFlag:
@@ -191,7 +196,15 @@ void BulletML_Node_Manager::preloadResources() {
                 break;
             case PreloadRequest::kSoundTrack:
                 if (!g_dsoundObjectManager) continue;
+                // One temporary sound object holds each track as it loads.
+                if (!soundHolderMade) {
+                    soundHolderMade = true;
+                    soundHolder = g_dsoundObjectManager->createObject();
+                }
+                g_dsoundObjectManager->preloadSound(nameText(request.file), kSoundKindRaw, soundHolder);
                 break;
         }
     }
+    // The temporary object goes at the next sweep; the tracks stay.
+    if (soundHolder) soundHolder->setState(1);
 }

@@ -1,9 +1,12 @@
 #include "script/ElementId.h"
 
+#include <climits>
+#include <cstdlib>
 #include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 #include "platform/Text.h"
 #include "services/DebugInfo.h"
@@ -333,34 +336,73 @@ std::span<const ElementName> elementNameTable() { return kElementNames; }
 std::span<const ElementName> typeValueNameTable() { return kTypeValueNames; }
 std::span<const ElementName> elementAliasTable() { return kElementAliases; }
 
+namespace {
+// Name -> element id and type-value id, open addressing with linear probing
+// over a fixed power-of-two table: a tag's name is looked up at its start and
+// at its end while scripts load, so this is one short hash and a compare.
+class NameIdTable {
+public:
+    static constexpr std::int32_t kAbsent = INT32_MIN;
+    struct Entry {
+        std::u16string name;
+        std::int32_t elementId = kAbsent;
+        std::int32_t typeValueId = kAbsent;
+        bool used = false;
+    };
+
+    // The entry of `name`, made when there is none.
+    Entry& entry(std::u16string_view name) {
+        size_t i = hashOf(name) & kMask;
+        while (slots_[i].used && slots_[i].name != name) i = (i + 1) & kMask;
+        if (!slots_[i].used) {
+            if (++count_ > kSlots / 2) std::abort();  // the tables are fixed: a build error, not input
+            slots_[i].used = true;
+            slots_[i].name = std::u16string(name);
+        }
+        return slots_[i];
+    }
+    const Entry* find(std::u16string_view name) const {
+        for (size_t i = hashOf(name) & kMask; slots_[i].used; i = (i + 1) & kMask) {
+            if (slots_[i].name == name) return &slots_[i];
+        }
+        return nullptr;
+    }
+
+private:
+    static constexpr size_t kSlots = 2048;
+    static constexpr size_t kMask = kSlots - 1;
+    // FNV-1a over the units.
+    static size_t hashOf(std::u16string_view name) {
+        std::uint32_t hash = 2166136261u;
+        for (char16_t unit : name) hash = (hash ^ unit) * 16777619u;
+        return hash;
+    }
+    std::vector<Entry> slots_ = std::vector<Entry>(kSlots);
+    size_t count_ = 0;
+};
+}  // namespace
+
 struct ElementIdTable::Index {
     struct Named {
         std::string_view name;
         NameHandle handle;
     };
-    // Name -> id. Filled in ascending id order and then the aliases, each
-    // insertion replacing an earlier one, so where a name has two ids the
-    // larger (or the alias) wins: "none" is 512 as a tag.
-    // Looked up once per tag while scripts load: hashed, and by view.
-    struct ViewHash {
-        using is_transparent = void;
-        std::size_t operator()(std::u16string_view text) const { return std::hash<std::u16string_view>{}(text); }
-    };
-    using NameIds = std::unordered_map<std::u16string, std::int32_t, ViewHash, std::equal_to<>>;
-    NameIds elementIds;
-    NameIds typeValueIds;
+    // Filled in ascending id order and then the aliases, each insertion
+    // replacing an earlier one, so where a name has two ids the larger (or the
+    // alias) wins: "none" is 512 as a tag.
+    NameIdTable ids;
     std::unordered_map<std::int32_t, Named> elementNames;
     std::unordered_map<std::int32_t, std::string_view> typeValueNames;
 };
 
 ElementIdTable::ElementIdTable() : index_(new Index) {
     for (const ElementName& entry : kElementNames) {
-        index_->elementIds[text::widen(entry.name)] = entry.id;
+        index_->ids.entry(text::widen(entry.name)).elementId = entry.id;
         index_->elementNames[entry.id] = {entry.name, internName(entry.name)};
     }
-    for (const ElementName& entry : kElementAliases) index_->elementIds[text::widen(entry.name)] = entry.id;
+    for (const ElementName& entry : kElementAliases) index_->ids.entry(text::widen(entry.name)).elementId = entry.id;
     for (const ElementName& entry : kTypeValueNames) {
-        index_->typeValueIds[text::widen(entry.name)] = entry.id;
+        index_->ids.entry(text::widen(entry.name)).typeValueId = entry.id;
         index_->typeValueNames[entry.id] = entry.name;
     }
 }
@@ -373,8 +415,10 @@ const ElementIdTable& ElementIdTable::instance() {
 }
 
 std::int32_t ElementIdTable::lookupTag(std::u16string_view lowered) const {
-    if (auto it = index().elementIds.find(lowered); it != index().elementIds.end()) return it->second;
-    if (auto it = index().typeValueIds.find(lowered); it != index().typeValueIds.end()) return it->second;
+    if (const NameIdTable::Entry* entry = index().ids.find(lowered)) {
+        if (entry->elementId != NameIdTable::kAbsent) return entry->elementId;
+        if (entry->typeValueId != NameIdTable::kAbsent) return entry->typeValueId;
+    }
     // The log writes at most 255 bytes of a name, as every wide log text.
     std::string name = text::narrow(lowered.substr(0, 255));
     logLine("不明なタグ " + text::cp932ToUtf8(name));
@@ -382,8 +426,8 @@ std::int32_t ElementIdTable::lookupTag(std::u16string_view lowered) const {
 }
 
 std::int32_t ElementIdTable::lookupTypeValue(std::u16string_view value) const {
-    auto it = index().typeValueIds.find(value);
-    return it != index().typeValueIds.end() ? it->second : kTypeNone;
+    const NameIdTable::Entry* entry = index().ids.find(value);
+    return entry && entry->typeValueId != NameIdTable::kAbsent ? entry->typeValueId : kTypeNone;
 }
 
 std::string_view ElementIdTable::elementName(std::int32_t id) const {

@@ -8,8 +8,15 @@ XMLHandler_ii::~XMLHandler_ii() = default;
 BulletML_Node_Manager* XMLHandler_ii::getDocument() { return nullptr; }
 
 void XMLHandler_ii::setCurrentName(std::u16string_view name) {
-    currentName_ = text::asciiLower(name);
+    // Lowered in place: the name's storage is kept from tag to tag.
+    currentName_.assign(name);
+    for (char16_t& unit : currentName_) unit = static_cast<char16_t>(text::asciiLower(unit));
     currentPooledName_ = internWideName(currentName_);
+}
+
+void XMLHandler_ii::setLoweredCurrentName(std::u16string_view lowered, NameHandle pooled) {
+    currentName_.assign(lowered);
+    currentPooledName_ = pooled;
 }
 
 void XMLHandler_ii::startElement(const TagRecord& tag) { setCurrentName(tag.name); }
@@ -17,20 +24,38 @@ void XMLHandler_ii::startElement(const TagRecord& tag) { setCurrentName(tag.name
 void XMLHandler_ii::endElement(const TagRecord&) { clearAttributes(); }
 
 void XMLHandler_ii::setAttribute(std::u16string_view name, std::u16string_view value) {
-    attributes_[internWideName(name)] = std::u16string(value);
+    NameHandle pooled;
+    if (const NameHandle* known = pooledAttributeNames_.find(name)) {
+        pooled = *known;
+    } else {
+        pooled = internWideName(name);
+        pooledAttributeNames_.insert(name, pooled);
+    }
+    for (size_t i = 0; i < attributeCount_; ++i) {
+        if (attributes_[i].first == pooled) {
+            attributes_[i].second.assign(value);
+            return;
+        }
+    }
+    if (attributeCount_ == attributes_.size()) attributes_.emplace_back();
+    attributes_[attributeCount_].first = pooled;
+    attributes_[attributeCount_].second.assign(value);
+    ++attributeCount_;
 }
 
 const std::u16string& XMLHandler_ii::getAttribute(std::u16string_view name) const {
-    auto it = attributes_.find(internWideName(name));
-    return it != attributes_.end() ? it->second : empty_;
+    return getPooledAttribute(internWideName(name));
 }
 
 const std::u16string& XMLHandler_ii::getPooledAttribute(NameHandle pooledName) const {
-    auto it = attributes_.find(pooledName);
-    return it != attributes_.end() ? it->second : empty_;
+    // A tag has a few attributes at most: a linear search is the quickest.
+    for (size_t i = 0; i < attributeCount_; ++i) {
+        if (attributes_[i].first == pooledName) return attributes_[i].second;
+    }
+    return empty_;
 }
 
-void XMLHandler_ii::clearAttributes() { attributes_.clear(); }
+void XMLHandler_ii::clearAttributes() { attributeCount_ = 0; }
 
 void XMLHandler_ii::characters(std::u16string_view) {}
 

@@ -3,10 +3,13 @@
 // script handler (XMLHandler_ii_BulletML) and the configuration handler
 // (XMLHandler_ii_GML) build on it.
 #pragma once
-#include <map>
+#include <cstddef>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
+#include "script/ShortTextCache.h"
 #include "services/NamePool.h"
 
 struct TagRecord;
@@ -49,9 +52,17 @@ public:
 protected:
     // Sets the current name from a tag name as written.
     void setCurrentName(std::u16string_view name);
+    // Sets the current name to a name already lowered and pooled as `pooled`.
+    void setLoweredCurrentName(std::u16string_view lowered, NameHandle pooled);
 
 private:
-    std::map<NameHandle, std::u16string> attributes_;
+    // The current tag's attributes by pooled name, in the order first given.
+    // Entries past attributeCount_ are spare: their strings keep their storage
+    // for the next tag's values.
+    std::vector<std::pair<NameHandle, std::u16string>> attributes_;
+    size_t attributeCount_ = 0;
+    // Attribute names as written, pooled (a script uses a few).
+    ShortTextCache<char16_t, NameHandle, 16> pooledAttributeNames_;
     std::u16string currentName_;
     NameHandle currentPooledName_ = 0;
     const std::u16string empty_;

@@ -87,6 +87,6 @@ void SystemInfo::logMachineSurvey() const {
     logLine("");
 }
 
-void createNoDialogFile() { File::openAlways(kNoDialogFile, File::Access::ReadWrite); }
+bool createNoDialogFile() { return File::openAlways(kNoDialogFile, File::Access::ReadWrite).isOpen(); }
 
 bool noDialogFileExists() { return File::openExisting(kNoDialogFile, File::Access::Read).isOpen(); }

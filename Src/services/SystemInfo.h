@@ -166,7 +166,8 @@ private:
 
 // The flag file whose presence suppresses the start-up configuration dialog.
 inline constexpr const char* kNoDialogFile = "nodialog.txt";
-// Creates "nodialog.txt" (an existing one is left as it is); a failure is silent.
-void createNoDialogFile();
+// Creates "nodialog.txt" (an existing one is left as it is); false when it
+// cannot be made (the caller says so in the log).
+bool createNoDialogFile();
 // True when "nodialog.txt" can be opened for reading.
 bool noDialogFileExists();

@@ -1,7 +1,5 @@
 #include "shell/HeadlessRun.h"
 
-#include <stdlib.h>
-
 #include <atomic>
 #include <cctype>
 #include <cstdlib>
@@ -71,9 +69,15 @@ private:
     std::atomic<std::uint32_t> readsWithoutSleep_{0};
 };
 
-void collectLine(void* context, std::string_view line) {
-    static_cast<std::vector<std::string>*>(context)->emplace_back(line);
-}
+struct TraceSink {
+    HeadlessRun::Result* result;
+    void add(std::string_view line) {
+        result->trace.emplace_back(line);
+        result->traceFrames.push_back(result->frames);
+    }
+};
+
+void collectLine(void* context, std::string_view line) { static_cast<TraceSink*>(context)->add(line); }
 }  // namespace
 
 bool InputScript::parse(const std::string& text, std::string& error) {
@@ -126,23 +130,21 @@ bool InputScript::held(std::uint32_t frame, int key) const {
     return false;
 }
 
-HeadlessRun::HeadlessRun(const fs::path& game) {
-    std::string pattern = (fs::temp_directory_path() / "vorly-run-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) {
+HeadlessRun::HeadlessRun(const fs::path& game) : folder_("vorly-run") {
+    if (!folder_.ok()) {
         error_ = "cannot make a temporary folder";
         return;
     }
-    folder_ = pattern;
     std::error_code failure;
-    fs::copy(game, folder_, fs::copy_options::recursive, failure);
+    fs::copy(game, folder_.path(), fs::copy_options::recursive, failure);
     if (failure) {
         error_ = "cannot copy " + game.string() + ": " + failure.message();
         return;
     }
     const fs::path previousRoot = Path::root();
-    Path::setRoot(folder_);
+    Path::setRoot(folder_.path());
     for (const char* name : kArchiveFolders) {
-        if (!fs::is_directory(folder_ / name)) continue;
+        if (!fs::is_directory(folder_.path() / name)) continue;
         if (FAILED(archive_builder::build(name, archive_builder::formForFolder(name)))) {
             error_ = std::string("cannot pack the folder ") + name;
             break;
@@ -151,16 +153,14 @@ HeadlessRun::HeadlessRun(const fs::path& game) {
     Path::setRoot(previousRoot);
 }
 
-HeadlessRun::~HeadlessRun() {
-    std::error_code ignored;
-    if (!folder_.empty()) fs::remove_all(folder_, ignored);
-}
+HeadlessRun::~HeadlessRun() = default;
 
-HeadlessRun::Result HeadlessRun::run(const InputScript& input, std::int32_t playSlot, std::uint32_t maxFrames) {
+HeadlessRun::Result HeadlessRun::run(const InputScript& input, std::int32_t playSlot, std::uint32_t maxFrames,
+                                     std::int32_t mode) {
     Result result;
     if (!ok()) return result;
     const fs::path previousRoot = Path::root();
-    Path::setRoot(folder_);
+    Path::setRoot(folder_.path());
 
     TestWindow window;
     ScriptedInput keys;
@@ -180,9 +180,10 @@ HeadlessRun::Result HeadlessRun::run(const InputScript& input, std::int32_t play
     window.postQuitMessage(0);
     WinMain(1);
 
-    if (g_replayDebugInfo) g_replayDebugInfo->setSink(collectLine, &result.trace);
+    TraceSink sink{&result};
+    if (g_replayDebugInfo) g_replayDebugInfo->setSink(collectLine, &sink);
     if (playSlot > 0 && g_replayManager && SUCCEEDED(g_replayManager->selectReplay(playSlot)))
-        g_replayManager->setMode(ReplayManager::kPlayBack);
+        g_replayManager->setMode(mode);
 
     std::vector<int> scriptKeys;
     for (const InputScript::Span& span : input.spans())
@@ -226,7 +227,7 @@ HeadlessRun::Result HeadlessRun::run(const InputScript& input, std::int32_t play
 std::vector<std::int32_t> HeadlessRun::replaySlots() const {
     std::vector<std::int32_t> slots;
     for (std::int32_t slot = 1; slot <= ReplayManager::kSlotCount; ++slot) {
-        if (fs::exists(folder_ / "replay" / ("replay" + std::to_string(slot) + ".rpy"))) slots.push_back(slot);
+        if (fs::exists(folder_.path() / "replay" / ("replay" + std::to_string(slot) + ".rpy"))) slots.push_back(slot);
     }
     return slots;
 }

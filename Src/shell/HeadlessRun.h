@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/TempFolder.h"
+
 // Keys held over spans of frames. Lines "<first> <last> <DIK code>...": the
 // keys are held from frame `first` to frame `last` (both counted from the
 // first frame step, 0 based); codes are decimal or 0x hex; '#' starts a
@@ -40,7 +42,7 @@ public:
     HeadlessRun(const HeadlessRun&) = delete;
     HeadlessRun& operator=(const HeadlessRun&) = delete;
 
-    const std::filesystem::path& folder() const { return folder_; }
+    const std::filesystem::path& folder() const { return folder_.path(); }
     // False (with a message) when the game could not be copied or packed.
     bool ok() const { return error_.empty(); }
     const std::string& error() const { return error_; }
@@ -55,14 +57,18 @@ public:
         std::uint32_t frames = 0;
         bool quit = false;
         std::vector<std::string> trace;
+        // For each trace line, the frame step (0 based) that wrote it.
+        std::vector<std::uint32_t> traceFrames;
     };
-    Result run(const InputScript& input, std::int32_t playSlot, std::uint32_t maxFrames);
+    // `mode` is the replay mode the selected slot is used in: 1 plays it back,
+    // 2 restarts its stages from their recorded starting state with live keys.
+    Result run(const InputScript& input, std::int32_t playSlot, std::uint32_t maxFrames, std::int32_t mode = 1);
 
     // The replay slots whose files exist in the copy's "replay" folder.
     std::vector<std::int32_t> replaySlots() const;
 
 private:
-    std::filesystem::path folder_;
+    TempFolder folder_;
     std::string error_;
 };
 

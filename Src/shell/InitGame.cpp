@@ -19,6 +19,7 @@
 #include "services/FrameCounter.h"
 #include "services/Managers.h"
 #include "services/SystemInfo.h"
+#include "sound/DSoundObjectAllocator.h"
 #include "sound/DSoundObjectManager.h"
 
 namespace {
@@ -28,6 +29,7 @@ void fillPools() {
     SpriteAllocator::instance().fill();
     BMLRuntimeAllocator::instance().prefill();
     BulletObjectAllocator::instance().fill();
+    DSoundObjectAllocator::instance().prefill();
     SelectableObjectAllocator::instance().fill();
     BulletML_Node_Allocator::instance().prefill();
 }

@@ -61,12 +61,11 @@ HRESULT resetScripts() {
     }
     return S_OK;
 }
-}  // namespace
 
-namespace {
-// The device is lost (it is reset on the next focus or size event): the game
-// pauses as if the pause key had been pressed.
-void pauseForLostDevice() {
+// A lost device (the window hidden or covered) pauses the game as the pause
+// key does, unless pausing is forbidden, the game is paused already or escape
+// cancels; every sound object is resumed.
+void pauseForLostDevice(DSoundObjectManager& sound) {
     GameInfo* game = g_gameInfo;
     if (!game || !game->isPauseAllowed() || game->isPaused() || game->isEscToCancel()) return;
     if (BulletObjectManager* objects = g_bulletObjectManager) {
@@ -75,7 +74,7 @@ void pauseForLostDevice() {
             pause->setRuntimeActive(1);
         }
     }
-    if (DSoundObjectManager* sound = g_dsoundObjectManager) sound->resumeAll();
+    sound.resumeAll();
     game->requestPauseToggle();
 }
 }  // namespace
@@ -136,13 +135,11 @@ int frameStep() {
     // The sound step comes after drawing; without the sound manager nothing
     // is presented.
     renderFrame();
-    HRESULT presented = S_OK;
     if (DSoundObjectManager* sound = g_dsoundObjectManager) {
         sound->updateObjects();
         sound->sweepObjects();
-        presented = presentFrame();
+        if (presentFrame() == D3DERR_DEVICELOST) pauseForLostDevice(*sound);
     }
-    if (presented == D3DERR_DEVICELOST) pauseForLostDevice();
     return 0;
 }
 

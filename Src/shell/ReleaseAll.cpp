@@ -19,6 +19,7 @@
 #include "services/FrameCounter.h"
 #include "services/Managers.h"
 #include "services/SystemInfo.h"
+#include "sound/DSoundObjectAllocator.h"
 #include "sound/DSoundObjectManager.h"
 #include "shell/MainLoop.h"
 
@@ -84,6 +85,7 @@ void releaseAll() {
     SpriteAllocator::instance().freeBlocks();
     BMLRuntimeAllocator::instance().freeBlocks();
     BulletObjectAllocator::instance().freeBlocks();
+    DSoundObjectAllocator::instance().freeBlocks();
     SelectableObjectAllocator::instance().freeBlocks();
     logLine("開放処理が終了しました");
     release(g_replayDebugInfo);

@@ -1,7 +1,8 @@
 // The script runtime's peers as the running program has them. The queries of
-// the built-in variables (levels, keys, network state, slow mode) still give
-// the absent answer, and the comment names the call that answers once that
-// work lands; the game commands' calls go to the managers that exist.
+// the built-in variables (keys, network state) still give the absent answer,
+// and the comment names the call that answers once that work lands; the
+// sound levels, the slow mode and the game commands' calls go to the
+// managers that exist.
 #include "runtime/RuntimePeers.h"
 
 #include "graphics/TextureManager.h"
@@ -14,8 +15,9 @@
 namespace {
 class ManagerPeers : public RuntimePeers {
 public:
-    // DSoundObjectManager::getVolumeLevel(channel).
-    std::int32_t volumeLevel(std::int32_t) override { return 0; }
+    std::int32_t volumeLevel(std::int32_t channel) override {
+        return g_dsoundObjectManager ? g_dsoundObjectManager->getVolumeLevel(channel) : 0;
+    }
     // DInputObject::getKeyAssign(button).
     std::int32_t keyAssign(std::int32_t) override { return 0; }
     // g_dinputObject != nullptr.

@@ -15,6 +15,7 @@
 #include "services/FrameCounter.h"
 #include "services/Managers.h"
 #include "services/SystemInfo.h"
+#include "shell/ConfigDialog.h"
 #include "shell/FrameCaptureSettings.h"
 #include "shell/InitGame.h"
 #include "shell/MainLoop.h"
@@ -77,9 +78,19 @@ bool runStartupDialog() {
         g_systemInfo->setScroll(1);
         return true;
     }
-    // The start-up configuration dialog is shown here. It is not part of this
-    // build yet, so start-up goes on as if it had been answered OK.
-    return true;
+    const std::intptr_t answer = showConfigDialog(Window::instance());
+    if (answer == IDOK) return true;
+    if (answer == -1) {
+        // No dialog could be shown: start-up goes on with the settings as
+        // they are, as when the dialog is switched off.
+        logLine("設定ダイアログを表示できませんでした");
+        return true;
+    }
+    // Cancel: the program ends writing nothing back, but a network worker
+    // started by the opening is stopped (and says goodbye) before it does.
+    delete g_networkManager;
+    g_networkManager = nullptr;
+    return false;
 }
 
 int WinMain(int /*showCommand*/) {

@@ -24,7 +24,9 @@ WindowOrigin computeWindowOrigin(const ScreenRect& desktop);
 
 // When the configuration turns the start-up dialog on: skips it where
 // "nodialog.txt" exists (then vsync and vertical scrolling are on), else shows
-// it. False when the program is to end (any answer but OK).
+// it. False when the program is to end (Cancel; the network manager is
+// destroyed first, nothing else). A dialog that cannot be shown is logged and
+// start-up goes on.
 bool runStartupDialog();
 
 // The main window's procedure.

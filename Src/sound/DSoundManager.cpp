@@ -131,6 +131,8 @@ bool DSoundManager::canStartTrack(std::string_view name) {
     return last + 2 < frame;
 }
 
+void DSoundManager::forgetStart(std::string_view name) { lastStartFrame_.erase(internName(name)); }
+
 DSoundTrack* DSoundManager::appendTrack() {
     tracks_.push_back(new DSoundTrack());
     return tracks_.back();

@@ -33,6 +33,8 @@ public:
     virtual DSoundTrack* createTrack(std::uint32_t kind);
 
     bool canStartTrack(std::string_view name);
+    // The name counts as never started (a track loaded ahead of its use).
+    void forgetStart(std::string_view name);
     std::uint32_t getTrackCount() const { return static_cast<std::uint32_t>(tracks_.size()); }
     // Destroys the tracks of 10001 ms and more.
     void clearBgm();

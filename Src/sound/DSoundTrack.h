@@ -46,6 +46,7 @@ public:
     std::uint32_t isPlaying() const { return playing_; }
     std::uint32_t isPaused() const { return paused_; }
     std::uint32_t getLoop() const { return loop_; }
+    std::uint32_t getLoopStart() const { return loopStart_; }
     std::uint32_t fits() const { return fits_; }
     std::int32_t getTargetVolume() const { return targetVolume_; }
     std::int32_t getCurrentVolume() const { return currentVolume_; }

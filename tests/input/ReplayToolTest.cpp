@@ -1,6 +1,7 @@
 // vorly-replay on files written by the test-side builder.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 
 #include "input/ReplayFileBuilder.h"
@@ -47,4 +48,27 @@ TEST(ReplayTool, DumpsAndExpandsAGoodFileAndRefusesBrokenOnes) {
         EXPECT_NE(run.out.find("log: リプレイファイル bad.rpy のヘッダが壊れています"), std::string::npos) << run.out;
         EXPECT_EQ(root.readFile("bad.rpy"), std::string(bytes->begin(), bytes->end()));
     }
+}
+
+// verify on the fixture game: one hash three times over at least 600 frames;
+// play on a slot that has no file, and verify on an input file that does not
+// parse, refuse with status 1.
+TEST(ReplayTool, VerifiesTheFixtureAndRefusesBadArguments) {
+    const std::string fixtures = std::string(VORLY_FIXTURES) + "/replay/";
+    const CommandRun verify = runReplayTool("verify " + fixtures + "game " + fixtures + "input.txt");
+    EXPECT_EQ(verify.status, 0) << verify.out;
+    unsigned frames = 0;
+    char record[17] = {}, play1x[17] = {}, play8x[17] = {};
+    ASSERT_EQ(std::sscanf(verify.out.c_str(), "verify: frames %u record %16s play1x %16s play8x %16s", &frames, record,
+                          play1x, play8x),
+              4)
+        << verify.out;
+    EXPECT_GE(frames, 600u);
+    EXPECT_STREQ(play1x, record);
+    EXPECT_STREQ(play8x, record);
+
+    EXPECT_EQ(runReplayTool("play " + fixtures + "game 7").status, 1);
+    TempRoot root;
+    root.writeFile("keys.txt", "0 x 1\n");
+    EXPECT_EQ(runReplayTool("verify " + fixtures + "game " + (root.path() / "keys.txt").string()).status, 1);
 }

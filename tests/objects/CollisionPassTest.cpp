@@ -4,6 +4,7 @@
 
 #include "objects/CollisionPass.h"
 #include "objects/CollisionSceneFixture.h"
+#include "services/SystemInfo.h"
 
 namespace {
 class CollisionPassTest;
@@ -377,3 +378,28 @@ TEST_P(CollisionPassTest, Scene) {
 
 INSTANTIATE_TEST_SUITE_P(CollisionPass, CollisionPassTest, ::testing::ValuesIn(kScenes));
 }  // namespace
+
+namespace {
+class CollisionSwitchesTest : public CollisionScene {};
+}  // namespace
+
+// "nodamage" keeps hits off but not grazes; "nogameover" lets the play go on
+// after the gauge miss, which is still counted.
+TEST_F(CollisionSwitchesTest, NoDamageAndNoGameOver) {
+    SystemInfo system;
+    system.setNoDamage(1);
+    system.setNoGameOver(1);
+    g_systemInfo = &system;
+    BulletObject* player = makePlayer(320, 400);
+    makeBullet(320, 400);
+    runCollisionResponses();
+    EXPECT_EQ(game().getBuzz(), 1);
+    EXPECT_EQ(game().getSpirit(), 100);  // no hit
+    EXPECT_EQ(var("misscount"), 0.0f);
+    game().setSpirit(-1);
+    runCollisionResponses();
+    EXPECT_EQ(var("misscount"), 1.0f);  // the gauge miss
+    EXPECT_EQ(player->getFlags(), 0x100u);
+    EXPECT_EQ(game().isGameOver(), 0);
+    g_systemInfo = nullptr;
+}

@@ -6,6 +6,7 @@
 #include "objects/HitShape.h"
 #include "objects/HitShapeOverlay.h"
 #include "objects/ObjectFixture.h"
+#include "services/SystemInfo.h"
 
 namespace {
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
@@ -293,4 +294,23 @@ TEST_F(HitShapeTest, OverlayImagesAndSizes) {
         EXPECT_EQ(spec.turned, c.turned) << c.type;
     }
     EXPECT_EQ(hit_shape_overlay::specFor(4242, HitShape{}).texture, nullptr);
+}
+
+// With "collisiondisplay" on but no overlay to be had, the shape is set all
+// the same and the object lives on without one.
+TEST_F(HitShapeTest, DisplayOnWithoutOverlayStillSetsTheShape) {
+    SystemInfo system;
+    system.setCollisionDisplay(1);
+    g_systemInfo = &system;
+    BulletObject* object = manager().createPlainObject();
+    object->setActive(1);
+    object->setImage(sprite());
+    object->setHitShape(kShapeRotatedEdge, -4, -4, 4, 4);
+    object->setBuzzShape(kShapeCircle, 0, 0, 3, 0);
+    EXPECT_EQ(object->getShape1Image(), nullptr);
+    EXPECT_EQ(object->getShape2Image(), nullptr);
+    EXPECT_FLOAT_EQ(object->getHitShape1().radiusSquared, 128.0f);
+    object->setFlags(0x100);
+    frames(2);
+    g_systemInfo = nullptr;
 }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -285,4 +286,33 @@ TEST_F(ItemRulesTest, SceneRunTwiceHashesTheSame) {
     ASSERT_EQ(first.size(), second.size());
     for (std::size_t i = 0; i < first.size(); ++i) ASSERT_EQ(first[i], second[i]) << "frame " << i;
     EXPECT_GT(game().getBuzz() + static_cast<std::int32_t>(game().getScore()), 0);
+}
+
+// NaN and huge tuning values: every truncation gives the integer-indefinite
+// value, the radius squares in 64 bits, a NaN range reaches nobody.
+TEST_F(ItemRulesTest, NaNAndHugeTuningValues) {
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    loadItemScript();
+    makePlayer(PX, PY);
+    setVar("ttcrange", nan);
+    setVar("bulletrevengeframe", nan);
+    setVar("autoitemterm", 1e30f);
+    setVar("autoitemradius", -1e30f);  // INT32_MIN, squared: 2^62
+    BulletObject* bullet = makeBullet(PX, PY);
+    BulletObject* item = makeItem(PX + 300.0f, PY, 12);
+    item->setSpeed(0.0f);
+    manager().flagAroundPlayer();
+    EXPECT_EQ(bullet->getFlags(), 0x40000u);  // not within a NaN range
+    manager().convertFlagged(*manager().getBulletManager());
+    EXPECT_EQ(bullet->getCountdown(), INT32_MIN);
+    frames(1);
+    EXPECT_EQ(item->getCollectDelay(), 1);
+    setVar("buzzscore", nan);
+    setVar("automagic_spirit", 1e12f);
+    runCollisionResponses();
+    EXPECT_EQ(game().getSpirit(), 100);  // the bullet broke up: no hit
+    makeBullet(PX, PY);
+    runCollisionResponses();  // a cost of INT32_MIN, taken in 64 bits
+    EXPECT_EQ(game().getSpirit(), 20000);  // the records' ceiling
+    EXPECT_EQ(var("misscount"), 1.0f);
 }

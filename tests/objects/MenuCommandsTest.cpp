@@ -179,17 +179,17 @@ TEST_F(MenuCommandsTest, EventReferencesGoToTheRunningItem) {
 
 TEST_F(MenuCommandsTest, DisableAndEnableTableActOnTheActiveMenu) {
     run(R"(<selectable label="item"><x>1</x><y>2</y><wait>1</wait></selectable>)"
-        R"(<disabletable><x>1</x><y>2</y></disabletable>)");
+        R"(<disabletable><x>1</x><y>2</y></disabletable>)",
+        R"(<action label="on"><enabletable><x>1</x><y>2</y></enabletable></action>)"
+        R"(<action label="off"><disabletable><x>1</x><y>2</y></disabletable><enabletable/></action>)");
     SelectableObject* item = only(menu());
     ASSERT_NE(item, nullptr);
     EXPECT_EQ(item->isDisabled(), 1);
-    load(R"(<action label="on"><enabletable><x>1</x><y>2</y></enabletable></action>)");
     spawn(u"on");
     frames(1);
     EXPECT_EQ(item->isDisabled(), 0);
 
     // Without an object manager there is no menu: nothing, and no crash.
-    load(R"(<action label="off"><disabletable><x>1</x><y>2</y></disabletable><enabletable/></action>)");
     ExBulletML_Runtime* runtime = manager().getRuntime();
     runtime->setupByLabel(kAction, wide(u"off"));
     BulletObjectManager* objects = g_bulletObjectManager;
@@ -219,6 +219,39 @@ TEST_F(MenuCommandsTest, WaitSelectableWaitsForTheDecision) {
     menu().decideCursor();
     frames(2);
     EXPECT_FLOAT_EQ(game().getGlobalVar(internName("after")), 1.0f);
+}
+
+// The selection variables: the game menu's table and cursor, the last move
+// (the pause menu's while paused) and the decide request, which a read takes.
+TEST_F(MenuCommandsTest, SelectionVariablesReadTheManagers) {
+    menu().setCursorTableId(2);
+    menu().setCursorIndex(3);
+    menu().setMoveInput(1, -1);
+    pauseMenu().setMoveInput(-1, 1);
+    menu().requestDecide();
+    const std::string reads = R"(<global name="tx">$_cursor_x</global><global name="cy">$_cursor_y</global>)"
+                              R"(<global name="dx">$_table_dx</global><global name="dy">$_table_dy</global>)"
+                              R"(<global name="r1">$_cancelselectcnt</global><global name="r2">$_cancelselectcnt</global>)";
+    run(reads);
+    auto global = [&](const char* name) { return game().getGlobalVar(internName(name)); };
+    EXPECT_FLOAT_EQ(global("tx"), 2.0f);
+    EXPECT_FLOAT_EQ(global("cy"), 3.0f);
+    EXPECT_FLOAT_EQ(global("dx"), 1.0f);
+    EXPECT_FLOAT_EQ(global("dy"), -1.0f);
+    EXPECT_FLOAT_EQ(global("r1"), 1.0f);
+    EXPECT_FLOAT_EQ(global("r2"), 0.0f);
+
+    manager().clearAll();
+    game().requestPauseToggle();
+    game().applyPauseToggle();
+    load(R"(<action label="paused">)" + reads + "</action>");
+    BulletObject* pauseObject = manager().createPauseObject();
+    ExBulletML_Runtime* runtime = manager().getRuntime();
+    runtime->setupByLabel(kAction, wide(u"paused"));
+    pauseObject->setMainRuntime(runtime);
+    frames(1);
+    EXPECT_FLOAT_EQ(global("dx"), -1.0f);
+    EXPECT_FLOAT_EQ(global("dy"), 1.0f);
 }
 
 }  // namespace

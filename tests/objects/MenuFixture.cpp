@@ -24,8 +24,12 @@ MenuTest::~MenuTest() {
 }
 
 BulletML_Node_Manager& MenuTest::load(const std::string& body) {
+    return loadDocument("<exbulletml>" + body + "</exbulletml>");
+}
+
+BulletML_Node_Manager& MenuTest::loadDocument(const std::string& text) {
     content_ = std::make_unique<BoostContentHandler>();
-    parseXml(text::widen("<exbulletml>" + body + "</exbulletml>"), *content_, "menu.xml");
+    parseXml(text::widen(text), *content_, "menu.xml");
     BulletML_Node_Manager* document = content_->getHandler()->getDocument();
     document->setQuietLookup(true);
     document->linkRefs();

@@ -69,6 +69,8 @@ protected:
 
     // Parses `body` inside an "exbulletml" root and links it.
     BulletML_Node_Manager& load(const std::string& body);
+    // Parses a whole script document (the text of a script file).
+    BulletML_Node_Manager& loadDocument(const std::string& text);
     static NameHandle wide(const char16_t* text) { return internWideName(text); }
     // A plain object whose main runtime starts at the "action" labelled
     // `label`, named with the label as the game reset names its top objects.

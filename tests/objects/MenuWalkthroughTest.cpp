@@ -2,7 +2,15 @@
 // them, steered by scripted keys through the player step and run by the
 // interpreter: Down, Down, Z decides the third entry; Esc pauses the play
 // with a menu, Esc closes it.
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "input/DInputDeviceKeyboard.h"
+#include "input/ReplayManager.h"
 #include "objects/MenuFixture.h"
+#include "platform/Input.h"
+#include "services/SystemInfo.h"
 
 namespace {
 
@@ -89,6 +97,92 @@ TEST_F(MenuWalkthroughTest, DownDownZDecidesTheThirdEntryAndEscPausesWithAMenu) 
     EXPECT_EQ(pauseTop->isRuntimeActive(), 0);
     step({kButtonDown});
     EXPECT_FLOAT_EQ(player->getY(), 248.0f);
+}
+
+// The bundled game's title scene: its menu answers the keys, Esc opens and
+// closes its pause menu.
+TEST_F(MenuWalkthroughTest, TheBundledTitleMenuAnswersTheKeys) {
+    const auto path = std::filesystem::path(VORLY_FIXTURES) / ".." / ".." / "game" / "script" / "title.xml";
+    std::ifstream in(path, std::ios::binary);
+    ASSERT_TRUE(in) << path;
+    std::stringstream text;
+    text << in.rdbuf();
+    loadDocument(text.str());
+    game().setEscToCancel(0);
+    spawn(u"top");
+    BulletObject* pauseTop = spawn(u"pause_top");
+    pauseTop->setRuntimeActive(0);
+    manager().setPauseTop(pauseTop);
+
+    step();
+    ASSERT_EQ(menu().getSize(), 2u);
+    step({kButtonDown});
+    EXPECT_EQ(menu().getCursor(), 1);
+    step({kButtonUp});
+    EXPECT_EQ(menu().getCursor(), 0);
+    step({kButtonPause});
+    step();
+    EXPECT_EQ(game().isPaused(), 1);
+    EXPECT_EQ(pauseMenu().getSize(), 2u);
+    step({kButtonPause});
+    step();
+    EXPECT_EQ(game().isPaused(), 0);
+    EXPECT_EQ(pauseMenu().getSize(), 0u);
+    step({kButton0});
+    step();
+    EXPECT_FLOAT_EQ(global("title_choice"), 1.0f);
+    EXPECT_EQ(menu().getWaitFlag(), 0);
+}
+
+// The same title menu steered by keyboard keys through the real input
+// manager: the arrows, Z and Esc of the keyboard's fixed key sets.
+TEST_F(MenuWalkthroughTest, TheKeyboardSteersTheMenuThroughTheInputManager) {
+    ScriptedInput keyboard;
+    Input::setInstance(&keyboard);
+    g_systemInfo = new SystemInfo();
+    g_replayManager = new ReplayManager();
+    auto manager = std::make_unique<DInputObject>();
+    manager->init();
+    g_dinputObject = manager.get();
+    load(kScene);
+    game().setEscToCancel(0);
+    spawn(u"top");
+    BulletObject* pauseTop = spawn(u"pause_top");
+    pauseTop->setRuntimeActive(0);
+    this->manager().setPauseTop(pauseTop);
+    auto frame = [&](std::initializer_list<int> keys) {
+        keyboard.releaseAllKeys();
+        for (int key : keys) keyboard.setKey(key, true);
+        updatePlayerFrame();
+        this->manager().execBullet();
+    };
+
+    frame({});
+    frame({kDikDown});
+    frame({});
+    frame({kDikDown});
+    frame({});
+    EXPECT_EQ(menu().getCursor(), 2);
+    frame({kDikZ});
+    frame({});
+    EXPECT_FLOAT_EQ(global("choice"), 3.0f);
+
+    makePlayer();
+    frame({kDikEscape});
+    frame({});
+    EXPECT_EQ(game().isPaused(), 1);
+    EXPECT_EQ(pauseMenu().getSize(), 2u);
+    frame({kDikEscape});
+    frame({});
+    EXPECT_EQ(game().isPaused(), 0);
+
+    g_dinputObject = nullptr;
+    manager.reset();
+    delete g_replayManager;
+    g_replayManager = nullptr;
+    delete g_systemInfo;
+    g_systemInfo = nullptr;
+    Input::setInstance(nullptr);
 }
 
 }  // namespace

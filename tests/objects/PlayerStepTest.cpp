@@ -24,13 +24,14 @@ protected:
         delete g_systemInfo;
         g_systemInfo = nullptr;
     }
-    // A top object as the game reset makes it: named by its label, script
+    // A top object as the game reset makes it: in the scene's set, script
     // switched off.
-    BulletObject* top(const char16_t* label) {
+    BulletObject* top(TopObject which) {
         BulletObject* object = manager().createPlainObject();
-        object->setWideName(wide(label));
+        object->setWideName(wide(TopObjects::label(which)));
         object->setMainRuntime(script({}));
         object->setRuntimeActive(0);
+        manager().getTopObjects().set(which, object);
         return object;
     }
     // The player's vertical step over one frame.
@@ -96,8 +97,8 @@ TEST_F(PlayerStepTest, SlowModeFramesOfButtonZero) {
 }
 
 TEST_F(PlayerStepTest, ButtonFourFiresWithoutSlowingDown) {
-    BulletObject* shot1 = top(u"shot_1_top");
-    BulletObject* shot2 = top(u"shot_2_top");
+    BulletObject* shot1 = top(TopObject::kShot1);
+    BulletObject* shot2 = top(TopObject::kShot2);
     shot2->setRuntimeActive(1);
     for (int frame = 0; frame < 15; ++frame) EXPECT_FLOAT_EQ(stepY({kButton4, kButtonDown}), 4.0f);
     EXPECT_EQ(getSlowCounter(), 0);
@@ -157,7 +158,7 @@ TEST_F(PlayerStepTest, ReplaySpeedKeysWorkOnlyInPlayBack) {
 }
 
 TEST_F(PlayerStepTest, ThePauseKeyStartsThePauseObjectAndPausesNextFrame) {
-    BulletObject* pause = top(u"pause_top");
+    BulletObject* pause = top(TopObject::kPause);
     game().setPauseAllowed(0);
     step({kButtonPause});
     EXPECT_EQ(game().isPauseToggleRequested(), 0);
@@ -214,8 +215,8 @@ TEST_F(PlayerStepTest, SystemTypeThreeFillsTheOptionGaugeOutsideStages) {
 
 TEST_F(PlayerStepTest, SystemTypeThreeBombAndOptionCostMpoint) {
     systemType(3);
-    BulletObject* bomb = top(u"bomb_top");
-    BulletObject* option = top(u"option_top");
+    BulletObject* bomb = top(TopObject::kBomb);
+    BulletObject* option = top(TopObject::kOption);
     setVar("bombmpoint", 3.0f);
     setVar("optmpoint", 2.0f);
     game().addMpoint(299.0f);
@@ -240,7 +241,7 @@ TEST_F(PlayerStepTest, SystemTypeThreeBombAndOptionCostMpoint) {
 }
 
 TEST_F(PlayerStepTest, VorlyMagicSpendsSpiritOnceItIsDue) {
-    BulletObject* bomb = top(u"bomb_top");
+    BulletObject* bomb = top(TopObject::kBomb);
     setVar("vorlymagic_spirit", 1000.5f);
     setVar("magicinterval", 60.0f);
     setVar("ttcinvframe", 120.0f);
@@ -260,7 +261,7 @@ TEST_F(PlayerStepTest, VorlyMagicSpendsSpiritOnceItIsDue) {
 }
 
 TEST_F(PlayerStepTest, PlayerSwitchTurnsTheTypeOver) {
-    BulletObject* option = top(u"option_top");
+    BulletObject* option = top(TopObject::kOption);
     step({kButton2});
     EXPECT_FLOAT_EQ(var("_player_type"), 1.0f);
     EXPECT_EQ(option->isRuntimeActive(), 1);
@@ -271,6 +272,18 @@ TEST_F(PlayerStepTest, PlayerSwitchTurnsTheTypeOver) {
     step();
     step({kButton2});
     EXPECT_FLOAT_EQ(var("_player_type"), 0.0f);
+}
+
+// A top object that has gone (vanished by its own script) is kept by the set
+// without its scripts: starting it does nothing, and nothing fails.
+TEST_F(PlayerStepTest, AVanishedTopObjectIsSkipped) {
+    BulletObject* shot = top(TopObject::kShot1);
+    shot->setState(1);
+    steps(2);
+    ASSERT_TRUE(shot->isReleased());
+    step({kButton0});
+    EXPECT_EQ(player->getFlags() & 2, 2u);
+    EXPECT_EQ(shot->getMainRuntime(), nullptr);
 }
 
 TEST_F(PlayerStepTest, TheStepNeedsTheDeviceAndTheInputManager) {

@@ -53,6 +53,12 @@ TEST(PlatformText, WideningIsOneUnitPerByte) {
     EXPECT_EQ(wide[2], 0xA0);
     EXPECT_EQ(text::narrow(wide), bytes);
     EXPECT_EQ(text::narrow(u"\u3042x"), "?x");
+    // Every byte value, long enough for the sixteen-at-a-time path and a tail.
+    std::string all;
+    for (int i = 0; i < 256 + 7; ++i) all.push_back(static_cast<char>(i & 0xFF));
+    std::u16string allWide = text::widen(all);
+    ASSERT_EQ(allWide.size(), all.size());
+    for (size_t i = 0; i < all.size(); ++i) ASSERT_EQ(allWide[i], static_cast<char16_t>(i & 0xFF)) << i;
 }
 
 TEST(PlatformText, Cp932RoundTripsThroughUtf8) {
@@ -380,6 +386,8 @@ TEST(PlatformWindow, SdlEventsBecomeWin32Messages) {
     };
     SDL_Event quit{};
     quit.type = SDL_QUIT;
+    SDL_Event otherWindowClose = windowEvent(SDL_WINDOWEVENT_CLOSE);
+    otherWindowClose.window.windowID = 4242;
     struct Case {
         const char* what;
         SDL_Event event;
@@ -391,6 +399,7 @@ TEST(PlatformWindow, SdlEventsBecomeWin32Messages) {
         {"maximise", windowEvent(SDL_WINDOWEVENT_MAXIMIZED), WM_SYSCOMMAND, SC_MAXIMIZE},
         {"resize", windowEvent(SDL_WINDOWEVENT_RESIZED), WM_SYSCOMMAND, SC_SIZE},
         {"focus lost", windowEvent(SDL_WINDOWEVENT_FOCUS_LOST), 0, 0},
+        {"another window's close", otherWindowClose, 0, 0},
         {"Alt+Enter", key(SDLK_RETURN, KMOD_LALT), WM_SYSKEYDOWN, VK_RETURN},
         {"Alt+keypad Enter", key(SDLK_KP_ENTER, KMOD_RALT), WM_SYSKEYDOWN, VK_RETURN},
         {"Alt+F4", key(SDLK_F4, KMOD_LALT), WM_SYSKEYDOWN, VK_F4},

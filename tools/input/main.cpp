@@ -20,6 +20,7 @@
 #include "input/KeyConfigData.h"
 #include "platform/InputKeyTable.h"
 #include "platform/Path.h"
+#include "platform/TempFolder.h"
 #include "platform/Text.h"
 #include "services/DebugInfo.h"
 
@@ -45,22 +46,6 @@ void printMap(const std::uint8_t* map) {
     std::printf("\n");
 }
 
-// A temporary game folder with a "data" folder and the debug log, removed on exit.
-struct GameFolder {
-    fs::path path;
-    GameFolder() {
-        std::string pattern = (fs::temp_directory_path() / "vorly-input-XXXXXX").string();
-        if (mkdtemp(pattern.data())) path = pattern;
-    }
-    ~GameFolder() {
-        std::error_code ignored;
-        if (!path.empty()) fs::remove_all(path, ignored);
-    }
-    void echoLog() const {
-        std::ifstream log(path / "debug.txt", std::ios::binary);
-        for (std::string line; std::getline(log, line);) std::printf("log: %s\n", line.c_str());
-    }
-};
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -70,18 +55,19 @@ int main(int argc, char** argv) {
     const bool keyboard = command == "keyboardconfig";
     if (!keyboard && command != "keyconfig") return usage(argv[0]);
 
-    GameFolder folder;
+    // A temporary game folder with a "data" folder and the debug log, removed on exit.
+    TempFolder folder("vorly-input");
     std::error_code error;
-    if (folder.path.empty() || !fs::create_directory(folder.path / "data", error)) {
+    if (!folder.ok() || !fs::create_directory(folder.path() / "data", error)) {
         std::fprintf(stderr, "%s: cannot make a temporary folder\n", argv[0]);
         return 1;
     }
-    const fs::path copy = folder.path / "data" / (keyboard ? "keyboardconfig.dat" : "keyconfig.dat");
+    const fs::path copy = folder.path() / "data" / (keyboard ? "keyboardconfig.dat" : "keyconfig.dat");
     if (!fs::is_regular_file(argv[2], error) || !fs::copy_file(argv[2], copy, error)) {
         std::fprintf(stderr, "%s: cannot read %s\n", argv[0], argv[2]);
         return 1;
     }
-    Path::setRoot(folder.path);
+    Path::setRoot(folder.path());
     g_debugInfo = new DebugInfo("debug.txt");
 
     KeyConfigData config;
@@ -90,7 +76,7 @@ int main(int argc, char** argv) {
 
     delete g_debugInfo;
     g_debugInfo = nullptr;
-    folder.echoLog();
+    folder.echoLines("debug.txt", stdout, "log: ");
     if (result != 0) {
         std::fprintf(stderr, "%s: cannot read %s\n", argv[0], argv[2]);
         return 1;

@@ -17,8 +17,6 @@
 // loaded as a replay slot is. The debug-log lines the load writes are echoed
 // first as "log: <line>". Exit status: 0 after a load, 1 when the file does not
 // load (or has no stage S), 2 on a usage error.
-#include <stdlib.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -30,6 +28,7 @@
 #include "input/ReplayFormat.h"
 #include "input/ReplayManager.h"
 #include "platform/Path.h"
+#include "platform/TempFolder.h"
 #include "services/DebugInfo.h"
 #include "shell/HeadlessRun.h"
 
@@ -131,11 +130,6 @@ int play(const char* program, const char* game, const char* slotText) {
     return 0;
 }
 
-void echoLog(const fs::path& log) {
-    std::ifstream in(log, std::ios::binary);
-    for (std::string line; std::getline(in, line);) std::printf("log: %s\n", line.c_str());
-}
-
 void dump(const ReplayData& r) {
     std::printf("version 0x%03x\n", r.version);
     std::printf("modeflags 0x%x\n", r.modeFlags);
@@ -173,22 +167,19 @@ int main(int argc, char** argv) {
         return 1;
     }
     // The log is opened in a temporary folder so the folder of FILE stays as it was.
-    std::string pattern = (fs::temp_directory_path() / "vorly-replay-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) {
+    TempFolder logFolder("vorly-replay");
+    if (!logFolder.ok()) {
         std::fprintf(stderr, "%s: cannot make a temporary folder\n", argv[0]);
         return 1;
     }
-    const fs::path logFolder = pattern;
-    const fs::path log = logFolder / "debug.txt";
-    Path::setRoot(logFolder);
+    Path::setRoot(logFolder.path());
     g_debugInfo = new DebugInfo("debug.txt");
     Path::setRoot(file.parent_path());
     ReplayData replay;
     const HRESULT result = ReplayManager::LoadReplayFile(replay, file.filename().string());
     delete g_debugInfo;
     g_debugInfo = nullptr;
-    echoLog(log);
-    fs::remove_all(logFolder, error);
+    logFolder.echoLines("debug.txt", stdout, "log: ");
     if (FAILED(result)) {
         std::fprintf(stderr, "%s: %s does not load\n", argv[0], argv[2]);
         return 1;

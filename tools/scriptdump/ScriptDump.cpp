@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "platform/Path.h"
+#include "platform/TempFolder.h"
 #include "platform/Text.h"
 #include "platform/Thread.h"
 #include "script/BoostContentHandler.h"
@@ -144,24 +145,14 @@ void printTree(const BulletML_Node* root) {
 // once; when a script error ends the program through the fatal path (exit
 // status 1), the echo happens as the process exits.
 struct LogFolder {
-    fs::path path;
+    TempFolder folder{"vorly-scriptdump"};
     bool echoed = false;
-    LogFolder() {
-        std::string pattern = (fs::temp_directory_path() / "vorly-scriptdump-XXXXXX").string();
-        if (mkdtemp(pattern.data())) path = pattern;
-    }
     void echo() {
-        if (echoed || path.empty()) return;
+        if (echoed) return;
         echoed = true;
-        std::ifstream log(path / "debug.txt", std::ios::binary);
-        for (std::string line; std::getline(log, line);) std::printf("log: %s\n", line.c_str());
-        std::fflush(stdout);
+        folder.echoLines("debug.txt", stdout, "log: ");
     }
-    ~LogFolder() {
-        echo();
-        std::error_code ignored;
-        if (!path.empty()) fs::remove_all(path, ignored);
-    }
+    ~LogFolder() { echo(); }
 };
 
 }  // namespace
@@ -180,8 +171,8 @@ int main(int argc, char** argv) {
 
     markMainThread();
     static LogFolder logFolder;
-    if (!logFolder.path.empty()) {
-        Path::setRoot(logFolder.path);
+    if (logFolder.folder.ok()) {
+        Path::setRoot(logFolder.folder.path());
         g_debugInfo = new DebugInfo("debug.txt");
     }
 

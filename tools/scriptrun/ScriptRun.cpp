@@ -42,6 +42,7 @@
 #include "objects/BulletObjectAllocator.h"
 #include "objects/BulletObjectManager.h"
 #include "platform/Path.h"
+#include "platform/TempFolder.h"
 #include "platform/Text.h"
 #include "platform/Thread.h"
 #include "records/GameInfo.h"
@@ -64,25 +65,15 @@ namespace {
 // The debug log lives in a temporary folder removed on exit; its lines go to
 // standard error once, also when the fatal path ends the program.
 struct LogFolder {
-    fs::path path;
+    TempFolder folder{"vorly-scriptrun"};
     bool echoed = false;
-    LogFolder() {
-        std::string pattern = (fs::temp_directory_path() / "vorly-scriptrun-XXXXXX").string();
-        if (mkdtemp(pattern.data())) path = pattern;
-    }
     void echo() {
-        if (echoed || path.empty()) return;
+        if (echoed) return;
         echoed = true;
         std::fflush(stdout);
-        std::ifstream log(path / "debug.txt", std::ios::binary);
-        for (std::string line; std::getline(log, line);) std::fprintf(stderr, "log: %s\n", line.c_str());
-        std::fflush(stderr);
+        folder.echoLines("debug.txt", stderr, "log: ");
     }
-    ~LogFolder() {
-        echo();
-        std::error_code ignored;
-        if (!path.empty()) fs::remove_all(path, ignored);
-    }
+    ~LogFolder() { echo(); }
 };
 
 struct Options {
@@ -201,8 +192,8 @@ int main(int argc, char** argv) {
 
     markMainThread();
     static LogFolder logFolder;
-    if (!logFolder.path.empty()) {
-        Path::setRoot(logFolder.path);
+    if (logFolder.folder.ok()) {
+        Path::setRoot(logFolder.folder.path());
         g_debugInfo = new DebugInfo("debug.txt");
     }
 
