@@ -44,6 +44,8 @@ RenderTargetDevice D3DObject::renderTargetDevice() const {
     device.backBufferFormat = chosenBackBufferFormat_;
     device.depthFormat = chosenDepthFormat_;
     device.useDepthStencil = useDepthStencil_ != 0;
+    device.virtualWidth = virtualWidth_;
+    device.virtualHeight = virtualHeight_;
     return device;
 }
 

@@ -51,6 +51,9 @@ public:
     // Reset and screen-mode switch.
     HRESULT resetDevice(std::uint32_t restoreRect);
     HRESULT toggleFullScreen();
+    // True from a failed reset until one succeeds: the default-pool objects
+    // are released, so frames draw nothing and Present is not called.
+    bool areDeviceObjectsReleased() const { return objectsReleased_; }
 
     std::uint32_t isCapabilityAvailable(std::uint32_t key) const;
     std::uint32_t isTextureFormatSupported(std::int32_t format) const;
@@ -97,7 +100,9 @@ public:
 
     // Texture memory.
     std::uint32_t getAvailableTextureMem() const;
-    std::uint32_t getTextureMemoryUsed() const;
+    // Texture memory available at creation minus available now; negative
+    // when the device reports more free memory than it did then.
+    std::int64_t getTextureMemoryUsed() const;
 
     // State modes: 1 sprites (pre-transformed), 2 lit meshes, 3 unlit quads.
     void setRenderMode(std::int32_t mode);
@@ -170,4 +175,5 @@ private:
     std::int32_t stateModeCache_ = 1;
     std::uint32_t clearRed_ = 0, clearGreen_ = 0, clearBlue_ = 0;
     std::uint32_t clearEnabled_ = 1;
+    bool objectsReleased_ = false;
 };

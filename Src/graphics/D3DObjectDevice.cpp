@@ -231,11 +231,13 @@ HRESULT D3DObject::resetDevice(std::uint32_t restoreRect) {
     const FormatD3D& formats = windowed_ ? windowFormats_ : fullScreenFormats_;
     const std::list<CombinationRecord>& list = windowed_ ? windowCombinations_ : fullScreenCombinations_;
 
-    // Default-pool objects go before the reset. The mesh and particle
-    // buffers join here with their managers.
+    // Default-pool objects go before the reset.
+    // (the mesh manager's device buffers are released here)
+    // (the particle manager's vertex and index buffers are released here)
     releaseRenderTargets();
     if (g_spriteManagerManager) g_spriteManagerManager->releaseBuffers();
     if (font_) font_->onLostDevice();
+    objectsReleased_ = true;
 
     // The desktop's other windows are not ours to move on this platform, so
     // their placements are neither recorded nor put back.
@@ -272,8 +274,11 @@ HRESULT D3DObject::resetDevice(std::uint32_t restoreRect) {
         return result;
     }
 
+    objectsReleased_ = false;
     applyInitialStates(true);
     setViewport();
+    // (the mesh manager's device buffers are made again here)
+    // (ParticleManager::createBuffer here)
     if (g_spriteManagerManager) g_spriteManagerManager->useVertexBuffer();
     if (font_) font_->onResetDevice();
     applyFog();

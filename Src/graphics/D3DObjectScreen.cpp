@@ -37,8 +37,14 @@ void D3DObject::setVirtualScreenSize(std::int32_t width, std::int32_t height) {
     virtualHeight_ = static_cast<float>(height);
 }
 
-float D3DObject::toDeviceX(float x) const { return scale(x, backBufferWidth_, virtualWidth_); }
-float D3DObject::toDeviceY(float y) const { return scale(y, backBufferHeight_, virtualHeight_); }
+// Into the effect target, virtual units are its texels: its display sprite
+// maps texels 140..500 onto the play field whatever the back buffer's size.
+float D3DObject::toDeviceX(float x) const {
+    return isDrawingIntoEffectTarget() ? x : scale(x, backBufferWidth_, virtualWidth_);
+}
+float D3DObject::toDeviceY(float y) const {
+    return isDrawingIntoEffectTarget() ? y : scale(y, backBufferHeight_, virtualHeight_);
+}
 float D3DObject::toVirtualX(float x) const { return scale(x, virtualWidth_, backBufferWidth_); }
 float D3DObject::toVirtualY(float y) const { return scale(y, virtualHeight_, backBufferHeight_); }
 
@@ -122,9 +128,9 @@ std::uint32_t D3DObject::getAvailableTextureMem() const {
     return device ? device->getAvailableTextureMem() : 0;
 }
 
-std::uint32_t D3DObject::getTextureMemoryUsed() const {
+std::int64_t D3DObject::getTextureMemoryUsed() const {
     GfxDevice* device = g_d3dDevice;
-    return device ? textureMemoryAtStart_ - device->getAvailableTextureMem() : 0;
+    return device ? std::int64_t(textureMemoryAtStart_) - std::int64_t(device->getAvailableTextureMem()) : 0;
 }
 
 void D3DObject::setRenderMode(std::int32_t mode) {

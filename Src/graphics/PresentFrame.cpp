@@ -1,6 +1,8 @@
 #include "graphics/PresentFrame.h"
 
 #include "graphics/D3DDevice.h"
+#include "graphics/D3DObject.h"
+#include "graphics/FrameCaptureSchedule.h"
 #include "graphics/TextureManager.h"
 #include "platform/gfx/GfxDevice.h"
 #include "services/FrameCounter.h"
@@ -8,13 +10,23 @@
 
 HRESULT presentFrame() {
     FrameCounter* frames = g_frameCounter;
+    const bool released = g_d3dObject && g_d3dObject->areDeviceObjectsReleased();
     if (frames) {
         frames->waitNextFrame();
+        // A frame asked for is read back here, outside the pacing and the
+        // profile.
+        captureDueFrames(frames->getFrameNumber(), released || frames->isSkippedFrame() != 0);
         frames->beginSection("Present");
     }
     HRESULT result = S_OK;
     const bool skipped = frames && frames->isSkippedFrame();
-    if (!skipped && g_d3dDevice) result = g_d3dDevice->present();
+    if (released) {
+        // A failed reset left the device without its objects: nothing was
+        // drawn, and the frame step pauses the game as for a lost device.
+        result = D3DERR_DEVICELOST;
+    } else if (!skipped && g_d3dDevice) {
+        result = g_d3dDevice->present();
+    }
     if (frames) {
         frames->endSection("Present");
         frames->onPresent();

@@ -1,18 +1,22 @@
 #include "graphics/RenderFrame.h"
 
 #include "graphics/D3DObject.h"
+#include "graphics/DebugOverlay.h"
 #include "graphics/SpriteManagerManager.h"
 #include "objects/BulletObjectManager.h"
 #include "objects/IntBulletObjectManager.h"
 #include "platform/gfx/GfxDevice.h"
 #include "records/GameInfo.h"
+#include "services/NamePool.h"
 #include "services/FrameCounter.h"
 #include "services/Managers.h"
 #include "services/SystemInfo.h"
 
-// The passes of the managers built so far: the camera, lighting and fog
-// steps, the clears and the sprite layers. The mesh, particle and overlay
-// passes join at their places (marked below) with their managers.
+// The frame's passes in their order: camera, effect pass into render target
+// 1, ordinary and shadow meshes, sprite layers with the effect picture under
+// them, the wide-screen composite of render target 2, the debug overlay.
+// The mesh and particle passes join at their places (marked below) with
+// their managers.
 namespace {
 bool gamePaused() { return g_gameInfo && g_gameInfo->isPaused() != 0; }
 bool fullDraw() { return g_gameInfo && g_gameInfo->isFullDraw() != 0; }
@@ -51,20 +55,54 @@ void setPlayFieldViewport() {
     }
 }
 
+namespace {
+EffectPassDrawer g_effectPassDrawer;
+
+// The work of a frame whose drawing is skipped: time goes on, nothing is
+// drawn.
+void skippedFrame(D3DObject& d3d) {
+    // (the particles move: ParticleManager::update)
+    if (g_spriteManagerManager) g_spriteManagerManager->update();
+    d3d.updateLighting();
+    if (!gamePaused()) d3d.updateView();
+    if (g_spriteManagerManager) textWalk(*g_spriteManagerManager);
+}
+
+// The effect pass draws into render target 1 when the background is drawn,
+// the "effectmesh" variable is on and the target is enabled.
+bool effectOn(bool drawBg) {
+    static const NameHandle effectmesh = internName("effectmesh");
+    return drawBg && g_gameInfo && g_gameInfo->getVar(effectmesh) != 0.0f && g_systemInfo &&
+           g_systemInfo->isEffectTargetEnabled() != 0;
+}
+
+void effectPass(D3DObject& d3d) {
+    // A target without surfaces (a setup after a reset failed) is passed
+    // over, so that nothing of it falls onto the back buffer.
+    if (FAILED(d3d.selectRenderTarget(1))) return;
+    setPlayFieldViewport();
+    if (fullDraw()) d3d.setVirtualViewport(0, 0, 512, 480);
+    d3d.beginEffectLighting();
+    // (the effect meshes: calcEffectMeshGroup, drawEffectMeshGroup)
+    // (the particles: update when not paused, else fillVertices; then draw)
+    if (g_effectPassDrawer) g_effectPassDrawer();
+    d3d.endEffectLighting();
+}
+}  // namespace
+
+void setEffectPassDrawer(EffectPassDrawer drawer) { g_effectPassDrawer = std::move(drawer); }
+
 HRESULT renderFrame() {
     D3DObject* d3d = g_d3dObject;
     GfxDevice* device = g_d3dDevice;
-    if (!d3d || !device) return S_OK;
+    if (!d3d || !g_dinputObject || !device) return S_OK;
     const bool drawBg = !g_systemInfo || g_systemInfo->getDrawBg() != 0;
     const bool wideCompress = g_systemInfo && g_systemInfo->isWideCompress() != 0;
 
-    if (g_frameCounter && g_frameCounter->isSkippedFrame()) {
-        // Fast replay playback: nothing is drawn, but time goes on.
-        // (particles step here)
-        if (g_spriteManagerManager) g_spriteManagerManager->update();
-        d3d->updateLighting();
-        if (!gamePaused()) d3d->updateView();
-        if (g_spriteManagerManager) textWalk(*g_spriteManagerManager);
+    // Fast replay playback skips drawing; so does a device whose objects a
+    // failed reset left released, until a reset succeeds.
+    if ((g_frameCounter && g_frameCounter->isSkippedFrame()) || d3d->areDeviceObjectsReleased()) {
+        skippedFrame(*d3d);
         return S_OK;
     }
 
@@ -72,25 +110,30 @@ HRESULT renderFrame() {
     beginSection("Render");
     beginSection("RenderMesh1");
     if (!gamePaused()) d3d->updateView();
-    // (the effect pass into render target 1)
+    const bool effect = effectOn(drawBg);
+    if (effect) effectPass(*d3d);
     endSection("RenderMesh1");
-    d3d->selectRenderTarget(wideCompress ? 2 : 0);
+    // Without a usable full-frame target the frame goes straight to the
+    // back buffer.
+    const bool composite = wideCompress && SUCCEEDED(d3d->selectRenderTarget(2));
+    if (!composite) d3d->selectRenderTarget(0);
 
     beginSection("RenderMesh2");
     if (drawBg) {
         setPlayFieldViewport();
         d3d->updateLighting();
         d3d->stepFog();
-        // (the ordinary meshes) Until the mesh pass sets mode 2's states,
-        // the frame selects mode 2 here, so that the sprites' prepare
-        // applies mode 1 in full rather than drawing with the device's
-        // defaults (the mode cache starts at 1 with nothing applied).
+        // (the ordinary meshes: calcMeshGroup, drawMeshGroup) Until the mesh
+        // pass sets mode 2's states, the frame selects mode 2 here, so that
+        // the sprites' prepare applies mode 1 in full rather than drawing
+        // with the device's defaults (the mode cache starts at 1 with
+        // nothing applied).
         d3d->setRenderMode(2);
     }
     endSection("RenderMesh2");
 
     beginSection("RenderMesh3");
-    // (the shadow meshes)
+    // (the shadow meshes: calcShadowMeshGroup, drawShadowMeshGroup)
     endSection("RenderMesh3");
 
     beginSection("RenderSprite");
@@ -104,12 +147,13 @@ HRESULT renderFrame() {
         sprites->update();
         textWalk(*sprites);
         sprites->prepare();
-        // (the effect picture laid over the play field)
+        // The effect picture lies over the background, under the sprites.
+        if (effect) d3d->drawRenderTarget(1);
         sprites->drawAll();
     }
     endSection("RenderSprite");
 
-    if (wideCompress) {
+    if (composite) {
         d3d->selectRenderTarget(0);
         d3d->clearRectColor(0, 0, 640, 480, 0, 0, 0);
         d3d->setVirtualViewport(0, 0, 640, 480);
@@ -117,7 +161,7 @@ HRESULT renderFrame() {
         d3d->clearRectColor(587, 0, 640, 480, 0, 0, 0);
     }
     endSection("Render");
-    // (the debug overlay)
+    drawDebugOverlay();
     device->endScene();
     return S_OK;
 }

@@ -1,5 +1,7 @@
 #include "graphics/RenderManager.h"
 
+#include <algorithm>
+
 #include "graphics/D3DDevice.h"
 #include "platform/gfx/D3DXMath.h"
 #include "services/DebugInfo.h"
@@ -335,6 +337,14 @@ void RenderManager::endEffectLighting() {
 // ---------------------------------------------------------------------------
 // Render targets
 
+namespace {
+std::uint32_t fullTargetSide(std::uint32_t backBufferSide) {
+    std::uint32_t side = 1024;
+    while (side < backBufferSide && side < 0x80000000u) side <<= 1;
+    return side;
+}
+}  // namespace
+
 HRESULT RenderManager::createRenderTarget(std::uint32_t index, std::uint32_t width, std::uint32_t height,
                                           std::uint32_t mode) {
     targets_.erase(index);
@@ -349,6 +359,12 @@ HRESULT RenderManager::createRenderTarget(std::uint32_t index, std::uint32_t wid
     }
     const std::uint32_t storedMode = mode == RenderTarget::kModeFull ? RenderTarget::kModeFull
                                                                      : RenderTarget::kModeEffect;
+    if (storedMode == RenderTarget::kModeFull) {
+        // The full-frame target holds the whole back buffer: the smallest
+        // power of two at least as large as each side, never below 1024.
+        width = std::max(width, fullTargetSide(device.backBufferWidth));
+        height = std::max(height, fullTargetSide(device.backBufferHeight));
+    }
     if (adapterCaps().TextureCaps & D3DPTEXTURECAPS_SQUAREONLY) height = width;
     RenderTarget* stored = (targets_[index] = std::move(target)).get();
     HRESULT result = stored->configure(width, height, device.backBufferFormat, device.depthFormat, storedMode);
@@ -365,7 +381,10 @@ RenderTarget* RenderManager::getRenderTarget(std::uint32_t index) { return targe
 
 HRESULT RenderManager::selectRenderTarget(std::uint32_t index) {
     RenderTarget* target = getRenderTarget(index);
-    return target ? target->select() : E_FAIL;
+    if (!target) return E_FAIL;
+    const HRESULT result = target->select();
+    if (SUCCEEDED(result)) drawingIntoEffectTarget_ = target->getMode() == RenderTarget::kModeEffect;
+    return result;
 }
 
 HRESULT RenderManager::drawRenderTarget(std::uint32_t index) {
@@ -383,9 +402,20 @@ HRESULT RenderManager::setRenderTargetActive(std::uint32_t index, std::int32_t f
 }
 
 HRESULT RenderManager::releaseRenderTargets() {
+    // The device's own selection would keep a texture target alive through
+    // the reset: the back buffer is selected again first.
+    for (auto& [index, target] : targets_) {
+        if (target && target->getMode() == RenderTarget::kModeBackBuffer && target->hasSurfaces()) {
+            target->select();
+            break;
+        }
+    }
     for (auto& [index, target] : targets_) {
         if (target) target->release();
     }
+    // A released target's texture may have been the one bound.
+    forgetBoundTexture();
+    drawingIntoEffectTarget_ = false;
     return S_OK;
 }
 

@@ -72,6 +72,9 @@ public:
     HRESULT setRenderTargetActive(std::uint32_t index, std::int32_t flag);
     HRESULT releaseRenderTargets();
     HRESULT restoreRenderTargets();
+    // True while the effect target (mode 0) is the selected one: virtual
+    // units are then its texels.
+    bool isDrawingIntoEffectTarget() const { return drawingIntoEffectTarget_; }
 
     // What tests and the frame read.
     std::int32_t cachedBlendMode(std::uint32_t stage) const { return blendCache_.at(stage); }
@@ -123,4 +126,5 @@ private:
     std::uint32_t fogChanging_ = 0;
     std::int32_t fogFrames_ = 0;
     std::uint32_t lightInUse_ = 0;
+    bool drawingIntoEffectTarget_ = false;
 };

@@ -22,8 +22,12 @@ struct GameConfigFile {
     // The file has no checksum, so a damaged word is caught by its range: a
     // volume level 0..5 (what the sound channels take), a continue count
     // 0..99, a switch 0 or 1 (what the record writes). A word outside its
-    // range is read as the word the record's default is written as.
-    static constexpr std::array<std::uint32_t, kWordCount> kLargestWord = {5, 5, 5, 99, 1, 1, 1, 1, 1, 1, 1};
+    // range is read as the word the record's default is written as. The
+    // window, background and wide-compression words (4, 7, 10) are read by
+    // "not zero" whatever their value, as settings files written by hand
+    // rely on.
+    static constexpr std::array<std::uint32_t, kWordCount> kLargestWord = {
+        5, 5, 5, 99, 0xFFFFFFFFu, 1, 1, 0xFFFFFFFFu, 1, 1, 0xFFFFFFFFu};
     static constexpr std::array<std::uint32_t, kWordCount> kDefaultWord = {5, 5, 5, 3, 1, 0, 0, 0, 0, 1, 0};
 };
 

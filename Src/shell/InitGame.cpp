@@ -93,6 +93,14 @@ HRESULT createCoreManagers() {
     return S_OK;
 }
 
+
+// Logs a failed step with its line and hands its code on.
+HRESULT step(HRESULT result, int line) {
+    if (FAILED(result)) logFailure(kSource, line, result);
+    return result;
+}
+}  // namespace
+
 // The scene: both ambient colours white, lighting and dithering on with the
 // default light, the camera, and fog from 30 to 80 in opaque black.
 HRESULT setupRenderStates() {
@@ -106,9 +114,6 @@ HRESULT setupRenderStates() {
     return S_OK;
 }
 
-// Target 0 is the back buffer; the effect target (system types 2 and 4 with
-// the 3-D background) and the full-frame target (wide-screen compression)
-// follow.
 HRESULT createRenderTargets() {
     D3DObject* d3d = g_d3dObject;
     if (!d3d) return E_FAIL;
@@ -131,13 +136,6 @@ HRESULT createRenderTargets() {
     }
     return S_OK;
 }
-
-// Logs a failed step with its line and hands its code on.
-HRESULT step(HRESULT result, int line) {
-    if (FAILED(result)) logFailure(kSource, line, result);
-    return result;
-}
-}  // namespace
 
 HRESULT InitGame(int width, int height, bool use16Bit, int vsync, int windowed) {
     fillPools();

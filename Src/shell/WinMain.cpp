@@ -16,6 +16,7 @@
 #include "services/Managers.h"
 #include "services/SystemInfo.h"
 #include "shell/ConfigDialog.h"
+#include "shell/FrameCaptureSettings.h"
 #include "shell/InitGame.h"
 #include "shell/MainLoop.h"
 #include "shell/ReleaseAll.h"
@@ -160,6 +161,7 @@ int WinMain(int /*showCommand*/) {
     if (FAILED(result)) fatalExit();
 
     if (g_frameCounter) g_frameCounter->start();
+    installFrameCaptureFromEnvironment();
 
     if (screen.windowed == 0 && g_d3dObject && g_d3dObject->isWindowed()) {
         g_d3dObject->toggleFullScreen();

@@ -8,6 +8,7 @@
 #include "graphics/D3DObject.h"
 #include "graphics/FrameCapture.h"
 #include "graphics/RenderFrame.h"
+#include "input/DInputObject.h"
 #include "platform/Window.h"
 #include "platform/gfx/GlAdapter.h"
 #include "services/Managers.h"
@@ -19,6 +20,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(window.create("d3d test", 0, 0, 640, 480, nullptr));
         Window::setInstance(&window);
+        g_dinputObject = &input;
         object = std::make_unique<D3DObject>();
         g_d3dObject = object.get();
         ASSERT_EQ(object->initDirect3D(), S_OK) << openGlAdapterError();
@@ -28,6 +30,7 @@ protected:
     void TearDown() override {
         object.reset();
         g_d3dObject = nullptr;
+        g_dinputObject = nullptr;
         Window::setInstance(nullptr);
     }
     std::vector<std::uint32_t> backBuffer() {
@@ -39,6 +42,7 @@ protected:
 
     LoggedTest log;
     SdlWindow window;
+    DInputObject input;
     std::unique_ptr<D3DObject> object;
 };
 }  // namespace

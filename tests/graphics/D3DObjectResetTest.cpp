@@ -3,6 +3,10 @@
 #include <algorithm>
 
 #include "GfxTestSupport.h"
+#include "graphics/Sprite.h"
+#include "graphics/SpriteAllocator.h"
+#include "graphics/SpriteManagerManager.h"
+#include "graphics/TextureManager.h"
 #include "shell/WinMain.h"
 
 namespace {
@@ -46,7 +50,11 @@ TEST_F(D3DObjectReset, ResetInAWindowReappliesEverything) {
                      }));
     std::vector<std::string> calls = gfx.callTexts();
     ASSERT_FALSE(calls.empty());
-    EXPECT_EQ(calls.front().rfind("CheckDeviceMultiSampleType", 0), 0u);
+    // The back buffer is selected again before the targets let go of their
+    // surfaces; then the reset's own calls.
+    ASSERT_GE(calls.size(), 3u);
+    EXPECT_EQ(calls[0], "SetRenderTarget(0, backbuffer)");
+    EXPECT_EQ(calls[2].rfind("CheckDeviceMultiSampleType", 0), 0u) << calls[2];
     EXPECT_TRUE(contains(calls, "SetViewport(0, 0, 640, 480, 0, 1)"));
     EXPECT_TRUE(contains(calls, "SetRenderState(D3DRS_FOGVERTEXMODE, 3)"));
     // Mode 2 then mode 1, so every state of mode 1 is set again.
@@ -135,4 +143,76 @@ TEST_F(D3DObjectReset, SixteenBitColourWithOnlyThirtyTwoBitRecordsFails) {
     EXPECT_EQ(d3d.resetDevice(0), E_FAIL);
     EXPECT_TRUE(gfx.callsOf("Reset").empty());
     EXPECT_TRUE(log.logContains(".\\Src\\D3DObject:1050  Arg:Reset 失敗  FAILED"));
+}
+
+namespace {
+class DeviceReset : public D3DObjectReset {};
+}  // namespace
+
+// Every default-pool object goes before the reset (the recording device
+// refuses a reset while one lives) and comes back after it in order: sprite
+// buffers, fog, render targets, blend mode 0, state modes 2 then 1.
+TEST_F(DeviceReset, ReleaseAndRecreateEveryDefaultPoolObjectInOrder) {
+    gfx.survey = minimalAdapter();
+    D3DObject& d3d = startedUp();
+    SpriteAllocator::instance().fill();
+    TextureManager textures;
+    g_textureManager = &textures;
+    auto sprites = std::make_unique<SpriteManagerManager>();
+    g_spriteManagerManager = sprites.get();
+    ASSERT_EQ(d3d.createFont(), S_OK);
+    ASSERT_EQ(d3d.createRenderTarget(1, 512, 512, RenderTarget::kModeEffect), S_OK);
+    ASSERT_EQ(d3d.createRenderTarget(2, 1024, 1024, RenderTarget::kModeFull), S_OK);
+    d3d.setRenderTargetActive(1, 0);
+    d3d.selectRenderTarget(2);
+    d3d.selectRenderTarget(0);
+    const std::uint32_t live = gfx.liveResources(D3DPOOL_DEFAULT);
+    gfx.clearCalls();
+    const std::size_t before = log.logLines().size();
+
+    ASSERT_EQ(d3d.resetDevice(0), S_OK);
+    EXPECT_EQ(gfx.liveResources(D3DPOOL_DEFAULT), live);
+    std::vector<std::string> lines = log.logLines();
+    lines.erase(lines.begin(), lines.begin() + static_cast<std::ptrdiff_t>(before));
+    EXPECT_EQ(lines, (std::vector<std::string>{
+                         "Reset 成功",
+                         "BackBuffer = X8R8G8B8  Display = X8R8G8B8  ZBuffer = D3DFMT_D16           ",
+                         "拡大時異方性テクスチャフィルタリングを有効にします :  Level = 16",
+                         "縮小時異方性テクスチャフィルタリングを有効にします MIN:  Level = 16",
+                         "頂点バッファを使用します",
+                         "RenderTarget::setup() SURFACE_FULL",
+                     }));
+    // The order of the device calls: released before the reset, then made
+    // again in order.
+    const std::vector<std::string> calls = gfx.callTexts();
+    auto first = [&calls](const std::string& prefix) {
+        for (std::size_t i = 0; i < calls.size(); ++i)
+            if (calls[i].rfind(prefix, 0) == 0) return std::ptrdiff_t(i);
+        ADD_FAILURE() << "no " << prefix;
+        return std::ptrdiff_t(-1);
+    };
+    const std::vector<std::ptrdiff_t> order{
+        first("SetStreamSource(0, null"), first("Reset("),           first("SetViewport"),
+        first("CreateVertexBuffer"),      first("SetRenderState(D3DRS_FOGVERTEXMODE"),
+        first("CreateTexture"),           first("SetFVF(0x112)"),    first("SetFVF(0x144)"),
+    };
+    EXPECT_TRUE(std::is_sorted(order.begin(), order.end())) << testing::PrintToString(order);
+    // The targets come back with their display sprites, still inactive.
+    ASSERT_NE(d3d.getRenderTarget(1)->getSprite(), nullptr);
+    EXPECT_EQ(d3d.getRenderTarget(1)->getSprite()->isActive(), 0);
+    EXPECT_EQ(d3d.getRenderTarget(2)->getSprite()->getTargetFlag(), 2);
+    EXPECT_EQ(d3d.selectRenderTarget(1), S_OK);
+
+    // A missed release fails the reset: here the target 2 surface selected.
+    d3d.selectRenderTarget(2);
+    GfxRef<GfxSurface> held(d3d.getRenderTarget(2)->colourSurface());
+    EXPECT_EQ(d3d.resetDevice(0), D3DERR_INVALIDCALL);
+    held.reset();
+    EXPECT_EQ(d3d.resetDevice(0), S_OK);
+
+    destroy();
+    sprites.reset();
+    g_spriteManagerManager = nullptr;
+    g_textureManager = nullptr;
+    SpriteAllocator::instance().freeBlocks();
 }

@@ -20,7 +20,7 @@ TEST_F(D3DObjectSurvey, TypicalAdapterWindowedStartUpLog) {
     // Per depth format: three X8R8G8B8 modes of listed sizes for each of the
     // two 32-bit pairs, one R5G6B5 mode.
     EXPECT_EQ(object->combinations(1).size(), 2u * (3u + 3u + 1u));
-    EXPECT_EQ(object->getTextureMemoryUsed(), 0u);
+    EXPECT_EQ(object->getTextureMemoryUsed(), 0);
     EXPECT_GT(object->getAvailableTextureMem(), 0u);
 }
 

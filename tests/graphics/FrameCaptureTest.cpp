@@ -2,7 +2,13 @@
 // first, and the PNG bytes decoded again (a target without alpha is opaque).
 #include <gtest/gtest.h>
 
+#include <array>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
 #include "graphics/FrameCapture.h"
+#include "graphics/FrameCaptureSchedule.h"
 #include "graphics/GfxTestSupport.h"
 #include "platform/gfx/D3DXImage.h"
 #include "platform/gfx/PngWriter.h"
@@ -43,4 +49,60 @@ TEST_F(FrameCapture, TargetZeroRowsTopFirstAndItsPng) {
     // Without a device nothing is read and the picture is empty.
     EXPECT_EQ(captureFrame(nullptr, picture), E_FAIL);
     EXPECT_TRUE(picture.argb.empty());
+}
+
+namespace {
+// The file's bytes, or nothing.
+std::vector<std::uint8_t> readBytes(const std::filesystem::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(file), {});
+}
+// Width, height and colour type of a PNG's header.
+std::array<std::uint32_t, 3> pngHeader(const std::vector<std::uint8_t>& png) {
+    auto word = [&png](std::size_t at) {
+        return std::uint32_t(png[at]) << 24 | std::uint32_t(png[at + 1]) << 16 | std::uint32_t(png[at + 2]) << 8 |
+               png[at + 3];
+    };
+    if (png.size() < 26) return {0, 0, 0};
+    return {word(16), word(20), png[25]};
+}
+}  // namespace
+
+// Frames asked for are saved as RGB pictures of the back buffer; one that
+// is skipped is saved at the next presented frame under its own number; the
+// callback runs once, after the last; a folder that cannot be written only
+// costs a line.
+TEST_F(FrameCapture, ScheduledFramesAreSavedByNumber) {
+    created();
+    const std::filesystem::path folder = log.root().path() / "shots";
+    std::filesystem::create_directories(folder);
+    int closed = 0;
+    setFrameCaptureRequest({{3, 2, 5, 3}, folder, [&closed] { ++closed; }});
+    const D3DRECT all{0, 0, 640, 480};
+    ASSERT_EQ(device().clear(1, &all, D3DCLEAR_TARGET, 0x00102030, 1.0f, 0), D3D_OK);
+    testing::internal::CaptureStderr();
+    captureDueFrames(1, false);
+    captureDueFrames(2, true);  // skipped: kept for the next presented frame
+    EXPECT_FALSE(std::filesystem::exists(folder / "frame-2.png"));
+    captureDueFrames(3, false);
+    EXPECT_EQ(closed, 0);
+    captureDueFrames(4, false);
+    captureDueFrames(5, false);
+    captureDueFrames(6, false);
+    const std::string lines = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(lines, "saved frame-2.png 640x480\nsaved frame-3.png 640x480\nsaved frame-5.png 640x480\n");
+    EXPECT_EQ(closed, 1);
+    for (const char* name : {"frame-2.png", "frame-3.png", "frame-5.png"}) {
+        const std::vector<std::uint8_t> png = readBytes(folder / name);
+        EXPECT_EQ(pngHeader(png), (std::array<std::uint32_t, 3>{640, 480, 2})) << name;  // 2: RGB
+    }
+    EXPECT_FALSE(std::filesystem::exists(folder / "frame-4.png"));
+    EXPECT_FALSE(log.logContains("frame-"));
+
+    setFrameCaptureRequest({{1}, folder / "missing", nullptr});
+    testing::internal::CaptureStderr();
+    captureDueFrames(1, false);
+    const std::string failed = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(failed.rfind("cannot write ", 0), 0u) << failed;
+    setFrameCaptureRequest({});
 }

@@ -13,6 +13,7 @@
 #include "platform/Window.h"
 #include "platform/gfx/D3DXImage.h"
 #include "platform/gfx/GfxAdapter.h"
+#include "platform/gfx/ImageReaders.h"
 #include "platform/gfx/PngWriter.h"
 #include "platform/gfx/RecordingDevice.h"
 #include "services/ArchiveManager.h"
@@ -68,25 +69,23 @@ protected:
         CommandRun ran = runCommand(command);
         return {ran.status, root.readFile("stderr.txt")};
     }
-    // The PNG the tool wrote, as A8R8G8B8.
-    Pixels picture() {
-        const std::string bytes = root.readFile("out.png");
-        GfxTexture* made = nullptr;
-        EXPECT_EQ(
-            D3DXCreateTextureFromFileInMemoryEx(device.get(), bytes.data(), std::uint32_t(bytes.size()), 0, 0, 1, 0,
-                                                D3DFMT_UNKNOWN, D3DPOOL_MANAGED, 2, 2, 0, nullptr, nullptr, &made),
-            D3D_OK);
-        auto texture = GfxRef<GfxTexture>::adopt(made);
-        Pixels argb;
-        std::uint32_t width = 0, height = 0;
-        if (texture) readTextureLevel(texture.get(), 0, argb, width, height);
-        EXPECT_EQ(width, 640u);
-        EXPECT_EQ(height, 480u);
-        argb.resize(640 * 480);
+    // The PNG the tool wrote, as A8R8G8B8, of the size given.
+    Pixels picture(std::uint32_t expectedWidth = 640, std::uint32_t expectedHeight = 480) {
+        const std::string text = root.readFile("out.png");
+        const std::vector<std::uint8_t> bytes(text.begin(), text.end());
+        Pixels argb(std::size_t(expectedWidth) * expectedHeight);
+        image::ImageHeader header;
+        EXPECT_TRUE(image::readPngHeader(bytes, header));
+        EXPECT_EQ(header.info.Width, expectedWidth);
+        EXPECT_EQ(header.info.Height, expectedHeight);
+        if (header.info.Width != expectedWidth || header.info.Height != expectedHeight) return argb;
+        image::PixelTarget target{reinterpret_cast<std::uint8_t*>(argb.data()), std::int32_t(expectedWidth * 4),
+                                  expectedWidth, expectedHeight};
+        EXPECT_TRUE(image::decodePng(bytes, target));
         return argb;
     }
-    static std::uint32_t rgb(const Pixels& p, int x, int y) {
-        return p[std::size_t(y) * 640 + std::size_t(x)] & 0xFFFFFF;
+    static std::uint32_t rgb(const Pixels& p, int x, int y, int width = 640) {
+        return p[std::size_t(y) * std::size_t(width) + std::size_t(x)] & 0xFFFFFF;
     }
 
     RecordingBackend backend;
@@ -181,4 +180,141 @@ TEST_F(FrameTool, MalformedScenesAndAMissingPicture) {
     EXPECT_EQ(ran.status, 1);
     EXPECT_FALSE(std::filesystem::exists(root.path() / "out.png"));
     EXPECT_FALSE(std::filesystem::exists(root.path() / "game" / "data"));
+}
+
+namespace {
+// The render targets' pictures as the tool draws them on OpenGL.
+class RenderTargetFrames : public FrameTool {};
+
+// The effect target of start-up (system type 2, background on, play field
+// only), the effect on and its picture shown; a red rectangle in its texels.
+std::string effectScene(const std::string& rect = "150 10 100 50") {
+    return "config systype 2\n"
+           "config drawbg 1\n"
+           "config fulldraw 0\n"
+           "clear 0 0 64\n"
+           "var effectmesh 1\n"
+           "target 1 active 1\n"
+           "effectrect " + rect + " FFFF0000\n"
+           "sprite green.bmp 200 30 20 20 0 0 4 4 1 3 FFFFFFFF\n";
+}
+const std::string kEffectScene = effectScene();
+}  // namespace
+
+// The effect picture lies texel for pixel over the play field (added, the
+// display's default blend) and under the sprites; with full view the whole
+// target shows over the screen, scaled by 1.25; a tint with "noalpha" draws
+// it opaque and modulated.
+TEST_F(RenderTargetFrames, TheEffectTargetOverThePlayField) {
+    FrameRun ran = run(kEffectScene);
+    ASSERT_EQ(ran.status, 0) << ran.err;
+    Pixels p = picture();
+    EXPECT_EQ(rgb(p, 150, 10), 0xFF0040u);
+    EXPECT_EQ(rgb(p, 249, 59), 0xFF0040u);
+    EXPECT_EQ(rgb(p, 149, 10), 0x000040u);
+    EXPECT_EQ(rgb(p, 250, 30), 0x000040u);
+    EXPECT_EQ(rgb(p, 150, 60), 0x000040u);
+    EXPECT_EQ(rgb(p, 210, 40), 0x00FF00u);  // the sprite over the effect
+    EXPECT_EQ(rgb(p, 100, 240), 0x000000u);  // outside the play field
+
+    ran = run("target 1 fullview 1\n" + effectScene("160 8 80 40"));
+    ASSERT_EQ(ran.status, 0) << ran.err;
+    p = picture();
+    // Texels 160..240 x 8..48 at pixels 200..300 x 8..48: 1.25 across only
+    // (512 texels over 640 pixels, 480 over 480); edges filtered.
+    EXPECT_EQ(rgb(p, 202, 10), 0xFF0040u);
+    EXPECT_EQ(rgb(p, 297, 45), 0xFF0040u);
+    EXPECT_EQ(rgb(p, 197, 30), 0x000040u);
+    EXPECT_EQ(rgb(p, 302, 30), 0x000040u);
+    EXPECT_EQ(rgb(p, 250, 50), 0x000040u);
+    EXPECT_EQ(rgb(p, 250, 5), 0x000040u);
+
+    // "noalpha": the target's picture copied, nothing added.
+    ran = run("target 1 color 255 128 255 255 noalpha\n" + kEffectScene);
+    ASSERT_EQ(ran.status, 0) << ran.err;
+    p = picture();
+    EXPECT_EQ(rgb(p, 160, 20), 0xFF0000u);
+    EXPECT_EQ(rgb(p, 300, 300), 0x000040u);
+    // "normal": blended by the picture's alpha and tinted by the colour.
+    ran = run("target 1 color 255 128 255 255 normal\n" + kEffectScene);
+    ASSERT_EQ(ran.status, 0) << ran.err;
+    p = picture();
+    EXPECT_NEAR(int(rgb(p, 160, 20) >> 16), 128, 1);
+    EXPECT_EQ(rgb(p, 160, 20) & 0xFFFF, 0u);
+    EXPECT_EQ(rgb(p, 300, 300), 0x000040u);
+
+    // Without "effectmesh" nothing of the target shows.
+    ran = run(kEffectScene + "var effectmesh 0\n");
+    ASSERT_EQ(ran.status, 0) << ran.err;
+    EXPECT_EQ(rgb(picture(), 160, 20), 0x000040u);
+}
+
+// Wide compression: the whole frame in target 2, shown between x 70 and 587
+// with black bands, the background off.
+TEST_F(RenderTargetFrames, WideCompressionBetweenBlackBands) {
+    const FrameRun ran = run("config wide 1\nclear 64 64 64\nsprite white.bmp 0 0 640 480 0 0 4 4 0 3 FFFFFFFF\n");
+    ASSERT_EQ(ran.status, 0) << ran.err;
+    const Pixels p = picture();
+    for (int y : {0, 240, 478}) {
+        EXPECT_EQ(rgb(p, 69, y), 0u) << y;
+        EXPECT_EQ(rgb(p, 70, y), 0xFFFFFFu) << y;
+        EXPECT_EQ(rgb(p, 586, y), 0xFFFFFFu) << y;
+        EXPECT_EQ(rgb(p, 587, y), 0u) << y;
+        EXPECT_EQ(rgb(p, 639, y), 0u) << y;
+    }
+}
+
+// At a 1280 x 960 back buffer the same scenes give the 640 x 480 pictures
+// scaled by 2; two screen-mode switches and a reset change no pixel.
+TEST_F(RenderTargetFrames, LargerBackBufferAndSwitchesKeepThePicture) {
+    const std::string scenes[] = {
+        kEffectScene,
+        "target 1 fullview 1\n" + effectScene("160 8 80 40"),
+        "config wide 1\nclear 64 64 64\nsprite white.bmp 0 0 640 480 0 0 4 4 0 3 FFFFFFFF\n"
+        "sprite red.bmp 100 100 40 40 0 0 4 4 1 3 FFFFFFFF\n",
+    };
+    for (const std::string& scene : scenes) {
+        SCOPED_TRACE(scene);
+        FrameRun ran = run(scene);
+        ASSERT_EQ(ran.status, 0) << ran.err;
+        const Pixels small = picture();
+        ran = run("backbuffer 1280 960\n" + scene);
+        ASSERT_EQ(ran.status, 0) << ran.err;
+        const Pixels large = picture(1280, 960);
+        // Compared away from edges, where the filtering of a scaled picture
+        // mixes neighbours.
+        int compared = 0, differing = 0;
+        for (int y = 1; y < 479; y += 3)
+            for (int x = 1; x < 639; x += 3) {
+                const std::uint32_t c = rgb(small, x, y);
+                bool uniform = true;
+                for (int dy = -1; dy <= 1; ++dy)
+                    for (int dx = -1; dx <= 1; ++dx) uniform = uniform && rgb(small, x + dx, y + dy) == c;
+                if (!uniform) continue;
+                ++compared;
+                differing += c != rgb(large, 2 * x, 2 * y, 1280);
+            }
+        EXPECT_GT(compared, 20000);
+        EXPECT_EQ(differing, 0);
+
+        ran = run("toggle\ntoggle\nreset\n" + scene);
+        ASSERT_EQ(ran.status, 0) << ran.err;
+        EXPECT_EQ(ran.err.find("Reset 失敗"), std::string::npos);
+        EXPECT_NE(ran.err.find("Reset 成功"), std::string::npos);
+        EXPECT_TRUE(picture() == small);
+    }
+}
+
+TEST_F(RenderTargetFrames, MalformedTargetLines) {
+    const char* bad[] = {
+        "backbuffer 0 480\n",     "backbuffer 640\n",          "config colour 1\n",
+        "config wide -1\n",       "var effectmesh\n",          "target x active 1\n",
+        "target 1 active 2\n",    "target 1 color 1 2 3 4\n",  "target 1 color 1 2 3 4 bright\n",
+        "effectrect 0 0 4 4 F\n", "effectrect 0 0 4 FFFFFFFF\n", "toggle now\n",
+    };
+    for (const char* scene : bad) {
+        const FrameRun ran = run(scene);
+        EXPECT_EQ(ran.status, 2) << scene;
+        EXPECT_NE(ran.err.find("scene.txt:1:"), std::string::npos) << ran.err;
+    }
 }

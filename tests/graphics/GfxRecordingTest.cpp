@@ -185,6 +185,34 @@ TEST_F(GfxRecordingDevice, ResetKeepsStatesAndEndsTheLoss) {
     EXPECT_EQ(viewport.Height, 768u);
 }
 
+// As Direct3D 9: a reset is refused while a default-pool object lives or the
+// caller holds the back buffer or the automatic depth surface.
+TEST_F(GfxRecordingDevice, ResetIsRefusedWhileTheCallerHoldsDefaultPoolObjects) {
+    D3DPRESENT_PARAMETERS p = windowedParameters();
+    GfxRef<GfxTexture> managed, target;
+    ASSERT_EQ(device->createTexture(8, 8, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, managed.put()), D3D_OK);
+    ASSERT_EQ(device->createTexture(8, 8, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, target.put()),
+              D3D_OK);
+    GfxRef<GfxSurface> level, depth, backBuffer, autoDepth;
+    ASSERT_EQ(target->getSurfaceLevel(0, level.put()), D3D_OK);
+    target.reset();
+    // The level keeps its texture alive.
+    EXPECT_EQ(device->reset(&p), D3DERR_INVALIDCALL);
+    level.reset();
+    ASSERT_EQ(device->createDepthStencilSurface(8, 8, D3DFMT_D16, D3DMULTISAMPLE_NONE, 0, 1, depth.put()), D3D_OK);
+    EXPECT_EQ(device->reset(&p), D3DERR_INVALIDCALL);
+    depth.reset();
+    ASSERT_EQ(device->getBackBuffer(backBuffer.put()), D3D_OK);
+    EXPECT_EQ(device->reset(&p), D3DERR_INVALIDCALL);
+    backBuffer.reset();
+    ASSERT_EQ(device->getDepthStencilSurface(autoDepth.put()), D3D_OK);
+    EXPECT_EQ(device->reset(&p), D3DERR_INVALIDCALL);
+    autoDepth.reset();
+    // Managed textures survive a reset.
+    EXPECT_EQ(device->reset(&p), D3D_OK);
+    EXPECT_EQ(backend.callsOf("Reset").size(), 5u);
+}
+
 TEST_F(GfxRecordingDevice, ResourcesLiveInCpuMemoryAndCountAgainstVideoMemory) {
     const std::uint32_t before = device->getAvailableTextureMem();
     GfxRef<GfxTexture> texture;

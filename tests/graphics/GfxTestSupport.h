@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "graphics/D3DObject.h"
+#include "input/DInputObject.h"
 #include "platform/Glyph.h"
 #include "platform/Window.h"
 #include "platform/gfx/RecordingDevice.h"
@@ -23,6 +24,8 @@ protected:
         Window::setInstance(&window);
         window.create("t", 0, 0, 640, 480, nullptr);
         GlyphSystem::setInstance(&glyphs);
+        // The frame draws only with an input manager.
+        g_dinputObject = &input;
     }
     ~GfxTest() override {
         destroy();
@@ -30,6 +33,7 @@ protected:
         g_systemInfo = nullptr;
         GlyphSystem::setInstance(nullptr);
         Window::setInstance(nullptr);
+        g_dinputObject = nullptr;
     }
 
     // The device object after the start-up survey.
@@ -61,6 +65,7 @@ protected:
     TestWindow window;
     RecordingBackend gfx;
     BoxGlyphSystem glyphs;
+    DInputObject input;
     std::unique_ptr<D3DObject> object;
 };
 

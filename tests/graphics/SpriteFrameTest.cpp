@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -16,6 +17,8 @@
 #include "graphics/SpriteAllocator.h"
 #include "graphics/SpriteManagerManager.h"
 #include "graphics/TextureManager.h"
+#include "input/DInputObject.h"
+#include "records/GameInfo.h"
 #include "platform/Window.h"
 #include "platform/gfx/GlAdapter.h"
 #include "services/ArchiveManager.h"
@@ -29,6 +32,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(window.create("sprite frame", 0, 0, 640, 480, nullptr));
         Window::setInstance(&window);
+        g_dinputObject = &input;
         g_systemInfo = new SystemInfo();
         g_systemInfo->setDrawBg(0);
         object = std::make_unique<D3DObject>();
@@ -53,6 +57,7 @@ protected:
         g_d3dObject = nullptr;
         delete g_systemInfo;
         g_systemInfo = nullptr;
+        g_dinputObject = nullptr;
         Window::setInstance(nullptr);
     }
     // The game folder's "texture" archive, packed from these pictures.
@@ -85,6 +90,7 @@ protected:
 
     LoggedTest log;
     SdlWindow window;
+    DInputObject input;
     std::unique_ptr<D3DObject> object;
 };
 
@@ -195,4 +201,57 @@ TEST_F(SpriteFrameTest, ATextTexturesGlyphsShowThroughItsSprite) {
         }
     EXPECT_GT(ink, 20);
     EXPECT_EQ(outside, 0);
+}
+
+// Two screen-mode switches and a reset on OpenGL: every texture, the sprite
+// buffers and both render targets come back usable, and the same frame
+// (effect picture over the play field, wide compression, sprites) has the
+// same pixels.
+TEST_F(SpriteFrameTest, SwitchesAndAResetKeepEveryPicture) {
+    pack({{"grid.bmp", files::bmp(4, 4, Pixels{0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFFFF, 0xFF808080,
+                                                0xFF102030, 0xFFFFFF00, 0xFF00FFFF, 0xFFFF00FF, 0xFF400000,
+                                                0xFF004000, 0xFF000040, 0xFF123456, 0xFF654321, 0xFFABCDEF,
+                                                0xFFFEDCBA},
+                                   32)}});
+    g_systemInfo->setDrawBg(1);
+    g_systemInfo->setWideCompress(1);
+    GameInfo game;
+    g_gameInfo = &game;
+    game.setFullDraw(0);
+    game.setVar(internName("effectmesh"), 1.0f);
+    object->setProjectionMode(1);
+    object->setClearColor(0, 0, 64);
+    ASSERT_EQ(object->createRenderTarget(1, 512, 512, RenderTarget::kModeEffect), S_OK);
+    ASSERT_EQ(object->createRenderTarget(2, 1024, 1024, RenderTarget::kModeFull), S_OK);
+    object->setRenderTargetActive(1, 1);
+    setEffectPassDrawer([] {
+        D3DVIEWPORT9 saved{}, whole{0, 0, 512, 512, 0.0f, 1.0f};
+        g_d3dDevice->getViewport(&saved);
+        g_d3dDevice->setViewport(&whole);
+        const D3DRECT rect{150, 100, 300, 200};
+        g_d3dDevice->clear(1, &rect, D3DCLEAR_TARGET, 0xFF800000u, 1.0f, 0);
+        g_d3dDevice->setViewport(&saved);
+    });
+    for (int i = 0; i < 4; ++i) sprite("grid.bmp", 160.0f + 40 * i, 120, 32, 32, 4, 4, 1, 3, 0xFFFFFFFF);
+    const FramePicture before = frame();
+    ASSERT_EQ(before.width, 640u);
+    EXPECT_EQ(before.at(10, 240) & 0xFFFFFF, 0u);  // the left band
+    // The sprites' texels and the effect picture are in it.
+    std::set<std::uint32_t> colours;
+    for (std::uint32_t pixel : before.argb) colours.insert(pixel & 0xFFFFFF);
+    EXPECT_GT(colours.size(), 10u);
+    EXPECT_TRUE(colours.count(0x800040u));  // the effect red added to the clear colour
+
+    EXPECT_EQ(object->toggleFullScreen(), S_OK);
+    EXPECT_EQ(object->toggleFullScreen(), S_OK);
+    EXPECT_EQ(object->resetDevice(0), S_OK);
+    EXPECT_FALSE(log.logContains("Reset 失敗"));
+    const FramePicture after = frame();
+    ASSERT_EQ(after.argb.size(), before.argb.size());
+    std::size_t differing = 0;
+    for (std::size_t i = 0; i < before.argb.size(); ++i) differing += before.argb[i] != after.argb[i];
+    EXPECT_EQ(differing, 0u);
+
+    setEffectPassDrawer(nullptr);
+    g_gameInfo = nullptr;
 }

@@ -99,10 +99,13 @@ TEST(SystemInfoGameConfig, WordsAreReadIntoTheirFields) {
         {{1, 2, 3, 4, 1, 1, 1, 1, 1, 1, 1}, {1, 2, 3, 4, 1, 16, 1, 0, 0, 1, 1}},
         {{5, 0, 5, 99, 0, 1, 0, 1, 0, 1, 0}, {5, 0, 5, 99, 0, 16, 0, 0, 1, 1, 0}},
         // Words out of range (a volume above 5, a continue count above 99, a
-        // switch other than 0 or 1) give their fields the defaults.
-        {{9, 8, 7, 6, 2, 7, 3, 4, 5, 6, 7}, {5, 5, 5, 6, 1, 32, 0, 1, 1, 1, 0}},
+        // switch other than 0 or 1) give their fields the defaults; the
+        // window, background and wide-compression words are read by "not
+        // zero" whatever their value.
+        {{9, 8, 7, 6, 2, 7, 3, 4, 5, 6, 7}, {5, 5, 5, 6, 1, 32, 0, 0, 1, 1, 1}},
         {{6, 0x80000000u, 1, 100, 0, 0x100, 0, 0, 0xFFFFFFFFu, 0, 2},
-         {5, 5, 1, 3, 0, 32, 0, 1, 1, 0, 0}},
+         {5, 5, 1, 3, 0, 32, 0, 1, 1, 0, 1}},
+        {{5, 5, 5, 3, 0xFFFFFFFFu, 0, 0, 0x80000000u, 0, 1, 0xFFFFFFFFu}, {5, 5, 5, 3, 1, 32, 0, 0, 1, 1, 1}},
     };
     for (const Case& c : cases) {
         LoggedTest log;

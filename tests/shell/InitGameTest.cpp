@@ -4,12 +4,16 @@
 #include <gtest/gtest.h>
 
 #include "graphics/D3DObject.h"
+#include "graphics/Sprite.h"
 #include "input/ReplayManager.h"
 #include "network/OnlineReplayFiles.h"
+#include "objects/BulletObject.h"
+#include "objects/BulletObjectManager.h"
 #include "platform/Audio.h"
 #include "platform/Glyph.h"
 #include "platform/Window.h"
 #include "platform/gfx/RecordingDevice.h"
+#include "records/GameInfo.h"
 #include "runtime/ExBulletML_Runtime.h"
 #include "services/FrameCounter.h"
 #include "services/Managers.h"
@@ -24,12 +28,15 @@ TEST(InitGameTargets, EffectTargetOnlyForSystemTypesTwoAndFourWithTheBackground)
     struct Case {
         std::uint32_t systemType;
         std::uint32_t drawBg;
-        bool effectTried;
+        bool effectMade;
+        bool createFails;
     } cases[] = {
-        {2, 1, true}, {4, 1, true}, {2, 0, false}, {4, 0, false}, {0, 1, false}, {1, 1, false}, {3, 1, false},
+        {2, 1, true, false}, {4, 1, true, false}, {2, 0, false, false}, {4, 0, false, false},
+        {0, 1, false, false}, {1, 1, false, false}, {3, 1, false, false}, {2, 1, false, true},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << "system type " << c.systemType << " drawBg " << c.drawBg);
+        SCOPED_TRACE(testing::Message() << "system type " << c.systemType << " drawBg " << c.drawBg << " fails "
+                                        << c.createFails);
         LoggedTest test;
         TestWindow window;
         Window::setInstance(&window);
@@ -41,14 +48,23 @@ TEST(InitGameTargets, EffectTargetOnlyForSystemTypesTwoAndFourWithTheBackground)
         g_systemInfo->setDrawBg(c.drawBg);
         ASSERT_TRUE(window.create("t", 0, 0, 640, 480, nullptr));
         ASSERT_EQ(createDirect3DObject(), S_OK);
+        if (c.createFails) gfx.faults.failNext("CreateDepthStencilSurface", D3DERR_OUTOFVIDEOMEMORY);
 
-        // The effect target cannot be made on this device: start-up goes on
-        // without it, and says so once.
+        // When the effect target cannot be made, start-up goes on without
+        // it and says so once.
         EXPECT_EQ(InitGame(640, 480, false, 1, 1), S_OK);
-        EXPECT_EQ(test.logContains("エフェクト用レンダリングターゲットを無効にします"), c.effectTried);
-        EXPECT_EQ(g_systemInfo->isEffectTargetEnabled(), c.effectTried ? 0u : 1u);
+        EXPECT_EQ(test.logContains("エフェクト用レンダリングターゲットを無効にします"), c.createFails);
+        EXPECT_EQ(g_systemInfo->isEffectTargetEnabled(), c.createFails ? 0u : 1u);
         ASSERT_NE(g_d3dObject->getRenderTarget(0), nullptr);
         EXPECT_EQ(g_d3dObject->getRenderTarget(0)->getMode(), RenderTarget::kModeBackBuffer);
+        RenderTarget* effect = g_d3dObject->getRenderTarget(1);
+        ASSERT_EQ(effect != nullptr, c.effectMade);
+        if (effect) {
+            EXPECT_EQ(effect->getMode(), RenderTarget::kModeEffect);
+            EXPECT_EQ(effect->isActive(), 0);
+            ASSERT_NE(effect->getSprite(), nullptr);
+            EXPECT_EQ(effect->getSprite()->isActive(), 0);
+        }
         EXPECT_NE(g_frameCounter, nullptr);
         EXPECT_NE(g_textureManager, nullptr);
 
@@ -130,4 +146,51 @@ TEST(InitGameReplays, ReplayFilesForTheRankingClientAndTheReseedAtAReplayStart) 
     EXPECT_EQ(onlineReplayFiles(), nullptr);
     GlyphSystem::setInstance(nullptr);
     Window::setInstance(nullptr);
+}
+
+// A lost device (Present answers D3DERR_DEVICELOST) pauses the game through
+// the pause object, when pausing is allowed, the game runs and escape does
+// not cancel; the device itself is reset only on the next focus event.
+TEST(InitGameLostDevice, APresentThatLosesTheDevicePausesTheGame) {
+    struct Case {
+        std::int32_t allowed, paused, escToCancel;
+        bool pauses;
+    } cases[] = {{1, 0, 0, true}, {0, 0, 0, false}, {1, 1, 0, false}, {1, 0, 1, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.allowed << c.paused << c.escToCancel);
+        LoggedTest test;
+        TestWindow window;
+        Window::setInstance(&window);
+        BoxGlyphSystem glyphs;
+        GlyphSystem::setInstance(&glyphs);
+        RecordingBackend gfx;
+        NullAudioBackend audio;
+        g_systemInfo = new SystemInfo();
+        ASSERT_TRUE(window.create("t", 0, 0, 640, 480, nullptr));
+        ASSERT_EQ(createDirect3DObject(), S_OK);
+        ASSERT_EQ(InitGame(640, 480, false, 1, 1), S_OK);
+        g_gameInfo = new GameInfo();
+        g_gameInfo->setPauseAllowed(c.allowed);
+        g_gameInfo->setEscToCancel(c.escToCancel);
+        if (c.paused) {
+            g_gameInfo->requestPauseToggle();
+            g_gameInfo->applyPauseToggle();
+        }
+        BulletObject* pause = g_bulletObjectManager->createPauseObject();
+        ASSERT_NE(pause, nullptr);
+        g_bulletObjectManager->setPauseTop(pause);
+        pause->setRuntimeActive(0);
+
+        EXPECT_EQ(frameStep(), 0);
+        EXPECT_EQ(g_gameInfo->isPauseToggleRequested(), 0);
+        gfx.loseDevice();
+        EXPECT_EQ(frameStep(), 0);
+        EXPECT_EQ(g_gameInfo->isPauseToggleRequested() != 0, c.pauses);
+        EXPECT_EQ(pause->isRuntimeActive() != 0, c.pauses);
+        EXPECT_TRUE(gfx.callsOf("Reset").empty());
+
+        releaseAll();
+        GlyphSystem::setInstance(nullptr);
+        Window::setInstance(nullptr);
+    }
 }

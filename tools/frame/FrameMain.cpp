@@ -13,9 +13,22 @@
 // SCENE lines (blank lines and lines starting with '#' are skipped):
 //   clear R G B
 //   sprite TEXTURE X Y W H LEFT TOP RIGHT BOTTOM LAYER BLEND AARRGGBB [ANGLE]
-// A sprite is made as the "img" command makes one (W x H pixels of the
-// texel rectangle LEFT TOP RIGHT BOTTOM of TEXTURE, a UTF-8 entry name), then
-// placed at X Y with its layer, blend group and colour, and with ANGLE turned
+//   backbuffer W H                 the device's back buffer (640 480)
+//   config systype|drawbg|wide|fulldraw V
+//   var NAME V                     a game variable (var effectmesh 1)
+//   target N active F | target N fullview F
+//   target N color A R G B add|maskadd|noalpha|normal
+//   effectrect X Y W H AARRGGBB    written into target 1 in the effect pass
+//                                  (its texels, blending off, alpha kept)
+//   toggle | reset                 toggleFullScreen, resetDevice(0)
+// Whatever their place, they apply in this order: backbuffer; config, then
+// the render targets as start-up makes them; var; target; effectrect;
+// toggle and reset in file order; then clear and the sprites. The 3-D
+// background is off unless "config drawbg 1".
+// A sprite is made as the "img" command makes one (W x H of the texel
+// rectangle LEFT TOP RIGHT BOTTOM of TEXTURE, a UTF-8 entry name), then
+// placed at X Y with its layer, blend group and colour (places and sizes in
+// units of the 640 x 480 virtual screen, converted to the back buffer), and with ANGLE turned
 // by that many degrees (rotation mode 1026). A sprite the pool cannot give
 // is skipped.
 //
@@ -29,6 +42,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -40,9 +54,12 @@
 #include "graphics/SpriteAllocator.h"
 #include "graphics/SpriteManagerManager.h"
 #include "graphics/TextureManager.h"
+#include "records/GameInfo.h"
+#include "shell/InitGame.h"
 #include "platform/Path.h"
 #include "platform/Text.h"
 #include "platform/Thread.h"
+#include "input/DInputObject.h"
 #include "platform/Window.h"
 #include "services/ArchiveManager.h"
 #include "services/DebugInfo.h"
@@ -81,9 +98,28 @@ struct SpriteLine {
     std::optional<float> angle;
 };
 
+struct TargetLine {
+    std::uint32_t index = 0;
+    enum Kind { kActive, kFullView, kColor } kind = kActive;
+    std::int32_t flag = 0;
+    float a = 0, r = 0, g = 0, b = 0;
+    std::uint8_t group = 3;
+};
+
+struct EffectRect {
+    std::int32_t x = 0, y = 0, w = 0, h = 0;
+    std::uint32_t argb = 0;
+};
+
 struct Scene {
     bool hasClear = false;
     std::uint32_t red = 0, green = 0, blue = 0;
+    std::uint32_t backWidth = 640, backHeight = 480;
+    std::vector<std::pair<std::string, std::int32_t>> configs;
+    std::vector<std::pair<std::string, float>> vars;
+    std::vector<TargetLine> targets;
+    std::vector<EffectRect> effectRects;
+    std::vector<std::string> switches;  // "toggle", "reset"
     std::vector<SpriteLine> sprites;
 };
 
@@ -154,11 +190,119 @@ bool readScene(const std::string& path, Scene& scene) {
                 s.angle = angle;
             }
             scene.sprites.push_back(s);
+        } else if (w[0] == "backbuffer") {
+            long long width = 0, height = 0;
+            if (w.size() != 3 || !parseLong(w[1], width) || !parseLong(w[2], height) || width < 1 || height < 1 ||
+                width > 4096 || height > 4096)
+                return bad("backbuffer takes W H, 1 to 4096");
+            scene.backWidth = std::uint32_t(width);
+            scene.backHeight = std::uint32_t(height);
+        } else if (w[0] == "config") {
+            long long value = 0;
+            if (w.size() != 3 || (w[1] != "systype" && w[1] != "drawbg" && w[1] != "wide" && w[1] != "fulldraw") ||
+                !parseLong(w[2], value) || value < 0 || value > INT32_MAX)
+                return bad("config takes systype|drawbg|wide|fulldraw and a value 0 and above");
+            scene.configs.emplace_back(w[1], std::int32_t(value));
+        } else if (w[0] == "var") {
+            float value = 0;
+            if (w.size() != 3 || !parseFloat(w[2], value)) return bad("var takes NAME and a number");
+            scene.vars.emplace_back(w[1], value);
+        } else if (w[0] == "target") {
+            TargetLine t;
+            long long index = 0;
+            if (w.size() < 3 || !parseLong(w[1], index) || index < 0 || index > 255)
+                return bad("target takes N (0 to 255), then active, fullview or color");
+            t.index = std::uint32_t(index);
+            if (w[2] == "active" || w[2] == "fullview") {
+                long long flag = 0;
+                if (w.size() != 4 || !parseLong(w[3], flag) || flag < 0 || flag > 1)
+                    return bad("target N active|fullview takes 0 or 1");
+                t.kind = w[2] == "active" ? TargetLine::kActive : TargetLine::kFullView;
+                t.flag = std::int32_t(flag);
+            } else if (w[2] == "color") {
+                long long c[4];
+                if (w.size() != 8) return bad("target N color takes A R G B add|maskadd|noalpha|normal");
+                for (int i = 0; i < 4; ++i)
+                    if (!parseLong(w[std::size_t(i) + 3], c[i]) || c[i] < 0 || c[i] > 255)
+                        return bad("a colour channel is 0 to 255");
+                const std::string& type = w[7];
+                if (type == "add") {
+                    t.group = 2;
+                } else if (type == "maskadd") {
+                    t.group = 5;
+                } else if (type == "noalpha") {
+                    t.group = 6;
+                } else if (type == "normal") {
+                    t.group = 3;
+                } else {
+                    return bad("the colour type is add, maskadd, noalpha or normal");
+                }
+                t.kind = TargetLine::kColor;
+                t.a = float(c[0]);
+                t.r = float(c[1]);
+                t.g = float(c[2]);
+                t.b = float(c[3]);
+            } else {
+                return bad("target N takes active, fullview or color");
+            }
+            scene.targets.push_back(t);
+        } else if (w[0] == "effectrect") {
+            long long v[4], argb = 0;
+            if (w.size() != 6) return bad("effectrect takes X Y W H AARRGGBB");
+            for (int i = 0; i < 4; ++i)
+                if (!parseLong(w[std::size_t(i) + 1], v[i]) || v[i] < 0 || v[i] > 4096)
+                    return bad("a place or size is 0 to 4096");
+            if (w[5].size() != 8 || !parseLong(w[5], argb, 16) || argb < 0)
+                return bad("the colour is eight hexadecimal digits AARRGGBB");
+            scene.effectRects.push_back(
+                {std::int32_t(v[0]), std::int32_t(v[1]), std::int32_t(v[2]), std::int32_t(v[3]), std::uint32_t(argb)});
+        } else if (w[0] == "toggle" || w[0] == "reset") {
+            if (w.size() != 1) return bad("toggle and reset take nothing");
+            scene.switches.push_back(w[0]);
         } else {
-            return bad("unknown line (clear, sprite, # comment)");
+            return bad("unknown line (clear, sprite, backbuffer, config, var, target, effectrect, toggle, reset)");
         }
     }
     return true;
+}
+
+// A "target" line, as the script commands do it; an absent target is named.
+void applyTarget(const TargetLine& line) {
+    RenderTarget* target = g_d3dObject->getRenderTarget(line.index);
+    if (!target) {
+        std::fprintf(stderr, "vorly-frame: no render target %u\n", line.index);
+        return;
+    }
+    switch (line.kind) {
+        case TargetLine::kActive: g_d3dObject->setRenderTargetActive(line.index, line.flag); break;
+        case TargetLine::kFullView: target->setFullView(std::uint32_t(line.flag)); break;
+        case TargetLine::kColor:
+            if (Sprite* sprite = target->getSprite()) {
+                sprite->setColor(line.a, line.r, line.g, line.b);
+                target->setColor(std::uint32_t(line.a), std::uint32_t(line.r), std::uint32_t(line.g),
+                                 std::uint32_t(line.b));
+                target->setColorMode(line.group);
+                sprite->setBlend(line.group);
+            }
+            break;
+    }
+}
+
+// The rectangle written into the selected target (render target 1 in the
+// effect pass) in its texels: a clear, so blending is off and alpha is kept.
+void drawEffectRect(const EffectRect& rect) {
+    GfxDevice* device = g_d3dDevice;
+    if (!device) return;
+    GfxRef<GfxSurface> target;
+    D3DSURFACE_DESC desc{};
+    if (FAILED(device->getRenderTarget(0, target.put())) || FAILED(target->getDesc(&desc))) return;
+    D3DVIEWPORT9 saved{};
+    device->getViewport(&saved);
+    D3DVIEWPORT9 whole{0, 0, desc.Width, desc.Height, 0.0f, 1.0f};
+    device->setViewport(&whole);
+    const D3DRECT r{rect.x, rect.y, rect.x + rect.w, rect.y + rect.h};
+    device->clear(1, &r, D3DCLEAR_TARGET, rect.argb, 1.0f, 0);
+    device->setViewport(&saved);
 }
 
 // Releases everything with the log's folder as the root, so the settings
@@ -193,36 +337,67 @@ int main(int argc, char** argv) {
         return 1;
     }
     g_d3dObject = new D3DObject();
-    if (FAILED(g_d3dObject->initDirect3D()) || FAILED(g_d3dObject->initDevice(640, 480, 60, 1, 0, 0, 1))) {
+    if (FAILED(g_d3dObject->initDirect3D()) ||
+        FAILED(g_d3dObject->initDevice(scene.backWidth, scene.backHeight, 60, 1, 0, 0, 1))) {
         std::fprintf(stderr, "vorly-frame: no device\n");
         return finish(1);
     }
     g_d3dObject->setVirtualScreenSize(640, 480);
-    g_d3dObject->createRenderTarget(0, 0, 0, RenderTarget::kModeBackBuffer);
     SpriteAllocator::instance().fill();
     g_archiveManager = new ArchiveManager();
     g_archiveManager->loadIndex("texture");
     g_textureManager = new TextureManager();
     g_spriteManagerManager = new SpriteManagerManager();
+    // The frame draws only with an input manager; game variables and the
+    // full-draw flag are the game records'.
+    g_dinputObject = new DInputObject();
+    g_gameInfo = new GameInfo();
+    setupRenderStates();
+
+    // The configuration record (background off unless asked) exists only
+    // while the targets are made and around the frame: the release writes
+    // its settings file, which must not land in the game folder when a
+    // missing picture ends the program while the sprites are made.
+    auto config = std::make_unique<SystemInfo>();
+    config->setDrawBg(0);
+    for (const auto& [name, value] : scene.configs) {
+        const std::uint32_t v = std::uint32_t(value);
+        if (name == "systype") config->setSystemType(v);
+        if (name == "drawbg") config->setDrawBg(v);
+        if (name == "wide") config->setWideCompress(v);
+        if (name == "fulldraw") g_gameInfo->setFullDraw(value);
+    }
+    g_systemInfo = config.get();
+    createRenderTargets();
+    for (const auto& [name, value] : scene.vars) g_gameInfo->setVar(internName(name), value);
+    for (const TargetLine& line : scene.targets) applyTarget(line);
+    if (!scene.effectRects.empty()) {
+        setEffectPassDrawer([rects = scene.effectRects] {
+            for (const EffectRect& rect : rects) drawEffectRect(rect);
+        });
+    }
+    for (const std::string& change : scene.switches) {
+        const HRESULT hr = change == "toggle" ? g_d3dObject->toggleFullScreen() : g_d3dObject->resetDevice(0);
+        if (FAILED(hr)) std::fprintf(stderr, "vorly-frame: %s failed\n", change.c_str());
+    }
+    g_systemInfo = nullptr;
 
     if (scene.hasClear) g_d3dObject->setClearColor(scene.red, scene.green, scene.blue);
     for (const SpriteLine& line : scene.sprites) {
-        Sprite* sprite = g_spriteManagerManager->createSpriteForTexture(line.w, line.h, line.left, line.top, line.right,
-                                                                        line.bottom, line.texture);
+        // Places and sizes are the virtual screen's, as a script gives them.
+        D3DObject& d3d = *g_d3dObject;
+        Sprite* sprite = g_spriteManagerManager->createSpriteForTexture(
+            d3d.toDeviceX(line.w), d3d.toDeviceY(line.h), line.left, line.top, line.right, line.bottom, line.texture);
         if (!sprite) continue;
-        sprite->setX(line.x);
-        sprite->setY(line.y);
+        sprite->setX(d3d.toDeviceX(line.x));
+        sprite->setY(d3d.toDeviceY(line.y));
         sprite->setLayer(line.layer);
         sprite->setBlend(line.blend);
         sprite->setPackedColor(line.argb);
         if (line.angle) sprite->setAngle(Sprite::kRotatedUnlessZero, *line.angle);
     }
 
-    // The configuration record (background off) exists only around the
-    // frame: the release writes its settings file, which must not land in
-    // the game folder when a missing picture ends the program earlier.
-    g_systemInfo = new SystemInfo();
-    g_systemInfo->setDrawBg(0);
+    g_systemInfo = config.release();
     renderFrame();
     FramePicture picture;
     std::vector<std::uint8_t> png;

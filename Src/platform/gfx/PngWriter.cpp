@@ -54,18 +54,20 @@ void flushNothing(png_structp) {}
 
 // Holds only plain values: libpng's errors longjmp back into it.
 bool writeRows(png_structp png, png_infop info, std::uint32_t width, std::uint32_t height, const std::uint32_t* argb,
-               std::vector<std::uint8_t>* out, std::uint8_t* row) {
+               std::vector<std::uint8_t>* out, std::uint8_t* row, bool alpha) {
     png_set_write_fn(png, out, writeToVector, flushNothing);
-    png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_IHDR(png, info, width, height, 8, alpha ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB,
+                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
+    const std::uint32_t channels = alpha ? 4 : 3;
     for (std::uint32_t y = 0; y < height; ++y) {
         for (std::uint32_t x = 0; x < width; ++x) {
             const std::uint32_t p = argb[std::size_t(y) * width + x];
-            row[x * 4 + 0] = std::uint8_t(p >> 16);
-            row[x * 4 + 1] = std::uint8_t(p >> 8);
-            row[x * 4 + 2] = std::uint8_t(p);
-            row[x * 4 + 3] = std::uint8_t(p >> 24);
+            std::uint8_t* out8 = row + std::size_t(x) * channels;
+            out8[0] = std::uint8_t(p >> 16);
+            out8[1] = std::uint8_t(p >> 8);
+            out8[2] = std::uint8_t(p);
+            if (alpha) out8[3] = std::uint8_t(p >> 24);
         }
         png_write_row(png, row);
     }
@@ -74,8 +76,9 @@ bool writeRows(png_structp png, png_infop info, std::uint32_t width, std::uint32
 }
 }  // namespace
 
-bool encodePngRgba(std::uint32_t width, std::uint32_t height, const std::uint32_t* argb,
-                   std::vector<std::uint8_t>& out) {
+namespace {
+bool encodePng(std::uint32_t width, std::uint32_t height, const std::uint32_t* argb, std::vector<std::uint8_t>& out,
+               bool alpha) {
     out.clear();
     if (width == 0 || height == 0 || !argb) return false;
     std::vector<std::uint8_t> row(std::size_t(width) * 4);
@@ -83,8 +86,20 @@ bool encodePngRgba(std::uint32_t width, std::uint32_t height, const std::uint32_
     if (!png) return false;
     png_infop info = png_create_info_struct(png);
     volatile bool ok = false;
-    if (info && setjmp(png_jmpbuf(png)) == 0) ok = writeRows(png, info, width, height, argb, &out, row.data());
+    if (info && setjmp(png_jmpbuf(png)) == 0)
+        ok = writeRows(png, info, width, height, argb, &out, row.data(), alpha);
     png_destroy_write_struct(&png, info ? &info : nullptr);
     if (!ok) out.clear();
     return ok;
+}
+}  // namespace
+
+bool encodePngRgba(std::uint32_t width, std::uint32_t height, const std::uint32_t* argb,
+                   std::vector<std::uint8_t>& out) {
+    return encodePng(width, height, argb, out, true);
+}
+
+bool encodePngRgb(std::uint32_t width, std::uint32_t height, const std::uint32_t* argb,
+                  std::vector<std::uint8_t>& out) {
+    return encodePng(width, height, argb, out, false);
 }

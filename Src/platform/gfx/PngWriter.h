@@ -16,3 +16,6 @@ HRESULT readTextureLevel(GfxTexture* texture, std::uint32_t level, std::vector<s
 // False when libpng fails (the output is then empty).
 bool encodePngRgba(std::uint32_t width, std::uint32_t height, const std::uint32_t* argb,
                    std::vector<std::uint8_t>& out);
+// The same as 8-bit RGB (alpha dropped).
+bool encodePngRgb(std::uint32_t width, std::uint32_t height, const std::uint32_t* argb,
+                  std::vector<std::uint8_t>& out);

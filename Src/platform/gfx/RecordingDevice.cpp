@@ -170,6 +170,7 @@ public:
     }
     HRESULT getSurfaceLevel(std::uint32_t level, GfxSurface** surface) override {
         backend_->log("GetSurfaceLevel", name_ + ", " + std::to_string(level));
+        if (HRESULT fault = backend_->faults.take("GetSurfaceLevel"); FAILED(fault)) return fault;
         if (!device_ || !levels_.has(level) || !surface) return D3DERR_INVALIDCALL;
         *surface = new RecordingSurface(device_, name_ + ".level" + std::to_string(level), levels_.desc(level), this,
                                         &levels_.bytes(level));
@@ -457,6 +458,12 @@ HRESULT RecordingDevice::testCooperativeLevel() {
 HRESULT RecordingDevice::reset(D3DPRESENT_PARAMETERS* parameters) {
     backend_.log("Reset", parameters ? parametersText(*parameters) : std::string("null"));
     if (HRESULT fault = injected("Reset"); FAILED(fault)) return fault;
+    // As Direct3D 9: no reset while a default-pool object is alive or the
+    // caller still holds the back buffer or the automatic depth surface, so
+    // that a missed release shows.
+    if (backend_.liveResources(D3DPOOL_DEFAULT) != 0 || heldByCaller(backBuffer_.get()) ||
+        heldByCaller(autoDepth_.get()))
+        return D3DERR_INVALIDCALL;
     if (HRESULT valid = adapter_->validateCreation(0, D3DDEVTYPE_HAL, focusWindow_, behaviorFlags_, parameters); FAILED(valid)) return valid;
     // The back buffer and automatic depth buffer are made anew; every other
     // state stays.
@@ -468,6 +475,15 @@ HRESULT RecordingDevice::reset(D3DPRESENT_PARAMETERS* parameters) {
     inScene_ = false;
     backend_.setLost(false);
     return D3D_OK;
+}
+
+bool RecordingDevice::heldByCaller(GfxSurface* surface) const {
+    if (!surface) return false;
+    // The device's own references: its copy and the selection in its state.
+    std::uint32_t own = 1;
+    if (state_.renderTarget.get() == surface) ++own;
+    if (state_.depthStencil.get() == surface) ++own;
+    return surface->references() > own;
 }
 
 HRESULT RecordingDevice::present() {

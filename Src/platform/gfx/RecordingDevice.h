@@ -169,6 +169,8 @@ public:
 
     HRESULT testCooperativeLevel() override;
     HRESULT reset(D3DPRESENT_PARAMETERS* parameters) override;
+    // True while someone other than the device holds the surface.
+    bool heldByCaller(GfxSurface* surface) const;
     HRESULT present() override;
     bool presentsAt60Hz() override;
     std::uint32_t getAvailableTextureMem() override;

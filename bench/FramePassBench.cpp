@@ -1,0 +1,263 @@
+// The whole frame pass against the sprite pass alone, on the OpenGL device
+// (hidden 640 x 480 window), real time.
+//
+// FramePass/N   N 8 x 8 sprites as SpritePass/N draws them, drawn through
+//               renderFrame and presentFrame (no pacing: vsync off) with the
+//               effect target on (a rectangle over the whole target written
+//               in the effect pass, its picture laid over the play field) and
+//               wide compression on (the frame drawn into target 2 and
+//               composited); each frame ends with the read-back of the back
+//               buffer. vs_sprite_pass is its median frame time over that of
+//               the sprite pass alone on the same scene (beginFrame, update,
+//               prepare, drawAll and the read-back), measured interleaved;
+//               allocs_per_frame counts operator new in the timed frames
+//               after 3 warm-up frames (to be 0; the debug display is off).
+//
+// Run headless: SDL_VIDEODRIVER=offscreen build/bench/vorly-bench --benchmark_filter='FramePass|SpritePass'
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "AllocationCounter.h"
+#include "graphics/D3DObject.h"
+#include "graphics/PresentFrame.h"
+#include "graphics/RenderFrame.h"
+#include "graphics/SpriteAllocator.h"
+#include "graphics/SpriteManagerManager.h"
+#include "graphics/TextureManager.h"
+#include "input/DInputObject.h"
+#include "platform/Window.h"
+#include "platform/gfx/GlAdapter.h"
+#include "records/GameInfo.h"
+#include "services/FrameCounter.h"
+#include "services/Managers.h"
+#include "services/SystemInfo.h"
+#include "shell/InitGame.h"
+
+namespace {
+constexpr int kWidth = 640, kHeight = 480, kSpriteSize = 8, kTextureSize = 32;
+
+using Clock = std::chrono::steady_clock;
+double millisecondsSince(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+double median(std::vector<double> values) {
+    if (values.empty()) return 0.0;
+    std::sort(values.begin(), values.end());
+    const std::size_t mid = values.size() / 2;
+    return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2.0;
+}
+
+// No vsync, so presentFrame paces nothing; no replay, nothing skipped.
+struct UnpacedPeers : FrameCounterPeers {
+    bool deviceVsync() override { return false; }
+    bool retraceGives60Hz() override { return true; }
+    std::optional<ReplayState> replay() override { return std::nullopt; }
+    bool gameInfoExists() override { return true; }
+    float gameVariable(NameHandle) override { return 0.0f; }
+    void countDroppedFrame() override {}
+    bool gamePaused() override { return false; }
+    std::optional<PlayerCentre> playerCentre() override { return std::nullopt; }
+};
+
+class FrameScene {
+public:
+    static FrameScene& get() {
+        static FrameScene& scene = *new FrameScene;
+        return scene;
+    }
+    bool ready() const { return ready_; }
+    const std::string& error() const { return error_; }
+
+    void setSprites(std::uint32_t count) {
+        activate();
+        sprites_->clearAll();
+        // The render targets' managers went with clearAll: made again.
+        createRenderTargets();
+        d3d_->setRenderTargetActive(1, 1);
+        manager_ = sprites_->create();
+        manager_->setTexture(texture_);
+        std::uint32_t seed = 12345;
+        auto next = [&seed] {
+            seed = seed * 1664525u + 1013904223u;
+            return seed >> 8;
+        };
+        for (std::uint32_t i = 0; i < count; ++i) {
+            const float x = float(next() % (kWidth - kSpriteSize)), y = float(next() % (kHeight - kSpriteSize));
+            Sprite* sprite = manager_->createSprite(x, y, kSpriteSize, kSpriteSize, 0, 0, 1, 1);
+            if (!sprite) break;
+            sprite->setPackedColor(0x80000000u | (next() & 0x7FFFFFFFu));
+        }
+        deactivate();
+    }
+
+    void wholeFrame() {
+        activate();
+        renderFrame();
+        presentFrame();
+        readBack();
+        deactivate();
+    }
+
+    void spritePass() {
+        GfxDevice* device = activate();
+        device->clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+        device->beginScene();
+        d3d_->setRenderMode(2);
+        sprites_->beginFrame();
+        sprites_->update();
+        sprites_->prepare();
+        sprites_->drawAll();
+        device->endScene();
+        readBack();
+        deactivate();
+    }
+
+private:
+    FrameScene() : picture_(std::size_t(kWidth) * kHeight) { ready_ = build(); }
+
+    // Other benchmarks make devices and managers of their own: the engine's
+    // pointers are this scene's only while it draws.
+    GfxDevice* activate() {
+        g_d3dObject = d3d_.get();
+        g_d3dDevice = device_;
+        g_textureManager = textures_.get();
+        g_spriteManagerManager = sprites_.get();
+        g_systemInfo = system_.get();
+        g_gameInfo = game_.get();
+        g_dinputObject = input_.get();
+        g_frameCounter = frames_.get();
+        return device_;
+    }
+    void deactivate() {
+        g_systemInfo = nullptr;
+        g_gameInfo = nullptr;
+        g_dinputObject = nullptr;
+        g_frameCounter = nullptr;
+    }
+
+    void readBack() {
+        GfxRef<GfxSurface> target;
+        D3DLOCKED_RECT locked;
+        if (device_->getRenderTarget(0, target.put()) != D3D_OK ||
+            target->lockRect(&locked, nullptr, D3DLOCK_READONLY) != D3D_OK)
+            return;
+        for (int y = 0; y < kHeight; ++y)
+            std::memcpy(&picture_[std::size_t(y) * kWidth],
+                        static_cast<const std::uint8_t*>(locked.pBits) + std::size_t(y) * std::size_t(locked.Pitch),
+                        kWidth * 4);
+        target->unlockRect();
+    }
+
+    bool build() {
+        setenv("SDL_VIDEODRIVER", "offscreen", 0);
+        if (!window_.create("frame pass bench", 0, 0, kWidth, kHeight, nullptr)) return fail("no SDL window");
+        Window::setInstance(&window_);
+        d3d_ = std::make_unique<D3DObject>();
+        g_d3dObject = d3d_.get();
+        if (d3d_->initDirect3D() != S_OK) return fail("no OpenGL 3.3 adapter: " + openGlAdapterError());
+        if (d3d_->initDevice(kWidth, kHeight, 60, 1, 0, 0, 0) != S_OK) return fail("no device");
+        d3d_->setVirtualScreenSize(kWidth, kHeight);
+        device_ = g_d3dDevice;
+        SpriteAllocator::instance().fill();
+        textures_ = std::make_unique<TextureManager>();
+        sprites_ = std::make_unique<SpriteManagerManager>();
+        system_ = std::make_unique<SystemInfo>();
+        system_->setSystemType(2);
+        system_->setDrawBg(1);
+        system_->setWideCompress(1);
+        game_ = std::make_unique<GameInfo>();
+        game_->setFullDraw(0);
+        game_->setVar(internName("effectmesh"), 1.0f);
+        input_ = std::make_unique<DInputObject>();
+        frames_ = std::make_unique<FrameCounter>(peers_);
+        activate();
+        setupRenderStates();
+        texture_ = textures_->create();
+        if (texture_->createEmpty(kTextureSize, kTextureSize, D3DFMT_A8R8G8B8) != S_OK) return fail("no texture");
+        D3DLOCKED_RECT locked;
+        if (texture_->getD3DTexture()->lockRect(0, &locked, nullptr, 0) != D3D_OK) return fail("no texture lock");
+        for (int y = 0; y < kTextureSize; ++y)
+            for (int x = 0; x < kTextureSize; ++x)
+                static_cast<std::uint32_t*>(
+                    locked.pBits)[std::size_t(y) * (std::size_t(locked.Pitch) / 4) + std::size_t(x)] = 0xFFFFFFFFu;
+        texture_->getD3DTexture()->unlockRect(0);
+        // The effect rectangle: the whole effect target written in the pass.
+        setEffectPassDrawer([this] {
+            D3DVIEWPORT9 saved{}, whole{0, 0, 512, 512, 0.0f, 1.0f};
+            device_->getViewport(&saved);
+            device_->setViewport(&whole);
+            const D3DRECT rect{0, 0, 512, 512};
+            device_->clear(1, &rect, D3DCLEAR_TARGET, 0x40FF0000u, 1.0f, 0);
+            device_->setViewport(&saved);
+        });
+        if (createRenderTargets() != S_OK || !d3d_->getRenderTarget(1) || !d3d_->getRenderTarget(2))
+            return fail("no render targets");
+        deactivate();
+        return true;
+    }
+    bool fail(const std::string& why) {
+        error_ = why;
+        deactivate();
+        return false;
+    }
+
+    bool ready_ = false;
+    std::string error_;
+    SdlWindow window_;
+    std::unique_ptr<D3DObject> d3d_;
+    GfxDevice* device_ = nullptr;
+    std::unique_ptr<TextureManager> textures_;
+    std::unique_ptr<SpriteManagerManager> sprites_;
+    std::unique_ptr<SystemInfo> system_;
+    std::unique_ptr<GameInfo> game_;
+    std::unique_ptr<DInputObject> input_;
+    UnpacedPeers peers_;
+    std::unique_ptr<FrameCounter> frames_;
+    std::shared_ptr<Texture> texture_;
+    std::shared_ptr<SpriteManager> manager_;
+    std::vector<std::uint32_t> picture_;
+};
+
+void FramePass(benchmark::State& state) {
+    FrameScene& scene = FrameScene::get();
+    if (!scene.ready()) {
+        state.SkipWithError(scene.error().c_str());
+        return;
+    }
+    scene.setSprites(std::uint32_t(state.range(0)));
+    for (int i = 0; i < 3; ++i) {  // warm-up: lists, buffers, sections and shaders
+        scene.wholeFrame();
+        scene.spritePass();
+    }
+    std::vector<double> whole, sprites;
+    whole.reserve(4096);
+    sprites.reserve(4096);
+    std::uint64_t allocations = 0, frames = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        Clock::time_point start = Clock::now();
+        scene.spritePass();
+        sprites.push_back(millisecondsSince(start));
+        state.ResumeTiming();
+        start = Clock::now();
+        const std::uint64_t before = newCount();
+        scene.wholeFrame();
+        allocations += newCount() - before;
+        whole.push_back(millisecondsSince(start));
+        ++frames;
+    }
+    state.counters["ms"] = median(whole);
+    state.counters["sprite_pass_ms"] = median(sprites);
+    state.counters["vs_sprite_pass"] = median(whole) / median(sprites);
+    state.counters["allocs_per_frame"] = frames ? double(allocations) / double(frames) : 0.0;
+}
+}  // namespace
+
+BENCHMARK(FramePass)->Arg(5000)->Iterations(60)->UseRealTime()->Unit(benchmark::kMillisecond);
