@@ -564,8 +564,8 @@ void BulletObject::update() {
         edgeEvents_ = 0;
     }
 
-    // 6. Image angle.
-    stepImageAngle();
+    // 6. Image angle (nothing to do in the plain mode).
+    if (imageAngleMode_ != image_angle::kNone) stepImageAngle();
 
     // 7. Direction change.
     if (directionChangeOn_) {
@@ -592,15 +592,27 @@ void BulletObject::update() {
         }
     }
 
-    // 9. Move, with the edge actions.
-    setLeft(left_ + velocityX_);
-    setTop(top_ + velocityY_);
+    // 9. Move, with the edge actions. An object without images that stays
+    // strictly inside its bounds needs neither: the corner and the centre
+    // move exactly as setLeft / setTop would move them.
+    const float nextLeft = left_ + velocityX_;
+    const float nextTop = top_ + velocityY_;
+    if (!mainImage_ && !shape1Image_ && !shape2Image_ && leftBound_ < nextLeft && nextLeft < rightBound_ &&
+        topBound_ < nextTop && nextTop < bottomBound_) {
+        centreX_ += nextLeft - left_;
+        left_ = nextLeft;
+        centreY_ += nextTop - top_;
+        top_ = nextTop;
+    } else {
+        setLeft(nextLeft);
+        setTop(top_ + velocityY_);
+    }
 
     // 10. Following the player or the parent.
     if (flags_ & object_flag::kFollowAny) stepFollowing();
 
     // 11. Bounds from the image.
-    stepBoundsFromImage();
+    if (mainImage_) stepBoundsFromImage();
 
     // 12. Colour.
     if (mainImage_) mainImage_->stepColor();

@@ -68,11 +68,6 @@ BulletObject* BulletObjectManager::createGroup() {
 
 ExBulletML_Runtime* BulletObjectManager::getRuntime() { return takeRuntimeFromPool(); }
 
-void BulletObjectManager::syncCurrentObject() {
-    // Outside every walk and direct slot call the current object stays as
-    // it was set.
-    if (walkDepth_ > 0) current_ = walkDepth_ <= kMaxWalkDepth ? walkStack_[walkDepth_ - 1] : current_;
-}
 
 float BulletObjectManager::getCurrentX() const { return current_ ? current_->getX() : 0.0f; }
 float BulletObjectManager::getCurrentY() const { return current_ ? current_->getY() : 0.0f; }
@@ -234,10 +229,6 @@ void BulletObjectManager::enterWalk() {
     ++walkDepth_;
 }
 
-void BulletObjectManager::walkAt(BulletObject* object) {
-    if (walkDepth_ >= 1 && walkDepth_ <= kMaxWalkDepth) walkStack_[walkDepth_ - 1] = object;
-    current_ = object;
-}
 
 void BulletObjectManager::leaveWalk() {
     if (walkDepth_ > 0) --walkDepth_;

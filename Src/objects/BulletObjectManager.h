@@ -54,7 +54,11 @@ public:
     BulletObject* getCurrentObject() const { return current_; }
     // The object of the innermost walk or direct slot call in progress
     // becomes current (none outside them).
-    void syncCurrentObject();
+    void syncCurrentObject() {
+        // Outside every walk and direct slot call the current object stays
+        // as it was set.
+        if (walkDepth_ > 0) current_ = walkDepth_ <= kMaxWalkDepth ? walkStack_[walkDepth_ - 1] : current_;
+    }
     // Centre, direction and speed of the current object; 0 without one.
     float getCurrentX() const;
     float getCurrentY() const;
@@ -153,7 +157,10 @@ public:
     // The walk bookkeeping of the lists: entering a walk or a direct slot
     // call, the object it is at, leaving it.
     void enterWalk();
-    void walkAt(BulletObject* object);
+    void walkAt(BulletObject* object) {
+        if (walkDepth_ >= 1 && walkDepth_ <= kMaxWalkDepth) walkStack_[walkDepth_ - 1] = object;
+        current_ = object;
+    }
     void leaveWalk();
     // An object being destroyed stops being current anywhere.
     void forgetObject(BulletObject* object);

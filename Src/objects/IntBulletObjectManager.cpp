@@ -133,6 +133,11 @@ void IntBulletObjectManager::destroyMarked() {
 }
 
 namespace {
+// The walk reads every object's state word two or three times a frame; no
+// object class replaces getState, so it is called without the virtual
+// dispatch.
+std::uint32_t stateOf(BulletObject& object) { return object.ResourceObject::getState(); }
+
 // An object's turn in the ordinary walk: its scripts and motion, then an
 // enemy's prate.
 void ordinaryTurn(BulletObject& object, void*) {
@@ -140,7 +145,7 @@ void ordinaryTurn(BulletObject& object, void*) {
     object.runDamage();
     object.runPresent();
     object.update();
-    if (object.getState() == 0 && !(object.getFlags() & object_flag::kRevenge) &&
+    if (stateOf(object) == 0 && !(object.getFlags() & object_flag::kRevenge) &&
         object.getKind() == object_kind::kEnemy) {
         GameInfo* game = g_gameInfo;
         if (game && game->isPlayerMoveEnabled()) game->addPrate(truncateToInt32(object.getPrateRate()));
@@ -164,7 +169,7 @@ void IntBulletObjectManager::updateWith(Turn turn, void* context) {
         cursorDetached_ = false;
         cursorNext_ = nullptr;
         if (owner_) owner_->walkAt(object);
-        if (object->pendingDestroy_ || object->getState() != 0) {
+        if (object->pendingDestroy_ || stateOf(*object) != 0) {
             BulletObject* following = object->listNext_;
             cursor_ = nullptr;
             destroyObject(object);
@@ -177,7 +182,7 @@ void IntBulletObjectManager::updateWith(Turn turn, void* context) {
         BulletObject* following = cursorDetached_ ? cursorNext_ : object->listNext_;
         const bool stillHere = !cursorDetached_;
         cursor_ = nullptr;
-        if (stillHere && (object->pendingDestroy_ || object->getState() != 0)) destroyObject(object);
+        if (stillHere && (object->pendingDestroy_ || stateOf(*object) != 0)) destroyObject(object);
         object = following;
     }
 

@@ -49,6 +49,16 @@ std::string labelOf(const BulletML_Node* node) {
     if (!node || node->getLabel() == 0) return "(無名)";
     return text::cp932ToUtf8(text::narrow(WideNamePool::instance().text(node->getLabel())));
 }
+
+// Kept out of run's loop, which every object enters every frame.
+[[gnu::cold, gnu::noinline]] void logBudgetExceeded(const BulletML_Node* root) {
+    logLine("スクリプトが1フレームに" + std::to_string(ExBulletML_Runtime::kRunBudget) +
+            "ノードを超えて実行されたため中断しました: " + labelOf(root));
+}
+
+// The dispatch table, read once rather than through its guarded accessor at
+// every node.
+const RuntimeHandler* const g_handlers = runtimeHandlerTable();
 }  // namespace
 
 void ExBulletML_Runtime::setDocument(BulletML_Node_Manager* document) { g_runtimeDocument = document; }
@@ -95,6 +105,22 @@ std::int32_t ExBulletML_Runtime::setupRoot() {
 
 std::int32_t ExBulletML_Runtime::run() {
     if (!current_) return 0;
+    // Most frames of most scripts are one more frame of a "wait": the same
+    // result as the loop below (restore the cursor, make the object current,
+    // the wait handler counts and yields, the cursor is saved again) without
+    // its bookkeeping. Not while observed, nor from inside its own run.
+    if (current_->getCode() == kWait && repeatCounter_ < repeatLimit_ && !cursorStack_.empty() && !observer_ &&
+        !running_) {
+        childCursor_ = cursorStack_.top();
+        current_->setCursor(static_cast<std::uint32_t>(childCursor_));
+        if (BulletObjectManager* manager = g_bulletObjectManager) manager->syncCurrentObject();
+        ++repeatCounter_;
+        return 0;
+    }
+    return runNodes();
+}
+
+std::int32_t ExBulletML_Runtime::runNodes() {
     if (!cursorStack_.empty()) {
         childCursor_ = cursorStack_.pop();
         current_->setCursor(static_cast<std::uint32_t>(childCursor_));
@@ -107,8 +133,7 @@ std::int32_t ExBulletML_Runtime::run() {
             // A script that never yields: stop here for this frame.
             if (!budgetLogged_) {
                 budgetLogged_ = true;
-                logLine("スクリプトが1フレームに" + std::to_string(kRunBudget) +
-                        "ノードを超えて実行されたため中断しました: " + labelOf(root_));
+                logBudgetExceeded(root_);
             }
             break;
         }
@@ -138,7 +163,7 @@ std::int32_t ExBulletML_Runtime::execute() {
     if (!current_) return kYield;
     std::int32_t code = current_->getCode();
     std::int32_t result = 0;
-    if (code >= 1 && code <= kHandlerCount) result = runtimeHandlerTable()[code - 1](*this, code);
+    if (code >= 1 && code <= kHandlerCount) result = g_handlers[code - 1](*this, code);
     if (observer_) observer_(observerContext_, this, code, result);
     return result;
 }

@@ -171,6 +171,8 @@ private:
     bool replaceParams();
     void fillParams(VecParam* into, const BulletML_Node* reference);
     void endForDepth();
+    // The body of run: nodes until one yields or the script ends.
+    [[gnu::noinline]] std::int32_t runNodes();
 
     // What every frame's run reads comes first, so that a runtime that only
     // waits touches its first few cache lines: the walk position, the fault
