@@ -7,9 +7,9 @@
 #include "objects/IntBulletObjectManager.h"
 #include "platform/gfx/GfxDevice.h"
 #include "records/GameInfo.h"
-#include "services/NamePool.h"
 #include "services/FrameCounter.h"
 #include "services/Managers.h"
+#include "services/NamePool.h"
 #include "services/SystemInfo.h"
 
 // The frame's passes in their order: camera, effect pass into render target

@@ -5,10 +5,11 @@
 //
 // GAME is a game folder whose "texture" archive holds the pictures. The tool
 // sets up what start-up makes for graphics (device with a 640 x 480 back
-// buffer, render target 0, texture manager, sprite pool, sprite managers),
-// reads SCENE, draws one frame through renderFrame with the 3-D background
-// off, and writes the back buffer to OUT.png. Headless with
-// SDL_VIDEODRIVER=offscreen. No other file is written.
+// buffer unless the scene asks for another, the scene's states, the render
+// targets, texture manager, sprite pool, sprite managers, game records and
+// input manager), reads SCENE, draws one frame through renderFrame, and
+// writes the back buffer to OUT.png. Headless with SDL_VIDEODRIVER=offscreen.
+// No other file is written.
 //
 // SCENE lines (blank lines and lines starting with '#' are skipped):
 //   clear R G B
@@ -28,9 +29,9 @@
 // A sprite is made as the "img" command makes one (W x H of the texel
 // rectangle LEFT TOP RIGHT BOTTOM of TEXTURE, a UTF-8 entry name), then
 // placed at X Y with its layer, blend group and colour (places and sizes in
-// units of the 640 x 480 virtual screen, converted to the back buffer), and with ANGLE turned
-// by that many degrees (rotation mode 1026). A sprite the pool cannot give
-// is skipped.
+// units of the 640 x 480 virtual screen, converted to the back buffer), and
+// with ANGLE turned by that many degrees (rotation mode 1026). A sprite the
+// pool cannot give is skipped.
 //
 // The engine's log lines follow on standard error as debug.txt would hold
 // them. Exit status: 0 after writing, 1 when the picture cannot be made or
@@ -54,17 +55,17 @@
 #include "graphics/SpriteAllocator.h"
 #include "graphics/SpriteManagerManager.h"
 #include "graphics/TextureManager.h"
-#include "records/GameInfo.h"
-#include "shell/InitGame.h"
+#include "input/DInputObject.h"
 #include "platform/Path.h"
 #include "platform/Text.h"
 #include "platform/Thread.h"
-#include "input/DInputObject.h"
 #include "platform/Window.h"
+#include "records/GameInfo.h"
 #include "services/ArchiveManager.h"
 #include "services/DebugInfo.h"
 #include "services/Managers.h"
 #include "services/SystemInfo.h"
+#include "shell/InitGame.h"
 
 namespace fs = std::filesystem;
 
