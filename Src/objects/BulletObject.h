@@ -189,44 +189,52 @@ private:
     // Whether the player object exists, and its displacement this frame.
     bool playerDisplacement(float& dx, float& dy) const;
 
+    // Layout: the fields of every frame's walk, script run and motion step
+    // first (the list link, the runtimes, the motion switches and counters:
+    // one cache line), then those of timed changes; the rest follows.
+    BulletObject* listNext_ = nullptr;
+    ExBulletML_Runtime* mainRuntime_ = nullptr;
+    ExBulletML_Runtime* presentRuntime_ = nullptr;
     std::uint8_t directionChangeOn_ = 0;
     std::uint8_t speedChangeOn_ = 0;
     std::uint8_t accelOn_ = 0;
     std::uint8_t spinOn_ = 0;
     std::uint8_t runtimeActive_ = 0;
     std::uint8_t damageArmed_ = 0;
+    // Marked for destruction by a removal during a walk of its list.
+    std::uint8_t pendingDestroy_ = 0;
     std::uint8_t breakable_ = 1;
-    std::uint8_t extraFlag_ = 0;
+    std::int32_t age_ = 0;
+    std::int32_t countdown_ = 0;
+    std::int32_t invincibleFrames_ = 0;
+    std::int32_t imageAngleMode_ = image_angle::kNone;
+    std::int32_t targetTag_ = 0;
+    ExBulletML_Runtime* damageRuntime_ = nullptr;
+    ExBulletML_Runtime* revengeRuntime_ = nullptr;
     float speed_ = 1.0f;
     float targetSpeed_ = 0.0f;
     float speedStep_ = 0.0f;
+    std::int32_t speedFrames_ = 0;
+    std::int32_t directionFrames_ = 0;
+
+    std::uint8_t extraFlag_ = 0;
     float accelTargetX_ = 0.0f;
     float accelTargetY_ = 0.0f;
     float accelStepX_ = 0.0f;
     float accelStepY_ = 0.0f;
     float vital_ = -1.0f;
     float prateRate_ = 0.0f;
-    std::int32_t speedFrames_ = 0;
-    std::int32_t directionFrames_ = 0;
     std::int32_t accelFrames_ = 0;
     std::int32_t spinFrames_ = 0;
     std::int32_t score_ = 0;
     std::int32_t groupId_ = 0;
-    std::int32_t invincibleFrames_ = 0;
     std::int32_t collectDelay_ = -1;
     std::int32_t extraWords_[3] = {0, 0, 1024};
     std::int32_t extraWord2_ = 0;
-    std::int32_t age_ = 0;
     std::int32_t extraWord4_ = 0;
-    std::int32_t imageAngleMode_ = image_angle::kNone;
     std::int32_t extraWord3_ = 0;
-    std::int32_t targetTag_ = 0;
     std::int32_t childLink_ = 0;
     std::int32_t sharedVitalKey_ = 0;
-    ExBulletML_Runtime* mainRuntime_ = nullptr;
-    ExBulletML_Runtime* presentRuntime_ = nullptr;
-    ExBulletML_Runtime* revengeRuntime_ = nullptr;
-    ExBulletML_Runtime* damageRuntime_ = nullptr;
     BulletObject* parent_ = nullptr;
     // Children in insertion order, linked through the children themselves.
     BulletObject* firstChild_ = nullptr;
@@ -235,15 +243,12 @@ private:
     BulletObject* prevSibling_ = nullptr;
     BulletObject* familyOwner_ = nullptr;  // whose child list holds this object
     NameHandle wideName_ = 0;
-    std::int32_t countdown_ = 0;
     std::int32_t directionType_ = 0;
 
-    // The list this object is filed in, and its neighbours there.
+    // The list this object is filed in, and its neighbours there (the next
+    // one is with the fields above).
     IntBulletObjectManager* list_ = nullptr;
     BulletObject* listPrev_ = nullptr;
-    BulletObject* listNext_ = nullptr;
-    // Marked for destruction by a removal during a walk of its list.
-    std::uint8_t pendingDestroy_ = 0;
     // Destroyed while pinned: resources gone, block kept.
     std::uint8_t released_ = 0;
     // Which lists' target maps name this object (one bit per list index).

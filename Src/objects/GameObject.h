@@ -206,6 +206,9 @@ protected:
     void placeShapeImagesX();
     void placeShapeImagesY();
 
+    // Layout: what every frame's object step reads and writes comes first,
+    // next to the object's header, so a moving object touches few cache
+    // lines; the rest follows.
     float left_ = 0.0f;
     float top_ = 0.0f;
     float centreX_ = 0.0f;
@@ -216,24 +219,29 @@ protected:
     float accelY_ = 0.0f;
     float previousX_ = 0.0f;
     float previousY_ = 0.0f;
-    float width_ = 0.0f;
-    float height_ = 0.0f;
     float rightBound_ = 2000.0f;
     float bottomBound_ = 2000.0f;
     float leftBound_ = -2000.0f;
     float topBound_ = -2000.0f;
+    Sprite* mainImage_ = nullptr;
+    Sprite* shape1Image_ = nullptr;
+    Sprite* shape2Image_ = nullptr;
+    std::uint32_t flags_ = 0;
+    float direction_ = 0.0f;
+    float targetDirection_ = 0.0f;
+    float directionStep_ = 0.0f;
+    std::uint8_t edgeEvents_ = 0;
+    std::uint8_t kind_ = 0;
+    float width_ = 0.0f;
+    float height_ = 0.0f;
     float followOffsetX_ = 0.0f;
     float followOffsetY_ = 0.0f;
     HitShape hitShape1_{0.0f, 0.0f, 16.0f, 256.0f, 0.0f, 0.0f, 16.0f, 16.0f, 0.0f};
     HitShape hitShape2_{};
-    float direction_ = 0.0f;
-    float targetDirection_ = 0.0f;
-    float directionStep_ = 0.0f;
     float imageAngle_ = 0.0f;
     float spinStep_ = 0.0f;
     std::int32_t hitShape1Type_ = kShapeCircle;
     std::int32_t hitShape2Type_ = kShapeCircle;
-    std::uint32_t flags_ = 0;
     std::int32_t drawLevel_ = 0;
     std::int32_t reflectCount_ = -1;
     std::int32_t fieldLeft_ = 0;
@@ -241,13 +249,8 @@ protected:
     std::int32_t fieldTop_ = 0;
     std::int32_t fieldBottom_ = 480;
     std::int32_t buzzCount_ = 0;
-    Sprite* mainImage_ = nullptr;
-    Sprite* shape1Image_ = nullptr;
-    Sprite* shape2Image_ = nullptr;
     std::uint8_t edgeAction_[4] = {2, 2, 2, 2};  // right, left, bottom, top
     std::uint8_t edgeMode_ = 0;
-    std::uint8_t edgeEvents_ = 0;
-    std::uint8_t kind_ = 0;
     std::uint8_t attributeBits_ = 0;
     std::uint8_t reflectOption_ = 0;
 };
