@@ -3,6 +3,7 @@
 #include <string>
 
 #include "graphics/D3DObject.h"
+#include "graphics/MeshManager.h"
 #include "graphics/SpriteManagerManager.h"
 #include "platform/Window.h"
 #include "platform/gfx/GfxDevice.h"
@@ -235,6 +236,7 @@ HRESULT D3DObject::resetDevice(std::uint32_t restoreRect) {
     // buffers join here with their managers.
     releaseRenderTargets();
     if (g_spriteManagerManager) g_spriteManagerManager->releaseBuffers();
+    if (g_meshManager) g_meshManager->releaseDeviceObjects();
     if (font_) font_->onLostDevice();
 
     // The desktop's other windows are not ours to move on this platform, so
@@ -275,6 +277,7 @@ HRESULT D3DObject::resetDevice(std::uint32_t restoreRect) {
     applyInitialStates(true);
     setViewport();
     if (g_spriteManagerManager) g_spriteManagerManager->useVertexBuffer();
+    if (g_meshManager) g_meshManager->createDeviceObjects();
     if (font_) font_->onResetDevice();
     applyFog();
     restoreRenderTargets();

@@ -4,6 +4,7 @@
 // work lands; the game commands' calls go to the managers that exist.
 #include "runtime/RuntimePeers.h"
 
+#include "graphics/MeshManager.h"
 #include "graphics/TextureManager.h"
 #include "input/DInputObject.h"
 #include "network/NetworkManager.h"
@@ -30,8 +31,8 @@ public:
     std::int32_t slowModeCounter() override { return getSlowCounter(); }
 
     // The game commands' calls, each on its manager when it exists. The
-    // sprite and mesh managers are not part of this build: the base's
-    // absent answers stand.
+    // sprite manager's purge is not answered here: the base's absent answer
+    // stands.
     bool soundPauseAll() override { return withSound([](DSoundObjectManager& m) { m.pauseAll(); }); }
     bool soundResumeAll() override { return withSound([](DSoundObjectManager& m) { m.resumeAll(); }); }
     bool soundVanishAll() override { return withSound([](DSoundObjectManager& m) { m.vanishAll(); }); }
@@ -53,6 +54,11 @@ public:
     void networkRequestEx(std::uint32_t code, std::uint32_t a, std::uint32_t b, std::uint32_t c, std::uint32_t d,
                           std::uint32_t e, std::uint32_t f, std::uint32_t g, std::uint32_t h) override {
         if (g_networkManager) g_networkManager->requestEx(code, a, b, c, d, e, f, g, h);
+    }
+    bool meshClearAll() override {
+        if (!g_meshManager) return false;
+        g_meshManager->clearAll();
+        return true;
     }
     bool texturePurgeMarked() override {
         if (!g_textureManager) return false;
