@@ -148,6 +148,19 @@ TEST_F(MeshCommands, StepsMoveTheirOwnFamilyAndVelocityReachesEveryMesh) {
     EXPECT_EQ(made[0]->getPosition()[0], 3.5f);
 }
 
+TEST_F(MeshCommands, TheObjectStepMovesMeshesExceptInCutInMode1) {
+    run("<mesh><file>tri</file><worldvx>1</worldvx><worldmaxx>99</worldmaxx></mesh>");
+    std::shared_ptr<Mesh> mesh = meshes->findById(1);
+    ASSERT_NE(mesh, nullptr);
+    EXPECT_EQ(mesh->getPosition()[0], 1.0f);
+    g_gameInfo->setCutinMode(1);
+    frames(2);
+    EXPECT_EQ(mesh->getPosition()[0], 1.0f);
+    g_gameInfo->setCutinMode(0);
+    frames(2);
+    EXPECT_EQ(mesh->getPosition()[0], 3.0f);
+}
+
 TEST_F(MeshCommands, PreloadedMeshesAreInactiveCopiesShareNoVertices) {
     run("<preloadmesh label=\"p\"><file>tri</file></preloadmesh><mesh><file>tri</file><worldx>4</worldx></mesh>");
     const std::vector<std::shared_ptr<Mesh>> made = all();
