@@ -3,6 +3,7 @@
 #include <string>
 
 #include "graphics/D3DObject.h"
+#include "graphics/MeshManager.h"
 #include "graphics/SpriteManagerManager.h"
 #include "platform/Window.h"
 #include "platform/gfx/GfxDevice.h"
@@ -236,6 +237,7 @@ HRESULT D3DObject::resetDevice(std::uint32_t restoreRect) {
     // (the particle manager's vertex and index buffers are released here)
     releaseRenderTargets();
     if (g_spriteManagerManager) g_spriteManagerManager->releaseBuffers();
+    if (g_meshManager) g_meshManager->releaseDeviceObjects();
     if (font_) font_->onLostDevice();
     objectsReleased_ = true;
 
@@ -280,6 +282,7 @@ HRESULT D3DObject::resetDevice(std::uint32_t restoreRect) {
     // (the mesh manager's device buffers are made again here)
     // (ParticleManager::createBuffer here)
     if (g_spriteManagerManager) g_spriteManagerManager->useVertexBuffer();
+    if (g_meshManager) g_meshManager->createDeviceObjects();
     if (font_) font_->onResetDevice();
     applyFog();
     restoreRenderTargets();

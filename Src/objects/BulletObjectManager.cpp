@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "graphics/MeshManager.h"
 #include "objects/BulletObjectAllocator.h"
 #include "records/GameInfo.h"
 #include "runtime/ExBulletML_Runtime.h"
@@ -197,6 +198,11 @@ std::int32_t BulletObjectManager::execBullet() {
             bombs_.update();
             groups_.update();
             delayObjects_.update();
+            if (MeshManager* meshes = g_meshManager) {
+                meshes->stepPlain();
+                meshes->stepShadow();
+                meshes->stepEffect();
+            }
         }
     }
     runTopObject(getPauseTop());

@@ -2,6 +2,7 @@
 
 #include "graphics/D3DObject.h"
 #include "graphics/SpriteAllocator.h"
+#include "graphics/MeshManager.h"
 #include "graphics/SpriteManagerManager.h"
 #include "graphics/TextureManager.h"
 #include "input/DInputObject.h"
@@ -90,6 +91,7 @@ HRESULT createCoreManagers() {
     g_spriteManagerManager = new SpriteManagerManager();
     g_frameCounter = new FrameCounter();
     g_bulletObjectManager = new BulletObjectManager();
+    g_meshManager = new MeshManager();
     return S_OK;
 }
 

@@ -6,6 +6,7 @@
 #include "graphics/D3DObject.h"
 #include "graphics/PresentFrame.h"
 #include "graphics/RenderFrame.h"
+#include "graphics/MeshManager.h"
 #include "graphics/SpriteManagerManager.h"
 #include "graphics/TextureManager.h"
 #include "input/DInputObject.h"
@@ -194,6 +195,8 @@ HRESULT resetGame() {
         g_frameCounter->resetPlayFrameBase();
         g_frameCounter->resetPlayerFrames();
     }
+    // Meshes: all go.
+    if (MeshManager* meshes = g_meshManager) meshes->clearAll();
     // Game flags: pausing allowed and no pause, escape does not cancel, no
     // game over, no text block, the player may be switched, play frames from 0.
     if (GameInfo* game = g_gameInfo) {

@@ -1,6 +1,7 @@
 #include "shell/ReleaseAll.h"
 
 #include "graphics/D3DObject.h"
+#include "graphics/MeshManager.h"
 #include "graphics/SpriteAllocator.h"
 #include "graphics/SpriteManagerManager.h"
 #include "graphics/TextureManager.h"
@@ -43,7 +44,9 @@ const ReleaseStep kReleaseSteps[] = {
     {[] { release(g_dsoundObjectManager); }, "DirectSound Manager を開放しました"},
     {[] { release(g_spriteManagerManager); }, "Sprite Manager を開放しました"},
     {[] {}, "Particle Manager を開放しました"},
-    {[] {}, "BoardMesh Manager を開放しました"},
+    // The mesh manager holds device buffers: it goes here, under the
+    // board-mesh line, before the textures and the device.
+    {[] { release(g_meshManager); }, "BoardMesh Manager を開放しました"},
     {[] { release(g_textureManager); }, "Texture Manager を開放しました"},
     {[] { release(g_d3dObject); }, "Direct3D Manager を開放しました"},
     {[] { release(g_dinputObject); }, "DirectInput Manager を開放しました"},

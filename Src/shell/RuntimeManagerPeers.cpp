@@ -1,9 +1,9 @@
 // The script runtime's peers as the running program has them: each question
 // and each game command's call goes to its manager when that exists, and
-// gives the absent answer otherwise. The mesh manager is not part of this
-// build: its call keeps the base's absent answer.
+// gives the absent answer otherwise.
 #include "runtime/RuntimePeers.h"
 
+#include "graphics/MeshManager.h"
 #include "graphics/SpriteManagerManager.h"
 #include "graphics/TextureManager.h"
 #include "input/DInputObject.h"
@@ -54,6 +54,11 @@ public:
     void networkRequestEx(std::uint32_t code, std::uint32_t a, std::uint32_t b, std::uint32_t c, std::uint32_t d,
                           std::uint32_t e, std::uint32_t f, std::uint32_t g, std::uint32_t h) override {
         if (g_networkManager) g_networkManager->requestEx(code, a, b, c, d, e, f, g, h);
+    }
+    bool meshClearAll() override {
+        if (!g_meshManager) return false;
+        g_meshManager->clearAll();
+        return true;
     }
     bool texturePurgeMarked() override {
         if (!g_textureManager) return false;

@@ -64,8 +64,8 @@ protected:
     }
     static std::string values(const std::string& flag) {
         return "<worldx>1</worldx><worldy>2</worldy><worldz>3</worldz><worldvx>0.5</worldvx>"
-               "<worldmaxx>50</worldmaxx><worldmaxz>60</worldmaxz><worldminx>-50</worldminx>"
-               "<worldminz>-60</worldminz><rotatex>10</rotatex><rotatevz>2</rotatevz><flag>" +
+               "<worldmaxx>50</worldmaxx><worldmaxy>50</worldmaxy><worldmaxz>60</worldmaxz><worldminx>-50</worldminx>"
+               "<worldminy>-50</worldminy><worldminz>-60</worldminz><flag>" +
                flag + "</flag>";
     }
 
@@ -92,11 +92,13 @@ TEST_F(MeshCommands, MeshPlacesOneOrTwoMeshesByTheFlag) {
             EXPECT_EQ(m.getParamB(), row.alphaTest);
             EXPECT_EQ(m.getParamC(), shadow ? 1 : 0);
             EXPECT_EQ(m.getFileName(), shadow ? 0 : wide("sky"));
-            EXPECT_EQ(m.getPosition(), (Mesh::Vector{1, 2, 3}));
+            // Placed, then moved once by the frame's mesh step.
+            EXPECT_EQ(m.getPosition(), (Mesh::Vector{1.5f, 2, 3}));
             EXPECT_EQ(m.getVelocity(), (Mesh::Vector{0.5f, 0, 0}));
-            EXPECT_EQ(m.getRotation(), (Mesh::Vector{10, 0, 0}));
+            EXPECT_EQ(made[i]->getState(), 0u);
             // The vertices stand at the position.
-            EXPECT_EQ(m.getVertices()[1].x, m.getSourceVertices()[1].x + 1.0f);
+            EXPECT_EQ(m.getVertices()[1].x, m.getSourceVertices()[1].x + 1.5f);
+            EXPECT_EQ(m.getVertices()[1].y, m.getSourceVertices()[1].y + 2.0f);
             EXPECT_EQ(m.getVertices()[1].z, m.getSourceVertices()[1].z + 3.0f);
             ASSERT_EQ(m.getTextures().size(), 1u);
             EXPECT_EQ(m.getTextures()[0], textures->findCachedByName("t.dds"));
@@ -104,12 +106,19 @@ TEST_F(MeshCommands, MeshPlacesOneOrTwoMeshesByTheFlag) {
     }
 }
 
+TEST_F(MeshCommands, RotationAndItsSpeed) {
+    run("<mesh><file>tri</file><worldmaxx>9</worldmaxx><rotatex>10</rotatex><rotatey>20</rotatey>"
+        "<rotatevz>2</rotatevz><rotatevx>1</rotatevx></mesh>");
+    ASSERT_EQ(meshes->size(), 1u);
+    // One step has turned it once.
+    EXPECT_EQ(meshes->findById(1)->getRotation(), (Mesh::Vector{11, 20, 2}));
+}
+
 TEST_F(MeshCommands, AbsentBoundsAreZero) {
     run("<mesh><file>tri</file><worldy>-1</worldy><worldvy>1</worldvy><worldmaxx>9</worldmaxx>"
         "<worldmaxz>9</worldmaxz><worldminx>-9</worldminx><worldminz>-9</worldminz></mesh>");
+    // The frame's step moved it to y 0: inside.
     ASSERT_EQ(meshes->size(), 1u);
-    meshes->stepPlain();  // y 0: inside
-    EXPECT_EQ(meshes->size(), 1u);
     meshes->stepPlain();  // y 1 > 0: out, taken away
     EXPECT_EQ(meshes->size(), 0u);
 }
@@ -121,20 +130,35 @@ TEST_F(MeshCommands, StepsMoveTheirOwnFamilyAndVelocityReachesEveryMesh) {
         "<setmeshaccel><worldvx>0.5</worldvx></setmeshaccel>");
     const std::vector<std::shared_ptr<Mesh>> made = all();
     ASSERT_EQ(made.size(), 3u);  // plain, effect, shadow
+    // The frame's steps moved every family once.
     for (const auto& m : made) {
-        EXPECT_EQ(m->getVelocity()[0], 1.0f);
+        EXPECT_EQ(m->getVelocity()[0], 1.5f);
         EXPECT_EQ(m->getAcceleration()[0], 0.5f);
+        EXPECT_EQ(m->getPosition()[0], 1.5f);
     }
     meshes->stepPlain();
-    EXPECT_EQ(made[0]->getPosition()[0], 1.5f);
-    EXPECT_EQ(made[1]->getPosition()[0], 0.0f);
-    EXPECT_EQ(made[2]->getPosition()[0], 0.0f);
-    meshes->stepShadow();
-    EXPECT_EQ(made[1]->getPosition()[0], 0.0f);
-    EXPECT_EQ(made[2]->getPosition()[0], 1.5f);
-    meshes->stepEffect();
+    EXPECT_EQ(made[0]->getPosition()[0], 3.5f);
     EXPECT_EQ(made[1]->getPosition()[0], 1.5f);
-    EXPECT_EQ(made[0]->getPosition()[0], 1.5f);
+    EXPECT_EQ(made[2]->getPosition()[0], 1.5f);
+    meshes->stepShadow();
+    EXPECT_EQ(made[1]->getPosition()[0], 1.5f);
+    EXPECT_EQ(made[2]->getPosition()[0], 3.5f);
+    meshes->stepEffect();
+    EXPECT_EQ(made[1]->getPosition()[0], 3.5f);
+    EXPECT_EQ(made[0]->getPosition()[0], 3.5f);
+}
+
+TEST_F(MeshCommands, TheObjectStepMovesMeshesExceptInCutInMode1) {
+    run("<mesh><file>tri</file><worldvx>1</worldvx><worldmaxx>99</worldmaxx></mesh>");
+    std::shared_ptr<Mesh> mesh = meshes->findById(1);
+    ASSERT_NE(mesh, nullptr);
+    EXPECT_EQ(mesh->getPosition()[0], 1.0f);
+    g_gameInfo->setCutinMode(1);
+    frames(2);
+    EXPECT_EQ(mesh->getPosition()[0], 1.0f);
+    g_gameInfo->setCutinMode(0);
+    frames(2);
+    EXPECT_EQ(mesh->getPosition()[0], 3.0f);
 }
 
 TEST_F(MeshCommands, PreloadedMeshesAreInactiveCopiesShareNoVertices) {

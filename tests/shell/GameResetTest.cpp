@@ -3,6 +3,7 @@
 
 #include <cfenv>
 
+#include "graphics/MeshManager.h"
 #include "graphics/SpriteAllocator.h"
 #include "graphics/SpriteManagerManager.h"
 #include "graphics/TextureManager.h"
@@ -87,6 +88,18 @@ TEST(GameReset, SpriteManagersAndTheirSpritesGoFirst) {
     delete g_textureManager;
     g_textureManager = nullptr;
     SpriteAllocator::instance().freeBlocks();
+}
+
+TEST(GameReset, MeshesAllGo) {
+    TempRoot root;
+    g_meshManager = new MeshManager();
+    g_meshManager->createNamed(internName("a.x"));
+    g_meshManager->createNamed(internName("b.x"));
+    EXPECT_EQ(resetGame(), S_OK);
+    EXPECT_EQ(g_meshManager->size(), 0u);
+    EXPECT_EQ(g_meshManager->findCachedByName("a.x"), nullptr);
+    delete g_meshManager;
+    g_meshManager = nullptr;
 }
 
 TEST(FrameStep, StartsFromTheFloatingPointDefaults) {
