@@ -1,6 +1,7 @@
 #include "graphics/RenderFrame.h"
 
 #include "graphics/D3DObject.h"
+#include "graphics/MeshManager.h"
 #include "graphics/DebugOverlay.h"
 #include "graphics/SpriteManagerManager.h"
 #include "objects/BulletObjectManager.h"
@@ -83,7 +84,10 @@ void effectPass(D3DObject& d3d) {
     setPlayFieldViewport();
     if (fullDraw()) d3d.setVirtualViewport(0, 0, 512, 480);
     d3d.beginEffectLighting();
-    // (the effect meshes: calcEffectMeshGroup, drawEffectMeshGroup)
+    if (MeshManager* meshes = g_meshManager) {
+        meshes->calcEffectMeshGroup();
+        meshes->drawEffectMeshGroup();
+    }
     // (the particles: update when not paused, else fillVertices; then draw)
     if (g_effectPassDrawer) g_effectPassDrawer();
     d3d.endEffectLighting();
@@ -123,17 +127,23 @@ HRESULT renderFrame() {
         setPlayFieldViewport();
         d3d->updateLighting();
         d3d->stepFog();
-        // (the ordinary meshes: calcMeshGroup, drawMeshGroup) Until the mesh
-        // pass sets mode 2's states, the frame selects mode 2 here, so that
-        // the sprites' prepare applies mode 1 in full rather than drawing
-        // with the device's defaults (the mode cache starts at 1 with
-        // nothing applied).
+        if (MeshManager* meshes = g_meshManager) {
+            meshes->calcMeshGroup();
+            meshes->drawMeshGroup();
+        }
+        // The mesh pass selects mode 2 only when it draws something; the
+        // frame selects it here too, so that the sprites' prepare applies
+        // mode 1 in full rather than drawing with the device's defaults (the
+        // mode cache starts at 1 with nothing applied).
         d3d->setRenderMode(2);
     }
     endSection("RenderMesh2");
 
     beginSection("RenderMesh3");
-    // (the shadow meshes: calcShadowMeshGroup, drawShadowMeshGroup)
+    if (MeshManager* meshes = g_meshManager; meshes && drawBg) {
+        meshes->calcShadowMeshGroup();
+        meshes->drawShadowMeshGroup();
+    }
     endSection("RenderMesh3");
 
     beginSection("RenderSprite");
