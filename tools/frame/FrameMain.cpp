@@ -58,6 +58,7 @@
 #include "input/DInputObject.h"
 #include "platform/Path.h"
 #include "platform/Text.h"
+#include "platform/TempFolder.h"
 #include "platform/Thread.h"
 #include "platform/Window.h"
 #include "records/GameInfo.h"
@@ -70,19 +71,17 @@
 namespace fs = std::filesystem;
 
 namespace {
-fs::path g_logFolder;
+// The debug log's temporary folder, made by main and kept to the end.
+TempFolder* g_logFolder = nullptr;
 
 // Prints the log and removes its folder; also on the archive's fatal exit.
 void printLog() {
-    if (g_logFolder.empty()) return;
+    if (!g_logFolder) return;
     delete g_debugInfo;
     g_debugInfo = nullptr;
-    std::ifstream in(g_logFolder / "debug.txt");
-    std::string line;
-    while (std::getline(in, line)) std::fprintf(stderr, "%s\n", line.c_str());
-    std::error_code ignored;
-    fs::remove_all(g_logFolder, ignored);
-    g_logFolder.clear();
+    g_logFolder->echoLines("debug.txt", stderr, "");
+    delete g_logFolder;
+    g_logFolder = nullptr;
 }
 
 int usage() {
@@ -309,7 +308,7 @@ void drawEffectRect(const EffectRect& rect) {
 // Releases everything with the log's folder as the root, so the settings
 // file the configuration record writes lands there and goes with it.
 int finish(int status) {
-    Path::setRoot(g_logFolder);
+    Path::setRoot(g_logFolder->path());
     releaseAll();
     return status;
 }
@@ -322,10 +321,9 @@ int main(int argc, char** argv) {
     Scene scene;
     if (!readScene(scenePath, scene)) return 2;
 
-    char folder[] = "/tmp/vorly-frame-XXXXXX";
-    if (!mkdtemp(folder)) return 1;
-    g_logFolder = folder;
-    Path::setRoot(g_logFolder);
+    g_logFolder = new TempFolder("vorly-frame");
+    if (!g_logFolder->ok()) return 1;
+    Path::setRoot(g_logFolder->path());
     g_debugInfo = new DebugInfo("debug.txt");
     std::atexit(printLog);
     Path::setRoot(fs::absolute(game));

@@ -28,6 +28,7 @@
 #include "graphics/TextureManager.h"
 #include "platform/Path.h"
 #include "platform/Text.h"
+#include "platform/TempFolder.h"
 #include "platform/Window.h"
 #include "platform/gfx/PngWriter.h"
 #include "services/ArchiveManager.h"
@@ -38,20 +39,18 @@
 namespace fs = std::filesystem;
 
 namespace {
-fs::path g_logFolder;
+// The debug log's temporary folder, made by main and kept to the end.
+TempFolder* g_logFolder = nullptr;
 
 // Prints the log and removes its folder; also on the archive's fatal exit.
 void printLog() {
-    if (g_logFolder.empty()) return;
+    if (!g_logFolder) return;
     delete g_debugInfo;
     g_debugInfo = nullptr;
-    std::ifstream in(g_logFolder / "debug.txt");
-    std::string line;
-    while (std::getline(in, line)) std::fprintf(stderr, "%s\n", line.c_str());
     std::fflush(stdout);
-    std::error_code ignored;
-    fs::remove_all(g_logFolder, ignored);
-    g_logFolder.clear();
+    g_logFolder->echoLines("debug.txt", stderr, "");
+    delete g_logFolder;
+    g_logFolder = nullptr;
 }
 
 int usage() {
@@ -154,10 +153,9 @@ int main(int argc, char** argv) {
     }
 
     // The log goes to a folder of its own, printed at the end.
-    char folder[] = "/tmp/vorly-texture-XXXXXX";
-    if (!mkdtemp(folder)) return 1;
-    g_logFolder = folder;
-    Path::setRoot(g_logFolder);
+    g_logFolder = new TempFolder("vorly-texture");
+    if (!g_logFolder->ok()) return 1;
+    Path::setRoot(g_logFolder->path());
     g_debugInfo = new DebugInfo("debug.txt");
     std::atexit(printLog);
     if (mode != "text") Path::setRoot(fs::absolute(args[0]));
@@ -179,7 +177,7 @@ int main(int argc, char** argv) {
     g_d3dObject = new D3DObject();
     if (FAILED(g_d3dObject->initDirect3D()) || FAILED(g_d3dObject->initDevice(640, 480, 60, 1, 0, 0, 1))) {
         std::fprintf(stderr, "vorly-texture: no device\n");
-        Path::setRoot(g_logFolder);
+        Path::setRoot(g_logFolder->path());
         releaseAll();
         return 1;
     }
@@ -191,7 +189,7 @@ int main(int argc, char** argv) {
         if (!parseNumber(args[1].c_str(), width) || !parseNumber(args[2].c_str(), height) ||
             !parseNumber(args[3].c_str(), size) || (args.size() == 6 && !parseNumber(args[5].c_str(), colour, 16)) ||
             width <= 0 || height <= 0) {
-            Path::setRoot(g_logFolder);
+            Path::setRoot(g_logFolder->path());
             releaseAll();
             return usage();
         }
@@ -201,7 +199,7 @@ int main(int argc, char** argv) {
         status = runInfoOrPng(mode == "png", std::vector<std::string>(args.begin() + 1, args.end() - (mode == "png")),
                               mode == "png" ? args.back() : std::string());
     }
-    Path::setRoot(g_logFolder);
+    Path::setRoot(g_logFolder->path());
     releaseAll();
     return status;
 }
