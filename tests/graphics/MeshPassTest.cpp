@@ -6,8 +6,10 @@
 
 #include "graphics/Mesh.h"
 #include "graphics/MeshManager.h"
+#include "graphics/RenderFrame.h"
 #include "graphics/TextureManager.h"
 #include "graphics/TextureTestSupport.h"
+#include "services/SystemInfo.h"
 #include "support/XFileWriter.h"
 
 namespace {
@@ -175,6 +177,31 @@ TEST_F(MeshPassTest, EmptyAppendsChangeNothing) {
     group.append(v, i, 2, 3);
     EXPECT_EQ(group.getVertexBase(), 2u);
     EXPECT_EQ(group.getIndexCount(), 3u);
+}
+
+}  // namespace
+
+namespace {
+
+// The frame pass draws the ordinary and the shadow meshes at their places,
+// and only while the 3-D background is drawn.
+TEST_F(MeshPassTest, TheFrameDrawsTheMeshesOnlyWithTheBackground) {
+    manager().loadMesh("a.x");
+    manager().loadMesh("b.x")->setParamC(1);
+    g_meshManager = &manager();
+    for (const std::uint32_t drawBg : {1u, 0u}) {
+        SCOPED_TRACE(drawBg);
+        delete g_systemInfo;
+        g_systemInfo = new SystemInfo();
+        g_systemInfo->setDrawBg(drawBg);
+        gfx.clearCalls();
+        EXPECT_EQ(renderFrame(), S_OK);
+        std::size_t meshVertices = 0;
+        for (const GfxDrawRecord& draw : gfx.draws())
+            if (draw.fvf == 0x112u) meshVertices += vertexCount(draw);
+        EXPECT_EQ(meshVertices, drawBg ? 3u + 6u : 0u);
+    }
+    g_meshManager = nullptr;
 }
 
 }  // namespace
