@@ -211,11 +211,15 @@ HRESULT resetGame() {
     }
     // A failed load was logged; the scene cannot start without its scripts.
     if (FAILED(resetScripts())) fatalExit();
-    // The item script of the new scene ("ttc_item_01", looked up quietly),
-    // ready before any of the scene's scripts run.
-    if (g_bulletObjectManager) g_bulletObjectManager->loadItemScript(g_currentDocument);
-    // The new scene's top objects, from the labels of its document.
-    if (g_bulletObjectManager && g_currentDocument) createTopObjects();
+    // The new scene's top objects, from the labels of its document (the item
+    // script is taken with them); a scene without a document has none.
+    if (BulletObjectManager* objects = g_bulletObjectManager) {
+        if (g_currentDocument) {
+            createTopObjects();
+        } else {
+            objects->loadItemScript(nullptr);
+        }
+    }
     // Keys act again in the new scene.
     if (g_dinputObject) g_dinputObject->setEnabled(1);
     return S_OK;

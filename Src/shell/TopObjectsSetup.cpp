@@ -89,8 +89,9 @@ void createTopObjects() {
         player->setActive(0);
     }
     manager->execBullet();
-    // The item that the player's magic calls to it ("ttc_item_01") joins here
-    // with the item rules.
+    // The scene's item script ("ttc_item_01", looked up quietly: a scene
+    // without one converts nothing).
+    manager->loadItemScript(g_currentDocument);
 
     createRootObject(*manager);
 

@@ -112,6 +112,20 @@ TEST_F(TopObjectsSetup, MissingLabelsLeaveObjectsWithoutAScript) {
     }
 }
 
+// The scene's item script comes with the top objects; a scene without one
+// has none, quietly, and converts nothing.
+TEST_F(TopObjectsSetup, TheItemScriptComesWithTheTopObjects) {
+    loadScene(R"(<action label="top"><wait>-1</wait></action>
+                 <item label="ttc_item_01"><wait>-1</wait></item>)");
+    createTopObjects();
+    ASSERT_NE(manager().getItemScript(), nullptr);
+    EXPECT_EQ(manager().getItemScript()->getLabel(), internWideName(u"ttc_item_01"));
+
+    loadScene(R"(<action label="top"><wait>-1</wait></action>)");
+    createTopObjects();
+    EXPECT_EQ(manager().getItemScript(), nullptr);
+}
+
 TEST_F(TopObjectsSetup, AHorizontalGameStartsItsRootAtTheRight) {
     TempRoot root;
     g_systemInfo = new SystemInfo();
