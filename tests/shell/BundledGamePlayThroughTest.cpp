@@ -72,7 +72,7 @@ TEST(BundledGamePlayThrough, TitleToStage1AndBackRecordsAReplayThatPlaysBackAt1x
 
     // Stage 1 was recorded for its whole length and saved in slot 1.
     const std::vector<std::string> frames = frameLines(recorded.trace);
-    ASSERT_GE(frames.size(), 2400u);
+    ASSERT_GE(frames.size(), 3400u);
     EXPECT_EQ(frames.front().substr(0, 4), "1 0 ");
     EXPECT_TRUE(std::all_of(frames.begin(), frames.end(), [](const std::string& l) { return l.rfind("1 ", 0) == 0; }));
     EXPECT_EQ(run.replaySlots(), std::vector<std::int32_t>{1});
