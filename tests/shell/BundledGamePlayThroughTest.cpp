@@ -1,9 +1,9 @@
 // The bundled game played from start to end on the headless backends: the
 // title's START leads to stage 1, the stage is recorded and saved as a replay
 // and hands back to the title, whose QUIT ends the program with status 0;
-// every scene loads without a complaint in the debug log; the saved replay
-// plays back at 1x and at 8x to the same per-frame hashes as the recorded
-// play.
+// every scene loads without a complaint in the debug log; the saved replay,
+// watched through the title's REPLAY entry and played back by the runner at
+// 1x and at 8x, gives the same per-frame hashes as the recorded play.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -83,14 +83,26 @@ TEST(BundledGamePlayThrough, TitleToStage1AndBackRecordsAReplayThatPlaysBackAt1x
     const std::uint32_t stageEnd = lastFrameLineStep(recorded);
     InputScript quit = playInput();
     quit.add({stageEnd + 40, stageEnd + 41, {kKeyDown}});
-    quit.add({stageEnd + 60, stageEnd + 61, {kKeyZ}});
+    quit.add({stageEnd + 50, stageEnd + 51, {kKeyDown}});
+    quit.add({stageEnd + 70, stageEnd + 71, {kKeyZ}});
     GTEST_FLAG_SET(death_test_style, "fast");
     EXPECT_EXIT(run.run(quit, 0, kMaxFrames), ::testing::ExitedWithCode(0), "");
     expectCleanLog(readText(run.folder() / "debug.txt"));
 
-    // The replay at 1x and at 8x (Right pressed every other frame of the
-    // stage's first second climbs to the top speed). Only the title's START
-    // is pressed live: the stage's keys come from the replay.
+    // The title's REPLAY entry plays slot 1 back; the slot is not saved
+    // again while it is watched.
+    const auto saved = std::filesystem::last_write_time(run.folder() / "replay/replay1.rpy");
+    InputScript watch;
+    watch.add({15, 16, {kKeyDown}});
+    watch.add({30, 31, {kKeyZ}});
+    EXPECT_EQ(frameLines(run.run(watch, 0, kMaxFrames).trace), frames);
+    EXPECT_EQ(std::filesystem::last_write_time(run.folder() / "replay/replay1.rpy"), saved);
+    expectCleanLog(readText(run.folder() / "debug.txt"));
+
+    // The replay selected by the runner at 1x and at 8x (Right pressed every
+    // other frame of the stage's first second climbs to the top speed). Only
+    // the title's START is pressed live: the stage's keys come from the
+    // replay.
     InputScript start;
     start.add({30, 31, {kKeyZ}});
     const HeadlessRun::Result normal = run.run(start, 1, kMaxFrames);
