@@ -46,10 +46,13 @@ std::size_t countOf(const std::string& text, const std::string& needle) {
     return count;
 }
 
-// A log of a whole run: no script complaint, no missing label, the release
-// block complete.
+// A log of a whole run: no script complaint, no missing label, no failed
+// load (a texture or sound file the scripts name), the release block
+// complete.
 void expectCleanLog(const std::string& log) {
     EXPECT_EQ(countOf(log, "不正"), 0u) << log;
+    EXPECT_EQ(countOf(log, "FAILED"), 0u) << log;
+    EXPECT_EQ(countOf(log, "Warning"), 0u) << log;
     EXPECT_EQ(countOf(log, "不明なタグ"), 0u) << log;
     EXPECT_EQ(countOf(log, "が見つかりません"), 0u) << log;
     EXPECT_NE(log.find("開放処理が終了しました"), std::string::npos) << log;
