@@ -115,7 +115,7 @@ TEST_F(MenuWalkthroughTest, TheBundledTitleMenuAnswersTheKeys) {
     manager().setPauseTop(pauseTop);
 
     step();
-    ASSERT_EQ(menu().getSize(), 2u);
+    ASSERT_EQ(menu().getSize(), 3u);
     step({kButtonDown});
     EXPECT_EQ(menu().getCursor(), 1);
     step({kButtonUp});
