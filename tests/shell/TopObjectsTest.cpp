@@ -1,6 +1,8 @@
 // The game reset's top objects: made from their labels in a fixed order, in
 // the states a scene starts from, and let go at the next reset.
 #include "runtime/RuntimeTestSupport.h"
+#include "script/ElementId.h"
+#include "services/NamePool.h"
 #include "shell/MainLoop.h"
 #include "platform/Thread.h"
 #include "services/SystemInfo.h"
@@ -120,8 +122,14 @@ TEST_F(TopObjectsSetup, TheItemScriptComesWithTheTopObjects) {
     createTopObjects();
     ASSERT_NE(manager().getItemScript(), nullptr);
     EXPECT_EQ(manager().getItemScript()->getLabel(), internWideName(u"ttc_item_01"));
+}
 
+TEST_F(TopObjectsSetup, ASceneWithoutAnItemScriptHasNone) {
     loadScene(R"(<action label="top"><wait>-1</wait></action>)");
+    // A script left from an earlier scene.
+    manager().setItemScript(
+        g_currentDocument->findLabel(ElementId::kAction, WideNamePool::instance().findOrInsert(u"top")));
+    ASSERT_NE(manager().getItemScript(), nullptr);
     createTopObjects();
     EXPECT_EQ(manager().getItemScript(), nullptr);
 }
