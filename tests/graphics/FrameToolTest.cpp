@@ -18,6 +18,7 @@
 #include "platform/gfx/RecordingDevice.h"
 #include "services/ArchiveManager.h"
 #include "support/TestSupport.h"
+#include "graphics/SmallDevice.h"
 
 namespace {
 const std::string kTool = std::string(VORLY_BINARY_DIR) + "/tools/vorly-frame";
@@ -30,17 +31,8 @@ struct FrameRun {
 class FrameTool : public ::testing::Test {
 protected:
     void SetUp() override {
-        adapter = GfxRef<GfxAdapter>::adopt(GfxAdapter::create(D3D_SDK_VERSION));
-        D3DPRESENT_PARAMETERS p;
-        p.BackBufferWidth = 64;
-        p.BackBufferHeight = 64;
-        p.BackBufferFormat = D3DFMT_A8R8G8B8;
-        p.BackBufferCount = 1;
-        p.SwapEffect = D3DSWAPEFFECT_DISCARD;
-        p.Windowed = 1;
-        ASSERT_EQ(
-            adapter->createDevice(0, D3DDEVTYPE_HAL, &window, D3DCREATE_HARDWARE_VERTEXPROCESSING, &p, device.put()),
-            D3D_OK);
+        createSmallDevice(window, adapter, device);
+        if (HasFatalFailure()) return;
         Pixels grid;
         for (std::uint32_t i = 0; i < 64; ++i) grid.push_back(0xFF000000u | (i * 4) << 16 | (255 - i * 4) << 8 | 0x40);
         gridTexels = grid;

@@ -13,6 +13,7 @@
 #include "platform/gfx/GfxFormat.h"
 #include "platform/gfx/PngWriter.h"
 #include "platform/gfx/RecordingDevice.h"
+#include "graphics/SmallDevice.h"
 
 namespace {
 constexpr D3DCOLOR kKey = 0x00FF00FF;
@@ -24,18 +25,8 @@ const Pixels kPicture = {0xFF102030, 0x80405060, 0x00FF00FF,  //
 class ImageDecode : public ::testing::Test {
 protected:
     void SetUp() override {
-        adapter = GfxRef<GfxAdapter>::adopt(GfxAdapter::create(D3D_SDK_VERSION));
-        ASSERT_TRUE(adapter);
-        D3DPRESENT_PARAMETERS p;
-        p.BackBufferWidth = 64;
-        p.BackBufferHeight = 64;
-        p.BackBufferFormat = D3DFMT_A8R8G8B8;
-        p.BackBufferCount = 1;
-        p.SwapEffect = D3DSWAPEFFECT_DISCARD;
-        p.Windowed = 1;
-        ASSERT_EQ(adapter->createDevice(0, D3DDEVTYPE_HAL, &window, D3DCREATE_HARDWARE_VERTEXPROCESSING, &p,
-                                        device.put()),
-                  D3D_OK);
+        createSmallDevice(window, adapter, device);
+        if (HasFatalFailure()) return;
         backend.clearCalls();
     }
 

@@ -16,6 +16,7 @@
 #include "platform/gfx/RecordingDevice.h"
 #include "services/ArchiveManager.h"
 #include "support/TestSupport.h"
+#include "graphics/SmallDevice.h"
 
 namespace {
 const std::string kTool = std::string(VORLY_BINARY_DIR) + "/tools/vorly-texture";
@@ -29,17 +30,8 @@ struct ToolRun {
 class TextureTool : public ::testing::Test {
 protected:
     void SetUp() override {
-        adapter = GfxRef<GfxAdapter>::adopt(GfxAdapter::create(D3D_SDK_VERSION));
-        D3DPRESENT_PARAMETERS p;
-        p.BackBufferWidth = 64;
-        p.BackBufferHeight = 64;
-        p.BackBufferFormat = D3DFMT_A8R8G8B8;
-        p.BackBufferCount = 1;
-        p.SwapEffect = D3DSWAPEFFECT_DISCARD;
-        p.Windowed = 1;
-        ASSERT_EQ(adapter->createDevice(0, D3DDEVTYPE_HAL, &window, D3DCREATE_HARDWARE_VERTEXPROCESSING, &p,
-                                        device.put()),
-                  D3D_OK);
+        createSmallDevice(window, adapter, device);
+        if (HasFatalFailure()) return;
     }
     void pack(const std::vector<std::pair<std::string, FileBytes>>& files) {
         for (const auto& [name, bytes] : files) root.writeFile("texture/" + name, bytes);
