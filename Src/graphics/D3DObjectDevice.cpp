@@ -4,6 +4,7 @@
 
 #include "graphics/D3DObject.h"
 #include "graphics/MeshManager.h"
+#include "graphics/ParticleManager.h"
 #include "graphics/SpriteManagerManager.h"
 #include "platform/Window.h"
 #include "platform/gfx/GfxDevice.h"
@@ -233,11 +234,10 @@ HRESULT D3DObject::resetDevice(std::uint32_t restoreRect) {
     const std::list<CombinationRecord>& list = windowed_ ? windowCombinations_ : fullScreenCombinations_;
 
     // Default-pool objects go before the reset.
-    // (the mesh manager's device buffers are released here)
-    // (the particle manager's vertex and index buffers are released here)
+    if (g_meshManager) g_meshManager->releaseDeviceObjects();
+    if (g_particleManager) g_particleManager->releaseBuffers();
     releaseRenderTargets();
     if (g_spriteManagerManager) g_spriteManagerManager->releaseBuffers();
-    if (g_meshManager) g_meshManager->releaseDeviceObjects();
     if (font_) font_->onLostDevice();
     objectsReleased_ = true;
 
@@ -279,10 +279,9 @@ HRESULT D3DObject::resetDevice(std::uint32_t restoreRect) {
     objectsReleased_ = false;
     applyInitialStates(true);
     setViewport();
-    // (the mesh manager's device buffers are made again here)
-    // (ParticleManager::createBuffer here)
-    if (g_spriteManagerManager) g_spriteManagerManager->useVertexBuffer();
     if (g_meshManager) g_meshManager->createDeviceObjects();
+    if (g_particleManager) g_particleManager->createBuffer();
+    if (g_spriteManagerManager) g_spriteManagerManager->useVertexBuffer();
     if (font_) font_->onResetDevice();
     applyFog();
     restoreRenderTargets();

@@ -3,6 +3,7 @@
 #include <boost/lexical_cast.hpp>
 
 #include "graphics/D3DObject.h"
+#include "graphics/ParticleManager.h"
 #include "graphics/SpriteManagerManager.h"
 #include "graphics/TextureManager.h"
 #include "objects/BulletObject.h"
@@ -63,8 +64,7 @@ std::vector<DebugOverlayLine> debugOverlayLines() {
     // (the mesh count: the MeshManager's size)
     add(10, 400, "Mesh          " + std::to_string(0));
     add(10, 420, "Selectable    " + std::to_string(objects->getSelectableManager()->getWaitFlag()));
-    // (the particle count: the ParticleManager's live particles)
-    add(10, 440, "Particle    " + std::to_string(0));
+    add(10, 440, "Particle    " + std::to_string(g_particleManager ? g_particleManager->liveCount() : 0));
     add(240, 100, "calcMesh   " + average("calcMeshGroup"));
     add(240, 120, "drawMesh1  " + average("drawMeshGroup1"));
     add(240, 140, "drawMesh2  " + average("drawMeshGroup2"));

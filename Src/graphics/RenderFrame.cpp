@@ -2,6 +2,7 @@
 
 #include "graphics/D3DObject.h"
 #include "graphics/MeshManager.h"
+#include "graphics/ParticleManager.h"
 #include "graphics/DebugOverlay.h"
 #include "graphics/SpriteManagerManager.h"
 #include "objects/BulletObjectManager.h"
@@ -62,7 +63,7 @@ EffectPassDrawer g_effectPassDrawer;
 // The work of a frame whose drawing is skipped: time goes on, nothing is
 // drawn.
 void skippedFrame(D3DObject& d3d) {
-    // (the particles move: ParticleManager::update)
+    if (g_particleManager) g_particleManager->update();
     if (g_spriteManagerManager) g_spriteManagerManager->update();
     d3d.updateLighting();
     if (!gamePaused()) d3d.updateView();
@@ -88,7 +89,14 @@ void effectPass(D3DObject& d3d) {
         meshes->calcEffectMeshGroup();
         meshes->drawEffectMeshGroup();
     }
-    // (the particles: update when not paused, else fillVertices; then draw)
+    if (ParticleManager* particles = g_particleManager) {
+        // Paused, they are copied where they stand.
+        if (gamePaused())
+            particles->fillVertices();
+        else
+            particles->update();
+        particles->draw();
+    }
     if (g_effectPassDrawer) g_effectPassDrawer();
     d3d.endEffectLighting();
 }

@@ -180,6 +180,8 @@ std::array<RuntimeHandler, kHandlerCount> buildTable() {
     set(kSetMeshTexture, &handlers::execSetMeshTexture);
     set(kSetMeshVelocity, &handlers::execSetMeshVelocity);
     set(kSetMeshAccel, &handlers::execSetMeshAccel);
+    set(kSetupParticle, &handlers::execSetupParticle);
+    set(kCreateParticle, &handlers::execCreateParticle);
 
     set(kExeFile, &handlers::exeFile);
     set(kExeFileAsync, &handlers::exeFileAsync);

@@ -152,6 +152,9 @@ std::int32_t execPreloadMesh(ExBulletML_Runtime& runtime, std::int32_t id);
 std::int32_t execSetMeshTexture(ExBulletML_Runtime& runtime, std::int32_t id);
 std::int32_t execSetMeshVelocity(ExBulletML_Runtime& runtime, std::int32_t id);
 std::int32_t execSetMeshAccel(ExBulletML_Runtime& runtime, std::int32_t id);
+// Particles of the 3-D scene (ParticleCommands.cpp).
+std::int32_t execSetupParticle(ExBulletML_Runtime& runtime, std::int32_t id);
+std::int32_t execCreateParticle(ExBulletML_Runtime& runtime, std::int32_t id);
 // Script files.
 std::int32_t exeFile(ExBulletML_Runtime& runtime, std::int32_t id);
 std::int32_t exeFileAsync(ExBulletML_Runtime& runtime, std::int32_t id);

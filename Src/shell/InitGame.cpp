@@ -3,6 +3,7 @@
 #include "graphics/D3DObject.h"
 #include "graphics/SpriteAllocator.h"
 #include "graphics/MeshManager.h"
+#include "graphics/ParticleManager.h"
 #include "graphics/SpriteManagerManager.h"
 #include "graphics/TextureManager.h"
 #include "input/DInputObject.h"
@@ -92,6 +93,10 @@ HRESULT createCoreManagers() {
     g_frameCounter = new FrameCounter();
     g_bulletObjectManager = new BulletObjectManager();
     g_meshManager = new MeshManager();
+    // Failed particle buffers are logged by init; the game goes on without
+    // particles on screen.
+    g_particleManager = new ParticleManager();
+    g_particleManager->init();
     return S_OK;
 }
 

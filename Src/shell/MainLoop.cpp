@@ -7,6 +7,7 @@
 #include "graphics/PresentFrame.h"
 #include "graphics/RenderFrame.h"
 #include "graphics/MeshManager.h"
+#include "graphics/ParticleManager.h"
 #include "graphics/SpriteManagerManager.h"
 #include "graphics/TextureManager.h"
 #include "input/DInputObject.h"
@@ -195,8 +196,9 @@ HRESULT resetGame() {
         g_frameCounter->resetPlayFrameBase();
         g_frameCounter->resetPlayerFrames();
     }
-    // Meshes: all go.
+    // Meshes and particles: all go.
     if (MeshManager* meshes = g_meshManager) meshes->clearAll();
+    if (ParticleManager* particles = g_particleManager) particles->clear();
     // Game flags: pausing allowed and no pause, escape does not cancel, no
     // game over, no text block, the player may be switched, play frames from 0.
     if (GameInfo* game = g_gameInfo) {

@@ -2,6 +2,7 @@
 
 #include "graphics/D3DObject.h"
 #include "graphics/MeshManager.h"
+#include "graphics/ParticleManager.h"
 #include "graphics/SpriteAllocator.h"
 #include "graphics/SpriteManagerManager.h"
 #include "graphics/TextureManager.h"
@@ -43,7 +44,7 @@ const ReleaseStep kReleaseSteps[] = {
     {[] { release(g_bulletObjectManager); }, "Bullet Manager を開放しました"},
     {[] { release(g_dsoundObjectManager); }, "DirectSound Manager を開放しました"},
     {[] { release(g_spriteManagerManager); }, "Sprite Manager を開放しました"},
-    {[] {}, "Particle Manager を開放しました"},
+    {[] { release(g_particleManager); }, "Particle Manager を開放しました"},
     // The mesh manager holds device buffers: it goes here, under the
     // board-mesh line, before the textures and the device.
     {[] { release(g_meshManager); }, "BoardMesh Manager を開放しました"},

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "GfxTestSupport.h"
+#include "graphics/ParticleManager.h"
 #include "graphics/Sprite.h"
 #include "graphics/SpriteAllocator.h"
 #include "graphics/SpriteManagerManager.h"
@@ -150,8 +151,8 @@ class DeviceReset : public D3DObjectReset {};
 }  // namespace
 
 // Every default-pool object goes before the reset (the recording device
-// refuses a reset while one lives) and comes back after it in order: sprite
-// buffers, fog, render targets, blend mode 0, state modes 2 then 1.
+// refuses a reset while one lives) and comes back after it in order:
+// particle buffers, sprite buffers, fog, render targets, blend mode 0, state modes 2 then 1.
 TEST_F(DeviceReset, ReleaseAndRecreateEveryDefaultPoolObjectInOrder) {
     gfx.survey = minimalAdapter();
     D3DObject& d3d = startedUp();
@@ -160,6 +161,9 @@ TEST_F(DeviceReset, ReleaseAndRecreateEveryDefaultPoolObjectInOrder) {
     g_textureManager = &textures;
     auto sprites = std::make_unique<SpriteManagerManager>();
     g_spriteManagerManager = sprites.get();
+    auto particles = std::make_unique<ParticleManager>();
+    ASSERT_EQ(particles->init(), S_OK);
+    g_particleManager = particles.get();
     ASSERT_EQ(d3d.createFont(), S_OK);
     ASSERT_EQ(d3d.createRenderTarget(1, 512, 512, RenderTarget::kModeEffect), S_OK);
     ASSERT_EQ(d3d.createRenderTarget(2, 1024, 1024, RenderTarget::kModeFull), S_OK);
@@ -191,9 +195,16 @@ TEST_F(DeviceReset, ReleaseAndRecreateEveryDefaultPoolObjectInOrder) {
         ADD_FAILURE() << "no " << prefix;
         return std::ptrdiff_t(-1);
     };
+    auto last = [&calls](const std::string& prefix) {
+        for (std::size_t i = calls.size(); i-- > 0;)
+            if (calls[i].rfind(prefix, 0) == 0) return std::ptrdiff_t(i);
+        ADD_FAILURE() << "no " << prefix;
+        return std::ptrdiff_t(-1);
+    };
     const std::vector<std::ptrdiff_t> order{
         first("SetStreamSource(0, null"), first("Reset("),           first("SetViewport"),
-        first("CreateVertexBuffer"),      first("SetRenderState(D3DRS_FOGVERTEXMODE"),
+        first("CreateVertexBuffer(80000"), first("CreateIndexBuffer(12000"),
+        last("CreateVertexBuffer"),       first("SetRenderState(D3DRS_FOGVERTEXMODE"),
         first("CreateTexture"),           first("SetFVF(0x112)"),    first("SetFVF(0x144)"),
     };
     EXPECT_TRUE(std::is_sorted(order.begin(), order.end())) << testing::PrintToString(order);
@@ -210,6 +221,8 @@ TEST_F(DeviceReset, ReleaseAndRecreateEveryDefaultPoolObjectInOrder) {
     held.reset();
     EXPECT_EQ(d3d.resetDevice(0), S_OK);
 
+    particles.reset();
+    g_particleManager = nullptr;
     destroy();
     sprites.reset();
     g_spriteManagerManager = nullptr;

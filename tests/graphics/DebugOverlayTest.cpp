@@ -7,6 +7,7 @@
 
 #include "GfxTestSupport.h"
 #include "graphics/DebugOverlay.h"
+#include "graphics/ParticleManager.h"
 #include "objects/BulletObject.h"
 #include "objects/BulletObjectAllocator.h"
 #include "objects/BulletObjectManager.h"
@@ -44,6 +45,10 @@ TEST_F(DebugOverlayTest, LinesInTheirPlacesWithTheirLabels) {
     p->setTop(320.0f);
     g_bulletObjectManager->createBullet();
     g_frameCounter = new FrameCounter();
+    ParticleManager particles;
+    particles.init();
+    for (int i = 0; i < 3; ++i) particles.emit(0, 0, 0);
+    g_particleManager = &particles;
     const std::string avail = megabytes(d3d.getAvailableTextureMem());
     const std::vector<DebugOverlayLine> expected{
         {10, 0, "x = 0.100000001"},
@@ -67,12 +72,13 @@ TEST_F(DebugOverlayTest, LinesInTheirPlacesWithTheirLabels) {
         {10, 380, "Texture       0"},
         {10, 400, "Mesh          0"},
         {10, 420, "Selectable    0"},
-        {10, 440, "Particle    0"},
+        {10, 440, "Particle    3"},
         {240, 100, "calcMesh   0"},
         {240, 120, "drawMesh1  0"},
         {240, 140, "drawMesh2  0"},
     };
     const std::vector<DebugOverlayLine> lines = debugOverlayLines();
+    g_particleManager = nullptr;
     ASSERT_EQ(lines.size(), expected.size());
     for (std::size_t i = 0; i < lines.size(); ++i) {
         EXPECT_EQ(lines[i].x, expected[i].x) << i;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "graphics/ParticleManager.h"
 #include "graphics/PresentFrame.h"
 #include "graphics/RenderFrame.h"
 #include "graphics/SpriteAllocator.h"
@@ -175,6 +176,56 @@ TEST_F(RenderPassTest, CallOrderOverTheFrameSwitches) {
     // Nothing of the effect pass went to any other target, and no line was
     // written for the targets without surfaces.
     EXPECT_FALSE(log.logContains(".\\Src\\RenderManager:400"));
+}
+
+// The particles move in the effect pass and are drawn there; paused they are
+// drawn where they stand; a skipped frame moves them without drawing; with
+// the effect off they neither move nor draw.
+TEST_F(RenderPassTest, TheParticlesMoveAndDrawInTheEffectPass) {
+    ParticleManager particles;
+    particles.init();
+    g_particleManager = &particles;
+    particles.setTexture(textures.loadTexture("a.bmp"), 1, 1);
+    particles.setWorldMin(-100, -100, -100);
+    particles.setWorldMax(100, 100, 100);
+    particles.setVelocity(1, 0, 0);
+    particles.emit(0, 0, 0);
+    g_systemInfo->setEffectTargetEnabled(1);
+    SkippingPeers peers;
+    struct Case {
+        const char* name;
+        bool effect, paused, skipped;
+        float x;  // after the frame
+        int particleDraws;
+    } cases[] = {{"running", true, false, false, 1, 1},
+                 {"paused", true, true, false, 1, 1},
+                 {"skipped", true, false, true, 2, 0},
+                 {"effect off", false, false, false, 2, 0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        configure(true, c.effect, false);
+        if (c.paused) {
+            g_gameInfo->requestPauseToggle();
+            g_gameInfo->applyPauseToggle();
+        }
+        if (c.skipped) {
+            g_frameCounter = new FrameCounter(peers);
+            g_frameCounter->onPresent();
+        }
+        gfx.clearCalls();
+        EXPECT_EQ(renderFrame(), S_OK);
+        int draws = 0;
+        for (const GfxDrawRecord& d : gfx.draws()) draws += d.fvf == kParticleFvf;
+        EXPECT_EQ(draws, c.particleDraws);
+        particles.forEachLive([&](const ParticleQuad& q) { EXPECT_EQ(q.v[0].x, c.x); });
+        if (c.paused) {
+            g_gameInfo->requestPauseToggle();
+            g_gameInfo->applyPauseToggle();
+        }
+        delete g_frameCounter;
+        g_frameCounter = nullptr;
+    }
+    g_particleManager = nullptr;
 }
 
 TEST_F(RenderPassTest, NoInputManagerNoFrame) {

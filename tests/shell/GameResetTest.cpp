@@ -4,6 +4,7 @@
 #include <cfenv>
 
 #include "graphics/MeshManager.h"
+#include "graphics/ParticleManager.h"
 #include "graphics/SpriteAllocator.h"
 #include "graphics/SpriteManagerManager.h"
 #include "graphics/TextureManager.h"
@@ -90,16 +91,22 @@ TEST(GameReset, SpriteManagersAndTheirSpritesGoFirst) {
     SpriteAllocator::instance().freeBlocks();
 }
 
-TEST(GameReset, MeshesAllGo) {
+TEST(GameReset, MeshesAndParticlesAllGo) {
     TempRoot root;
+    g_particleManager = new ParticleManager();
+    g_particleManager->init();
+    g_particleManager->emit(0, 0, 0);
     g_meshManager = new MeshManager();
     g_meshManager->createNamed(internName("a.x"));
     g_meshManager->createNamed(internName("b.x"));
     EXPECT_EQ(resetGame(), S_OK);
     EXPECT_EQ(g_meshManager->size(), 0u);
     EXPECT_EQ(g_meshManager->findCachedByName("a.x"), nullptr);
+    EXPECT_EQ(g_particleManager->liveCount(), 0u);
     delete g_meshManager;
     g_meshManager = nullptr;
+    delete g_particleManager;
+    g_particleManager = nullptr;
 }
 
 TEST(FrameStep, StartsFromTheFloatingPointDefaults) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "graphics/D3DObject.h"
+#include "graphics/ParticleManager.h"
 #include "platform/Window.h"
 #include "platform/gfx/RecordingDevice.h"
 #include "records/GameInfo.h"
@@ -86,8 +87,13 @@ TEST(Startup, ArchivesScreenModeVersionAndFrameCounter) {
         // Started after the game initialisation: frame numbers count from 0.
         ASSERT_NE(g_frameCounter, nullptr);
         EXPECT_EQ(g_frameCounter->getFrameNumber(), 0u);
+        // The particle pool is made and filled with the core managers.
+        ASSERT_NE(g_particleManager, nullptr);
+        g_particleManager->emit(0, 0, 0);
+        EXPECT_EQ(g_particleManager->liveCount(), 1u);
 
         releaseAll();
+        EXPECT_EQ(g_particleManager, nullptr);
         Window::setInstance(nullptr);
     }
 }
