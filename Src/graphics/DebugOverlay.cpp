@@ -3,6 +3,7 @@
 #include <boost/lexical_cast.hpp>
 
 #include "graphics/D3DObject.h"
+#include "graphics/MeshManager.h"
 #include "graphics/ParticleManager.h"
 #include "graphics/SpriteManagerManager.h"
 #include "graphics/TextureManager.h"
@@ -61,8 +62,7 @@ std::vector<DebugOverlayLine> debugOverlayLines() {
     add(10, 340, "UsedTexMem    " + std::to_string(d3d ? d3d->getTextureMemoryUsed() / kMegabyte : 0));
     add(10, 360, "AvailTexMem   " + std::to_string(d3d ? d3d->getAvailableTextureMem() / kMegabyte : 0));
     add(10, 380, "Texture       " + std::to_string(g_textureManager ? g_textureManager->size() : 0));
-    // (the mesh count: the MeshManager's size)
-    add(10, 400, "Mesh          " + std::to_string(0));
+    add(10, 400, "Mesh          " + std::to_string(g_meshManager ? g_meshManager->size() : 0));
     add(10, 420, "Selectable    " + std::to_string(objects->getSelectableManager()->getWaitFlag()));
     add(10, 440, "Particle    " + std::to_string(g_particleManager ? g_particleManager->liveCount() : 0));
     add(240, 100, "calcMesh   " + average("calcMeshGroup"));
