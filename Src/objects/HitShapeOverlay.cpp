@@ -32,7 +32,7 @@ bool imageInArchive(const char* texture) {
 }
 }  // namespace
 
-Spec specFor(std::int32_t type, const HitShape& shape) {
+Look lookFor(std::int32_t type, const HitShape& shape) {
     switch (type) {
         case kShapeCircle: {
             // NaN radii make no overlay size either.
@@ -51,23 +51,23 @@ Spec specFor(std::int32_t type, const HitShape& shape) {
 }
 
 Sprite* create(std::int32_t type, const HitShape& shape, const Sprite* mainImage) {
-    const Spec spec = specFor(type, shape);
-    if (!spec.texture) return nullptr;
+    const Look look = lookFor(type, shape);
+    if (!look.texture) return nullptr;
     SpriteManagerManager* sprites = g_spriteManagerManager;
-    if (!sprites || !imageInArchive(spec.texture)) return nullptr;
+    if (!sprites || !imageInArchive(look.texture)) return nullptr;
     // An image that does not load makes none either (its manager stays
     // without texture).
-    SpriteManagerManager::Pointer manager = sprites->findOrCreate(spec.texture);
+    SpriteManagerManager::Pointer manager = sprites->findOrCreate(look.texture);
     if (!manager || !manager->getTexture() || !manager->getTexture()->getD3DTexture()) return nullptr;
-    D3DObject::FloatRect rect{0.0f, 0.0f, spec.width, spec.height};
-    if (const D3DObject* d3d = g_d3dObject) rect = d3d->toDeviceRect(0.0f, 0.0f, spec.width, spec.height);
+    D3DObject::FloatRect rect{0.0f, 0.0f, look.width, look.height};
+    if (const D3DObject* d3d = g_d3dObject) rect = d3d->toDeviceRect(0.0f, 0.0f, look.width, look.height);
     Sprite* sprite = sprites->createSpriteIn(rect.x, rect.y, rect.width, rect.height, 0.0f, 0.0f, 1.0f, 1.0f,
-                                             spec.texture);
+                                             look.texture);
     if (!sprite) return nullptr;  // the sprite pool is empty
     sprite->setBlend(static_cast<std::uint8_t>(kBlendGroup));
     sprite->setLayer(kLayer);
     sprite->setPackedColor(kColor);
-    if (spec.turned && mainImage) sprite->addAngle(kAngleMode, mainImage->getAngle());
+    if (look.turned && mainImage) sprite->addAngle(kAngleMode, mainImage->getAngle());
     return sprite;
 }
 

@@ -15,15 +15,15 @@ inline constexpr std::uint32_t kColor = 0x80ff0000u;  // half-transparent red
 // The angle mode of the turned overlays (the "sync" image rule).
 inline constexpr std::uint32_t kAngleMode = 1029;
 
-struct Spec {
+struct Look {
     const char* texture;  // null: no overlay for this type
     float width;          // virtual-screen units
     float height;
     bool turned;  // turned by the main image's angle
 };
 
-// The overlay of a shape type and its values.
-Spec specFor(std::int32_t type, const HitShape& shape);
+// The overlay of a shape type and its values: image, size, turned or not.
+Look lookFor(std::int32_t type, const HitShape& shape);
 
 // Makes the overlay sprite through the sprite managers; null when it cannot
 // be made (no sprite managers, an empty sprite pool, a missing image). A

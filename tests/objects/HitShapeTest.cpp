@@ -286,14 +286,14 @@ TEST_F(HitShapeTest, OverlayImagesAndSizes) {
     for (const Case& c : cases) {
         HitShape shape;
         hit_shape::assign(shape, c.type, c.p1, c.p2, c.p3, c.p4, false, 0.0f);
-        const hit_shape_overlay::Spec spec = hit_shape_overlay::specFor(c.type, shape);
-        ASSERT_NE(spec.texture, nullptr);
-        EXPECT_STREQ(spec.texture, c.texture);
-        EXPECT_FLOAT_EQ(spec.width, c.width) << c.type;
-        EXPECT_FLOAT_EQ(spec.height, c.height) << c.type;
-        EXPECT_EQ(spec.turned, c.turned) << c.type;
+        const hit_shape_overlay::Look look = hit_shape_overlay::lookFor(c.type, shape);
+        ASSERT_NE(look.texture, nullptr);
+        EXPECT_STREQ(look.texture, c.texture);
+        EXPECT_FLOAT_EQ(look.width, c.width) << c.type;
+        EXPECT_FLOAT_EQ(look.height, c.height) << c.type;
+        EXPECT_EQ(look.turned, c.turned) << c.type;
     }
-    EXPECT_EQ(hit_shape_overlay::specFor(4242, HitShape{}).texture, nullptr);
+    EXPECT_EQ(hit_shape_overlay::lookFor(4242, HitShape{}).texture, nullptr);
 }
 
 // With "collisiondisplay" on but no overlay to be had, the shape is set all
