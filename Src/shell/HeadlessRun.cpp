@@ -91,7 +91,8 @@ bool InputScript::parse(const std::string& text, std::string& error) {
         for (std::string word; words >> word;) {
             char* end = nullptr;
             const long value = std::strtol(word.c_str(), &end, 0);
-            if (end == word.c_str() || *end != '\0' || value < 0) {
+            // Frame numbers and key codes are 32-bit: a larger number would wrap.
+            if (end == word.c_str() || *end != '\0' || value < 0 || value > 0xFFFFFFFFL) {
                 error = "line " + std::to_string(number) + ": not a number: " + word;
                 return false;
             }

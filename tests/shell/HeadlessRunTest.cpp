@@ -25,6 +25,7 @@ TEST(ReplayInputScript, ParsesSpansAndRefusesBadLines) {
         {"\n5 4 1\n", "line 2: last frame before first"},
         {"0 1 x\n", "line 1: not a number: x"},
         {"0 1 -3\n", "line 1: not a number: -3"},
+        {"0 4294967296 1\n", "line 1: not a number: 4294967296"},
         {"0 1 256\n", "line 1: key code above 255"},
     };
     for (const auto& c : bad) {
