@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/gfx/ImageReaders.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -18,26 +17,6 @@ namespace fs = std::filesystem;
 const std::string kProgram = std::string(VORLY_BINARY_DIR) + "/sorvanthe";
 const std::string kPack = std::string(VORLY_BINARY_DIR) + "/tools/vorly-pack";
 constexpr std::uint32_t kOverlayRed = 0xFFFF4040u;
-
-struct Picture {
-    std::uint32_t width = 0, height = 0;
-    std::vector<std::uint32_t> argb;
-};
-
-Picture readPng(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(file)), {});
-    Picture picture;
-    image::ImageHeader header;
-    if (!image::readPngHeader(bytes, header)) return picture;
-    picture.width = header.info.Width;
-    picture.height = header.info.Height;
-    picture.argb.resize(std::size_t(picture.width) * picture.height);
-    image::PixelTarget target{reinterpret_cast<std::uint8_t*>(picture.argb.data()),
-                              std::int32_t(picture.width * 4), picture.width, picture.height};
-    if (!image::decodePng(bytes, target)) picture = Picture();
-    return picture;
-}
 
 class CaptureRun : public ::testing::Test {
 protected:
@@ -91,7 +70,7 @@ TEST_F(CaptureRun, FrameSixtyWithTheDebugDisplayAndTheWindowClosed) {
         const std::string log = root.readFile("game/debug.txt");
         EXPECT_EQ(log.find("frame-60"), std::string::npos);
         EXPECT_NE(log.find("開放処理が終了しました"), std::string::npos);
-        const Picture picture = readPng(root.path() / "frame-60.png");
+        const Picture picture = readPngPicture(root.path() / "frame-60.png");
         ASSERT_EQ(picture.width, 640u);
         ASSERT_EQ(picture.height, 480u);
         if (display) {
@@ -111,12 +90,12 @@ TEST_F(CaptureRun, FrameSixtyWithTheDebugDisplayAndTheWindowClosed) {
 TEST_F(CaptureRun, FullScreenFromTheSettingsFile) {
     makeGame(true);
     ASSERT_EQ(run().status, 0);
-    const Picture windowed = readPng(root.path() / "frame-60.png");
+    const Picture windowed = readPngPicture(root.path() / "frame-60.png");
     fs::remove(root.path() / "frame-60.png");
     makeGame(true);
     settings(0, 0);
     ASSERT_EQ(run().status, 0);
-    const Picture full = readPng(root.path() / "frame-60.png");
+    const Picture full = readPngPicture(root.path() / "frame-60.png");
     const std::string log = root.readFile("game/debug.txt");
     std::size_t successes = 0;
     for (std::size_t at = log.find("Reset 成功"); at != std::string::npos; at = log.find("Reset 成功", at + 1))
@@ -138,7 +117,7 @@ TEST_F(CaptureRun, TheDebugDisplayLiesOverTheWideCompressionBands) {
     makeGame(true);
     settings(1, 1);
     ASSERT_EQ(run().status, 0);
-    const Picture picture = readPng(root.path() / "frame-60.png");
+    const Picture picture = readPngPicture(root.path() / "frame-60.png");
     ASSERT_EQ(picture.width, 640u);
     EXPECT_GT(redIn(picture, 0, 0, 70, 460), 100);
     // Below the overlay's column the band stays black.
