@@ -1,7 +1,8 @@
 // The whole program run headless on a copy of the bundled game whose first
-// scene is stage 1: frame 120 is saved under the build folder
-// ("screenshots/frame-120.png", kept for people to look at) and shows the
-// ship at its starting place, the first wave's bullets and the score.
+// scene is stage 1 (with its scenery file): frame 120 is saved under the
+// build folder ("screenshots/frame-120.png", kept for people to look at) and
+// shows the ship at its starting place, the first wave's bullets, the score
+// and the board of the background.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -25,6 +26,7 @@ struct Rgb {
 constexpr Rgb kShipBlue{60, 200, 255};
 constexpr Rgb kBulletRims[] = {{240, 40, 60}, {50, 110, 255}, {40, 220, 90}, {250, 210, 40}};
 constexpr Rgb kWhite{255, 255, 255};
+constexpr Rgb kBoardNight{6, 8, 20};
 
 bool near(std::uint32_t argb, Rgb c) {
     const int r = int((argb >> 16) & 0xFF), g = int((argb >> 8) & 0xFF), b = int(argb & 0xFF);
@@ -47,7 +49,7 @@ TEST(BundledGameScreenshot, StageOneAtFrame120ShowsTheShipBulletsAndTheScore) {
     std::string init = root.readFile("game/script/init.xml");
     const std::string first = "<exefile>title.xml</exefile>";
     ASSERT_NE(init.find(first), std::string::npos);
-    init.replace(init.find(first), first.size(), "<exefile>stage1.xml</exefile>");
+    init.replace(init.find(first), first.size(), "<exefile>stage1.xml</exefile><exefile>background.xml</exefile>");
     root.writeFile("game/script/init.xml", init);
     ASSERT_EQ(runCommand(kPack + " build " + (game / "script").string() + " >/dev/null 2>&1").status, 0);
 
@@ -78,6 +80,10 @@ TEST(BundledGameScreenshot, StageOneAtFrame120ShowsTheShipBulletsAndTheScore) {
     EXPECT_GT(countIn(shot, 0, 40, 640, 380, [](std::uint32_t c) { return near(c, kWhite); }), 60);
     // The score caption and its digits in the top left corner.
     EXPECT_GT(countIn(shot, 0, 0, 160, 32, [](std::uint32_t c) { return near(c, kWhite); }), 150);
+    // The background: the night colour clears the far top, the near board
+    // below is lit tiles, no longer black.
+    EXPECT_GT(countIn(shot, 200, 40, 440, 60, [](std::uint32_t c) { return near(c, kBoardNight); }), 2000);
+    EXPECT_EQ(countIn(shot, 0, 440, 640, 480, [](std::uint32_t c) { return (c & 0xFFFFFF) == 0; }), 0);
 }
 
 }  // namespace
