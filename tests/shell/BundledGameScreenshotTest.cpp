@@ -27,6 +27,10 @@ constexpr Rgb kShipBlue{60, 200, 255};
 constexpr Rgb kBulletRims[] = {{240, 40, 60}, {50, 110, 255}, {40, 220, 90}, {250, 210, 40}};
 constexpr Rgb kWhite{255, 255, 255};
 constexpr Rgb kBoardNight{6, 8, 20};
+// The board's tile and its lit rim (tools/assets/make_mesh.py), unfogged near
+// the camera.
+constexpr Rgb kBoardTile{14, 20, 44};
+constexpr Rgb kBoardRim{50, 90, 160};
 
 bool near(std::uint32_t argb, Rgb c) {
     const int r = int((argb >> 16) & 0xFF), g = int((argb >> 8) & 0xFF), b = int(argb & 0xFF);
@@ -80,9 +84,11 @@ TEST(BundledGameScreenshot, StageOneAtFrame120ShowsTheShipBulletsAndTheScore) {
     EXPECT_GT(countIn(shot, 0, 40, 640, 380, [](std::uint32_t c) { return near(c, kWhite); }), 60);
     // The score caption and its digits in the top left corner.
     EXPECT_GT(countIn(shot, 0, 0, 160, 32, [](std::uint32_t c) { return near(c, kWhite); }), 150);
-    // The background: the night colour clears the far top, the near board
-    // below is lit tiles, no longer black.
+    // The background: the night colour clears the far top and the sides;
+    // the near rows are the board's tiles and rims, nothing is left black.
     EXPECT_GT(countIn(shot, 200, 40, 440, 60, [](std::uint32_t c) { return near(c, kBoardNight); }), 2000);
+    EXPECT_GT(countIn(shot, 0, 420, 640, 480, [](std::uint32_t c) { return near(c, kBoardTile); }), 15000);
+    EXPECT_GT(countIn(shot, 0, 420, 640, 480, [](std::uint32_t c) { return near(c, kBoardRim); }), 500);
     EXPECT_EQ(countIn(shot, 0, 440, 640, 480, [](std::uint32_t c) { return (c & 0xFFFFFF) == 0; }), 0);
 }
 
