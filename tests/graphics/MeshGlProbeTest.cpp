@@ -283,3 +283,20 @@ TEST_F(MeshGlProbe, ParticlesAreAddedOverThePlayField) {
             << probe.x << "," << probe.y << " " << hex(p.at(sx(probe.x), sy(probe.y))) << " "
             << hex(probe.expected);
 }
+
+// An effect mesh is drawn into the effect picture (opaque there, alpha 1)
+// and so added over the frame, at the same projected place as an ordinary
+// mesh: the picture's 512 texels are stretched over the 640-pixel screen.
+TEST_F(MeshGlProbe, AnEffectMeshIsAddedAtItsProjectedPlace) {
+    place("red.x", 1.5f, 1.5f, 0)->setFlag(1);
+    place("red.x", -1.5f, 1.5f, 0);
+    const FramePicture p = frame();
+    EXPECT_EQ(hex(p.at(sx(-1.5), sy(1.5))), hex(0xE02020));
+    EXPECT_LE(rgbDistance(p.at(sx(1.5), sy(1.5)), 0xE02080), 2) << hex(p.at(sx(1.5), sy(1.5)));
+    for (const auto& [x, y] : {std::pair{0.5, 0.5}, {2.5, 0.5}, {0.5, 2.5}, {2.5, 2.5}}) {
+        const int ix = sx(x) + (x < 1.5 ? 3 : -3), iy = sy(y) + (y < 1.5 ? -3 : 3);
+        EXPECT_LE(rgbDistance(p.at(ix, iy), 0xE02080), 2) << ix << "," << iy << " " << hex(p.at(ix, iy));
+        const int ox = sx(x) + (x < 1.5 ? -3 : 3), oy = sy(y) + (y < 1.5 ? 3 : -3);
+        EXPECT_EQ(hex(p.at(ox, oy)), hex(kBackground)) << ox << "," << oy;
+    }
+}
