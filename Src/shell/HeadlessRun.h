@@ -64,12 +64,18 @@ public:
     // 2 restarts its stages from their recorded starting state with live keys.
     Result run(const InputScript& input, std::int32_t playSlot, std::uint32_t maxFrames, std::int32_t mode = 1);
 
+    // Frames without a recorded or played stage, after one was, that end a
+    // run (120 unless set); 0 never ends a run for that, so the scenes
+    // after a stage (result, name entry, ranking) can be played through.
+    void setIdleLimit(std::uint32_t frames) { idleLimit_ = frames; }
+
     // The replay slots whose files exist in the copy's "replay" folder.
     std::vector<std::int32_t> replaySlots() const;
 
 private:
     TempFolder folder_;
     std::string error_;
+    std::uint32_t idleLimit_ = 120;
 };
 
 // One value for a whole trace: a hash over its frame lines in order.

@@ -1,8 +1,10 @@
 // The bundled game played from start to end on the headless backends: the
-// title's START leads to stage 1, the stage is recorded and saved as a replay
-// and hands back to the title, whose QUIT ends the program with status 0;
-// every scene loads without a complaint in the debug log; the saved replay,
-// watched through the title's REPLAY entry and played back by the runner at
+// title's START leads to stage 1, which is recorded; after it the result,
+// the name entry (the name goes into the local ranking and the score file),
+// saving the replay into a slot from the replay list, the ranking, and the
+// title again, whose QUIT ends the program with status 0; every scene loads
+// without a complaint in the debug log; the saved replay, watched through
+// the title's REPLAY entry and its list, and played back by the runner at
 // 1x and at 8x, gives the same per-frame hashes as the recorded play.
 #include <gtest/gtest.h>
 
@@ -16,7 +18,9 @@
 
 namespace {
 
-constexpr std::uint32_t kMaxFrames = 6000;
+constexpr std::uint32_t kMaxFrames = 8000;
+constexpr int kKeyUp = 0xC8;
+constexpr int kKeyLeft = 0xCB;
 constexpr int kKeyRight = 0xCD;
 constexpr int kKeyDown = 0xD0;
 constexpr int kKeyZ = 0x2C;
@@ -66,38 +70,78 @@ std::uint32_t lastFrameLineStep(const HeadlessRun::Result& result) {
     return 0;
 }
 
-TEST(BundledGamePlayThrough, TitleToStage1AndBackRecordsAReplayThatPlaysBackAt1xAnd8x) {
+// One key pressed for one frame, `at` frames after `base`.
+void press(InputScript& script, std::uint32_t base, std::uint32_t at, int key) {
+    script.add({base + at, base + at, {key}});
+}
+
+std::uint32_t bigEndianWord(const std::string& bytes, std::size_t at) {
+    std::uint32_t value = 0;
+    for (std::size_t i = 0; i < 4; ++i) value = (value << 8) | static_cast<unsigned char>(bytes[at + i]);
+    return value;
+}
+
+TEST(BundledGamePlayThrough, TitleToStage1ToRankingAndBackRecordsAReplayThatPlaysBackAt1xAnd8x) {
     HeadlessRun run(kGame);
     ASSERT_TRUE(run.ok()) << run.error();
     const HeadlessRun::Result recorded = run.run(playInput(), 0, kMaxFrames);
     expectCleanLog(readText(run.folder() / "debug.txt"));
     EXPECT_LT(recorded.frames, kMaxFrames) << "the stage never ended";
 
-    // Stage 1 was recorded for its whole length and saved in slot 1.
+    // Stage 1 was recorded for its whole length; nothing is saved before
+    // the player picks a slot.
     const std::vector<std::string> frames = frameLines(recorded.trace);
     ASSERT_GE(frames.size(), 3400u);
     EXPECT_EQ(frames.front().substr(0, 4), "1 0 ");
     EXPECT_TRUE(std::all_of(frames.begin(), frames.end(), [](const std::string& l) { return l.rfind("1 ", 0) == 0; }));
-    EXPECT_EQ(run.replaySlots(), std::vector<std::int32_t>{1});
+    EXPECT_TRUE(run.replaySlots().empty());
 
-    // The same play once more, with Down and Z at the title after the stage:
-    // its QUIT ends the program with status 0, so the title did come back.
-    // (The program ends its own process: the run goes to a child process.)
+    // The same play once more, on through the scenes after the stage: three
+    // seconds of result, then the name entry: A, Right and B, Up to the last
+    // row, Left twice round to OK; the replay list in saving mode: slot 1;
+    // six seconds of ranking; at the title Up wraps round to QUIT, which
+    // ends the program with status 0, so the title did come back. (The
+    // program ends its own process: the run goes to a child process.)
     const std::uint32_t stageEnd = lastFrameLineStep(recorded);
-    InputScript quit = playInput();
-    quit.add({stageEnd + 40, stageEnd + 41, {kKeyDown}});
-    quit.add({stageEnd + 50, stageEnd + 51, {kKeyDown}});
-    quit.add({stageEnd + 70, stageEnd + 71, {kKeyZ}});
+    InputScript whole = playInput();
+    press(whole, stageEnd, 240, kKeyZ);
+    press(whole, stageEnd, 260, kKeyRight);
+    press(whole, stageEnd, 280, kKeyZ);
+    press(whole, stageEnd, 300, kKeyUp);
+    press(whole, stageEnd, 320, kKeyLeft);
+    press(whole, stageEnd, 340, kKeyLeft);
+    press(whole, stageEnd, 360, kKeyZ);
+    press(whole, stageEnd, 400, kKeyZ);
+    press(whole, stageEnd, 800, kKeyUp);
+    press(whole, stageEnd, 820, kKeyZ);
     GTEST_FLAG_SET(death_test_style, "fast");
-    EXPECT_EXIT(run.run(quit, 0, kMaxFrames), ::testing::ExitedWithCode(0), "");
+    run.setIdleLimit(0);
+    EXPECT_EXIT(run.run(whole, 0, kMaxFrames), ::testing::ExitedWithCode(0), "");
+    run.setIdleLimit(120);
     expectCleanLog(readText(run.folder() / "debug.txt"));
 
-    // The title's REPLAY entry plays slot 1 back; the slot is not saved
-    // again while it is watched.
+    // The replay went into slot 1 under the name typed, with the stage's
+    // score; the ranking holds that name with that score (the score file's
+    // entry: the name as two words of big-endian characters, then the score,
+    // all words little-endian).
+    ASSERT_EQ(run.replaySlots(), std::vector<std::int32_t>{1});
+    const std::string replay = readText(run.folder() / "replay/replay1.rpy");
+    ASSERT_GE(replay.size(), 28u);
+    EXPECT_EQ(replay.substr(20, 8), "AB      ");
+    const std::uint32_t score = bigEndianWord(replay, 12);
+    EXPECT_GT(score, 0u);
+    std::string entry = "  BA    ";
+    for (int i = 0; i < 4; ++i) entry.push_back(static_cast<char>((score >> (8 * i)) & 0xFF));
+    EXPECT_NE(readText(run.folder() / "data/score.dat").find(entry), std::string::npos);
+
+    // REPLAY at the title opens the list; slot 1 plays back; the slot is not
+    // saved again while it is watched.
     const auto saved = std::filesystem::last_write_time(run.folder() / "replay/replay1.rpy");
     InputScript watch;
-    watch.add({15, 16, {kKeyDown}});
-    watch.add({30, 31, {kKeyZ}});
+    press(watch, 0, 15, kKeyDown);
+    press(watch, 0, 25, kKeyDown);
+    press(watch, 0, 35, kKeyZ);
+    press(watch, 0, 70, kKeyZ);
     EXPECT_EQ(frameLines(run.run(watch, 0, kMaxFrames).trace), frames);
     EXPECT_EQ(std::filesystem::last_write_time(run.folder() / "replay/replay1.rpy"), saved);
     expectCleanLog(readText(run.folder() / "debug.txt"));
