@@ -24,6 +24,7 @@ constexpr int kKeyLeft = 0xCB;
 constexpr int kKeyRight = 0xCD;
 constexpr int kKeyDown = 0xD0;
 constexpr int kKeyZ = 0x2C;
+constexpr int kKeyC = 0x2E;
 
 const std::filesystem::path kGame = std::filesystem::path(VORLY_FIXTURES) / ".." / ".." / "game";
 
@@ -159,6 +160,37 @@ TEST(BundledGamePlayThrough, TitleToStage1ToRankingAndBackRecordsAReplayThatPlay
     const HeadlessRun::Result quick = run.run(fast, 1, kMaxFrames);
     EXPECT_EQ(frameLines(quick.trace), frames);
     EXPECT_EQ(hashTrace(quick.trace), hashTrace(recorded.trace));
+}
+
+// OPTIONS from the title: Z on BGM VOLUME turns the level from 5 round to 0;
+// on SHOT BUTTON the next button pressed (C, the keyboard's button 2) is
+// taken for the shot; BACK saves the button map and returns to the title.
+// The volume is in the settings file the program writes at its end, the
+// button in the key file.
+TEST(BundledGamePlayThrough, OptionsKeepTheVolumeAndTheShotButtonInTheirFiles) {
+    HeadlessRun run(kGame);
+    ASSERT_TRUE(run.ok()) << run.error();
+    InputScript keys;
+    for (std::uint32_t at : {15u, 25u, 35u, 45u}) press(keys, 0, at, kKeyDown);
+    press(keys, 0, 55, kKeyZ);
+    press(keys, 0, 80, kKeyZ);
+    for (std::uint32_t at : {100u, 110u, 120u}) press(keys, 0, at, kKeyDown);
+    press(keys, 0, 130, kKeyZ);
+    press(keys, 0, 150, kKeyC);
+    for (std::uint32_t at : {180u, 190u, 200u, 210u}) press(keys, 0, at, kKeyDown);
+    press(keys, 0, 220, kKeyZ);
+    run.run(keys, 0, 300);
+    expectCleanLog(readText(run.folder() / "debug.txt"));
+
+    // Eleven little-endian words: music, effect and voice levels first.
+    const std::string settings = readText(run.folder() / "data/gameconfig.dat");
+    ASSERT_EQ(settings.size(), 44u);
+    EXPECT_EQ(settings.substr(0, 12), std::string("\0\0\0\0\5\0\0\0\5\0\0\0", 12));
+    // The joystick name field (260 bytes), then the 16-entry map: the
+    // directions, then virtual buttons 0 to 11 from entry 4.
+    const std::string keyFile = readText(run.folder() / "data/keyconfig.dat");
+    ASSERT_EQ(keyFile.size(), 280u);
+    EXPECT_EQ(keyFile.substr(260, 8), std::string("\x64\x65\x66\x67\x02\x01\x02\x03", 8));
 }
 
 }  // namespace
