@@ -82,6 +82,21 @@ std::uint32_t bigEndianWord(const std::string& bytes, std::size_t at) {
     return value;
 }
 
+std::string littleEndianWord(std::uint32_t value) {
+    std::string bytes;
+    for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
+    return bytes;
+}
+
+// The name and score of the best place of the ranking the game plays in
+// (difficulty 0, pairing 0): in the score file, after its 16-byte header,
+// the first entry begins with the name (two little-endian words of
+// big-endian characters) and the score.
+std::string bestRankingEntry(const HeadlessRun& run) {
+    const std::string file = readText(run.folder() / "data/score.dat");
+    return file.size() >= 28 ? file.substr(16, 12) : std::string();
+}
+
 TEST(BundledGamePlayThrough, TitleToStage1ToRankingAndBackRecordsAReplayThatPlaysBackAt1xAnd8x) {
     HeadlessRun run(kGame);
     ASSERT_TRUE(run.ok()) << run.error();
@@ -122,18 +137,14 @@ TEST(BundledGamePlayThrough, TitleToStage1ToRankingAndBackRecordsAReplayThatPlay
     expectCleanLog(readText(run.folder() / "debug.txt"));
 
     // The replay went into slot 1 under the name typed, with the stage's
-    // score; the ranking holds that name with that score (the score file's
-    // entry: the name as two words of big-endian characters, then the score,
-    // all words little-endian).
+    // score; the ranking's best place holds that name with that score.
     ASSERT_EQ(run.replaySlots(), std::vector<std::int32_t>{1});
     const std::string replay = readText(run.folder() / "replay/replay1.rpy");
     ASSERT_GE(replay.size(), 28u);
     EXPECT_EQ(replay.substr(20, 8), "AB      ");
     const std::uint32_t score = bigEndianWord(replay, 12);
     EXPECT_GT(score, 0u);
-    std::string entry = "  BA    ";
-    for (int i = 0; i < 4; ++i) entry.push_back(static_cast<char>((score >> (8 * i)) & 0xFF));
-    EXPECT_NE(readText(run.folder() / "data/score.dat").find(entry), std::string::npos);
+    EXPECT_EQ(bestRankingEntry(run), "  BA    " + littleEndianWord(score));
 
     // REPLAY at the title opens the list; slot 1 plays back; the slot is not
     // saved again while it is watched.
@@ -191,6 +202,23 @@ TEST(BundledGamePlayThrough, OptionsKeepTheVolumeAndTheShotButtonInTheirFiles) {
     const std::string keyFile = readText(run.folder() / "data/keyconfig.dat");
     ASSERT_EQ(keyFile.size(), 280u);
     EXPECT_EQ(keyFile.substr(260, 8), std::string("\x64\x65\x66\x67\x02\x01\x02\x03", 8));
+}
+
+// PRACTICE from the title plays stage 1, and the result goes straight back
+// to the title: no name entry, nothing in the ranking, no replay saved.
+// The program writes its score file at the end only when it is no longer in
+// practice, so the file shows the title did take practice off.
+TEST(BundledGamePlayThrough, PracticePlaysStage1OutsideTheRanking) {
+    HeadlessRun run(kGame);
+    ASSERT_TRUE(run.ok()) << run.error();
+    InputScript practice = playInput();
+    press(practice, 0, 15, kKeyDown);
+    run.setIdleLimit(400);
+    const HeadlessRun::Result played = run.run(practice, 0, kMaxFrames);
+    expectCleanLog(readText(run.folder() / "debug.txt"));
+    EXPECT_GE(frameLines(played.trace).size(), 3400u);
+    EXPECT_TRUE(run.replaySlots().empty());
+    EXPECT_EQ(bestRankingEntry(run), "ANON  EM" + littleEndianWord(0));
 }
 
 }  // namespace
