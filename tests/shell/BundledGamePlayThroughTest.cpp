@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -25,6 +26,7 @@ constexpr int kKeyRight = 0xCD;
 constexpr int kKeyDown = 0xD0;
 constexpr int kKeyZ = 0x2C;
 constexpr int kKeyC = 0x2E;
+constexpr int kKeyEscape = 0x01;
 
 const std::filesystem::path kGame = std::filesystem::path(VORLY_FIXTURES) / ".." / ".." / "game";
 
@@ -204,19 +206,31 @@ TEST(BundledGamePlayThrough, OptionsKeepTheVolumeAndTheShotButtonInTheirFiles) {
     EXPECT_EQ(keyFile.substr(260, 8), std::string("\x64\x65\x66\x67\x02\x01\x02\x03", 8));
 }
 
-// PRACTICE from the title plays stage 1, and the result goes straight back
-// to the title: no name entry, nothing in the ranking, no replay saved.
-// The program writes its score file at the end only when it is no longer in
-// practice, so the file shows the title did take practice off.
-TEST(BundledGamePlayThrough, PracticePlaysStage1OutsideTheRanking) {
+// PRACTICE from the title plays stage 1; Esc, Down and Z in the middle of
+// it pick RETRY from the pause menu, which starts the stage again from the
+// same first frame; the result then goes straight back to the title: no
+// name entry, nothing in the ranking, no replay saved. The program writes
+// its score file at the end only when it is no longer in practice, so the
+// file shows the title did take practice off.
+TEST(BundledGamePlayThrough, PracticePlaysStage1OutsideTheRankingAndRetriesFromThePauseMenu) {
     HeadlessRun run(kGame);
     ASSERT_TRUE(run.ok()) << run.error();
     InputScript practice = playInput();
     press(practice, 0, 15, kKeyDown);
+    // Frames where the stage's keys leave Z up.
+    press(practice, 0, 1505, kKeyEscape);
+    press(practice, 0, 1515, kKeyDown);
+    press(practice, 0, 1530, kKeyZ);
     run.setIdleLimit(400);
     const HeadlessRun::Result played = run.run(practice, 0, kMaxFrames);
     expectCleanLog(readText(run.folder() / "debug.txt"));
-    EXPECT_GE(frameLines(played.trace).size(), 3400u);
+    const std::vector<std::string> frames = frameLines(played.trace);
+    std::vector<std::string> firstFrames;
+    std::copy_if(frames.begin(), frames.end(), std::back_inserter(firstFrames),
+                 [](const std::string& line) { return line.rfind("1 0 ", 0) == 0; });
+    ASSERT_EQ(firstFrames.size(), 2u);
+    EXPECT_EQ(firstFrames[0], firstFrames[1]);
+    EXPECT_GE(frames.size(), 1400u + 3400u);
     EXPECT_TRUE(run.replaySlots().empty());
     EXPECT_EQ(bestRankingEntry(run), "ANON  EM" + littleEndianWord(0));
 }
