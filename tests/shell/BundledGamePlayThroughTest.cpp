@@ -148,14 +148,16 @@ TEST(BundledGamePlayThrough, TitleToStage1ToRankingAndBackRecordsAReplayThatPlay
     EXPECT_GT(score, 0u);
     EXPECT_EQ(bestRankingEntry(run), "  BA    " + littleEndianWord(score));
 
-    // REPLAY at the title opens the list; slot 1 plays back; the slot is not
-    // saved again while it is watched.
+    // REPLAY at the title opens the list; slot 1 plays back, with Right (the
+    // speed-up key) pressed over and over; the slot is not saved again while
+    // it is watched.
     const auto saved = std::filesystem::last_write_time(run.folder() / "replay/replay1.rpy");
     InputScript watch;
     press(watch, 0, 15, kKeyDown);
     press(watch, 0, 25, kKeyDown);
     press(watch, 0, 35, kKeyZ);
     press(watch, 0, 70, kKeyZ);
+    for (std::uint32_t at = 90; at < 120; at += 2) press(watch, 0, at, kKeyRight);
     EXPECT_EQ(frameLines(run.run(watch, 0, kMaxFrames).trace), frames);
     EXPECT_EQ(std::filesystem::last_write_time(run.folder() / "replay/replay1.rpy"), saved);
     expectCleanLog(readText(run.folder() / "debug.txt"));
