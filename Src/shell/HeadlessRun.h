@@ -48,10 +48,10 @@ public:
     const std::string& error() const { return error_; }
 
     // One run of the program on the copy: start-up, then frame steps until the
-    // game quits, until two seconds have passed without a recorded or played
-    // stage after one was, or until `maxFrames` frames have run; then the
-    // release. With
-    // `playSlot` above 0 that slot's replay is selected and played back.
+    // game quits, until the idle limit has passed without a recorded or played
+    // stage after one was (two seconds unless set), or until `maxFrames`
+    // frames have run; then the release. With `playSlot` above 0 that slot's
+    // replay is selected and played back.
     // Returns the frames stepped; the trace holds the replay trace's lines.
     struct Result {
         std::uint32_t frames = 0;
