@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/TempFolder.h"
 #include "shell/HeadlessRun.h"
 
 namespace {
@@ -235,6 +236,68 @@ TEST(BundledGamePlayThrough, PracticePlaysStage1OutsideTheRankingAndRetriesFromT
     EXPECT_GE(frames.size(), 1400u + 3400u);
     EXPECT_TRUE(run.replaySlots().empty());
     EXPECT_EQ(bestRankingEntry(run), "ANON  EM" + littleEndianWord(0));
+}
+
+// The bundled game with its first scene changed to `scene` (init.xml's
+// "exefile"), in a folder of its own.
+class GameStartingAt {
+public:
+    explicit GameStartingAt(const std::string& scene) : folder_("sorvanthe") {
+        std::filesystem::copy(kGame, folder_.path(), std::filesystem::copy_options::recursive);
+        const std::filesystem::path init = folder_.path() / "script/init.xml";
+        std::string text = readText(init);
+        const std::string first = "<exefile>title.xml</exefile>";
+        const std::size_t at = text.find(first);
+        if (at != std::string::npos) text.replace(at, first.size(), "<exefile>" + scene + "</exefile>");
+        std::ofstream(init, std::ios::binary) << text;
+    }
+    const std::filesystem::path& path() const { return folder_.path(); }
+
+private:
+    TempFolder folder_;
+};
+
+// The player name in the score file the program writes at its end: two
+// little-endian words of big-endian characters, followed by the reached
+// stages (36 bytes), the endings (32) and three maps of 128 flag words.
+std::string playerNameInScoreFile(const HeadlessRun& run) {
+    const std::string file = readText(run.folder() / "data/score.dat");
+    constexpr std::size_t kFromEnd = 8 + 36 + 32 + 3 * 128 * 4;
+    return file.size() >= kFromEnd + 16 ? file.substr(file.size() - kFromEnd, 8) : std::string();
+}
+
+// The continue screen the stage loads when the last life is lost: YES plays
+// stage 1 again at once; NO, and ten seconds without a choice, end the game:
+// the result, then the name entry (Z there types an A).
+TEST(BundledGamePlayThrough, TheContinueScreenRestartsTheStageOrEndsTheGame) {
+    GameStartingAt continueScreen("continue.xml");
+    HeadlessRun run(continueScreen.path());
+    ASSERT_TRUE(run.ok()) << run.error();
+
+    InputScript yes;
+    press(yes, 0, 60, kKeyZ);
+    const std::vector<std::string> restarted = frameLines(run.run(yes, 0, 200).trace);
+    ASSERT_FALSE(restarted.empty());
+    EXPECT_EQ(restarted.front().substr(0, 4), "1 0 ");
+    expectCleanLog(readText(run.folder() / "debug.txt"));
+    EXPECT_EQ(playerNameInScoreFile(run), "ANON  EM");
+
+    // NO at frame 60, or no choice (the countdown ends at frame 600).
+    for (const std::uint32_t end : {60u, 600u}) {
+        InputScript no;
+        if (end == 60) {
+            press(no, 0, 40, kKeyDown);
+            press(no, 0, end, kKeyZ);
+        }
+        // Three seconds of result, then the name entry.
+        const std::uint32_t names = end + 200;
+        press(no, names, 20, kKeyZ);
+        const HeadlessRun::Result ended = run.run(no, 0, names + 60);
+        EXPECT_TRUE(frameLines(ended.trace).empty()) << end;
+        EXPECT_EQ(playerNameInScoreFile(run), std::string("   A    ", 8)) << end;
+        expectCleanLog(readText(run.folder() / "debug.txt"));
+        std::filesystem::remove(run.folder() / "data/score.dat");
+    }
 }
 
 }  // namespace
