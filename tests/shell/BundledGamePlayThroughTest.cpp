@@ -20,7 +20,7 @@
 
 namespace {
 
-constexpr std::uint32_t kMaxFrames = 8000;
+constexpr std::uint32_t kMaxFrames = 12000;
 constexpr int kKeyUp = 0xC8;
 constexpr int kKeyLeft = 0xCB;
 constexpr int kKeyRight = 0xCD;
@@ -135,7 +135,7 @@ TEST(BundledGamePlayThrough, TitleToStage1ToRankingAndBackRecordsAReplayThatPlay
     press(whole, stageEnd, 820, kKeyZ);
     GTEST_FLAG_SET(death_test_style, "fast");
     run.setIdleLimit(0);
-    EXPECT_EXIT(run.run(whole, 0, kMaxFrames), ::testing::ExitedWithCode(0), "");
+    EXPECT_EXIT(run.run(whole, 0, stageEnd + 1200), ::testing::ExitedWithCode(0), "");
     run.setIdleLimit(120);
     expectCleanLog(readText(run.folder() / "debug.txt"));
 
