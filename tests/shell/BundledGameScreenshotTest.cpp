@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <string>
 
+#include "support/PngPicture.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -38,7 +39,7 @@ bool near(std::uint32_t argb, Rgb c) {
 }
 
 template <typename Test>
-int countIn(const Picture& p, int x0, int y0, int x1, int y1, Test test) {
+int countIn(const PngPicture& p, int x0, int y0, int x1, int y1, Test test) {
     int count = 0;
     for (int y = y0; y < y1 && y < int(p.height); ++y)
         for (int x = x0; x < x1 && x < int(p.width); ++x) count += test(p.argb[std::size_t(y) * p.width + x]);
@@ -68,7 +69,7 @@ TEST(BundledGameScreenshot, StageOneAtFrame120ShowsTheShipBulletsAndTheScore) {
     EXPECT_EQ(log.find("不正"), std::string::npos) << log;
     EXPECT_EQ(log.find("FAILED"), std::string::npos) << log;
 
-    const Picture shot = readPngPicture(kShots / "frame-120.png");
+    const PngPicture shot = readPngPicture(kShots / "frame-120.png");
     ASSERT_EQ(shot.width, 640u);
     ASSERT_EQ(shot.height, 480u);
     // The ship, 32 x 32, centred on (320, 420) where the stage puts it.

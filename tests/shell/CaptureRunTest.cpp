@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "support/PngPicture.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -17,6 +18,9 @@ namespace fs = std::filesystem;
 const std::string kProgram = std::string(VORLY_BINARY_DIR) + "/sorvanthe";
 const std::string kPack = std::string(VORLY_BINARY_DIR) + "/tools/vorly-pack";
 constexpr std::uint32_t kOverlayRed = 0xFFFF4040u;
+
+using Picture = PngPicture;
+Picture readPng(const fs::path& path) { return readPngPicture(path); }
 
 class CaptureRun : public ::testing::Test {
 protected:
@@ -70,7 +74,7 @@ TEST_F(CaptureRun, FrameSixtyWithTheDebugDisplayAndTheWindowClosed) {
         const std::string log = root.readFile("game/debug.txt");
         EXPECT_EQ(log.find("frame-60"), std::string::npos);
         EXPECT_NE(log.find("開放処理が終了しました"), std::string::npos);
-        const Picture picture = readPngPicture(root.path() / "frame-60.png");
+        const Picture picture = readPng(root.path() / "frame-60.png");
         ASSERT_EQ(picture.width, 640u);
         ASSERT_EQ(picture.height, 480u);
         if (display) {
@@ -90,12 +94,12 @@ TEST_F(CaptureRun, FrameSixtyWithTheDebugDisplayAndTheWindowClosed) {
 TEST_F(CaptureRun, FullScreenFromTheSettingsFile) {
     makeGame(true);
     ASSERT_EQ(run().status, 0);
-    const Picture windowed = readPngPicture(root.path() / "frame-60.png");
+    const Picture windowed = readPng(root.path() / "frame-60.png");
     fs::remove(root.path() / "frame-60.png");
     makeGame(true);
     settings(0, 0);
     ASSERT_EQ(run().status, 0);
-    const Picture full = readPngPicture(root.path() / "frame-60.png");
+    const Picture full = readPng(root.path() / "frame-60.png");
     const std::string log = root.readFile("game/debug.txt");
     std::size_t successes = 0;
     for (std::size_t at = log.find("Reset 成功"); at != std::string::npos; at = log.find("Reset 成功", at + 1))
@@ -117,7 +121,7 @@ TEST_F(CaptureRun, TheDebugDisplayLiesOverTheWideCompressionBands) {
     makeGame(true);
     settings(1, 1);
     ASSERT_EQ(run().status, 0);
-    const Picture picture = readPngPicture(root.path() / "frame-60.png");
+    const Picture picture = readPng(root.path() / "frame-60.png");
     ASSERT_EQ(picture.width, 640u);
     EXPECT_GT(redIn(picture, 0, 0, 70, 460), 100);
     // Below the overlay's column the band stays black.

@@ -5,12 +5,10 @@
 
 #include <cstdio>
 #include <fstream>
-#include <iterator>
 #include <sstream>
 #include <stdexcept>
 
 #include "platform/Path.h"
-#include "platform/gfx/ImageReaders.h"
 #include "services/ArchiveBuilder.h"
 #include "services/DebugInfo.h"
 
@@ -93,19 +91,4 @@ CommandRun runCommand(const std::string& command) {
     const int status = pclose(pipe);
     run.status = WIFEXITED(status) ? WEXITSTATUS(status) : WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
     return run;
-}
-
-Picture readPngPicture(const std::filesystem::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(file)), {});
-    Picture picture;
-    image::ImageHeader header;
-    if (!image::readPngHeader(bytes, header)) return picture;
-    picture.width = header.info.Width;
-    picture.height = header.info.Height;
-    picture.argb.resize(std::size_t(picture.width) * picture.height);
-    image::PixelTarget target{reinterpret_cast<std::uint8_t*>(picture.argb.data()),
-                              std::int32_t(picture.width * 4), picture.width, picture.height};
-    if (!image::decodePng(bytes, target)) picture = Picture();
-    return picture;
 }

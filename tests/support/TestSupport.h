@@ -63,11 +63,3 @@ struct CommandRun {
 // Runs `command` through the shell (redirections included) and captures its
 // standard output.
 CommandRun runCommand(const std::string& command);
-
-// A PNG file's pixels as ARGB words, row by row; empty (0 x 0) when the file
-// is missing or no PNG.
-struct Picture {
-    std::uint32_t width = 0, height = 0;
-    std::vector<std::uint32_t> argb;
-};
-Picture readPngPicture(const std::filesystem::path& path);
