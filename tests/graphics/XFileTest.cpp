@@ -16,7 +16,7 @@
 
 namespace {
 
-// A frame (translation 1, 2, 3) holding a frame (scale 2) holding a mesh: a
+// A frame (translation 1, 2, 3, in a named matrix object) holding a frame (scale 2) holding a mesh: a
 // quad and a triangle over five positions, normal indices that give
 // position 1 two normals, texture coordinates, a material list of two
 // materials with one face index (the last repeats): an inline material with
@@ -29,7 +29,7 @@ XTokens model() {
         m.floats({1.0, 0.0, 0.0, 1.0}).floats({5.0}).floats({0.1, 0.2, 0.3}).floats({0.0, 0.0, 0.5});
     });
     x.object("Frame", "Root", [](XTokens& outer) {
-        outer.object("FrameTransformMatrix", "", [](XTokens& m) {
+        outer.object("FrameTransformMatrix", "relative", [](XTokens& m) {
             m.floats({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 1, 2, 3, 1});
         });
         outer.object("Frame", "Inner", [](XTokens& inner) {

@@ -26,15 +26,7 @@ protected:
     // makes the emitter at (320, 100) and runs `n` frames.
     BulletObject* run(const std::string& body, int n = 1, const std::string& definitions = "",
                       const std::function<void(BulletObject*)>& prepare = {}) {
-        trace_.clear();
-        frame_ = 0;
-        manager().clearAll();
-        load(R"(<action label="top">)" + body + "</action>" + definitions);
-        BulletObject* emitter = spawn("top", 320.0f, 100.0f);
-        if (prepare) prepare(emitter);
-        traceRuntime(emitter->getMainRuntime());
-        frames(n);
-        return emitter;
+        return runTop(320.0f, 100.0f, body, n, definitions, prepare);
     }
     std::vector<BulletObject*> bullets() {
         std::vector<BulletObject*> live;

@@ -372,7 +372,8 @@ private:
         children(
             [&](std::string_view type) {
                 if (type == "FrameTransformMatrix") {
-                    expect(Tok::Open);
+                    // Exporters name it ("FrameTransformMatrix relative {").
+                    header();
                     D3DXMATRIX local;
                     for (int i = 0; i < 16; ++i) local.m[i / 4][i % 4] = real();
                     skipRest();
