@@ -58,6 +58,13 @@ BulletObject::BulletObject() = default;
 BulletObject::~BulletObject() { releaseResources(); }
 
 void BulletObject::releaseResources() {
+    // Already let go (an object given back to its pool comes here twice: on
+    // destroy and from its destructor).
+    if (!mainRuntime_ && !presentRuntime_ && !revengeRuntime_ && !damageRuntime_ && !familyOwner_ && !firstChild_ &&
+        !hasImages()) {
+        parent_ = nullptr;
+        return;
+    }
     for (ExBulletML_Runtime** runtime : {&mainRuntime_, &presentRuntime_, &revengeRuntime_, &damageRuntime_}) {
         ExBulletML_Runtime* held = *runtime;
         *runtime = nullptr;
@@ -250,6 +257,12 @@ void BulletObject::setDirection(float degrees) {
 }
 
 void BulletObject::setSpeed(float speed) {
+    speed_ = speed;
+    recomputeVelocity();
+}
+
+void BulletObject::setDirectionAndSpeed(float degrees, float speed) {
+    direction_ = reduceTurns(degrees);
     speed_ = speed;
     recomputeVelocity();
 }

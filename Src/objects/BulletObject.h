@@ -59,6 +59,8 @@ public:
     void setDirection(float degrees);
     float getDirection() const { return direction_; }
     void setSpeed(float speed);
+    // setDirection then setSpeed, with the velocity worked out once.
+    void setDirectionAndSpeed(float degrees, float speed);
     float getSpeed() const { return speed_; }
     void changeDirectionAbsolute(float angle, std::int32_t frames);
     void changeDirectionRelative(float value, std::int32_t frames);

@@ -41,6 +41,7 @@ GameObject::GameObject() = default;
 GameObject::~GameObject() { releaseImages(); }
 
 void GameObject::releaseImages() {
+    if (!hasImages()) return;
     for (Sprite** image : {&mainImage_, &shape1Image_, &shape2Image_}) {
         if (*image) (*image)->setState(1);
         *image = nullptr;

@@ -82,9 +82,10 @@ void advanceDirection(ExBulletML_Runtime& runtime, Motion direction, float fromX
 
 void launch(ExBulletML_Runtime& runtime, BulletObject& object, Motion direction, Motion speed) {
     object.setDirectionType(direction.type);
-    object.setDirection(directionOf(runtime, direction, object.getX(), object.getY()));
-    // After the direction, so that the velocity uses both.
-    object.setSpeed(speedOf(runtime, speed));
+    // The speed never depends on the new object's direction, so both are set
+    // at once and the velocity worked out from the two.
+    const float degrees = directionOf(runtime, direction, object.getX(), object.getY());
+    object.setDirectionAndSpeed(degrees, speedOf(runtime, speed));
     runtime.setPreviousDirection(object.getDirection());
     runtime.setPreviousSpeed(object.getSpeed());
 }
