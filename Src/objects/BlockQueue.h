@@ -30,6 +30,8 @@ public:
         ++size_;
         return true;
     }
+    // The item `ahead` places behind the front (0: the front), or null.
+    T* peek(std::size_t ahead) const { return ahead < size_ ? slots_[(head_ + ahead) % capacity_] : nullptr; }
     T* popFront() {
         if (empty()) return nullptr;
         T* item = slots_[head_];

@@ -19,6 +19,8 @@ public:
         ++size_;
         return true;
     }
+    // The block `ahead` places behind the front (0: the front), or null.
+    void* peek(std::size_t ahead) const { return ahead < size_ ? slots_[(head_ + ahead) % capacity_] : nullptr; }
     void* popFront() {
         if (size_ == 0) return nullptr;
         void* block = slots_[head_];
