@@ -143,12 +143,14 @@ std::int32_t fire(R& runtime, std::int32_t) {
     const BulletML_Node* node = runtime.getCurrentNode();
     runtime.setFireDirectionType(nodeTypeOf(node, kDirection));
     runtime.setFireSpeedType(nodeTypeOf(node, kSpeed));
+    // Absent children give 0, as the node's own evaluation does.
+    const Definition definition(node);
     float* values = runtime.getCreationValues();
-    values[kCvDirection] = static_cast<float>(runtime.evalChild(kDirection));
-    values[kCvSpeed] = static_cast<float>(runtime.evalChild(kSpeed));
-    values[kCvCx] = static_cast<float>(runtime.evalChild(kCx));
-    values[kCvCy] = static_cast<float>(runtime.evalChild(kCy));
-    values[kCvFireChild] = static_cast<float>(runtime.evalChild(kChild));
+    values[kCvDirection] = static_cast<float>(definition.value(runtime, Definition::kSlotDirection));
+    values[kCvSpeed] = static_cast<float>(definition.value(runtime, Definition::kSlotSpeed));
+    values[kCvCx] = static_cast<float>(definition.value(runtime, Definition::kSlotCx));
+    values[kCvCy] = static_cast<float>(definition.value(runtime, Definition::kSlotCy));
+    values[kCvFireChild] = static_cast<float>(definition.value(runtime, Definition::kSlotChild));
     return R::kGoOn;
 }
 
