@@ -262,9 +262,9 @@ void BulletObject::setSpeed(float speed) {
 }
 
 void BulletObject::setDirectionAndSpeed(float degrees, float speed) {
-    direction_ = reduceTurns(degrees);
+    // setDirection works the velocity out from the speed already in place.
     speed_ = speed;
-    recomputeVelocity();
+    setDirection(degrees);
 }
 
 void BulletObject::changeSpeed(float target, std::int32_t frames) {
