@@ -38,10 +38,18 @@ bool isQuietFrame() {
     if (!game) return false;
     static const NameHandle death = NamePool::instance().intern("deathnobulletframe");
     static const NameHandle ttc = NamePool::instance().intern("ttcnobulletframe");
+    // Asked for every bullet: the two settings are found once per record
+    // rather than looked up by name each time.
+    static struct {
+        std::uint64_t serial = 0;
+        const float* death = nullptr;
+        const float* ttc = nullptr;
+    } settings;
+    if (settings.serial != game->serial()) settings = {game->serial(), &game->varRef(death), &game->varRef(ttc)};
     const float count = static_cast<float>(sinceMiss);
     // A value that does not compare (NaN) holds the bullets back, as a
     // setting larger than any count would.
-    return !(game->getVar(death) <= count && game->getVar(ttc) <= count);
+    return !(*settings.death <= count && *settings.ttc <= count);
 }
 
 float directionOf(ExBulletML_Runtime& runtime, Motion direction, float fromX, float fromY) {
