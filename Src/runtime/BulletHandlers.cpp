@@ -38,7 +38,6 @@ public:
             numbers_[slot] = number;
         }
     }
-    const BulletML_Node* node() const { return node_; }
     bool has(Slot slot) const { return present_[slot]; }
     // The child's value with the runtime's parameters and variables, as the
     // node's own evaluation gives it.
