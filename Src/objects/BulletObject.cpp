@@ -55,16 +55,12 @@ using sine_table::kDegreesPerRadian;
 
 BulletObject::BulletObject() = default;
 
-BulletObject::~BulletObject() { releaseResources(); }
+BulletObject::~BulletObject() {
+    // An object given back to its pool let go of everything on destroy.
+    if (holdsResources()) releaseResources();
+}
 
 void BulletObject::releaseResources() {
-    // Already let go (an object given back to its pool comes here twice: on
-    // destroy and from its destructor).
-    if (!mainRuntime_ && !presentRuntime_ && !revengeRuntime_ && !damageRuntime_ && !familyOwner_ && !firstChild_ &&
-        !hasImages()) {
-        parent_ = nullptr;
-        return;
-    }
     for (ExBulletML_Runtime** runtime : {&mainRuntime_, &presentRuntime_, &revengeRuntime_, &damageRuntime_}) {
         ExBulletML_Runtime* held = *runtime;
         *runtime = nullptr;

@@ -176,6 +176,11 @@ public:
 protected:
     // Runs the destructor and gives the block back to its pool.
     virtual void giveBlockBack();
+    // Something releaseResources would let go of.
+    bool holdsResources() const {
+        return mainRuntime_ || presentRuntime_ || revengeRuntime_ || damageRuntime_ || familyOwner_ || firstChild_ ||
+               parent_ || hasImages();
+    }
 
 private:
     friend class IntBulletObjectManager;
