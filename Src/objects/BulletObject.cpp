@@ -55,7 +55,10 @@ using sine_table::kDegreesPerRadian;
 
 BulletObject::BulletObject() = default;
 
-BulletObject::~BulletObject() { releaseResources(); }
+BulletObject::~BulletObject() {
+    // An object given back to its pool let go of everything on destroy.
+    if (holdsResources()) releaseResources();
+}
 
 void BulletObject::releaseResources() {
     for (ExBulletML_Runtime** runtime : {&mainRuntime_, &presentRuntime_, &revengeRuntime_, &damageRuntime_}) {
@@ -252,6 +255,12 @@ void BulletObject::setDirection(float degrees) {
 void BulletObject::setSpeed(float speed) {
     speed_ = speed;
     recomputeVelocity();
+}
+
+void BulletObject::setDirectionAndSpeed(float degrees, float speed) {
+    // setDirection works the velocity out from the speed already in place.
+    speed_ = speed;
+    setDirection(degrees);
 }
 
 void BulletObject::changeSpeed(float target, std::int32_t frames) {

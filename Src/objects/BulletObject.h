@@ -59,6 +59,8 @@ public:
     void setDirection(float degrees);
     float getDirection() const { return direction_; }
     void setSpeed(float speed);
+    // setDirection then setSpeed, with the velocity worked out once.
+    void setDirectionAndSpeed(float degrees, float speed);
     float getSpeed() const { return speed_; }
     void changeDirectionAbsolute(float angle, std::int32_t frames);
     void changeDirectionRelative(float value, std::int32_t frames);
@@ -174,6 +176,11 @@ public:
 protected:
     // Runs the destructor and gives the block back to its pool.
     virtual void giveBlockBack();
+    // Something releaseResources would let go of.
+    bool holdsResources() const {
+        return mainRuntime_ || presentRuntime_ || revengeRuntime_ || damageRuntime_ || familyOwner_ || firstChild_ ||
+               parent_ || hasImages();
+    }
 
 private:
     friend class IntBulletObjectManager;

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <functional>
 #include <limits>
+#include <new>
 
 #include "RuntimeTestSupport.h"
 #include "platform/Thread.h"
@@ -201,6 +202,23 @@ TEST_F(BulletCommands, QuietFramesHoldBulletsBackButTurnTheSequence) {
     run(R"(<fire><direction>0</direction><bullet/></fire><wait>-1</wait>)");
     EXPECT_NEAR(manager().getPlainObjectManager()->front()->getMainRuntime()->getPreviousDirection(),
                 aimAngle(320.0f, 100.0f, 0.0f, 0.0f), 1e-4);
+    // A new game record, beside the old one and then in its very place: the
+    // settings of the record in use decide, not what an earlier one held.
+    const std::string fire = R"(<fire><direction type="sequence">10</direction><bullet/></fire><wait>-1</wait>)";
+    GameInfo* old = g_gameInfo;
+    g_gameInfo = new GameInfo();
+    missedAgo(0, 0, 0);
+    run(fire);
+    EXPECT_EQ(bullets().size(), 1u);
+    delete old;
+    missedAgo(0, 5, 0);
+    run(fire);
+    EXPECT_EQ(bullets().size(), 0u);
+    g_gameInfo->~GameInfo();
+    new (g_gameInfo) GameInfo();
+    missedAgo(0, 0, 0);
+    run(fire);
+    EXPECT_EQ(bullets().size(), 1u);
 }
 
 TEST_F(BulletCommands, AFirerOutsideTheFieldFiresNothingUnlessSystemTypeThree) {
