@@ -192,6 +192,22 @@ TEST_F(MeshTest, RotatedVerticesComeFromTheLoadedOnes) {
         EXPECT_EQ(v.nz, s.nz);
         EXPECT_EQ(v.u, s.u);
     }
+
+    // All three axes: a point turns about z, then y, then x, and then moves
+    // to the position: (x, y, z) becomes (z, -y, x) + position.
+    Mesh turned;
+    ASSERT_EQ(load(turned, squareFile()), S_OK);
+    turned.setPosition(1, 2, 3);
+    turned.setRotation(90, 90, 90);
+    turned.setMaxBounds(100, 100, 100);
+    turned.stepBatched();
+    for (std::size_t i = 0; i < turned.getVertices().size(); ++i) {
+        const MeshVertex& v = turned.getVertices()[i];
+        const MeshVertex& s = turned.getSourceVertices()[i];
+        EXPECT_NEAR(v.x, s.z + 1.0f, 1e-5f);
+        EXPECT_NEAR(v.y, -s.y + 2.0f, 1e-5f);
+        EXPECT_NEAR(v.z, s.x + 3.0f, 1e-5f);
+    }
 }
 
 }  // namespace
