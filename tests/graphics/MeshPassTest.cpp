@@ -4,11 +4,13 @@
 // the 65,535 limit left out, failed buffers, empty appends.
 #include <cstring>
 
+#include "SkippingPeers.h"
 #include "graphics/Mesh.h"
 #include "graphics/MeshManager.h"
 #include "graphics/RenderFrame.h"
 #include "graphics/TextureManager.h"
 #include "graphics/TextureTestSupport.h"
+#include "services/FrameCounter.h"
 #include "services/SystemInfo.h"
 #include "support/XFileWriter.h"
 
@@ -38,6 +40,24 @@ std::vector<std::uint8_t> triangles(std::uint32_t count, const std::string& text
     return writeXBinary(x);
 }
 
+// One triangle drawn `count` times over the same three positions.
+std::vector<std::uint8_t> sameTriangle(std::uint32_t count, const std::string& texture) {
+    std::vector<std::uint32_t> faces;
+    for (std::uint32_t i = 0; i < count; ++i) faces.insert(faces.end(), {3, 0, 1, 2});
+    XTokens x;
+    x.object("Mesh", "", [&](XTokens& m) {
+        m.ints({3}).floats({0, 0, 0, 1, 0, 0, 0, 1, 0}).ints({count}).ints(faces);
+        m.object("MeshMaterialList", "", [&](XTokens& l) {
+            l.ints({1, 1, 0});
+            l.object("Material", "", [&](XTokens& mat) {
+                mat.floats({1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0});
+                mat.object("TextureFilename", "", [&](XTokens& t) { t.string(texture); });
+            });
+        });
+    });
+    return writeXBinary(x);
+}
+
 class MeshPassTest : public TextureTest {
 protected:
     MeshPassTest() {
@@ -46,6 +66,7 @@ protected:
         log.root().writeFile("mesh/plain.x", triangles(1, ""));
         log.root().writeFile("mesh/big.x", triangles(13334, "b.bmp"));
         log.root().writeFile("mesh/big2.x", triangles(13334, "a.bmp"));
+        log.root().writeFile("mesh/many.x", sameTriangle(21846, "b.bmp"));
         pack({{"a.bmp", files::bmp(4, 4, Pixels(16, 0xFFFF0000), 32)},
               {"b.bmp", files::bmp(4, 4, Pixels(16, 0xFF00FF00), 32)}});
         EXPECT_EQ(g_archiveManager->buildArchive("mesh"), S_OK);
@@ -151,6 +172,54 @@ TEST_F(MeshPassTest, GroupsPastTheLimitAreLeftOutAndSaidOnce) {
     int lines = 0;
     for (const std::string& line : log.logLines()) lines += line.find("65535") != std::string::npos;
     EXPECT_EQ(lines, 1);
+
+    // One mesh of 21,846 faces over three corners: 65,538 indices, counted
+    // in full (not wrapped to 2), so its group is left out, not drawn from
+    // two stray indices.
+    manager().clearAll();
+    manager().loadMesh("a.x");
+    auto many = manager().loadMesh("many.x");
+    EXPECT_EQ(many->getIndexCount(), 65538u);
+    EXPECT_EQ(many->getVertexCount(), 3u);
+    const std::vector<GfxDrawRecord> draws = pass(MeshManager::kOrdinary);
+    ASSERT_EQ(draws.size(), 1u);
+    EXPECT_EQ(vertexCount(draws[0]), 3u);
+    EXPECT_EQ(manager().groups(MeshManager::kOrdinary).at(internName("b.bmp"))->getIndexCount(), 65538u);
+}
+
+TEST_F(MeshPassTest, ASkippedFrameFillsTheBuffersAndDrawsNothing) {
+    manager().loadMesh("a.x");
+    manager().loadMesh("b.x");
+    SkippingPeers peers;
+    g_frameCounter = new FrameCounter(peers);
+    g_frameCounter->onPresent();  // frame 1: odd, skipped at double speed
+    EXPECT_TRUE(pass(MeshManager::kOrdinary).empty());
+    // Both buffers were filled: 9 vertices of 32 bytes, 9 indices.
+    const std::vector<std::string> locks = gfx.callsOf("Lock");
+    ASSERT_EQ(locks.size(), 2u);
+    EXPECT_NE(locks[0].find(", 0, 288, "), std::string::npos) << locks[0];
+    EXPECT_NE(locks[1].find(", 0, 18, "), std::string::npos) << locks[1];
+    EXPECT_EQ(gfx.callsOf("Unlock").size(), 2u);
+    g_frameCounter->onPresent();  // frame 2: drawn
+    EXPECT_EQ(pass(MeshManager::kOrdinary).size(), 2u);
+    delete g_frameCounter;
+    g_frameCounter = nullptr;
+}
+
+TEST_F(MeshPassTest, AFailedDrawSaysWhichGroupAndEndsThePass) {
+    manager().loadMesh("a.x");
+    manager().loadMesh("b.x");
+    gfx.faults.failNext("DrawIndexedPrimitive", D3DERR_INVALIDCALL);
+    device().beginScene();
+    manager().calcMeshGroup();
+    EXPECT_EQ(manager().drawMeshGroup(), D3DERR_INVALIDCALL);
+    device().endScene();
+    // The first group's draw failed; the second is not tried.
+    EXPECT_EQ(gfx.callsOf("DrawIndexedPrimitive").size(), 1u);
+    const std::vector<std::string> lines = linesFrom(".\\Src\\MeshManager:517  FAILED");
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(lines[1], "D3DERR_INVALIDCALL");
+    EXPECT_EQ(lines[2], "a.bmp tmpoffset 0 totalvertexnum 9 tmpnumindex 0 groupnumindex 3 ");
 }
 
 TEST_F(MeshPassTest, FailedBuffersDrawNothingAndSaySoOnce) {
