@@ -152,6 +152,29 @@ TEST(XFileReader, MeshesCollapseInFileOrder) {
     ASSERT_EQ(c.materials.size(), 2u);
     EXPECT_EQ(c.materials[1].diffuse[0], 1.0f);
     EXPECT_EQ(c.materials[1].textureName, "");
+
+    // A material list naming no material stands for none: its mesh gets its
+    // own white material rather than the next mesh's first one.
+    XTokens empty;
+    empty.object("Mesh", "", [](XTokens& m) {
+        m.ints({3}).floats({0, 0, 0, 1, 0, 0, 0, 1, 0}).ints({1, 3, 0, 1, 2});
+        m.object("MeshMaterialList", "", [](XTokens& l) { l.ints({0, 0}); });
+    });
+    empty.object("Mesh", "", [](XTokens& m) {
+        m.ints({3}).floats({0, 0, 0, 1, 0, 0, 0, 1, 0}).ints({1, 3, 0, 1, 2});
+        m.object("MeshMaterialList", "", [](XTokens& l) {
+            l.ints({1, 1, 0});
+            l.object("Material", "", [](XTokens& mat) { mat.floats({0.5, 0, 0, 1, 1, 0, 0, 0, 0, 0, 0}); });
+        });
+    });
+    for (const std::vector<std::uint8_t>& file : {writeXText(empty), writeXBinary(empty)}) {
+        XFileContent e;
+        ASSERT_EQ(read(file, e), S_OK);
+        EXPECT_EQ(e.attributes, (std::vector<std::uint32_t>{0, 1}));
+        ASSERT_EQ(e.materials.size(), 2u);
+        EXPECT_EQ(e.materials[0].diffuse[0], 1.0f);
+        EXPECT_EQ(e.materials[1].diffuse[0], 0.5f);
+    }
 }
 
 TEST(XFileReader, HostileFilesAreRefused) {

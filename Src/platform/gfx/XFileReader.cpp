@@ -489,7 +489,9 @@ private:
     // The mesh joins the collapsed one.
     void join(const MeshPart& mesh) {
         const auto attributeBase = static_cast<std::uint32_t>(out_.materials.size());
-        if (mesh.hasMaterialList) {
+        // A list naming no material stands for none: the faces would
+        // otherwise take the next mesh's first material.
+        if (mesh.hasMaterialList && !mesh.materials.empty()) {
             out_.materials.insert(out_.materials.end(), mesh.materials.begin(), mesh.materials.end());
         } else {
             out_.materials.push_back(XFileMaterial{});
