@@ -186,6 +186,10 @@ TEST(XFileReader, HostileFilesAreRefused) {
         file.assign(all.begin(), all.end());
         return file;
     };
+    // A literal's bytes, NULs included.
+    auto bytes = [](const auto& literal) {
+        return std::vector<std::uint8_t>(literal, literal + sizeof literal - 1);
+    };
     std::vector<std::uint8_t> deepFrames;
     {
         std::string body;
@@ -213,6 +217,16 @@ TEST(XFileReader, HostileFilesAreRefused) {
         {"format", raw("xof 0303xml 0032Mesh{}"), D3DXERR_INVALIDDATA},
         {"float size", raw("xof 0303txt 0016Mesh{}"), D3DXERR_INVALIDDATA},
         {"binary token", raw("xof 0303bin 0032\x63\x00"), D3DXERR_INVALIDDATA},
+        // Counts of 2^32 - 1 in a short file: refused before anything is read
+        // or reserved.
+        {"binary list count",
+         bytes("xof 0303bin 0032\x01\x00\x04\x00\x00\x00Mesh\x0a\x00"
+               "\x06\x00\xff\xff\xff\xff\x01\x00\x00\x00\0\0\0\0\0\0\0\0"),
+         D3DXERR_INVALIDDATA},
+        {"binary float list count", bytes("xof 0303bin 0064\x07\x00\xff\xff\xff\xff"), D3DXERR_INVALIDDATA},
+        {"binary name length", bytes("xof 0303bin 0032\x01\x00\xff\xff\xff\xffMesh"), D3DXERR_INVALIDDATA},
+        {"zip total", bytes("xof 0303tzip0032\xff\xff\xff\xff\x10\x00\x08\x00" "CKabcdef"),
+         D3DXERR_INVALIDDATA},
         {"no mesh", text("Frame { }"), D3DXERR_LOADEDMESHASNODATA},
         {"two corners", text("Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 2;0,1;; }"), D3DXERR_INVALIDDATA},
         {"index out of range", text("Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,3;; }"), D3DXERR_INVALIDDATA},
@@ -224,7 +238,7 @@ TEST(XFileReader, HostileFilesAreRefused) {
         {"material index", text("Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;; MeshMaterialList { 1; 1; 1;; } }"),
          D3DXERR_INVALIDDATA},
         {"65 frames", deepFrames, D3DXERR_INVALIDDATA},
-        {"zip total", badTotal, D3DXERR_INVALIDDATA},
+        {"zip total changed", badTotal, D3DXERR_INVALIDDATA},
         {"zip CK", badCk, D3DXERR_INVALIDDATA},
         {"zip deflate", badDeflate, D3DXERR_INVALIDDATA},
         {"zip trailing bytes", trailing, D3DXERR_INVALIDDATA},
