@@ -109,10 +109,18 @@ TEST(XFileReader, EveryFormReadsTheSameModel) {
               "f 4 5 6 a1\n"
               "m 0.639216 0.5 0.25 1 p0 e0 t[\x83\x65\x83\x58\x83\x67.bmp]\n"
               "m 1 0 0 1 p5 e0.5 t[]\n");
+    // Comments of both kinds after every open brace, holding what would
+    // end an object or start a string.
+    std::string commented;
+    for (std::uint8_t c : text) {
+        commented += char(c);
+        if (c == '{') commented += " # } \" {\n// } ;\n";
+    }
     struct Form {
         const char* name;
         std::vector<std::uint8_t> file;
     } forms[] = {
+        {"text with comments", std::vector<std::uint8_t>(commented.begin(), commented.end())},
         {"binary", writeXBinary(x)},
         {"binary 64", writeXBinary(x, true)},
         {"text zip", compressMszip(text)},
