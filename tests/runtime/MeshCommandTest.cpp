@@ -148,7 +148,7 @@ TEST_F(MeshCommands, StepsMoveTheirOwnFamilyAndVelocityReachesEveryMesh) {
     EXPECT_EQ(made[0]->getPosition()[0], 3.5f);
 }
 
-TEST_F(MeshCommands, TheObjectStepMovesMeshesExceptInCutInMode1) {
+TEST_F(MeshCommands, TheObjectStepMovesMeshesExceptPausedOrInCutInMode1) {
     run("<mesh><file>tri</file><worldvx>1</worldvx><worldmaxx>99</worldmaxx></mesh>");
     std::shared_ptr<Mesh> mesh = meshes->findById(1);
     ASSERT_NE(mesh, nullptr);
@@ -159,6 +159,16 @@ TEST_F(MeshCommands, TheObjectStepMovesMeshesExceptInCutInMode1) {
     g_gameInfo->setCutinMode(0);
     frames(2);
     EXPECT_EQ(mesh->getPosition()[0], 3.0f);
+    // Nor while the game is paused.
+    g_gameInfo->requestPauseToggle();
+    g_gameInfo->applyPauseToggle();
+    ASSERT_NE(g_gameInfo->isPaused(), 0);
+    frames(2);
+    EXPECT_EQ(mesh->getPosition()[0], 3.0f);
+    g_gameInfo->requestPauseToggle();
+    g_gameInfo->applyPauseToggle();
+    frames(1);
+    EXPECT_EQ(mesh->getPosition()[0], 4.0f);
 }
 
 TEST_F(MeshCommands, PreloadedMeshesAreInactiveCopiesShareNoVertices) {
