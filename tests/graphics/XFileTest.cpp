@@ -416,6 +416,28 @@ TEST(XFileMesh, NormalsAreWeightedByTheAngleAtEachVertex) {
     EXPECT_NEAR(v[1].nz, -1.0f, 1e-6f);
     EXPECT_NEAR(v[3].ny, -1.0f, 1e-6f);
     mesh->Release();
+
+    // A face with two corners in one place adds nothing: the corner it
+    // shares with a whole face keeps that face's normal, the corner of its
+    // own gets (0, 0, 0), no NaN.
+    XTokens flat;
+    flat.object("Mesh", "", [](XTokens& m) {
+        m.ints({4}).floats({0, 0, 0, 1, 0, 0, 1, 0, 0, 0, 1, 0});
+        m.ints({2}).ints({3, 0, 1, 3, 3, 1, 2, 0});
+    });
+    const std::vector<std::uint8_t> flatFile = writeXText(flat);
+    ASSERT_EQ(D3DXLoadMeshFromXInMemory(flatFile.data(), std::uint32_t(flatFile.size()), D3DXMESH_MANAGED, nullptr,
+                                        nullptr, nullptr, nullptr, nullptr, &mesh),
+              S_OK);
+    ASSERT_EQ(D3DXComputeNormals(mesh, nullptr), S_OK);
+    const std::vector<D3DXMeshVertex>& f = mesh->vertices();
+    ASSERT_EQ(f.size(), 4u);
+    // Vertices by first use: positions 0, 1, 3, then 2.
+    EXPECT_EQ(f[1].nz, 1.0f);
+    EXPECT_EQ(f[3].nx, 0.0f);
+    EXPECT_EQ(f[3].ny, 0.0f);
+    EXPECT_EQ(f[3].nz, 0.0f);
+    mesh->Release();
 }
 
 }  // namespace
