@@ -206,20 +206,55 @@ TEST_F(MeshPassTest, ASkippedFrameFillsTheBuffersAndDrawsNothing) {
     g_frameCounter = nullptr;
 }
 
-TEST_F(MeshPassTest, AFailedDrawSaysWhichGroupAndEndsThePass) {
-    manager().loadMesh("a.x");
-    manager().loadMesh("b.x");
-    gfx.faults.failNext("DrawIndexedPrimitive", D3DERR_INVALIDCALL);
-    device().beginScene();
-    manager().calcMeshGroup();
-    EXPECT_EQ(manager().drawMeshGroup(), D3DERR_INVALIDCALL);
-    device().endScene();
-    // The first group's draw failed; the second is not tried.
-    EXPECT_EQ(gfx.callsOf("DrawIndexedPrimitive").size(), 1u);
-    const std::vector<std::string> lines = linesFrom(".\\Src\\MeshManager:517  FAILED");
-    ASSERT_GE(lines.size(), 3u);
-    EXPECT_EQ(lines[1], "D3DERR_INVALIDCALL");
-    EXPECT_EQ(lines[2], "a.bmp tmpoffset 0 totalvertexnum 9 tmpnumindex 0 groupnumindex 3 ");
+TEST_F(MeshPassTest, FailedLocksAndDrawsSayWhichPassAndGroup) {
+    struct Row {
+        MeshManager::Pass pass;
+        std::int32_t effect, shadow;
+        const char *lockLine, *drawLine;
+    } rows[] = {
+        {MeshManager::kOrdinary, 0, 0, ".\\Src\\MeshManager:464  FAILED", ".\\Src\\MeshManager:517  FAILED"},
+        {MeshManager::kEffect, 1, 0, ".\\Src\\MeshManager:663  FAILED", ".\\Src\\MeshManager:709  FAILED"},
+        {MeshManager::kShadow, 0, 1, ".\\Src\\MeshManager:840  FAILED", ".\\Src\\MeshManager:890  FAILED"},
+    };
+    auto drawPass = [this](MeshManager::Pass which) {
+        device().beginScene();
+        HRESULT hr = S_OK;
+        switch (which) {
+            case MeshManager::kOrdinary: manager().calcMeshGroup(); hr = manager().drawMeshGroup(); break;
+            case MeshManager::kEffect: manager().calcEffectMeshGroup(); hr = manager().drawEffectMeshGroup(); break;
+            case MeshManager::kShadow: manager().calcShadowMeshGroup(); hr = manager().drawShadowMeshGroup(); break;
+        }
+        device().endScene();
+        return hr;
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.drawLine);
+        manager().clearAll();
+        for (const char* file : {"a.x", "b.x"}) {
+            auto mesh = manager().loadMesh(file);
+            mesh->setFlag(row.effect);
+            mesh->setParamC(row.shadow);
+        }
+        // The vertex buffer's lock fails: the pass ends with its code.
+        gfx.faults.failNext("Lock", D3DERR_INVALIDCALL);
+        gfx.clearCalls();
+        EXPECT_EQ(drawPass(row.pass), D3DERR_INVALIDCALL);
+        EXPECT_TRUE(gfx.draws().empty());
+        std::vector<std::string> lines = linesFrom(row.lockLine);
+        ASSERT_GE(lines.size(), 2u);
+        EXPECT_EQ(lines[1], "D3DERR_INVALIDCALL");
+
+        // The first group's draw fails: its line, the group's numbers, and
+        // the second group is not tried.
+        gfx.faults.failNext("DrawIndexedPrimitive", D3DERR_INVALIDCALL);
+        gfx.clearCalls();
+        EXPECT_EQ(drawPass(row.pass), D3DERR_INVALIDCALL);
+        EXPECT_EQ(gfx.callsOf("DrawIndexedPrimitive").size(), 1u);
+        lines = linesFrom(row.drawLine);
+        ASSERT_GE(lines.size(), 3u);
+        EXPECT_EQ(lines[1], "D3DERR_INVALIDCALL");
+        EXPECT_EQ(lines[2], "a.bmp tmpoffset 0 totalvertexnum 9 tmpnumindex 0 groupnumindex 3 ");
+    }
 }
 
 TEST_F(MeshPassTest, FailedBuffersDrawNothingAndSaySoOnce) {
