@@ -129,6 +129,27 @@ TEST_F(MeshPassTest, OneDrawPerTextureInKeyOrder) {
     EXPECT_EQ(count("DrawIndexedPrimitive"), 3);
 }
 
+TEST_F(MeshPassTest, EachGroupIsDrawnWithItsOwnAlphaTest) {
+    // Group a.bmp alpha-tested (its last mesh asks for it), group b.bmp not;
+    // after the ordinary pass alpha testing is off.
+    manager().loadMesh("a.x")->setParamB(1);
+    manager().loadMesh("b.x");
+    for (int frame = 0; frame < 2; ++frame) {
+        SCOPED_TRACE(frame);
+        std::uint32_t alphaTest = device().state().renderStates[D3DRS_ALPHATESTENABLE];
+        pass(MeshManager::kOrdinary);
+        std::vector<std::uint32_t> atDraws;
+        for (const std::string& call : calls()) {
+            if (call == "SetRenderState(D3DRS_ALPHATESTENABLE, 1)") alphaTest = 1;
+            if (call == "SetRenderState(D3DRS_ALPHATESTENABLE, 0)") alphaTest = 0;
+            if (call.rfind("DrawIndexedPrimitive", 0) == 0) atDraws.push_back(alphaTest);
+        }
+        EXPECT_EQ(atDraws, (std::vector<std::uint32_t>{1, 0}));
+        EXPECT_EQ(alphaTest, 0u);
+        EXPECT_EQ(device().state().renderStates[D3DRS_ALPHATESTENABLE], 0u);
+    }
+}
+
 TEST_F(MeshPassTest, EachPassDrawsItsFamily) {
     auto plain = manager().loadMesh("a.x");
     auto effect = manager().loadMesh("a.x");
