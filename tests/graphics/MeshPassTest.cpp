@@ -162,10 +162,25 @@ TEST_F(MeshPassTest, EachPassDrawsItsFamily) {
         MeshManager::Pass pass;
         std::size_t vertices;
         std::string texture;  // "" any
-    } rows[] = {{MeshManager::kOrdinary, 3, ""}, {MeshManager::kEffect, 3, ""}, {MeshManager::kShadow, 6, "null"}};
+        bool worldFirst;      // the world transform before the material
+        const char* diffuse;  // of the pass's material
+    } rows[] = {{MeshManager::kOrdinary, 3, "", false, "diffuse (1, 1, 1, 1)"},
+                {MeshManager::kEffect, 3, "", true, "diffuse (1, 1, 1, 1)"},
+                {MeshManager::kShadow, 6, "null", false, "diffuse (0, 0, 0, 1)"}};
     for (const Row& row : rows) {
         SCOPED_TRACE(int(row.pass));
         const std::vector<GfxDrawRecord> draws = pass(row.pass);
+        std::size_t material = 0, world = 0;
+        const std::vector<std::string> sequence = calls();
+        for (std::size_t i = 0; i < sequence.size(); ++i) {
+            if (!material && sequence[i].rfind("SetMaterial", 0) == 0) {
+                material = i + 1;
+                EXPECT_NE(sequence[i].find(row.diffuse), std::string::npos) << sequence[i];
+            }
+            if (!world && sequence[i].rfind("SetTransform(D3DTS_WORLD", 0) == 0) world = i + 1;
+        }
+        ASSERT_TRUE(material && world);
+        EXPECT_EQ(world < material, row.worldFirst);
         ASSERT_EQ(draws.size(), 1u);
         EXPECT_EQ(vertexCount(draws[0]), row.vertices);
         if (!row.texture.empty()) {
