@@ -175,6 +175,42 @@ TEST(XFileReader, MeshesCollapseInFileOrder) {
             l.object("Material", "", [](XTokens& mat) { mat.floats({0.5, 0, 0, 1, 1, 0, 0, 0, 0, 0, 0}); });
         });
     });
+    // Two lists in one mesh: the later one stands, with none of the
+    // earlier one's face indexes.
+    XTokens twice;
+    twice.object("Mesh", "", [](XTokens& m) {
+        m.ints({3}).floats({0, 0, 0, 1, 0, 0, 0, 1, 0}).ints({1, 3, 0, 1, 2});
+        m.object("MeshMaterialList", "", [](XTokens& l) {
+            l.ints({2, 1, 1});
+            for (int i = 0; i < 2; ++i)
+                l.object("Material", "", [](XTokens& mat) { mat.floats({0.5, 0, 0, 1, 1, 0, 0, 0, 0, 0, 0}); });
+        });
+        m.object("MeshMaterialList", "", [](XTokens& l) { l.ints({0, 0}); });
+    });
+    // A list inside a list is skipped: the outer list's face index and
+    // material stand.
+    XTokens nested;
+    nested.object("Mesh", "", [](XTokens& m) {
+        m.ints({3}).floats({0, 0, 0, 1, 0, 0, 0, 1, 0}).ints({1, 3, 0, 1, 2});
+        m.object("MeshMaterialList", "", [](XTokens& l) {
+            l.ints({1, 1, 0});
+            l.object("MeshMaterialList", "", [](XTokens& inner) { inner.ints({3, 1, 2}); });
+            l.object("Material", "", [](XTokens& mat) { mat.floats({0.25, 0, 0, 1, 1, 0, 0, 0, 0, 0, 0}); });
+        });
+    });
+    struct Case {
+        const XTokens* tokens;
+        float diffuse;
+    } cases[] = {{&twice, 1.0f}, {&nested, 0.25f}};
+    for (const Case& c : cases) {
+        for (const std::vector<std::uint8_t>& file : {writeXText(*c.tokens), writeXBinary(*c.tokens)}) {
+            XFileContent t;
+            ASSERT_EQ(read(file, t), S_OK);
+            EXPECT_EQ(t.attributes, (std::vector<std::uint32_t>{0}));
+            ASSERT_EQ(t.materials.size(), 1u);
+            EXPECT_EQ(t.materials[0].diffuse[0], c.diffuse);
+        }
+    }
     for (const std::vector<std::uint8_t>& file : {writeXText(empty), writeXBinary(empty)}) {
         XFileContent e;
         ASSERT_EQ(read(file, e), S_OK);
