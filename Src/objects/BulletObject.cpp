@@ -232,6 +232,22 @@ std::int32_t BulletObject::runMainOrRevenge() {
     return mainRuntime_ ? mainRuntime_->run() : 1;
 }
 
+void BulletObject::runScriptsAndMotion() {
+    ExBulletML_Runtime* main = mainRuntime_;
+    // Slot 21 with a main script that only waits this frame: counted in
+    // place (the runtime's own class, not one that replaces run), then the
+    // object is made current as run makes it.
+    if (runtimeActive_ && !(flags_ & object_flag::kRevenge) && main && typeid(*main) == typeid(ExBulletML_Runtime) &&
+        main->continueWait()) {
+        if (BulletObjectManager* manager = g_bulletObjectManager) manager->syncCurrentObject();
+    } else {
+        BulletObject::runMainOrRevenge();
+    }
+    BulletObject::runDamage();
+    BulletObject::runPresent();
+    BulletObject::update();
+}
+
 std::int32_t BulletObject::runPresent() { return presentRuntime_ ? presentRuntime_->run() : 1; }
 
 std::int32_t BulletObject::runDamage() {

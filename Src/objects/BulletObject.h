@@ -6,6 +6,7 @@
 // BulletObjectAllocator and live in one IntBulletObjectManager list.
 #pragma once
 #include <cstdint>
+#include <typeinfo>
 
 #include "objects/GameObject.h"
 
@@ -54,6 +55,15 @@ public:
     virtual std::int32_t runDamage();
     // Slot 24: one frame of motion.
     virtual void update();
+    // The ordinary walk's turn for an object of this very class: slots 21,
+    // 23 and 22, then 24, called without virtual dispatch, one more frame of
+    // a main script's "wait" done in place. Objects of classes that replace
+    // a slot are walked through the slots instead (see isPlainClass).
+    void runScriptsAndMotion();
+    // The state word, read without the slot (no class replaces getState).
+    std::uint32_t stateWord() const { return state_; }
+    // True when the object's class is BulletObject itself, no slot replaced.
+    bool isPlainClass() const { return typeid(*this) == typeid(BulletObject); }
 
     // Direction and speed.
     void setDirection(float degrees);

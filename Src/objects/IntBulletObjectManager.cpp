@@ -136,15 +136,19 @@ namespace {
 // The walk reads every object's state word two or three times a frame; no
 // object class replaces getState, so it is called without the virtual
 // dispatch.
-std::uint32_t stateOf(BulletObject& object) { return object.ResourceObject::getState(); }
+std::uint32_t stateOf(const BulletObject& object) { return object.stateWord(); }
 
 // An object's turn in the ordinary walk: its scripts and motion, then an
 // enemy's prate.
 void ordinaryTurn(BulletObject& object, void*) {
-    object.runMainOrRevenge();
-    object.runDamage();
-    object.runPresent();
-    object.update();
+    if (object.isPlainClass()) {
+        object.runScriptsAndMotion();
+    } else {
+        object.runMainOrRevenge();
+        object.runDamage();
+        object.runPresent();
+        object.update();
+    }
     if (stateOf(object) == 0 && !(object.getFlags() & object_flag::kRevenge) &&
         object.getKind() == object_kind::kEnemy) {
         GameInfo* game = g_gameInfo;

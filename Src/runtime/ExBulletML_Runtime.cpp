@@ -15,6 +15,7 @@
 
 // Stacks and variables live inside the block; a block stays below 1 KB.
 static_assert(sizeof(ExBulletML_Runtime) < 1024, "a runtime block stays below 1 KB");
+static_assert(ExBulletML_Runtime::kWaitElement == kWait, "continueWait knows the id of wait");
 
 namespace {
 BulletML_Node_Manager* g_runtimeDocument = nullptr;
@@ -105,16 +106,8 @@ std::int32_t ExBulletML_Runtime::setupRoot() {
 
 std::int32_t ExBulletML_Runtime::run() {
     if (!current_) return 0;
-    // Most frames of most scripts are one more frame of a "wait": the same
-    // result as the loop below (restore the cursor, make the object current,
-    // the wait handler counts and yields, the cursor is saved again) without
-    // its bookkeeping. Not while observed, nor from inside its own run.
-    if (current_->getCode() == kWait && repeatCounter_ < repeatLimit_ && !cursorStack_.empty() && !observer_ &&
-        !running_) {
-        childCursor_ = cursorStack_.top();
-        current_->setCursor(static_cast<std::uint32_t>(childCursor_));
+    if (continueWait()) {
         if (BulletObjectManager* manager = g_bulletObjectManager) manager->syncCurrentObject();
-        ++repeatCounter_;
         return 0;
     }
     return runNodes();

@@ -14,6 +14,7 @@
 #include "runtime/BMLRuntimeAllocator.h"
 #include "runtime/RuntimeStack.h"
 #include "runtime/VecParam.h"
+#include "script/BulletML_Node.h"
 #include "script/BulletML_Node_Number.h"
 #include "services/NamePool.h"
 
@@ -26,6 +27,8 @@ public:
     static constexpr std::int32_t kGoOn = 0;   // done: the next node
     static constexpr std::int32_t kLeave = 1;  // done: leave this node
     static constexpr std::int32_t kYield = 2;  // stop until the next frame
+    // The element id of "wait" (checked against the id table in the source).
+    static constexpr std::int32_t kWaitElement = 10;
 
     // Stack room inside the block: the usual nesting depth.
     static constexpr std::size_t kInlineDepth = 16;
@@ -52,6 +55,24 @@ public:
     virtual std::int32_t run();
     // Slot 4: the current node's handler; its result code.
     virtual std::int32_t execute();
+
+    // Most frames of most scripts are one more frame of a "wait": when the
+    // runtime rests inside one that has frames left, this does what run's
+    // node loop would (restore the cursor, the wait handler counts and
+    // yields, the cursor is saved again) and answers true; the caller then
+    // makes the object current, as run does. Not while observed, nor from
+    // inside its own run. False: nothing changed, run has the frame to do.
+    bool continueWait() {
+        BulletML_Node* node = current_;
+        if (!node || node->getCode() != kWaitElement || repeatCounter_ >= repeatLimit_ || cursorStack_.empty() ||
+            observer_ || running_) {
+            return false;
+        }
+        childCursor_ = cursorStack_.top();
+        node->setCursor(static_cast<std::uint32_t>(childCursor_));
+        ++repeatCounter_;
+        return true;
+    }
 
     // Walk steps (used by handlers).
     std::int32_t step();
