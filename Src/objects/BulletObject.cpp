@@ -53,7 +53,7 @@ bool isRotatedShape(std::int32_t type) { return type == kShapeRotated || type ==
 using sine_table::kDegreesPerRadian;
 }  // namespace
 
-BulletObject::BulletObject() = default;
+BulletObject::BulletObject() { takeDirection(direction_); }
 
 BulletObject::~BulletObject() { releaseResources(); }
 
@@ -193,7 +193,7 @@ void BulletObject::clearFlags(std::uint32_t flags) {
 
 void BulletObject::copyMotionFrom(BulletObject& other) {
     copyFrom(other);
-    direction_ = other.direction_;
+    takeDirection(other.direction_);
     speed_ = other.speed_;
     targetSpeed_ = other.speed_;
     invincibleFrames_ = other.invincibleFrames_;
@@ -232,14 +232,16 @@ std::int32_t BulletObject::runMainOrRevenge() {
     return mainRuntime_ ? mainRuntime_->run() : 1;
 }
 
-void BulletObject::runScriptsAndMotion() {
+void BulletObject::runScriptsAndMotion(bool madeCurrent) {
     ExBulletML_Runtime* main = mainRuntime_;
     // Slot 21 with a main script that only waits this frame: counted in
     // place (the runtime's own class, not one that replaces run), then the
     // object is made current as run makes it.
     if (runtimeActive_ && !(flags_ & object_flag::kRevenge) && main && typeid(*main) == typeid(ExBulletML_Runtime) &&
         main->continueWait()) {
-        if (BulletObjectManager* manager = g_bulletObjectManager) manager->syncCurrentObject();
+        if (!madeCurrent) {
+            if (BulletObjectManager* manager = g_bulletObjectManager) manager->syncCurrentObject();
+        }
     } else {
         BulletObject::runMainOrRevenge();
     }
@@ -255,13 +257,19 @@ std::int32_t BulletObject::runDamage() {
     return 1;
 }
 
+void BulletObject::takeDirection(float degrees) {
+    direction_ = degrees;
+    directionSin_ = sine_table::sinDeg(degrees);
+    directionMinusCos_ = -sine_table::cosDeg(degrees);
+}
+
 void BulletObject::recomputeVelocity() {
-    velocityX_ = sine_table::sinDeg(direction_) * speed_;
-    velocityY_ = -sine_table::cosDeg(direction_) * speed_;
+    velocityX_ = directionSin_ * speed_;
+    velocityY_ = directionMinusCos_ * speed_;
 }
 
 void BulletObject::setDirection(float degrees) {
-    direction_ = reduceTurns(degrees);
+    takeDirection(reduceTurns(degrees));
     recomputeVelocity();
 }
 
@@ -296,7 +304,7 @@ void BulletObject::changeDirectionSequence(float value, std::int32_t frames) {
 
 void BulletObject::changeDirectionAbsolute(float angle, std::int32_t frames) {
     if (frames == 0) frames = 1;
-    direction_ = reduceTurnsOpen(direction_);
+    takeDirection(reduceTurnsOpen(direction_));
     float turnTo = angle;
     if (angle - direction_ > 180.0f) turnTo = angle - 360.0f;
     targetDirection_ = turnTo - direction_ < -180.0f ? turnTo + 360.0f : turnTo;

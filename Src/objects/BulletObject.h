@@ -59,7 +59,9 @@ public:
     // 23 and 22, then 24, called without virtual dispatch, one more frame of
     // a main script's "wait" done in place. Objects of classes that replace
     // a slot are walked through the slots instead (see isPlainClass).
-    void runScriptsAndMotion();
+    // `madeCurrent`: the walk has just made this object the process-wide
+    // manager's current object, so a wait frame need not make it so again.
+    void runScriptsAndMotion(bool madeCurrent);
     // The state word, read without the slot (no class replaces getState).
     std::uint32_t stateWord() const { return state_; }
     // True when the object's class is BulletObject itself, no slot replaced.
@@ -191,6 +193,10 @@ private:
 
     // What destroy releases at once: runtimes, family, images.
     void releaseResources();
+    // Every change of the direction goes through here: the direction's sine
+    // and minus cosine are kept with it, so a change of speed alone does not
+    // look them up again.
+    void takeDirection(float degrees);
     void recomputeVelocity();
     // The motion steps of update.
     void stepImageAngle();
@@ -222,6 +228,9 @@ private:
     ExBulletML_Runtime* damageRuntime_ = nullptr;
     ExBulletML_Runtime* revengeRuntime_ = nullptr;
     float speed_ = 1.0f;
+    // sine_table::sinDeg(direction_) and -cosDeg(direction_) (takeDirection).
+    float directionSin_ = 0.0f;
+    float directionMinusCos_ = -1.0f;
     float targetSpeed_ = 0.0f;
     float speedStep_ = 0.0f;
     std::int32_t speedFrames_ = 0;

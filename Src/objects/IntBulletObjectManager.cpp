@@ -139,29 +139,31 @@ namespace {
 std::uint32_t stateOf(const BulletObject& object) { return object.stateWord(); }
 
 // An object's turn in the ordinary walk: its scripts and motion, then an
-// enemy's prate.
-void ordinaryTurn(BulletObject& object, void*) {
+// enemy's prate. The context is the list's owner, which made the object its
+// current one.
+void ordinaryTurn(BulletObject& object, void* owner) {
     if (object.isPlainClass()) {
-        object.runScriptsAndMotion();
+        object.runScriptsAndMotion(owner && owner == g_bulletObjectManager);
     } else {
         object.runMainOrRevenge();
         object.runDamage();
         object.runPresent();
         object.update();
     }
-    if (stateOf(object) == 0 && !(object.getFlags() & object_flag::kRevenge) &&
-        object.getKind() == object_kind::kEnemy) {
+    if (object.getKind() == object_kind::kEnemy && stateOf(object) == 0 &&
+        !(object.getFlags() & object_flag::kRevenge)) {
         GameInfo* game = g_gameInfo;
         if (game && game->isPlayerMoveEnabled()) game->addPrate(truncateToInt32(object.getPrateRate()));
     }
 }
 }  // namespace
 
-void IntBulletObjectManager::update() { updateWith(&ordinaryTurn, nullptr); }
+void IntBulletObjectManager::update() { updateWith(&ordinaryTurn, owner_); }
 
 void IntBulletObjectManager::updateWith(Turn turn, void* context) {
     ++walking_;
-    if (owner_) owner_->enterWalk();
+    BulletObjectManager* const owner = owner_;
+    if (owner) owner->enterWalk();
     // The saved cursor of an enclosing walk of this list (none in practice).
     BulletObject* const outerCursor = cursor_;
     const bool outerDetached = cursorDetached_;
@@ -169,10 +171,10 @@ void IntBulletObjectManager::updateWith(Turn turn, void* context) {
 
     BulletObject* object = head_;
     while (object) {
+        // cursorNext_ is read only once unlink has set it with cursorDetached_.
         cursor_ = object;
         cursorDetached_ = false;
-        cursorNext_ = nullptr;
-        if (owner_) owner_->walkAt(object);
+        if (owner) owner->walkAt(object);
         if (object->pendingDestroy_ || stateOf(*object) != 0) {
             BulletObject* following = object->listNext_;
             cursor_ = nullptr;
@@ -193,7 +195,7 @@ void IntBulletObjectManager::updateWith(Turn turn, void* context) {
     cursor_ = outerCursor;
     cursorDetached_ = outerDetached;
     cursorNext_ = outerNext;
-    if (owner_) owner_->leaveWalk();
+    if (owner) owner->leaveWalk();
     --walking_;
     destroyMarked();
 }
