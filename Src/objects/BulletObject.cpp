@@ -1,11 +1,13 @@
 #include "objects/BulletObject.h"
 
+#include <typeinfo>
 #include <cmath>
 #include <cstdlib>
 
 #include "graphics/Sprite.h"
 #include "objects/BulletObjectAllocator.h"
 #include "objects/BulletObjectManager.h"
+#include "objects/BulletObjectStep.h"
 #include "objects/IntBulletObjectManager.h"
 #include "objects/SineTable.h"
 #include "runtime/ExBulletML_Runtime.h"
@@ -232,30 +234,9 @@ std::int32_t BulletObject::runMainOrRevenge() {
     return mainRuntime_ ? mainRuntime_->run() : 1;
 }
 
-void BulletObject::runScriptsAndMotion(bool madeCurrent) {
-    ExBulletML_Runtime* main = mainRuntime_;
-    // Slot 21 with a main script that only waits this frame: counted in
-    // place (the runtime's own class, not one that replaces run), then the
-    // object is made current as run makes it.
-    if (runtimeActive_ && !(flags_ & object_flag::kRevenge) && main && typeid(*main) == typeid(ExBulletML_Runtime) &&
-        main->continueWait()) {
-        if (!madeCurrent) {
-            if (BulletObjectManager* manager = g_bulletObjectManager) manager->syncCurrentObject();
-        }
-    } else {
-        BulletObject::runMainOrRevenge();
-    }
-    BulletObject::runDamage();
-    BulletObject::runPresent();
-    BulletObject::update();
-}
+std::int32_t BulletObject::runPresent() { return runPresentScript(); }
 
-std::int32_t BulletObject::runPresent() { return presentRuntime_ ? presentRuntime_->run() : 1; }
-
-std::int32_t BulletObject::runDamage() {
-    if (damageArmed_ && !(flags_ & object_flag::kRevenge) && damageRuntime_) return damageRuntime_->run();
-    return 1;
-}
+std::int32_t BulletObject::runDamage() { return runDamageScript(); }
 
 void BulletObject::takeDirection(float degrees) {
     direction_ = degrees;
@@ -379,6 +360,7 @@ void BulletObject::stepCollectDelay() {
 void BulletObject::setMainRuntime(ExBulletML_Runtime* runtime) {
     if (mainRuntime_ && mainRuntime_ != runtime) mainRuntime_->destroy();
     mainRuntime_ = runtime;
+    mainRuntimeIsBase_ = runtime && typeid(*runtime) == typeid(ExBulletML_Runtime);
     runtimeActive_ = 1;
 }
 
@@ -575,7 +557,9 @@ void BulletObject::update() {
     }
 
     // 5. A reflection of the last move mirrors the direction now.
-    if (edgeEvents_ & 15) {
+    if (edgeEvents_ == 0) {
+        // Nothing happened at an edge.
+    } else if (edgeEvents_ & 15) {
         if (kind_ >= object_kind::kFirstItem && kind_ <= object_kind::kLastItem &&
             (flags_ & object_flag::kCollecting)) {
             edgeEvents_ = 0;
@@ -621,8 +605,10 @@ void BulletObject::update() {
     // move exactly as setLeft / setTop would move them.
     const float nextLeft = left_ + velocityX_;
     const float nextTop = top_ + velocityY_;
-    if (!mainImage_ && !shape1Image_ && !shape2Image_ && leftBound_ < nextLeft && nextLeft < rightBound_ &&
-        topBound_ < nextTop && nextTop < bottomBound_) {
+    const bool withImages = (reinterpret_cast<std::uintptr_t>(mainImage_) | reinterpret_cast<std::uintptr_t>(shape1Image_) |
+                             reinterpret_cast<std::uintptr_t>(shape2Image_)) != 0;
+    if (!withImages && (leftBound_ < nextLeft) & (nextLeft < rightBound_) & (topBound_ < nextTop) &
+                           (nextTop < bottomBound_)) {
         centreX_ += nextLeft - left_;
         left_ = nextLeft;
         centreY_ += nextTop - top_;

@@ -6,7 +6,6 @@
 // BulletObjectAllocator and live in one IntBulletObjectManager list.
 #pragma once
 #include <cstdint>
-#include <typeinfo>
 
 #include "objects/GameObject.h"
 
@@ -61,11 +60,13 @@ public:
     // a slot are walked through the slots instead (see isPlainClass).
     // `madeCurrent`: the walk has just made this object the process-wide
     // manager's current object, so a wait frame need not make it so again.
-    void runScriptsAndMotion(bool madeCurrent);
+    // Defined in BulletObjectStep.h.
+    inline void runScriptsAndMotion(bool madeCurrent);
     // The state word, read without the slot (no class replaces getState).
     std::uint32_t stateWord() const { return state_; }
-    // True when the object's class is BulletObject itself, no slot replaced.
-    bool isPlainClass() const { return typeid(*this) == typeid(BulletObject); }
+    // True when the object's class is BulletObject itself, no slot replaced
+    // (noted when a list takes the object in).
+    bool isPlainClass() const { return plainClass_ != 0; }
 
     // Direction and speed.
     void setDirection(float degrees);
@@ -193,6 +194,9 @@ private:
 
     // What destroy releases at once: runtimes, family, images.
     void releaseResources();
+    // The bodies of slots 23 and 22 (BulletObjectStep.h).
+    inline std::int32_t runDamageScript();
+    inline std::int32_t runPresentScript();
     // Every change of the direction goes through here: the direction's sine
     // and minus cosine are kept with it, so a change of speed alone does not
     // look them up again.
@@ -220,6 +224,10 @@ private:
     // Marked for destruction by a removal during a walk of its list.
     std::uint8_t pendingDestroy_ = 0;
     std::uint8_t breakable_ = 1;
+    // The class is BulletObject itself (isPlainClass); the main runtime's
+    // class is ExBulletML_Runtime itself (its run is not replaced).
+    std::uint8_t plainClass_ = 0;
+    std::uint8_t mainRuntimeIsBase_ = 0;
     std::int32_t age_ = 0;
     std::int32_t countdown_ = 0;
     std::int32_t invincibleFrames_ = 0;

@@ -1,10 +1,12 @@
 #include "objects/IntBulletObjectManager.h"
 
+#include <typeinfo>
 #include <algorithm>
 
 #include "objects/BulletObject.h"
 #include "objects/BulletObjectAllocator.h"
 #include "objects/BulletObjectManager.h"
+#include "objects/BulletObjectStep.h"
 #include "records/GameInfo.h"
 #include "services/Managers.h"
 #include "services/Truncate.h"
@@ -38,6 +40,7 @@ IntBulletObjectManager::~IntBulletObjectManager() {
 BulletObject* IntBulletObjectManager::next(const BulletObject* object) { return object->listNext_; }
 
 void IntBulletObjectManager::link(BulletObject* object) {
+    object->plainClass_ = typeid(*object) == typeid(BulletObject);
     object->list_ = this;
     object->listPrev_ = tail_;
     object->listNext_ = nullptr;
