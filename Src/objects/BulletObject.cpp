@@ -60,6 +60,7 @@ BulletObject::BulletObject() { takeDirection(direction_); }
 BulletObject::~BulletObject() { releaseResources(); }
 
 void BulletObject::releaseResources() {
+    settleWait();
     for (ExBulletML_Runtime** runtime : {&mainRuntime_, &presentRuntime_, &revengeRuntime_, &damageRuntime_}) {
         ExBulletML_Runtime* held = *runtime;
         *runtime = nullptr;
@@ -115,6 +116,7 @@ void BulletObject::init() {
     extraWords_[2] = 1024;
     // The runtimes are stopped and let go; they go back to their pool rather
     // than being lost to it.
+    settleWait();
     for (ExBulletML_Runtime** runtime : {&mainRuntime_, &presentRuntime_, &revengeRuntime_, &damageRuntime_}) {
         ExBulletML_Runtime* held = *runtime;
         *runtime = nullptr;
@@ -133,6 +135,7 @@ void BulletObject::init() {
 }
 
 void BulletObject::setState(std::uint32_t state) {
+    settleWait();
     for (ExBulletML_Runtime* runtime : {mainRuntime_, presentRuntime_, revengeRuntime_}) {
         if (runtime) runtime->stop(static_cast<std::int32_t>(state));
     }
@@ -225,6 +228,7 @@ void BulletObject::copyLevelAndKind(BulletObject& other) {
 }
 
 std::int32_t BulletObject::runMainOrRevenge() {
+    settleWait();
     if (!runtimeActive_) return 1;
     if (flags_ & object_flag::kRevenge) {
         if (revengeRuntime_) return revengeRuntime_->run();
@@ -358,6 +362,7 @@ void BulletObject::stepCollectDelay() {
 }
 
 void BulletObject::setMainRuntime(ExBulletML_Runtime* runtime) {
+    settleWait();
     if (mainRuntime_ && mainRuntime_ != runtime) mainRuntime_->destroy();
     mainRuntime_ = runtime;
     mainRuntimeIsBase_ = runtime && typeid(*runtime) == typeid(ExBulletML_Runtime);
@@ -380,6 +385,7 @@ void BulletObject::setDamageRuntime(ExBulletML_Runtime* runtime) {
 }
 
 void BulletObject::restartMainRuntime() {
+    settleWait();
     if (mainRuntime_) mainRuntime_->restart();
 }
 
@@ -387,7 +393,15 @@ void BulletObject::restartDamageRuntime() {
     if (damageRuntime_) damageRuntime_->restart();
 }
 
-bool BulletObject::isMainRuntimeRunning() const { return mainRuntime_ && mainRuntime_->isActive(); }
+bool BulletObject::isMainRuntimeRunning() const {
+    settleWait();
+    return mainRuntime_ && mainRuntime_->isActive();
+}
+
+ExBulletML_Runtime* BulletObject::getMainRuntime() const {
+    settleWait();
+    return mainRuntime_;
+}
 
 bool BulletObject::isDamageRuntimeRunning() const {
     return damageArmed_ && damageRuntime_ && damageRuntime_->isActive();

@@ -60,8 +60,16 @@ public:
     // a slot are walked through the slots instead (see isPlainClass).
     // `madeCurrent`: the walk has just made this object the process-wide
     // manager's current object, so a wait frame need not make it so again.
-    // Defined in BulletObjectStep.h.
-    inline void runScriptsAndMotion(bool madeCurrent);
+    // `outermost`: besides, no other walk is in progress, so the main
+    // runtime is not running. Then, once the main script has counted a
+    // frame of a "wait", the frames that follow are counted here without
+    // touching the runtime, until the wait has run out or anything else
+    // reaches the runtime (settleWait). Defined in BulletObjectStep.h.
+    inline void runScriptsAndMotion(bool madeCurrent, bool outermost);
+    // Hands the wait frames counted here to the main runtime, which then is
+    // where a run of frames would have left it. Every path to the main
+    // runtime other than the walk's turn goes through here first.
+    inline void settleWait() const;
     // The state word, read without the slot (no class replaces getState).
     std::uint32_t stateWord() const { return state_; }
     // True when the object's class is BulletObject itself, no slot replaced
@@ -134,7 +142,8 @@ public:
     void setPresentRuntime(ExBulletML_Runtime* runtime);
     void setRevengeRuntime(ExBulletML_Runtime* runtime);
     void setDamageRuntime(ExBulletML_Runtime* runtime);
-    ExBulletML_Runtime* getMainRuntime() const { return mainRuntime_; }
+    // Brings the main runtime up to date first (see settleWait).
+    ExBulletML_Runtime* getMainRuntime() const;
     ExBulletML_Runtime* getPresentRuntime() const { return presentRuntime_; }
     ExBulletML_Runtime* getRevengeRuntime() const { return revengeRuntime_; }
     ExBulletML_Runtime* getDamageRuntime() const { return damageRuntime_; }
@@ -228,6 +237,10 @@ private:
     // class is ExBulletML_Runtime itself (its run is not replaced).
     std::uint8_t plainClass_ = 0;
     std::uint8_t mainRuntimeIsBase_ = 0;
+    // Frames of the main script's current wait still to be counted here,
+    // and those counted here but not yet by the runtime (settleWait).
+    mutable std::int32_t waitLeft_ = 0;
+    mutable std::int32_t waitCounted_ = 0;
     std::int32_t age_ = 0;
     std::int32_t countdown_ = 0;
     std::int32_t invincibleFrames_ = 0;

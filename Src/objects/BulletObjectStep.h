@@ -13,17 +13,38 @@ inline std::int32_t BulletObject::runDamageScript() {
 
 inline std::int32_t BulletObject::runPresentScript() { return presentRuntime_ ? presentRuntime_->run() : 1; }
 
-inline void BulletObject::runScriptsAndMotion(bool madeCurrent) {
-    ExBulletML_Runtime* main = mainRuntime_;
-    // Slot 21 with a main script that only waits this frame: counted in
-    // place (the runtime's own class, not one that replaces run), then the
-    // object is made current as run makes it.
-    if (runtimeActive_ && !(flags_ & object_flag::kRevenge) && main && mainRuntimeIsBase_ && main->continueWait()) {
-        if (!madeCurrent) {
-            if (BulletObjectManager* manager = g_bulletObjectManager) manager->syncCurrentObject();
-        }
+inline void BulletObject::settleWait() const {
+    if ((waitLeft_ | waitCounted_) == 0) return;
+    const std::int32_t counted = waitCounted_;
+    waitLeft_ = 0;
+    waitCounted_ = 0;
+    mainRuntime_->countWaitFrames(counted);
+}
+
+inline void BulletObject::runScriptsAndMotion(bool madeCurrent, bool outermost) {
+    const bool mainTurn = runtimeActive_ && !(flags_ & object_flag::kRevenge);
+    if (waitLeft_ > 0 && mainTurn && outermost) {
+        // One more frame of the wait the main script rests in, as continueWait
+        // would count it.
+        --waitLeft_;
+        ++waitCounted_;
     } else {
-        BulletObject::runMainOrRevenge();
+        settleWait();
+        ExBulletML_Runtime* main = mainRuntime_;
+        // Slot 21 with a main script that only waits this frame: counted in
+        // place (the runtime's own class, not one that replaces run), then
+        // the object is made current as run makes it.
+        if (mainTurn && main && mainRuntimeIsBase_ && main->continueWait()) {
+            if (!madeCurrent) {
+                if (BulletObjectManager* manager = g_bulletObjectManager) manager->syncCurrentObject();
+            }
+            if (outermost) {
+                waitLeft_ = main->waitFramesLeft();
+                if (waitLeft_ > 0) main->setWaitCountedBy(this);
+            }
+        } else {
+            BulletObject::runMainOrRevenge();
+        }
     }
     runDamageScript();
     runPresentScript();

@@ -144,9 +144,11 @@ std::uint32_t stateOf(const BulletObject& object) { return object.stateWord(); }
 // An object's turn in the ordinary walk: its scripts and motion, then an
 // enemy's prate. The context is the list's owner, which made the object its
 // current one.
-void ordinaryTurn(BulletObject& object, void* owner) {
+void ordinaryTurn(BulletObject& object, void* context) {
     if (object.isPlainClass()) {
-        object.runScriptsAndMotion(owner && owner == g_bulletObjectManager);
+        BulletObjectManager* owner = static_cast<BulletObjectManager*>(context);
+        const bool madeCurrent = owner && owner == g_bulletObjectManager;
+        object.runScriptsAndMotion(madeCurrent, madeCurrent && owner->isOutermostWalk());
     } else {
         object.runMainOrRevenge();
         object.runDamage();
