@@ -621,8 +621,8 @@ void BulletObject::update() {
     const float nextTop = top_ + velocityY_;
     const bool withImages = (reinterpret_cast<std::uintptr_t>(mainImage_) | reinterpret_cast<std::uintptr_t>(shape1Image_) |
                              reinterpret_cast<std::uintptr_t>(shape2Image_)) != 0;
-    if (!withImages && (leftBound_ < nextLeft) & (nextLeft < rightBound_) & (topBound_ < nextTop) &
-                           (nextTop < bottomBound_)) {
+    if (!withImages && leftBound_ < nextLeft && nextLeft < rightBound_ && topBound_ < nextTop &&
+        nextTop < bottomBound_) {
         centreX_ += nextLeft - left_;
         left_ = nextLeft;
         centreY_ += nextTop - top_;

@@ -227,27 +227,27 @@ private:
     std::uint8_t directionChangeOn_ = 0;
     std::uint8_t speedChangeOn_ = 0;
     std::uint8_t accelOn_ = 0;
-    std::uint8_t spinOn_ = 0;
     std::uint8_t runtimeActive_ = 0;
     std::uint8_t damageArmed_ = 0;
     // Marked for destruction by a removal during a walk of its list.
     std::uint8_t pendingDestroy_ = 0;
-    std::uint8_t breakable_ = 1;
     // The class is BulletObject itself (isPlainClass); the main runtime's
     // class is ExBulletML_Runtime itself (its run is not replaced).
     std::uint8_t plainClass_ = 0;
     std::uint8_t mainRuntimeIsBase_ = 0;
-    // Frames of the main script's current wait still to be counted here,
-    // and those counted here but not yet by the runtime (settleWait).
+    // Frames of the main script's current wait still to be counted here
+    // (kMainScriptEnded: the script has ended, its runs do nothing), and
+    // those counted here but not yet by the runtime (settleWait).
+    static constexpr std::int32_t kMainScriptEnded = INT32_MAX;
     mutable std::int32_t waitLeft_ = 0;
     mutable std::int32_t waitCounted_ = 0;
     std::int32_t age_ = 0;
     std::int32_t countdown_ = 0;
     std::int32_t invincibleFrames_ = 0;
     std::int32_t imageAngleMode_ = image_angle::kNone;
-    std::int32_t targetTag_ = 0;
     ExBulletML_Runtime* damageRuntime_ = nullptr;
     ExBulletML_Runtime* revengeRuntime_ = nullptr;
+    std::int32_t targetTag_ = 0;
     float speed_ = 1.0f;
     // sine_table::sinDeg(direction_) and -cosDeg(direction_) (takeDirection).
     float directionSin_ = 0.0f;
@@ -257,7 +257,6 @@ private:
     std::int32_t speedFrames_ = 0;
     std::int32_t directionFrames_ = 0;
 
-    std::uint8_t extraFlag_ = 0;
     float accelTargetX_ = 0.0f;
     float accelTargetY_ = 0.0f;
     float accelStepX_ = 0.0f;
@@ -275,6 +274,11 @@ private:
     std::int32_t extraWord3_ = 0;
     std::int32_t childLink_ = 0;
     std::int32_t sharedVitalKey_ = 0;
+    std::uint8_t spinOn_ = 0;
+    std::uint8_t breakable_ = 1;
+    std::uint8_t extraFlag_ = 0;
+    // Destroyed while pinned: resources gone, block kept.
+    std::uint8_t released_ = 0;
     BulletObject* parent_ = nullptr;
     // Children in insertion order, linked through the children themselves.
     BulletObject* firstChild_ = nullptr;
@@ -289,8 +293,6 @@ private:
     // one is with the fields above).
     IntBulletObjectManager* list_ = nullptr;
     BulletObject* listPrev_ = nullptr;
-    // Destroyed while pinned: resources gone, block kept.
-    std::uint8_t released_ = 0;
     // Which lists' target maps name this object (one bit per list index).
     std::uint32_t targetMapBits_ = 0;
     std::int32_t pins_ = 0;

@@ -162,8 +162,8 @@ public:
         current_ = object;
     }
     void leaveWalk();
-    // True inside one walk or direct slot call that no other encloses.
-    bool isOutermostWalk() const { return walkDepth_ == 1; }
+    // True outside every walk and direct slot call.
+    bool isOutsideWalks() const { return walkDepth_ == 0; }
     // An object being destroyed stops being current anywhere.
     void forgetObject(BulletObject* object);
     // True while a walk or a direct slot call is at the object.

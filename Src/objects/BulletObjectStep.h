@@ -25,9 +25,11 @@ inline void BulletObject::runScriptsAndMotion(bool madeCurrent, bool outermost) 
     const bool mainTurn = runtimeActive_ && !(flags_ & object_flag::kRevenge);
     if (waitLeft_ > 0 && mainTurn && outermost) {
         // One more frame of the wait the main script rests in, as continueWait
-        // would count it.
-        --waitLeft_;
-        ++waitCounted_;
+        // would count it; an ended script's run does nothing at all.
+        if (waitLeft_ != kMainScriptEnded) {
+            --waitLeft_;
+            ++waitCounted_;
+        }
     } else {
         settleWait();
         ExBulletML_Runtime* main = mainRuntime_;
@@ -44,6 +46,14 @@ inline void BulletObject::runScriptsAndMotion(bool madeCurrent, bool outermost) 
             }
         } else {
             BulletObject::runMainOrRevenge();
+            // A main script that has ended stays so until something reaches
+            // its runtime.
+            main = mainRuntime_;
+            if (outermost && mainTurn && main && mainRuntimeIsBase_ && !main->isActive() && !main->isRetired() &&
+                state_ == 0) {
+                waitLeft_ = kMainScriptEnded;
+                main->setWaitCountedBy(this);
+            }
         }
     }
     runDamageScript();

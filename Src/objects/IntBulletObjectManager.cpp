@@ -141,14 +141,19 @@ namespace {
 // dispatch.
 std::uint32_t stateOf(const BulletObject& object) { return object.stateWord(); }
 
+// What the ordinary walk's turns pass on to runScriptsAndMotion, the same
+// for every turn of one walk (a turn leaves the walk depth as it found it).
+struct OrdinaryWalk {
+    bool madeCurrent;
+    bool outermost;
+};
+
 // An object's turn in the ordinary walk: its scripts and motion, then an
-// enemy's prate. The context is the list's owner, which made the object its
-// current one.
+// enemy's prate. The context is the OrdinaryWalk.
 void ordinaryTurn(BulletObject& object, void* context) {
     if (object.isPlainClass()) {
-        BulletObjectManager* owner = static_cast<BulletObjectManager*>(context);
-        const bool madeCurrent = owner && owner == g_bulletObjectManager;
-        object.runScriptsAndMotion(madeCurrent, madeCurrent && owner->isOutermostWalk());
+        const OrdinaryWalk& walk = *static_cast<const OrdinaryWalk*>(context);
+        object.runScriptsAndMotion(walk.madeCurrent, walk.outermost);
     } else {
         object.runMainOrRevenge();
         object.runDamage();
@@ -163,7 +168,13 @@ void ordinaryTurn(BulletObject& object, void* context) {
 }
 }  // namespace
 
-void IntBulletObjectManager::update() { updateWith(&ordinaryTurn, owner_); }
+void IntBulletObjectManager::update() {
+    // The owner makes each object its current one; the process-wide manager
+    // outside every walk now runs none of its objects' scripts.
+    const bool madeCurrent = owner_ && owner_ == g_bulletObjectManager;
+    OrdinaryWalk walk{madeCurrent, madeCurrent && owner_->isOutsideWalks()};
+    updateWith(&ordinaryTurn, &walk);
+}
 
 void IntBulletObjectManager::updateWith(Turn turn, void* context) {
     ++walking_;

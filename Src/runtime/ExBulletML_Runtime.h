@@ -252,8 +252,8 @@ private:
     bool retired_ = false;
     bool budgetLogged_ = false;
     ExecuteObserver observer_ = nullptr;
-    void* observerContext_ = nullptr;
     BulletObject* waitCountedBy_ = nullptr;
+    void* observerContext_ = nullptr;
     RuntimeStack<std::int32_t, kInlineDepth> cursorStack_;
     // Always points somewhere: a pool vector, or ownParams_ when the pool was
     // empty (that one is never given to the pool).

@@ -155,6 +155,22 @@ TEST_F(Interpreter, WaitFramesCountedByTheObjectAreTheRuntimesOwn) {
     EXPECT_FALSE(runtime->isActive());
 }
 
+// An ended main script is not run again until something reaches its
+// runtime; a restart through a kept pointer runs it on the next frame.
+TEST_F(Interpreter, AnEndedScriptRestartedThroughAKeptPointerRunsAgain) {
+    load(R"(<action label="top"><eval name="a">$a+1</eval></action>)");
+    ExBulletML_Runtime* runtime = spawn()->getMainRuntime();
+    const NameHandle a = internName("a");
+    frames(4);
+    EXPECT_FALSE(runtime->isActive());
+    EXPECT_EQ(runtime->getObjectVariables()[a], 1.0f);
+    runtime->restart();
+    runtime->getObjectVariables()[a] = 5.0f;
+    frames(3);
+    EXPECT_EQ(runtime->getObjectVariables()[a], 6.0f);
+    EXPECT_FALSE(runtime->isActive());
+}
+
 TEST_F(Interpreter, RestartStartsAgainWithClearedStacksAndVariables) {
     load(R"(<action label="top"><eval name="a">$a+1</eval><wait>5</wait></action>)");
     BulletObject* object = spawn();
