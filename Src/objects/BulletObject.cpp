@@ -1,8 +1,8 @@
 #include "objects/BulletObject.h"
 
-#include <typeinfo>
 #include <cmath>
 #include <cstdlib>
+#include <typeinfo>
 
 #include "graphics/Sprite.h"
 #include "objects/BulletObjectAllocator.h"

@@ -1,7 +1,7 @@
 #include "objects/IntBulletObjectManager.h"
 
-#include <typeinfo>
 #include <algorithm>
+#include <typeinfo>
 
 #include "objects/BulletObject.h"
 #include "objects/BulletObjectAllocator.h"

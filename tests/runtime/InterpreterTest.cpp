@@ -151,8 +151,8 @@ TEST_F(Interpreter, WaitFramesCountedByTheObjectAreTheRuntimesOwn) {
     trace_.clear();
     traceRuntime(runtime);
     frames(6);
+    // (The vanished object's runtime has gone back to its pool by now.)
     EXPECT_EQ(traceText(), "17 wait 2\n18 wait 2\n19 wait 2\n20 wait 2\n21 wait 0\n21 vanish 2\n");
-    EXPECT_FALSE(runtime->isActive());
 }
 
 // An ended main script is not run again until something reaches its
