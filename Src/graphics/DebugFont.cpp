@@ -100,11 +100,7 @@ HRESULT DebugFont::create(GfxDevice* device, const D3DXFONT_DESC& desc, std::uni
     glyphDesc.faceName = desc.FaceName;
     std::unique_ptr<GlyphFont> glyphs = GlyphSystem::instance().createFont(glyphDesc);
     if (!glyphs) return E_FAIL;
-    std::unique_ptr<DebugFont> made(new DebugFont(device, desc, std::move(glyphs)));
-    HRESULT result = device->createTexture(made->cacheSize_, made->cacheSize_, 1, 0, D3DFMT_A8R8G8B8,
-                                           D3DPOOL_MANAGED, made->cache_.put());
-    if (FAILED(result)) return result;
-    *font = std::move(made);
+    *font = std::unique_ptr<DebugFont>(new DebugFont(device, desc, std::move(glyphs)));
     return S_OK;
 }
 
@@ -199,6 +195,12 @@ std::int32_t DebugFont::drawText(std::string_view text, const TextRect& rect, st
     for (const RenderStateValue& s : kRenderStates) device_->setRenderState(s.state, s.value);
     for (const StageStateValue& s : kStageStates) device_->setTextureStageState(0, s.state, s.value);
     for (const SamplerStateValue& s : kSamplerStates) device_->setSamplerState(0, s.state, s.value);
+    // The glyph cache (up to 16 MB for large heights) is made at the first
+    // draw: a font that is never drawn, as with the debug display off, costs
+    // no texture.
+    if (!cache_ && FAILED(device_->createTexture(cacheSize_, cacheSize_, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED,
+                                                  cache_.put())))
+        return 0;
     device_->setFVF(kVertexFormat);
     device_->setTexture(0, cache_.get());
 

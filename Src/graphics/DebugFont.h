@@ -43,8 +43,8 @@ constexpr std::uint32_t DT_NOCLIP = 0x100;
 class DebugFont {
 public:
     // D3DXCreateFontIndirect: E_FAIL when no glyph font can be made,
-    // D3DERR_INVALIDCALL without a device; the glyph cache texture's creation
-    // result otherwise.
+    // D3DERR_INVALIDCALL without a device, S_OK otherwise. The glyph cache
+    // texture is made by the first drawText; a failure there draws nothing.
     static HRESULT create(GfxDevice* device, const D3DXFONT_DESC& desc, std::unique_ptr<DebugFont>* font);
     ~DebugFont();
 

@@ -14,10 +14,13 @@ SpriteAllocator& SpriteAllocator::instance() {
 
 void SpriteAllocator::fill() {
     handedOut_ = 0;
-    while (allocated_ < kBlocks) {
-        free_.pushBack(::operator new(sizeof(Sprite), std::align_val_t{alignof(Sprite)}));
-        ++allocated_;
-    }
+    // Blocks of an earlier fill still out count; a fill with the region still
+    // there adds none.
+    if (allocated_ >= kBlocks || !slab_.empty()) return;
+    const std::size_t count = kBlocks - allocated_;
+    slab_.allocate(sizeof(Sprite), alignof(Sprite), count);
+    for (std::size_t i = 0; i < count; ++i) free_.pushBack(slab_.block(i));
+    allocated_ += count;
 }
 
 void* SpriteAllocator::get() {
@@ -57,13 +60,15 @@ void SpriteAllocator::release(Sprite* sprite) {
 }
 
 void SpriteAllocator::freeBlocks() {
+    std::size_t back = 0;
     while (Sprite* sprite = ready_.popBack()) {
         sprite->~Sprite();
-        ::operator delete(static_cast<void*>(sprite), std::align_val_t{alignof(Sprite)});
+        back += slab_.owns(sprite);
         --allocated_;
     }
     while (void* block = free_.popBack()) {
-        ::operator delete(block, std::align_val_t{alignof(Sprite)});
+        back += slab_.owns(block);
         --allocated_;
     }
+    slab_.release(back);
 }

@@ -1,5 +1,6 @@
 // The pool of sprites: 10,000 raw blocks the size of one Sprite, allocated
-// once at start-up and handed out first in, first out, plus a stock of
+// once at start-up as one region whose pages are written only as blocks are
+// used, and handed out first in, first out, plus a stock of
 // sprites constructed ahead (topped up six at a time before drawing). An
 // empty pool logs "SpriteAllocator EMPTY" and gives nothing; it never falls
 // back to the heap. Blocks go back to the heap only at shut-down.
@@ -8,6 +9,7 @@
 #include <cstdint>
 
 #include "objects/BlockQueue.h"
+#include "services/BlockSlab.h"
 
 class Sprite;
 
@@ -41,7 +43,8 @@ public:
     // A sprite's destroy: the destructor, then its block to the back of the
     // free store.
     void release(Sprite* sprite);
-    // Frees the free store's blocks and the ready sprites (release path).
+    // Frees the free store's blocks and the ready sprites (release path); the
+    // region goes when all its blocks were back, else it stays with them.
     void freeBlocks();
 
     std::size_t freeCount() const { return free_.size(); }
@@ -54,4 +57,5 @@ private:
     std::uint32_t handedOut_ = 0;
     // Blocks allocated and not yet freed, wherever they are.
     std::size_t allocated_ = 0;
+    BlockSlab slab_;
 };

@@ -22,11 +22,13 @@ BulletObjectAllocator& BulletObjectAllocator::instance() {
 
 void BulletObjectAllocator::fill() {
     outstanding_ = 0;
-    // A second fill adds nothing beyond the pool's size.
-    while (allocated_ < kBlocks) {
-        raw_.pushBack(::operator new(sizeof(BulletObject), std::align_val_t{alignof(BulletObject)}));
-        ++allocated_;
-    }
+    // A second fill adds nothing beyond the pool's size. Blocks of an earlier
+    // fill still out count; a fill with the region still there adds none.
+    if (allocated_ >= kBlocks || !slab_.empty()) return;
+    const std::size_t count = kBlocks - allocated_;
+    slab_.allocate(sizeof(BulletObject), alignof(BulletObject), count);
+    for (std::size_t i = 0; i < count; ++i) raw_.pushBack(slab_.block(i));
+    allocated_ += count;
 }
 
 void* BulletObjectAllocator::takeBlock() {
@@ -63,13 +65,15 @@ void BulletObjectAllocator::giveBack(void* block) {
 }
 
 void BulletObjectAllocator::freeBlocks() {
+    std::size_t back = 0;
     while (BulletObject* object = ready_.popBack()) {
         object->~BulletObject();
-        ::operator delete(object, std::align_val_t{alignof(BulletObject)});
+        back += slab_.owns(object);
         --allocated_;
     }
     while (void* block = raw_.popBack()) {
-        ::operator delete(block, std::align_val_t{alignof(BulletObject)});
+        back += slab_.owns(block);
         --allocated_;
     }
+    slab_.release(back);
 }

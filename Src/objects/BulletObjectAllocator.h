@@ -1,5 +1,6 @@
 // The pool of script objects: 10,000 raw blocks the size of one BulletObject,
-// allocated at start-up and handed out first in, first out, plus a stock of
+// allocated at start-up as one region whose pages are written only as blocks
+// are used, and handed out first in, first out, plus a stock of
 // objects constructed ahead (topped up a few a frame). An empty pool logs
 // "BulletObjectAllocator EMPTY" and gives nothing; it never falls back to the
 // heap.
@@ -8,6 +9,7 @@
 #include <cstdint>
 
 #include "objects/BlockQueue.h"
+#include "services/BlockSlab.h"
 
 class BulletObject;
 
@@ -38,7 +40,8 @@ public:
     // A block whose object's destructor has already run.
     void giveBack(void* block);
     // Frees every block in both stocks (release path); objects in use are the
-    // object manager's to destroy first.
+    // object manager's to destroy first. The region goes when all its blocks
+    // were back; else it stays, and the blocks still out with it.
     void freeBlocks();
 
     std::size_t rawCount() const { return raw_.size(); }
@@ -51,4 +54,5 @@ private:
     std::int32_t outstanding_ = 0;
     // Blocks allocated and not yet freed, wherever they are.
     std::size_t allocated_ = 0;
+    BlockSlab slab_;
 };

@@ -80,6 +80,10 @@ bool SdlWindow::create(const std::string& title, int x, int y, int clientWidth, 
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
     procedure_ = procedure;
     Uint32 flags = SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE;
+    // The window's own framebuffer only receives the finished back buffer
+    // (a colour blit at present); drawing and its depth buffer live in the
+    // graphics layer's framebuffer, so the window needs no depth buffer.
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 0);
     window_ = SDL_CreateWindow(title.c_str(), x, y, clientWidth, clientHeight, flags | SDL_WINDOW_OPENGL);
     // Without OpenGL the window still serves the message loop; the graphics
     // layer reports its own failure.

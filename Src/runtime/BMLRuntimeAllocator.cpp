@@ -26,7 +26,8 @@ BMLRuntimeAllocator& BMLRuntimeAllocator::instance() {
 void BMLRuntimeAllocator::prefill() {
     if (filled_) return;
     filled_ = true;
-    for (std::size_t i = 0; i < kBlockCount; ++i) raw_.pushBack(::operator new(sizeof(ExBulletML_Runtime)));
+    slab_.allocate(sizeof(ExBulletML_Runtime), alignof(ExBulletML_Runtime), kBlockCount);
+    for (std::size_t i = 0; i < kBlockCount; ++i) raw_.pushBack(slab_.block(i));
 }
 
 void* BMLRuntimeAllocator::popBlock() {
@@ -57,13 +58,13 @@ void BMLRuntimeAllocator::refill() {
 }
 
 void BMLRuntimeAllocator::release(void* block) {
-    // A full raw queue means the block was never this pool's (the pool was
-    // filled again while it was out): free it rather than lose it.
-    if (block && !raw_.pushBack(block)) ::operator delete(block);
+    if (block) raw_.pushBack(block);
 }
 
 void BMLRuntimeAllocator::freeBlocks() {
-    while (void* block = raw_.popBack()) ::operator delete(block);
+    std::size_t back = 0;
+    while (void* block = raw_.popBack()) back += slab_.owns(block);
+    slab_.release(back);
     filled_ = false;
 }
 

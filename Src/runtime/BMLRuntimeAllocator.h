@@ -1,5 +1,6 @@
 // The runtime pool: 10000 blocks the size of one runtime, allocated once by
-// the game initialisation (prefill), and a stock of runtimes already built in
+// the game initialisation (prefill) as one region whose pages are written only
+// as blocks are used, and a stock of runtimes already built in
 // their blocks, topped up a few per frame so that taking one is a queue pop.
 // Blocks are reused first in, first out and never go back to the heap until
 // freeBlocks at shut-down. Main thread only.
@@ -7,6 +8,7 @@
 #include <cstddef>
 
 #include "runtime/PoolQueue.h"
+#include "services/BlockSlab.h"
 
 class ExBulletML_Runtime;
 
@@ -28,9 +30,12 @@ public:
     ExBulletML_Runtime* get();
     // Six more ready runtimes while at most 5000 are ready.
     void refill();
-    // A block whose runtime was destroyed goes to the back of the raw queue.
+    // A block whose runtime was destroyed goes to the back of the raw queue
+    // (dropped when the queue is full: a block of an earlier fill, whose
+    // memory stays with that fill's region).
     void release(void* block);
-    // Frees the raw queue's blocks (shut-down).
+    // Empties the raw queue (shut-down); the region is freed when every block
+    // of it was there.
     void freeBlocks();
 
     std::size_t rawCount() const { return raw_.size(); }
@@ -41,5 +46,6 @@ private:
 
     PoolQueue raw_;
     PoolQueue ready_;
+    BlockSlab slab_;
     bool filled_ = false;
 };

@@ -12,7 +12,8 @@ void clearVector(VecParam* vector) { *vector = VecParam{}; }
 }  // namespace
 
 VecParamAllocator::VecParamAllocator() : raw_(kBlockCount), ready_(kBlockCount) {
-    for (std::size_t i = 0; i < kBlockCount; ++i) raw_.pushBack(::operator new(sizeof(VecParam)));
+    slab_.allocate(sizeof(VecParam), alignof(VecParam), kBlockCount);
+    for (std::size_t i = 0; i < kBlockCount; ++i) raw_.pushBack(slab_.block(i));
 }
 
 // The blocks go with the process.
@@ -54,8 +55,8 @@ void VecParamAllocator::refill() {
 
 void VecParamAllocator::release(VecParam* vector) {
     // A full raw queue means the block was never this pool's: free it rather
-    // than lose it.
-    if (vector && !raw_.pushBack(vector)) ::operator delete(vector);
+    // than lose it (the pool's own blocks are never freed one by one).
+    if (vector && !raw_.pushBack(vector) && !slab_.owns(vector)) ::operator delete(vector);
 }
 
 void releaseParamVector(VecParam* vector) { VecParamAllocator::instance().release(vector); }

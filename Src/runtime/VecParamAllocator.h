@@ -1,5 +1,5 @@
 // The parameter-vector pool: 20000 blocks of 64 bytes allocated when the
-// program loads (the static instance's constructor), a stock of cleared
+// program loads, as one region whose pages are written only as blocks are used (the static instance's constructor), a stock of cleared
 // vectors topped up one per frame. Vectors come back uncleared and are
 // cleared when taken from the raw queue again. First in, first out. Main
 // thread only.
@@ -8,6 +8,7 @@
 
 #include "runtime/PoolQueue.h"
 #include "runtime/VecParam.h"
+#include "services/BlockSlab.h"
 
 class VecParamAllocator {
 public:
@@ -33,4 +34,5 @@ private:
 
     PoolQueue raw_;
     PoolQueue ready_;
+    BlockSlab slab_;
 };

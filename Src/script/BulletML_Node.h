@@ -31,6 +31,9 @@ public:
     // freed node's slot is taken by the next one (BulletML_Node_Allocator.cpp).
     static void* operator new(std::size_t size);
     static void operator delete(void* node, std::size_t size) noexcept;
+    // One unbuilt node slot, as operator new gives it: a node built in it with
+    // placement new is deleted like any other.
+    static void* takeSlot();
     // Deletes every node of `nodes`, their memory given back in one go (a
     // document frees all its nodes at once).
     static void deleteAll(const std::vector<BulletML_Node*>& nodes);

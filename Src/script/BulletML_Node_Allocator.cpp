@@ -32,7 +32,8 @@ inline void prefetchSlot(const void* slot, bool forWriting) {
 }
 
 // Node-sized slots carved from blocks of 4096; a freed slot goes on a stack
-// and is taken first. Blocks live as long as the process (nodes of the
+// and is taken first. Blocks are left unwritten: a slot's pages are touched
+// only when a node is built in it. Blocks live as long as the process (nodes of the
 // process-wide pool are freed by its static destructor, so this must outlive
 // it: it is made once and never destroyed). Freed slots are poisoned under
 // AddressSanitizer, so a node used after its document was reset is still
@@ -53,8 +54,8 @@ public:
             if (free_.size() >= 2) prefetchSlot(free_[free_.size() - 2], true);
         } else {
             if (used_ == kSlotsPerBlock) {
-                blocks_.push_back(std::make_unique<std::max_align_t[]>(kSlotsPerBlock * kSlotSize /
-                                                                        sizeof(std::max_align_t)));
+                blocks_.push_back(std::make_unique_for_overwrite<std::max_align_t[]>(
+                    kSlotsPerBlock * kSlotSize / sizeof(std::max_align_t)));
                 VORLY_POISON(blocks_.back().get(), kSlotsPerBlock * kSlotSize);
                 used_ = 0;
             }
@@ -97,6 +98,8 @@ void* BulletML_Node::operator new(std::size_t size) {
     return nodeSlots().take();
 }
 
+void* BulletML_Node::takeSlot() { return nodeSlots().take(); }
+
 void BulletML_Node::operator delete(void* node, std::size_t size) noexcept {
     if (!node) return;
     if (size != sizeof(BulletML_Node)) {
@@ -117,7 +120,8 @@ void BulletML_Node::deleteAll(const std::vector<BulletML_Node*>& nodes) {
 }
 
 BulletML_Node_Allocator::~BulletML_Node_Allocator() {
-    for (BulletML_Node* node : ready_) delete node;
+    // Slots never built into a node go straight back.
+    for (void* slot : ready_) nodeSlots().give(slot);
 }
 
 BulletML_Node_Allocator& BulletML_Node_Allocator::instance() {
@@ -129,8 +133,10 @@ void BulletML_Node_Allocator::prefill() {
     std::lock_guard<std::mutex> lock(lock_);
     if (filled_) return;
     filled_ = true;
+    // The slots are taken now, in the order nodes would be made; each node is
+    // built when handed out, so slots never asked for stay untouched memory.
     ready_.reserve(ready_.size() + kPoolSize);
-    for (size_t i = 0; i < kPoolSize; ++i) ready_.push_back(new BulletML_Node());
+    for (size_t i = 0; i < kPoolSize; ++i) ready_.push_back(BulletML_Node::takeSlot());
     handedOut_ += kPoolSize;
 }
 
@@ -140,9 +146,9 @@ BulletML_Node* BulletML_Node_Allocator::get() {
         ++handedOut_;
         return new BulletML_Node();
     }
-    BulletML_Node* node = ready_.back();
+    void* slot = ready_.back();
     ready_.pop_back();
-    return node;
+    return ::new (slot) BulletML_Node();
 }
 
 size_t BulletML_Node_Allocator::readyCount() const {

@@ -1,5 +1,5 @@
-// The pool of script nodes: 20,000 nodes made at start-up, handed out last in,
-// first out. Nodes are never given back (a document reset frees them); once the
+// The pool of script nodes: 20,000 node slots taken at start-up, handed out
+// last in, first out, each built into a fresh node as it is handed out. Nodes are never given back (a document reset frees them); once the
 // pool is empty every further node comes from the heap, without a log line.
 #pragma once
 #include <cstddef>
@@ -21,9 +21,10 @@ public:
     // The process-wide pool, filled by the game initialisation.
     static BulletML_Node_Allocator& instance();
 
-    // Makes the pool's nodes; a second call does nothing.
+    // Takes the pool's node slots; a second call does nothing.
     void prefill();
-    // A fresh node: the most recently made pool node, or a new heap node.
+    // A fresh node: built in the most recently taken pool slot, or a new heap
+    // node.
     BulletML_Node* get();
 
     size_t readyCount() const;
@@ -34,6 +35,7 @@ public:
 private:
     mutable std::mutex lock_;
     bool filled_ = false;
-    std::vector<BulletML_Node*> ready_;
+    // Node slots not yet handed out, unbuilt.
+    std::vector<void*> ready_;
     size_t handedOut_ = 0;
 };

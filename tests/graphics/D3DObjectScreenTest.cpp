@@ -206,6 +206,26 @@ TEST_F(DebugText, DrawsGlyphQuadsAndLeavesTheStatesAsTheyWere) {
     EXPECT_EQ(d3d.getBoundTextureId(), 0u);
 }
 
+// The glyph cache texture is made by the first draw, once: a font never drawn
+// (debug display off) holds none. A draw whose cache cannot be made draws
+// nothing, and a later draw makes it.
+TEST_F(DebugText, TheGlyphCacheIsMadeByTheFirstDraw) {
+    gfx.survey = minimalAdapter();
+    D3DObject& d3d = created();
+    gfx.clearCalls();
+    ASSERT_EQ(d3d.createFont(), S_OK);
+    EXPECT_TRUE(gfx.callsOf("CreateTexture").empty());
+    ASSERT_EQ(device().beginScene(), S_OK);
+    gfx.faults.failNext("CreateTexture", E_OUTOFMEMORY);
+    EXPECT_EQ(d3d.drawText(10, 20, "A"), 0);
+    EXPECT_TRUE(gfx.callsOf("DrawPrimitiveUP").empty());
+    EXPECT_EQ(d3d.drawText(10, 20, "A"), 20);
+    EXPECT_EQ(d3d.drawText(10, 40, "A"), 20);
+    device().endScene();
+    EXPECT_EQ(gfx.callsOf("CreateTexture").size(), 2u);
+    EXPECT_EQ(gfx.callsOf("DrawPrimitiveUP").size(), 2u);
+}
+
 namespace {
 // Glyphs whose backend answers a bitmap one row short of its black box.
 class ShortBitmapGlyphs : public GlyphSystem {

@@ -88,6 +88,17 @@ TEST(NodeTree, ChildrenAndCursor) {
 }
 
 TEST(NodeTree, PoolHandsOutItsNodesThenHeapNodes) {
+    // Used and deleted nodes leave their slots written; the pool takes such
+    // slots too, and must still hand out fresh nodes.
+    {
+        std::vector<BulletML_Node*> used;
+        for (int i = 0; i < 8; ++i) {
+            used.push_back(new BulletML_Node());
+            used.back()->setCode(kBullet);
+            if (i > 0) used.back()->addChild(used[i - 1]);
+        }
+        for (BulletML_Node* node : used) delete node;
+    }
     BulletML_Node_Allocator pool;
     pool.prefill();
     pool.prefill();  // once only
@@ -100,6 +111,9 @@ TEST(NodeTree, PoolHandsOutItsNodesThenHeapNodes) {
     for (size_t i = 0; i <= BulletML_Node_Allocator::kPoolSize; ++i) {
         nodes.push_back(pool.get());
         distinct.insert(nodes.back());
+        ASSERT_EQ(nodes.back()->getCode(), 0) << i;
+        ASSERT_EQ(nodes.back()->getChildCount(), 0u) << i;
+        ASSERT_EQ(nodes.back()->getParent(), nullptr) << i;
         if (i == 0) {
             EXPECT_EQ(pool.handedOutCount(), BulletML_Node_Allocator::kPoolSize);
         }

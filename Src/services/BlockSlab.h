@@ -1,0 +1,77 @@
+// The blocks of a fixed pool carved from one allocation. A heap block per pool
+// block writes the heap's bookkeeping into every page when the pool is filled,
+// so the whole pool is resident from start-up; one region leaves the pages of
+// blocks never handed out unwritten, and so not resident. Blocks are never
+// freed one by one: the region goes when the slab is reset or destroyed.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <new>
+#include <vector>
+
+class BlockSlab {
+public:
+    BlockSlab() = default;
+    BlockSlab(const BlockSlab&) = delete;
+    BlockSlab& operator=(const BlockSlab&) = delete;
+    BlockSlab(BlockSlab&& other) noexcept { *this = static_cast<BlockSlab&&>(other); }
+    BlockSlab& operator=(BlockSlab&& other) noexcept {
+        if (this != &other) {
+            reset();
+            base_ = other.base_;
+            stride_ = other.stride_;
+            align_ = other.align_;
+            count_ = other.count_;
+            other.base_ = nullptr;
+            other.count_ = 0;
+        }
+        return *this;
+    }
+    ~BlockSlab() { reset(); }
+
+    // Room for `count` blocks of `size` bytes, each aligned to `align` (a
+    // power of two), left unwritten. A former region is freed first.
+    void allocate(std::size_t size, std::size_t align, std::size_t count) {
+        reset();
+        if (align < alignof(std::max_align_t)) align = alignof(std::max_align_t);
+        stride_ = (size + align - 1) / align * align;
+        align_ = align;
+        base_ = static_cast<std::byte*>(::operator new(stride_ * count, std::align_val_t{align_}));
+        count_ = count;
+    }
+    void reset() {
+        if (base_) ::operator delete(base_, std::align_val_t{align_});
+        base_ = nullptr;
+        count_ = 0;
+    }
+
+    // The pool is emptied with `blocksBack` of the slab's blocks given back:
+    // all of them frees the region; fewer keeps it for the rest of the
+    // process (the blocks still out stay valid) and leaves this slab empty.
+    void release(std::size_t blocksBack) {
+        if (!base_) return;
+        if (blocksBack == count_) {
+            reset();
+            return;
+        }
+        static std::vector<BlockSlab>* kept = new std::vector<BlockSlab>();
+        kept->push_back(static_cast<BlockSlab&&>(*this));
+    }
+
+    bool empty() const { return base_ == nullptr; }
+    std::size_t count() const { return count_; }
+    void* block(std::size_t index) const { return base_ + index * stride_; }
+    // Whether `pointer` is the start of one of this slab's blocks.
+    bool owns(const void* pointer) const {
+        if (!base_ || !pointer) return false;
+        const auto address = reinterpret_cast<std::uintptr_t>(pointer);
+        const auto begin = reinterpret_cast<std::uintptr_t>(base_);
+        return address >= begin && address < begin + stride_ * count_ && (address - begin) % stride_ == 0;
+    }
+
+private:
+    std::byte* base_ = nullptr;
+    std::size_t stride_ = 0;
+    std::size_t align_ = alignof(std::max_align_t);
+    std::size_t count_ = 0;
+};
