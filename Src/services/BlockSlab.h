@@ -9,6 +9,20 @@
 #include <new>
 #include <vector>
 
+// Under AddressSanitizer each block is followed by a poisoned gap, so an
+// overrun from one block into the next is still caught as it was when every
+// block was a heap allocation of its own.
+#if defined(__SANITIZE_ADDRESS__)
+#define VORLY_SLAB_REDZONES 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define VORLY_SLAB_REDZONES 1
+#endif
+#endif
+#ifdef VORLY_SLAB_REDZONES
+#include <sanitizer/asan_interface.h>
+#endif
+
 class BlockSlab {
 public:
     BlockSlab() = default;
@@ -34,12 +48,18 @@ public:
     void allocate(std::size_t size, std::size_t align, std::size_t count) {
         reset();
         if (align < alignof(std::max_align_t)) align = alignof(std::max_align_t);
-        stride_ = (size + align - 1) / align * align;
+        stride_ = (size + kRedzone + align - 1) / align * align;
         align_ = align;
         base_ = static_cast<std::byte*>(::operator new(stride_ * count, std::align_val_t{align_}));
         count_ = count;
+#ifdef VORLY_SLAB_REDZONES
+        for (std::size_t i = 0; i < count; ++i) ASAN_POISON_MEMORY_REGION(base_ + i * stride_ + size, stride_ - size);
+#endif
     }
     void reset() {
+#ifdef VORLY_SLAB_REDZONES
+        if (base_) ASAN_UNPOISON_MEMORY_REGION(base_, stride_ * count_);
+#endif
         if (base_) ::operator delete(base_, std::align_val_t{align_});
         base_ = nullptr;
         count_ = 0;
@@ -70,6 +90,11 @@ public:
     }
 
 private:
+#ifdef VORLY_SLAB_REDZONES
+    static constexpr std::size_t kRedzone = 32;
+#else
+    static constexpr std::size_t kRedzone = 0;
+#endif
     std::byte* base_ = nullptr;
     std::size_t stride_ = 0;
     std::size_t align_ = alignof(std::max_align_t);

@@ -67,3 +67,17 @@ TEST(BlockSlab, EmptyingThePoolFreesTheRegionOnlyWithEveryBlockBack) {
 }
 
 }  // namespace
+
+#ifdef VORLY_SLAB_REDZONES
+namespace {
+// In the sanitizer build a write just past a block is caught, as it is for a
+// heap allocation of the block's size.
+TEST(BlockSlabDeathTest, AWritePastABlockIsCaughtUnderTheSanitizer) {
+    BlockSlab slab;
+    slab.allocate(24, 8, 4);
+    auto* block = static_cast<volatile unsigned char*>(slab.block(1));
+    block[23] = 1;
+    EXPECT_DEATH(block[24] = 1, "AddressSanitizer");
+}
+}  // namespace
+#endif
