@@ -134,14 +134,28 @@ BulletObject* takeBullet(BulletObjectManager& manager, Spawn spawn) {
     bullet->setMainRuntime(script);
     return bullet;
 }
+
+// The type of a "fire"'s direction or speed from the type stored for its
+// child, as nodeTypeOf gives it for these two: a child without one (none
+// stored, or "none" for an absent or unknown attribute) takes the default.
+std::int32_t fireTypeOf(std::int32_t stored, std::int32_t fallback) {
+    return stored != 0 && stored != kTypeNone ? stored : fallback;
+}
 }  // namespace
 
 namespace handlers {
 
 std::int32_t fire(R& runtime, std::int32_t) {
     const BulletML_Node* node = runtime.getCurrentNode();
-    runtime.setFireDirectionType(nodeTypeOf(node, kDirection));
-    runtime.setFireSpeedType(nodeTypeOf(node, kSpeed));
+    // Both types in one pass over the node's few typed children.
+    std::int32_t storedDirection = 0;
+    std::int32_t storedSpeed = 0;
+    for (const auto& [id, type] : node->childTypes()) {
+        if (id == kDirection) storedDirection = type;
+        else if (id == kSpeed) storedSpeed = type;
+    }
+    runtime.setFireDirectionType(fireTypeOf(storedDirection, kTypeAim));
+    runtime.setFireSpeedType(fireTypeOf(storedSpeed, kTypeAbsolute));
     // Absent children give 0, as the node's own evaluation does.
     const Definition definition(node);
     float* values = runtime.getCreationValues();
