@@ -23,6 +23,26 @@ enum : int { kCvDirection = 0, kCvSpeed = 1, kCvCx = 2, kCvCy = 3, kCvFireChild 
 
 float creationValue(R& runtime, int index) { return runtime.getCreationValues()[index]; }
 
+// The type of a direction or speed from the type stored for its child, as
+// nodeTypeOf gives it for these two: a child without one (none stored, or
+// "none" for an absent or unknown attribute) takes the default, aim or
+// absolute.
+std::int32_t motionTypeOf(std::int32_t stored, std::int32_t fallback) {
+    return stored != 0 && stored != kTypeNone ? stored : fallback;
+}
+
+// The stored types of a node's direction and speed children, in one pass.
+struct StoredMotionTypes {
+    explicit StoredMotionTypes(const BulletML_Node* node) {
+        for (const auto& [id, type] : node->childTypes()) {
+            if (id == kDirection) direction = type;
+            else if (id == kSpeed) speed = type;
+        }
+    }
+    std::int32_t direction = 0;
+    std::int32_t speed = 0;
+};
+
 // The parameter children a bullet definition may give, found in one pass
 // over the node's few children instead of one search per name (and a second
 // one to evaluate it).
@@ -30,7 +50,7 @@ class Definition {
 public:
     enum Slot : int { kSlotSpeed, kSlotDirection, kSlotCx, kSlotCy, kSlotVital, kSlotChild, kSlotFlag, kSlotCount };
 
-    explicit Definition(const BulletML_Node* node) : node_(node) {
+    explicit Definition(const BulletML_Node* node) : types_(node) {
         for (const auto& [id, number] : node->children()) {
             const int slot = slotOf(id);
             if (slot < 0) continue;
@@ -49,10 +69,13 @@ public:
     float valueOr(R& runtime, Slot slot, float fallback) const {
         return has(slot) ? static_cast<float>(value(runtime, slot)) : fallback;
     }
-    // Direction or speed with the node's type for it.
+    // Direction or speed (`id` kDirection or kSpeed) with the node's type
+    // for it.
     Motion motion(R& runtime, Slot slot, std::int32_t id) const {
-        return {nodeTypeOf(node_, id), static_cast<float>(value(runtime, slot))};
+        return {id == kDirection ? directionType() : speedType(), static_cast<float>(value(runtime, slot))};
     }
+    std::int32_t directionType() const { return motionTypeOf(types_.direction, kTypeAim); }
+    std::int32_t speedType() const { return motionTypeOf(types_.speed, kTypeAbsolute); }
 
 private:
     static int slotOf(std::int32_t id) {
@@ -68,7 +91,7 @@ private:
         }
     }
 
-    const BulletML_Node* node_;
+    StoredMotionTypes types_;
     bool present_[kSlotCount] = {};
     const BulletML_Node_Number* numbers_[kSlotCount] = {};
 };
@@ -134,16 +157,17 @@ BulletObject* takeBullet(BulletObjectManager& manager, Spawn spawn) {
     bullet->setMainRuntime(script);
     return bullet;
 }
+
 }  // namespace
 
 namespace handlers {
 
 std::int32_t fire(R& runtime, std::int32_t) {
     const BulletML_Node* node = runtime.getCurrentNode();
-    runtime.setFireDirectionType(nodeTypeOf(node, kDirection));
-    runtime.setFireSpeedType(nodeTypeOf(node, kSpeed));
-    // Absent children give 0, as the node's own evaluation does.
     const Definition definition(node);
+    runtime.setFireDirectionType(definition.directionType());
+    runtime.setFireSpeedType(definition.speedType());
+    // Absent children give 0, as the node's own evaluation does.
     float* values = runtime.getCreationValues();
     values[kCvDirection] = static_cast<float>(definition.value(runtime, Definition::kSlotDirection));
     values[kCvSpeed] = static_cast<float>(definition.value(runtime, Definition::kSlotSpeed));

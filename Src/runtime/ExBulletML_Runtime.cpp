@@ -218,7 +218,10 @@ void ExBulletML_Runtime::enterChild() {
     cursorStack_.push(childCursor_);
     limitStack_.push(repeatLimit_);
     current_ = current_->getCurrentChild();
-    repeatLimit_ = truncateToInt32(current_->evalValue(params_, &variables_));
+    // The node's value (0 without one, as evalValue gives it); most entered
+    // nodes have none, so the call is skipped for them.
+    const BulletML_Node_Number* value = current_->getValue();
+    repeatLimit_ = value ? truncateToInt32(value->evaluate(params_, &variables_)) : 0;
     if (repeatLimit_ > 0) {
         counterStack_.push(repeatCounter_);
         repeatCounter_ = 0;

@@ -80,3 +80,18 @@ TEST(SineTable, EveryTenthPicksTheRemaindersEntry) {
         }
     }
 }
+
+// A new object keeps the sine and minus cosine of direction 0 without a
+// look-up: its first speed moves it exactly as one turned to 0 moves.
+TEST(SineTable, ANewObjectMovesAsOneTurnedToZero) {
+    for (float speed : {1.0f, 2.5f, -0.75f}) {
+        BulletObject fresh;
+        BulletObject turned;
+        turned.setDirection(0.0f);
+        fresh.setSpeed(speed);
+        turned.setSpeed(speed);
+        EXPECT_EQ(std::bit_cast<std::uint32_t>(fresh.getVelocityX()), std::bit_cast<std::uint32_t>(turned.getVelocityX()));
+        EXPECT_EQ(std::bit_cast<std::uint32_t>(fresh.getVelocityY()), std::bit_cast<std::uint32_t>(turned.getVelocityY()));
+        EXPECT_EQ(fresh.getVelocityY(), -speed);
+    }
+}

@@ -86,6 +86,33 @@ TEST_F(BulletCommands, FireWritesFiveCreationValuesAndCreateAllThirteen) {
     EXPECT_EQ(second->getCreationValues()[2], 1.0f);
 }
 
+// A fire's direction and speed types: the stored ones, else aim and
+// absolute (no attribute, an unknown one, or no such child at all).
+TEST_F(BulletCommands, FireTypesTakeTheDefaultsWithoutAnAttribute) {
+    struct Case {
+        const char* fire;
+        std::int32_t direction;
+        std::int32_t speed;
+    } cases[] = {
+        {R"(<fire><direction>1</direction><speed>2</speed><bullet/></fire>)", kTypeAim, kTypeAbsolute},
+        {R"(<fire><bullet/></fire>)", kTypeAim, kTypeAbsolute},
+        {R"(<fire><direction type="bogus">1</direction><speed type="bogus">2</speed><bullet/></fire>)", kTypeAim,
+         kTypeAbsolute},
+        {R"(<fire><speed type="sequence">2</speed><direction type="relative">1</direction><bullet/></fire>)",
+         kTypeRelative, kTypeSequence},
+        {R"(<fire><direction type="absolute">1</direction><bullet/></fire>)", kTypeAbsolute, kTypeAbsolute},
+    };
+    for (const Case& c : cases) {
+        // A typed fire first: the second fire's types replace its own.
+        BulletObject* emitter = run(std::string(R"(<fire><direction type="sequence">1</direction>)"
+                                                R"(<speed type="relative">1</speed><bullet/></fire>)") +
+                                    c.fire + "<wait>-1</wait>");
+        ExBulletML_Runtime* runtime = emitter->getMainRuntime();
+        EXPECT_EQ(runtime->getFireDirectionType(), c.direction) << c.fire;
+        EXPECT_EQ(runtime->getFireSpeedType(), c.speed) << c.fire;
+    }
+}
+
 TEST_F(BulletCommands, DirectionAndSpeedSources) {
     struct Case {
         const char* body;
