@@ -345,12 +345,6 @@ void ExBulletML_Runtime::restart() {
     }
 }
 
-double ExBulletML_Runtime::evalChild(std::int32_t id) {
-    return current_ ? current_->evalChild(id, params_, &variables_) : 0.0;
-}
-
-double ExBulletML_Runtime::evalValue() { return current_ ? current_->evalValue(params_, &variables_) : 0.0; }
-
 double ExBulletML_Runtime::evalRefParam(const BulletML_Node* reference, std::uint32_t index) {
     // By kind, as the node's own parameter evaluation does: literal, this
     // runtime's parameter, built-in, object variable, game variable, or the
