@@ -236,6 +236,10 @@ private:
     }
     [[gnu::noinline]] void handOverCountedWait() const;
     void setNodes(BulletML_Node* node);
+    // step, enterChild and popFrame without settling counted frames first.
+    std::int32_t stepNodes();
+    void enterChildNode();
+    void popNode();
     bool replaceParams();
     void fillParams(VecParam* into, const BulletML_Node* reference);
     void endForDepth();
