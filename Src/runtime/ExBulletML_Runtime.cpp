@@ -251,7 +251,8 @@ void ExBulletML_Runtime::popNode() {
     current_ = nodeStack_.pop();
     if (!current_) return;
     std::int32_t code = current_->getCode();
-    if (pushesParams(code) && !paramStack_.empty()) {
+    // The stack test first: most scripts never push parameters.
+    if (!paramStack_.empty() && pushesParams(code)) {
         giveBack(params_, &ownParams_);
         params_ = paramStack_.pop();
     }
