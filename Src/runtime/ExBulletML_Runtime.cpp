@@ -141,10 +141,13 @@ std::int32_t ExBulletML_Runtime::runNodes() {
         std::int32_t result = execute();
         if (retired_) break;
         std::int32_t stepped;
+        // Inside run no object counts this runtime's frames (continueWait
+        // refuses a running runtime), so the walk goes without settling.
         if (result == kGoOn) {
-            stepped = step();
+            stepped = stepNodes();
         } else if (result == kLeave) {
-            stepped = leaveAndStep();
+            popNode();
+            stepped = stepNodes();
         } else {
             break;
         }
@@ -171,13 +174,17 @@ std::int32_t ExBulletML_Runtime::execute() {
 
 std::int32_t ExBulletML_Runtime::step() {
     settleCountedWait();
+    return stepNodes();
+}
+
+std::int32_t ExBulletML_Runtime::stepNodes() {
     while (current_) {
         if (current_->getCurrentChild()) {
             if (nodeStack_.size() >= kMaxDepth) {
                 endForDepth();
                 return kYield;
             }
-            enterChild();
+            enterChildNode();
             return 0;
         }
         if (current_ == root_) break;
@@ -200,7 +207,7 @@ std::int32_t ExBulletML_Runtime::step() {
                 repeatLimit_ = 0;
             }
         }
-        popFrame();
+        popNode();
     }
     current_ = nullptr;
     return kYield;
@@ -214,6 +221,10 @@ std::int32_t ExBulletML_Runtime::leaveAndStep() {
 
 void ExBulletML_Runtime::enterChild() {
     settleCountedWait();
+    enterChildNode();
+}
+
+void ExBulletML_Runtime::enterChildNode() {
     nodeStack_.push(current_);
     cursorStack_.push(childCursor_);
     limitStack_.push(repeatLimit_);
@@ -232,6 +243,10 @@ void ExBulletML_Runtime::enterChild() {
 
 void ExBulletML_Runtime::popFrame() {
     settleCountedWait();
+    popNode();
+}
+
+void ExBulletML_Runtime::popNode() {
     if (nodeStack_.empty()) {
         current_ = nullptr;
         return;
@@ -239,7 +254,8 @@ void ExBulletML_Runtime::popFrame() {
     current_ = nodeStack_.pop();
     if (!current_) return;
     std::int32_t code = current_->getCode();
-    if (pushesParams(code) && !paramStack_.empty()) {
+    // The stack test first: most scripts never push parameters.
+    if (!paramStack_.empty() && pushesParams(code)) {
         giveBack(params_, &ownParams_);
         params_ = paramStack_.pop();
     }
@@ -347,12 +363,6 @@ void ExBulletML_Runtime::restart() {
         childCursor_ = 0;
     }
 }
-
-double ExBulletML_Runtime::evalChild(std::int32_t id) {
-    return current_ ? current_->evalChild(id, params_, &variables_) : 0.0;
-}
-
-double ExBulletML_Runtime::evalValue() { return current_ ? current_->evalValue(params_, &variables_) : 0.0; }
 
 double ExBulletML_Runtime::evalRefParam(const BulletML_Node* reference, std::uint32_t index) {
     // By kind, as the node's own parameter evaluation does: literal, this

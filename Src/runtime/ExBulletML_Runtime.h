@@ -170,8 +170,13 @@ public:
     ObjectVariableMap& getObjectVariables() { return variables_; }
     // The value of one of the current node's parameter children / own value,
     // against this runtime's parameters and variables.
-    double evalChild(std::int32_t id);
-    double evalValue();
+    double evalChild(std::int32_t id) { return current_ ? current_->evalChild(id, params_, &variables_) : 0.0; }
+    double evalValue() { return current_ ? current_->evalValue(params_, &variables_) : 0.0; }
+    // A number of the current node (one its accessors gave), evaluated the
+    // same way; 0.0 for null.
+    double evalNumber(const BulletML_Node_Number* number) {
+        return number ? number->evaluate(params_, &variables_) : 0.0;
+    }
     // The value of a reference's "param" i, evaluated in this runtime.
     double evalRefParam(const BulletML_Node* reference, std::uint32_t index);
 
@@ -231,6 +236,10 @@ private:
     }
     [[gnu::noinline]] void handOverCountedWait() const;
     void setNodes(BulletML_Node* node);
+    // step, enterChild and popFrame without settling counted frames first.
+    std::int32_t stepNodes();
+    void enterChildNode();
+    void popNode();
     bool replaceParams();
     void fillParams(VecParam* into, const BulletML_Node* reference);
     void endForDepth();

@@ -8,8 +8,9 @@
 #include "script/ElementId.h"
 #include "services/Managers.h"
 
-std::int32_t nodeTypeOf(const BulletML_Node* node, std::int32_t id) {
-    std::int32_t type = node->getChildType(id);
+std::int32_t nodeTypeOf(const BulletML_Node* node, std::int32_t id) { return typeOrDefault(node->getChildType(id), id); }
+
+std::int32_t typeOrDefault(std::int32_t type, std::int32_t id) {
     if (type != 0 && type != kTypeNone) return type;
     switch (id) {
         case kSpeed:

@@ -27,6 +27,8 @@ double aimAngle(float fromX, float fromY, float toX, float toY);
 // "direction", "circle" for "collision", "center" for "setposition" and
 // "changeposition".
 std::int32_t nodeTypeOf(const BulletML_Node* node, std::int32_t id);
+// The same for a type already read with getChildType.
+std::int32_t typeOrDefault(std::int32_t type, std::int32_t id);
 
 // The object manager and its current object, or null.
 BulletObjectManager* runtimeObjectManager();

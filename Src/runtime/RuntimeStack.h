@@ -35,7 +35,9 @@ public:
     bool onHeap() const { return data_ != inline_; }
 
 private:
-    void grow() {
+    // Out of line and cold: callers push in hot walk steps, where the rare
+    // growth would otherwise cost them saved registers on every call.
+    [[gnu::noinline, gnu::cold]] void grow() {
         std::size_t capacity = capacity_ * 2;
         T* data = static_cast<T*>(::operator new(capacity * sizeof(T)));
         std::memcpy(data, data_, size_ * sizeof(T));

@@ -2,12 +2,11 @@
 
 #include "script/ElementId.h"
 
+static_assert(BulletML_Node::kStoredNoneType == kTypeNone, "getChildType knows the id of none");
+
 BulletML_Node::~BulletML_Node() = default;
 
-namespace {
-// The type an element takes when its "type" was given as "none" (or as a
-// keyword that is no type value).
-std::int32_t defaultChildType(std::int32_t id) {
+std::int32_t BulletML_Node::defaultChildType(std::int32_t id) {
     switch (id) {
         case kChangePosition:
         case kSetPosition:
@@ -27,22 +26,18 @@ std::int32_t defaultChildType(std::int32_t id) {
             return kTypeNone;
     }
 }
-}  // namespace
 
-std::int32_t BulletML_Node::getChildType(std::int32_t id) const {
-    const std::int32_t* type = childTypes_.find(id);
-    if (!type) return 0;
-    return *type == kTypeNone ? defaultChildType(id) : *type;
+void BulletML_Node::setChildType(std::int32_t id, std::int32_t type) {
+    childTypes_.set(id, type);
+    speedType_ = getChildType(kSpeed);
+    directionType_ = getChildType(kDirection);
 }
 
-BulletML_Node_Number* BulletML_Node::getChild(std::int32_t id) const {
-    BulletML_Node_Number* const* number = numbers_.find(id);
-    return number ? *number : nullptr;
-}
-
-double BulletML_Node::evalChild(std::int32_t id, const VecParam* parameters, ObjectVariableMap* objectVariables) const {
-    BulletML_Node_Number* number = getChild(id);
-    return number ? number->evaluate(parameters, objectVariables) : 0.0;
+void BulletML_Node::setChild(std::int32_t id, BulletML_Node_Number* number) {
+    numbers_.set(id, number);
+    if (id == kSpeed) speed_ = number;
+    if (id == kDirection) direction_ = number;
+    if (id == kTerm) term_ = number;
 }
 
 void BulletML_Node::addChild(BulletML_Node* child) {
@@ -90,9 +85,6 @@ double BulletML_Node::evalParam(std::uint32_t index, const VecParam* parameters,
     return number ? number->evaluate(parameters, objectVariables) : 0.0;
 }
 
-double BulletML_Node::evalValue(const VecParam* parameters, ObjectVariableMap* objectVariables) const {
-    return value_ ? value_->evaluate(parameters, objectVariables) : 0.0;
-}
 
 void BulletML_Node::setFloat(int index, float value) {
     if (index < 0 || index >= kFloatCount) return;

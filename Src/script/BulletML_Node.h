@@ -20,6 +20,8 @@
 class BulletML_Node final {
 public:
     static constexpr int kFloatCount = 10;
+    // The "none" type keyword's id (checked against the id table in the source).
+    static constexpr std::int32_t kStoredNoneType = 1024;
 
     BulletML_Node() = default;
     BulletML_Node(const BulletML_Node&) = delete;
@@ -44,19 +46,39 @@ public:
 
     // The "type" keyword given for an element id (the node's own id or a
     // parameter child's).
-    void setChildType(std::int32_t id, std::int32_t type) { childTypes_.set(id, type); }
+    void setChildType(std::int32_t id, std::int32_t type);
     // The stored type; a stored 1024 ("none") gives the id's default; an id
-    // never stored gives 0.
-    std::int32_t getChildType(std::int32_t id) const;
+    // never stored gives 0. Inline: the motion commands ask at every run.
+    std::int32_t getChildType(std::int32_t id) const {
+        const std::int32_t* type = childTypes_.find(id);
+        if (!type) return 0;
+        return *type == kStoredNoneType ? defaultChildType(id) : *type;
+    }
     const IdValueMap<std::int32_t>& childTypes() const { return childTypes_; }
 
     // Parameter children: the number held for an element id.
-    void setChild(std::int32_t id, BulletML_Node_Number* number) { numbers_.set(id, number); }
+    void setChild(std::int32_t id, BulletML_Node_Number* number);
     bool hasChild(std::int32_t id) const { return numbers_.contains(id); }
-    BulletML_Node_Number* getChild(std::int32_t id) const;
+    BulletML_Node_Number* getChild(std::int32_t id) const {
+        BulletML_Node_Number* const* number = numbers_.find(id);
+        return number ? *number : nullptr;
+    }
     const IdValueMap<BulletML_Node_Number*>& children() const { return numbers_; }
     // The value of the parameter child `id`; 0.0 when absent.
-    double evalChild(std::int32_t id, const VecParam* parameters, ObjectVariableMap* objectVariables) const;
+    double evalChild(std::int32_t id, const VecParam* parameters, ObjectVariableMap* objectVariables) const {
+        BulletML_Node_Number* number = getChild(id);
+        return number ? number->evaluate(parameters, objectVariables) : 0.0;
+    }
+
+    // What the motion commands read at every execution, kept beside the maps
+    // when they are set so that no lookup is needed: the numbers of "speed",
+    // "direction" and "term" (null when absent) and getChildType of "speed"
+    // and "direction".
+    BulletML_Node_Number* speedChild() const { return speed_; }
+    BulletML_Node_Number* directionChild() const { return direction_; }
+    BulletML_Node_Number* termChild() const { return term_; }
+    std::int32_t speedType() const { return speedType_; }
+    std::int32_t directionType() const { return directionType_; }
 
     // Child nodes in document order and the walk's cursor over them.
     void addChild(BulletML_Node* child);
@@ -91,7 +113,9 @@ public:
     // The node's own text as a number (the count of "wait", "repeat" ...).
     void setValue(BulletML_Node_Number* number) { value_ = number; }
     BulletML_Node_Number* getValue() const { return value_; }
-    double evalValue(const VecParam* parameters, ObjectVariableMap* objectVariables) const;
+    double evalValue(const VecParam* parameters, ObjectVariableMap* objectVariables) const {
+        return value_ ? value_->evaluate(parameters, objectVariables) : 0.0;
+    }
 
     // Literal parameter values worked out once when the script was read.
     // Indexes outside 0..9 are ignored; a node without the array reads zeros.
@@ -119,10 +143,19 @@ public:
     std::uint8_t getRunCount() const { return runCount_; }
 
 private:
+    // The type an element takes when its "type" was given as "none" (or as
+    // a keyword that is no type value).
+    static std::int32_t defaultChildType(std::int32_t id);
+
     std::int32_t code_ = 0;
     IdValueMap<std::int32_t> childTypes_;
     IdValueMap<BulletML_Node_Number*> numbers_;
     std::uint32_t cursor_ = 0;
+    std::int32_t speedType_ = 0;
+    std::int32_t directionType_ = 0;
+    BulletML_Node_Number* speed_ = nullptr;
+    BulletML_Node_Number* direction_ = nullptr;
+    BulletML_Node_Number* term_ = nullptr;
     BulletML_Node* parent_ = nullptr;
     BulletML_Node* refTarget_ = nullptr;
     // Most nodes have a few children: held in place.

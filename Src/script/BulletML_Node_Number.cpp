@@ -99,7 +99,7 @@ void BulletML_Node_Number::setText(std::string_view text) {
     StringCalc::compile(*this, text);
 }
 
-double BulletML_Node_Number::evaluate(const VecParam* parameters, ObjectVariableMap* objectVariables) const {
+double BulletML_Node_Number::evaluateNonLiteral(const VecParam* parameters, ObjectVariableMap* objectVariables) const {
     switch (kind_) {
         case kLiteral:
             return literal_;

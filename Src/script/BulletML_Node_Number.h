@@ -47,8 +47,13 @@ public:
     // Classifies or compiles `text`; called once, when the record is made for
     // a text not seen before. Remembers the text (pooled) for diagnostics.
     void setText(std::string_view text);
-    // The value against a running script's parameters and variables.
-    double evaluate(const VecParam* parameters, ObjectVariableMap* objectVariables) const;
+    // The value against a running script's parameters and variables. Most
+    // texts a running script meets are plain numbers: those are answered
+    // here, without a call.
+    double evaluate(const VecParam* parameters, ObjectVariableMap* objectVariables) const {
+        if (kind_ == kLiteral) return literal_;
+        return evaluateNonLiteral(parameters, objectVariables);
+    }
 
     NameHandle getText() const { return text_; }
     Kind getKind() const { return kind_; }
@@ -66,6 +71,8 @@ public:
     void setCompiled(std::unique_ptr<CompiledExpression> compiled) { compiled_ = std::move(compiled); }
 
 private:
+    double evaluateNonLiteral(const VecParam* parameters, ObjectVariableMap* objectVariables) const;
+
     NameHandle text_ = 0;
     NameHandle variable_ = 0;
     float literal_ = 0.0f;

@@ -32,6 +32,47 @@ TEST(NodeTree, ChildTypeDefaults) {
     }
 }
 
+// The motion commands read "speed", "direction" and "term" and the two types
+// through pointers kept beside the maps: they must agree with the maps after
+// any order of sets, replacements and other ids set in between.
+TEST(NodeTree, KeptMotionValuesFollowTheMaps) {
+    BulletML_Node_Number_Manager registry;
+    BulletML_Node_Number* one = registry.get("1");
+    BulletML_Node_Number* two = registry.get("2");
+    BulletML_Node_Number* three = registry.get("3");
+    auto agrees = [](const BulletML_Node& node) {
+        EXPECT_EQ(node.speedChild(), node.getChild(kSpeed));
+        EXPECT_EQ(node.directionChild(), node.getChild(kDirection));
+        EXPECT_EQ(node.termChild(), node.getChild(kTerm));
+        EXPECT_EQ(node.speedType(), node.getChildType(kSpeed));
+        EXPECT_EQ(node.directionType(), node.getChildType(kDirection));
+    };
+    BulletML_Node node;
+    agrees(node);
+    struct Step {
+        std::int32_t id;
+        BulletML_Node_Number* number;  // null: set the type instead
+        std::int32_t type;
+    } steps[] = {
+        {kTerm, one, 0},          {kHorizontal, two, 0},         {kSpeed, two, 0},
+        {kSpeed, 0, kTypeNone},   {kDirection, three, 0},        {kDirection, 0, kTypeRelative},
+        {kSpeed, 0, kTypeSequence}, {kVertical, 0, kTypeSequence}, {kTerm, three, 0},
+        {kSpeed, one, 0},         {kDirection, 0, kTypeNone},    {kAccel, 0, kTypeAbsolute},
+    };
+    for (const Step& step : steps) {
+        if (step.number) {
+            node.setChild(step.id, step.number);
+        } else {
+            node.setChildType(step.id, step.type);
+        }
+        agrees(node);
+    }
+    EXPECT_EQ(node.speedChild(), one);
+    EXPECT_EQ(node.termChild(), three);
+    EXPECT_EQ(node.speedType(), kTypeSequence);
+    EXPECT_EQ(node.directionType(), kTypeAim);
+}
+
 TEST(NodeTree, FreshNodeAndItsAccessors) {
     BulletML_Node node;
     EXPECT_EQ(node.getCode(), 0);
