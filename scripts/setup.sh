@@ -10,6 +10,7 @@ packages=(
   libvorbis-dev libogg-dev libpng-dev libjpeg-dev zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev libexpat1-dev libbulletml-dev
   python3 clang
+  assimp-testmodels  # sample X files the mesh tool is checked against
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -65,6 +65,9 @@ public:
     const Vector& getVelocity() const { return velocity_; }
     const Vector& getAcceleration() const { return acceleration_; }
     const Vector& getRotation() const { return rotation_; }
+    const Vector& getRotationVelocity() const { return rotationVelocity_; }
+    const Vector& getMaxBounds() const { return upper_; }
+    const Vector& getMinBounds() const { return lower_; }
 
     void setFlag(std::int32_t v) { effectFlag_ = v; }
     void setParamB(std::int32_t v) { alphaTestFlag_ = v; }

@@ -139,10 +139,11 @@ HRESULT renderFrame() {
             meshes->calcMeshGroup();
             meshes->drawMeshGroup();
         }
-        // The mesh pass selects mode 2 only when it draws something; the
-        // frame selects it here too, so that the sprites' prepare applies
-        // mode 1 in full rather than drawing with the device's defaults (the
-        // mode cache starts at 1 with nothing applied).
+        // The ordinary mesh pass selects mode 2 whenever it has its buffers;
+        // the frame selects it here too (a cached no-op then), so that
+        // without a mesh manager or with its buffers lost the sprites'
+        // prepare still applies mode 1 in full rather than drawing with the
+        // device's defaults (the mode cache starts at 1 with nothing applied).
         d3d->setRenderMode(2);
     }
     endSection("RenderMesh2");

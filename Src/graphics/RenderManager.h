@@ -67,6 +67,12 @@ public:
     // Null when there is none (the lookup leaves an empty entry, as the
     // walks below skip).
     RenderTarget* getRenderTarget(std::uint32_t index);
+    // The same without leaving an entry: for indices that come from scripts,
+    // which may name any 32-bit number.
+    RenderTarget* findRenderTarget(std::uint32_t index) const {
+        const auto found = targets_.find(index);
+        return found == targets_.end() ? nullptr : found->second.get();
+    }
     HRESULT selectRenderTarget(std::uint32_t index);
     HRESULT drawRenderTarget(std::uint32_t index);
     HRESULT setRenderTargetActive(std::uint32_t index, std::int32_t flag);

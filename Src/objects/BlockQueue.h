@@ -26,24 +26,30 @@ public:
     // False (and nothing stored) when the queue is full.
     bool pushBack(T* item) {
         if (full()) return false;
-        slots_[(head_ + size_) % capacity_] = item;
+        slots_[wrap(head_ + size_)] = item;
         ++size_;
         return true;
     }
+    // The item `ahead` places behind the front (0: the front), or null.
+    T* peek(std::size_t ahead) const { return ahead < size_ ? slots_[wrap(head_ + ahead)] : nullptr; }
     T* popFront() {
         if (empty()) return nullptr;
         T* item = slots_[head_];
-        head_ = (head_ + 1) % capacity_;
+        head_ = wrap(head_ + 1);
         --size_;
         return item;
     }
     T* popBack() {
         if (empty()) return nullptr;
         --size_;
-        return slots_[(head_ + size_) % capacity_];
+        return slots_[wrap(head_ + size_)];
     }
 
 private:
+    // A slot index below twice the capacity brought into the ring (no
+    // division: the pools take and give blocks many times a frame).
+    std::size_t wrap(std::size_t index) const { return index < capacity_ ? index : index - capacity_; }
+
     std::unique_ptr<T*[]> slots_;
     std::size_t capacity_ = 0;
     std::size_t head_ = 0;

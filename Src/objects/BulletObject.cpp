@@ -2,10 +2,12 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <typeinfo>
 
 #include "graphics/Sprite.h"
 #include "objects/BulletObjectAllocator.h"
 #include "objects/BulletObjectManager.h"
+#include "objects/BulletObjectStep.h"
 #include "objects/IntBulletObjectManager.h"
 #include "objects/SineTable.h"
 #include "runtime/ExBulletML_Runtime.h"
@@ -53,11 +55,15 @@ bool isRotatedShape(std::int32_t type) { return type == kShapeRotated || type ==
 using sine_table::kDegreesPerRadian;
 }  // namespace
 
-BulletObject::BulletObject() = default;
+BulletObject::BulletObject() { takeDirection(direction_); }
 
-BulletObject::~BulletObject() { releaseResources(); }
+BulletObject::~BulletObject() {
+    // An object given back to its pool let go of everything on destroy.
+    if (holdsResources()) releaseResources();
+}
 
 void BulletObject::releaseResources() {
+    settleWait();
     for (ExBulletML_Runtime** runtime : {&mainRuntime_, &presentRuntime_, &revengeRuntime_, &damageRuntime_}) {
         ExBulletML_Runtime* held = *runtime;
         *runtime = nullptr;
@@ -113,6 +119,7 @@ void BulletObject::init() {
     extraWords_[2] = 1024;
     // The runtimes are stopped and let go; they go back to their pool rather
     // than being lost to it.
+    settleWait();
     for (ExBulletML_Runtime** runtime : {&mainRuntime_, &presentRuntime_, &revengeRuntime_, &damageRuntime_}) {
         ExBulletML_Runtime* held = *runtime;
         *runtime = nullptr;
@@ -131,6 +138,7 @@ void BulletObject::init() {
 }
 
 void BulletObject::setState(std::uint32_t state) {
+    settleWait();
     for (ExBulletML_Runtime* runtime : {mainRuntime_, presentRuntime_, revengeRuntime_}) {
         if (runtime) runtime->stop(static_cast<std::int32_t>(state));
     }
@@ -193,7 +201,7 @@ void BulletObject::clearFlags(std::uint32_t flags) {
 
 void BulletObject::copyMotionFrom(BulletObject& other) {
     copyFrom(other);
-    direction_ = other.direction_;
+    takeDirection(other.direction_);
     speed_ = other.speed_;
     targetSpeed_ = other.speed_;
     invincibleFrames_ = other.invincibleFrames_;
@@ -223,6 +231,7 @@ void BulletObject::copyLevelAndKind(BulletObject& other) {
 }
 
 std::int32_t BulletObject::runMainOrRevenge() {
+    settleWait();
     if (!runtimeActive_) return 1;
     if (flags_ & object_flag::kRevenge) {
         if (revengeRuntime_) return revengeRuntime_->run();
@@ -232,26 +241,35 @@ std::int32_t BulletObject::runMainOrRevenge() {
     return mainRuntime_ ? mainRuntime_->run() : 1;
 }
 
-std::int32_t BulletObject::runPresent() { return presentRuntime_ ? presentRuntime_->run() : 1; }
+std::int32_t BulletObject::runPresent() { return runPresentScript(); }
 
-std::int32_t BulletObject::runDamage() {
-    if (damageArmed_ && !(flags_ & object_flag::kRevenge) && damageRuntime_) return damageRuntime_->run();
-    return 1;
+std::int32_t BulletObject::runDamage() { return runDamageScript(); }
+
+void BulletObject::takeDirection(float degrees) {
+    direction_ = degrees;
+    directionSin_ = sine_table::sinDeg(degrees);
+    directionMinusCos_ = -sine_table::cosDeg(degrees);
 }
 
 void BulletObject::recomputeVelocity() {
-    velocityX_ = sine_table::sinDeg(direction_) * speed_;
-    velocityY_ = -sine_table::cosDeg(direction_) * speed_;
+    velocityX_ = directionSin_ * speed_;
+    velocityY_ = directionMinusCos_ * speed_;
 }
 
 void BulletObject::setDirection(float degrees) {
-    direction_ = reduceTurns(degrees);
+    takeDirection(reduceTurns(degrees));
     recomputeVelocity();
 }
 
 void BulletObject::setSpeed(float speed) {
     speed_ = speed;
     recomputeVelocity();
+}
+
+void BulletObject::setDirectionAndSpeed(float degrees, float speed) {
+    // setDirection works the velocity out from the speed already in place.
+    speed_ = speed;
+    setDirection(degrees);
 }
 
 void BulletObject::changeSpeed(float target, std::int32_t frames) {
@@ -280,7 +298,7 @@ void BulletObject::changeDirectionSequence(float value, std::int32_t frames) {
 
 void BulletObject::changeDirectionAbsolute(float angle, std::int32_t frames) {
     if (frames == 0) frames = 1;
-    direction_ = reduceTurnsOpen(direction_);
+    takeDirection(reduceTurnsOpen(direction_));
     float turnTo = angle;
     if (angle - direction_ > 180.0f) turnTo = angle - 360.0f;
     targetDirection_ = turnTo - direction_ < -180.0f ? turnTo + 360.0f : turnTo;
@@ -353,8 +371,10 @@ void BulletObject::stepCollectDelay() {
 }
 
 void BulletObject::setMainRuntime(ExBulletML_Runtime* runtime) {
+    settleWait();
     if (mainRuntime_ && mainRuntime_ != runtime) mainRuntime_->destroy();
     mainRuntime_ = runtime;
+    mainRuntimeIsBase_ = runtime && typeid(*runtime) == typeid(ExBulletML_Runtime);
     runtimeActive_ = 1;
 }
 
@@ -374,6 +394,7 @@ void BulletObject::setDamageRuntime(ExBulletML_Runtime* runtime) {
 }
 
 void BulletObject::restartMainRuntime() {
+    settleWait();
     if (mainRuntime_) mainRuntime_->restart();
 }
 
@@ -381,7 +402,15 @@ void BulletObject::restartDamageRuntime() {
     if (damageRuntime_) damageRuntime_->restart();
 }
 
-bool BulletObject::isMainRuntimeRunning() const { return mainRuntime_ && mainRuntime_->isActive(); }
+bool BulletObject::isMainRuntimeRunning() const {
+    settleWait();
+    return mainRuntime_ && mainRuntime_->isActive();
+}
+
+ExBulletML_Runtime* BulletObject::getMainRuntime() const {
+    settleWait();
+    return mainRuntime_;
+}
 
 bool BulletObject::isDamageRuntimeRunning() const {
     return damageArmed_ && damageRuntime_ && damageRuntime_->isActive();
@@ -551,7 +580,9 @@ void BulletObject::update() {
     }
 
     // 5. A reflection of the last move mirrors the direction now.
-    if (edgeEvents_ & 15) {
+    if (edgeEvents_ == 0) {
+        // Nothing happened at an edge.
+    } else if (edgeEvents_ & 15) {
         if (kind_ >= object_kind::kFirstItem && kind_ <= object_kind::kLastItem &&
             (flags_ & object_flag::kCollecting)) {
             edgeEvents_ = 0;
@@ -597,8 +628,10 @@ void BulletObject::update() {
     // move exactly as setLeft / setTop would move them.
     const float nextLeft = left_ + velocityX_;
     const float nextTop = top_ + velocityY_;
-    if (!mainImage_ && !shape1Image_ && !shape2Image_ && leftBound_ < nextLeft && nextLeft < rightBound_ &&
-        topBound_ < nextTop && nextTop < bottomBound_) {
+    const bool withImages = (reinterpret_cast<std::uintptr_t>(mainImage_) | reinterpret_cast<std::uintptr_t>(shape1Image_) |
+                             reinterpret_cast<std::uintptr_t>(shape2Image_)) != 0;
+    if (!withImages && leftBound_ < nextLeft && nextLeft < rightBound_ && topBound_ < nextTop &&
+        nextTop < bottomBound_) {
         centreX_ += nextLeft - left_;
         left_ = nextLeft;
         centreY_ += nextTop - top_;

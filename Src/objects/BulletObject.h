@@ -54,11 +54,34 @@ public:
     virtual std::int32_t runDamage();
     // Slot 24: one frame of motion.
     virtual void update();
+    // The ordinary walk's turn for an object of this very class: slots 21,
+    // 23 and 22, then 24, called without virtual dispatch, one more frame of
+    // a main script's "wait" done in place. Objects of classes that replace
+    // a slot are walked through the slots instead (see isPlainClass).
+    // `madeCurrent`: the walk has just made this object the process-wide
+    // manager's current object, so a wait frame need not make it so again.
+    // `outermost`: besides, no other walk is in progress, so the main
+    // runtime is not running. Then, once the main script has counted a
+    // frame of a "wait", the frames that follow are counted here without
+    // touching the runtime, until the wait has run out or anything else
+    // reaches the runtime (settleWait). Defined in BulletObjectStep.h.
+    inline void runScriptsAndMotion(bool madeCurrent, bool outermost);
+    // Hands the wait frames counted here to the main runtime, which then is
+    // where a run of frames would have left it. Every path to the main
+    // runtime other than the walk's turn goes through here first.
+    inline void settleWait() const;
+    // The state word, read without the slot (no class replaces getState).
+    std::uint32_t stateWord() const { return state_; }
+    // True when the object's class is BulletObject itself, no slot replaced
+    // (noted when a list takes the object in).
+    bool isPlainClass() const { return plainClass_ != 0; }
 
     // Direction and speed.
     void setDirection(float degrees);
     float getDirection() const { return direction_; }
     void setSpeed(float speed);
+    // setDirection then setSpeed, with the velocity worked out once.
+    void setDirectionAndSpeed(float degrees, float speed);
     float getSpeed() const { return speed_; }
     void changeDirectionAbsolute(float angle, std::int32_t frames);
     void changeDirectionRelative(float value, std::int32_t frames);
@@ -121,7 +144,8 @@ public:
     void setPresentRuntime(ExBulletML_Runtime* runtime);
     void setRevengeRuntime(ExBulletML_Runtime* runtime);
     void setDamageRuntime(ExBulletML_Runtime* runtime);
-    ExBulletML_Runtime* getMainRuntime() const { return mainRuntime_; }
+    // Brings the main runtime up to date first (see settleWait).
+    ExBulletML_Runtime* getMainRuntime() const;
     ExBulletML_Runtime* getPresentRuntime() const { return presentRuntime_; }
     ExBulletML_Runtime* getRevengeRuntime() const { return revengeRuntime_; }
     ExBulletML_Runtime* getDamageRuntime() const { return damageRuntime_; }
@@ -174,6 +198,11 @@ public:
 protected:
     // Runs the destructor and gives the block back to its pool.
     virtual void giveBlockBack();
+    // Something releaseResources would let go of.
+    bool holdsResources() const {
+        return mainRuntime_ || presentRuntime_ || revengeRuntime_ || damageRuntime_ || familyOwner_ || firstChild_ ||
+               parent_ || hasImages();
+    }
 
 private:
     friend class IntBulletObjectManager;
@@ -181,6 +210,13 @@ private:
 
     // What destroy releases at once: runtimes, family, images.
     void releaseResources();
+    // The bodies of slots 23 and 22 (BulletObjectStep.h).
+    inline std::int32_t runDamageScript();
+    inline std::int32_t runPresentScript();
+    // Every change of the direction goes through here: the direction's sine
+    // and minus cosine are kept with it, so a change of speed alone does not
+    // look them up again.
+    void takeDirection(float degrees);
     void recomputeVelocity();
     // The motion steps of update.
     void stepImageAngle();
@@ -198,26 +234,36 @@ private:
     std::uint8_t directionChangeOn_ = 0;
     std::uint8_t speedChangeOn_ = 0;
     std::uint8_t accelOn_ = 0;
-    std::uint8_t spinOn_ = 0;
     std::uint8_t runtimeActive_ = 0;
     std::uint8_t damageArmed_ = 0;
     // Marked for destruction by a removal during a walk of its list.
     std::uint8_t pendingDestroy_ = 0;
-    std::uint8_t breakable_ = 1;
+    // The class is BulletObject itself (isPlainClass); the main runtime's
+    // class is ExBulletML_Runtime itself (its run is not replaced).
+    std::uint8_t plainClass_ = 0;
+    std::uint8_t mainRuntimeIsBase_ = 0;
+    // Frames of the main script's current wait still to be counted here
+    // (kMainScriptEnded: the script has ended, its runs do nothing), and
+    // those counted here but not yet by the runtime (settleWait).
+    static constexpr std::int32_t kMainScriptEnded = INT32_MAX;
+    mutable std::int32_t waitLeft_ = 0;
+    mutable std::int32_t waitCounted_ = 0;
     std::int32_t age_ = 0;
     std::int32_t countdown_ = 0;
     std::int32_t invincibleFrames_ = 0;
     std::int32_t imageAngleMode_ = image_angle::kNone;
-    std::int32_t targetTag_ = 0;
     ExBulletML_Runtime* damageRuntime_ = nullptr;
     ExBulletML_Runtime* revengeRuntime_ = nullptr;
+    std::int32_t targetTag_ = 0;
     float speed_ = 1.0f;
+    // sine_table::sinDeg(direction_) and -cosDeg(direction_) (takeDirection).
+    float directionSin_ = 0.0f;
+    float directionMinusCos_ = -1.0f;
     float targetSpeed_ = 0.0f;
     float speedStep_ = 0.0f;
     std::int32_t speedFrames_ = 0;
     std::int32_t directionFrames_ = 0;
 
-    std::uint8_t extraFlag_ = 0;
     float accelTargetX_ = 0.0f;
     float accelTargetY_ = 0.0f;
     float accelStepX_ = 0.0f;
@@ -235,6 +281,11 @@ private:
     std::int32_t extraWord3_ = 0;
     std::int32_t childLink_ = 0;
     std::int32_t sharedVitalKey_ = 0;
+    std::uint8_t spinOn_ = 0;
+    std::uint8_t breakable_ = 1;
+    std::uint8_t extraFlag_ = 0;
+    // Destroyed while pinned: resources gone, block kept.
+    std::uint8_t released_ = 0;
     BulletObject* parent_ = nullptr;
     // Children in insertion order, linked through the children themselves.
     BulletObject* firstChild_ = nullptr;
@@ -249,8 +300,6 @@ private:
     // one is with the fields above).
     IntBulletObjectManager* list_ = nullptr;
     BulletObject* listPrev_ = nullptr;
-    // Destroyed while pinned: resources gone, block kept.
-    std::uint8_t released_ = 0;
     // Which lists' target maps name this object (one bit per list index).
     std::uint32_t targetMapBits_ = 0;
     std::int32_t pins_ = 0;

@@ -162,6 +162,8 @@ public:
         current_ = object;
     }
     void leaveWalk();
+    // True outside every walk and direct slot call.
+    bool isOutsideWalks() const { return walkDepth_ == 0; }
     // An object being destroyed stops being current anywhere.
     void forgetObject(BulletObject* object);
     // True while a walk or a direct slot call is at the object.

@@ -41,6 +41,7 @@ GameObject::GameObject() = default;
 GameObject::~GameObject() { releaseImages(); }
 
 void GameObject::releaseImages() {
+    if (!hasImages()) return;
     for (Sprite** image : {&mainImage_, &shape1Image_, &shape2Image_}) {
         if (*image) (*image)->setState(1);
         *image = nullptr;
@@ -49,16 +50,21 @@ void GameObject::releaseImages() {
 
 std::int32_t GameObject::setActive(std::int32_t active) {
     ResourceObject::setActive(active);
-    for (Sprite* image : {mainImage_, shape1Image_, shape2Image_}) {
-        if (image) image->setActive(active);
+    // Most objects (every plain bullet) have no image.
+    if (hasImages()) {
+        for (Sprite* image : {mainImage_, shape1Image_, shape2Image_}) {
+            if (image) image->setActive(active);
+        }
     }
     return active;
 }
 
 void GameObject::setState(std::uint32_t state) {
     state_ = state;
-    for (Sprite* image : {mainImage_, shape1Image_, shape2Image_}) {
-        if (image) image->setState(state);
+    if (hasImages()) {
+        for (Sprite* image : {mainImage_, shape1Image_, shape2Image_}) {
+            if (image) image->setState(state);
+        }
     }
     if (state != 0) setActive(0);
 }

@@ -202,6 +202,7 @@ public:
 protected:
     // Gives each image child state 1 and forgets it.
     void releaseImages();
+    bool hasImages() const { return mainImage_ || shape1Image_ || shape2Image_; }
     // Places the two shape images after the centre moved.
     void placeShapeImagesX();
     void placeShapeImagesY();

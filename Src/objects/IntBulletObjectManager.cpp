@@ -1,10 +1,12 @@
 #include "objects/IntBulletObjectManager.h"
 
 #include <algorithm>
+#include <typeinfo>
 
 #include "objects/BulletObject.h"
 #include "objects/BulletObjectAllocator.h"
 #include "objects/BulletObjectManager.h"
+#include "objects/BulletObjectStep.h"
 #include "records/GameInfo.h"
 #include "services/Managers.h"
 #include "services/Truncate.h"
@@ -38,6 +40,7 @@ IntBulletObjectManager::~IntBulletObjectManager() {
 BulletObject* IntBulletObjectManager::next(const BulletObject* object) { return object->listNext_; }
 
 void IntBulletObjectManager::link(BulletObject* object) {
+    object->plainClass_ = typeid(*object) == typeid(BulletObject);
     object->list_ = this;
     object->listPrev_ = tail_;
     object->listNext_ = nullptr;
@@ -136,28 +139,47 @@ namespace {
 // The walk reads every object's state word two or three times a frame; no
 // object class replaces getState, so it is called without the virtual
 // dispatch.
-std::uint32_t stateOf(BulletObject& object) { return object.ResourceObject::getState(); }
+std::uint32_t stateOf(const BulletObject& object) { return object.stateWord(); }
+
+// What the ordinary walk's turns pass on to runScriptsAndMotion, the same
+// for every turn of one walk (a turn leaves the walk depth as it found it).
+struct OrdinaryWalk {
+    bool madeCurrent;
+    bool outermost;
+};
 
 // An object's turn in the ordinary walk: its scripts and motion, then an
-// enemy's prate.
-void ordinaryTurn(BulletObject& object, void*) {
-    object.runMainOrRevenge();
-    object.runDamage();
-    object.runPresent();
-    object.update();
-    if (stateOf(object) == 0 && !(object.getFlags() & object_flag::kRevenge) &&
-        object.getKind() == object_kind::kEnemy) {
+// enemy's prate. The context is the OrdinaryWalk.
+void ordinaryTurn(BulletObject& object, void* context) {
+    if (object.isPlainClass()) {
+        const OrdinaryWalk& walk = *static_cast<const OrdinaryWalk*>(context);
+        object.runScriptsAndMotion(walk.madeCurrent, walk.outermost);
+    } else {
+        object.runMainOrRevenge();
+        object.runDamage();
+        object.runPresent();
+        object.update();
+    }
+    if (object.getKind() == object_kind::kEnemy && stateOf(object) == 0 &&
+        !(object.getFlags() & object_flag::kRevenge)) {
         GameInfo* game = g_gameInfo;
         if (game && game->isPlayerMoveEnabled()) game->addPrate(truncateToInt32(object.getPrateRate()));
     }
 }
 }  // namespace
 
-void IntBulletObjectManager::update() { updateWith(&ordinaryTurn, nullptr); }
+void IntBulletObjectManager::update() {
+    // The owner makes each object its current one; the process-wide manager
+    // outside every walk now runs none of its objects' scripts.
+    const bool madeCurrent = owner_ && owner_ == g_bulletObjectManager;
+    OrdinaryWalk walk{madeCurrent, madeCurrent && owner_->isOutsideWalks()};
+    updateWith(&ordinaryTurn, &walk);
+}
 
 void IntBulletObjectManager::updateWith(Turn turn, void* context) {
     ++walking_;
-    if (owner_) owner_->enterWalk();
+    BulletObjectManager* const owner = owner_;
+    if (owner) owner->enterWalk();
     // The saved cursor of an enclosing walk of this list (none in practice).
     BulletObject* const outerCursor = cursor_;
     const bool outerDetached = cursorDetached_;
@@ -165,10 +187,10 @@ void IntBulletObjectManager::updateWith(Turn turn, void* context) {
 
     BulletObject* object = head_;
     while (object) {
+        // cursorNext_ is read only once unlink has set it with cursorDetached_.
         cursor_ = object;
         cursorDetached_ = false;
-        cursorNext_ = nullptr;
-        if (owner_) owner_->walkAt(object);
+        if (owner) owner->walkAt(object);
         if (object->pendingDestroy_ || stateOf(*object) != 0) {
             BulletObject* following = object->listNext_;
             cursor_ = nullptr;
@@ -189,7 +211,7 @@ void IntBulletObjectManager::updateWith(Turn turn, void* context) {
     cursor_ = outerCursor;
     cursorDetached_ = outerDetached;
     cursorNext_ = outerNext;
-    if (owner_) owner_->leaveWalk();
+    if (owner) owner->leaveWalk();
     --walking_;
     destroyMarked();
 }

@@ -16,6 +16,14 @@ extern const float kValues[kEntries];
 // zero, then reduced into 0..3599.
 inline int indexOf(float degrees) {
     const float tenths = degrees * 10.0f;
+    // Directions are kept within (-360, 360], and a cosine adds a quarter
+    // turn: there one turn added or taken off gives the same index as the
+    // remainder below, without the division (NaN fails the test).
+    if (tenths > -3601.0f && tenths < 7200.0f) {
+        const int index = static_cast<int>(tenths);
+        if (index < 0) return index + kEntries;
+        return index >= kEntries ? index - kEntries : index;
+    }
     int index = truncateToInt32(tenths) % kEntries;
     if (index < 0) index += kEntries;
     return index;

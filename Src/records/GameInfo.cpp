@@ -1,6 +1,7 @@
 #include "records/GameInfo.h"
 
 #include <algorithm>
+#include <atomic>
 #include <string>
 
 #include "platform/Text.h"
@@ -39,6 +40,8 @@ std::int32_t nameChar(const std::array<std::uint32_t, 2>& name, std::int32_t pos
 }  // namespace
 
 GameInfo::GameInfo() {
+    static std::atomic<std::uint64_t> made{0};
+    serial_ = ++made;
     names_.continueNum = internName("continuenum");
     names_.maxContinueNum = internName("maxcontinuenum");
     names_.difficulty = internName("difficulty");

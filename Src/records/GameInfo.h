@@ -64,6 +64,12 @@ public:
 
     // ---- variable store ----
     float getVar(std::uint32_t id);
+    // Where variable `id` is kept (made 0 when new, as getVar makes it). It
+    // stays there as long as this record: variables are never removed.
+    const float& varRef(std::uint32_t id) { return scriptVars_[id]; }
+    // A number no other record of this process had: a caller keeping varRef
+    // results tells a new record from an old one at the same address.
+    std::uint64_t serial() const { return serial_; }
     void setVar(std::uint32_t id, float value);
     void addVar(std::uint32_t id, float value);
     void incVar(std::uint32_t id);
@@ -355,6 +361,7 @@ private:
     void zeroSavedFlagIds();
 
     ScriptVarMap scriptVars_;
+    std::uint64_t serial_ = 0;
     NamedIntMap namedInts_;
     GlobalVarMap globalVars_;
     LockMap locks_;

@@ -4,6 +4,12 @@
 
 #include "runtime/ExBulletML_Runtime.h"
 #include "services/DebugInfo.h"
+#include "services/Prefetch.h"
+
+namespace {
+// Blocks taken ahead of the one being taken whose cache lines are asked for.
+constexpr std::size_t kPrefetchAhead = 4;
+}
 
 BMLRuntimeAllocator::BMLRuntimeAllocator() : raw_(kBlockCount), ready_(kBlockCount) {}
 
@@ -28,11 +34,15 @@ void* BMLRuntimeAllocator::popBlock() {
         logLine("BMLRuntimeAllocator EMPTY");
         return nullptr;
     }
+    prefetchBlockForWriting(raw_.peek(kPrefetchAhead), sizeof(ExBulletML_Runtime));
     return raw_.popFront();
 }
 
 ExBulletML_Runtime* BMLRuntimeAllocator::get() {
-    if (!ready_.empty()) return static_cast<ExBulletML_Runtime*>(ready_.popFront());
+    if (!ready_.empty()) {
+        prefetchBlockForWriting(ready_.peek(kPrefetchAhead), sizeof(ExBulletML_Runtime));
+        return static_cast<ExBulletML_Runtime*>(ready_.popFront());
+    }
     void* block = popBlock();
     return block ? new (block) ExBulletML_Runtime : nullptr;
 }

@@ -23,22 +23,75 @@ enum : int { kCvDirection = 0, kCvSpeed = 1, kCvCx = 2, kCvCy = 3, kCvFireChild 
 
 float creationValue(R& runtime, int index) { return runtime.getCreationValues()[index]; }
 
-// A definition's child when it has one, else the fallback value.
-float valueOr(R& runtime, const BulletML_Node* definition, std::int32_t id, float fallback) {
-    return definition->hasChild(id) ? static_cast<float>(creation::valueOf(runtime, definition, id)) : fallback;
-}
+// The parameter children a bullet definition may give, found in one pass
+// over the node's few children instead of one search per name (and a second
+// one to evaluate it).
+class Definition {
+public:
+    enum Slot : int { kSlotSpeed, kSlotDirection, kSlotCx, kSlotCy, kSlotVital, kSlotChild, kSlotFlag, kSlotCount };
+
+    explicit Definition(const BulletML_Node* node) : node_(node) {
+        for (const auto& [id, number] : node->children()) {
+            const int slot = slotOf(id);
+            if (slot < 0) continue;
+            present_[slot] = true;
+            numbers_[slot] = number;
+        }
+    }
+    bool has(Slot slot) const { return present_[slot]; }
+    // The child's value with the runtime's parameters and variables, as the
+    // node's own evaluation gives it.
+    double value(R& runtime, Slot slot) const {
+        const BulletML_Node_Number* number = numbers_[slot];
+        return number ? number->evaluate(runtime.getParams(), &runtime.getObjectVariables()) : 0.0;
+    }
+    // The child's value when the definition has one, else the fallback.
+    float valueOr(R& runtime, Slot slot, float fallback) const {
+        return has(slot) ? static_cast<float>(value(runtime, slot)) : fallback;
+    }
+    // Direction or speed with the node's type for it.
+    Motion motion(R& runtime, Slot slot, std::int32_t id) const {
+        return {nodeTypeOf(node_, id), static_cast<float>(value(runtime, slot))};
+    }
+
+private:
+    static int slotOf(std::int32_t id) {
+        switch (id) {
+            case kSpeed: return kSlotSpeed;
+            case kDirection: return kSlotDirection;
+            case kCx: return kSlotCx;
+            case kCy: return kSlotCy;
+            case kVital: return kSlotVital;
+            case kChild: return kSlotChild;
+            case kFlag: return kSlotFlag;
+            default: return -1;
+        }
+    }
+
+    const BulletML_Node* node_;
+    bool present_[kSlotCount] = {};
+    const BulletML_Node_Number* numbers_[kSlotCount] = {};
+};
 
 // "bullet": its own direction or speed, else the fire's type with the
 // stored creation value.
-Motion plainSource(R& runtime, const BulletML_Node* node, std::int32_t id, std::int32_t fireType, int index) {
-    if (node->hasChild(id)) return creation::motionOf(runtime, node, id);
+Motion plainSource(R& runtime, const Definition& node, Definition::Slot slot, std::int32_t id, std::int32_t fireType,
+                   int index) {
+    if (node.has(slot)) return node.motion(runtime, slot, id);
     return {fireType, creationValue(runtime, index)};
+}
+
+Motion plainDirection(R& runtime, const Definition& node) {
+    return plainSource(runtime, node, Definition::kSlotDirection, kDirection, runtime.getFireDirectionType(),
+                       kCvDirection);
 }
 
 // "bulletref": the target's direction or speed, else the reference node's
 // own (with the defaults of an absent one); never the creation values.
-Motion refSource(R& runtime, const BulletML_Node* target, const BulletML_Node* reference, std::int32_t id) {
-    return creation::motionOf(runtime, target->hasChild(id) ? target : reference, id);
+Motion refSource(R& runtime, const Definition& target, const BulletML_Node* reference, Definition::Slot slot,
+                 std::int32_t id) {
+    if (target.has(slot)) return target.motion(runtime, slot, id);
+    return creation::motionOf(runtime, reference, id);
 }
 
 // The new bullet's common set-up: kind, hidden until its script starts,
@@ -55,14 +108,14 @@ void placeBullet(BulletObject& bullet, float x, float y) {
 }
 
 // The child link and the attribute flag, read from the definition.
-void linkAndFlag(R& runtime, BulletObject& bullet, BulletObject& firer, const BulletML_Node* definition) {
-    const float child = valueOr(runtime, definition, kChild, creationValue(runtime, kCvFireChild));
+void linkAndFlag(R& runtime, BulletObject& bullet, BulletObject& firer, const Definition& definition) {
+    const float child = definition.valueOr(runtime, Definition::kSlotChild, creationValue(runtime, kCvFireChild));
     if (truncateToInt32(child) == 1) {
         bullet.setParent(&firer);
         firer.setChildLink(1);
     }
-    if (definition->hasChild(kFlag) &&
-        truncateToInt32(creation::valueOf(runtime, definition, kFlag)) == kBulletAttribute) {
+    if (definition.has(Definition::kSlotFlag) &&
+        truncateToInt32(definition.value(runtime, Definition::kSlotFlag)) == kBulletAttribute) {
         bullet.setAttributeBits(kBulletAttribute);
     }
 }
@@ -89,12 +142,14 @@ std::int32_t fire(R& runtime, std::int32_t) {
     const BulletML_Node* node = runtime.getCurrentNode();
     runtime.setFireDirectionType(nodeTypeOf(node, kDirection));
     runtime.setFireSpeedType(nodeTypeOf(node, kSpeed));
+    // Absent children give 0, as the node's own evaluation does.
+    const Definition definition(node);
     float* values = runtime.getCreationValues();
-    values[kCvDirection] = static_cast<float>(runtime.evalChild(kDirection));
-    values[kCvSpeed] = static_cast<float>(runtime.evalChild(kSpeed));
-    values[kCvCx] = static_cast<float>(runtime.evalChild(kCx));
-    values[kCvCy] = static_cast<float>(runtime.evalChild(kCy));
-    values[kCvFireChild] = static_cast<float>(runtime.evalChild(kChild));
+    values[kCvDirection] = static_cast<float>(definition.value(runtime, Definition::kSlotDirection));
+    values[kCvSpeed] = static_cast<float>(definition.value(runtime, Definition::kSlotSpeed));
+    values[kCvCx] = static_cast<float>(definition.value(runtime, Definition::kSlotCx));
+    values[kCvCy] = static_cast<float>(definition.value(runtime, Definition::kSlotCy));
+    values[kCvFireChild] = static_cast<float>(definition.value(runtime, Definition::kSlotChild));
     return R::kGoOn;
 }
 
@@ -121,17 +176,14 @@ std::int32_t bullet(R& runtime, std::int32_t) {
     BulletObjectManager* manager = runtimeObjectManager();
     if (!firer || !manager) return R::kLeave;
     if (!creation::mayFireFrom(*firer)) return R::kLeave;
+    const Definition definition(node);
     if (creation::isQuietFrame()) {
-        creation::advanceDirection(
-            runtime, plainSource(runtime, node, kDirection, runtime.getFireDirectionType(), kCvDirection),
-            firer->getX(), firer->getY());
+        creation::advanceDirection(runtime, plainDirection(runtime, definition), firer->getX(), firer->getY());
         return R::kLeave;
     }
     BulletObject* made = takeBullet(*manager, [&] { return runtime.spawnChild(node); });
     if (!made) {
-        creation::advanceDirection(
-            runtime, plainSource(runtime, node, kDirection, runtime.getFireDirectionType(), kCvDirection),
-            firer->getX(), firer->getY());
+        creation::advanceDirection(runtime, plainDirection(runtime, definition), firer->getX(), firer->getY());
         return R::kLeave;
     }
     made->setWideName(node->getLabel());
@@ -139,11 +191,14 @@ std::int32_t bullet(R& runtime, std::int32_t) {
     // them): patterns written for this engine place plain bullets at the
     // firer's centre.
     placeBullet(*made, firer->getX(), firer->getY());
-    linkAndFlag(runtime, *made, *firer, node);
-    const Motion direction = plainSource(runtime, node, kDirection, runtime.getFireDirectionType(), kCvDirection);
-    const Motion speed = plainSource(runtime, node, kSpeed, runtime.getFireSpeedType(), kCvSpeed);
+    linkAndFlag(runtime, *made, *firer, definition);
+    const Motion direction = plainDirection(runtime, definition);
+    const Motion speed = plainSource(runtime, definition, Definition::kSlotSpeed, kSpeed, runtime.getFireSpeedType(),
+                                     kCvSpeed);
     creation::launch(runtime, *made, direction, speed);
-    if (node->hasChild(kVital)) made->setVital(static_cast<float>(runtime.evalChild(kVital)));
+    if (definition.has(Definition::kSlotVital)) {
+        made->setVital(static_cast<float>(definition.value(runtime, Definition::kSlotVital)));
+    }
     return R::kLeave;
 }
 
@@ -155,26 +210,29 @@ std::int32_t bulletRef(R& runtime, std::int32_t) {
     BulletObjectManager* manager = runtimeObjectManager();
     if (!firer || !manager) return R::kLeave;
     if (!creation::mayFireFrom(*firer)) return R::kLeave;
+    const Definition definition(target);
     if (creation::isQuietFrame()) {
-        creation::advanceDirection(runtime, refSource(runtime, target, node, kDirection), firer->getX(),
-                                   firer->getY());
+        creation::advanceDirection(runtime, refSource(runtime, definition, node, Definition::kSlotDirection, kDirection),
+                                   firer->getX(), firer->getY());
         return R::kLeave;
     }
     BulletObject* made = takeBullet(*manager, [&] { return runtime.spawnRefRuntime(target, node); });
     if (!made) {
-        creation::advanceDirection(runtime, refSource(runtime, target, node, kDirection), firer->getX(),
-                                   firer->getY());
+        creation::advanceDirection(runtime, refSource(runtime, definition, node, Definition::kSlotDirection, kDirection),
+                                   firer->getX(), firer->getY());
         return R::kLeave;
     }
     made->setWideName(target->getLabel());
-    linkAndFlag(runtime, *made, *firer, target);
-    const float cx = valueOr(runtime, target, kCx, creationValue(runtime, kCvCx));
-    const float cy = valueOr(runtime, target, kCy, creationValue(runtime, kCvCy));
+    linkAndFlag(runtime, *made, *firer, definition);
+    const float cx = definition.valueOr(runtime, Definition::kSlotCx, creationValue(runtime, kCvCx));
+    const float cy = definition.valueOr(runtime, Definition::kSlotCy, creationValue(runtime, kCvCy));
     placeBullet(*made, firer->getX() + cx, firer->getY() + cy);
-    const Motion direction = refSource(runtime, target, node, kDirection);
-    const Motion speed = refSource(runtime, target, node, kSpeed);
+    const Motion direction = refSource(runtime, definition, node, Definition::kSlotDirection, kDirection);
+    const Motion speed = refSource(runtime, definition, node, Definition::kSlotSpeed, kSpeed);
     creation::launch(runtime, *made, direction, speed);
-    if (target->hasChild(kVital)) made->setVital(static_cast<float>(creation::valueOf(runtime, target, kVital)));
+    if (definition.has(Definition::kSlotVital)) {
+        made->setVital(static_cast<float>(definition.value(runtime, Definition::kSlotVital)));
+    }
     return R::kGoOn;
 }
 

@@ -38,10 +38,18 @@ bool isQuietFrame() {
     if (!game) return false;
     static const NameHandle death = NamePool::instance().intern("deathnobulletframe");
     static const NameHandle ttc = NamePool::instance().intern("ttcnobulletframe");
+    // Asked for every bullet: the two settings are found once per record
+    // rather than looked up by name each time.
+    static struct {
+        std::uint64_t serial = 0;
+        const float* death = nullptr;
+        const float* ttc = nullptr;
+    } settings;
+    if (settings.serial != game->serial()) settings = {game->serial(), &game->varRef(death), &game->varRef(ttc)};
     const float count = static_cast<float>(sinceMiss);
     // A value that does not compare (NaN) holds the bullets back, as a
     // setting larger than any count would.
-    return !(game->getVar(death) <= count && game->getVar(ttc) <= count);
+    return !(*settings.death <= count && *settings.ttc <= count);
 }
 
 float directionOf(ExBulletML_Runtime& runtime, Motion direction, float fromX, float fromY) {
@@ -82,9 +90,10 @@ void advanceDirection(ExBulletML_Runtime& runtime, Motion direction, float fromX
 
 void launch(ExBulletML_Runtime& runtime, BulletObject& object, Motion direction, Motion speed) {
     object.setDirectionType(direction.type);
-    object.setDirection(directionOf(runtime, direction, object.getX(), object.getY()));
-    // After the direction, so that the velocity uses both.
-    object.setSpeed(speedOf(runtime, speed));
+    // The speed never depends on the new object's direction, so both are set
+    // at once and the velocity worked out from the two.
+    const float degrees = directionOf(runtime, direction, object.getX(), object.getY());
+    object.setDirectionAndSpeed(degrees, speedOf(runtime, speed));
     runtime.setPreviousDirection(object.getDirection());
     runtime.setPreviousSpeed(object.getSpeed());
 }

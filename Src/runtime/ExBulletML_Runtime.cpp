@@ -3,6 +3,7 @@
 #include <string>
 
 #include "objects/BulletObjectManager.h"
+#include "objects/BulletObjectStep.h"
 #include "platform/Text.h"
 #include "runtime/RuntimeHandlers.h"
 #include "runtime/VecParamAllocator.h"
@@ -15,6 +16,7 @@
 
 // Stacks and variables live inside the block; a block stays below 1 KB.
 static_assert(sizeof(ExBulletML_Runtime) < 1024, "a runtime block stays below 1 KB");
+static_assert(ExBulletML_Runtime::kWaitElement == kWait, "continueWait knows the id of wait");
 
 namespace {
 BulletML_Node_Manager* g_runtimeDocument = nullptr;
@@ -76,7 +78,10 @@ ExBulletML_Runtime::~ExBulletML_Runtime() {
     params_ = nullptr;
 }
 
+void ExBulletML_Runtime::handOverCountedWait() const { waitCountedBy_->settleWait(); }
+
 void ExBulletML_Runtime::destroy() {
+    settleCountedWait();
     if (running_) {
         // Its own run is on the stack: stop that run, give the block back
         // when it returns.
@@ -89,11 +94,13 @@ void ExBulletML_Runtime::destroy() {
 }
 
 std::int32_t ExBulletML_Runtime::stop(std::int32_t flag) {
+    settleCountedWait();
     if (flag != 0) current_ = nullptr;
     return flag;
 }
 
 std::int32_t ExBulletML_Runtime::setupRoot() {
+    settleCountedWait();
     BulletML_Node* root = g_runtimeDocument ? g_runtimeDocument->rewind() : nullptr;
     if (root) root->resetCursor();
     previousDirection_ = 0.0f;
@@ -104,17 +111,10 @@ std::int32_t ExBulletML_Runtime::setupRoot() {
 }
 
 std::int32_t ExBulletML_Runtime::run() {
+    settleCountedWait();
     if (!current_) return 0;
-    // Most frames of most scripts are one more frame of a "wait": the same
-    // result as the loop below (restore the cursor, make the object current,
-    // the wait handler counts and yields, the cursor is saved again) without
-    // its bookkeeping. Not while observed, nor from inside its own run.
-    if (current_->getCode() == kWait && repeatCounter_ < repeatLimit_ && !cursorStack_.empty() && !observer_ &&
-        !running_) {
-        childCursor_ = cursorStack_.top();
-        current_->setCursor(static_cast<std::uint32_t>(childCursor_));
+    if (continueWait()) {
         if (BulletObjectManager* manager = g_bulletObjectManager) manager->syncCurrentObject();
-        ++repeatCounter_;
         return 0;
     }
     return runNodes();
@@ -160,6 +160,7 @@ std::int32_t ExBulletML_Runtime::runNodes() {
 }
 
 std::int32_t ExBulletML_Runtime::execute() {
+    settleCountedWait();
     if (!current_) return kYield;
     std::int32_t code = current_->getCode();
     std::int32_t result = 0;
@@ -169,6 +170,7 @@ std::int32_t ExBulletML_Runtime::execute() {
 }
 
 std::int32_t ExBulletML_Runtime::step() {
+    settleCountedWait();
     while (current_) {
         if (current_->getCurrentChild()) {
             if (nodeStack_.size() >= kMaxDepth) {
@@ -205,11 +207,13 @@ std::int32_t ExBulletML_Runtime::step() {
 }
 
 std::int32_t ExBulletML_Runtime::leaveAndStep() {
+    settleCountedWait();
     popFrame();
     return step();
 }
 
 void ExBulletML_Runtime::enterChild() {
+    settleCountedWait();
     nodeStack_.push(current_);
     cursorStack_.push(childCursor_);
     limitStack_.push(repeatLimit_);
@@ -224,6 +228,7 @@ void ExBulletML_Runtime::enterChild() {
 }
 
 void ExBulletML_Runtime::popFrame() {
+    settleCountedWait();
     if (nodeStack_.empty()) {
         current_ = nullptr;
         return;
@@ -246,12 +251,14 @@ void ExBulletML_Runtime::popFrame() {
 }
 
 void ExBulletML_Runtime::restartNode() {
+    settleCountedWait();
     if (!current_) return;
     current_->resetCursor();
     childCursor_ = 0;
 }
 
 void ExBulletML_Runtime::emptyStacks() {
+    settleCountedWait();
     nodeStack_.clear();
     counterStack_.clear();
     cursorStack_.clear();
@@ -271,7 +278,8 @@ bool ExBulletML_Runtime::replaceParams() {
     return false;
 }
 
-void ExBulletML_Runtime::setNodes(BulletML_Node* node) { current_ = root_ = start_ = node; }
+void ExBulletML_Runtime::setNodes(BulletML_Node* node) {
+    settleCountedWait(); current_ = root_ = start_ = node; }
 
 void ExBulletML_Runtime::setup(BulletML_Node* node) {
     previousSpeed_ = 1.0f;
@@ -289,6 +297,7 @@ void ExBulletML_Runtime::setup(BulletML_Node* node) {
 }
 
 void ExBulletML_Runtime::setupByLabel(std::int32_t code, NameHandle wideLabel) {
+    settleCountedWait();
     BulletML_Node* node = nullptr;
     if (BulletML_Node_Manager* document = g_runtimeDocument) {
         document->setQuietLookup(true);
@@ -305,6 +314,7 @@ void ExBulletML_Runtime::setupByLabel(std::int32_t code, NameHandle wideLabel) {
 }
 
 std::int32_t ExBulletML_Runtime::setupTop() {
+    settleCountedWait();
     BulletML_Node* node = nullptr;
     if (BulletML_Node_Manager* document = g_runtimeDocument)
         node = document->findLabel(kAction, WideNamePool::instance().findOrInsert(u"top"));
@@ -316,6 +326,7 @@ std::int32_t ExBulletML_Runtime::setupTop() {
 }
 
 void ExBulletML_Runtime::clear() {
+    settleCountedWait();
     emptyStacks();
     repeatCounter_ = 0;
     repeatLimit_ = 0;
@@ -325,6 +336,7 @@ void ExBulletML_Runtime::clear() {
 }
 
 void ExBulletML_Runtime::restart() {
+    settleCountedWait();
     clear();
     current_ = start_;
     if (current_) {

@@ -14,11 +14,13 @@
 #include "runtime/BMLRuntimeAllocator.h"
 #include "runtime/RuntimeStack.h"
 #include "runtime/VecParam.h"
+#include "script/BulletML_Node.h"
 #include "script/BulletML_Node_Number.h"
 #include "services/NamePool.h"
 
 class BulletML_Node;
 class BulletML_Node_Manager;
+class BulletObject;
 
 class ExBulletML_Runtime {
 public:
@@ -26,6 +28,8 @@ public:
     static constexpr std::int32_t kGoOn = 0;   // done: the next node
     static constexpr std::int32_t kLeave = 1;  // done: leave this node
     static constexpr std::int32_t kYield = 2;  // stop until the next frame
+    // The element id of "wait" (checked against the id table in the source).
+    static constexpr std::int32_t kWaitElement = 10;
 
     // Stack room inside the block: the usual nesting depth.
     static constexpr std::size_t kInlineDepth = 16;
@@ -52,6 +56,41 @@ public:
     virtual std::int32_t run();
     // Slot 4: the current node's handler; its result code.
     virtual std::int32_t execute();
+
+    // Most frames of most scripts are one more frame of a "wait": when the
+    // runtime rests inside one that has frames left, this does what run's
+    // node loop would (restore the cursor, the wait handler counts and
+    // yields, the cursor is saved again) and answers true; the caller then
+    // makes the object current, as run does. Not while observed, nor from
+    // inside its own run. False: nothing changed, run has the frame to do.
+    bool continueWait() {
+        BulletML_Node* node = current_;
+        if (!node || node->getCode() != kWaitElement || repeatCounter_ >= repeatLimit_ || cursorStack_.empty() ||
+            observer_ || running_) {
+            return false;
+        }
+        childCursor_ = cursorStack_.top();
+        node->setCursor(static_cast<std::uint32_t>(childCursor_));
+        ++repeatCounter_;
+        return true;
+    }
+    // After continueWait counted a frame: how many more it would count, were
+    // nothing else to touch the runtime.
+    std::int32_t waitFramesLeft() const { return repeatCounter_ < repeatLimit_ ? repeatLimit_ - repeatCounter_ : 0; }
+    // The object that counts this runtime's wait frames for it, from the
+    // frame after a continueWait on (BulletObject::settleWait), or null.
+    // While one does, every method here that reads or changes the walk
+    // state has it hand its frames over first.
+    void setWaitCountedBy(BulletObject* object) { waitCountedBy_ = object; }
+    // What `frames` more calls of continueWait would do, counted by that
+    // object while nothing else touched the runtime; it counts no more.
+    void countWaitFrames(std::int32_t frames) {
+        waitCountedBy_ = nullptr;
+        if (frames == 0) return;
+        childCursor_ = cursorStack_.top();
+        current_->setCursor(static_cast<std::uint32_t>(childCursor_));
+        repeatCounter_ += frames;
+    }
 
     // Walk steps (used by handlers).
     std::int32_t step();
@@ -96,15 +135,33 @@ public:
 
     // State read and written by the handlers.
     BulletML_Node* getCurrentNode() const { return current_; }
-    void clearCurrentNode() { current_ = nullptr; }
+    void clearCurrentNode() {
+        settleCountedWait();
+        current_ = nullptr;
+    }
     BulletML_Node* getRootNode() const { return root_; }
     BulletML_Node* getStartNode() const { return start_; }
-    std::int32_t getChildCursor() const { return childCursor_; }
-    void setChildCursor(std::int32_t cursor) { childCursor_ = cursor; }
-    std::int32_t getRepeatCounter() const { return repeatCounter_; }
-    void setRepeatCounter(std::int32_t counter) { repeatCounter_ = counter; }
+    std::int32_t getChildCursor() const {
+        settleCountedWait();
+        return childCursor_;
+    }
+    void setChildCursor(std::int32_t cursor) {
+        settleCountedWait();
+        childCursor_ = cursor;
+    }
+    std::int32_t getRepeatCounter() const {
+        settleCountedWait();
+        return repeatCounter_;
+    }
+    void setRepeatCounter(std::int32_t counter) {
+        settleCountedWait();
+        repeatCounter_ = counter;
+    }
     std::int32_t getRepeatLimit() const { return repeatLimit_; }
-    void setRepeatLimit(std::int32_t limit) { repeatLimit_ = limit; }
+    void setRepeatLimit(std::int32_t limit) {
+        settleCountedWait();
+        repeatLimit_ = limit;
+    }
     float getTargetX() const { return targetX_; }
     float getTargetY() const { return targetY_; }
     void setTarget(float x, float y) { targetX_ = x; targetY_ = y; }
@@ -157,6 +214,7 @@ public:
     using ExecuteObserver = void (*)(void* context, const ExBulletML_Runtime* runtime,
                                      std::int32_t code, std::int32_t result);
     void setExecuteObserver(ExecuteObserver observer, void* context) {
+        settleCountedWait();
         observer_ = observer;
         observerContext_ = context;
     }
@@ -167,6 +225,11 @@ protected:
 private:
     friend class BMLRuntimeAllocator;
     void emptyStacks();
+    // The frames counted elsewhere (setWaitCountedBy) come back first.
+    void settleCountedWait() const {
+        if (waitCountedBy_) handOverCountedWait();
+    }
+    [[gnu::noinline]] void handOverCountedWait() const;
     void setNodes(BulletML_Node* node);
     bool replaceParams();
     void fillParams(VecParam* into, const BulletML_Node* reference);
@@ -189,6 +252,7 @@ private:
     bool retired_ = false;
     bool budgetLogged_ = false;
     ExecuteObserver observer_ = nullptr;
+    BulletObject* waitCountedBy_ = nullptr;
     void* observerContext_ = nullptr;
     RuntimeStack<std::int32_t, kInlineDepth> cursorStack_;
     // Always points somewhere: a pool vector, or ownParams_ when the pool was

@@ -154,7 +154,7 @@ std::array<RuntimeHandler, kHandlerCount> buildTable() {
     set(kClearSurface, &handlers::execClearSurface);
     set(kWaitDrawString, &handlers::execWaitDrawString);
 
-    // The camera, light, fog and clear colour.
+    // The camera, light, fog, clear colour and render target colour.
     set(kSetEye, &handlers::execSetEye);
     set(kSetLookAt, &handlers::execSetLookAt);
     set(kSetupVec, &handlers::execSetUpVec);
@@ -173,6 +173,7 @@ std::array<RuntimeHandler, kHandlerCount> buildTable() {
     set(kSetFog, &handlers::execSetFog);
     set(kChangeFog, &handlers::execChangeFog);
     set(kSetBgColor, &handlers::execSetBgColor);
+    set(kSetRenderTargetColor, &handlers::execSetRenderTargetColor);
 
     // Meshes.
     set(kMesh, &handlers::execMesh);

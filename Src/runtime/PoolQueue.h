@@ -15,24 +15,30 @@ public:
     // than it allocated.
     bool pushBack(void* block) {
         if (size_ == capacity_) return false;
-        slots_[(head_ + size_) % capacity_] = block;
+        slots_[wrap(head_ + size_)] = block;
         ++size_;
         return true;
     }
+    // The block `ahead` places behind the front (0: the front), or null.
+    void* peek(std::size_t ahead) const { return ahead < size_ ? slots_[wrap(head_ + ahead)] : nullptr; }
     void* popFront() {
         if (size_ == 0) return nullptr;
         void* block = slots_[head_];
-        head_ = (head_ + 1) % capacity_;
+        head_ = wrap(head_ + 1);
         --size_;
         return block;
     }
     void* popBack() {
         if (size_ == 0) return nullptr;
         --size_;
-        return slots_[(head_ + size_) % capacity_];
+        return slots_[wrap(head_ + size_)];
     }
 
 private:
+    // A slot index below twice the capacity brought into the ring (no
+    // division: the pools take and give blocks many times a frame).
+    std::size_t wrap(std::size_t index) const { return index < capacity_ ? index : index - capacity_; }
+
     std::unique_ptr<void*[]> slots_;
     std::size_t capacity_;
     std::size_t head_ = 0;

@@ -146,6 +146,7 @@ std::int32_t execChangeLight(ExBulletML_Runtime& runtime, std::int32_t id);
 std::int32_t execSetFog(ExBulletML_Runtime& runtime, std::int32_t id);
 std::int32_t execChangeFog(ExBulletML_Runtime& runtime, std::int32_t id);
 std::int32_t execSetBgColor(ExBulletML_Runtime& runtime, std::int32_t id);
+std::int32_t execSetRenderTargetColor(ExBulletML_Runtime& runtime, std::int32_t id);
 // Meshes of the 3-D scene (MeshCommands.cpp).
 std::int32_t execMesh(ExBulletML_Runtime& runtime, std::int32_t id);
 std::int32_t execPreloadMesh(ExBulletML_Runtime& runtime, std::int32_t id);

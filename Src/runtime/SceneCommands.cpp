@@ -1,11 +1,14 @@
 // The commands that drive the shared 3-D scene behind the play field: the
 // camera (eye, look-at point, up vector: at once, over frames, or by per-axis
 // speeds), the shadow projection's point, the light, the fog and the
-// background clear colour. They act on the device object; without one they
-// do nothing. Every handler answers 0.
+// background clear colour, and the colour and blending of a render target's
+// picture on screen. They act on the device object; without one they do
+// nothing. Every handler answers 0.
 #include <algorithm>
 
 #include "graphics/D3DObject.h"
+#include "graphics/RenderTarget.h"
+#include "graphics/Sprite.h"
 #include "runtime/ExBulletML_Runtime.h"
 #include "runtime/RuntimeHandlers.h"
 #include "script/BulletML_Node.h"
@@ -71,6 +74,21 @@ Fog fogOf(R& runtime) {
     const std::uint32_t red = byte(kRed), green = byte(kGreen), blue = byte(kBlue);
     fog.colour = 0xFF000000u | red << 16 | green << 8 | blue;
     return fog;
+}
+// A colour channel clamped to 0..255.
+std::uint32_t clampedChannel(R& runtime, std::int32_t id) {
+    return static_cast<std::uint32_t>(std::clamp(intChild(runtime, id), 0, 255));
+}
+
+// The blend group a render target's picture is drawn with, from the
+// command's type.
+std::uint8_t targetBlendOfType(std::int32_t type) {
+    switch (type) {
+        case kTypeAdd: return 2;
+        case kTypeMaskAdd: return 5;
+        case kTypeNoAlpha: return 6;
+        default: return 3;
+    }
 }
 }  // namespace
 
@@ -156,11 +174,27 @@ std::int32_t execChangeFog(R& runtime, std::int32_t) {
 std::int32_t execSetBgColor(R& runtime, std::int32_t) {
     D3DObject* d3d = g_d3dObject;
     if (!d3d) return R::kGoOn;
-    const auto clamped = [&runtime](std::int32_t id) {
-        return static_cast<std::uint32_t>(std::clamp(intChild(runtime, id), 0, 255));
-    };
-    const std::uint32_t red = clamped(kRed), green = clamped(kGreen), blue = clamped(kBlue);
+    const std::uint32_t red = clampedChannel(runtime, kRed), green = clampedChannel(runtime, kGreen);
+    const std::uint32_t blue = clampedChannel(runtime, kBlue);
     d3d->setClearColor(red, green, blue);
+    return R::kGoOn;
+}
+
+std::int32_t execSetRenderTargetColor(R& runtime, std::int32_t) {
+    D3DObject* d3d = g_d3dObject;
+    if (!d3d) return R::kGoOn;
+    const std::uint32_t a = clampedChannel(runtime, kAlpha), r = clampedChannel(runtime, kRed);
+    const std::uint32_t g = clampedChannel(runtime, kGreen), b = clampedChannel(runtime, kBlue);
+    RenderTarget* target = d3d->findRenderTarget(static_cast<std::uint32_t>(intChild(runtime, kNum)));
+    Sprite* sprite = target ? target->getSprite() : nullptr;
+    if (!sprite) return R::kGoOn;
+    // The sprite shows the colour now; the target keeps it for the sprite
+    // it makes again after a device reset. The blend group likewise.
+    sprite->setColor(static_cast<float>(a), static_cast<float>(r), static_cast<float>(g), static_cast<float>(b));
+    target->setColor(a, r, g, b);
+    const std::uint8_t group = targetBlendOfType(runtime.getCurrentNode()->getChildType(kSetRenderTargetColor));
+    target->setColorMode(group);
+    sprite->setBlend(group);
     return R::kGoOn;
 }
 

@@ -3,8 +3,11 @@
 #include <new>
 
 #include "services/DebugInfo.h"
+#include "services/Prefetch.h"
 
 namespace {
+// Blocks taken ahead of the one being taken whose cache lines are asked for.
+constexpr std::size_t kPrefetchAhead = 4;
 void clearVector(VecParam* vector) { *vector = VecParam{}; }
 }  // namespace
 
@@ -27,11 +30,15 @@ VecParam* VecParamAllocator::popBlock() {
         logLine("VecParamAllocator EMPTY");
         return nullptr;
     }
+    prefetchBlockForWriting(raw_.peek(kPrefetchAhead), sizeof(VecParam));
     return static_cast<VecParam*>(raw_.popFront());
 }
 
 VecParam* VecParamAllocator::get() {
-    if (!ready_.empty()) return static_cast<VecParam*>(ready_.popFront());
+    if (!ready_.empty()) {
+        prefetchBlockForWriting(ready_.peek(kPrefetchAhead), sizeof(VecParam));
+        return static_cast<VecParam*>(ready_.popFront());
+    }
     VecParam* vector = popBlock();
     if (vector) clearVector(new (vector) VecParam);
     return vector;

@@ -28,10 +28,6 @@ namespace {
 // The data folders read through an archive, packed in the copy as the build
 // packs the bundled game.
 constexpr const char* kArchiveFolders[] = {"texture", "mesh", "script", "raw"};
-// Frames without a recorded or played stage after which a run that has had
-// one ends.
-constexpr std::uint32_t kIdleFramesAfterPlay = 120;
-
 bool isFrameLine(const std::string& line) {
     // "<stage> <frame> <16 hex digits>"
     std::size_t i = 0;
@@ -210,7 +206,7 @@ HeadlessRun::Result HeadlessRun::run(const InputScript& input, std::int32_t play
         if (g_replayManager && g_replayManager->isActive()) {
             played = true;
             idleFrames = 0;
-        } else if (played && ++idleFrames >= kIdleFramesAfterPlay) {
+        } else if (played && idleLimit_ > 0 && ++idleFrames >= idleLimit_) {
             break;
         }
     }

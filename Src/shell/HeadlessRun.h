@@ -48,10 +48,10 @@ public:
     const std::string& error() const { return error_; }
 
     // One run of the program on the copy: start-up, then frame steps until the
-    // game quits, until two seconds have passed without a recorded or played
-    // stage after one was, or until `maxFrames` frames have run; then the
-    // release. With
-    // `playSlot` above 0 that slot's replay is selected and played back.
+    // game quits, until the idle limit has passed without a recorded or played
+    // stage after one was (two seconds unless set), or until `maxFrames`
+    // frames have run; then the release. With `playSlot` above 0 that slot's
+    // replay is selected and played back.
     // Returns the frames stepped; the trace holds the replay trace's lines.
     struct Result {
         std::uint32_t frames = 0;
@@ -64,12 +64,18 @@ public:
     // 2 restarts its stages from their recorded starting state with live keys.
     Result run(const InputScript& input, std::int32_t playSlot, std::uint32_t maxFrames, std::int32_t mode = 1);
 
+    // Frames without a recorded or played stage, after one was, that end a
+    // run (120 unless set); 0 never ends a run for that, so the scenes
+    // after a stage (result, name entry, ranking) can be played through.
+    void setIdleLimit(std::uint32_t frames) { idleLimit_ = frames; }
+
     // The replay slots whose files exist in the copy's "replay" folder.
     std::vector<std::int32_t> replaySlots() const;
 
 private:
     TempFolder folder_;
     std::string error_;
+    std::uint32_t idleLimit_ = 120;
 };
 
 // One value for a whole trace: a hash over its frame lines in order.

@@ -7,6 +7,7 @@
 
 #include "GfxTestSupport.h"
 #include "graphics/DebugOverlay.h"
+#include "graphics/MeshManager.h"
 #include "graphics/ParticleManager.h"
 #include "objects/BulletObject.h"
 #include "objects/BulletObjectAllocator.h"
@@ -49,6 +50,11 @@ TEST_F(DebugOverlayTest, LinesInTheirPlacesWithTheirLabels) {
     particles.init();
     for (int i = 0; i < 3; ++i) particles.emit(0, 0, 0);
     g_particleManager = &particles;
+    MeshManager meshes;
+    for (int i = 0; i < 2; ++i) meshes.create();
+    g_meshManager = &meshes;
+    // The mesh passes' buffers take device memory.
+    const std::string used = megabytes(d3d.getTextureMemoryUsed());
     const std::string avail = megabytes(d3d.getAvailableTextureMem());
     const std::vector<DebugOverlayLine> expected{
         {10, 0, "x = 0.100000001"},
@@ -67,10 +73,10 @@ TEST_F(DebugOverlayTest, LinesInTheirPlacesWithTheirLabels) {
         {10, 280, " RenderSprite 0"},
         {10, 300, "Present       0"},
         {10, 320, "Frame         0"},
-        {10, 340, "UsedTexMem    0"},
+        {10, 340, "UsedTexMem    " + used},
         {10, 360, "AvailTexMem   " + avail},
         {10, 380, "Texture       0"},
-        {10, 400, "Mesh          0"},
+        {10, 400, "Mesh          2"},
         {10, 420, "Selectable    0"},
         {10, 440, "Particle    3"},
         {240, 100, "calcMesh   0"},
@@ -79,6 +85,7 @@ TEST_F(DebugOverlayTest, LinesInTheirPlacesWithTheirLabels) {
     };
     const std::vector<DebugOverlayLine> lines = debugOverlayLines();
     g_particleManager = nullptr;
+    g_meshManager = nullptr;
     ASSERT_EQ(lines.size(), expected.size());
     for (std::size_t i = 0; i < lines.size(); ++i) {
         EXPECT_EQ(lines[i].x, expected[i].x) << i;

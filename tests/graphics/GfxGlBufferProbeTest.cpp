@@ -184,3 +184,27 @@ TEST_F(GfxGlBufferProbe, PartialTextureLockLeavesTheRestIntact) {
         }
     EXPECT_EQ(wrong, 0);
 }
+
+// New buffers lock to zeros, the large dynamic size the mesh passes make
+// included (their copies come from zeroed memory that is mapped lazily).
+TEST_F(GfxGlBufferProbe, NewBuffersLockToZeros) {
+    for (std::uint32_t size : {64u, 2097120u}) {
+        SCOPED_TRACE(size);
+        GfxRef<GfxVertexBuffer> buffer;
+        ASSERT_EQ(device->createVertexBuffer(size, D3DUSAGE_DYNAMIC | D3DUSAGE_WRITEONLY, 0x112, D3DPOOL_DEFAULT,
+                                             buffer.put()),
+                  D3D_OK);
+        void* data = nullptr;
+        ASSERT_EQ(buffer->lock(0, 0, &data, 0), D3D_OK);
+        const auto* bytes = static_cast<const std::uint8_t*>(data);
+        std::size_t nonZero = 0;
+        for (std::uint32_t i = 0; i < size; ++i) nonZero += bytes[i] != 0;
+        EXPECT_EQ(nonZero, 0u);
+        // A write lands in the copy the next lock sees.
+        static_cast<std::uint8_t*>(data)[size - 1] = 7;
+        ASSERT_EQ(buffer->unlock(), D3D_OK);
+        ASSERT_EQ(buffer->lock(size - 1, 1, &data, D3DLOCK_READONLY), D3D_OK);
+        EXPECT_EQ(*static_cast<const std::uint8_t*>(data), 7);
+        ASSERT_EQ(buffer->unlock(), D3D_OK);
+    }
+}

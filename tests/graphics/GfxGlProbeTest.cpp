@@ -145,11 +145,17 @@ TEST_F(GfxGlProbe, AlphaTestDropsAlpha127AndKeeps128) {
     EXPECT_EQ(pixel(31, 30) & 0xFFFFFF, 0xFFFFFFu);
 }
 
+// A stage reading the texture while none is bound gives the diffuse colour,
+// whatever its operation (a modulation does not multiply the colour by
+// itself).
 TEST_F(GfxGlProbe, UnboundTextureReadsTheDiffuseColour) {
     device->setTexture(0, nullptr);
-    stage(D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_DIFFUSE, D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_DIFFUSE);
-    drawQuad(5, 5, 3, 3, argb(255, 12, 34, 56));
-    EXPECT_EQ(pixel(6, 6), argb(255, 12, 34, 56));
+    const std::uint32_t colour = argb(255, 128, 64, 200);
+    for (std::uint32_t op : {D3DTOP_SELECTARG1, D3DTOP_MODULATE}) {
+        stage(op, D3DTA_TEXTURE, D3DTA_DIFFUSE, op, D3DTA_TEXTURE, D3DTA_DIFFUSE);
+        drawQuad(5, 5, 3, 3, colour);
+        EXPECT_EQ(pixel(6, 6), colour) << "operation " << op;
+    }
 }
 
 // A stage argument naming a colour the vertex format lacks reads white

@@ -5,6 +5,7 @@
 // sections of each pass.
 #include <cstring>
 
+#include "SkippingPeers.h"
 #include "graphics/Mesh.h"
 #include "graphics/MeshManager.h"
 #include "graphics/RenderFrame.h"
@@ -41,6 +42,24 @@ std::vector<std::uint8_t> triangles(std::uint32_t count, const std::string& text
     return writeXBinary(x);
 }
 
+// One triangle drawn `count` times over the same three positions.
+std::vector<std::uint8_t> sameTriangle(std::uint32_t count, const std::string& texture) {
+    std::vector<std::uint32_t> faces;
+    for (std::uint32_t i = 0; i < count; ++i) faces.insert(faces.end(), {3, 0, 1, 2});
+    XTokens x;
+    x.object("Mesh", "", [&](XTokens& m) {
+        m.ints({3}).floats({0, 0, 0, 1, 0, 0, 0, 1, 0}).ints({count}).ints(faces);
+        m.object("MeshMaterialList", "", [&](XTokens& l) {
+            l.ints({1, 1, 0});
+            l.object("Material", "", [&](XTokens& mat) {
+                mat.floats({1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0});
+                mat.object("TextureFilename", "", [&](XTokens& t) { t.string(texture); });
+            });
+        });
+    });
+    return writeXBinary(x);
+}
+
 class MeshPassTest : public TextureTest {
 protected:
     MeshPassTest() {
@@ -49,6 +68,7 @@ protected:
         log.root().writeFile("mesh/plain.x", triangles(1, ""));
         log.root().writeFile("mesh/big.x", triangles(13334, "b.bmp"));
         log.root().writeFile("mesh/big2.x", triangles(13334, "a.bmp"));
+        log.root().writeFile("mesh/many.x", sameTriangle(21846, "b.bmp"));
         pack({{"a.bmp", files::bmp(4, 4, Pixels(16, 0xFFFF0000), 32)},
               {"b.bmp", files::bmp(4, 4, Pixels(16, 0xFF00FF00), 32)}});
         EXPECT_EQ(g_archiveManager->buildArchive("mesh"), S_OK);
@@ -111,6 +131,27 @@ TEST_F(MeshPassTest, OneDrawPerTextureInKeyOrder) {
     EXPECT_EQ(count("DrawIndexedPrimitive"), 3);
 }
 
+TEST_F(MeshPassTest, EachGroupIsDrawnWithItsOwnAlphaTest) {
+    // Group a.bmp alpha-tested (its last mesh asks for it), group b.bmp not;
+    // after the ordinary pass alpha testing is off.
+    manager().loadMesh("a.x")->setParamB(1);
+    manager().loadMesh("b.x");
+    for (int frame = 0; frame < 2; ++frame) {
+        SCOPED_TRACE(frame);
+        std::uint32_t alphaTest = device().state().renderStates[D3DRS_ALPHATESTENABLE];
+        pass(MeshManager::kOrdinary);
+        std::vector<std::uint32_t> atDraws;
+        for (const std::string& call : calls()) {
+            if (call == "SetRenderState(D3DRS_ALPHATESTENABLE, 1)") alphaTest = 1;
+            if (call == "SetRenderState(D3DRS_ALPHATESTENABLE, 0)") alphaTest = 0;
+            if (call.rfind("DrawIndexedPrimitive", 0) == 0) atDraws.push_back(alphaTest);
+        }
+        EXPECT_EQ(atDraws, (std::vector<std::uint32_t>{1, 0}));
+        EXPECT_EQ(alphaTest, 0u);
+        EXPECT_EQ(device().state().renderStates[D3DRS_ALPHATESTENABLE], 0u);
+    }
+}
+
 TEST_F(MeshPassTest, EachPassDrawsItsFamily) {
     auto plain = manager().loadMesh("a.x");
     auto effect = manager().loadMesh("a.x");
@@ -123,10 +164,25 @@ TEST_F(MeshPassTest, EachPassDrawsItsFamily) {
         MeshManager::Pass pass;
         std::size_t vertices;
         std::string texture;  // "" any
-    } rows[] = {{MeshManager::kOrdinary, 3, ""}, {MeshManager::kEffect, 3, ""}, {MeshManager::kShadow, 6, "null"}};
+        bool worldFirst;      // the world transform before the material
+        const char* diffuse;  // of the pass's material
+    } rows[] = {{MeshManager::kOrdinary, 3, "", false, "diffuse (1, 1, 1, 1)"},
+                {MeshManager::kEffect, 3, "", true, "diffuse (1, 1, 1, 1)"},
+                {MeshManager::kShadow, 6, "null", false, "diffuse (0, 0, 0, 1)"}};
     for (const Row& row : rows) {
         SCOPED_TRACE(int(row.pass));
         const std::vector<GfxDrawRecord> draws = pass(row.pass);
+        std::size_t material = 0, world = 0;
+        const std::vector<std::string> sequence = calls();
+        for (std::size_t i = 0; i < sequence.size(); ++i) {
+            if (!material && sequence[i].rfind("SetMaterial", 0) == 0) {
+                material = i + 1;
+                EXPECT_NE(sequence[i].find(row.diffuse), std::string::npos) << sequence[i];
+            }
+            if (!world && sequence[i].rfind("SetTransform(D3DTS_WORLD", 0) == 0) world = i + 1;
+        }
+        ASSERT_TRUE(material && world);
+        EXPECT_EQ(world < material, row.worldFirst);
         ASSERT_EQ(draws.size(), 1u);
         EXPECT_EQ(vertexCount(draws[0]), row.vertices);
         if (!row.texture.empty()) {
@@ -154,6 +210,89 @@ TEST_F(MeshPassTest, GroupsPastTheLimitAreLeftOutAndSaidOnce) {
     int lines = 0;
     for (const std::string& line : log.logLines()) lines += line.find("65535") != std::string::npos;
     EXPECT_EQ(lines, 1);
+
+    // One mesh of 21,846 faces over three corners: 65,538 indices, counted
+    // in full (not wrapped to 2), so its group is left out, not drawn from
+    // two stray indices.
+    manager().clearAll();
+    manager().loadMesh("a.x");
+    auto many = manager().loadMesh("many.x");
+    EXPECT_EQ(many->getIndexCount(), 65538u);
+    EXPECT_EQ(many->getVertexCount(), 3u);
+    const std::vector<GfxDrawRecord> draws = pass(MeshManager::kOrdinary);
+    ASSERT_EQ(draws.size(), 1u);
+    EXPECT_EQ(vertexCount(draws[0]), 3u);
+    EXPECT_EQ(manager().groups(MeshManager::kOrdinary).at(internName("b.bmp"))->getIndexCount(), 65538u);
+}
+
+TEST_F(MeshPassTest, ASkippedFrameFillsTheBuffersAndDrawsNothing) {
+    manager().loadMesh("a.x");
+    manager().loadMesh("b.x");
+    SkippingPeers peers;
+    g_frameCounter = new FrameCounter(peers);
+    g_frameCounter->onPresent();  // frame 1: odd, skipped at double speed
+    EXPECT_TRUE(pass(MeshManager::kOrdinary).empty());
+    // Both buffers were filled: 9 vertices of 32 bytes, 9 indices.
+    const std::vector<std::string> locks = gfx.callsOf("Lock");
+    ASSERT_EQ(locks.size(), 2u);
+    EXPECT_NE(locks[0].find(", 0, 288, "), std::string::npos) << locks[0];
+    EXPECT_NE(locks[1].find(", 0, 18, "), std::string::npos) << locks[1];
+    EXPECT_EQ(gfx.callsOf("Unlock").size(), 2u);
+    g_frameCounter->onPresent();  // frame 2: drawn
+    EXPECT_EQ(pass(MeshManager::kOrdinary).size(), 2u);
+    delete g_frameCounter;
+    g_frameCounter = nullptr;
+}
+
+TEST_F(MeshPassTest, FailedLocksAndDrawsSayWhichPassAndGroup) {
+    struct Row {
+        MeshManager::Pass pass;
+        std::int32_t effect, shadow;
+        const char *lockLine, *drawLine;
+    } rows[] = {
+        {MeshManager::kOrdinary, 0, 0, ".\\Src\\MeshManager:464  FAILED", ".\\Src\\MeshManager:517  FAILED"},
+        {MeshManager::kEffect, 1, 0, ".\\Src\\MeshManager:663  FAILED", ".\\Src\\MeshManager:709  FAILED"},
+        {MeshManager::kShadow, 0, 1, ".\\Src\\MeshManager:840  FAILED", ".\\Src\\MeshManager:890  FAILED"},
+    };
+    auto drawPass = [this](MeshManager::Pass which) {
+        device().beginScene();
+        HRESULT hr = S_OK;
+        switch (which) {
+            case MeshManager::kOrdinary: manager().calcMeshGroup(); hr = manager().drawMeshGroup(); break;
+            case MeshManager::kEffect: manager().calcEffectMeshGroup(); hr = manager().drawEffectMeshGroup(); break;
+            case MeshManager::kShadow: manager().calcShadowMeshGroup(); hr = manager().drawShadowMeshGroup(); break;
+        }
+        device().endScene();
+        return hr;
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.drawLine);
+        manager().clearAll();
+        for (const char* file : {"a.x", "b.x"}) {
+            auto mesh = manager().loadMesh(file);
+            mesh->setFlag(row.effect);
+            mesh->setParamC(row.shadow);
+        }
+        // The vertex buffer's lock fails: the pass ends with its code.
+        gfx.faults.failNext("Lock", D3DERR_INVALIDCALL);
+        gfx.clearCalls();
+        EXPECT_EQ(drawPass(row.pass), D3DERR_INVALIDCALL);
+        EXPECT_TRUE(gfx.draws().empty());
+        std::vector<std::string> lines = linesFrom(row.lockLine);
+        ASSERT_GE(lines.size(), 2u);
+        EXPECT_EQ(lines[1], "D3DERR_INVALIDCALL");
+
+        // The first group's draw fails: its line, the group's numbers, and
+        // the second group is not tried.
+        gfx.faults.failNext("DrawIndexedPrimitive", D3DERR_INVALIDCALL);
+        gfx.clearCalls();
+        EXPECT_EQ(drawPass(row.pass), D3DERR_INVALIDCALL);
+        EXPECT_EQ(gfx.callsOf("DrawIndexedPrimitive").size(), 1u);
+        lines = linesFrom(row.drawLine);
+        ASSERT_GE(lines.size(), 3u);
+        EXPECT_EQ(lines[1], "D3DERR_INVALIDCALL");
+        EXPECT_EQ(lines[2], "a.bmp tmpoffset 0 totalvertexnum 9 tmpnumindex 0 groupnumindex 3 ");
+    }
 }
 
 TEST_F(MeshPassTest, FailedBuffersDrawNothingAndSaySoOnce) {

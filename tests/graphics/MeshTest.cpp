@@ -114,6 +114,36 @@ TEST_F(MeshTest, AFailedLoadLeavesAnEmptyMesh) {
     EXPECT_EQ(copy.getSubsetCount(), 0u);
     EXPECT_EQ(copy.getVertexCount(), 0u);
 
+    // A load that fails after the file was read: 32,769 positions, every
+    // triangle once in each of two materials; kept apart per material they
+    // would need 65,538 vertices. The mesh holds nothing of the file, not
+    // even its material count.
+    std::vector<double> positions;
+    std::vector<std::uint32_t> faces, materials{2, 0};
+    const std::uint32_t count = 32769;
+    for (std::uint32_t i = 0; i < count; ++i) positions.insert(positions.end(), {double(i), double(i % 7), 0.0});
+    for (std::uint32_t i = 0; i < count; i += 3) faces.insert(faces.end(), {3, i, i + 1, i + 2});
+    for (std::uint32_t i = 0; i < count; i += 3) faces.insert(faces.end(), {3, i, i + 1, i + 2});
+    materials[1] = 2 * (count / 3);
+    for (std::uint32_t f = 0; f < 2 * (count / 3); ++f) materials.push_back(f < count / 3 ? 0 : 1);
+    XTokens twice;
+    twice.object("Mesh", "", [&](XTokens& m) {
+        m.ints({count}).floats(positions).ints({2 * (count / 3)}).ints(faces);
+        m.object("MeshMaterialList", "", [&](XTokens& l) {
+            l.ints(materials);
+            for (int i = 0; i < 2; ++i)
+                l.object("Material", "", [](XTokens& mat) { mat.floats({1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0}); });
+        });
+    });
+    Mesh split;
+    EXPECT_EQ(load(split, writeXBinary(twice)), D3DXERR_INVALIDDATA);
+    const std::vector<std::string> optimised = linesFrom(".\\Src\\Mesh:73  FAILED");
+    ASSERT_GE(optimised.size(), 2u);
+    EXPECT_EQ(optimised[1], "D3DXERR_INVALIDDATA");
+    EXPECT_EQ(split.getSubsetCount(), 0u);
+    EXPECT_EQ(split.getVertexCount(), 0u);
+    EXPECT_TRUE(split.getAttributeTable().empty() && split.getTextures().empty());
+
     Mesh none;
     const std::string text = "xof 0303txt 0032 Frame { }";
     EXPECT_EQ(none.loadFromMemory(text.data(), std::uint32_t(text.size())), D3DXERR_LOADEDMESHASNODATA);
@@ -191,6 +221,22 @@ TEST_F(MeshTest, RotatedVerticesComeFromTheLoadedOnes) {
         // Normals and texture coordinates stay.
         EXPECT_EQ(v.nz, s.nz);
         EXPECT_EQ(v.u, s.u);
+    }
+
+    // All three axes: a point turns about z, then y, then x, and then moves
+    // to the position: (x, y, z) becomes (z, -y, x) + position.
+    Mesh turned;
+    ASSERT_EQ(load(turned, squareFile()), S_OK);
+    turned.setPosition(1, 2, 3);
+    turned.setRotation(90, 90, 90);
+    turned.setMaxBounds(100, 100, 100);
+    turned.stepBatched();
+    for (std::size_t i = 0; i < turned.getVertices().size(); ++i) {
+        const MeshVertex& v = turned.getVertices()[i];
+        const MeshVertex& s = turned.getSourceVertices()[i];
+        EXPECT_NEAR(v.x, s.z + 1.0f, 1e-5f);
+        EXPECT_NEAR(v.y, -s.y + 2.0f, 1e-5f);
+        EXPECT_NEAR(v.z, s.x + 3.0f, 1e-5f);
     }
 }
 

@@ -17,22 +17,11 @@
 #include "graphics/TextureTestSupport.h"
 #include "platform/Clock.h"
 #include "records/GameInfo.h"
+#include "SkippingPeers.h"
 #include "services/FrameCounter.h"
 
 namespace {
 using Lines = std::vector<std::string>;
-
-// Replay playback at double speed: every odd frame's drawing is skipped.
-struct SkippingPeers : FrameCounterPeers {
-    bool deviceVsync() override { return false; }
-    bool retraceGives60Hz() override { return false; }
-    std::optional<ReplayState> replay() override { return ReplayState{1, 2, true}; }
-    bool gameInfoExists() override { return false; }
-    float gameVariable(NameHandle) override { return 0.0f; }
-    void countDroppedFrame() override {}
-    bool gamePaused() override { return false; }
-    std::optional<PlayerCentre> playerCentre() override { return std::nullopt; }
-};
 
 class RenderPassTest : public TextureTest {
 protected:

@@ -17,6 +17,7 @@
 #include "objects/BulletObjectAllocator.h"
 #include "objects/BulletObjectManager.h"
 #include "objects/IntBulletObjectManager.h"
+#include "SkippingPeers.h"
 #include "services/FrameCounter.h"
 
 namespace {
@@ -83,17 +84,6 @@ protected:
     std::unique_ptr<SpriteManagerManager> sprites;
 };
 
-// Replay playback at double speed on an odd frame: drawing is skipped.
-struct SkippingPeers : FrameCounterPeers {
-    bool deviceVsync() override { return true; }
-    bool retraceGives60Hz() override { return true; }
-    std::optional<ReplayState> replay() override { return ReplayState{1, 2, true}; }
-    bool gameInfoExists() override { return false; }
-    float gameVariable(NameHandle) override { return 0.0f; }
-    void countDroppedFrame() override {}
-    bool gamePaused() override { return false; }
-    std::optional<PlayerCentre> playerCentre() override { return std::nullopt; }
-};
 }  // namespace
 
 TEST_F(SpriteManagerTest, BuffersAndTheirIndexPattern) {

@@ -16,7 +16,7 @@
 
 namespace {
 
-// A frame (translation 1, 2, 3) holding a frame (scale 2) holding a mesh: a
+// A frame (translation 1, 2, 3, in a named matrix object) holding a frame (scale 2) holding a mesh: a
 // quad and a triangle over five positions, normal indices that give
 // position 1 two normals, texture coordinates, a material list of two
 // materials with one face index (the last repeats): an inline material with
@@ -29,7 +29,7 @@ XTokens model() {
         m.floats({1.0, 0.0, 0.0, 1.0}).floats({5.0}).floats({0.1, 0.2, 0.3}).floats({0.0, 0.0, 0.5});
     });
     x.object("Frame", "Root", [](XTokens& outer) {
-        outer.object("FrameTransformMatrix", "", [](XTokens& m) {
+        outer.object("FrameTransformMatrix", "relative", [](XTokens& m) {
             m.floats({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 1, 2, 3, 1});
         });
         outer.object("Frame", "Inner", [](XTokens& inner) {
@@ -109,10 +109,18 @@ TEST(XFileReader, EveryFormReadsTheSameModel) {
               "f 4 5 6 a1\n"
               "m 0.639216 0.5 0.25 1 p0 e0 t[\x83\x65\x83\x58\x83\x67.bmp]\n"
               "m 1 0 0 1 p5 e0.5 t[]\n");
+    // Comments of both kinds after every open brace, holding what would
+    // end an object or start a string.
+    std::string commented;
+    for (std::uint8_t c : text) {
+        commented += char(c);
+        if (c == '{') commented += " # } \" {\n// } ;\n";
+    }
     struct Form {
         const char* name;
         std::vector<std::uint8_t> file;
     } forms[] = {
+        {"text with comments", std::vector<std::uint8_t>(commented.begin(), commented.end())},
         {"binary", writeXBinary(x)},
         {"binary 64", writeXBinary(x, true)},
         {"text zip", compressMszip(text)},
@@ -152,6 +160,65 @@ TEST(XFileReader, MeshesCollapseInFileOrder) {
     ASSERT_EQ(c.materials.size(), 2u);
     EXPECT_EQ(c.materials[1].diffuse[0], 1.0f);
     EXPECT_EQ(c.materials[1].textureName, "");
+
+    // A material list naming no material stands for none: its mesh gets its
+    // own white material rather than the next mesh's first one.
+    XTokens empty;
+    empty.object("Mesh", "", [](XTokens& m) {
+        m.ints({3}).floats({0, 0, 0, 1, 0, 0, 0, 1, 0}).ints({1, 3, 0, 1, 2});
+        m.object("MeshMaterialList", "", [](XTokens& l) { l.ints({0, 0}); });
+    });
+    empty.object("Mesh", "", [](XTokens& m) {
+        m.ints({3}).floats({0, 0, 0, 1, 0, 0, 0, 1, 0}).ints({1, 3, 0, 1, 2});
+        m.object("MeshMaterialList", "", [](XTokens& l) {
+            l.ints({1, 1, 0});
+            l.object("Material", "", [](XTokens& mat) { mat.floats({0.5, 0, 0, 1, 1, 0, 0, 0, 0, 0, 0}); });
+        });
+    });
+    // Two lists in one mesh: the later one stands, with none of the
+    // earlier one's face indexes.
+    XTokens twice;
+    twice.object("Mesh", "", [](XTokens& m) {
+        m.ints({3}).floats({0, 0, 0, 1, 0, 0, 0, 1, 0}).ints({1, 3, 0, 1, 2});
+        m.object("MeshMaterialList", "", [](XTokens& l) {
+            l.ints({2, 1, 1});
+            for (int i = 0; i < 2; ++i)
+                l.object("Material", "", [](XTokens& mat) { mat.floats({0.5, 0, 0, 1, 1, 0, 0, 0, 0, 0, 0}); });
+        });
+        m.object("MeshMaterialList", "", [](XTokens& l) { l.ints({0, 0}); });
+    });
+    // A list inside a list is skipped: the outer list's face index and
+    // material stand.
+    XTokens nested;
+    nested.object("Mesh", "", [](XTokens& m) {
+        m.ints({3}).floats({0, 0, 0, 1, 0, 0, 0, 1, 0}).ints({1, 3, 0, 1, 2});
+        m.object("MeshMaterialList", "", [](XTokens& l) {
+            l.ints({1, 1, 0});
+            l.object("MeshMaterialList", "", [](XTokens& inner) { inner.ints({3, 1, 2}); });
+            l.object("Material", "", [](XTokens& mat) { mat.floats({0.25, 0, 0, 1, 1, 0, 0, 0, 0, 0, 0}); });
+        });
+    });
+    struct Case {
+        const XTokens* tokens;
+        float diffuse;
+    } cases[] = {{&twice, 1.0f}, {&nested, 0.25f}};
+    for (const Case& c : cases) {
+        for (const std::vector<std::uint8_t>& file : {writeXText(*c.tokens), writeXBinary(*c.tokens)}) {
+            XFileContent t;
+            ASSERT_EQ(read(file, t), S_OK);
+            EXPECT_EQ(t.attributes, (std::vector<std::uint32_t>{0}));
+            ASSERT_EQ(t.materials.size(), 1u);
+            EXPECT_EQ(t.materials[0].diffuse[0], c.diffuse);
+        }
+    }
+    for (const std::vector<std::uint8_t>& file : {writeXText(empty), writeXBinary(empty)}) {
+        XFileContent e;
+        ASSERT_EQ(read(file, e), S_OK);
+        EXPECT_EQ(e.attributes, (std::vector<std::uint32_t>{0, 1}));
+        ASSERT_EQ(e.materials.size(), 2u);
+        EXPECT_EQ(e.materials[0].diffuse[0], 1.0f);
+        EXPECT_EQ(e.materials[1].diffuse[0], 0.5f);
+    }
 }
 
 TEST(XFileReader, HostileFilesAreRefused) {
@@ -162,6 +229,10 @@ TEST(XFileReader, HostileFilesAreRefused) {
         const std::string all = "xof 0303txt 0032" + body;
         file.assign(all.begin(), all.end());
         return file;
+    };
+    // A literal's bytes, NULs included.
+    auto bytes = [](const auto& literal) {
+        return std::vector<std::uint8_t>(literal, literal + sizeof literal - 1);
     };
     std::vector<std::uint8_t> deepFrames;
     {
@@ -190,6 +261,16 @@ TEST(XFileReader, HostileFilesAreRefused) {
         {"format", raw("xof 0303xml 0032Mesh{}"), D3DXERR_INVALIDDATA},
         {"float size", raw("xof 0303txt 0016Mesh{}"), D3DXERR_INVALIDDATA},
         {"binary token", raw("xof 0303bin 0032\x63\x00"), D3DXERR_INVALIDDATA},
+        // Counts of 2^32 - 1 in a short file: refused before anything is read
+        // or reserved.
+        {"binary list count",
+         bytes("xof 0303bin 0032\x01\x00\x04\x00\x00\x00Mesh\x0a\x00"
+               "\x06\x00\xff\xff\xff\xff\x01\x00\x00\x00\0\0\0\0\0\0\0\0"),
+         D3DXERR_INVALIDDATA},
+        {"binary float list count", bytes("xof 0303bin 0064\x07\x00\xff\xff\xff\xff"), D3DXERR_INVALIDDATA},
+        {"binary name length", bytes("xof 0303bin 0032\x01\x00\xff\xff\xff\xffMesh"), D3DXERR_INVALIDDATA},
+        {"zip total", bytes("xof 0303tzip0032\xff\xff\xff\xff\x10\x00\x08\x00" "CKabcdef"),
+         D3DXERR_INVALIDDATA},
         {"no mesh", text("Frame { }"), D3DXERR_LOADEDMESHASNODATA},
         {"two corners", text("Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 2;0,1;; }"), D3DXERR_INVALIDDATA},
         {"index out of range", text("Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,3;; }"), D3DXERR_INVALIDDATA},
@@ -201,7 +282,7 @@ TEST(XFileReader, HostileFilesAreRefused) {
         {"material index", text("Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;; MeshMaterialList { 1; 1; 1;; } }"),
          D3DXERR_INVALIDDATA},
         {"65 frames", deepFrames, D3DXERR_INVALIDDATA},
-        {"zip total", badTotal, D3DXERR_INVALIDDATA},
+        {"zip total changed", badTotal, D3DXERR_INVALIDDATA},
         {"zip CK", badCk, D3DXERR_INVALIDDATA},
         {"zip deflate", badDeflate, D3DXERR_INVALIDDATA},
         {"zip trailing bytes", trailing, D3DXERR_INVALIDDATA},
@@ -370,6 +451,28 @@ TEST(XFileMesh, NormalsAreWeightedByTheAngleAtEachVertex) {
     EXPECT_NEAR(v[0].nz, -a / length, 1e-6f);
     EXPECT_NEAR(v[1].nz, -1.0f, 1e-6f);
     EXPECT_NEAR(v[3].ny, -1.0f, 1e-6f);
+    mesh->Release();
+
+    // A face with two corners in one place adds nothing: the corner it
+    // shares with a whole face keeps that face's normal, the corner of its
+    // own gets (0, 0, 0), no NaN.
+    XTokens flat;
+    flat.object("Mesh", "", [](XTokens& m) {
+        m.ints({4}).floats({0, 0, 0, 1, 0, 0, 1, 0, 0, 0, 1, 0});
+        m.ints({2}).ints({3, 0, 1, 3, 3, 1, 2, 0});
+    });
+    const std::vector<std::uint8_t> flatFile = writeXText(flat);
+    ASSERT_EQ(D3DXLoadMeshFromXInMemory(flatFile.data(), std::uint32_t(flatFile.size()), D3DXMESH_MANAGED, nullptr,
+                                        nullptr, nullptr, nullptr, nullptr, &mesh),
+              S_OK);
+    ASSERT_EQ(D3DXComputeNormals(mesh, nullptr), S_OK);
+    const std::vector<D3DXMeshVertex>& f = mesh->vertices();
+    ASSERT_EQ(f.size(), 4u);
+    // Vertices by first use: positions 0, 1, 3, then 2.
+    EXPECT_EQ(f[1].nz, 1.0f);
+    EXPECT_EQ(f[3].nx, 0.0f);
+    EXPECT_EQ(f[3].ny, 0.0f);
+    EXPECT_EQ(f[3].nz, 0.0f);
     mesh->Release();
 }
 

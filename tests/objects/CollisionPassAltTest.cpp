@@ -22,16 +22,6 @@ class CollisionPassAltTest : public CollisionScene, public ::testing::WithParamI
 public:
     BulletObject* o[4] = {};
     BulletObject* player = nullptr;
-    using CollisionScene::game;
-    using CollisionScene::makeBullet;
-    using CollisionScene::makeEnemy;
-    using CollisionScene::makeItem;
-    using CollisionScene::makePlayer;
-    using CollisionScene::makeShot;
-    using CollisionScene::manager;
-    using CollisionScene::setMagicFrames;
-    using CollisionScene::setVar;
-    using CollisionScene::var;
 };
 
 constexpr float PX = 320.0f;

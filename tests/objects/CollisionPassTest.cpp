@@ -34,17 +34,6 @@ public:
         manager().setBomb2Top(bomb2Top);
         manager().setTensionUpTop(tensionTop);
     }
-    using CollisionScene::game;
-    using CollisionScene::makeBomb;
-    using CollisionScene::makeBullet;
-    using CollisionScene::makeEnemy;
-    using CollisionScene::makeItem;
-    using CollisionScene::makePlayer;
-    using CollisionScene::makeShot;
-    using CollisionScene::manager;
-    using CollisionScene::setMagicFrames;
-    using CollisionScene::setVar;
-    using CollisionScene::var;
 };
 
 constexpr float PX = 320.0f;

@@ -18,9 +18,13 @@ struct RecordSnapshot {
     std::int32_t gameOver;
 };
 
+// Public, so that scenes written as data (functions taking the test) can
+// build and read the field.
 class CollisionScene : public ObjectTest {
-protected:
-    CollisionScene();
+public:
+    using ObjectTest::game;
+    using ObjectTest::manager;
+
 
     float var(std::string_view name) { return game().getVar(internName(name)); }
     void setVar(std::string_view name, float value) { game().setVar(internName(name), value); }
@@ -38,6 +42,9 @@ protected:
     BulletObject* makeTop();
     // Sets the frames-since-magic counter.
     void setMagicFrames(std::uint32_t frames);
+
+protected:
+    CollisionScene();
 
 private:
     static void shape(BulletObject* object, float x, float y, float r, float graze);

@@ -115,10 +115,18 @@ TEST_F(MenuWalkthroughTest, TheBundledTitleMenuAnswersTheKeys) {
     manager().setPauseTop(pauseTop);
 
     step();
-    ASSERT_EQ(menu().getSize(), 3u);
+    // START, PRACTICE, REPLAY, RANKING, OPTIONS, QUIT.
+    ASSERT_EQ(menu().getSize(), 6u);
     step({kButtonDown});
     EXPECT_EQ(menu().getCursor(), 1);
     step({kButtonUp});
+    EXPECT_EQ(menu().getCursor(), 0);
+    // Up from START wraps round to QUIT, and back.
+    step();
+    step({kButtonUp});
+    EXPECT_EQ(menu().getCursor(), 5);
+    step();
+    step({kButtonDown});
     EXPECT_EQ(menu().getCursor(), 0);
     step({kButtonPause});
     step();

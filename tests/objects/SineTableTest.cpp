@@ -65,3 +65,18 @@ TEST(SineTable, AnglesPickTheirEntries) {
         EXPECT_LT(index, 3600);
     }
 }
+
+// Angles around the turn boundaries (within one turn up or down of the table
+// and far beyond it) pick the entry of the plain remainder.
+TEST(SineTable, EveryTenthPicksTheRemaindersEntry) {
+    auto remainder = [](float degrees) {
+        const int index = truncateToInt32(degrees * 10.0f) % sine_table::kEntries;
+        return index < 0 ? index + sine_table::kEntries : index;
+    };
+    for (int tenth = -9000; tenth <= 12000; ++tenth) {
+        for (float degrees : {static_cast<float>(tenth) / 10.0f, std::nextafter(static_cast<float>(tenth) / 10.0f, -1e9f),
+                              std::nextafter(static_cast<float>(tenth) / 10.0f, 1e9f)}) {
+            ASSERT_EQ(sine_table::indexOf(degrees), remainder(degrees)) << degrees;
+        }
+    }
+}

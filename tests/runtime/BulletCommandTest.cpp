@@ -3,6 +3,7 @@
 #include <cmath>
 #include <functional>
 #include <limits>
+#include <new>
 
 #include "RuntimeTestSupport.h"
 #include "platform/Thread.h"
@@ -26,15 +27,7 @@ protected:
     // makes the emitter at (320, 100) and runs `n` frames.
     BulletObject* run(const std::string& body, int n = 1, const std::string& definitions = "",
                       const std::function<void(BulletObject*)>& prepare = {}) {
-        trace_.clear();
-        frame_ = 0;
-        manager().clearAll();
-        load(R"(<action label="top">)" + body + "</action>" + definitions);
-        BulletObject* emitter = spawn("top", 320.0f, 100.0f);
-        if (prepare) prepare(emitter);
-        traceRuntime(emitter->getMainRuntime());
-        frames(n);
-        return emitter;
+        return runTop(320.0f, 100.0f, body, n, definitions, prepare);
     }
     std::vector<BulletObject*> bullets() {
         std::vector<BulletObject*> live;
@@ -209,6 +202,23 @@ TEST_F(BulletCommands, QuietFramesHoldBulletsBackButTurnTheSequence) {
     run(R"(<fire><direction>0</direction><bullet/></fire><wait>-1</wait>)");
     EXPECT_NEAR(manager().getPlainObjectManager()->front()->getMainRuntime()->getPreviousDirection(),
                 aimAngle(320.0f, 100.0f, 0.0f, 0.0f), 1e-4);
+    // A new game record, beside the old one and then in its very place: the
+    // settings of the record in use decide, not what an earlier one held.
+    const std::string fire = R"(<fire><direction type="sequence">10</direction><bullet/></fire><wait>-1</wait>)";
+    GameInfo* old = g_gameInfo;
+    g_gameInfo = new GameInfo();
+    missedAgo(0, 0, 0);
+    run(fire);
+    EXPECT_EQ(bullets().size(), 1u);
+    delete old;
+    missedAgo(0, 5, 0);
+    run(fire);
+    EXPECT_EQ(bullets().size(), 0u);
+    g_gameInfo->~GameInfo();
+    new (g_gameInfo) GameInfo();
+    missedAgo(0, 0, 0);
+    run(fire);
+    EXPECT_EQ(bullets().size(), 1u);
 }
 
 TEST_F(BulletCommands, AFirerOutsideTheFieldFiresNothingUnlessSystemTypeThree) {

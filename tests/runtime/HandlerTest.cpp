@@ -11,15 +11,7 @@ protected:
     // Loads `body` (the children of "top"), makes the emitter and runs it.
     BulletObject* run(const std::string& body, int n = 1, const std::function<void(BulletObject*)>& prepare = {},
                       const std::string& definitions = "") {
-        trace_.clear();
-        frame_ = 0;
-        manager().clearAll();
-        load(R"(<action label="top">)" + body + "</action>" + definitions);
-        BulletObject* object = spawn("top", 100.0f, 200.0f);
-        if (prepare) prepare(object);
-        traceRuntime(object->getMainRuntime());
-        frames(n);
-        return object;
+        return runTop(100.0f, 200.0f, body, n, definitions, prepare);
     }
     // The results of the traced runtime, after the "action" line.
     std::string results() const {

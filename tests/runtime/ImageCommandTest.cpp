@@ -280,6 +280,28 @@ TEST_F(ImageCommands, DuplicateImagesNeedAParent) {
     EXPECT_EQ(image->getTexture()->getImageInfo().Height, 32u);
 }
 
+TEST_F(ImageCommands, SpinsAndSurfaceCommandsReachTheImage) {
+    // "rotateimg": 5 degrees a frame for three frames of a spinning image.
+    BulletObject* object =
+        run("<img><file>pic</file><width>8</width><height>8</height></img>"
+            "<imgdirection type=\"rotate\">0</imgdirection><rotateimg><direction>5</direction><term>3</term>"
+            "</rotateimg>",
+            6);
+    ASSERT_NE(object->getImage(), nullptr);
+    EXPECT_FLOAT_EQ(object->getImage()->getAngle(), 15.0f);
+
+    // "clearsurface" fills the image's texture; "loadsurface" reads the
+    // named entry into it (this one is no surface of its size: refused and
+    // logged under its name).
+    gfx.clearCalls();
+    run("<createsurface><width>40</width><height>10</height></createsurface><clearsurface/>");
+    EXPECT_EQ(gfx.callsOf("UnlockRect").size(), 1u);
+    EXPECT_EQ(countLogLines("pic.dds"), 0);
+    run("<createsurface><width>40</width><height>10</height></createsurface><loadsurface><file>pic</file>"
+        "</loadsurface>");
+    EXPECT_EQ(countLogLines("pic.dds"), 1);
+}
+
 TEST_F(ImageCommands, PauseObjectsLockTheirTextUpdates) {
     BulletObject* object =
         run("<object><pause>1</pause><imgstring><width>8</width><height>8</height></imgstring><wait>-1</wait>"

@@ -122,6 +122,55 @@ TEST_F(Interpreter, DispatchTableSkipsContainersAndUnknownIds) {
     EXPECT_EQ(traceText(), "1 action 0\n1 debugstr 0\n1 debugval 0\n1 setfontshadowcolor 0\n1 exit 2\n");
 }
 
+// Between frames an object counts the frames of its main script's wait
+// itself; whatever reaches the runtime, even through a pointer kept from
+// before, finds it where running every frame would have left it.
+TEST_F(Interpreter, WaitFramesCountedByTheObjectAreTheRuntimesOwn) {
+    load(R"(<action label="top"><wait>10</wait><eval name="a">$a+1</eval><wait>10</wait><vanish/></action>)");
+    BulletObject* watched = spawn();
+    BulletObject* counted = spawn();
+    ExBulletML_Runtime* reference = watched->getMainRuntime();
+    ExBulletML_Runtime* runtime = counted->getMainRuntime();
+    // Observed, the reference runs its node loop every frame.
+    traceRuntime(reference);
+    const NameHandle a = internName("a");
+    int frame = 0;
+    for (int upTo : {7, 12, 15}) {
+        frames(upTo - frame);
+        frame = upTo;
+        SCOPED_TRACE(frame);
+        EXPECT_EQ(runtime->getRepeatCounter(), reference->getRepeatCounter());
+        EXPECT_EQ(runtime->getChildCursor(), reference->getChildCursor());
+        EXPECT_EQ(runtime->getCurrentNode(), reference->getCurrentNode());
+        EXPECT_EQ(runtime->getObjectVariables()[a], reference->getObjectVariables()[a]);
+    }
+    EXPECT_EQ(runtime->getObjectVariables()[a], 1.0f);
+    // An observer set in the middle of the second wait sees every frame left.
+    reference->setExecuteObserver(nullptr, nullptr);
+    frames(1);
+    trace_.clear();
+    traceRuntime(runtime);
+    frames(6);
+    // (The vanished object's runtime has gone back to its pool by now.)
+    EXPECT_EQ(traceText(), "17 wait 2\n18 wait 2\n19 wait 2\n20 wait 2\n21 wait 0\n21 vanish 2\n");
+}
+
+// An ended main script is not run again until something reaches its
+// runtime; a restart through a kept pointer runs it on the next frame.
+TEST_F(Interpreter, AnEndedScriptRestartedThroughAKeptPointerRunsAgain) {
+    load(R"(<action label="top"><eval name="a">$a+1</eval></action>)");
+    ExBulletML_Runtime* runtime = spawn()->getMainRuntime();
+    const NameHandle a = internName("a");
+    frames(4);
+    EXPECT_FALSE(runtime->isActive());
+    EXPECT_EQ(runtime->getObjectVariables()[a], 1.0f);
+    runtime->restart();
+    runtime->getObjectVariables()[a] = 5.0f;
+    frames(3);
+    EXPECT_EQ(runtime->getObjectVariables()[a], 6.0f);
+    EXPECT_FALSE(runtime->isActive());
+}
+
 TEST_F(Interpreter, RestartStartsAgainWithClearedStacksAndVariables) {
     load(R"(<action label="top"><eval name="a">$a+1</eval><wait>5</wait></action>)");
     BulletObject* object = spawn();

@@ -106,6 +106,38 @@ TEST_F(MeshCommands, MeshPlacesOneOrTwoMeshesByTheFlag) {
     }
 }
 
+TEST_F(MeshCommands, TheValuesAreEvaluatedInTheirOrder) {
+    // Each value draws the next random number: a replay repeats the mesh
+    // only when the 19 values are read in this order.
+    const char* names[] = {"worldx",    "worldy",    "worldz",    "worldvx",   "worldvy",   "worldvz",  "worldmaxx",
+                           "worldmaxy", "worldmaxz", "worldminx", "worldminy", "worldminz", "rotatex",  "rotatey",
+                           "rotatez",   "rotatevx",  "rotatevy",  "rotatevz",  "flag"};
+    std::string body = "<mesh><file>tri</file>";
+    for (int i = 0; i < 19; ++i) {
+        const std::string value = i >= 6 && i < 9 ? "$_rand+10" : i >= 9 && i < 12 ? "-10-$_rand" : "$_rand";
+        body += std::string("<") + names[i] + ">" + value + "</" + names[i] + ">";
+    }
+    run(body + "</mesh>", 1, [](BulletObject&) { ExBulletML_Runtime::reseed(); });
+    ASSERT_EQ(meshes->size(), 1u);
+    const Mesh& mesh = *meshes->findById(1);
+    const std::uint32_t after = ExBulletML_Runtime::randomState();
+    ExBulletML_Runtime::reseed();
+    float r[19];
+    for (float& value : r) value = float(ExBulletML_Runtime::nextRandom() / 32768.0);
+    // The flag took the 19th: no other number was drawn.
+    EXPECT_EQ(after, ExBulletML_Runtime::randomState());
+    for (int axis = 0; axis < 3; ++axis) {
+        SCOPED_TRACE(axis);
+        // One frame's step has moved and turned it since.
+        EXPECT_NEAR(mesh.getVelocity()[axis], r[3 + axis], 1e-6f);
+        EXPECT_NEAR(mesh.getPosition()[axis], r[axis] + r[3 + axis], 1e-6f);
+        EXPECT_NEAR(mesh.getMaxBounds()[axis], 10 + r[6 + axis], 1e-5f);
+        EXPECT_NEAR(mesh.getMinBounds()[axis], -10 - r[9 + axis], 1e-5f);
+        EXPECT_NEAR(mesh.getRotationVelocity()[axis], r[15 + axis], 1e-6f);
+        EXPECT_NEAR(mesh.getRotation()[axis], r[12 + axis] + r[15 + axis], 1e-6f);
+    }
+}
+
 TEST_F(MeshCommands, RotationAndItsSpeed) {
     run("<mesh><file>tri</file><worldmaxx>9</worldmaxx><rotatex>10</rotatex><rotatey>20</rotatey>"
         "<rotatevz>2</rotatevz><rotatevx>1</rotatevx></mesh>");
@@ -148,7 +180,7 @@ TEST_F(MeshCommands, StepsMoveTheirOwnFamilyAndVelocityReachesEveryMesh) {
     EXPECT_EQ(made[0]->getPosition()[0], 3.5f);
 }
 
-TEST_F(MeshCommands, TheObjectStepMovesMeshesExceptInCutInMode1) {
+TEST_F(MeshCommands, TheObjectStepMovesMeshesExceptPausedOrInCutInMode1) {
     run("<mesh><file>tri</file><worldvx>1</worldvx><worldmaxx>99</worldmaxx></mesh>");
     std::shared_ptr<Mesh> mesh = meshes->findById(1);
     ASSERT_NE(mesh, nullptr);
@@ -159,6 +191,16 @@ TEST_F(MeshCommands, TheObjectStepMovesMeshesExceptInCutInMode1) {
     g_gameInfo->setCutinMode(0);
     frames(2);
     EXPECT_EQ(mesh->getPosition()[0], 3.0f);
+    // Nor while the game is paused.
+    g_gameInfo->requestPauseToggle();
+    g_gameInfo->applyPauseToggle();
+    ASSERT_NE(g_gameInfo->isPaused(), 0);
+    frames(2);
+    EXPECT_EQ(mesh->getPosition()[0], 3.0f);
+    g_gameInfo->requestPauseToggle();
+    g_gameInfo->applyPauseToggle();
+    frames(1);
+    EXPECT_EQ(mesh->getPosition()[0], 4.0f);
 }
 
 TEST_F(MeshCommands, PreloadedMeshesAreInactiveCopiesShareNoVertices) {

@@ -78,6 +78,39 @@ TEST_F(ParticleCommands, SetupThenCreatePlacesAQuadThatMovesAndLeaves) {
     EXPECT_EQ(particles->liveCount(), 0u);
 }
 
+TEST_F(ParticleCommands, SetupReadsItsValuesInTheirOrder) {
+    // Each value draws the next random number (a replay repeats the setup
+    // only in this order): velocity, box maximum, box minimum, width,
+    // height, flag. The flag is 2 + a draw (the x/y plane).
+    const char* names[] = {"worldvx",   "worldvy",   "worldvz",   "worldmaxx", "worldmaxy", "worldmaxz",
+                           "worldminx", "worldminy", "worldminz", "width",     "height",    "flag"};
+    std::string body = "<setupparticle><file>spark</file>";
+    for (int i = 0; i < 12; ++i) {
+        const std::string value = i >= 3 && i < 6 ? "$_rand+50" : i >= 6 && i < 9 ? "-50-$_rand" : i == 11 ? "2+$_rand" : "$_rand";
+        body += std::string("<") + names[i] + ">" + value + "</" + names[i] + ">";
+    }
+    body += "</setupparticle><createparticle/>";
+    run(body, 1, [](BulletObject&) { ExBulletML_Runtime::reseed(); });
+    const std::uint32_t after = ExBulletML_Runtime::randomState();
+    ExBulletML_Runtime::reseed();
+    float r[12];
+    for (float& value : r) value = float(ExBulletML_Runtime::nextRandom() / 32768.0);
+    EXPECT_EQ(after, ExBulletML_Runtime::randomState());
+    ASSERT_EQ(live().size(), 1u);
+    ParticleQuad q = live()[0];
+    // Width and height on the x/y plane.
+    EXPECT_NEAR(q.v[3].x, r[9], 1e-6f);
+    EXPECT_NEAR(q.v[3].y, -r[10], 1e-6f);
+    EXPECT_EQ(q.v[3].z, 0.0f);
+    // The velocity, one update later.
+    particles->update();
+    ASSERT_EQ(live().size(), 1u);
+    q = live()[0];
+    EXPECT_NEAR(q.v[0].x, r[0], 1e-6f);
+    EXPECT_NEAR(q.v[0].y, r[1], 1e-6f);
+    EXPECT_NEAR(q.v[0].z, r[2], 1e-6f);
+}
+
 TEST_F(ParticleCommands, CreateNeedsTheBackgroundAndAFreeRecord) {
     g_systemInfo->setDrawBg(0);
     run(std::string(kSetup) + kCreate);

@@ -5,6 +5,7 @@
 #pragma once
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -110,6 +111,22 @@ protected:
         return object;
     }
     void traceRuntime(ExBulletML_Runtime* runtime) { runtime->setExecuteObserver(&record, this); }
+
+    // Loads `body` as the children of "top" (and `definitions` beside it),
+    // makes the traced emitter at (x, y), lets `prepare` adjust it and runs
+    // `n` frames from a cleared trace and object list.
+    BulletObject* runTop(float x, float y, const std::string& body, int n, const std::string& definitions,
+                         const std::function<void(BulletObject*)>& prepare) {
+        trace_.clear();
+        frame_ = 0;
+        manager().clearAll();
+        load(R"(<action label="top">)" + body + "</action>" + definitions);
+        BulletObject* emitter = spawn("top", x, y);
+        if (prepare) prepare(emitter);
+        traceRuntime(emitter->getMainRuntime());
+        frames(n);
+        return emitter;
+    }
 
     // Runs n object steps.
     void frames(int n) {

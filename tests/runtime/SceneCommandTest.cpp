@@ -1,10 +1,14 @@
-// The camera, shadow point, light, fog and clear-colour commands through the
-// interpreter on the recording device: what each sets at once, what moves
-// over frames, the channel rules and a missing device.
+// The camera, shadow point, light, fog, clear-colour and render-target colour
+// commands through the interpreter on the recording device: what each sets at
+// once, what moves over frames, the channel rules and a missing device.
 #include <cmath>
 #include <limits>
 
 #include "DeviceRuntimeBench.h"
+#include "graphics/RenderTarget.h"
+#include "graphics/Sprite.h"
+#include "graphics/SpriteAllocator.h"
+#include "graphics/SpriteManagerManager.h"
 
 namespace {
 
@@ -148,15 +152,87 @@ TEST_F(SceneCommands, BackgroundColourChannelsAreClamped) {
     }
 }
 
+class SceneCommandsTargetColour : public SceneCommands {
+protected:
+    SceneCommandsTargetColour() {
+        SpriteAllocator::instance().fill();
+        sprites = std::make_unique<SpriteManagerManager>();
+        g_spriteManagerManager = sprites.get();
+        // The back buffer (no display sprite) and the effect target.
+        EXPECT_EQ(d3d->createRenderTarget(0, 0, 0, RenderTarget::kModeBackBuffer), S_OK);
+        EXPECT_EQ(d3d->createRenderTarget(1, 512, 512, RenderTarget::kModeEffect), S_OK);
+    }
+    ~SceneCommandsTargetColour() override {
+        // The targets give their sprites back before the pool goes.
+        d3d.reset();
+        g_d3dObject = nullptr;
+        sprites.reset();
+        g_spriteManagerManager = nullptr;
+        SpriteAllocator::instance().freeBlocks();
+    }
+    std::unique_ptr<SpriteManagerManager> sprites;
+};
+
+TEST_F(SceneCommandsTargetColour, ChannelsClampedAndTheBlendGroupFromTheType) {
+    setGlobal("nan", std::numeric_limits<float>::quiet_NaN());
+    RenderTarget* target = d3d->getRenderTarget(1);
+    ASSERT_NE(target->getSprite(), nullptr);
+    struct Row {
+        const char* type;
+        const char* values;
+        std::uint32_t argb;
+        std::uint8_t blend;
+    } rows[] = {
+        {"add", "<alpha>128</alpha><red>64</red><green>32</green><blue>16</blue>", 0x80402010, 2},
+        {"maskadd", "<alpha>300</alpha><red>-5</red><green>255.9</green><blue>1e20</blue>", 0xFF00FF00, 5},
+        {"noalpha", "<alpha>$__nan</alpha><red>1</red><green>2</green><blue>3</blue>", 0x00010203, 6},
+        // "add2" is a group of its own for images, not for targets.
+        {"add2", "<alpha>255</alpha><red>255</red><green>255</green><blue>255</blue>", 0xFFFFFFFF, 3},
+        {"normal", "<alpha>9</alpha>", 0x09000000, 3},
+        {nullptr, "<alpha>10</alpha><red>20</red><green>30</green><blue>40</blue>", 0x0A141E28, 3},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.values);
+        Sprite* sprite = target->getSprite();
+        sprite->setBlend(0);
+        target->setColorMode(0);
+        const std::string type = row.type ? std::string(" type=\"") + row.type + "\"" : "";
+        run("<setrendertargetcolor" + type + "><num>1</num>" + row.values + "</setrendertargetcolor>");
+        EXPECT_EQ(sprite->getPackedColor(), row.argb);
+        EXPECT_EQ(sprite->getBlend(), row.blend);
+        EXPECT_EQ(target->getDisplayBlendMode(), row.blend);
+    }
+    // The target keeps the colour and group: the sprite it makes again after
+    // a device reset shows them.
+    ASSERT_EQ(d3d->releaseRenderTargets(), S_OK);
+    ASSERT_EQ(d3d->restoreRenderTargets(), S_OK);
+    ASSERT_NE(target->getSprite(), nullptr);
+    EXPECT_EQ(target->getSprite()->getPackedColor(), 0x0A141E28u);
+    EXPECT_EQ(target->getSprite()->getBlend(), 3);
+
+    // No such target, or a target without a display sprite: nothing changes.
+    for (const char* num : {"0", "7", "-1"}) {
+        SCOPED_TRACE(num);
+        run(std::string("<setrendertargetcolor type=\"add\"><num>") + num +
+            "</num><alpha>1</alpha></setrendertargetcolor>");
+        EXPECT_EQ(target->getSprite()->getPackedColor(), 0x0A141E28u);
+        EXPECT_EQ(target->getDisplayBlendMode(), 3u);
+        EXPECT_EQ(d3d->getRenderTarget(0)->getDisplayBlendMode(), 2u);
+        EXPECT_EQ(trace_.back(), "1 wait 2");
+    }
+    EXPECT_EQ(d3d->findRenderTarget(7), nullptr);
+}
+
 TEST_F(SceneCommands, WithoutTheDeviceObjectNothingHappens) {
     std::unique_ptr<D3DObject> kept = std::move(d3d);
     g_d3dObject = nullptr;
     run("<seteye>" + world(1, 2, 3) + "</seteye><changeeyespeed>" + world(1, 1, 1) +
         "<term>3</term></changeeyespeed><plainshadowpoint/><setlight type=\"directional\"/><changelight/>"
-        "<setfog/><changefog/><setbgcolor><red>9</red></setbgcolor>");
+        "<setfog/><changefog/><setbgcolor><red>9</red></setbgcolor><setrendertargetcolor><num>1</num>"
+        "</setrendertargetcolor>");
     EXPECT_EQ(trace_.back(), "1 wait 2");
-    // The top action, eight commands that went on, the wait.
-    EXPECT_EQ(trace_.size(), 10u);
+    // The top action, nine commands that went on, the wait.
+    EXPECT_EQ(trace_.size(), 11u);
     d3d = std::move(kept);
     g_d3dObject = d3d.get();
 }

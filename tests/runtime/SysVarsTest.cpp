@@ -158,6 +158,17 @@ TEST_F(SysVars, CurrentObjectReadsZeroWithoutOneAndFollowsSharedVitals) {
     manager().setSharedVital(5, 42.0f);
     EXPECT_EQ(value("_self_vital"), 42.0);
     EXPECT_EQ(value("_parent_vital"), 0.0);
+
+    // A linked child (a life bar made with "child" 1) reads its parent's
+    // vital by the same rule: the parent's shared vital, then its own.
+    BulletObject* child = manager().createPlainObject();
+    child->setVital(1.0f);
+    child->setParent(self);
+    manager().setCurrent(child);
+    EXPECT_EQ(value("_self_vital"), 1.0);
+    EXPECT_EQ(value("_parent_vital"), 42.0);
+    self->setSharedVitalKey(0);
+    EXPECT_EQ(value("_parent_vital"), 8.0);
 }
 
 TEST_F(SysVars, GameRecordsWithDigitFormsAndArguments) {

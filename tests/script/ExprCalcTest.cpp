@@ -99,6 +99,8 @@ TEST_F(ExprCalc, TextContextToKindAndValue) {
         // Only a prefix has to match; the rest is ignored.
         {"1+2 x", Context::kRunning, Kind::kCompiled, 3.0},
         {"1 +2", Context::kRunning, Kind::kCompiled, 1.0},
+        // A blank before a comparison ends the text there too.
+        {"3 -gt1", Context::kRunning, Kind::kCompiled, 3.0},
         {"1+2)", Context::kRunning, Kind::kCompiled, 3.0},
         {"3*(1+2", Context::kRunning, Kind::kCompiled, 3.0},
         {"1+2*(3-4", Context::kRunning, Kind::kCompiled, 3.0},

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/gfx/ImageReaders.h"
+#include "support/PngPicture.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -19,25 +19,8 @@ const std::string kProgram = std::string(VORLY_BINARY_DIR) + "/sorvanthe";
 const std::string kPack = std::string(VORLY_BINARY_DIR) + "/tools/vorly-pack";
 constexpr std::uint32_t kOverlayRed = 0xFFFF4040u;
 
-struct Picture {
-    std::uint32_t width = 0, height = 0;
-    std::vector<std::uint32_t> argb;
-};
-
-Picture readPng(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(file)), {});
-    Picture picture;
-    image::ImageHeader header;
-    if (!image::readPngHeader(bytes, header)) return picture;
-    picture.width = header.info.Width;
-    picture.height = header.info.Height;
-    picture.argb.resize(std::size_t(picture.width) * picture.height);
-    image::PixelTarget target{reinterpret_cast<std::uint8_t*>(picture.argb.data()),
-                              std::int32_t(picture.width * 4), picture.width, picture.height};
-    if (!image::decodePng(bytes, target)) picture = Picture();
-    return picture;
-}
+using Picture = PngPicture;
+Picture readPng(const fs::path& path) { return readPngPicture(path); }
 
 class CaptureRun : public ::testing::Test {
 protected:

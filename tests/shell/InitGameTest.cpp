@@ -24,6 +24,28 @@
 #include "shell/ReleaseAll.h"
 #include "support/TestSupport.h"
 
+namespace {
+// The stand-in window, fonts, graphics and sound of one start-up, registered
+// for its life, and a fresh settings record.
+struct StartRig {
+    LoggedTest test;
+    TestWindow window;
+    BoxGlyphSystem glyphs;
+    RecordingBackend gfx;
+    NullAudioBackend audio;
+
+    StartRig() {
+        Window::setInstance(&window);
+        GlyphSystem::setInstance(&glyphs);
+        g_systemInfo = new SystemInfo();
+    }
+    ~StartRig() {
+    }
+    // Opens the window and the device, as the program does before InitGame.
+    bool open() { return window.create("t", 0, 0, 640, 480, nullptr) && createDirect3DObject() == S_OK; }
+};
+}  // namespace
+
 TEST(InitGameTargets, EffectTargetOnlyForSystemTypesTwoAndFourWithTheBackground) {
     struct Case {
         std::uint32_t systemType;
@@ -37,23 +59,16 @@ TEST(InitGameTargets, EffectTargetOnlyForSystemTypesTwoAndFourWithTheBackground)
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "system type " << c.systemType << " drawBg " << c.drawBg << " fails "
                                         << c.createFails);
-        LoggedTest test;
-        TestWindow window;
-        Window::setInstance(&window);
-        BoxGlyphSystem glyphs;
-        GlyphSystem::setInstance(&glyphs);
-        RecordingBackend gfx;
-        g_systemInfo = new SystemInfo();
+        StartRig rig;
         g_systemInfo->setSystemType(c.systemType);
         g_systemInfo->setDrawBg(c.drawBg);
-        ASSERT_TRUE(window.create("t", 0, 0, 640, 480, nullptr));
-        ASSERT_EQ(createDirect3DObject(), S_OK);
-        if (c.createFails) gfx.faults.failNext("CreateDepthStencilSurface", D3DERR_OUTOFVIDEOMEMORY);
+        ASSERT_TRUE(rig.open());
+        if (c.createFails) rig.gfx.faults.failNext("CreateDepthStencilSurface", D3DERR_OUTOFVIDEOMEMORY);
 
         // When the effect target cannot be made, start-up goes on without
         // it and says so once.
         EXPECT_EQ(InitGame(640, 480, false, 1, 1), S_OK);
-        EXPECT_EQ(test.logContains("エフェクト用レンダリングターゲットを無効にします"), c.createFails);
+        EXPECT_EQ(rig.test.logContains("エフェクト用レンダリングターゲットを無効にします"), c.createFails);
         EXPECT_EQ(g_systemInfo->isEffectTargetEnabled(), c.createFails ? 0u : 1u);
         ASSERT_NE(g_d3dObject->getRenderTarget(0), nullptr);
         EXPECT_EQ(g_d3dObject->getRenderTarget(0)->getMode(), RenderTarget::kModeBackBuffer);
@@ -70,8 +85,6 @@ TEST(InitGameTargets, EffectTargetOnlyForSystemTypesTwoAndFourWithTheBackground)
 
         releaseAll();
         EXPECT_EQ(g_textureManager, nullptr);
-        GlyphSystem::setInstance(nullptr);
-        Window::setInstance(nullptr);
     }
 }
 
@@ -79,19 +92,11 @@ TEST(InitGameTargets, EffectTargetOnlyForSystemTypesTwoAndFourWithTheBackground)
 // first word, effects from the second, voice from the third), a fresh
 // direct-play track at each game reset, and its release.
 TEST(InitGameSound, LevelsFromTheSettingsAndADirectTrackPerReset) {
-    LoggedTest test;
-    TestWindow window;
-    Window::setInstance(&window);
-    BoxGlyphSystem glyphs;
-    GlyphSystem::setInstance(&glyphs);
-    RecordingBackend gfx;
-    NullAudioBackend audio;
-    g_systemInfo = new SystemInfo();
+    StartRig rig;
     g_systemInfo->setVolume0(3);
     g_systemInfo->setVolume1(1);
     g_systemInfo->setVolume2(9);
-    ASSERT_TRUE(window.create("t", 0, 0, 640, 480, nullptr));
-    ASSERT_EQ(createDirect3DObject(), S_OK);
+    ASSERT_TRUE(rig.open());
     ASSERT_EQ(InitGame(640, 480, false, 1, 1), S_OK);
     DSoundObjectManager* sound = g_dsoundObjectManager;
     ASSERT_NE(sound, nullptr);
@@ -101,7 +106,7 @@ TEST(InitGameSound, LevelsFromTheSettingsAndADirectTrackPerReset) {
     EXPECT_EQ(sound->getChannelVolume(kSoundChannelEffects), -2400);
     EXPECT_EQ(sound->getVolumeLevel(kSoundChannelVoice), 5);
     EXPECT_EQ(sound->getChannelVolume(kSoundChannelVoice), 0);
-    EXPECT_TRUE(test.logContains("Primary Stereo supported"));
+    EXPECT_TRUE(rig.test.logContains("Primary Stereo supported"));
 
     for (int reset = 0; reset < 2; ++reset) {
         ASSERT_EQ(resetGame(), S_OK);
@@ -113,25 +118,15 @@ TEST(InitGameSound, LevelsFromTheSettingsAndADirectTrackPerReset) {
 
     releaseAll();
     EXPECT_EQ(g_dsoundObjectManager, nullptr);
-    EXPECT_EQ(audio.device(), nullptr);
-    GlyphSystem::setInstance(nullptr);
-    Window::setInstance(nullptr);
+    EXPECT_EQ(rig.audio.device(), nullptr);
 }
 
 // The replay manager made at start-up serves the ranking client's replay files
 // until it is released, and a replay stage starts the script random generator
 // from its first number again.
 TEST(InitGameReplays, ReplayFilesForTheRankingClientAndTheReseedAtAReplayStart) {
-    LoggedTest test;
-    TestWindow window;
-    Window::setInstance(&window);
-    BoxGlyphSystem glyphs;
-    GlyphSystem::setInstance(&glyphs);
-    RecordingBackend gfx;
-    NullAudioBackend audio;
-    g_systemInfo = new SystemInfo();
-    ASSERT_TRUE(window.create("t", 0, 0, 640, 480, nullptr));
-    ASSERT_EQ(createDirect3DObject(), S_OK);
+    StartRig rig;
+    ASSERT_TRUE(rig.open());
     ASSERT_EQ(InitGame(640, 480, false, 1, 1), S_OK);
     ASSERT_NE(g_replayManager, nullptr);
     EXPECT_EQ(onlineReplayFiles(), static_cast<OnlineReplayFiles*>(g_replayManager));
@@ -144,8 +139,6 @@ TEST(InitGameReplays, ReplayFilesForTheRankingClientAndTheReseedAtAReplayStart) 
 
     releaseAll();
     EXPECT_EQ(onlineReplayFiles(), nullptr);
-    GlyphSystem::setInstance(nullptr);
-    Window::setInstance(nullptr);
 }
 
 // A lost device (Present answers D3DERR_DEVICELOST) pauses the game through
@@ -158,16 +151,8 @@ TEST(InitGameLostDevice, APresentThatLosesTheDevicePausesTheGame) {
     } cases[] = {{1, 0, 0, true}, {0, 0, 0, false}, {1, 1, 0, false}, {1, 0, 1, false}};
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.allowed << c.paused << c.escToCancel);
-        LoggedTest test;
-        TestWindow window;
-        Window::setInstance(&window);
-        BoxGlyphSystem glyphs;
-        GlyphSystem::setInstance(&glyphs);
-        RecordingBackend gfx;
-        NullAudioBackend audio;
-        g_systemInfo = new SystemInfo();
-        ASSERT_TRUE(window.create("t", 0, 0, 640, 480, nullptr));
-        ASSERT_EQ(createDirect3DObject(), S_OK);
+        StartRig rig;
+        ASSERT_TRUE(rig.open());
         ASSERT_EQ(InitGame(640, 480, false, 1, 1), S_OK);
         g_gameInfo = new GameInfo();
         g_gameInfo->setPauseAllowed(c.allowed);
@@ -183,14 +168,12 @@ TEST(InitGameLostDevice, APresentThatLosesTheDevicePausesTheGame) {
 
         EXPECT_EQ(frameStep(), 0);
         EXPECT_EQ(g_gameInfo->isPauseToggleRequested(), 0);
-        gfx.loseDevice();
+        rig.gfx.loseDevice();
         EXPECT_EQ(frameStep(), 0);
         EXPECT_EQ(g_gameInfo->isPauseToggleRequested() != 0, c.pauses);
         EXPECT_EQ(pause->isRuntimeActive() != 0, c.pauses);
-        EXPECT_TRUE(gfx.callsOf("Reset").empty());
+        EXPECT_TRUE(rig.gfx.callsOf("Reset").empty());
 
         releaseAll();
-        GlyphSystem::setInstance(nullptr);
-        Window::setInstance(nullptr);
     }
 }

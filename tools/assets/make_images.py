@@ -57,13 +57,18 @@ class Canvas:
         self.shape(lambda px, py: left <= px < right and top <= py < bottom, colour)
 
     def bmp(self):
-        """A bottom-up 32-bit BMP with a BITMAPINFOHEADER, pixels as BGRA."""
+        """A bottom-up 32-bit BMP, pixels as BGRA. The 108-byte header with bit
+        fields names the fourth byte as alpha: with the plain 40-byte header
+        the fourth byte is unused and the see-through edges would draw
+        black over the stage background."""
         rows = b"".join(
             bytes(int(round(v)) for p in row for v in (p[2], p[1], p[0], p[3]))
             for row in reversed(self.pixels))
-        header = struct.pack("<2sIHHI", b"BM", 14 + 40 + len(rows), 0, 0, 14 + 40)
-        info = struct.pack("<IiiHHIIiiII", 40, self.width, self.height, 1, 32, 0, len(rows), 2835, 2835, 0, 0)
-        return header + info + rows
+        header = struct.pack("<2sIHHI", b"BM", 14 + 108 + len(rows), 0, 0, 14 + 108)
+        info = struct.pack("<IiiHHIIiiII", 108, self.width, self.height, 1, 32, 3, len(rows), 2835, 2835, 0, 0)
+        masks = struct.pack("<IIII", 0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000)
+        colour_space = struct.pack("<4s36sIII", b"BGRs", bytes(36), 0, 0, 0)
+        return header + info + masks + colour_space + rows
 
 
 def ship():

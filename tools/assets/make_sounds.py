@@ -42,6 +42,23 @@ def noise(seconds, volume=0.6, seed=7):
     return render(seconds, lambda t, progress: rng.uniform(-1, 1) * volume * (1 - progress) ** 2)
 
 
+def rumble(seconds, volume=0.7, seed=11):
+    """Low noise: random steps held for a while, so the energy sits low."""
+    rng = random.Random(seed)
+    level = [0.0]
+
+    def sample(t, progress):
+        if int(t * RATE) % 40 == 0:
+            level[0] = rng.uniform(-1, 1)
+        return level[0] * volume * (1 - progress) ** 1.2
+    return render(seconds, sample)
+
+
+def mix(*parts):
+    length = max(len(part) for part in parts)
+    return [sum(part[i] for part in parts if i < len(part)) for i in range(length)]
+
+
 def join(*parts):
     return [s for part in parts for s in part]
 
@@ -55,6 +72,9 @@ def raw_track(samples):
 SOUNDS = {
     "se_shot": lambda: tone(1800, 900, 0.05, 0.25, square=True),
     "se_hit": lambda: noise(0.12, 0.5),
+    "se_graze": lambda: tone(3200, 2600, 0.03, 0.2),
+    "se_miss": lambda: mix(tone(620, 70, 0.5, 0.45, square=True), noise(0.35, 0.3, seed=5)),
+    "se_bomb": lambda: mix(rumble(0.9, 0.6), tone(220, 40, 0.9, 0.4)),
     "se_item": lambda: join(tone(900, 900, 0.05, 0.4), tone(1350, 1350, 0.08, 0.4)),
     "se_cursor": lambda: tone(1200, 1200, 0.04, 0.35, square=True),
     "se_decide": lambda: join(tone(800, 800, 0.05, 0.4, square=True), tone(1600, 1600, 0.1, 0.4, square=True)),

@@ -681,8 +681,8 @@ GlProgramKey GlDevice::programKey(const VertexLayout& layout) const {
         fogMode = rs[D3DRS_FOGTABLEMODE] != D3DFOG_NONE ? rs[D3DRS_FOGTABLEMODE] : rs[D3DRS_FOGVERTEXMODE];
     key.fogMode = std::uint8_t(fogMode > D3DFOG_LINEAR ? 0 : fogMode);
 
-    bool readsTexture = false;
-    auto argument = [&](std::uint32_t value) {
+    bool colourReadsTexture = false, alphaReadsTexture = false;
+    auto argument = [](std::uint32_t value, bool& readsTexture) {
         const std::uint8_t arg = programArgument(value);
         readsTexture = readsTexture || (arg & 15) == D3DTA_TEXTURE;
         return arg;
@@ -690,18 +690,31 @@ GlProgramKey GlDevice::programKey(const VertexLayout& layout) const {
     key.colorOp = programOperation(stage[D3DTSS_COLOROP]);
     if (key.colorOp != D3DTOP_DISABLE) {
         const int used = operationArguments(key.colorOp);
-        if (used & 1) key.colorArg1 = argument(stage[D3DTSS_COLORARG1]);
-        if (used & 2) key.colorArg2 = argument(stage[D3DTSS_COLORARG2]);
+        if (used & 1) key.colorArg1 = argument(stage[D3DTSS_COLORARG1], colourReadsTexture);
+        if (used & 2) key.colorArg2 = argument(stage[D3DTSS_COLORARG2], colourReadsTexture);
         key.alphaOp = programOperation(stage[D3DTSS_ALPHAOP]);
         if (key.alphaOp != D3DTOP_DISABLE) {
             const int usedAlpha = operationArguments(key.alphaOp);
-            if (usedAlpha & 1) key.alphaArg1 = argument(stage[D3DTSS_ALPHAARG1]);
-            if (usedAlpha & 2) key.alphaArg2 = argument(stage[D3DTSS_ALPHAARG2]);
+            if (usedAlpha & 1) key.alphaArg1 = argument(stage[D3DTSS_ALPHAARG1], alphaReadsTexture);
+            if (usedAlpha & 2) key.alphaArg2 = argument(stage[D3DTSS_ALPHAARG2], alphaReadsTexture);
         }
     }
-    // A stage reading a texture while none is bound reads the diffuse colour.
     auto* texture = static_cast<GlTexture*>(state_.textures[0].get());
-    key.hasTexture = readsTexture && texture && texture->id() != 0;
+    const bool bound = texture && texture->id() != 0;
+    key.hasTexture = (colourReadsTexture || alphaReadsTexture) && bound;
+    // A stage whose operation reads a texture while none is bound is passed
+    // over: its result is the diffuse colour (a lit, untextured mesh under
+    // MODULATE shows its lit colour, not that colour squared).
+    if (!bound && colourReadsTexture) {
+        key.colorOp = D3DTOP_SELECTARG1;
+        key.colorArg1 = D3DTA_DIFFUSE;
+        key.colorArg2 = 0;
+    }
+    if (!bound && alphaReadsTexture) {
+        key.alphaOp = D3DTOP_SELECTARG1;
+        key.alphaArg1 = D3DTA_DIFFUSE;
+        key.alphaArg2 = 0;
+    }
     if (rs[D3DRS_ALPHATESTENABLE]) {
         const std::uint32_t func = rs[D3DRS_ALPHAFUNC];
         key.alphaFunc = std::uint8_t(func >= D3DCMP_NEVER && func <= D3DCMP_GREATEREQUAL ? func : D3DCMP_ALWAYS);

@@ -158,7 +158,8 @@ bool passes(int func, int value, int reference) {
 }
 
 void main() {
-    // A stage reading a texture while none is bound reads the diffuse colour.
+    // Only a program with a bound texture reads it (the device passes a stage
+    // reading an absent texture over).
     vec4 texel = uHasTexture ? texture(uTexture, vTexCoord) : vDiffuse;
     vec4 color = vDiffuse;
     if (uColorOp != 1) {

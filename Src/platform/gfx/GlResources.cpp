@@ -274,10 +274,14 @@ HRESULT GlSurface::unlockRect() {
 // ---------------------------------------------------------------------------
 
 GlBufferStore::GlBufferStore(GlDevice* device, std::uint32_t length, GLenum usage, bool orphanOnDiscard)
-    : device_(device), bytes_(length), usage_(usage), orphanOnDiscard_(orphanOnDiscard) {
+    : device_(device),
+      bytes_(static_cast<std::uint8_t*>(std::calloc(length ? length : 1, 1))),
+      length_(bytes_ ? length : 0),
+      usage_(usage),
+      orphanOnDiscard_(orphanOnDiscard) {
     glGenBuffers(1, &id_);
     device_->stateCache().bindBuffer(GL_COPY_WRITE_BUFFER, id_);
-    glBufferData(GL_COPY_WRITE_BUFFER, GLsizeiptr(length), bytes_.data(), usage_);
+    glBufferData(GL_COPY_WRITE_BUFFER, GLsizeiptr(length_), bytes_.get(), usage_);
 }
 
 void GlBufferStore::destroy() {
@@ -289,7 +293,7 @@ void GlBufferStore::destroy() {
 }
 
 HRESULT GlBufferStore::lock(std::uint32_t offset, std::uint32_t size, void** data, std::uint32_t flags) {
-    if (!data || !id_ || !bufferLockRange(offset, size, bytes_.size())) return D3DERR_INVALIDCALL;
+    if (!data || !id_ || !bufferLockRange(offset, size, length_)) return D3DERR_INVALIDCALL;
     if (locks_ == 0) {
         dirtyBegin_ = offset;
         dirtyEnd_ = offset + size;
@@ -306,7 +310,7 @@ HRESULT GlBufferStore::lock(std::uint32_t offset, std::uint32_t size, void** dat
         if (locks_ == 0) dirtyEnd_ = dirtyBegin_;
     }
     ++locks_;
-    *data = bytes_.data() + offset;
+    *data = bytes_.get() + offset;
     return D3D_OK;
 }
 
@@ -314,19 +318,19 @@ HRESULT GlBufferStore::unlock() {
     if (locks_ == 0) return D3DERR_INVALIDCALL;
     if (--locks_ > 0 || !id_) return D3D_OK;
     GlStateCache& gl = device_->stateCache();
-    const std::uint8_t* range = bytes_.data() + dirtyBegin_;
+    const std::uint8_t* range = bytes_.get() + dirtyBegin_;
     const std::uint32_t size = dirtyEnd_ - dirtyBegin_;
     if (discard_ && !orphanOnDiscard_) {
         // Fresh storage with the whole copy.
         gl.bindBuffer(GL_COPY_WRITE_BUFFER, id_);
-        glBufferData(GL_COPY_WRITE_BUFFER, GLsizeiptr(bytes_.size()), bytes_.data(), usage_);
-        GlCallCount::bufferUploadBytes += bytes_.size();
+        glBufferData(GL_COPY_WRITE_BUFFER, GLsizeiptr(length_), bytes_.get(), usage_);
+        GlCallCount::bufferUploadBytes += length_;
         return D3D_OK;
     }
     if (size == 0 && !discard_) return D3D_OK;
     gl.bindBuffer(GL_COPY_WRITE_BUFFER, id_);
     if (discard_) {
-        glBufferData(GL_COPY_WRITE_BUFFER, GLsizeiptr(bytes_.size()), nullptr, usage_);
+        glBufferData(GL_COPY_WRITE_BUFFER, GLsizeiptr(length_), nullptr, usage_);
         if (size) glBufferSubData(GL_COPY_WRITE_BUFFER, GLintptr(dirtyBegin_), GLsizeiptr(size), range);
     } else if (noOverwrite_) {
         void* mapped = glMapBufferRange(GL_COPY_WRITE_BUFFER, GLintptr(dirtyBegin_), GLsizeiptr(size),

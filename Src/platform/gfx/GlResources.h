@@ -5,6 +5,9 @@
 // the resource is orphaned (its calls then fail, release still works).
 #pragma once
 #include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -123,11 +126,18 @@ public:
     HRESULT unlock();
     void destroy();
     GLuint id() const { return id_; }
-    const std::vector<std::uint8_t>& bytes() const { return bytes_; }
+    std::span<const std::uint8_t> bytes() const { return {bytes_.get(), length_}; }
 
 private:
+    struct FreeBytes {
+        void operator()(std::uint8_t* bytes) const { std::free(bytes); }
+    };
     GlDevice* device_;
-    std::vector<std::uint8_t> bytes_;
+    // The copy that locks write into, zero at creation. calloc gives large
+    // buffers pages that stay unmapped (and cost no memory) until written:
+    // the mesh passes' buffers are 2 MB each and mostly unused.
+    std::unique_ptr<std::uint8_t[], FreeBytes> bytes_;
+    std::uint32_t length_;
     GLuint id_ = 0;
     GLenum usage_;
     bool orphanOnDiscard_;

@@ -351,9 +351,10 @@ private:
         } else if (type == "Mesh") {
             meshObject(world, depth);
         } else if (type == "Material") {
+            // Top-level materials are found by name; one inside a mesh but
+            // outside its material list belongs to no face.
             XFileMaterial m = material(depth);
-            if (mesh) mesh->materials.push_back(m);
-            else if (!name.empty()) namedMaterials_[std::string(name)] = m;
+            if (!mesh && !name.empty()) namedMaterials_[std::string(name)] = m;
         } else if (mesh && type == "MeshNormals") {
             normals(*mesh);
         } else if (mesh && type == "MeshTextureCoords") {
@@ -372,7 +373,8 @@ private:
         children(
             [&](std::string_view type) {
                 if (type == "FrameTransformMatrix") {
-                    expect(Tok::Open);
+                    // Exporters name it ("FrameTransformMatrix relative {").
+                    header();
                     D3DXMATRIX local;
                     for (int i = 0; i < 16; ++i) local.m[i / 4][i % 4] = real();
                     skipRest();
@@ -448,19 +450,35 @@ private:
     }
 
     void materialList(MeshPart& mesh, int depth) {
-        mesh.hasMaterialList = true;
         const std::uint32_t materialCount = count();
         const std::uint32_t faceIndexCount = count();
-        mesh.faceMaterials.reserve(faceIndexCount);
-        for (std::uint32_t i = 0; i < faceIndexCount; ++i) mesh.faceMaterials.push_back(index(materialCount));
-        children([&](std::string_view type) { object(type, identity(), depth + 1, &mesh); },
-                 [&](std::string_view name) {
-                     auto found = namedMaterials_.find(std::string(name));
-                     mesh.materials.push_back(found != namedMaterials_.end() ? found->second : XFileMaterial{});
-                 });
+        std::vector<std::uint32_t> faceMaterials;
+        faceMaterials.reserve(faceIndexCount);
+        for (std::uint32_t i = 0; i < faceIndexCount; ++i) faceMaterials.push_back(index(materialCount));
+        // Only materials and references count here; anything else (another
+        // list among them) is skipped, so nothing overrides this list's face
+        // indexes behind its back.
+        std::vector<XFileMaterial> materials;
+        children(
+            [&](std::string_view type) {
+                if (type == "Material") {
+                    if (depth + 1 > kMaxObjectDepth) throw Invalid{};
+                    header();
+                    materials.push_back(material(depth + 1));
+                } else {
+                    object(type, identity(), depth + 1, nullptr);
+                }
+            },
+            [&](std::string_view name) {
+                auto found = namedMaterials_.find(std::string(name));
+                materials.push_back(found != namedMaterials_.end() ? found->second : XFileMaterial{});
+            });
         // As many materials as the list names: missing ones white, extra
-        // ones unused.
-        mesh.materials.resize(materialCount);
+        // ones unused. A later list replaces an earlier one whole.
+        materials.resize(materialCount);
+        mesh.hasMaterialList = true;
+        mesh.faceMaterials = std::move(faceMaterials);
+        mesh.materials = std::move(materials);
     }
 
     XFileMaterial material(int depth) {
@@ -488,7 +506,9 @@ private:
     // The mesh joins the collapsed one.
     void join(const MeshPart& mesh) {
         const auto attributeBase = static_cast<std::uint32_t>(out_.materials.size());
-        if (mesh.hasMaterialList) {
+        // A list naming no material stands for none: the faces would
+        // otherwise take the next mesh's first material.
+        if (mesh.hasMaterialList && !mesh.materials.empty()) {
             out_.materials.insert(out_.materials.end(), mesh.materials.begin(), mesh.materials.end());
         } else {
             out_.materials.push_back(XFileMaterial{});
