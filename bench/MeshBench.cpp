@@ -12,7 +12,11 @@
 // MeshHandBatch/N  the same turning meshes with no engine code: per texture
 //                  one DISCARD lock into which the rotated and translated
 //                  vertices are written, one draw from an index buffer made
-//                  once; the same state, texture and blend mode
+//                  once; the same state, texture and blend mode. Like the
+//                  pass it draws no texture whose meshes would bring the frame
+//                  to 65,535 indices (200 x 360 is 72,000: the last texture's
+//                  meshes are turned but not drawn by either), so both draw
+//                  the same picture (differing_pixels, counted after warm-up)
 // Both end each frame with the same read-back of render target 0.
 //
 // XFileLoadText    a 20,000-vertex band (200 x 100 positions, normals,
@@ -28,7 +32,6 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
