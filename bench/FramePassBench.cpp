@@ -17,14 +17,13 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <chrono>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "AllocationCounter.h"
+#include "HiddenGlDevice.h"
 #include "graphics/D3DObject.h"
 #include "graphics/PresentFrame.h"
 #include "graphics/RenderFrame.h"
@@ -32,8 +31,6 @@
 #include "graphics/SpriteManagerManager.h"
 #include "graphics/TextureManager.h"
 #include "input/DInputObject.h"
-#include "platform/Window.h"
-#include "platform/gfx/GlAdapter.h"
 #include "records/GameInfo.h"
 #include "services/FrameCounter.h"
 #include "services/Managers.h"
@@ -43,16 +40,9 @@
 namespace {
 constexpr int kWidth = 640, kHeight = 480, kSpriteSize = 8, kTextureSize = 32;
 
-using Clock = std::chrono::steady_clock;
-double millisecondsSince(Clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-double median(std::vector<double> values) {
-    if (values.empty()) return 0.0;
-    std::sort(values.begin(), values.end());
-    const std::size_t mid = values.size() / 2;
-    return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2.0;
-}
+using benchgl::Clock;
+using benchgl::median;
+using benchgl::millisecondsSince;
 
 // No vsync, so presentFrame paces nothing; no replay, nothing skipped.
 struct UnpacedPeers : FrameCounterPeers {
@@ -120,13 +110,12 @@ public:
     }
 
 private:
-    FrameScene() : picture_(std::size_t(kWidth) * kHeight) { ready_ = build(); }
+    FrameScene() { ready_ = build(); }
 
     // Other benchmarks make devices and managers of their own: the engine's
     // pointers are this scene's only while it draws.
     GfxDevice* activate() {
-        g_d3dObject = d3d_.get();
-        g_d3dDevice = device_;
+        gl_.activate();
         g_textureManager = textures_.get();
         g_spriteManagerManager = sprites_.get();
         g_systemInfo = system_.get();
@@ -142,29 +131,12 @@ private:
         g_frameCounter = nullptr;
     }
 
-    void readBack() {
-        GfxRef<GfxSurface> target;
-        D3DLOCKED_RECT locked;
-        if (device_->getRenderTarget(0, target.put()) != D3D_OK ||
-            target->lockRect(&locked, nullptr, D3DLOCK_READONLY) != D3D_OK)
-            return;
-        for (int y = 0; y < kHeight; ++y)
-            std::memcpy(&picture_[std::size_t(y) * kWidth],
-                        static_cast<const std::uint8_t*>(locked.pBits) + std::size_t(y) * std::size_t(locked.Pitch),
-                        kWidth * 4);
-        target->unlockRect();
-    }
+    void readBack() { gl_.readBack(); }
 
     bool build() {
-        setenv("SDL_VIDEODRIVER", "offscreen", 0);
-        if (!window_.create("frame pass bench", 0, 0, kWidth, kHeight, nullptr)) return fail("no SDL window");
-        Window::setInstance(&window_);
-        d3d_ = std::make_unique<D3DObject>();
-        g_d3dObject = d3d_.get();
-        if (d3d_->initDirect3D() != S_OK) return fail("no OpenGL 3.3 adapter: " + openGlAdapterError());
-        if (d3d_->initDevice(kWidth, kHeight, 60, 1, 0, 0, 0) != S_OK) return fail("no device");
-        d3d_->setVirtualScreenSize(kWidth, kHeight);
-        device_ = g_d3dDevice;
+        if (std::string why = gl_.open("frame pass bench", kWidth, kHeight); !why.empty()) return fail(why);
+        d3d_ = gl_.d3d();
+        device_ = gl_.device();
         SpriteAllocator::instance().fill();
         textures_ = std::make_unique<TextureManager>();
         sprites_ = std::make_unique<SpriteManagerManager>();
@@ -210,8 +182,8 @@ private:
 
     bool ready_ = false;
     std::string error_;
-    SdlWindow window_;
-    std::unique_ptr<D3DObject> d3d_;
+    benchgl::HiddenGlDevice gl_;
+    D3DObject* d3d_ = nullptr;
     GfxDevice* device_ = nullptr;
     std::unique_ptr<TextureManager> textures_;
     std::unique_ptr<SpriteManagerManager> sprites_;
@@ -222,7 +194,6 @@ private:
     std::unique_ptr<FrameCounter> frames_;
     std::shared_ptr<Texture> texture_;
     std::shared_ptr<SpriteManager> manager_;
-    std::vector<std::uint32_t> picture_;
 };
 
 void FramePass(benchmark::State& state) {

@@ -18,35 +18,25 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <chrono>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "AllocationCounter.h"
+#include "HiddenGlDevice.h"
 #include "graphics/D3DObject.h"
 #include "graphics/SpriteAllocator.h"
 #include "graphics/SpriteManagerManager.h"
 #include "graphics/TextureManager.h"
-#include "platform/Window.h"
-#include "platform/gfx/GlAdapter.h"
 #include "services/Managers.h"
 
 namespace {
 constexpr int kWidth = 640, kHeight = 480, kSpriteSize = 8, kTextureSize = 32;
 
-using Clock = std::chrono::steady_clock;
-double millisecondsSince(Clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-double median(std::vector<double> values) {
-    if (values.empty()) return 0.0;
-    std::sort(values.begin(), values.end());
-    const std::size_t mid = values.size() / 2;
-    return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2.0;
-}
+using benchgl::Clock;
+using benchgl::median;
+using benchgl::millisecondsSince;
 
 // The graphics start-up makes (device, texture manager, sprite pool, sprite
 // managers) on a hidden window, one texture, and the hand batch's buffers.
@@ -113,43 +103,25 @@ public:
     }
 
     // The read-back both frames end with.
-    void readBack() {
-        GfxRef<GfxSurface> target;
-        D3DLOCKED_RECT locked;
-        if (activate()->getRenderTarget(0, target.put()) != D3D_OK ||
-            target->lockRect(&locked, nullptr, D3DLOCK_READONLY) != D3D_OK)
-            return;
-        for (int y = 0; y < kHeight; ++y)
-            std::memcpy(&picture_[std::size_t(y) * kWidth],
-                        static_cast<const std::uint8_t*>(locked.pBits) + std::size_t(y) * std::size_t(locked.Pitch),
-                        kWidth * 4);
-        target->unlockRect();
-    }
-    const std::vector<std::uint32_t>& picture() const { return picture_; }
+    void readBack() { gl_.readBack(); }
+    const std::vector<std::uint32_t>& picture() const { return gl_.picture(); }
 
 private:
-    PassScene() : picture_(std::size_t(kWidth) * kHeight) { ready_ = build(); }
+    PassScene() { ready_ = build(); }
 
     // Other benchmarks of the program make devices of their own: the
     // engine's pointers are set to this scene's before every use.
     GfxDevice* activate() {
-        g_d3dObject = d3d_.get();
-        g_d3dDevice = device_;
+        gl_.activate();
         g_textureManager = textures_.get();
         g_spriteManagerManager = sprites_.get();
         return device_;
     }
 
     bool build() {
-        setenv("SDL_VIDEODRIVER", "offscreen", 0);
-        if (!window_.create("sprite pass bench", 0, 0, kWidth, kHeight, nullptr)) return fail("no SDL window");
-        Window::setInstance(&window_);
-        d3d_ = std::make_unique<D3DObject>();
-        g_d3dObject = d3d_.get();
-        if (d3d_->initDirect3D() != S_OK) return fail("no OpenGL 3.3 adapter: " + openGlAdapterError());
-        if (d3d_->initDevice(kWidth, kHeight, 60, 1, 0, 0, 0) != S_OK) return fail("no device");
-        d3d_->setVirtualScreenSize(kWidth, kHeight);
-        device_ = g_d3dDevice;
+        if (std::string why = gl_.open("sprite pass bench", kWidth, kHeight); !why.empty()) return fail(why);
+        d3d_ = gl_.d3d();
+        device_ = gl_.device();
         // The frame selects mode 2 before the sprites with the background off.
         d3d_->setRenderMode(2);
         SpriteAllocator::instance().fill();
@@ -197,8 +169,8 @@ private:
 
     bool ready_ = false;
     std::string error_;
-    SdlWindow window_;
-    std::unique_ptr<D3DObject> d3d_;
+    benchgl::HiddenGlDevice gl_;
+    D3DObject* d3d_ = nullptr;
     GfxDevice* device_ = nullptr;
     std::unique_ptr<TextureManager> textures_;
     std::unique_ptr<SpriteManagerManager> sprites_;
@@ -207,7 +179,6 @@ private:
     GfxRef<GfxVertexBuffer> handBuffer_;
     GfxRef<GfxIndexBuffer> handIndices_;
     std::vector<SpriteVertex> handVertices_;
-    std::vector<std::uint32_t> picture_;
 };
 
 PassScene* sceneOrSkip(benchmark::State& state) {

@@ -18,11 +18,37 @@ struct PassLines {
     int vertexBuffer, indexBuffer;  // creation
     int vertexLock, indexLock, draw;
     const char* name;
+    // Profiler sections: the grouping, the filling of the buffers, the draws.
+    const char* calcSection;
+    const char* fillSection;
+    const char* drawSection;
 };
 constexpr PassLines kLines[3] = {
-    {227, 231, 464, 468, 517, "drawMeshGroup"},
-    {235, 239, 663, 667, 709, "drawEffectMeshGroup"},
-    {244, 248, 840, 844, 890, "drawShadowMeshGroup"},
+    {227, 231, 464, 468, 517, "drawMeshGroup", "calcMeshGroup", "drawMeshGroup1", "drawMeshGroup2"},
+    {235, 239, 663, 667, 709, "drawEffectMeshGroup", "calcEffectMeshGroup", "drawEffectMeshGroup1",
+     "drawEffectMeshGroup2"},
+    {244, 248, 840, 844, 890, "drawShadowMeshGroup", "calcShadowMeshGroup", "drawShadowMeshGroup1",
+     "drawShadowMeshGroup2"},
+};
+
+// A profiler section of the frame counter (when there is one) from here to
+// the end of the scope or an earlier end().
+class Section {
+public:
+    explicit Section(const char* name) : frames_(g_frameCounter), name_(name) {
+        if (frames_) frames_->beginSection(name_);
+    }
+    ~Section() { end(); }
+    Section(const Section&) = delete;
+    Section& operator=(const Section&) = delete;
+    void end() {
+        if (frames_) frames_->endSection(name_);
+        frames_ = nullptr;
+    }
+
+private:
+    FrameCounter* frames_;
+    const char* name_;
 };
 
 bool inPass(const Mesh& mesh, MeshManager::Pass pass) {
@@ -86,6 +112,7 @@ void MeshManager::releaseDeviceObjects() {
 }
 
 void MeshManager::calc(Pass pass) {
+    const Section section(kLines[pass].calcSection);
     Groups& groups = passes_[pass].groups;
     for (auto& [key, group] : groups) group->clear();
     const NameHandle none = NamePool::instance().emptyName();
@@ -116,6 +143,7 @@ HRESULT MeshManager::draw(Pass pass) {
     if (!device || !d3d) return S_OK;
     PassState& state = passes_[pass];
     const PassLines& lines = kLines[pass];
+    Section filling(lines.fillSection);
     if (!state.vertexBuffer || !state.indexBuffer) {
         // Its creation failed (and was logged): nothing to draw into.
         if (!state.missingLogged) {
@@ -188,7 +216,9 @@ HRESULT MeshManager::draw(Pass pass) {
     }
     state.vertexBuffer->unlock();
     state.indexBuffer->unlock();
+    filling.end();
 
+    const Section drawing(lines.drawSection);
     const bool skipped = g_frameCounter && g_frameCounter->isSkippedFrame();
     offset = 0;
     std::uint32_t start = 0;

@@ -1,7 +1,8 @@
 // The mesh passes on the recording device: subsets grouped by texture and
 // drawn one call per group in key order, the families of the three passes,
 // the alpha-test flag of the last mesh appended, empty passes, groups past
-// the 65,535 limit left out, failed buffers, empty appends.
+// the 65,535 limit left out, failed buffers, empty appends, the profiler
+// sections of each pass.
 #include <cstring>
 
 #include "SkippingPeers.h"
@@ -10,6 +11,7 @@
 #include "graphics/RenderFrame.h"
 #include "graphics/TextureManager.h"
 #include "graphics/TextureTestSupport.h"
+#include "platform/Clock.h"
 #include "services/FrameCounter.h"
 #include "services/SystemInfo.h"
 #include "support/XFileWriter.h"
@@ -322,6 +324,41 @@ TEST_F(MeshPassTest, EmptyAppendsChangeNothing) {
 }  // namespace
 
 namespace {
+
+// A clock that moves one millisecond at every reading: a section that is
+// begun and ended shows at least one millisecond.
+struct TickingClock : FakeClock {
+    std::uint32_t timeGetTime() override {
+        const std::uint32_t now = FakeClock::timeGetTime();
+        advance(1);
+        return now;
+    }
+};
+
+// Each pass times its grouping, the filling of its buffers and its draws in
+// sections of its own; a pass without a frame counter times nothing.
+TEST_F(MeshPassTest, EachPassIsTimedInItsOwnSections) {
+    manager().loadMesh("a.x");
+    manager().loadMesh("plain.x")->setFlag(1);
+    manager().loadMesh("b.x")->setParamC(1);
+    TickingClock clock;
+    clock.set(1000);
+    Clock::setInstance(&clock);
+    FrameCounter frames;
+    g_frameCounter = &frames;
+    pass(MeshManager::kOrdinary);
+    pass(MeshManager::kEffect);
+    g_frameCounter = nullptr;
+    pass(MeshManager::kShadow);
+    clock.advance(1000);  // the profile folds at the next Present
+    frames.onPresent();
+    for (const char* measured : {"calcMeshGroup", "drawMeshGroup1", "drawMeshGroup2", "calcEffectMeshGroup",
+                                 "drawEffectMeshGroup1", "drawEffectMeshGroup2"})
+        EXPECT_GE(frames.getSectionAverage(measured), 1.0f) << measured;
+    for (const char* unmeasured : {"calcShadowMeshGroup", "drawShadowMeshGroup1", "drawShadowMeshGroup2"})
+        EXPECT_EQ(frames.getSectionAverage(unmeasured), 0.0f) << unmeasured;
+    Clock::setInstance(nullptr);
+}
 
 // The frame pass draws the ordinary and the shadow meshes at their places,
 // and only while the 3-D background is drawn.

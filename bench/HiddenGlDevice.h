@@ -1,0 +1,88 @@
+// What the drawing benchmarks share: the OpenGL device on a hidden window,
+// the read-back of render target 0 that ends every timed frame (so the GPU
+// work is inside the time), and the median frame time of interleaved runs.
+#pragma once
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "graphics/D3DObject.h"
+#include "platform/Window.h"
+#include "platform/gfx/GlAdapter.h"
+#include "services/Managers.h"
+
+namespace benchgl {
+
+using Clock = std::chrono::steady_clock;
+
+inline double millisecondsSince(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+inline double median(std::vector<double> values) {
+    if (values.empty()) return 0.0;
+    std::sort(values.begin(), values.end());
+    const std::size_t mid = values.size() / 2;
+    return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2.0;
+}
+
+class HiddenGlDevice {
+public:
+    // The window, the adapter survey and the device of width x height;
+    // empty when all went well, else why not. Leaves g_d3dObject and
+    // g_d3dDevice on this device.
+    std::string open(const char* title, int width, int height) {
+        setenv("SDL_VIDEODRIVER", "offscreen", 0);
+        width_ = width;
+        height_ = height;
+        picture_.assign(std::size_t(width) * std::size_t(height), 0);
+        if (!window_.create(title, 0, 0, width, height, nullptr)) return "no SDL window";
+        Window::setInstance(&window_);
+        d3d_ = std::make_unique<D3DObject>();
+        g_d3dObject = d3d_.get();
+        if (d3d_->initDirect3D() != S_OK) return "no OpenGL 3.3 adapter: " + openGlAdapterError();
+        if (d3d_->initDevice(width, height, 60, 1, 0, 0, 0) != S_OK) return "no device";
+        d3d_->setVirtualScreenSize(width, height);
+        device_ = g_d3dDevice;
+        return std::string();
+    }
+
+    D3DObject* d3d() const { return d3d_.get(); }
+    GfxDevice* device() const { return device_; }
+
+    // Other benchmarks of the program make devices of their own: a scene
+    // points the engine at this one before every use.
+    void activate() const {
+        g_d3dObject = d3d_.get();
+        g_d3dDevice = device_;
+    }
+
+    // Render target 0 copied out, row by row.
+    void readBack() {
+        GfxRef<GfxSurface> target;
+        D3DLOCKED_RECT locked;
+        if (device_->getRenderTarget(0, target.put()) != D3D_OK ||
+            target->lockRect(&locked, nullptr, D3DLOCK_READONLY) != D3D_OK)
+            return;
+        for (int y = 0; y < height_; ++y)
+            std::memcpy(&picture_[std::size_t(y) * std::size_t(width_)],
+                        static_cast<const std::uint8_t*>(locked.pBits) + std::size_t(y) * std::size_t(locked.Pitch),
+                        std::size_t(width_) * 4);
+        target->unlockRect();
+    }
+    const std::vector<std::uint32_t>& picture() const { return picture_; }
+
+private:
+    SdlWindow window_;
+    std::unique_ptr<D3DObject> d3d_;
+    GfxDevice* device_ = nullptr;
+    int width_ = 0, height_ = 0;
+    std::vector<std::uint32_t> picture_;
+};
+
+}  // namespace benchgl
