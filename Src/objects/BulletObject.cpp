@@ -580,15 +580,7 @@ void BulletObject::stepTurnsAndChanges() {
     if (imageAngleMode_ != image_angle::kNone) stepImageAngle();
 
     // 7. Direction change.
-    if (switches_.directionChange) {
-        if (directionFrames_ > 0) --directionFrames_;
-        if (directionFrames_ == 0) {
-            setDirection(targetDirection_);
-            switches_.directionChange = 0;
-        } else {
-            setDirection(direction_ + directionStep_);
-        }
-    }
+    if (switches_.directionChange) stepDirectionChange();
 
     // 8. Homing: a shot turns to the enemy it has locked on.
     if (kind_ == object_kind::kShot && targetTag_ != 0) {
@@ -617,6 +609,16 @@ void BulletObject::stepSpeedChange() {
         } else {
             setSpeed(speed_ + speedStep_);
         }
+    }
+}
+
+void BulletObject::stepDirectionChange() {
+    if (directionFrames_ > 0) --directionFrames_;
+    if (directionFrames_ == 0) {
+        setDirection(targetDirection_);
+        switches_.directionChange = 0;
+    } else {
+        setDirection(direction_ + directionStep_);
     }
 }
 

@@ -231,6 +231,7 @@ private:
     std::uint32_t motionSwitchWord() const { return std::bit_cast<std::uint32_t>(switches_); }
     void stepTurnsAndChanges();
     void stepSpeedChange();
+    void stepDirectionChange();
     void stepMoveWithExtras(float nextLeft, float nextTop);
     // Whether the player object exists, and its displacement this frame.
     bool playerDisplacement(float& dx, float& dy) const;
@@ -251,8 +252,11 @@ private:
     };
     MotionSwitches switches_;
     static_assert(sizeof(MotionSwitches) == sizeof(std::uint32_t));
-    // The word's bits of the speed change alone.
+    // The word's bits of the speed change, of the direction change, and of
+    // the switches that take the full order of steps.
     static constexpr std::uint32_t kSpeedChangeBits = std::bit_cast<std::uint32_t>(MotionSwitches{0, 0xFF, 0, 0});
+    static constexpr std::uint32_t kDirectionChangeBits = std::bit_cast<std::uint32_t>(MotionSwitches{0xFF, 0, 0, 0});
+    static constexpr std::uint32_t kFullOrderBits = std::bit_cast<std::uint32_t>(MotionSwitches{0, 0, 0xFF, 0xFF});
     std::uint8_t runtimeActive_ = 0;
     std::uint8_t damageArmed_ = 0;
     // Marked for destruction by a removal during a walk of its list.

@@ -35,17 +35,19 @@ inline void BulletObject::stepMotion() {
     previousX_ = centreX_;
     previousY_ = centreY_;
 
-    // 2-8. Timed changes, a reflection to mirror, the image angle or homing.
-    // Without any but a change of speed, the acceleration of the last term
-    // stays in effect and the speed takes its step, as the full order does.
+    // 2-8. An acceleration term, the image angle, a reflection to mirror or
+    // homing take the full order of steps. Without them, the acceleration of
+    // the last term stays in effect, then the speed and the direction take
+    // their steps, as the full order does.
     const std::uint32_t switches = motionSwitchWord();
-    if ((switches & ~kSpeedChangeBits) != 0 ||
+    if ((switches & kFullOrderBits) != 0 ||
         (edgeEvents_ | static_cast<std::uint8_t>(kind_ == object_kind::kShot)) != 0) {
         stepTurnsAndChanges();
     } else {
         velocityX_ += accelX_;
         velocityY_ += accelY_;
-        if (switches != 0) stepSpeedChange();
+        if (switches & kSpeedChangeBits) stepSpeedChange();
+        if (switches & kDirectionChangeBits) stepDirectionChange();
     }
 
     // 9-12. Without images, following or an edge within reach, the corner
