@@ -15,15 +15,6 @@
 #include "services/Managers.h"
 
 namespace {
-// Counters that scripts may set to any value step with two's-complement
-// wrap-around, as the processor does (signed overflow is undefined in C++).
-std::int32_t wrapIncrement(std::int32_t value) {
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(value) + 1u);
-}
-std::int32_t wrapDecrement(std::int32_t value) {
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(value) - 1u);
-}
-
 // Whole turns off an angle above 360 or below -360; 360 and -360 stay. The
 // same result as subtracting 360 until it fits (exact wherever those
 // subtractions are, |d| < 2^27), but it ends for every input (infinity gives
@@ -160,11 +151,12 @@ void BulletObject::resetMotion() {
     accelStepX_ = 0.0f;
     accelStepY_ = 0.0f;
     prateRate_ = 0.0f;
-    directionChangeOn_ = 0;
-    speedChangeOn_ = 0;
-    accelOn_ = 0;
+    switches_.directionChange = 0;
+    switches_.speedChange = 0;
+    switches_.accel = 0;
     spinOn_ = 0;
     imageAngleMode_ = image_angle::kNone;
+    switches_.imageAngle = 0;
     spinFrames_ = 0;
     accelFrames_ = 0;
     age_ = 0;
@@ -279,7 +271,7 @@ void BulletObject::changeSpeed(float target, std::int32_t frames) {
     targetSpeed_ = target;
     speedFrames_ = frames;
     speedStep_ = (target - speed_) / static_cast<float>(frames);
-    speedChangeOn_ = 1;
+    switches_.speedChange = 1;
 }
 
 void BulletObject::changeDirectionRelative(float value, std::int32_t frames) {
@@ -287,7 +279,7 @@ void BulletObject::changeDirectionRelative(float value, std::int32_t frames) {
     targetDirection_ = direction_ + value;
     directionStep_ = value / static_cast<float>(frames);
     directionFrames_ = frames;
-    directionChangeOn_ = 1;
+    switches_.directionChange = 1;
 }
 
 void BulletObject::changeDirectionSequence(float value, std::int32_t frames) {
@@ -295,7 +287,7 @@ void BulletObject::changeDirectionSequence(float value, std::int32_t frames) {
     directionStep_ = value;
     targetDirection_ = direction_ + value * static_cast<float>(frames);
     directionFrames_ = frames;
-    directionChangeOn_ = 1;
+    switches_.directionChange = 1;
 }
 
 void BulletObject::changeDirectionAbsolute(float angle, std::int32_t frames) {
@@ -306,7 +298,7 @@ void BulletObject::changeDirectionAbsolute(float angle, std::int32_t frames) {
     targetDirection_ = turnTo - direction_ < -180.0f ? turnTo + 360.0f : turnTo;
     directionStep_ = (targetDirection_ - direction_) / static_cast<float>(frames);
     directionFrames_ = frames;
-    directionChangeOn_ = 1;
+    switches_.directionChange = 1;
 }
 
 void BulletObject::setAccel(float x, float y, std::int32_t frames) {
@@ -316,7 +308,7 @@ void BulletObject::setAccel(float x, float y, std::int32_t frames) {
     accelStepX_ = x / static_cast<float>(frames);
     accelStepY_ = y / static_cast<float>(frames);
     accelFrames_ = frames;
-    accelOn_ = 1;
+    switches_.accel = 1;
 }
 
 void BulletObject::rotateImage(float step, std::int32_t frames) {
@@ -337,6 +329,7 @@ void BulletObject::rotateImage(float step, std::int32_t frames) {
 
 void BulletObject::setImageDirection(std::int32_t mode, float angle) {
     imageAngleMode_ = mode;
+    switches_.imageAngle = mode != image_angle::kNone ? 1 : 0;
     imageAngle_ = angle;
 }
 
@@ -546,13 +539,11 @@ bool BulletObject::playerDisplacement(float& dx, float& dy) const {
     return true;
 }
 
-void BulletObject::update() {
-    // 1. Where the step starts.
-    previousX_ = centreX_;
-    previousY_ = centreY_;
+void BulletObject::update() { stepMotion(); }
 
+void BulletObject::stepTurnsAndChanges() {
     // 2-3. Acceleration: the last step stays in effect after the term.
-    if (accelOn_) {
+    if (switches_.accel) {
         accelFrames_ = wrapDecrement(accelFrames_);
         if (accelFrames_ < 0) {
             accelX_ = 0.0f;
@@ -560,26 +551,14 @@ void BulletObject::update() {
         } else {
             accelX_ = accelStepX_;
             accelY_ = accelStepY_;
-            if (accelFrames_ == 0) accelOn_ = 0;
+            if (accelFrames_ == 0) switches_.accel = 0;
         }
     }
     velocityX_ += accelX_;
     velocityY_ += accelY_;
 
-    // 4. Speed change; it pauses one frame after a mirrored direction.
-    if (speedChangeOn_) {
-        speedFrames_ = wrapDecrement(speedFrames_);
-        if (speedFrames_ >= 0) {
-            if (edgeEvents_ & 16) {
-                edgeEvents_ = 0;
-            } else if (speedFrames_ == 0) {
-                setSpeed(targetSpeed_);
-                speedChangeOn_ = 0;
-            } else {
-                setSpeed(speed_ + speedStep_);
-            }
-        }
-    }
+    // 4. Speed change.
+    if (switches_.speedChange) stepSpeedChange();
 
     // 5. A reflection of the last move mirrors the direction now.
     if (edgeEvents_ == 0) {
@@ -601,15 +580,7 @@ void BulletObject::update() {
     if (imageAngleMode_ != image_angle::kNone) stepImageAngle();
 
     // 7. Direction change.
-    if (directionChangeOn_) {
-        if (directionFrames_ > 0) --directionFrames_;
-        if (directionFrames_ == 0) {
-            setDirection(targetDirection_);
-            directionChangeOn_ = 0;
-        } else {
-            setDirection(direction_ + directionStep_);
-        }
-    }
+    if (switches_.directionChange) stepDirectionChange();
 
     // 8. Homing: a shot turns to the enemy it has locked on.
     if (kind_ == object_kind::kShot && targetTag_ != 0) {
@@ -624,15 +595,38 @@ void BulletObject::update() {
             }
         }
     }
+}
 
+void BulletObject::stepSpeedChange() {
+    // It pauses one frame after a mirrored direction.
+    speedFrames_ = wrapDecrement(speedFrames_);
+    if (speedFrames_ >= 0) {
+        if (edgeEvents_ & 16) {
+            edgeEvents_ = 0;
+        } else if (speedFrames_ == 0) {
+            setSpeed(targetSpeed_);
+            switches_.speedChange = 0;
+        } else {
+            setSpeed(speed_ + speedStep_);
+        }
+    }
+}
+
+void BulletObject::stepDirectionChange() {
+    if (directionFrames_ > 0) --directionFrames_;
+    if (directionFrames_ == 0) {
+        setDirection(targetDirection_);
+        switches_.directionChange = 0;
+    } else {
+        setDirection(direction_ + directionStep_);
+    }
+}
+
+void BulletObject::stepMoveWithExtras(float nextLeft, float nextTop) {
     // 9. Move, with the edge actions. An object without images that stays
     // strictly inside its bounds needs neither: the corner and the centre
     // move exactly as setLeft / setTop would move them.
-    const float nextLeft = left_ + velocityX_;
-    const float nextTop = top_ + velocityY_;
-    const bool withImages = (reinterpret_cast<std::uintptr_t>(mainImage_) | reinterpret_cast<std::uintptr_t>(shape1Image_) |
-                             reinterpret_cast<std::uintptr_t>(shape2Image_)) != 0;
-    if (!withImages && leftBound_ < nextLeft && nextLeft < rightBound_ && topBound_ < nextTop &&
+    if (!hasImages() && leftBound_ < nextLeft && nextLeft < rightBound_ && topBound_ < nextTop &&
         nextTop < bottomBound_) {
         centreX_ += nextLeft - left_;
         left_ = nextLeft;
@@ -651,11 +645,6 @@ void BulletObject::update() {
 
     // 12. Colour.
     if (mainImage_) mainImage_->stepColor();
-
-    // 13. Counters.
-    age_ = wrapIncrement(age_);
-    if (countdown_ != 0) countdown_ = wrapDecrement(countdown_);
-    if (invincibleFrames_ >= 1) --invincibleFrames_;
 }
 
 void BulletObject::stepImageAngle() {

@@ -6,6 +6,7 @@
 // BulletObjectAllocator and live in one IntBulletObjectManager list.
 #pragma once
 #include <cstdint>
+#include <bit>
 
 #include "objects/GameObject.h"
 
@@ -65,7 +66,7 @@ public:
     // frame of a "wait", the frames that follow are counted here without
     // touching the runtime, until the wait has run out or anything else
     // reaches the runtime (settleWait). Defined in BulletObjectStep.h.
-    inline void runScriptsAndMotion(bool madeCurrent, bool outermost);
+    [[gnu::always_inline]] inline void runScriptsAndMotion(bool madeCurrent, bool outermost);
     // Hands the wait frames counted here to the main runtime, which then is
     // where a run of frames would have left it. Every path to the main
     // runtime other than the walk's turn goes through here first.
@@ -99,9 +100,9 @@ public:
     float getTargetDirection() const { return targetDirection_; }
     float getDirectionStep() const { return directionStep_; }
     float getTargetSpeed() const { return targetSpeed_; }
-    bool isDirectionChanging() const { return directionChangeOn_ != 0; }
-    bool isSpeedChanging() const { return speedChangeOn_ != 0; }
-    bool isAccelerating() const { return accelOn_ != 0; }
+    bool isDirectionChanging() const { return switches_.directionChange != 0; }
+    bool isSpeedChanging() const { return switches_.speedChange != 0; }
+    bool isAccelerating() const { return switches_.accel != 0; }
 
     // Values.
     void setVital(float vital) { vital_ = vital; }
@@ -222,6 +223,16 @@ private:
     void stepImageAngle();
     void stepFollowing();
     void stepBoundsFromImage();
+    // update's body, inline for the list walk: the timed changes, edge
+    // reflections and homing (stepTurnsAndChanges) and the move with edges,
+    // following and images (stepMoveWithExtras) are out of line, so an
+    // object that only flies straight inside its bounds takes a short path.
+    inline void stepMotion();
+    std::uint32_t motionSwitchWord() const { return std::bit_cast<std::uint32_t>(switches_); }
+    void stepTurnsAndChanges();
+    void stepSpeedChange();
+    void stepDirectionChange();
+    void stepMoveWithExtras(float nextLeft, float nextTop);
     // Whether the player object exists, and its displacement this frame.
     bool playerDisplacement(float& dx, float& dy) const;
 
@@ -231,9 +242,21 @@ private:
     BulletObject* listNext_ = nullptr;
     ExBulletML_Runtime* mainRuntime_ = nullptr;
     ExBulletML_Runtime* presentRuntime_ = nullptr;
-    std::uint8_t directionChangeOn_ = 0;
-    std::uint8_t speedChangeOn_ = 0;
-    std::uint8_t accelOn_ = 0;
+    // The timed changes under way and whether the image angle steps: one
+    // word, so the motion step of an object with none of them tests it once.
+    struct MotionSwitches {
+        std::uint8_t directionChange = 0;
+        std::uint8_t speedChange = 0;
+        std::uint8_t accel = 0;
+        std::uint8_t imageAngle = 0;  // imageAngleMode_ != image_angle::kNone
+    };
+    MotionSwitches switches_;
+    static_assert(sizeof(MotionSwitches) == sizeof(std::uint32_t));
+    // The word's bits of the speed change, of the direction change, and of
+    // the switches that take the full order of steps.
+    static constexpr std::uint32_t kSpeedChangeBits = std::bit_cast<std::uint32_t>(MotionSwitches{0, 0xFF, 0, 0});
+    static constexpr std::uint32_t kDirectionChangeBits = std::bit_cast<std::uint32_t>(MotionSwitches{0xFF, 0, 0, 0});
+    static constexpr std::uint32_t kFullOrderBits = std::bit_cast<std::uint32_t>(MotionSwitches{0, 0, 0xFF, 0xFF});
     std::uint8_t runtimeActive_ = 0;
     std::uint8_t damageArmed_ = 0;
     // Marked for destruction by a removal during a walk of its list.

@@ -6,6 +6,15 @@
 #include "runtime/ExBulletML_Runtime.h"
 #include "services/Managers.h"
 
+// Counters that scripts may set to any value step with two's-complement
+// wrap-around, as the processor does (signed overflow is undefined in C++).
+inline std::int32_t wrapIncrement(std::int32_t value) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(value) + 1u);
+}
+inline std::int32_t wrapDecrement(std::int32_t value) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(value) - 1u);
+}
+
 inline std::int32_t BulletObject::runDamageScript() {
     if (damageArmed_ && !(flags_ & object_flag::kRevenge) && damageRuntime_) return damageRuntime_->run();
     return 1;
@@ -19,6 +28,50 @@ inline void BulletObject::settleWait() const {
     waitLeft_ = 0;
     waitCounted_ = 0;
     mainRuntime_->countWaitFrames(counted);
+}
+
+inline void BulletObject::stepMotion() {
+    // 1. Where the step starts.
+    previousX_ = centreX_;
+    previousY_ = centreY_;
+
+    // 2-8. An acceleration term, the image angle, a reflection to mirror or
+    // homing take the full order of steps. Without them, the acceleration of
+    // the last term stays in effect, then the speed and the direction take
+    // their steps, as the full order does.
+    const std::uint32_t switches = motionSwitchWord();
+    if ((switches & kFullOrderBits) != 0 ||
+        (edgeEvents_ | static_cast<std::uint8_t>(kind_ == object_kind::kShot)) != 0) {
+        stepTurnsAndChanges();
+    } else {
+        velocityX_ += accelX_;
+        velocityY_ += accelY_;
+        if (switches & kSpeedChangeBits) stepSpeedChange();
+        if (switches & kDirectionChangeBits) stepDirectionChange();
+    }
+
+    // 9-12. Without images, following or an edge within reach, the corner
+    // and the centre move exactly as setLeft / setTop would move them.
+    const float nextLeft = left_ + velocityX_;
+    const float nextTop = top_ + velocityY_;
+    const bool withImages = (reinterpret_cast<std::uintptr_t>(mainImage_) | reinterpret_cast<std::uintptr_t>(shape1Image_) |
+                             reinterpret_cast<std::uintptr_t>(shape2Image_)) != 0;
+    if (!withImages && !(flags_ & object_flag::kFollowAny) && leftBound_ < nextLeft && nextLeft < rightBound_ &&
+        topBound_ < nextTop && nextTop < bottomBound_) {
+        centreX_ += nextLeft - left_;
+        left_ = nextLeft;
+        centreY_ += nextTop - top_;
+        top_ = nextTop;
+    } else {
+        stepMoveWithExtras(nextLeft, nextTop);
+    }
+
+    // 13. Counters.
+    age_ = wrapIncrement(age_);
+    if ((countdown_ | invincibleFrames_) != 0) {
+        if (countdown_ != 0) countdown_ = wrapDecrement(countdown_);
+        if (invincibleFrames_ >= 1) --invincibleFrames_;
+    }
 }
 
 inline void BulletObject::runScriptsAndMotion(bool madeCurrent, bool outermost) {
@@ -58,5 +111,5 @@ inline void BulletObject::runScriptsAndMotion(bool madeCurrent, bool outermost) 
     }
     runDamageScript();
     runPresentScript();
-    BulletObject::update();
+    stepMotion();
 }
