@@ -9,6 +9,17 @@
 namespace {
 // Blocks taken ahead of the one being taken whose cache lines are asked for.
 constexpr std::size_t kPrefetchAhead = 4;
+
+// The lines a constructor writes: the leading ones and the variables'
+// bookkeeping in the block's last line.
+void prefetchForConstruction(const void* block) {
+    if (!block) return;
+    constexpr std::size_t kLeading = 256;
+    prefetchBlockForWriting(block, kLeading);
+    const char* end = static_cast<const char*>(block) + sizeof(ExBulletML_Runtime);
+    __builtin_prefetch(end - 24, 1, 3);
+    __builtin_prefetch(end - 1, 1, 3);
+}
 }
 
 BMLRuntimeAllocator::BMLRuntimeAllocator() : raw_(kBlockCount), ready_(kBlockCount) {}
@@ -35,13 +46,13 @@ void* BMLRuntimeAllocator::popBlock() {
         logLine("BMLRuntimeAllocator EMPTY");
         return nullptr;
     }
-    prefetchBlockForWriting(raw_.peek(kPrefetchAhead), sizeof(ExBulletML_Runtime));
+    prefetchForConstruction(raw_.peek(kPrefetchAhead));
     return raw_.popFront();
 }
 
 ExBulletML_Runtime* BMLRuntimeAllocator::get() {
     if (!ready_.empty()) {
-        prefetchBlockForWriting(ready_.peek(kPrefetchAhead), sizeof(ExBulletML_Runtime));
+        prefetchBlockForWriting(ready_.peek(kPrefetchAhead), ExBulletML_Runtime::kHotBytes);
         return static_cast<ExBulletML_Runtime*>(ready_.popFront());
     }
     void* block = popBlock();
