@@ -14,8 +14,7 @@ constexpr std::size_t kPrefetchAhead = 4;
 // bookkeeping in the block's last line.
 void prefetchForConstruction(const void* block) {
     if (!block) return;
-    constexpr std::size_t kLeading = 256;
-    prefetchBlockForWriting(block, kLeading);
+    prefetchBlockForWriting(block, ExBulletML_Runtime::kHotBytes);
     const char* end = static_cast<const char*>(block) + sizeof(ExBulletML_Runtime);
     __builtin_prefetch(end - 24, 1, 3);
     __builtin_prefetch(end - 1, 1, 3);

@@ -250,11 +250,12 @@ private:
 
     // The layout follows what touches it. A runtime comes from a pool that
     // hands out the block used longest ago, so each line it touches is a
-    // memory fetch: the constructor writes only the first four lines and the
-    // variables' bookkeeping at the end, and a new script's set-up and first
-    // frames touch the first six (kHotBytes), the first entries of the walk
-    // stacks included. What every frame's run reads comes first: the walk
-    // position, the fault guards and the observer.
+    // memory fetch. What every frame's run reads comes first: the walk
+    // position, the fault guards and the observer. Then the three stacks
+    // every entered node pushes, each one's bookkeeping just before its
+    // entries, so that a shallow walk reads and writes a stack within one
+    // line; then the rest the constructor sets. The constructor writes only
+    // those leading lines and the variables' bookkeeping at the end.
     BulletML_Node* current_ = nullptr;
     BulletML_Node* root_ = nullptr;
     std::int32_t childCursor_ = 0;
@@ -269,28 +270,26 @@ private:
     std::int32_t fireDirectionType_ = 0;
     ExecuteObserver observer_ = nullptr;
     BulletObject* waitCountedBy_ = nullptr;
-    // The walk stacks' bookkeeping together; their entries follow below.
+    // Entries are not written until pushed.
     RuntimeStack<std::int32_t, kInlineDepth> cursorStack_{cursorInline_};
-    RuntimeStack<BulletML_Node*, kInlineDepth> nodeStack_{nodeInline_};
+    std::int32_t cursorInline_[kInlineDepth];
     RuntimeStack<std::int32_t, kInlineDepth> limitStack_{limitInline_};
+    std::int32_t limitInline_[kInlineDepth];
+    RuntimeStack<BulletML_Node*, kInlineDepth> nodeStack_{nodeInline_};
+    BulletML_Node* nodeInline_[kInlineDepth];
+    RuntimeStack<VecParam*, kInlineDepth> paramStack_{paramInline_};
+    RuntimeStack<std::int32_t, kInlineDepth> counterStack_{counterInline_};
     // Always points somewhere: a pool vector, or the runtime's own vector
     // when the pool was empty (that one is never given to the pool).
     VecParam* params_ = nullptr;
     std::int32_t fireSpeedType_ = 0;
     float previousSpeed_ = 1.0f;
-    RuntimeStack<std::int32_t, kInlineDepth> counterStack_{counterInline_};
-    RuntimeStack<VecParam*, kInlineDepth> paramStack_{paramInline_};
     BulletML_Node* start_ = nullptr;
     float targetX_ = 0.0f;
     float targetY_ = 0.0f;
     float previousDirection_ = 0.0f;
     float creationValues_[kCreationValueCount] = {};
-    // The stacks' inline entries: not written until pushed. The three that
-    // every entered node pushes come first, so their first entries stay
-    // within kHotBytes.
-    std::int32_t cursorInline_[kInlineDepth];
-    std::int32_t limitInline_[kInlineDepth];
-    BulletML_Node* nodeInline_[kInlineDepth];
+    // Entries of the stacks few scripts push.
     std::int32_t counterInline_[kInlineDepth];
     VecParam* paramInline_[kInlineDepth];
     // Rarely used, and never read before it is written: the fallback
@@ -304,9 +303,10 @@ private:
     ObjectVariableMap variables_;
 
 public:
-    // The leading bytes a new runtime's set-up and first frames touch (what
-    // the pool asks the cache for ahead of a take).
-    static constexpr std::size_t kHotBytes = 384;
+    // The leading bytes the constructor writes and a new runtime's set-up
+    // and first frames touch (what the pool asks the cache for ahead of a
+    // take), up to the creation values.
+    static constexpr std::size_t kHotBytes = 512;
 };
 
 // The object-facing pool operations.
