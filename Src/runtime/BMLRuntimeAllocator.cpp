@@ -9,16 +9,6 @@
 namespace {
 // Blocks taken ahead of the one being taken whose cache lines are asked for.
 constexpr std::size_t kPrefetchAhead = 4;
-
-// The lines a constructor writes: the leading ones and the variables'
-// bookkeeping in the block's last line.
-void prefetchForConstruction(const void* block) {
-    if (!block) return;
-    prefetchBlockForWriting(block, ExBulletML_Runtime::kHotBytes);
-    const char* end = static_cast<const char*>(block) + sizeof(ExBulletML_Runtime);
-    __builtin_prefetch(end - 24, 1, 3);
-    __builtin_prefetch(end - 1, 1, 3);
-}
 }
 
 BMLRuntimeAllocator::BMLRuntimeAllocator() : raw_(kBlockCount), ready_(kBlockCount) {}
@@ -45,7 +35,7 @@ void* BMLRuntimeAllocator::popBlock() {
         logLine("BMLRuntimeAllocator EMPTY");
         return nullptr;
     }
-    prefetchForConstruction(raw_.peek(kPrefetchAhead));
+    prefetchBlockForWriting(raw_.peek(kPrefetchAhead), ExBulletML_Runtime::kHotBytes);
     return raw_.popFront();
 }
 

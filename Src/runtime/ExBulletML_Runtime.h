@@ -254,8 +254,8 @@ private:
     // position, the fault guards and the observer. Then the three stacks
     // every entered node pushes, each one's bookkeeping just before its
     // entries, so that a shallow walk reads and writes a stack within one
-    // line; then the rest the constructor sets. The constructor writes only
-    // those leading lines and the variables' bookkeeping at the end.
+    // line; then the rest the constructor sets, the variables' bookkeeping
+    // last. The constructor writes only those leading lines (kHotBytes).
     BulletML_Node* current_ = nullptr;
     BulletML_Node* root_ = nullptr;
     std::int32_t childCursor_ = 0;
@@ -289,6 +289,7 @@ private:
     float targetY_ = 0.0f;
     float previousDirection_ = 0.0f;
     float creationValues_[kCreationValueCount] = {};
+    ObjectVariableMap variables_;
     // Entries of the stacks few scripts push.
     std::int32_t counterInline_[kInlineDepth];
     VecParam* paramInline_[kInlineDepth];
@@ -300,12 +301,11 @@ private:
         VecParam vector;
     } own_;
     void* observerContext_;
-    ObjectVariableMap variables_;
 
 public:
     // The leading bytes the constructor writes and a new runtime's set-up
     // and first frames touch (what the pool asks the cache for ahead of a
-    // take), up to the creation values.
+    // take), up to the variables' bookkeeping.
     static constexpr std::size_t kHotBytes = 512;
 };
 
