@@ -35,13 +35,13 @@ void* BMLRuntimeAllocator::popBlock() {
         logLine("BMLRuntimeAllocator EMPTY");
         return nullptr;
     }
-    prefetchBlockForWriting(raw_.peek(kPrefetchAhead), sizeof(ExBulletML_Runtime));
+    prefetchBlockForWriting(raw_.peek(kPrefetchAhead), ExBulletML_Runtime::kHotBytes);
     return raw_.popFront();
 }
 
 ExBulletML_Runtime* BMLRuntimeAllocator::get() {
     if (!ready_.empty()) {
-        prefetchBlockForWriting(ready_.peek(kPrefetchAhead), sizeof(ExBulletML_Runtime));
+        prefetchBlockForWriting(ready_.peek(kPrefetchAhead), ExBulletML_Runtime::kHotBytes);
         return static_cast<ExBulletML_Runtime*>(ready_.popFront());
     }
     void* block = popBlock();

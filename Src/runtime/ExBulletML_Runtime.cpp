@@ -1,5 +1,6 @@
 #include "runtime/ExBulletML_Runtime.h"
 
+#include <new>
 #include <string>
 
 #include "objects/BulletObjectManager.h"
@@ -69,12 +70,12 @@ BulletML_Node_Manager* ExBulletML_Runtime::getDocument() { return g_runtimeDocum
 ExBulletML_Runtime::ExBulletML_Runtime() {
     params_ = VecParamAllocator::instance().get();
     // An empty pool: the runtime's own zeroed vector, never given to the pool.
-    if (!params_) params_ = &ownParams_;
+    if (!params_) params_ = ::new (ownParams()) VecParam{};
 }
 
 ExBulletML_Runtime::~ExBulletML_Runtime() {
-    while (!paramStack_.empty()) giveBack(paramStack_.pop(), &ownParams_);
-    giveBack(params_, &ownParams_);
+    while (!paramStack_.empty()) giveBack(paramStack_.pop(), ownParams());
+    giveBack(params_, ownParams());
     params_ = nullptr;
 }
 
@@ -256,7 +257,7 @@ void ExBulletML_Runtime::popNode() {
     std::int32_t code = current_->getCode();
     // The stack test first: most scripts never push parameters.
     if (!paramStack_.empty() && pushesParams(code)) {
-        giveBack(params_, &ownParams_);
+        giveBack(params_, ownParams());
         params_ = paramStack_.pop();
     }
     // The counter stack is left alone here: only a completed pass count pops
@@ -284,16 +285,15 @@ void ExBulletML_Runtime::emptyStacks() {
     // Entries left on the limit stack would never be read again; emptying it
     // keeps a reused runtime from carrying them.
     limitStack_.clear();
-    while (!paramStack_.empty()) giveBack(paramStack_.pop(), &ownParams_);
+    while (!paramStack_.empty()) giveBack(paramStack_.pop(), ownParams());
     variables_.clear();
 }
 
 bool ExBulletML_Runtime::replaceParams() {
-    giveBack(params_, &ownParams_);
+    giveBack(params_, ownParams());
     params_ = VecParamAllocator::instance().get();
     if (params_) return true;
-    ownParams_ = VecParam{};
-    params_ = &ownParams_;
+    params_ = ::new (ownParams()) VecParam{};
     return false;
 }
 

@@ -241,14 +241,21 @@ private:
     void enterChildNode();
     void popNode();
     bool replaceParams();
+    VecParam* ownParams() { return &own_.vector; }
+    const VecParam* ownParams() const { return &own_.vector; }
     void fillParams(VecParam* into, const BulletML_Node* reference);
     void endForDepth();
     // The body of run: nodes until one yields or the script ends.
     [[gnu::noinline]] std::int32_t runNodes();
 
-    // What every frame's run reads comes first, so that a runtime that only
-    // waits touches its first few cache lines: the walk position, the fault
-    // guards, the observer and the cursor stack.
+    // The layout follows what touches it. A runtime comes from a pool that
+    // hands out the block used longest ago, so each line it touches is a
+    // memory fetch. What every frame's run reads comes first: the walk
+    // position, the fault guards and the observer. Then the three stacks
+    // every entered node pushes, each one's bookkeeping just before its
+    // entries, so that a shallow walk reads and writes a stack within one
+    // line; then the rest the constructor sets, the variables' bookkeeping
+    // last. The constructor writes only those leading lines (kHotBytes).
     BulletML_Node* current_ = nullptr;
     BulletML_Node* root_ = nullptr;
     std::int32_t childCursor_ = 0;
@@ -260,27 +267,46 @@ private:
     bool running_ = false;
     bool retired_ = false;
     bool budgetLogged_ = false;
+    std::int32_t fireDirectionType_ = 0;
     ExecuteObserver observer_ = nullptr;
     BulletObject* waitCountedBy_ = nullptr;
-    void* observerContext_ = nullptr;
-    RuntimeStack<std::int32_t, kInlineDepth> cursorStack_;
-    // Always points somewhere: a pool vector, or ownParams_ when the pool was
-    // empty (that one is never given to the pool).
+    // Entries are not written until pushed.
+    RuntimeStack<std::int32_t, kInlineDepth> cursorStack_{cursorInline_};
+    std::int32_t cursorInline_[kInlineDepth];
+    RuntimeStack<std::int32_t, kInlineDepth> limitStack_{limitInline_};
+    std::int32_t limitInline_[kInlineDepth];
+    RuntimeStack<BulletML_Node*, kInlineDepth> nodeStack_{nodeInline_};
+    BulletML_Node* nodeInline_[kInlineDepth];
+    RuntimeStack<VecParam*, kInlineDepth> paramStack_{paramInline_};
+    RuntimeStack<std::int32_t, kInlineDepth> counterStack_{counterInline_};
+    // Always points somewhere: a pool vector, or the runtime's own vector
+    // when the pool was empty (that one is never given to the pool).
     VecParam* params_ = nullptr;
-    RuntimeStack<BulletML_Node*, kInlineDepth> nodeStack_;
-    RuntimeStack<std::int32_t, kInlineDepth> limitStack_;
-    RuntimeStack<std::int32_t, kInlineDepth> counterStack_;
-    RuntimeStack<VecParam*, kInlineDepth> paramStack_;
+    std::int32_t fireSpeedType_ = 0;
+    float previousSpeed_ = 1.0f;
     BulletML_Node* start_ = nullptr;
     float targetX_ = 0.0f;
     float targetY_ = 0.0f;
-    ObjectVariableMap variables_;
-    std::int32_t fireDirectionType_ = 0;
-    std::int32_t fireSpeedType_ = 0;
-    float creationValues_[kCreationValueCount] = {};
-    float previousSpeed_ = 1.0f;
     float previousDirection_ = 0.0f;
-    VecParam ownParams_;
+    float creationValues_[kCreationValueCount] = {};
+    ObjectVariableMap variables_;
+    // Entries of the stacks few scripts push.
+    std::int32_t counterInline_[kInlineDepth];
+    VecParam* paramInline_[kInlineDepth];
+    // Rarely used, and never read before it is written: the fallback
+    // parameter vector (made zeroed when it is needed), the observer's
+    // context (set with the observer).
+    union OwnParams {
+        OwnParams() {}
+        VecParam vector;
+    } own_;
+    void* observerContext_;
+
+public:
+    // The leading bytes the constructor writes and a new runtime's set-up
+    // and first frames touch (what the pool asks the cache for ahead of a
+    // take), up to the variables' bookkeeping.
+    static constexpr std::size_t kHotBytes = 512;
 };
 
 // The object-facing pool operations.

@@ -58,8 +58,10 @@ private:
         capacity_ = capacity;
     }
 
-    Entry inline_[kInline];
+    // The bookkeeping before the entries: the constructor writes only it,
+    // and a map with a few variables reads one line.
     Entry* data_ = inline_;
     std::size_t size_ = 0;
     std::size_t capacity_ = kInline;
+    Entry inline_[kInline];
 };
