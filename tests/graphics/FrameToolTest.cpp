@@ -56,7 +56,7 @@ protected:
     FrameRun run(const std::string& scene) {
         root.writeFile("scene.txt", scene);
         const std::string base = root.path().string();
-        const std::string command = "SDL_VIDEODRIVER=offscreen LP_NUM_THREADS=2 " + kTool + " " + base + "/game " +
+        const std::string command = "SDL_VIDEODRIVER=offscreen LP_NUM_THREADS=0 " + kTool + " " + base + "/game " +
                                     base + "/scene.txt " + base + "/out.png 2>" + base + "/stderr.txt";
         CommandRun ran = runCommand(command);
         return {ran.status, root.readFile("stderr.txt")};

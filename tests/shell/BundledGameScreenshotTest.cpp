@@ -60,7 +60,7 @@ TEST(BundledGameScreenshot, StageOneAtFrame120ShowsTheShipBulletsAndTheScore) {
 
     fs::create_directories(kShots);
     fs::remove(kShots / "frame-120.png");
-    const CommandRun ran = runCommand("SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy LP_NUM_THREADS=1 "
+    const CommandRun ran = runCommand("SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy LP_NUM_THREADS=0 "
                                       "VORLY_CAPTURE=120 VORLY_CAPTURE_EXIT=1 VORLY_CAPTURE_DIR=" +
                                       kShots.string() + " timeout 120 " + kProgram + " " + game.string() +
                                       " 2>/dev/null");

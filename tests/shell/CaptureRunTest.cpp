@@ -45,7 +45,7 @@ protected:
     }
     CommandRun run() {
         const std::string base = root.path().string();
-        return runCommand("SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy LP_NUM_THREADS=2 VORLY_CAPTURE=60 "
+        return runCommand("SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy LP_NUM_THREADS=0 VORLY_CAPTURE=60 "
                           "VORLY_CAPTURE_EXIT=1 VORLY_CAPTURE_DIR=" + base + " timeout 60 " + kProgram + " " +
                           game().string() + " 2>" + base + "/stderr.txt");
     }
