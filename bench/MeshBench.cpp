@@ -341,27 +341,8 @@ void MeshPass(benchmark::State& state) {
                     break;
                 }
     }
-    std::vector<double> pass, hand;
-    pass.reserve(4096);
-    hand.reserve(4096);
-    std::uint64_t allocations = 0, frames = 0;
-    for (auto _ : state) {
-        state.PauseTiming();
-        Clock::time_point start = Clock::now();
-        scene->handFrame();
-        hand.push_back(millisecondsSince(start));
-        state.ResumeTiming();
-        start = Clock::now();
-        const std::uint64_t before = newCount();
-        scene->passFrame();
-        allocations += newCount() - before;
-        pass.push_back(millisecondsSince(start));
-        ++frames;
-    }
-    state.counters["ms"] = median(pass);
-    state.counters["hand_batch_ms"] = median(hand);
-    state.counters["vs_hand_batch"] = median(pass) / median(hand);
-    state.counters["allocs_per_frame"] = frames ? double(allocations) / double(frames) : 0.0;
+    benchgl::timeAgainstHandBatch(
+        state, [&] { scene->passFrame(); }, [&] { scene->handFrame(); });
     state.counters["differing_pixels"] = double(differing);
 }
 

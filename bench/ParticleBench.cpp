@@ -22,7 +22,6 @@
 #include <string>
 #include <vector>
 
-#include "AllocationCounter.h"
 #include "HiddenGlDevice.h"
 #include "graphics/ParticleManager.h"
 #include "graphics/Texture.h"
@@ -30,9 +29,6 @@
 #include "shell/InitGame.h"
 
 namespace {
-using benchgl::Clock;
-using benchgl::median;
-using benchgl::millisecondsSince;
 
 constexpr int kWidth = 640, kHeight = 480, kTextureSize = 32;
 constexpr float kVelocityX = 0.001f, kVelocityY = 0.002f;
@@ -196,27 +192,8 @@ void ParticlePass(benchmark::State& state) {
         scene->passFrame();
         scene->handFrame();
     }
-    std::vector<double> pass, hand;
-    pass.reserve(4096);
-    hand.reserve(4096);
-    std::uint64_t allocations = 0, frames = 0;
-    for (auto _ : state) {
-        state.PauseTiming();
-        Clock::time_point start = Clock::now();
-        scene->handFrame();
-        hand.push_back(millisecondsSince(start));
-        state.ResumeTiming();
-        start = Clock::now();
-        const std::uint64_t before = newCount();
-        scene->passFrame();
-        allocations += newCount() - before;
-        pass.push_back(millisecondsSince(start));
-        ++frames;
-    }
-    state.counters["ms"] = median(pass);
-    state.counters["hand_batch_ms"] = median(hand);
-    state.counters["vs_hand_batch"] = median(pass) / median(hand);
-    state.counters["allocs_per_frame"] = frames ? double(allocations) / double(frames) : 0.0;
+    benchgl::timeAgainstHandBatch(
+        state, [&] { scene->passFrame(); }, [&] { scene->handFrame(); });
 }
 
 void ParticleHandBatch(benchmark::State& state) {

@@ -23,7 +23,6 @@
 #include <string>
 #include <vector>
 
-#include "AllocationCounter.h"
 #include "HiddenGlDevice.h"
 #include "graphics/D3DObject.h"
 #include "graphics/SpriteAllocator.h"
@@ -33,10 +32,6 @@
 
 namespace {
 constexpr int kWidth = 640, kHeight = 480, kSpriteSize = 8, kTextureSize = 32;
-
-using benchgl::Clock;
-using benchgl::median;
-using benchgl::millisecondsSince;
 
 // The graphics start-up makes (device, texture manager, sprite pool, sprite
 // managers) on a hidden window, one texture, and the hand batch's buffers.
@@ -200,32 +195,18 @@ void SpritePass(benchmark::State& state) {
         scene->handFrame();
         scene->readBack();
     }
-    std::vector<double> pass, hand;
-    pass.reserve(4096);
-    hand.reserve(4096);
-    std::uint64_t allocations = 0, mallocs = 0, frames = 0;
-    for (auto _ : state) {
-        state.PauseTiming();
-        Clock::time_point start = Clock::now();
-        scene->handFrame();
-        scene->readBack();
-        hand.push_back(millisecondsSince(start));
-        state.ResumeTiming();
-        start = Clock::now();
-        const std::uint64_t before = newCount(), mallocsBefore = allocationCount();
-        scene->passFrame();
-        scene->readBack();
-        allocations += newCount() - before;
-        mallocs += allocationCount() - mallocsBefore;
-        pass.push_back(millisecondsSince(start));
-        ++frames;
-    }
-    state.counters["ms"] = median(pass);
-    state.counters["hand_batch_ms"] = median(hand);
-    state.counters["vs_hand_batch"] = median(pass) / median(hand);
-    state.counters["allocs_per_frame"] = frames ? double(allocations) / double(frames) : 0.0;
+    const double mallocs = benchgl::timeAgainstHandBatch(
+        state,
+        [&] {
+            scene->passFrame();
+            scene->readBack();
+        },
+        [&] {
+            scene->handFrame();
+            scene->readBack();
+        });
     // Allocations of C libraries too (the OpenGL driver's), for reference.
-    state.counters["mallocs_per_frame"] = frames ? double(mallocs) / double(frames) : 0.0;
+    state.counters["mallocs_per_frame"] = mallocs;
 }
 
 void SpriteHandBatch(benchmark::State& state) {
