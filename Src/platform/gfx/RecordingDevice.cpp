@@ -35,7 +35,10 @@ std::string vectorText(const D3DVECTOR& v) { return "(" + num(v.x) + ", " + num(
 std::string matrixText(const D3DMATRIX& m) {
     std::string text = "[";
     for (int r = 0; r < 4; ++r)
-        for (int c = 0; c < 4; ++c) text += (r || c ? ", " : "") + num(m.m[r][c]);
+        for (int c = 0; c < 4; ++c) {
+            if (r || c) text += ", ";
+            text += num(m.m[r][c]);
+        }
     return text + "]";
 }
 
