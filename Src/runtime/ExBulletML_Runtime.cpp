@@ -202,9 +202,8 @@ std::int32_t ExBulletML_Runtime::stepNodes() {
     return kYield;
 }
 
-std::int32_t ExBulletML_Runtime::executeNode() {
-    if (!current_) return kYield;
-    std::int32_t code = current_->getCode();
+std::int32_t ExBulletML_Runtime::executeNode(const BulletML_Node* node) {
+    std::int32_t code = node->getCode();
     std::int32_t result = 0;
     // Most nodes a frame executes are waits: counted here, without the
     // table's call.
@@ -219,7 +218,8 @@ std::int32_t ExBulletML_Runtime::executeNode() {
 
 std::int32_t ExBulletML_Runtime::execute() {
     settleCountedWait();
-    return executeNode();
+    if (!current_) return kYield;
+    return executeNode(current_);
 }
 
 std::int32_t ExBulletML_Runtime::runNodes() {
@@ -246,7 +246,9 @@ std::int32_t ExBulletML_Runtime::runNodes() {
         // Inside run no object counts this runtime's frames (continueWait
         // refuses a running runtime), so the node and the walk go without
         // settling.
-        std::int32_t result = baseExecute ? executeNode() : execute();
+        // The walk stands on a node here: run starts only with one, and a
+        // step that answers 0 has left the walk on one.
+        std::int32_t result = baseExecute ? executeNode(current_) : execute();
         if (retired_) break;
         if (result == kLeave) {
             popNode();

@@ -253,8 +253,9 @@ private:
         return repeatLimit_ < 0 ? kYield : kGoOn;
     }
     // Inlined into run's node loop, the hottest path of the interpreter.
-    // executeNode is execute without settling counted frames first.
-    [[gnu::always_inline]] inline std::int32_t executeNode();
+    // executeNode is execute at `node`, the current node (never null),
+    // without settling counted frames first.
+    [[gnu::always_inline]] inline std::int32_t executeNode(const BulletML_Node* node);
     [[gnu::always_inline]] inline std::int32_t stepNodes();
     // Enters `child`, the current node's current child (never null).
     [[gnu::always_inline]] inline void enterChildNode(BulletML_Node* child);
