@@ -222,16 +222,8 @@ std::int32_t ExBulletML_Runtime::execute() {
     return executeNode(current_);
 }
 
-std::int32_t ExBulletML_Runtime::runNodes() {
-    if (!cursorStack_.empty()) {
-        childCursor_ = cursorStack_.pop();
-        current_->setCursor(static_cast<std::uint32_t>(childCursor_));
-    }
-    if (BulletObjectManager* manager = g_bulletObjectManager) manager->syncCurrentObject();
-    running_ = true;
-    // A class of its own may replace execute; the base class's is inlined
-    // here, the type looked at once per run rather than a call per node.
-    const bool baseExecute = typeid(*this) == typeid(ExBulletML_Runtime);
+template <bool kBaseExecute>
+void ExBulletML_Runtime::runLoop() {
     std::uint32_t executed = 0;
     for (;;) {
         if (executed == kRunBudget) {
@@ -240,22 +232,43 @@ std::int32_t ExBulletML_Runtime::runNodes() {
                 budgetLogged_ = true;
                 logBudgetExceeded(root_);
             }
-            break;
+            return;
         }
         ++executed;
         // Inside run no object counts this runtime's frames (continueWait
         // refuses a running runtime), so the node and the walk go without
-        // settling.
-        // The walk stands on a node here: run starts only with one, and a
-        // step that answers 0 has left the walk on one.
-        std::int32_t result = baseExecute ? executeNode(current_) : execute();
-        if (retired_) break;
+        // settling. The walk stands on a node here: run starts only with
+        // one, and a step that answers 0 has left the walk on one.
+        std::int32_t result;
+        if constexpr (kBaseExecute) {
+            result = executeNode(current_);
+        } else {
+            result = execute();
+        }
+        if (retired_) return;
         if (result == kLeave) {
             popNode();
         } else if (result != kGoOn) {
-            break;
+            return;
         }
-        if (stepNodes() != 0) break;
+        if (stepNodes() != 0) return;
+    }
+}
+
+std::int32_t ExBulletML_Runtime::runNodes() {
+    if (!cursorStack_.empty()) {
+        childCursor_ = cursorStack_.pop();
+        current_->setCursor(static_cast<std::uint32_t>(childCursor_));
+    }
+    if (BulletObjectManager* manager = g_bulletObjectManager) manager->syncCurrentObject();
+    running_ = true;
+    // A class of its own may replace execute; the base class's is inlined
+    // into the loop, the type looked at once per run rather than at every
+    // node.
+    if (typeid(*this) == typeid(ExBulletML_Runtime)) {
+        runLoop<true>();
+    } else {
+        runLoop<false>();
     }
     running_ = false;
     if (retired_) {

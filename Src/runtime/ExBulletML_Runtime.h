@@ -267,6 +267,10 @@ private:
     void endForDepth();
     // The body of run: nodes until one yields or the script ends.
     [[gnu::noinline]] std::int32_t runNodes();
+    // runNodes' node loop, with the base class's execute inlined or with
+    // the virtual call of a class that replaces it.
+    template <bool kBaseExecute>
+    [[gnu::always_inline]] inline void runLoop();
 
     // The layout follows what touches it. A runtime comes from a pool that
     // hands out the block used longest ago, so each line it touches is a
