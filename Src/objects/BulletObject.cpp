@@ -132,9 +132,15 @@ void BulletObject::init() {
 
 void BulletObject::setState(std::uint32_t state) {
     settleWait();
-    for (ExBulletML_Runtime* runtime : {mainRuntime_, presentRuntime_, revengeRuntime_}) {
-        if (runtime) runtime->stop(static_cast<std::int32_t>(state));
-    }
+    // The three taken before any is stopped, one by one rather than looped
+    // over a list: every vanishing bullet comes through here.
+    ExBulletML_Runtime* const main = mainRuntime_;
+    ExBulletML_Runtime* const present = presentRuntime_;
+    ExBulletML_Runtime* const revenge = revengeRuntime_;
+    const auto flag = static_cast<std::int32_t>(state);
+    if (main) main->stop(flag);
+    if (present) present->stop(flag);
+    if (revenge) revenge->stop(flag);
     GameObject::setState(state);
 }
 

@@ -34,6 +34,20 @@ float shapeImageX(float centre, std::int32_t type, const HitShape& shape) {
 float shapeImageY(float centre, std::int32_t type, const HitShape& shape) {
     return type == kShapeCircle ? centre + shape.offsetY - shape.radius : centre + shape.rectTop;
 }
+
+// The object's images follow its activity and state. Out of line: most
+// objects (every plain bullet) have no image, and every vanishing bullet
+// passes setState and setActive, which stay small without the loops.
+[[gnu::noinline]] void setImagesActive(Sprite* main, Sprite* shape1, Sprite* shape2, std::int32_t active) {
+    for (Sprite* image : {main, shape1, shape2}) {
+        if (image) image->setActive(active);
+    }
+}
+[[gnu::noinline]] void setImagesState(Sprite* main, Sprite* shape1, Sprite* shape2, std::uint32_t state) {
+    for (Sprite* image : {main, shape1, shape2}) {
+        if (image) image->setState(state);
+    }
+}
 }  // namespace
 
 GameObject::GameObject() = default;
@@ -50,22 +64,13 @@ void GameObject::releaseImages() {
 
 std::int32_t GameObject::setActive(std::int32_t active) {
     ResourceObject::setActive(active);
-    // Most objects (every plain bullet) have no image.
-    if (hasImages()) {
-        for (Sprite* image : {mainImage_, shape1Image_, shape2Image_}) {
-            if (image) image->setActive(active);
-        }
-    }
+    if (hasImages()) setImagesActive(mainImage_, shape1Image_, shape2Image_, active);
     return active;
 }
 
 void GameObject::setState(std::uint32_t state) {
     state_ = state;
-    if (hasImages()) {
-        for (Sprite* image : {mainImage_, shape1Image_, shape2Image_}) {
-            if (image) image->setState(state);
-        }
-    }
+    if (hasImages()) setImagesState(mainImage_, shape1Image_, shape2Image_, state);
     if (state != 0) setActive(0);
 }
 

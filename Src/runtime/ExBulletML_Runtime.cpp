@@ -2,6 +2,7 @@
 
 #include <new>
 #include <string>
+#include <typeinfo>
 
 #include "objects/BulletObjectManager.h"
 #include "objects/BulletObjectStep.h"
@@ -26,8 +27,10 @@ void giveBack(VecParam* vector, const VecParam* own) {
     if (vector && vector != own) releaseParamVector(vector);
 }
 
-// The reference elements whose handler pushed a parameter vector.
-bool pushesParams(std::int32_t code) {
+// The reference elements whose handler pushed a parameter vector. Out of
+// line, as is reevaluatesLimit: the walk asks only in rare cases, and
+// inlined their tests would tie up registers across the whole node loop.
+[[gnu::noinline]] bool pushesParams(std::int32_t code) {
     switch (code) {
         case kFireRef:
         case kActionRef:
@@ -43,7 +46,7 @@ bool pushesParams(std::int32_t code) {
 }
 
 // The counting elements whose endless limit is evaluated again on return.
-bool reevaluatesLimit(std::int32_t code) {
+[[gnu::noinline]] bool reevaluatesLimit(std::int32_t code) {
     return code == kWait || code == kRepeat || code == kSkipWait || code == kSkipBulletWait;
 }
 
@@ -121,71 +124,56 @@ std::int32_t ExBulletML_Runtime::run() {
     return runNodes();
 }
 
-std::int32_t ExBulletML_Runtime::runNodes() {
-    if (!cursorStack_.empty()) {
-        childCursor_ = cursorStack_.pop();
-        current_->setCursor(static_cast<std::uint32_t>(childCursor_));
-    }
-    if (BulletObjectManager* manager = g_bulletObjectManager) manager->syncCurrentObject();
-    running_ = true;
-    std::uint32_t executed = 0;
-    for (;;) {
-        if (executed == kRunBudget) {
-            // A script that never yields: stop here for this frame.
-            if (!budgetLogged_) {
-                budgetLogged_ = true;
-                logBudgetExceeded(root_);
-            }
-            break;
-        }
-        ++executed;
-        std::int32_t result = execute();
-        if (retired_) break;
-        std::int32_t stepped;
-        // Inside run no object counts this runtime's frames (continueWait
-        // refuses a running runtime), so the walk goes without settling.
-        if (result == kGoOn) {
-            stepped = stepNodes();
-        } else if (result == kLeave) {
-            popNode();
-            stepped = stepNodes();
-        } else {
-            break;
-        }
-        if (stepped != 0) break;
-    }
-    running_ = false;
-    if (retired_) {
-        destroy();
-        return 0;
-    }
+// The walk steps come first: run's node loop has them inlined.
+
+void ExBulletML_Runtime::enterChildNode(BulletML_Node* child) {
+    nodeStack_.push(current_);
     cursorStack_.push(childCursor_);
-    return 0;
+    limitStack_.push(repeatLimit_);
+    current_ = child;
+    // The node's value (0 without one, as evalValue gives it); most entered
+    // nodes have none, so the call is skipped for them.
+    const BulletML_Node_Number* value = child->getValue();
+    repeatLimit_ = value ? truncateToInt32(value->evaluate(params_, &variables_)) : 0;
+    if (repeatLimit_ > 0) {
+        counterStack_.push(repeatCounter_);
+        repeatCounter_ = 0;
+    }
+    child->resetCursor();
+    childCursor_ = 0;
 }
 
-std::int32_t ExBulletML_Runtime::execute() {
-    settleCountedWait();
-    if (!current_) return kYield;
+void ExBulletML_Runtime::popNode() {
+    if (nodeStack_.empty()) {
+        current_ = nullptr;
+        return;
+    }
+    current_ = nodeStack_.pop();
+    if (!current_) return;
     std::int32_t code = current_->getCode();
-    std::int32_t result = 0;
-    if (code >= 1 && code <= kHandlerCount) result = g_handlers[code - 1](*this, code);
-    if (observer_) observer_(observerContext_, this, code, result);
-    return result;
-}
-
-std::int32_t ExBulletML_Runtime::step() {
-    settleCountedWait();
-    return stepNodes();
+    // The stack test first: most scripts never push parameters.
+    if (!paramStack_.empty() && pushesParams(code)) {
+        giveBack(params_, ownParams());
+        params_ = paramStack_.pop();
+    }
+    // The counter stack is left alone here: only a completed pass count pops
+    // it (step).
+    repeatLimit_ = limitStack_.empty() ? 0 : limitStack_.pop();
+    if (repeatLimit_ == -1 && reevaluatesLimit(code))
+        repeatLimit_ = truncateToInt32(current_->evalValue(params_, &variables_));
+    std::int32_t cursor = (cursorStack_.empty() ? 0 : cursorStack_.pop()) + 1;
+    childCursor_ = cursor;
+    current_->setCursor(static_cast<std::uint32_t>(cursor));
 }
 
 std::int32_t ExBulletML_Runtime::stepNodes() {
     while (current_) {
-        if (current_->getCurrentChild()) {
+        if (BulletML_Node* child = current_->getCurrentChild()) {
             if (nodeStack_.size() >= kMaxDepth) {
                 endForDepth();
                 return kYield;
             }
-            enterChildNode();
+            enterChildNode(child);
             return 0;
         }
         if (current_ == root_) break;
@@ -214,6 +202,88 @@ std::int32_t ExBulletML_Runtime::stepNodes() {
     return kYield;
 }
 
+std::int32_t ExBulletML_Runtime::executeNode(const BulletML_Node* node) {
+    std::int32_t code = node->getCode();
+    std::int32_t result = 0;
+    // Most nodes a frame executes are waits: counted here, without the
+    // table's call.
+    if (code == kWait) {
+        result = waitFrame();
+    } else if (code >= 1 && code <= kHandlerCount) {
+        result = g_handlers[code - 1](*this, code);
+    }
+    if (observer_) observer_(observerContext_, this, code, result);
+    return result;
+}
+
+std::int32_t ExBulletML_Runtime::execute() {
+    settleCountedWait();
+    if (!current_) return kYield;
+    return executeNode(current_);
+}
+
+template <bool kBaseExecute>
+void ExBulletML_Runtime::runLoop() {
+    std::uint32_t executed = 0;
+    for (;;) {
+        if (executed == kRunBudget) {
+            // A script that never yields: stop here for this frame.
+            if (!budgetLogged_) {
+                budgetLogged_ = true;
+                logBudgetExceeded(root_);
+            }
+            return;
+        }
+        ++executed;
+        // Inside run no object counts this runtime's frames (continueWait
+        // refuses a running runtime), so the node and the walk go without
+        // settling. The walk stands on a node here: run starts only with
+        // one, and a step that answers 0 has left the walk on one.
+        std::int32_t result;
+        if constexpr (kBaseExecute) {
+            result = executeNode(current_);
+        } else {
+            result = execute();
+        }
+        if (retired_) return;
+        if (result == kLeave) {
+            popNode();
+        } else if (result != kGoOn) {
+            return;
+        }
+        if (stepNodes() != 0) return;
+    }
+}
+
+std::int32_t ExBulletML_Runtime::runNodes() {
+    if (!cursorStack_.empty()) {
+        childCursor_ = cursorStack_.pop();
+        current_->setCursor(static_cast<std::uint32_t>(childCursor_));
+    }
+    if (BulletObjectManager* manager = g_bulletObjectManager) manager->syncCurrentObject();
+    running_ = true;
+    // A class of its own may replace execute; the base class's is inlined
+    // into the loop, the type looked at once per run rather than at every
+    // node.
+    if (typeid(*this) == typeid(ExBulletML_Runtime)) {
+        runLoop<true>();
+    } else {
+        runLoop<false>();
+    }
+    running_ = false;
+    if (retired_) {
+        destroy();
+        return 0;
+    }
+    cursorStack_.push(childCursor_);
+    return 0;
+}
+
+std::int32_t ExBulletML_Runtime::step() {
+    settleCountedWait();
+    return stepNodes();
+}
+
 std::int32_t ExBulletML_Runtime::leaveAndStep() {
     settleCountedWait();
     popFrame();
@@ -222,52 +292,12 @@ std::int32_t ExBulletML_Runtime::leaveAndStep() {
 
 void ExBulletML_Runtime::enterChild() {
     settleCountedWait();
-    enterChildNode();
-}
-
-void ExBulletML_Runtime::enterChildNode() {
-    nodeStack_.push(current_);
-    cursorStack_.push(childCursor_);
-    limitStack_.push(repeatLimit_);
-    current_ = current_->getCurrentChild();
-    // The node's value (0 without one, as evalValue gives it); most entered
-    // nodes have none, so the call is skipped for them.
-    const BulletML_Node_Number* value = current_->getValue();
-    repeatLimit_ = value ? truncateToInt32(value->evaluate(params_, &variables_)) : 0;
-    if (repeatLimit_ > 0) {
-        counterStack_.push(repeatCounter_);
-        repeatCounter_ = 0;
-    }
-    current_->resetCursor();
-    childCursor_ = 0;
+    enterChildNode(current_->getCurrentChild());
 }
 
 void ExBulletML_Runtime::popFrame() {
     settleCountedWait();
     popNode();
-}
-
-void ExBulletML_Runtime::popNode() {
-    if (nodeStack_.empty()) {
-        current_ = nullptr;
-        return;
-    }
-    current_ = nodeStack_.pop();
-    if (!current_) return;
-    std::int32_t code = current_->getCode();
-    // The stack test first: most scripts never push parameters.
-    if (!paramStack_.empty() && pushesParams(code)) {
-        giveBack(params_, ownParams());
-        params_ = paramStack_.pop();
-    }
-    // The counter stack is left alone here: only a completed pass count pops
-    // it (step).
-    repeatLimit_ = limitStack_.empty() ? 0 : limitStack_.pop();
-    if (repeatLimit_ == -1 && reevaluatesLimit(code))
-        repeatLimit_ = truncateToInt32(current_->evalValue(params_, &variables_));
-    std::int32_t cursor = (cursorStack_.empty() ? 0 : cursorStack_.pop()) + 1;
-    childCursor_ = cursor;
-    current_->setCursor(static_cast<std::uint32_t>(cursor));
 }
 
 void ExBulletML_Runtime::restartNode() {

@@ -92,6 +92,13 @@ public:
         repeatCounter_ += frames;
     }
 
+    // One frame of the "wait" the walk stands on: while frames are left it
+    // counts one and yields (for ever with an endless count), else it goes on.
+    std::int32_t countWaitFrame() {
+        settleCountedWait();
+        return waitFrame();
+    }
+
     // Walk steps (used by handlers).
     std::int32_t step();
     std::int32_t leaveAndStep();
@@ -236,10 +243,23 @@ private:
     }
     [[gnu::noinline]] void handOverCountedWait() const;
     void setNodes(BulletML_Node* node);
-    // step, enterChild and popFrame without settling counted frames first.
-    std::int32_t stepNodes();
-    void enterChildNode();
-    void popNode();
+    // countWaitFrame, step, enterChild and popFrame without settling counted
+    // frames first.
+    std::int32_t waitFrame() {
+        if (repeatCounter_ < repeatLimit_) {
+            ++repeatCounter_;
+            return kYield;
+        }
+        return repeatLimit_ < 0 ? kYield : kGoOn;
+    }
+    // Inlined into run's node loop, the hottest path of the interpreter.
+    // executeNode is execute at `node`, the current node (never null),
+    // without settling counted frames first.
+    [[gnu::always_inline]] inline std::int32_t executeNode(const BulletML_Node* node);
+    [[gnu::always_inline]] inline std::int32_t stepNodes();
+    // Enters `child`, the current node's current child (never null).
+    [[gnu::always_inline]] inline void enterChildNode(BulletML_Node* child);
+    [[gnu::always_inline]] inline void popNode();
     bool replaceParams();
     VecParam* ownParams() { return &own_.vector; }
     const VecParam* ownParams() const { return &own_.vector; }
@@ -247,6 +267,10 @@ private:
     void endForDepth();
     // The body of run: nodes until one yields or the script ends.
     [[gnu::noinline]] std::int32_t runNodes();
+    // runNodes' node loop, with the base class's execute inlined or with
+    // the virtual call of a class that replaces it.
+    template <bool kBaseExecute>
+    [[gnu::always_inline]] inline void runLoop();
 
     // The layout follows what touches it. A runtime comes from a pool that
     // hands out the block used longest ago, so each line it touches is a

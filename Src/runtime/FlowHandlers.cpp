@@ -45,15 +45,7 @@ std::u16string nodeFileName(const BulletML_Node* node) {
 
 namespace handlers {
 
-std::int32_t wait(R& runtime, std::int32_t) {
-    std::int32_t counter = runtime.getRepeatCounter();
-    std::int32_t limit = runtime.getRepeatLimit();
-    if (counter < limit) {
-        runtime.setRepeatCounter(counter + 1);
-        return R::kYield;
-    }
-    return limit < 0 ? R::kYield : R::kGoOn;
-}
+std::int32_t wait(R& runtime, std::int32_t) { return runtime.countWaitFrame(); }
 
 std::int32_t repeat(R& runtime, std::int32_t) {
     if (runtime.getRepeatLimit() != 0) return R::kGoOn;

@@ -276,3 +276,28 @@ TEST_F(BulletMotionTest, FamilyFlagsAndRuntimes) {
     // The parent's destruction unlinks its remaining child.
     EXPECT_EQ(other->getParent(), nullptr);
 }
+
+// A state reaches the main, present and revenge scripts, in that order, each
+// handed the state as its stop flag; the damage script is left alone.
+TEST_F(BulletMotionTest, AStateStopsTheMainPresentAndRevengeScripts) {
+    struct StopRecorder : ScriptedRuntime {
+        StopRecorder(std::vector<std::string>* log, const char* name)
+            : ScriptedRuntime(nullptr), log_(log), name_(name) {}
+        std::int32_t stop(std::int32_t flag) override {
+            log_->push_back(std::string(name_) + " " + std::to_string(flag));
+            return ExBulletML_Runtime::stop(flag);
+        }
+        std::vector<std::string>* log_;
+        const char* name_;
+    };
+    std::vector<std::string> stops;
+    BulletObject* object = manager().createEnemy();
+    object->setMainRuntime(new StopRecorder(&stops, "main"));
+    object->setPresentRuntime(new StopRecorder(&stops, "present"));
+    object->setRevengeRuntime(new StopRecorder(&stops, "revenge"));
+    object->setDamageRuntime(new StopRecorder(&stops, "damage"));
+    object->setState(3);
+    EXPECT_EQ(stops, (std::vector<std::string>{"main 3", "present 3", "revenge 3"}));
+    EXPECT_EQ(object->getState(), 3u);
+    EXPECT_EQ(object->isActive(), 0);
+}

@@ -185,4 +185,38 @@ TEST_F(Interpreter, RestartStartsAgainWithClearedStacksAndVariables) {
     EXPECT_FALSE(runtime->isActive());
 }
 
+// A runtime class that replaces execute (slot 4): its run has every node go
+// through it, though the base class's own execute is inlined into run.
+class CountingRuntime : public ExBulletML_Runtime {
+public:
+    std::int32_t execute() override {
+        ++executed;
+        return ExBulletML_Runtime::execute();
+    }
+    void destroy() override { delete this; }
+    int executed = 0;
+};
+
+TEST_F(Interpreter, ARuntimeClassThatReplacesExecuteHasItCalledAtEveryNode) {
+    load(R"(<action label="top"><repeat><times>2</times><action><wait>1</wait></action></repeat><exit/></action>)");
+    auto* counting = new CountingRuntime();
+    counting->setupByLabel(kAction, wide("top"));
+    ExBulletML_Runtime* plain = manager().getRuntime();
+    plain->setupByLabel(kAction, wide("top"));
+    BulletObject* object = spawn();
+    object->setMainRuntime(counting);
+    traceRuntime(plain);
+    for (int frame = 1; frame <= 3; ++frame) {
+        ++frame_;
+        counting->run();
+        plain->run();
+    }
+    // top, repeat, action, wait / wait, repeat, action, wait / wait, exit
+    EXPECT_EQ(traceText(), "1 action 0\n1 repeat 0\n1 action 0\n1 wait 2\n2 wait 0\n2 repeat 0\n2 action 0\n"
+                           "2 wait 2\n3 wait 0\n3 exit 2\n");
+    EXPECT_EQ(counting->executed, 10);
+    EXPECT_FALSE(counting->isActive());
+    plain->destroy();
+}
+
 }  // namespace
