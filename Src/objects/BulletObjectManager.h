@@ -162,6 +162,20 @@ public:
         current_ = object;
     }
     void leaveWalk();
+    // Where the innermost walk records each object it reaches, as walkAt
+    // does: its slot of the walk stack and the current object (beyond the
+    // tracked depth only the current object: the slot is the current object
+    // too). Every walk and direct slot call that a turn starts is finished
+    // within it, so the depth, and with it both places, stay the same for
+    // the whole walk: the list walk asks once, not at each object.
+    struct WalkMarks {
+        BulletObject** slot;
+        BulletObject** current;
+    };
+    WalkMarks walkMarks() {
+        BulletObject** slot = walkDepth_ >= 1 && walkDepth_ <= kMaxWalkDepth ? &walkStack_[walkDepth_ - 1] : &current_;
+        return {slot, &current_};
+    }
     // True outside every walk and direct slot call.
     bool isOutsideWalks() const { return walkDepth_ == 0; }
     // An object being destroyed stops being current anywhere.

@@ -179,18 +179,27 @@ void IntBulletObjectManager::update() {
 void IntBulletObjectManager::updateWith(Turn turn, void* context) {
     ++walking_;
     BulletObjectManager* const owner = owner_;
-    if (owner) owner->enterWalk();
+    // Where each object is recorded as the walk reaches it (a list without
+    // an owner records it in a place nobody reads).
+    BulletObject* unrecorded = nullptr;
+    BulletObjectManager::WalkMarks marks{&unrecorded, &unrecorded};
+    if (owner) {
+        owner->enterWalk();
+        marks = owner->walkMarks();
+    }
     // The saved cursor of an enclosing walk of this list (none in practice).
     BulletObject* const outerCursor = cursor_;
     const bool outerDetached = cursorDetached_;
     BulletObject* const outerNext = cursorNext_;
+    // False whenever the walk reaches an object: unlink sets it during the
+    // object's turn, and the walk clears it as it follows cursorNext_.
+    cursorDetached_ = false;
 
     BulletObject* object = head_;
     while (object) {
-        // cursorNext_ is read only once unlink has set it with cursorDetached_.
         cursor_ = object;
-        cursorDetached_ = false;
-        if (owner) owner->walkAt(object);
+        *marks.slot = object;
+        *marks.current = object;
         if (object->pendingDestroy_ || stateOf(*object) != 0) {
             BulletObject* following = object->listNext_;
             cursor_ = nullptr;
@@ -201,10 +210,21 @@ void IntBulletObjectManager::updateWith(Turn turn, void* context) {
         turn(*object, context);
         // Read after the turn, so objects appended during it are visited in
         // this walk.
-        BulletObject* following = cursorDetached_ ? cursorNext_ : object->listNext_;
-        const bool stillHere = !cursorDetached_;
-        cursor_ = nullptr;
-        if (stillHere && (object->pendingDestroy_ || stateOf(*object) != 0)) destroyObject(object);
+        BulletObject* following;
+        if (cursorDetached_) {
+            // The object left the list during its turn: the walk goes on
+            // from its neighbour there.
+            following = cursorNext_;
+            cursorDetached_ = false;
+        } else {
+            following = object->listNext_;
+            if (object->pendingDestroy_ || stateOf(*object) != 0) {
+                // No longer the walk's object: its own removal does not
+                // move the cursor.
+                cursor_ = nullptr;
+                destroyObject(object);
+            }
+        }
         object = following;
     }
 
