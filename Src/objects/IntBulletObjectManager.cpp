@@ -73,6 +73,7 @@ void IntBulletObjectManager::unlink(BulletObject* object) {
     }
     if (object->pendingDestroy_) {
         --marked_;
+        if (owner_) owner_->countMarked(-1);
         object->pendingDestroy_ = 0;
     } else {
         --size_;
@@ -120,6 +121,7 @@ void IntBulletObjectManager::dispose(BulletObject* object) {
         object->pendingDestroy_ = 1;
         --size_;
         ++marked_;
+        if (owner_) owner_->countMarked(1);
         return;
     }
     destroyObject(object);
