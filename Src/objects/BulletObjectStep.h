@@ -40,14 +40,15 @@ inline void BulletObject::stepMotion() {
     // the last term stays in effect, then the speed and the direction take
     // their steps, as the full order does.
     const std::uint32_t switches = motionSwitchWord();
-    if ((switches & kFullOrderBits) != 0 ||
-        (edgeEvents_ | static_cast<std::uint8_t>(kind_ == object_kind::kShot)) != 0) {
+    if ((switches & kFullOrderBits) != 0 || edgeEvents_ != 0 || kind_ == object_kind::kShot) {
         stepTurnsAndChanges();
     } else {
         velocityX_ += accelX_;
         velocityY_ += accelY_;
-        if (switches & kSpeedChangeBits) stepSpeedChange();
-        if (switches & kDirectionChangeBits) stepDirectionChange();
+        if ((switches & (kSpeedChangeBits | kDirectionChangeBits)) != 0) {
+            if (switches & kSpeedChangeBits) stepSpeedChange();
+            if (switches & kDirectionChangeBits) stepDirectionChange();
+        }
     }
 
     // 9-12. Without images, following or an edge within reach, the corner
@@ -68,9 +69,9 @@ inline void BulletObject::stepMotion() {
 
     // 13. Counters.
     age_ = wrapIncrement(age_);
-    if ((countdown_ | invincibleFrames_) != 0) {
-        if (countdown_ != 0) countdown_ = wrapDecrement(countdown_);
-        if (invincibleFrames_ >= 1) --invincibleFrames_;
+    if (frameTimerWord() != 0) {
+        if (timers_.countdown != 0) timers_.countdown = wrapDecrement(timers_.countdown);
+        if (timers_.invincibleFrames >= 1) --timers_.invincibleFrames;
     }
 }
 
