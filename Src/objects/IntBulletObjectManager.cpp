@@ -143,19 +143,13 @@ namespace {
 // dispatch.
 std::uint32_t stateOf(const BulletObject& object) { return object.stateWord(); }
 
-// What the ordinary walk's turns pass on to runScriptsAndMotion, the same
-// for every turn of one walk (a turn leaves the walk depth as it found it).
-struct OrdinaryWalk {
-    bool madeCurrent;
-    bool outermost;
-};
-
 // An object's turn in the ordinary walk: its scripts and motion, then an
-// enemy's prate. The context is the OrdinaryWalk.
-void ordinaryTurn(BulletObject& object, void* context) {
+// enemy's prate. `madeCurrent` and `outermost` are what runScriptsAndMotion
+// takes, the same for every turn of one walk (a turn leaves the walk depth
+// as it found it).
+[[gnu::always_inline]] inline void ordinaryTurn(BulletObject& object, bool madeCurrent, bool outermost) {
     if (object.isPlainClass()) {
-        const OrdinaryWalk& walk = *static_cast<const OrdinaryWalk*>(context);
-        object.runScriptsAndMotion(walk.madeCurrent, walk.outermost);
+        object.runScriptsAndMotion(madeCurrent, outermost);
     } else {
         object.runMainOrRevenge();
         object.runDamage();
@@ -170,15 +164,8 @@ void ordinaryTurn(BulletObject& object, void* context) {
 }
 }  // namespace
 
-void IntBulletObjectManager::update() {
-    // The owner makes each object its current one; the process-wide manager
-    // outside every walk now runs none of its objects' scripts.
-    const bool madeCurrent = owner_ && owner_ == g_bulletObjectManager;
-    OrdinaryWalk walk{madeCurrent, madeCurrent && owner_->isOutsideWalks()};
-    updateWith(&ordinaryTurn, &walk);
-}
-
-void IntBulletObjectManager::updateWith(Turn turn, void* context) {
+template <typename TurnFn>
+[[gnu::always_inline]] inline void IntBulletObjectManager::walk(TurnFn turn) {
     ++walking_;
     BulletObjectManager* const owner = owner_;
     // Where each object is recorded as the walk reaches it (a list without
@@ -209,7 +196,7 @@ void IntBulletObjectManager::updateWith(Turn turn, void* context) {
             object = following;
             continue;
         }
-        turn(*object, context);
+        turn(*object);
         // Read after the turn, so objects appended during it are visited in
         // this walk.
         BulletObject* following;
@@ -236,6 +223,23 @@ void IntBulletObjectManager::updateWith(Turn turn, void* context) {
     if (owner) owner->leaveWalk();
     --walking_;
     destroyMarked();
+}
+
+void IntBulletObjectManager::update() {
+    // The owner makes each object its current one; the process-wide manager
+    // outside every walk now runs none of its objects' scripts. The
+    // outermost walk, the one of every frame, has a loop of its own with
+    // both known.
+    const bool madeCurrent = owner_ && owner_ == g_bulletObjectManager;
+    if (madeCurrent && owner_->isOutsideWalks()) {
+        walk([](BulletObject& object) { ordinaryTurn(object, true, true); });
+    } else {
+        walk([madeCurrent](BulletObject& object) { ordinaryTurn(object, madeCurrent, false); });
+    }
+}
+
+void IntBulletObjectManager::updateWith(Turn turn, void* context) {
+    walk([turn, context](BulletObject& object) { turn(object, context); });
 }
 
 void IntBulletObjectManager::removeDead() {
