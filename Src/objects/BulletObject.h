@@ -269,9 +269,11 @@ private:
     // (kMainScriptEnded: the script has ended, its runs do nothing), and
     // those counted here but not yet by the runtime (settleWait).
     static constexpr std::int32_t kMainScriptEnded = INT32_MAX;
+    // (age_ between the two: GCC would count a wait frame in both as one
+    // two-lane add, which takes more instructions than two plain ones.)
     mutable std::int32_t waitLeft_ = 0;
-    mutable std::int32_t waitCounted_ = 0;
     std::int32_t age_ = 0;
+    mutable std::int32_t waitCounted_ = 0;
     // The two counters the motion step lowers: one word, so an object with
     // neither running tests it once.
     struct FrameTimers {
