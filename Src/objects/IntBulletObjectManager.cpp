@@ -207,7 +207,7 @@ template <typename TurnFn>
             cursorDetached_ = false;
         } else {
             following = object->listNext_;
-            if (object->pendingDestroy_ || stateOf(*object) != 0) {
+            if (object->pendingDestroy_ || stateOf(*object) != 0) [[unlikely]] {
                 // No longer the walk's object: its own removal does not
                 // move the cursor.
                 cursor_ = nullptr;
