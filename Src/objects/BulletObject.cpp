@@ -166,7 +166,7 @@ void BulletObject::resetMotion() {
     spinFrames_ = 0;
     accelFrames_ = 0;
     age_ = 0;
-    invincibleFrames_ = 0;
+    timers_.invincibleFrames = 0;
     extraWords_[0] = 0;
     extraWord2_ = 0;
     extraWord3_ = 0;
@@ -204,7 +204,7 @@ void BulletObject::copyMotionFrom(BulletObject& other) {
     takeDirection(other.direction_);
     speed_ = other.speed_;
     targetSpeed_ = other.speed_;
-    invincibleFrames_ = other.invincibleFrames_;
+    timers_.invincibleFrames = other.timers_.invincibleFrames;
     targetDirection_ = other.targetDirection_;
     directionStep_ = other.directionStep_;
     directionFrames_ = other.directionFrames_;
@@ -220,7 +220,7 @@ void BulletObject::copyMotionFrom(BulletObject& other) {
     extraWord2_ = other.extraWord2_;
     extraWord3_ = other.extraWord3_;
     age_ = 0;
-    countdown_ = 0;
+    timers_.countdown = 0;
     prateRate_ = 0.0f;
     extraWords_[0] = 0;
 }
@@ -235,7 +235,7 @@ std::int32_t BulletObject::runMainOrRevenge() {
     if (!runtimeActive_) return 1;
     if (flags_ & object_flag::kRevenge) {
         if (revengeRuntime_) return revengeRuntime_->run();
-        if (countdown_ == 0) setState(1);
+        if (timers_.countdown == 0) setState(1);
         return 0;
     }
     return mainRuntime_ ? mainRuntime_->run() : 1;

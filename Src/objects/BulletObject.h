@@ -117,8 +117,8 @@ public:
     float getPrateRate() const { return prateRate_; }
     void setGroupId(std::int32_t id) { groupId_ = id; }
     std::int32_t getGroupId() const { return groupId_; }
-    void setInvincibleFrames(std::int32_t frames) { invincibleFrames_ = frames; }
-    std::int32_t getInvincibleFrames() const { return invincibleFrames_; }
+    void setInvincibleFrames(std::int32_t frames) { timers_.invincibleFrames = frames; }
+    std::int32_t getInvincibleFrames() const { return timers_.invincibleFrames; }
     void setBreakable(std::uint8_t breakable) { breakable_ = breakable; }
     std::uint8_t isBreakable() const { return breakable_; }
     void setCollectDelay(std::int32_t frames) { collectDelay_ = frames; }
@@ -132,8 +132,8 @@ public:
     std::int32_t getTargetTag() const { return targetTag_; }
     void setChildLink(std::int32_t link) { childLink_ = link; }
     std::int32_t getChildLink() const { return childLink_; }
-    void setCountdown(std::int32_t frames) { countdown_ = frames; }
-    std::int32_t getCountdown() const { return countdown_; }
+    void setCountdown(std::int32_t frames) { timers_.countdown = frames; }
+    std::int32_t getCountdown() const { return timers_.countdown; }
     std::uint32_t getAge() const { return static_cast<std::uint32_t>(age_); }
     std::int32_t getExtraWord(int index) const { return extraWords_[index % 3]; }
     void setExtraWord(int index, std::int32_t value) { extraWords_[index % 3] = value; }
@@ -269,11 +269,20 @@ private:
     // (kMainScriptEnded: the script has ended, its runs do nothing), and
     // those counted here but not yet by the runtime (settleWait).
     static constexpr std::int32_t kMainScriptEnded = INT32_MAX;
+    // (age_ between the two: GCC would count a wait frame in both as one
+    // two-lane add, which takes more instructions than two plain ones.)
     mutable std::int32_t waitLeft_ = 0;
-    mutable std::int32_t waitCounted_ = 0;
     std::int32_t age_ = 0;
-    std::int32_t countdown_ = 0;
-    std::int32_t invincibleFrames_ = 0;
+    mutable std::int32_t waitCounted_ = 0;
+    // The two counters the motion step lowers: one word, so an object with
+    // neither running tests it once.
+    struct FrameTimers {
+        std::int32_t countdown = 0;
+        std::int32_t invincibleFrames = 0;
+    };
+    FrameTimers timers_;
+    static_assert(sizeof(FrameTimers) == sizeof(std::uint64_t));
+    std::uint64_t frameTimerWord() const { return std::bit_cast<std::uint64_t>(timers_); }
     std::int32_t imageAngleMode_ = image_angle::kNone;
     ExBulletML_Runtime* damageRuntime_ = nullptr;
     ExBulletML_Runtime* revengeRuntime_ = nullptr;

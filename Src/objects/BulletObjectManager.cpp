@@ -242,7 +242,7 @@ void BulletObjectManager::leaveWalk() {
         // The enclosing walk's object is current again.
         current_ = walkStack_[walkDepth_ - 1];
     }
-    if (walkDepth_ == 0) {
+    if (walkDepth_ == 0 && markedInLists_ != 0) {
         for (IntBulletObjectManager* list : allLists()) list->destroyMarked();
     }
 }

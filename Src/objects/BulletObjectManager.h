@@ -162,6 +162,24 @@ public:
         current_ = object;
     }
     void leaveWalk();
+    // Where the innermost walk records each object it reaches, as walkAt
+    // does: its slot of the walk stack and the current object (beyond the
+    // tracked depth only the current object: the slot is the current object
+    // too). Every walk and direct slot call that a turn starts is finished
+    // within it, so the depth, and with it both places, stay the same for
+    // the whole walk: the list walk asks once, not at each object.
+    struct WalkMarks {
+        BulletObject** slot;
+        BulletObject** current;
+    };
+    WalkMarks walkMarks() {
+        BulletObject** slot = walkDepth_ >= 1 && walkDepth_ <= kMaxWalkDepth ? &walkStack_[walkDepth_ - 1] : &current_;
+        return {slot, &current_};
+    }
+    // Its lists note here each object they mark for destruction or take
+    // out marked, so the end of the outermost walk asks them to destroy
+    // their marked objects only when there are any.
+    void countMarked(std::int32_t delta) { markedInLists_ += static_cast<std::uint32_t>(delta); }
     // True outside every walk and direct slot call.
     bool isOutsideWalks() const { return walkDepth_ == 0; }
     // An object being destroyed stops being current anywhere.
@@ -193,6 +211,7 @@ private:
     BulletObject* current_ = nullptr;
     BulletObject* walkStack_[kMaxWalkDepth] = {};
     std::int32_t walkDepth_ = 0;
+    std::uint32_t markedInLists_ = 0;
     ObjectRef player_;
     TopObjects tops_;
     BulletML_Node* itemScript_ = nullptr;

@@ -3,6 +3,7 @@
 #pragma once
 #include "objects/BulletObject.h"
 #include "objects/BulletObjectManager.h"
+#include "objects/FloatPair.h"
 #include "runtime/ExBulletML_Runtime.h"
 #include "services/Managers.h"
 
@@ -40,37 +41,36 @@ inline void BulletObject::stepMotion() {
     // the last term stays in effect, then the speed and the direction take
     // their steps, as the full order does.
     const std::uint32_t switches = motionSwitchWord();
-    if ((switches & kFullOrderBits) != 0 ||
-        (edgeEvents_ | static_cast<std::uint8_t>(kind_ == object_kind::kShot)) != 0) {
+    if ((switches & kFullOrderBits) != 0 || edgeEvents_ != 0 || kind_ == object_kind::kShot) {
         stepTurnsAndChanges();
     } else {
-        velocityX_ += accelX_;
-        velocityY_ += accelY_;
-        if (switches & kSpeedChangeBits) stepSpeedChange();
-        if (switches & kDirectionChangeBits) stepDirectionChange();
+        storePair(velocityX_, loadPair(velocityX_) + loadPair(accelX_));
+        if ((switches & (kSpeedChangeBits | kDirectionChangeBits)) != 0) {
+            if (switches & kSpeedChangeBits) stepSpeedChange();
+            if (switches & kDirectionChangeBits) stepDirectionChange();
+        }
     }
 
     // 9-12. Without images, following or an edge within reach, the corner
-    // and the centre move exactly as setLeft / setTop would move them.
-    const float nextLeft = left_ + velocityX_;
-    const float nextTop = top_ + velocityY_;
+    // and the centre move exactly as setLeft / setTop would move them (both
+    // axes at once: corner, centre, velocity and the bounds are x-y pairs).
+    const FloatPair corner = loadPair(left_);
+    const FloatPair next = corner + loadPair(velocityX_);
     const bool withImages = (reinterpret_cast<std::uintptr_t>(mainImage_) | reinterpret_cast<std::uintptr_t>(shape1Image_) |
                              reinterpret_cast<std::uintptr_t>(shape2Image_)) != 0;
-    if (!withImages && !(flags_ & object_flag::kFollowAny) && leftBound_ < nextLeft && nextLeft < rightBound_ &&
-        topBound_ < nextTop && nextTop < bottomBound_) {
-        centreX_ += nextLeft - left_;
-        left_ = nextLeft;
-        centreY_ += nextTop - top_;
-        top_ = nextTop;
+    if (!withImages && !(flags_ & object_flag::kFollowAny) &&
+        inBothLanes((loadPair(leftBound_) < next) & (next < loadPair(rightBound_)))) {
+        storePair(centreX_, loadPair(centreX_) + (next - corner));
+        storePair(left_, next);
     } else {
-        stepMoveWithExtras(nextLeft, nextTop);
+        stepMoveWithExtras(next[0], next[1]);
     }
 
     // 13. Counters.
     age_ = wrapIncrement(age_);
-    if ((countdown_ | invincibleFrames_) != 0) {
-        if (countdown_ != 0) countdown_ = wrapDecrement(countdown_);
-        if (invincibleFrames_ >= 1) --invincibleFrames_;
+    if (frameTimerWord() != 0) {
+        if (timers_.countdown != 0) timers_.countdown = wrapDecrement(timers_.countdown);
+        if (timers_.invincibleFrames >= 1) --timers_.invincibleFrames;
     }
 }
 

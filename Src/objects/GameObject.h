@@ -209,7 +209,9 @@ protected:
 
     // Layout: what every frame's object step reads and writes comes first,
     // next to the object's header, so a moving object touches few cache
-    // lines; the rest follows.
+    // lines; the rest follows. Corner, centre, velocity, acceleration and
+    // the two bound corners are x-y pairs, x declared right before y: the
+    // motion step reads and writes each pair as one value (FloatPair.h).
     float left_ = 0.0f;
     float top_ = 0.0f;
     float centreX_ = 0.0f;

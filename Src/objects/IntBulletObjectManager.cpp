@@ -73,6 +73,7 @@ void IntBulletObjectManager::unlink(BulletObject* object) {
     }
     if (object->pendingDestroy_) {
         --marked_;
+        if (owner_) owner_->countMarked(-1);
         object->pendingDestroy_ = 0;
     } else {
         --size_;
@@ -120,6 +121,7 @@ void IntBulletObjectManager::dispose(BulletObject* object) {
         object->pendingDestroy_ = 1;
         --size_;
         ++marked_;
+        if (owner_) owner_->countMarked(1);
         return;
     }
     destroyObject(object);
@@ -141,19 +143,13 @@ namespace {
 // dispatch.
 std::uint32_t stateOf(const BulletObject& object) { return object.stateWord(); }
 
-// What the ordinary walk's turns pass on to runScriptsAndMotion, the same
-// for every turn of one walk (a turn leaves the walk depth as it found it).
-struct OrdinaryWalk {
-    bool madeCurrent;
-    bool outermost;
-};
-
 // An object's turn in the ordinary walk: its scripts and motion, then an
-// enemy's prate. The context is the OrdinaryWalk.
-void ordinaryTurn(BulletObject& object, void* context) {
+// enemy's prate. `madeCurrent` and `outermost` are what runScriptsAndMotion
+// takes, the same for every turn of one walk (a turn leaves the walk depth
+// as it found it).
+[[gnu::always_inline]] inline void ordinaryTurn(BulletObject& object, bool madeCurrent, bool outermost) {
     if (object.isPlainClass()) {
-        const OrdinaryWalk& walk = *static_cast<const OrdinaryWalk*>(context);
-        object.runScriptsAndMotion(walk.madeCurrent, walk.outermost);
+        object.runScriptsAndMotion(madeCurrent, outermost);
     } else {
         object.runMainOrRevenge();
         object.runDamage();
@@ -168,29 +164,31 @@ void ordinaryTurn(BulletObject& object, void* context) {
 }
 }  // namespace
 
-void IntBulletObjectManager::update() {
-    // The owner makes each object its current one; the process-wide manager
-    // outside every walk now runs none of its objects' scripts.
-    const bool madeCurrent = owner_ && owner_ == g_bulletObjectManager;
-    OrdinaryWalk walk{madeCurrent, madeCurrent && owner_->isOutsideWalks()};
-    updateWith(&ordinaryTurn, &walk);
-}
-
-void IntBulletObjectManager::updateWith(Turn turn, void* context) {
+template <typename TurnFn>
+[[gnu::always_inline]] inline void IntBulletObjectManager::walk(TurnFn turn) {
     ++walking_;
     BulletObjectManager* const owner = owner_;
-    if (owner) owner->enterWalk();
+    // Where each object is recorded as the walk reaches it (a list without
+    // an owner records it in a place nobody reads).
+    BulletObject* unrecorded = nullptr;
+    BulletObjectManager::WalkMarks marks{&unrecorded, &unrecorded};
+    if (owner) {
+        owner->enterWalk();
+        marks = owner->walkMarks();
+    }
     // The saved cursor of an enclosing walk of this list (none in practice).
     BulletObject* const outerCursor = cursor_;
     const bool outerDetached = cursorDetached_;
     BulletObject* const outerNext = cursorNext_;
+    // False whenever the walk reaches an object: unlink sets it during the
+    // object's turn, and the walk clears it as it follows cursorNext_.
+    cursorDetached_ = false;
 
     BulletObject* object = head_;
     while (object) {
-        // cursorNext_ is read only once unlink has set it with cursorDetached_.
         cursor_ = object;
-        cursorDetached_ = false;
-        if (owner) owner->walkAt(object);
+        *marks.slot = object;
+        *marks.current = object;
         if (object->pendingDestroy_ || stateOf(*object) != 0) {
             BulletObject* following = object->listNext_;
             cursor_ = nullptr;
@@ -198,13 +196,24 @@ void IntBulletObjectManager::updateWith(Turn turn, void* context) {
             object = following;
             continue;
         }
-        turn(*object, context);
+        turn(*object);
         // Read after the turn, so objects appended during it are visited in
         // this walk.
-        BulletObject* following = cursorDetached_ ? cursorNext_ : object->listNext_;
-        const bool stillHere = !cursorDetached_;
-        cursor_ = nullptr;
-        if (stillHere && (object->pendingDestroy_ || stateOf(*object) != 0)) destroyObject(object);
+        BulletObject* following;
+        if (cursorDetached_) {
+            // The object left the list during its turn: the walk goes on
+            // from its neighbour there.
+            following = cursorNext_;
+            cursorDetached_ = false;
+        } else {
+            following = object->listNext_;
+            if (object->pendingDestroy_ || stateOf(*object) != 0) [[unlikely]] {
+                // No longer the walk's object: its own removal does not
+                // move the cursor.
+                cursor_ = nullptr;
+                destroyObject(object);
+            }
+        }
         object = following;
     }
 
@@ -214,6 +223,23 @@ void IntBulletObjectManager::updateWith(Turn turn, void* context) {
     if (owner) owner->leaveWalk();
     --walking_;
     destroyMarked();
+}
+
+void IntBulletObjectManager::update() {
+    // The owner makes each object its current one; the process-wide manager
+    // outside every walk now runs none of its objects' scripts. The
+    // outermost walk, the one of every frame, has a loop of its own with
+    // both known.
+    const bool madeCurrent = owner_ && owner_ == g_bulletObjectManager;
+    if (madeCurrent && owner_->isOutsideWalks()) {
+        walk([](BulletObject& object) { ordinaryTurn(object, true, true); });
+    } else {
+        walk([madeCurrent](BulletObject& object) { ordinaryTurn(object, madeCurrent, false); });
+    }
+}
+
+void IntBulletObjectManager::updateWith(Turn turn, void* context) {
+    walk([turn, context](BulletObject& object) { turn(object, context); });
 }
 
 void IntBulletObjectManager::removeDead() {

@@ -76,6 +76,10 @@ public:
     void destroyMarked();
 
 private:
+    // The walk of update and updateWith; `turn(object)` is a live object's
+    // turn (inline, so each walk's turn is known to its loop).
+    template <typename TurnFn>
+    void walk(TurnFn turn);
     void link(BulletObject* object);
     void unlink(BulletObject* object);
     // Unlinks, forgets the targets and destroys the object.

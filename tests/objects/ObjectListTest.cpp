@@ -65,6 +65,35 @@ TEST_F(ObjectListTest, KilledEarlierIsDestroyedWithoutRunning) {
     EXPECT_EQ(manager().getBulletManager()->front(), sameList);
 }
 
+// An object that moves to another list during its own turn: the walk goes on
+// with the object that followed it, and each later object runs once (each
+// stops itself on its third run, so a walk that repeated one would end).
+TEST_F(ObjectListTest, LeavingTheListInItsOwnTurnKeepsTheWalkGoing) {
+    BulletObject* leaver = manager().createBullet();
+    BulletObject* next = manager().createBullet();
+    BulletObject* last = manager().createBullet();
+    leaver->setMainRuntime(traced("leaver", [&] {
+        if (leaver->getKind() != object_kind::kPlain) return;
+        leaver->setKind(object_kind::kBullet);
+        manager().getPlainObjectManager()->append(leaver);
+    }));
+    int runs[2] = {};
+    next->setMainRuntime(traced("next", [&] {
+        if (++runs[0] == 3) next->setState(1);
+    }));
+    last->setMainRuntime(traced("last", [&] {
+        if (++runs[1] == 3) last->setState(1);
+    }));
+    frames(1);
+    EXPECT_EQ(trace, (std::vector<std::string>{"leaver", "next", "last"}));
+    EXPECT_EQ(manager().getBulletManager()->front(), next);
+    EXPECT_EQ(manager().getPlainObjectManager()->front(), leaver);
+    // Next frame it runs in its new list, which is walked first.
+    trace.clear();
+    frames(1);
+    EXPECT_EQ(trace, (std::vector<std::string>{"leaver", "next", "last"}));
+}
+
 // A bullet fired by a bullet runs and moves in its first frame ("bulletmgr_"
 // is being walked and the new one is appended to it); one fired by an enemy
 // starts the next frame ("bulletmgr_" was walked already).
@@ -191,9 +220,12 @@ TEST_F(ObjectListTest, RemovalsFromARunningScriptWaitForTheWalk) {
     EXPECT_EQ(bullets.front(), fired);
     EXPECT_EQ(fired->getLeft(), 1.0f);
 
-    // The same from a direct slot call of a top object in another list.
+    // The same from a direct slot call of a top object in another list (its
+    // list's walk runs it first: it acts in the call).
     BulletObject* top = manager().createPlainObject();
+    int topRuns = 0;
     top->setMainRuntime(traced("top", [&] {
+        if (++topRuns < 2) return;
         top->setState(1);
         manager().getPlainObjectManager()->removeDead();
         manager().getPlainObjectManager()->clear();
@@ -201,6 +233,8 @@ TEST_F(ObjectListTest, RemovalsFromARunningScriptWaitForTheWalk) {
     manager().setPauseTop(top);
     frames(1);
     EXPECT_EQ(manager().getPlainObjectManager()->size(), 0u);
+    // Gone at the end of the call, not left marked for the next walk.
+    EXPECT_EQ(manager().getPlainObjectManager()->front(), nullptr);
     manager().setPauseTop(nullptr);
 }
 
