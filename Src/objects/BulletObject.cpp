@@ -57,11 +57,17 @@ BulletObject::~BulletObject() {
 
 void BulletObject::releaseResources() {
     settleWait();
-    for (ExBulletML_Runtime** runtime : {&mainRuntime_, &presentRuntime_, &revengeRuntime_, &damageRuntime_}) {
-        ExBulletML_Runtime* held = *runtime;
-        *runtime = nullptr;
+    // One after the other, each let go of before it is destroyed (written
+    // out: this runs for every object destroyed).
+    const auto release = [](ExBulletML_Runtime*& runtime) {
+        ExBulletML_Runtime* held = runtime;
+        runtime = nullptr;
         if (held) held->destroy();
-    }
+    };
+    release(mainRuntime_);
+    release(presentRuntime_);
+    release(revengeRuntime_);
+    release(damageRuntime_);
     if (familyOwner_) familyOwner_->removeChild(this);
     parent_ = nullptr;
     while (firstChild_) {
@@ -132,9 +138,17 @@ void BulletObject::init() {
 
 void BulletObject::setState(std::uint32_t state) {
     settleWait();
-    for (ExBulletML_Runtime* runtime : {mainRuntime_, presentRuntime_, revengeRuntime_}) {
+    // The three runtimes as they are now, then each stopped in turn (written
+    // out: every bullet that vanishes comes here).
+    ExBulletML_Runtime* const main = mainRuntime_;
+    ExBulletML_Runtime* const present = presentRuntime_;
+    ExBulletML_Runtime* const revenge = revengeRuntime_;
+    const auto stop = [state](ExBulletML_Runtime* runtime) {
         if (runtime) runtime->stop(static_cast<std::int32_t>(state));
-    }
+    };
+    stop(main);
+    stop(present);
+    stop(revenge);
     GameObject::setState(state);
 }
 
@@ -217,11 +231,6 @@ void BulletObject::copyMotionFrom(BulletObject& other) {
     countdown_ = 0;
     prateRate_ = 0.0f;
     extraWords_[0] = 0;
-}
-
-void BulletObject::copyLevelAndKind(BulletObject& other) {
-    setDrawLevel(other.drawLevel_);
-    kind_ = other.kind_;
 }
 
 std::int32_t BulletObject::runMainOrRevenge() {

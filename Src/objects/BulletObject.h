@@ -48,7 +48,10 @@ public:
     // Slot 19: copyFrom plus the motion.
     virtual void copyMotionFrom(BulletObject& other);
     // Slot 20: draw level and kind.
-    virtual void copyLevelAndKind(BulletObject& other);
+    virtual void copyLevelAndKind(BulletObject& other) {
+        setDrawLevel(other.drawLevel_);
+        kind_ = other.kind_;
+    }
     // Slots 21-23: the scripts; 1 when nothing ran.
     virtual std::int32_t runMainOrRevenge();
     virtual std::int32_t runPresent();

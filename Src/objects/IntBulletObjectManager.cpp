@@ -86,7 +86,8 @@ BulletObject* IntBulletObjectManager::create() {
     BulletObject* object = BulletObjectAllocator::instance().get();
     if (!object) return nullptr;
     link(object);
-    object->setTag(serial_);
+    // The pool makes BulletObjects only: the slot is called without dispatch.
+    object->BulletObject::setTag(serial_);
     ++serial_;
     return object;
 }

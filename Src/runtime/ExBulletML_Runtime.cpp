@@ -23,7 +23,7 @@ namespace {
 BulletML_Node_Manager* g_runtimeDocument = nullptr;
 
 void giveBack(VecParam* vector, const VecParam* own) {
-    if (vector && vector != own) releaseParamVector(vector);
+    if (vector && vector != own) VecParamAllocator::instance().release(vector);
 }
 
 // The reference elements whose handler pushed a parameter vector.
@@ -379,7 +379,7 @@ void ExBulletML_Runtime::fillParams(VecParam* into, const BulletML_Node* referen
 }
 
 ExBulletML_Runtime* ExBulletML_Runtime::spawnChild(BulletML_Node* node) {
-    ExBulletML_Runtime* spawned = takeRuntimeFromPool();
+    ExBulletML_Runtime* spawned = BMLRuntimeAllocator::instance().get();
     if (!spawned) return nullptr;
     spawned->setNodes(node);
     spawned->restartFlag_ = 1;
@@ -391,7 +391,7 @@ ExBulletML_Runtime* ExBulletML_Runtime::spawnChild(BulletML_Node* node) {
 }
 
 ExBulletML_Runtime* ExBulletML_Runtime::spawnRefRuntime(BulletML_Node* target, BulletML_Node* reference) {
-    ExBulletML_Runtime* spawned = takeRuntimeFromPool();
+    ExBulletML_Runtime* spawned = BMLRuntimeAllocator::instance().get();
     if (!spawned) return nullptr;
     spawned->setNodes(target);
     spawned->restartFlag_ = 1;
