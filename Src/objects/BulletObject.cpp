@@ -46,10 +46,6 @@ bool isRotatedShape(std::int32_t type) { return type == kShapeRotated || type ==
 using sine_table::kDegreesPerRadian;
 }  // namespace
 
-// The kept sine and minus cosine start as those of direction 0 (0 and -1,
-// the table's exact entries), so a new object needs no table look-up.
-BulletObject::BulletObject() = default;
-
 BulletObject::~BulletObject() {
     // An object given back to its pool let go of everything on destroy.
     if (holdsResources()) releaseResources();

@@ -25,6 +25,8 @@ inline constexpr std::int32_t kSpinEdge = 1056;
 
 class BulletObject : public GameObject {
 public:
+    // Defined after the class (see GameObject's), so that the pool's
+    // construction is one piece with its bases'.
     BulletObject();
     ~BulletObject() override;
 
@@ -330,3 +332,7 @@ private:
     std::uint32_t targetMapBits_ = 0;
     std::int32_t pins_ = 0;
 };
+
+// The kept sine and minus cosine start as those of direction 0 (0 and -1,
+// the table's exact entries), so a new object needs no table look-up.
+inline BulletObject::BulletObject() = default;

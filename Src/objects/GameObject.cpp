@@ -36,8 +36,6 @@ float shapeImageY(float centre, std::int32_t type, const HitShape& shape) {
 }
 }  // namespace
 
-GameObject::GameObject() = default;
-
 GameObject::~GameObject() { releaseImages(); }
 
 void GameObject::releaseImages() {

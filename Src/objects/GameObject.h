@@ -303,3 +303,8 @@ protected:
     std::uint8_t attributeBits_ = 0;
     std::uint8_t reflectOption_ = 0;
 };
+
+// Defaulted here, after the class, rather than in it: a constructor defaulted
+// at its first declaration would have `new (block) T()` zero the whole
+// object before the member initialisers run.
+inline GameObject::GameObject() = default;

@@ -76,7 +76,8 @@ public:
     void destroyMarked();
 
 private:
-    void link(BulletObject* object);
+    // Appends the object; `plainClass`: its class is BulletObject itself.
+    void link(BulletObject* object, bool plainClass);
     void unlink(BulletObject* object);
     // Unlinks, forgets the targets and destroys the object.
     void destroyObject(BulletObject* object);

@@ -124,8 +124,9 @@ Motion refSource(R& runtime, const Definition& target, const BulletML_Node* refe
 
 // The new bullet's common set-up: kind, hidden until its script starts,
 // level, centre and horizontal field range. The object pool makes
-// BulletObjects only, so the slot is called without dispatch.
-void placeBullet(BulletObject& bullet, float x, float y) {
+// BulletObjects only, so the slot is called without dispatch. Inline, as
+// linkAndFlag is: both run once per bullet made, from two handlers.
+[[gnu::always_inline]] inline void placeBullet(BulletObject& bullet, float x, float y) {
     bullet.setKind(object_kind::kBullet);
     bullet.BulletObject::setActive(0);
     bullet.setDrawLevel(kBulletDrawLevel);
@@ -137,7 +138,8 @@ void placeBullet(BulletObject& bullet, float x, float y) {
 }
 
 // The child link and the attribute flag, read from the definition.
-void linkAndFlag(R& runtime, BulletObject& bullet, BulletObject& firer, const Definition& definition) {
+[[gnu::always_inline]] inline void linkAndFlag(R& runtime, BulletObject& bullet, BulletObject& firer,
+                                               const Definition& definition) {
     const float child = definition.valueOr(runtime, Definition::kSlotChild, creationValue(runtime, kCvFireChild));
     if (truncateToInt32(child) == 1) {
         bullet.setParent(&firer);

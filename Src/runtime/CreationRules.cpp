@@ -25,10 +25,7 @@ Motion motionOf(ExBulletML_Runtime& runtime, const BulletML_Node* definition, st
     return {nodeTypeOf(definition, id), static_cast<float>(valueOf(runtime, definition, id))};
 }
 
-bool mayFireFrom(const BulletObject& firer) {
-    if (firer.isInsideField()) return true;
-    return g_systemInfo && g_systemInfo->getSystemType() == 3;
-}
+bool firesFromAnywhere() { return g_systemInfo && g_systemInfo->getSystemType() == 3; }
 
 namespace {
 // The two quiet-frame settings of the current game record. Asked for every

@@ -22,7 +22,8 @@ static_assert(ExBulletML_Runtime::kWaitElement == kWait, "continueWait knows the
 namespace {
 BulletML_Node_Manager* g_runtimeDocument = nullptr;
 
-void giveBack(VecParam* vector, const VecParam* own) {
+// Inline: every runtime destroyed gives its vector back this way.
+inline void giveBack(VecParam* vector, const VecParam* own) {
     if (vector && vector != own) VecParamAllocator::instance().release(vector);
 }
 

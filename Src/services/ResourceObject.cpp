@@ -1,8 +1,5 @@
 #include "services/ResourceObject.h"
 
-ResourceObject::ResourceObject()
-    : tag_(0), name_(NamePool::emptyName()), state_(0), nameSet_(0), active_(1) {}
-
 ResourceObject* ResourceObject::destroy(std::uint32_t flags) {
     if (flags & 1) {
         delete this;

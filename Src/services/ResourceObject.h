@@ -8,7 +8,9 @@
 
 class ResourceObject {
 public:
-    ResourceObject();
+    // Defined here, as the object constructors that build on it are: the
+    // object pools build one per object made.
+    ResourceObject() : tag_(0), name_(NamePool::emptyName()), state_(0), nameSet_(0), active_(1) {}
     virtual ~ResourceObject() = default;
 
     // Runs the destructor; with bit 0 of `flags` set also frees the object
