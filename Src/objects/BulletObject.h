@@ -204,10 +204,14 @@ public:
 protected:
     // Runs the destructor and gives the block back to its pool.
     virtual void giveBlockBack();
-    // Something releaseResources would let go of.
+    // Something releaseResources would let go of. The pointers are tested
+    // together (as hasImages does): every object given back asks, and
+    // destroy has already let go of everything.
     bool holdsResources() const {
-        return mainRuntime_ || presentRuntime_ || revengeRuntime_ || damageRuntime_ || familyOwner_ || firstChild_ ||
-               parent_ || hasImages();
+        const auto bits = [](const void* pointer) { return reinterpret_cast<std::uintptr_t>(pointer); };
+        return (bits(mainRuntime_) | bits(presentRuntime_) | bits(revengeRuntime_) | bits(damageRuntime_) |
+                bits(familyOwner_) | bits(firstChild_) | bits(parent_)) != 0 ||
+               hasImages();
     }
 
 private:
