@@ -46,10 +46,6 @@ bool isRotatedShape(std::int32_t type) { return type == kShapeRotated || type ==
 using sine_table::kDegreesPerRadian;
 }  // namespace
 
-// The kept sine and minus cosine start as those of direction 0 (0 and -1,
-// the table's exact entries), so a new object needs no table look-up.
-BulletObject::BulletObject() = default;
-
 BulletObject::~BulletObject() {
     // An object given back to its pool let go of everything on destroy.
     if (holdsResources()) releaseResources();
@@ -57,11 +53,17 @@ BulletObject::~BulletObject() {
 
 void BulletObject::releaseResources() {
     settleWait();
-    for (ExBulletML_Runtime** runtime : {&mainRuntime_, &presentRuntime_, &revengeRuntime_, &damageRuntime_}) {
-        ExBulletML_Runtime* held = *runtime;
-        *runtime = nullptr;
+    // One after the other, each let go of before it is destroyed (written
+    // out: this runs for every object destroyed).
+    const auto release = [](ExBulletML_Runtime*& runtime) {
+        ExBulletML_Runtime* held = runtime;
+        runtime = nullptr;
         if (held) held->destroy();
-    }
+    };
+    release(mainRuntime_);
+    release(presentRuntime_);
+    release(revengeRuntime_);
+    release(damageRuntime_);
     if (familyOwner_) familyOwner_->removeChild(this);
     parent_ = nullptr;
     while (firstChild_) {
@@ -223,11 +225,6 @@ void BulletObject::copyMotionFrom(BulletObject& other) {
     timers_.countdown = 0;
     prateRate_ = 0.0f;
     extraWords_[0] = 0;
-}
-
-void BulletObject::copyLevelAndKind(BulletObject& other) {
-    setDrawLevel(other.drawLevel_);
-    kind_ = other.kind_;
 }
 
 std::int32_t BulletObject::runMainOrRevenge() {

@@ -25,6 +25,8 @@ inline constexpr std::int32_t kSpinEdge = 1056;
 
 class BulletObject : public GameObject {
 public:
+    // Defined after the class (see GameObject's), so that the pool's
+    // construction is one piece with its bases'.
     BulletObject();
     ~BulletObject() override;
 
@@ -48,7 +50,10 @@ public:
     // Slot 19: copyFrom plus the motion.
     virtual void copyMotionFrom(BulletObject& other);
     // Slot 20: draw level and kind.
-    virtual void copyLevelAndKind(BulletObject& other);
+    virtual void copyLevelAndKind(BulletObject& other) {
+        setDrawLevel(other.drawLevel_);
+        kind_ = other.kind_;
+    }
     // Slots 21-23: the scripts; 1 when nothing ran.
     virtual std::int32_t runMainOrRevenge();
     virtual std::int32_t runPresent();
@@ -199,10 +204,14 @@ public:
 protected:
     // Runs the destructor and gives the block back to its pool.
     virtual void giveBlockBack();
-    // Something releaseResources would let go of.
+    // Something releaseResources would let go of. The pointers are tested
+    // together (as hasImages does): every object given back asks, and
+    // destroy has already let go of everything.
     bool holdsResources() const {
-        return mainRuntime_ || presentRuntime_ || revengeRuntime_ || damageRuntime_ || familyOwner_ || firstChild_ ||
-               parent_ || hasImages();
+        const auto bits = [](const void* pointer) { return reinterpret_cast<std::uintptr_t>(pointer); };
+        return (bits(mainRuntime_) | bits(presentRuntime_) | bits(revengeRuntime_) | bits(damageRuntime_) |
+                bits(familyOwner_) | bits(firstChild_) | bits(parent_)) != 0 ||
+               hasImages();
     }
 
 private:
@@ -336,3 +345,7 @@ private:
     std::uint32_t targetMapBits_ = 0;
     std::int32_t pins_ = 0;
 };
+
+// The kept sine and minus cosine start as those of direction 0 (0 and -1,
+// the table's exact entries), so a new object needs no table look-up.
+inline BulletObject::BulletObject() = default;

@@ -15,11 +15,6 @@ BulletObjectAllocator::BulletObjectAllocator() : raw_(kBlocks), ready_(kBlocks) 
 
 BulletObjectAllocator::~BulletObjectAllocator() { freeBlocks(); }
 
-BulletObjectAllocator& BulletObjectAllocator::instance() {
-    static BulletObjectAllocator pool;
-    return pool;
-}
-
 void BulletObjectAllocator::fill() {
     outstanding_ = 0;
     // A second fill adds nothing beyond the pool's size. Blocks of an earlier
@@ -56,12 +51,6 @@ void BulletObjectAllocator::refill() {
         void* block = takeBlock();
         if (block) ready_.pushBack(new (block) BulletObject());
     }
-}
-
-void BulletObjectAllocator::giveBack(void* block) {
-    if (!block) return;
-    --outstanding_;
-    raw_.pushBack(block);
 }
 
 void BulletObjectAllocator::freeBlocks() {

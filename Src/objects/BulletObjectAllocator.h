@@ -26,7 +26,12 @@ public:
     // Frees every block it still holds.
     virtual ~BulletObjectAllocator();
 
-    static BulletObjectAllocator& instance();
+    // Defined here: every object made and destroyed asks for the pool, and
+    // an out-of-line call with its guard test costs more than the test alone.
+    static BulletObjectAllocator& instance() {
+        static BulletObjectAllocator pool;
+        return pool;
+    }
 
     // outstanding = 0; allocates the blocks into the raw stock.
     void fill();
@@ -38,7 +43,11 @@ public:
     // Tops the ready stock up by six while it holds fewer than 3,001.
     void refill();
     // A block whose object's destructor has already run.
-    void giveBack(void* block);
+    void giveBack(void* block) {
+        if (!block) return;
+        --outstanding_;
+        raw_.pushBack(block);
+    }
     // Frees every block in both stocks (release path); objects in use are the
     // object manager's to destroy first. The region goes when all its blocks
     // were back; else it stays, and the blocks still out with it.

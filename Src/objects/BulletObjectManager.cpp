@@ -32,7 +32,8 @@ BulletObject* BulletObjectManager::createInto(IntBulletObjectManager& list) { re
 
 BulletObject* BulletObjectManager::createBullet() {
     BulletObject* object = createInto(bullets_);
-    if (object && current_) object->copyLevelAndKind(*current_);
+    // The pool makes BulletObjects only: the slot is called without dispatch.
+    if (object && current_) object->BulletObject::copyLevelAndKind(*current_);
     return object;
 }
 

@@ -34,23 +34,7 @@ float shapeImageX(float centre, std::int32_t type, const HitShape& shape) {
 float shapeImageY(float centre, std::int32_t type, const HitShape& shape) {
     return type == kShapeCircle ? centre + shape.offsetY - shape.radius : centre + shape.rectTop;
 }
-
-// The object's images follow its activity and state. Out of line: most
-// objects (every plain bullet) have no image, and every vanishing bullet
-// passes setState and setActive, which stay small without the loops.
-[[gnu::noinline]] void setImagesActive(Sprite* main, Sprite* shape1, Sprite* shape2, std::int32_t active) {
-    for (Sprite* image : {main, shape1, shape2}) {
-        if (image) image->setActive(active);
-    }
-}
-[[gnu::noinline]] void setImagesState(Sprite* main, Sprite* shape1, Sprite* shape2, std::uint32_t state) {
-    for (Sprite* image : {main, shape1, shape2}) {
-        if (image) image->setState(state);
-    }
-}
 }  // namespace
-
-GameObject::GameObject() = default;
 
 GameObject::~GameObject() { releaseImages(); }
 
@@ -62,16 +46,16 @@ void GameObject::releaseImages() {
     }
 }
 
-std::int32_t GameObject::setActive(std::int32_t active) {
-    ResourceObject::setActive(active);
-    if (hasImages()) setImagesActive(mainImage_, shape1Image_, shape2Image_, active);
-    return active;
+void GameObject::passActiveToImages(std::int32_t active) {
+    for (Sprite* image : {mainImage_, shape1Image_, shape2Image_}) {
+        if (image) image->setActive(active);
+    }
 }
 
-void GameObject::setState(std::uint32_t state) {
-    state_ = state;
-    if (hasImages()) setImagesState(mainImage_, shape1Image_, shape2Image_, state);
-    if (state != 0) setActive(0);
+void GameObject::passStateToImages(std::uint32_t state) {
+    for (Sprite* image : {mainImage_, shape1Image_, shape2Image_}) {
+        if (image) image->setState(state);
+    }
 }
 
 void GameObject::copyFrom(GameObject& other) {
@@ -250,17 +234,12 @@ void GameObject::placeShapeImagesY() {
     if (shape2Image_) shape2Image_->setY(deviceY(shapeImageY(centreY_, hitShape2Type_, hitShape2_)));
 }
 
-void GameObject::setX(float x) {
-    centreX_ = x;
-    left_ = x - width_ / 2.0f;
-    // No edge rules; the images still go where the object is.
+void GameObject::placeImagesX() {
     if (mainImage_) mainImage_->setX(deviceX(left_));
     placeShapeImagesX();
 }
 
-void GameObject::setY(float y) {
-    centreY_ = y;
-    top_ = y - height_ / 2.0f;
+void GameObject::placeImagesY() {
     if (mainImage_) mainImage_->setY(deviceY(top_));
     placeShapeImagesY();
 }
@@ -269,23 +248,6 @@ float GameObject::hitDistanceSquared(float x, float y) const {
     const float dx = x - getHitX();
     const float dy = y - getHitY();
     return dx * dx + dy * dy;
-}
-
-void GameObject::setFieldRangeX(float left, float right) {
-    fieldLeft_ = truncateToInt32(left);
-    fieldRight_ = truncateToInt32(right);
-}
-
-void GameObject::setFieldRangeY(float top, float bottom) {
-    fieldTop_ = truncateToInt32(top);
-    fieldBottom_ = truncateToInt32(bottom);
-}
-
-std::int32_t GameObject::isInsideField() const {
-    return centreX_ >= static_cast<float>(fieldLeft_) && centreX_ < static_cast<float>(fieldRight_) &&
-                   centreY_ >= static_cast<float>(fieldTop_) && centreY_ < static_cast<float>(fieldBottom_)
-               ? 1
-               : 0;
 }
 
 void GameObject::setEdgeBoundsMax(float dx, float dy) {
@@ -314,13 +276,10 @@ void GameObject::setAllEdgeActions(std::int32_t action) {
     for (std::uint8_t& edge : edgeAction_) edge = static_cast<std::uint8_t>(action);
 }
 
-std::int32_t GameObject::setDrawLevel(std::int32_t level) {
-    if (level < 0) level = 0;
-    drawLevel_ = level;
+void GameObject::layerImages(std::int32_t level) {
     if (mainImage_) mainImage_->setLayer(level);
     if (shape1Image_) shape1Image_->setLayer(level + 1);
     if (shape2Image_) shape2Image_->setLayer(level + 2);
-    return level;
 }
 
 Sprite* GameObject::setImage(Sprite* sprite) {

@@ -8,6 +8,7 @@
 
 #include "objects/HitShape.h"
 #include "services/ResourceObject.h"
+#include "services/Truncate.h"
 
 class Sprite;
 
@@ -62,11 +63,22 @@ public:
     // Each existing image child gets state 1 (its sprite manager removes it).
     ~GameObject() override;
 
-    // Slot 10: the flag, passed on to each image child.
-    std::int32_t setActive(std::int32_t active) override;
+    // Slot 10: the flag, passed on to each image child. Defined here, as are
+    // the setters below, so that a bullet's creation, which sets a dozen
+    // values on an object without images, calls none of them out of line.
+    std::int32_t setActive(std::int32_t active) override {
+        ResourceObject::setActive(active);
+        // Most objects (every plain bullet) have no image.
+        if (hasImages()) passActiveToImages(active);
+        return active;
+    }
     // Slot 12: the state, passed on to each image child; a non-zero state also
     // makes the object inactive.
-    void setState(std::uint32_t state) override;
+    void setState(std::uint32_t state) override {
+        state_ = state;
+        if (hasImages()) passStateToImages(state);
+        if (state != 0) setActive(0);
+    }
     // Slot 14: geometry, velocity, bounds, hit shapes and looks of another
     // object; not the radius squared, the angles, flags, edge events or mode.
     virtual void copyFrom(GameObject& other);
@@ -88,9 +100,18 @@ public:
     }
     void moveX(float dx) { setLeft(left_ + dx); }
     void moveY(float dy) { setTop(top_ + dy); }
-    // Centre placement without edge rules.
-    void setX(float x);
-    void setY(float y);
+    // Centre placement without edge rules; the images still go where the
+    // object is.
+    void setX(float x) {
+        centreX_ = x;
+        left_ = x - width_ / 2.0f;
+        if (hasImages()) placeImagesX();
+    }
+    void setY(float y) {
+        centreY_ = y;
+        top_ = y - height_ / 2.0f;
+        if (hasImages()) placeImagesY();
+    }
     void shiftX(float dx) { setX(centreX_ + dx); }
     void shiftY(float dy) { setY(centreY_ + dy); }
 
@@ -143,14 +164,25 @@ public:
     }
 
     // Field limits (integers, truncated toward zero) and the edge bounds.
-    void setFieldRangeX(float left, float right);
-    void setFieldRangeY(float top, float bottom);
+    void setFieldRangeX(float left, float right) {
+        fieldLeft_ = truncateToInt32(left);
+        fieldRight_ = truncateToInt32(right);
+    }
+    void setFieldRangeY(float top, float bottom) {
+        fieldTop_ = truncateToInt32(top);
+        fieldBottom_ = truncateToInt32(bottom);
+    }
     std::int32_t getFieldLeft() const { return fieldLeft_; }
     std::int32_t getFieldRight() const { return fieldRight_; }
     std::int32_t getFieldTop() const { return fieldTop_; }
     std::int32_t getFieldBottom() const { return fieldBottom_; }
     // 1 when the centre lies inside the field (left and top inclusive).
-    std::int32_t isInsideField() const;
+    std::int32_t isInsideField() const {
+        return centreX_ >= static_cast<float>(fieldLeft_) && centreX_ < static_cast<float>(fieldRight_) &&
+                       centreY_ >= static_cast<float>(fieldTop_) && centreY_ < static_cast<float>(fieldBottom_)
+                   ? 1
+                   : 0;
+    }
     void setEdgeBoundsMax(float dx, float dy);
     void setEdgeBoundsMin(float dx, float dy);
     float getRightBound() const { return rightBound_; }
@@ -184,7 +216,12 @@ public:
     void setBuzzCount(std::int32_t count) { buzzCount_ = count; }
 
     // Negative levels become 0; the images get level, level + 1, level + 2.
-    std::int32_t setDrawLevel(std::int32_t level);
+    std::int32_t setDrawLevel(std::int32_t level) {
+        if (level < 0) level = 0;
+        drawLevel_ = level;
+        if (hasImages()) layerImages(level);
+        return level;
+    }
     std::int32_t getDrawLevel() const { return drawLevel_; }
 
     // Images: the main one and the two that show the hit shapes.
@@ -202,10 +239,21 @@ public:
 protected:
     // Gives each image child state 1 and forgets it.
     void releaseImages();
-    bool hasImages() const { return mainImage_ || shape1Image_ || shape2Image_; }
+    // One test of the three pointers together rather than three branches:
+    // every setter asks, and nearly every object has none.
+    bool hasImages() const {
+        return (reinterpret_cast<std::uintptr_t>(mainImage_) | reinterpret_cast<std::uintptr_t>(shape1Image_) |
+                reinterpret_cast<std::uintptr_t>(shape2Image_)) != 0;
+    }
     // Places the two shape images after the centre moved.
     void placeShapeImagesX();
     void placeShapeImagesY();
+    // The images' part of the setters above, for an object with images.
+    void passActiveToImages(std::int32_t active);
+    void passStateToImages(std::uint32_t state);
+    void placeImagesX();
+    void placeImagesY();
+    void layerImages(std::int32_t level);
 
     // Layout: what every frame's object step reads and writes comes first,
     // next to the object's header, so a moving object touches few cache
@@ -257,3 +305,8 @@ protected:
     std::uint8_t attributeBits_ = 0;
     std::uint8_t reflectOption_ = 0;
 };
+
+// Defaulted here, after the class, rather than in it: a constructor defaulted
+// at its first declaration would have `new (block) T()` zero the whole
+// object before the member initialisers run.
+inline GameObject::GameObject() = default;

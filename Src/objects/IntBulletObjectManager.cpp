@@ -39,8 +39,8 @@ IntBulletObjectManager::~IntBulletObjectManager() {
 
 BulletObject* IntBulletObjectManager::next(const BulletObject* object) { return object->listNext_; }
 
-void IntBulletObjectManager::link(BulletObject* object) {
-    object->plainClass_ = typeid(*object) == typeid(BulletObject);
+void IntBulletObjectManager::link(BulletObject* object, bool plainClass) {
+    object->plainClass_ = plainClass;
     object->list_ = this;
     object->listPrev_ = tail_;
     object->listNext_ = nullptr;
@@ -86,8 +86,10 @@ void IntBulletObjectManager::unlink(BulletObject* object) {
 BulletObject* IntBulletObjectManager::create() {
     BulletObject* object = BulletObjectAllocator::instance().get();
     if (!object) return nullptr;
-    link(object);
-    object->setTag(serial_);
+    // The pool makes BulletObjects only: its class needs no look-up, and the
+    // slot is called without dispatch.
+    link(object, true);
+    object->BulletObject::setTag(serial_);
     ++serial_;
     return object;
 }
@@ -95,7 +97,7 @@ BulletObject* IntBulletObjectManager::create() {
 void IntBulletObjectManager::append(BulletObject* object) {
     if (!object) return;
     if (object->list_) object->list_->detach(object);
-    link(object);
+    link(object, typeid(*object) == typeid(BulletObject));
 }
 
 void IntBulletObjectManager::detach(BulletObject* object) {

@@ -80,7 +80,8 @@ private:
     // turn (inline, so each walk's turn is known to its loop).
     template <typename TurnFn>
     void walk(TurnFn turn);
-    void link(BulletObject* object);
+    // Appends the object; `plainClass`: its class is BulletObject itself.
+    void link(BulletObject* object, bool plainClass);
     void unlink(BulletObject* object);
     // Unlinks, forgets the targets and destroys the object.
     void destroyObject(BulletObject* object);

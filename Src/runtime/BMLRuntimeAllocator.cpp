@@ -16,13 +16,6 @@ BMLRuntimeAllocator::BMLRuntimeAllocator() : raw_(kBlockCount), ready_(kBlockCou
 // Frees no block: freeBlocks does that at shut-down.
 BMLRuntimeAllocator::~BMLRuntimeAllocator() = default;
 
-BMLRuntimeAllocator& BMLRuntimeAllocator::instance() {
-    // Never destroyed: runtimes still held or ready at exit go with the
-    // process, as the vector pool's blocks do.
-    static BMLRuntimeAllocator& pool = *new BMLRuntimeAllocator;
-    return pool;
-}
-
 void BMLRuntimeAllocator::prefill() {
     if (filled_) return;
     filled_ = true;
@@ -55,10 +48,6 @@ void BMLRuntimeAllocator::refill() {
         void* block = popBlock();
         if (block) ready_.pushBack(new (block) ExBulletML_Runtime);
     }
-}
-
-void BMLRuntimeAllocator::release(void* block) {
-    if (block) raw_.pushBack(block);
 }
 
 void BMLRuntimeAllocator::freeBlocks() {

@@ -21,7 +21,13 @@ public:
     BMLRuntimeAllocator();
     virtual ~BMLRuntimeAllocator();
 
-    static BMLRuntimeAllocator& instance();
+    // Never destroyed: runtimes still held or ready at exit go with the
+    // process, as the vector pool's blocks do. Defined here: every runtime
+    // taken and destroyed asks for the pool.
+    static BMLRuntimeAllocator& instance() {
+        static BMLRuntimeAllocator& pool = *new BMLRuntimeAllocator;
+        return pool;
+    }
 
     // Allocates the blocks into the raw queue (once; a second call adds none).
     void prefill();
@@ -33,7 +39,9 @@ public:
     // A block whose runtime was destroyed goes to the back of the raw queue
     // (dropped when the queue is full: a block of an earlier fill, whose
     // memory stays with that fill's region).
-    void release(void* block);
+    void release(void* block) {
+        if (block) raw_.pushBack(block);
+    }
     // Empties the raw queue (shut-down); the region is freed when every block
     // of it was there.
     void freeBlocks();

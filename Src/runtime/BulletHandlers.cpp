@@ -23,25 +23,13 @@ enum : int { kCvDirection = 0, kCvSpeed = 1, kCvCx = 2, kCvCy = 3, kCvFireChild 
 
 float creationValue(R& runtime, int index) { return runtime.getCreationValues()[index]; }
 
-// The type of a direction or speed from the type stored for its child, as
-// nodeTypeOf gives it for these two: a child without one (none stored, or
-// "none" for an absent or unknown attribute) takes the default, aim or
-// absolute.
+// The type of a direction or speed from the type the node keeps for its
+// child, as nodeTypeOf gives it for these two: a child without one (none
+// stored, or "none" for an absent or unknown attribute) takes the default,
+// aim or absolute.
 std::int32_t motionTypeOf(std::int32_t stored, std::int32_t fallback) {
     return stored != 0 && stored != kTypeNone ? stored : fallback;
 }
-
-// The stored types of a node's direction and speed children, in one pass.
-struct StoredMotionTypes {
-    explicit StoredMotionTypes(const BulletML_Node* node) {
-        for (const auto& [id, type] : node->childTypes()) {
-            if (id == kDirection) direction = type;
-            else if (id == kSpeed) speed = type;
-        }
-    }
-    std::int32_t direction = 0;
-    std::int32_t speed = 0;
-};
 
 // The parameter children a bullet definition may give, found in one pass
 // over the node's few children instead of one search per name (and a second
@@ -50,7 +38,15 @@ class Definition {
 public:
     enum Slot : int { kSlotSpeed, kSlotDirection, kSlotCx, kSlotCy, kSlotVital, kSlotChild, kSlotFlag, kSlotCount };
 
-    explicit Definition(const BulletML_Node* node) : types_(node) {
+    explicit Definition(const BulletML_Node* node)
+        : directionType_(motionTypeOf(node->directionType(), kTypeAim)),
+          speedType_(motionTypeOf(node->speedType(), kTypeAbsolute)) {
+        // The node keeps its "speed" and "direction" numbers at hand; most
+        // definitions give nothing else, and then the pass is not needed.
+        std::size_t kept = 0;
+        kept += take(kSlotSpeed, node->speedChild());
+        kept += take(kSlotDirection, node->directionChild());
+        if (node->children().size() == kept) return;
         for (const auto& [id, number] : node->children()) {
             const int slot = slotOf(id);
             if (slot < 0) continue;
@@ -74,10 +70,18 @@ public:
     Motion motion(R& runtime, Slot slot, std::int32_t id) const {
         return {id == kDirection ? directionType() : speedType(), static_cast<float>(value(runtime, slot))};
     }
-    std::int32_t directionType() const { return motionTypeOf(types_.direction, kTypeAim); }
-    std::int32_t speedType() const { return motionTypeOf(types_.speed, kTypeAbsolute); }
+    std::int32_t directionType() const { return directionType_; }
+    std::int32_t speedType() const { return speedType_; }
 
 private:
+    // Notes a kept child; 1 when there is one.
+    std::size_t take(Slot slot, const BulletML_Node_Number* number) {
+        if (!number) return 0;
+        present_[slot] = true;
+        numbers_[slot] = number;
+        return 1;
+    }
+
     static int slotOf(std::int32_t id) {
         switch (id) {
             case kSpeed: return kSlotSpeed;
@@ -91,7 +95,8 @@ private:
         }
     }
 
-    StoredMotionTypes types_;
+    std::int32_t directionType_;
+    std::int32_t speedType_;
     bool present_[kSlotCount] = {};
     const BulletML_Node_Number* numbers_[kSlotCount] = {};
 };
@@ -118,10 +123,12 @@ Motion refSource(R& runtime, const Definition& target, const BulletML_Node* refe
 }
 
 // The new bullet's common set-up: kind, hidden until its script starts,
-// level, centre and horizontal field range.
-void placeBullet(BulletObject& bullet, float x, float y) {
+// level, centre and horizontal field range. The object pool makes
+// BulletObjects only, so the slot is called without dispatch. Inline, as
+// linkAndFlag is: both run once per bullet made, from two handlers.
+[[gnu::always_inline]] inline void placeBullet(BulletObject& bullet, float x, float y) {
     bullet.setKind(object_kind::kBullet);
-    bullet.setActive(0);
+    bullet.BulletObject::setActive(0);
     bullet.setDrawLevel(kBulletDrawLevel);
     bullet.setX(x);
     bullet.setY(y);
@@ -131,7 +138,8 @@ void placeBullet(BulletObject& bullet, float x, float y) {
 }
 
 // The child link and the attribute flag, read from the definition.
-void linkAndFlag(R& runtime, BulletObject& bullet, BulletObject& firer, const Definition& definition) {
+[[gnu::always_inline]] inline void linkAndFlag(R& runtime, BulletObject& bullet, BulletObject& firer,
+                                               const Definition& definition) {
     const float child = definition.valueOr(runtime, Definition::kSlotChild, creationValue(runtime, kCvFireChild));
     if (truncateToInt32(child) == 1) {
         bullet.setParent(&firer);
@@ -156,6 +164,41 @@ BulletObject* takeBullet(BulletObjectManager& manager, Spawn spawn) {
     }
     bullet->setMainRuntime(script);
     return bullet;
+}
+
+// "bullet" in a firing runtime: a new bullet from the firer, or, when none
+// is made, the sequence turned as if it had been. Kept apart from the
+// handler, whose other half (a bullet's own script starting) runs as often
+// and needs none of this.
+[[gnu::noinline]] std::int32_t fireBullet(R& runtime, BulletML_Node* node, BulletObject* firer) {
+    // Without a firing object there is no centre to fire from.
+    BulletObjectManager* manager = runtimeObjectManager();
+    if (!firer || !manager) return R::kLeave;
+    if (!creation::mayFireFrom(*firer)) return R::kLeave;
+    const Definition definition(node);
+    if (creation::isQuietFrame()) {
+        creation::advanceDirection(runtime, plainDirection(runtime, definition), firer->getX(), firer->getY());
+        return R::kLeave;
+    }
+    BulletObject* made = takeBullet(*manager, [&] { return runtime.spawnChild(node); });
+    if (!made) {
+        creation::advanceDirection(runtime, plainDirection(runtime, definition), firer->getX(), firer->getY());
+        return R::kLeave;
+    }
+    made->setWideName(node->getLabel());
+    // "cx" and "cy" of the fire are not applied here (only "bulletref" adds
+    // them): patterns written for this engine place plain bullets at the
+    // firer's centre.
+    placeBullet(*made, firer->getX(), firer->getY());
+    linkAndFlag(runtime, *made, *firer, definition);
+    const Motion direction = plainDirection(runtime, definition);
+    const Motion speed = plainSource(runtime, definition, Definition::kSlotSpeed, kSpeed, runtime.getFireSpeedType(),
+                                     kCvSpeed);
+    creation::launch(runtime, *made, direction, speed);
+    if (definition.has(Definition::kSlotVital)) {
+        made->setVital(static_cast<float>(definition.value(runtime, Definition::kSlotVital)));
+    }
+    return R::kLeave;
 }
 
 }  // namespace
@@ -196,34 +239,7 @@ std::int32_t bullet(R& runtime, std::int32_t) {
         if (firer) firer->setActive(1);
         return R::kGoOn;
     }
-    // Without a firing object there is no centre to fire from.
-    BulletObjectManager* manager = runtimeObjectManager();
-    if (!firer || !manager) return R::kLeave;
-    if (!creation::mayFireFrom(*firer)) return R::kLeave;
-    const Definition definition(node);
-    if (creation::isQuietFrame()) {
-        creation::advanceDirection(runtime, plainDirection(runtime, definition), firer->getX(), firer->getY());
-        return R::kLeave;
-    }
-    BulletObject* made = takeBullet(*manager, [&] { return runtime.spawnChild(node); });
-    if (!made) {
-        creation::advanceDirection(runtime, plainDirection(runtime, definition), firer->getX(), firer->getY());
-        return R::kLeave;
-    }
-    made->setWideName(node->getLabel());
-    // "cx" and "cy" of the fire are not applied here (only "bulletref" adds
-    // them): patterns written for this engine place plain bullets at the
-    // firer's centre.
-    placeBullet(*made, firer->getX(), firer->getY());
-    linkAndFlag(runtime, *made, *firer, definition);
-    const Motion direction = plainDirection(runtime, definition);
-    const Motion speed = plainSource(runtime, definition, Definition::kSlotSpeed, kSpeed, runtime.getFireSpeedType(),
-                                     kCvSpeed);
-    creation::launch(runtime, *made, direction, speed);
-    if (definition.has(Definition::kSlotVital)) {
-        made->setVital(static_cast<float>(definition.value(runtime, Definition::kSlotVital)));
-    }
-    return R::kLeave;
+    return fireBullet(runtime, node, firer);
 }
 
 std::int32_t bulletRef(R& runtime, std::int32_t) {

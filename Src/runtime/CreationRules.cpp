@@ -25,10 +25,25 @@ Motion motionOf(ExBulletML_Runtime& runtime, const BulletML_Node* definition, st
     return {nodeTypeOf(definition, id), static_cast<float>(valueOf(runtime, definition, id))};
 }
 
-bool mayFireFrom(const BulletObject& firer) {
-    if (firer.isInsideField()) return true;
-    return g_systemInfo && g_systemInfo->getSystemType() == 3;
+bool firesFromAnywhere() { return g_systemInfo && g_systemInfo->getSystemType() == 3; }
+
+namespace {
+// The two quiet-frame settings of the current game record. Asked for every
+// bullet: they are found once per record rather than looked up by name each
+// time, and the look-up is kept out of the test's own short path.
+struct QuietSettings {
+    std::uint64_t serial = 0;
+    const float* death = nullptr;
+    const float* ttc = nullptr;
+};
+QuietSettings g_quietSettings;
+
+[[gnu::noinline]] void findQuietSettings(GameInfo& game) {
+    static const NameHandle death = NamePool::instance().intern("deathnobulletframe");
+    static const NameHandle ttc = NamePool::instance().intern("ttcnobulletframe");
+    g_quietSettings = {game.serial(), &game.varRef(death), &game.varRef(ttc)};
 }
+}  // namespace
 
 bool isQuietFrame() {
     // Without a frame counter no miss was ever counted.
@@ -36,16 +51,8 @@ bool isQuietFrame() {
         g_frameCounter ? g_frameCounter->getMissFrames() : std::numeric_limits<std::uint32_t>::max();
     GameInfo* game = g_gameInfo;
     if (!game) return false;
-    static const NameHandle death = NamePool::instance().intern("deathnobulletframe");
-    static const NameHandle ttc = NamePool::instance().intern("ttcnobulletframe");
-    // Asked for every bullet: the two settings are found once per record
-    // rather than looked up by name each time.
-    static struct {
-        std::uint64_t serial = 0;
-        const float* death = nullptr;
-        const float* ttc = nullptr;
-    } settings;
-    if (settings.serial != game->serial()) settings = {game->serial(), &game->varRef(death), &game->varRef(ttc)};
+    const QuietSettings& settings = g_quietSettings;
+    if (settings.serial != game->serial()) findQuietSettings(*game);
     const float count = static_cast<float>(sinceMiss);
     // A value that does not compare (NaN) holds the bullets back, as a
     // setting larger than any count would.

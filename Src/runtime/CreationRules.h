@@ -5,8 +5,9 @@
 #pragma once
 #include <cstdint>
 
+#include "objects/BulletObject.h"
+
 class BulletML_Node;
-class BulletObject;
 class ExBulletML_Runtime;
 
 namespace creation {
@@ -23,9 +24,11 @@ double valueOf(ExBulletML_Runtime& runtime, const BulletML_Node* definition, std
 // The child's type (with the defaults of an absent type) and value.
 Motion motionOf(ExBulletML_Runtime& runtime, const BulletML_Node* definition, std::int32_t id);
 
+// True with system type 3: objects fire from any position.
+bool firesFromAnywhere();
 // True when the object may fire: inside its field, or any position with
-// system type 3.
-bool mayFireFrom(const BulletObject& firer);
+// system type 3 (the field test inline: it is asked for every shot).
+inline bool mayFireFrom(const BulletObject& firer) { return firer.isInsideField() || firesFromAnywhere(); }
 // True on a quiet frame: fewer frames have passed since the player's last
 // miss than "deathnobulletframe" or "ttcnobulletframe" ask.
 bool isQuietFrame();

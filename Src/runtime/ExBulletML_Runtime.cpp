@@ -23,8 +23,9 @@ static_assert(ExBulletML_Runtime::kWaitElement == kWait, "continueWait knows the
 namespace {
 BulletML_Node_Manager* g_runtimeDocument = nullptr;
 
-void giveBack(VecParam* vector, const VecParam* own) {
-    if (vector && vector != own) releaseParamVector(vector);
+// Inline: every runtime destroyed gives its vector back this way.
+inline void giveBack(VecParam* vector, const VecParam* own) {
+    if (vector && vector != own) VecParamAllocator::instance().release(vector);
 }
 
 // The reference elements whose handler pushed a parameter vector. Out of
@@ -409,7 +410,7 @@ void ExBulletML_Runtime::fillParams(VecParam* into, const BulletML_Node* referen
 }
 
 ExBulletML_Runtime* ExBulletML_Runtime::spawnChild(BulletML_Node* node) {
-    ExBulletML_Runtime* spawned = takeRuntimeFromPool();
+    ExBulletML_Runtime* spawned = BMLRuntimeAllocator::instance().get();
     if (!spawned) return nullptr;
     spawned->setNodes(node);
     spawned->restartFlag_ = 1;
@@ -421,7 +422,7 @@ ExBulletML_Runtime* ExBulletML_Runtime::spawnChild(BulletML_Node* node) {
 }
 
 ExBulletML_Runtime* ExBulletML_Runtime::spawnRefRuntime(BulletML_Node* target, BulletML_Node* reference) {
-    ExBulletML_Runtime* spawned = takeRuntimeFromPool();
+    ExBulletML_Runtime* spawned = BMLRuntimeAllocator::instance().get();
     if (!spawned) return nullptr;
     spawned->setNodes(target);
     spawned->restartFlag_ = 1;

@@ -29,10 +29,6 @@ std::int32_t typeOrDefault(std::int32_t type, std::int32_t id) {
     }
 }
 
-BulletObjectManager* runtimeObjectManager() { return g_bulletObjectManager; }
-
-BulletObject* runtimeCurrentObject() { return g_bulletObjectManager ? g_bulletObjectManager->getCurrentObject() : nullptr; }
-
 namespace {
 std::array<RuntimeHandler, kHandlerCount> buildTable() {
     std::array<RuntimeHandler, kHandlerCount> table{};

@@ -5,10 +5,11 @@
 #pragma once
 #include <cstdint>
 
+#include "objects/BulletObjectManager.h"
+#include "services/Managers.h"
+
 class ExBulletML_Runtime;
 class BulletML_Node;
-class BulletObject;
-class BulletObjectManager;
 
 using RuntimeHandler = std::int32_t (*)(ExBulletML_Runtime& runtime, std::int32_t id);
 
@@ -30,9 +31,12 @@ std::int32_t nodeTypeOf(const BulletML_Node* node, std::int32_t id);
 // The same for a type already read with getChildType.
 std::int32_t typeOrDefault(std::int32_t type, std::int32_t id);
 
-// The object manager and its current object, or null.
-BulletObjectManager* runtimeObjectManager();
-BulletObject* runtimeCurrentObject();
+// The object manager and its current object, or null. Inline: most commands
+// ask for them, every bullet made several times.
+inline BulletObjectManager* runtimeObjectManager() { return g_bulletObjectManager; }
+inline BulletObject* runtimeCurrentObject() {
+    return g_bulletObjectManager ? g_bulletObjectManager->getCurrentObject() : nullptr;
+}
 
 namespace handlers {
 // Walk and time.

@@ -19,13 +19,6 @@ VecParamAllocator::VecParamAllocator() : raw_(kBlockCount), ready_(kBlockCount) 
 // The blocks go with the process.
 VecParamAllocator::~VecParamAllocator() = default;
 
-VecParamAllocator& VecParamAllocator::instance() {
-    // Built when the program loads, before the entry runs, and never
-    // destroyed: its blocks go with the process, still reachable from here.
-    static VecParamAllocator& pool = *new VecParamAllocator;
-    return pool;
-}
-
 VecParam* VecParamAllocator::popBlock() {
     if (raw_.empty()) {
         logLine("VecParamAllocator EMPTY");
@@ -51,12 +44,6 @@ void VecParamAllocator::refill() {
     if (!vector) return;
     clearVector(new (vector) VecParam);
     ready_.pushBack(vector);
-}
-
-void VecParamAllocator::release(VecParam* vector) {
-    // A full raw queue means the block was never this pool's: free it rather
-    // than lose it (the pool's own blocks are never freed one by one).
-    if (vector && !raw_.pushBack(vector) && !slab_.owns(vector)) ::operator delete(vector);
 }
 
 void releaseParamVector(VecParam* vector) { VecParamAllocator::instance().release(vector); }

@@ -5,6 +5,7 @@
 // thread only.
 #pragma once
 #include <cstddef>
+#include <new>
 
 #include "runtime/PoolQueue.h"
 #include "runtime/VecParam.h"
@@ -18,13 +19,24 @@ public:
     VecParamAllocator();
     virtual ~VecParamAllocator();
 
-    static VecParamAllocator& instance();
+    // Built when the program loads, before the entry runs, and never
+    // destroyed: its blocks go with the process, still reachable from here.
+    // Defined here: every runtime made and destroyed asks for the pool.
+    static VecParamAllocator& instance() {
+        static VecParamAllocator& pool = *new VecParamAllocator;
+        return pool;
+    }
 
     // The oldest ready vector, else a cleared raw one, else null (logged).
     VecParam* get();
     // One more ready vector while at most 1000 are ready.
     void refill();
-    void release(VecParam* vector);
+    void release(VecParam* vector) {
+        // A full raw queue means the block was never this pool's: free it
+        // rather than lose it (the pool's own blocks are never freed one by
+        // one).
+        if (vector && !raw_.pushBack(vector) && !slab_.owns(vector)) ::operator delete(vector);
+    }
 
     std::size_t rawCount() const { return raw_.size(); }
     std::size_t readyCount() const { return ready_.size(); }

@@ -38,8 +38,9 @@ public:
         place(*table, entry);
         return handle;
     }
-    // The pooled empty string: always handle 0 (interned when the pool is made).
-    NameHandle emptyName() const { return 0; }
+    // The pooled empty string: always handle 0 (interned when the pool is
+    // made), so it needs no pool.
+    static constexpr NameHandle emptyName() { return 0; }
     // The pooled text of a handle; the empty string for a handle never given.
     const String& text(NameHandle handle) const {
         std::lock_guard<std::mutex> lock(lock_);

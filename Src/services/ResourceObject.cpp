@@ -1,8 +1,5 @@
 #include "services/ResourceObject.h"
 
-ResourceObject::ResourceObject()
-    : tag_(0), name_(NamePool::instance().emptyName()), state_(0), nameSet_(0), active_(1) {}
-
 ResourceObject* ResourceObject::destroy(std::uint32_t flags) {
     if (flags & 1) {
         delete this;
@@ -26,8 +23,6 @@ void ResourceObject::init() {
     active_ = 0;
 }
 
-void ResourceObject::setTag(std::uint32_t tag) { tag_ = tag; }
-
 std::uint32_t ResourceObject::getTag() { return tag_; }
 
 std::int32_t ResourceObject::nameEquals(std::string_view name) {
@@ -48,11 +43,6 @@ NameHandle ResourceObject::setName(const NameHandle& name) {
 }
 
 NameHandle ResourceObject::getName() { return nameSet_ ? name_ : NamePool::instance().emptyName(); }
-
-std::int32_t ResourceObject::setActive(std::int32_t active) {
-    active_ = active != 0 ? 1 : 0;
-    return active;
-}
 
 std::int32_t ResourceObject::isActive() { return active_ != 0 ? 1 : 0; }
 

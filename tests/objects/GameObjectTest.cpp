@@ -106,6 +106,16 @@ TEST_F(GameObjectTest, ImagesFollowTheCorner) {
     image->setSize(40.0f, 10.0f);
     object->moveX(1.0f);
     EXPECT_EQ(object->getX(), 106.5f);
+
+    // Centre placement has no edge rules, but the images go along.
+    object->setX(200.0f);
+    object->setY(100.0f);
+    EXPECT_EQ(image->getX(), 190.0f);
+    EXPECT_EQ(image->getY(), 95.0f);
+    EXPECT_EQ(shape1->getX(), 200.0f - 16.0f);
+    EXPECT_EQ(shape1->getY(), 100.0f - 16.0f);
+    EXPECT_EQ(shape2->getX(), 200.0f);
+    EXPECT_EQ(shape2->getY(), 100.0f);
 }
 
 // An object without an image keeps the far default bounds: it vanishes only
