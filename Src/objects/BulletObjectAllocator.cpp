@@ -22,6 +22,7 @@ void BulletObjectAllocator::fill() {
     if (allocated_ >= kBlocks || !slab_.empty()) return;
     const std::size_t count = kBlocks - allocated_;
     slab_.allocate(sizeof(BulletObject), alignof(BulletObject), count);
+    slab_.adviseLargePages();
     for (std::size_t i = 0; i < count; ++i) raw_.pushBack(slab_.block(i));
     allocated_ += count;
 }

@@ -20,6 +20,7 @@ void BMLRuntimeAllocator::prefill() {
     if (filled_) return;
     filled_ = true;
     slab_.allocate(sizeof(ExBulletML_Runtime), alignof(ExBulletML_Runtime), kBlockCount);
+    slab_.adviseLargePages();
     for (std::size_t i = 0; i < kBlockCount; ++i) raw_.pushBack(slab_.block(i));
 }
 

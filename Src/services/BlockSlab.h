@@ -9,6 +9,8 @@
 #include <new>
 #include <vector>
 
+#include "platform/Memory.h"
+
 // Under AddressSanitizer each block is followed by a poisoned gap, so an
 // overrun from one block into the next is still caught as it was when every
 // block was a heap allocation of its own.
@@ -76,6 +78,14 @@ public:
         }
         static std::vector<BlockSlab>* kept = new std::vector<BlockSlab>();
         kept->push_back(static_cast<BlockSlab&&>(*this));
+    }
+
+    // Asks for the region to be backed by large pages. For a pool that hands
+    // its blocks out first in, first out: each new block lies on a page last
+    // used long ago, whose translation has left the processor's cache; a few
+    // large pages stay in it. A large page becomes resident as a whole.
+    void adviseLargePages() const {
+        if (base_) ::adviseLargePages(base_, stride_ * count_);
     }
 
     bool empty() const { return base_ == nullptr; }

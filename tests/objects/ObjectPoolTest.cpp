@@ -6,6 +6,7 @@
 #include "objects/ObjectFixture.h"
 #include "objects/SelectableObject.h"
 #include "objects/SelectableObjectAllocator.h"
+#include "support/TestSupport.h"
 
 namespace {
 class ObjectPoolTest : public ObjectTest {};
@@ -58,6 +59,16 @@ TEST_F(ObjectPoolTest, ObjectBlocksAreFifoSelectableBlocksLifo) {
     EXPECT_EQ(countLogLines("SelectableObjectAllocator::get() Pool is Empty!"), 1);
     for (void* block : blocks) menus.giveBack(block);
     menus.freeBlocks();
+}
+
+// The pool hands its blocks out first in, first out over a region of
+// thousands of pages: the region asks for large pages.
+TEST_F(ObjectPoolTest, TheRegionAsksForLargePages) {
+    if (!largePagesOnAdvice()) GTEST_SKIP() << "no large pages on advice here";
+    BulletObject* first = BulletObjectAllocator::instance().get();
+    // Past the first page, which the region may share with other memory.
+    EXPECT_TRUE(hasLargePageAdvice(reinterpret_cast<char*>(first) + 2 * 4096));
+    first->destroy(0);
 }
 
 // The ready stock is topped up by six while it holds fewer than 3,001: 2,998

@@ -1,5 +1,7 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <thread>
@@ -8,6 +10,7 @@
 #include "platform/File.h"
 #include "platform/HResult.h"
 #include "platform/Machine.h"
+#include "platform/Memory.h"
 #include "platform/Path.h"
 #include "platform/Text.h"
 #include "platform/Thread.h"
@@ -271,6 +274,33 @@ TEST(PlatformMachine, MeminfoIsCountedIn64Bits) {
     EXPECT_EQ(s.memoryLoad, 50u);
     EXPECT_GT(Machine::instance().memoryStatus().totalPhys, 0u);
     EXPECT_FALSE(Machine::instance().osInfo().sysname.empty());
+}
+
+// The advice covers the whole pages inside the region and nothing around
+// them; a region inside one page, an empty or a null one is left alone.
+TEST(PlatformMemory, LargePageAdviceCoversTheWholePagesOfARegion) {
+    if (!largePagesOnAdvice()) GTEST_SKIP() << "no large pages on advice here";
+    const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    const std::size_t bytes = 16 * page;
+    auto* base = static_cast<char*>(mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+    ASSERT_NE(base, MAP_FAILED);
+
+    // Starts inside the first page and ends inside the last one.
+    adviseLargePages(base + 16, bytes - page);
+    EXPECT_FALSE(hasLargePageAdvice(base));
+    EXPECT_TRUE(hasLargePageAdvice(base + page));
+    EXPECT_TRUE(hasLargePageAdvice(base + bytes - 2 * page));
+    EXPECT_FALSE(hasLargePageAdvice(base + bytes - page));
+
+    auto* small = static_cast<char*>(mmap(nullptr, 2 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+    ASSERT_NE(small, MAP_FAILED);
+    adviseLargePages(small + 8, page);
+    adviseLargePages(small, 0);
+    adviseLargePages(nullptr, bytes);
+    EXPECT_FALSE(hasLargePageAdvice(small));
+    EXPECT_FALSE(hasLargePageAdvice(small + page));
+    munmap(small, 2 * page);
+    munmap(base, bytes);
 }
 
 TEST(PlatformEvent, AutoResetAndConsumeOnTest) {

@@ -52,6 +52,13 @@ TEST_F(Pools, RuntimeTopUpFiguresAndThresholds) {
     EXPECT_EQ(countLines("BMLRuntimeAllocator EMPTY"), 0);
 }
 
+// The pool hands its blocks out first in, first out over a region of
+// thousands of pages: the region asks for large pages.
+TEST_F(Pools, TheRuntimeRegionAsksForLargePages) {
+    if (!largePagesOnAdvice()) GTEST_SKIP() << "no large pages on advice here";
+    EXPECT_TRUE(hasLargePageAdvice(reinterpret_cast<char*>(take()) + 2 * 4096));
+}
+
 TEST_F(Pools, GetHandsOutTheOldestReadyRuntimeFirst) {
     pool_.refill();
     ExBulletML_Runtime* first = take();

@@ -3,6 +3,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -91,4 +92,37 @@ CommandRun runCommand(const std::string& command) {
     const int status = pclose(pipe);
     run.status = WIFEXITED(status) ? WEXITSTATUS(status) : WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
     return run;
+}
+
+bool largePagesOnAdvice() {
+    std::ifstream setting("/sys/kernel/mm/transparent_hugepage/enabled");
+    std::string text;
+    std::getline(setting, text);
+    return text.find("[always]") != std::string::npos || text.find("[madvise]") != std::string::npos;
+}
+
+bool hasLargePageAdvice(const void* address) {
+    const auto wanted = reinterpret_cast<std::uintptr_t>(address);
+    std::ifstream maps("/proc/self/smaps");
+    std::string line;
+    bool inside = false;
+    while (std::getline(maps, line)) {
+        // A mapping's first line: "start-end perms ...", in hexadecimal.
+        std::uintptr_t start = 0, end = 0;
+        char dash = 0;
+        std::istringstream head(line);
+        if (head >> std::hex >> start >> dash >> end && dash == '-') {
+            inside = start <= wanted && wanted < end;
+            continue;
+        }
+        if (inside && line.rfind("VmFlags:", 0) == 0) {
+            std::istringstream flags(line.substr(8));
+            std::string flag;
+            while (flags >> flag) {
+                if (flag == "hg") return true;
+            }
+            return false;
+        }
+    }
+    return false;
 }

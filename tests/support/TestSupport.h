@@ -63,3 +63,9 @@ struct CommandRun {
 // Runs `command` through the shell (redirections included) and captures its
 // standard output.
 CommandRun runCommand(const std::string& command);
+
+// Whether the system offers large pages on advice, and whether the mapping
+// that holds `address` carries that advice (the "hg" flag in
+// /proc/self/smaps).
+bool largePagesOnAdvice();
+bool hasLargePageAdvice(const void* address);
