@@ -34,6 +34,26 @@ inline double median(std::vector<double> values) {
     return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2.0;
 }
 
+// Fills an index buffer with two triangles (0 1 2, 2 1 3) for each quad of
+// four vertices, as the engine's sprite and particle batches index them.
+inline bool fillQuadIndices(GfxIndexBuffer* buffer, std::uint32_t quads) {
+    void* data = nullptr;
+    if (buffer->lock(0, 0, &data, D3DLOCK_DISCARD) != D3D_OK) return false;
+    auto* index = static_cast<std::uint16_t*>(data);
+    for (std::uint32_t q = 0; q < quads; ++q) {
+        const auto base = std::uint16_t(q * 4);
+        const std::uint16_t quad[6] = {base,
+                                       std::uint16_t(base + 1),
+                                       std::uint16_t(base + 2),
+                                       std::uint16_t(base + 2),
+                                       std::uint16_t(base + 1),
+                                       std::uint16_t(base + 3)};
+        std::memcpy(index + std::size_t(q) * 6, quad, sizeof quad);
+    }
+    buffer->unlock();
+    return true;
+}
+
 class HiddenGlDevice {
 public:
     // The window, the adapter survey and the device of width x height;

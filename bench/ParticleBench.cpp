@@ -141,20 +141,7 @@ private:
             device->createIndexBuffer(ParticleManager::kIndexBufferBytes, D3DUSAGE_DYNAMIC | D3DUSAGE_WRITEONLY,
                                       D3DFMT_INDEX16, D3DPOOL_DEFAULT, handIndices_.put()) != D3D_OK)
             return fail("no hand batch buffers");
-        void* data = nullptr;
-        if (handIndices_->lock(0, 0, &data, D3DLOCK_DISCARD) != D3D_OK) return fail("no index lock");
-        auto* index = static_cast<std::uint16_t*>(data);
-        for (std::uint32_t q = 0; q < ParticleManager::kCapacity; ++q) {
-            const auto base = std::uint16_t(q * 4);
-            const std::uint16_t quad[6] = {base,
-                                           std::uint16_t(base + 1),
-                                           std::uint16_t(base + 2),
-                                           std::uint16_t(base + 2),
-                                           std::uint16_t(base + 1),
-                                           std::uint16_t(base + 3)};
-            std::memcpy(index + std::size_t(q) * 6, quad, sizeof quad);
-        }
-        handIndices_->unlock();
+        if (!benchgl::fillQuadIndices(handIndices_.get(), ParticleManager::kCapacity)) return fail("no index lock");
         hand_.reserve(ParticleManager::kCapacity);
         return true;
     }

@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "HiddenGlDevice.h"
 #include "graphics/D3DDevice.h"
 #include "graphics/RenderManager.h"
 #include "graphics/Sprite.h"
@@ -275,16 +276,7 @@ private:
             device_->createIndexBuffer(kBufferQuads * 12, D3DUSAGE_DYNAMIC | D3DUSAGE_WRITEONLY, D3DFMT_INDEX16,
                                        D3DPOOL_DEFAULT, indexBuffer_.put()) != D3D_OK)
             return false;
-        void* data = nullptr;
-        if (indexBuffer_->lock(0, 0, &data, D3DLOCK_DISCARD) != D3D_OK) return false;
-        auto* index = static_cast<std::uint16_t*>(data);
-        for (std::uint32_t q = 0; q < kBufferQuads; ++q) {
-            const std::uint16_t base = std::uint16_t(q * 4);
-            const std::uint16_t quad[6] = {base, std::uint16_t(base + 1), std::uint16_t(base + 2),
-                                           std::uint16_t(base + 2), std::uint16_t(base + 1), std::uint16_t(base + 3)};
-            std::memcpy(index + q * 6, quad, sizeof(quad));
-        }
-        indexBuffer_->unlock();
+        if (!benchgl::fillQuadIndices(indexBuffer_.get(), kBufferQuads)) return false;
         // The engine's states for sprites: its start-up sampler states on an
         // adapter with anisotropic filtering, the 2-D drawing mode, blend mode 3.
         device_->setSamplerState(0, D3DSAMP_MIPFILTER, D3DTEXF_LINEAR);

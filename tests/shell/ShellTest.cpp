@@ -9,32 +9,11 @@
 #include "services/SystemInfo.h"
 #include "shell/MainLoop.h"
 #include "shell/ReleaseAll.h"
+#include "shell/ReleaseBlock.h"
 #include "shell/WinMain.h"
 #include "support/TestSupport.h"
 
 namespace {
-const std::vector<std::string> kReleaseBlock = {
-    "*****************************************************",
-    "全てのマネージャー及びオブジェクトの開放を行います...",
-    "Bullet Manager を開放しました",
-    "DirectSound Manager を開放しました",
-    "Sprite Manager を開放しました",
-    "Particle Manager を開放しました",
-    "BoardMesh Manager を開放しました",
-    "Texture Manager を開放しました",
-    "Direct3D Manager を開放しました",
-    "DirectInput Manager を開放しました",
-    "非同期 XML 読み込みを停止しました",
-    "XML Manager を開放しました",
-    "Network Manager を開放しました",
-    "GameInfo Manager を開放しました",
-    "Replay Manager を開放しました",
-    "SystemInfo Manager を開放しました",
-    "Frame Manager を開放しました",
-    "Archive Manager を開放しました",
-    "開放処理が終了しました",
-};
-
 // The last lines of the log, as many as the release block has.
 std::vector<std::string> tail(const std::vector<std::string>& lines, size_t n) {
     if (lines.size() < n) return lines;

@@ -21,6 +21,7 @@
 #include "services/Managers.h"
 #include "services/SystemInfo.h"
 #include "shell/ReleaseAll.h"
+#include "shell/ReleaseBlock.h"
 #include "shell/WinMain.h"
 #include "support/TestSupport.h"
 
@@ -102,27 +103,6 @@ TEST(Startup, ArchivesScreenModeVersionAndFrameCounter) {
 // pointers, and logs every step in order; the records and settings are
 // written by their own managers' steps.
 TEST(ReleaseOrder, AnySubsetOfManagersIsReleasedWithTheWholeBlock) {
-    const std::vector<std::string> block = {
-        "*****************************************************",
-        "全てのマネージャー及びオブジェクトの開放を行います...",
-        "Bullet Manager を開放しました",
-        "DirectSound Manager を開放しました",
-        "Sprite Manager を開放しました",
-        "Particle Manager を開放しました",
-        "BoardMesh Manager を開放しました",
-        "Texture Manager を開放しました",
-        "Direct3D Manager を開放しました",
-        "DirectInput Manager を開放しました",
-        "非同期 XML 読み込みを停止しました",
-        "XML Manager を開放しました",
-        "Network Manager を開放しました",
-        "GameInfo Manager を開放しました",
-        "Replay Manager を開放しました",
-        "SystemInfo Manager を開放しました",
-        "Frame Manager を開放しました",
-        "Archive Manager を開放しました",
-        "開放処理が終了しました",
-    };
     struct Case {
         const char* what;
         bool systemInfo, gameInfo, frameCounter, archive;
@@ -156,7 +136,7 @@ TEST(ReleaseOrder, AnySubsetOfManagersIsReleasedWithTheWholeBlock) {
         EXPECT_EQ(g_debugInfo, nullptr);
         EXPECT_EQ(g_replayDebugInfo, nullptr);
         std::string want;
-        for (const std::string& line : block) want += line + "\n";
+        for (const std::string& line : kReleaseBlock) want += line + "\n";
         EXPECT_EQ(root.readFile("debug.txt"), want);
         EXPECT_EQ(root.exists("data/gameconfig.dat"), c.systemInfo);
         EXPECT_EQ(root.exists("data/cache.dat"), c.gameInfo);
