@@ -40,10 +40,6 @@
 namespace {
 constexpr int kWidth = 640, kHeight = 480, kSpriteSize = 8, kTextureSize = 32;
 
-using benchgl::Clock;
-using benchgl::median;
-using benchgl::millisecondsSince;
-
 // No vsync, so presentFrame paces nothing; no replay, nothing skipped.
 struct UnpacedPeers : FrameCounterPeers {
     bool deviceVsync() override { return false; }
@@ -207,27 +203,8 @@ void FramePass(benchmark::State& state) {
         scene.wholeFrame();
         scene.spritePass();
     }
-    std::vector<double> whole, sprites;
-    whole.reserve(4096);
-    sprites.reserve(4096);
-    std::uint64_t allocations = 0, frames = 0;
-    for (auto _ : state) {
-        state.PauseTiming();
-        Clock::time_point start = Clock::now();
-        scene.spritePass();
-        sprites.push_back(millisecondsSince(start));
-        state.ResumeTiming();
-        start = Clock::now();
-        const std::uint64_t before = newCount();
-        scene.wholeFrame();
-        allocations += newCount() - before;
-        whole.push_back(millisecondsSince(start));
-        ++frames;
-    }
-    state.counters["ms"] = median(whole);
-    state.counters["sprite_pass_ms"] = median(sprites);
-    state.counters["vs_sprite_pass"] = median(whole) / median(sprites);
-    state.counters["allocs_per_frame"] = frames ? double(allocations) / double(frames) : 0.0;
+    benchgl::timeAgainstHandBatch(
+        state, [&] { scene.wholeFrame(); }, [&] { scene.spritePass(); }, "sprite_pass");
 }
 }  // namespace
 

@@ -56,9 +56,7 @@ inline void BulletObject::stepMotion() {
     // axes at once: corner, centre, velocity and the bounds are x-y pairs).
     const FloatPair corner = loadPair(left_);
     const FloatPair next = corner + loadPair(velocityX_);
-    const bool withImages = (reinterpret_cast<std::uintptr_t>(mainImage_) | reinterpret_cast<std::uintptr_t>(shape1Image_) |
-                             reinterpret_cast<std::uintptr_t>(shape2Image_)) != 0;
-    if (!withImages && !(flags_ & object_flag::kFollowAny) &&
+    if (!hasImages() && !(flags_ & object_flag::kFollowAny) &&
         inBothLanes((loadPair(leftBound_) < next) & (next < loadPair(rightBound_)))) {
         storePair(centreX_, loadPair(centreX_) + (next - corner));
         storePair(left_, next);
