@@ -69,9 +69,16 @@ std::int32_t skipWait(R& runtime, std::int32_t) {
         runtime.setRepeatCounter(limit);
         return R::kGoOn;
     }
-    // No enemy left: the wait ends. A limit <= 0 pushed no counter of its
-    // own, so the counter is the enclosing repeat's and stays as it is.
-    if (limit > 0) runtime.setRepeatCounter(limit);
+    // No enemy left: the wait ends. A positive limit completes its own count.
+    // A limit <= 0 pushed no counter of its own, so the counter is the
+    // enclosing repeat's and stays as it is; an endless (negative) limit
+    // becomes 0, else the walk would run this node again at once, every
+    // frame, until the node budget stops it.
+    if (limit > 0) {
+        runtime.setRepeatCounter(limit);
+    } else {
+        runtime.setRepeatLimit(0);
+    }
     return R::kGoOn;
 }
 

@@ -82,9 +82,11 @@ std::int32_t changeDirection(R& runtime, std::int32_t) {
 std::int32_t accel(R& runtime, std::int32_t) {
     BulletObject* object = runtimeCurrentObject();
     if (!object) return R::kGoOn;
+    // Each value is taken with its own term before the next is read: values
+    // that draw "$_rand" draw in this order, and replays depend on it.
     double h = runtime.evalChild(kHorizontal);
-    double v = runtime.evalChild(kVertical);
     if (nodeType(runtime, kHorizontal) == kTypeSequence) h *= runtime.evalChild(kTerm);
+    double v = runtime.evalChild(kVertical);
     if (nodeType(runtime, kVertical) == kTypeSequence) v *= runtime.evalChild(kTerm);
     object->setAccel(static_cast<float>(h), static_cast<float>(v), term(runtime));
     return R::kGoOn;

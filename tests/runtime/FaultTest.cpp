@@ -62,12 +62,18 @@ TEST_F(Faults, EmptyPoolsCreateNothingAndNeverHandOutNull) {
 }
 
 TEST_F(Faults, SkipWaitWithoutALimitLeavesTheEnclosingRepeatsCount) {
-    load(R"(<action label="top"><repeat><times>5</times><action><skipwait>0</skipwait></action></repeat>
-            <vanish/></action>)");
-    traceRuntime(spawn()->getMainRuntime());
-    frames(1);
-    EXPECT_EQ(std::count(trace_.begin(), trace_.end(), "1 skipwait 0"), 5);
-    EXPECT_EQ(trace_.back(), "1 vanish 2");
+    for (const char* limit : {"0", "-1"}) {
+        SCOPED_TRACE(limit);
+        trace_.clear();
+        frame_ = 0;
+        manager().clearAll();
+        load(std::string(R"(<action label="top"><repeat><times>5</times><action><skipwait>)") + limit +
+             R"(</skipwait></action></repeat><vanish/></action>)");
+        traceRuntime(spawn()->getMainRuntime());
+        frames(1);
+        EXPECT_EQ(std::count(trace_.begin(), trace_.end(), "1 skipwait 0"), 5);
+        EXPECT_EQ(trace_.back(), "1 vanish 2");
+    }
 }
 
 TEST_F(Faults, ChangePositionArrivesWhenItWouldOvershoot) {

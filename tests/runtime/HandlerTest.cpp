@@ -34,6 +34,10 @@ TEST_F(Handlers, WalkAndTime) {
         {"skipwait waits while an enemy lives", "<skipwait>2</skipwait><exit/>", 3, true,
          "1 skipwait 2\n2 skipwait 2\n3 skipwait 0\n3 exit 2\n"},
         {"skipwait 0 with an enemy goes on", "<skipwait>0</skipwait><exit/>", 1, true, "1 skipwait 0\n1 exit 2\n"},
+        {"skipwait 0 goes on at once without enemies", "<skipwait>0</skipwait><exit/>", 1, false,
+         "1 skipwait 0\n1 exit 2\n"},
+        {"endless skipwait goes on at once without enemies", "<skipwait>-1</skipwait><exit/>", 1, false,
+         "1 skipwait 0\n1 exit 2\n"},
         {"skipbulletwait is the same handler", "<skipbulletwait/><exit/>", 1, true,
          "1 skipbulletwait 0\n1 exit 2\n"},
         {"exit ends the script", "<exit/><wait>1</wait>", 2, false, "1 exit 2\n"},
@@ -156,6 +160,16 @@ TEST_F(Handlers, Motion) {
              EXPECT_EQ(o->getAccelX(), 0.5f);
              EXPECT_EQ(o->getAccelY(), 0.75f);
              EXPECT_TRUE(o->isAccelerating());
+         }},
+        {"accel reads horizontal, its term, then vertical",
+         R"(<accel><horizontal type="sequence">$_rand</horizontal><vertical>$_rand</vertical><term>1+$_rand</term></accel>)",
+         [](BulletObject*) { ExBulletML_Runtime::reseed(); },
+         [](BulletObject* o) {
+             // The draws after a reseed are 41, 18467, 6334 (/ 32768): the
+             // horizontal value, its term, the vertical value; the last term
+             // read, 1 + a fourth draw, truncates to 1.
+             EXPECT_FLOAT_EQ(o->getAccelX(), 41 / 32768.0f * (1 + 18467 / 32768.0f));
+             EXPECT_FLOAT_EQ(o->getAccelY(), 6334 / 32768.0f);
          }},
         {"setposition centre moves the following children by the shift",
          "<setposition><x>150</x><y>260</y></setposition>",
