@@ -64,6 +64,10 @@ void GameConfigFile::applyWord(SystemInfo& info, std::size_t index, std::uint32_
     }
 }
 
+bool GameConfigFile::sameSetting(std::size_t index, std::uint32_t a, std::uint32_t b) {
+    return index < 4 ? a == b : (a != 0) == (b != 0);
+}
+
 void loadGameConfig(SystemInfo& info) {
     File file = File::openExisting(GameConfigFile::kPath, File::Access::Read);
     if (!file) return;
@@ -94,6 +98,10 @@ void saveGameConfig(const SystemInfo& info) {
             // Rewriting a file we cannot read would lose its tail.
             logWriteFailure();
             return;
+        }
+        for (std::size_t index = 0; index < words.size() && index * 4 + 4 <= old->size(); ++index) {
+            std::uint32_t stored = readLittleEndian(&(*old)[index * 4]);
+            if (GameConfigFile::sameSetting(index, stored, words[index])) writeLittleEndian(&bytes[index * 4], stored);
         }
         if (old->size() > bytes.size()) bytes.insert(bytes.end(), old->begin() + bytes.size(), old->end());
     }

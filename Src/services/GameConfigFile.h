@@ -19,15 +19,17 @@ struct GameConfigFile {
     // Applies word `index` (0..10) as read to its field.
     static void applyWord(SystemInfo& info, std::size_t index, std::uint32_t word);
 
-    // The file has no checksum, so a damaged word is caught by its range: a
+    // The file has no checksum, so a damaged number is caught by its range: a
     // volume level 0..5 (what the sound channels take), a continue count
-    // 0..99, a switch 0 or 1 (what the record writes). A word outside its
-    // range is read as the word the record's default is written as. The
-    // window, background and wide-compression words (4, 7, 10) are read by
-    // "not zero" whatever their value, as settings files written by hand
-    // rely on.
+    // 0..99. A word outside its range is read as the word the record's
+    // default is written as. The switch words (4..10) have no range: each is
+    // read as zero or not zero, so any value is a setting (word 8 = 2 means
+    // the network is off).
     static constexpr std::array<std::uint32_t, kWordCount> kLargestWord = {
-        5, 5, 5, 99, 0xFFFFFFFFu, 1, 1, 0xFFFFFFFFu, 1, 1, 0xFFFFFFFFu};
+        5, 5, 5, 99, 0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu};
+    // Whether words `a` and `b` at `index` give their field the same value:
+    // the numbers are equal, the switches both zero or both not zero.
+    static bool sameSetting(std::size_t index, std::uint32_t a, std::uint32_t b);
     static constexpr std::array<std::uint32_t, kWordCount> kDefaultWord = {5, 5, 5, 3, 1, 0, 0, 0, 0, 1, 0};
 };
 
@@ -37,6 +39,8 @@ struct GameConfigFile {
 void loadGameConfig(SystemInfo& info);
 // Writes the record's words over the first 44 bytes of the settings file,
 // keeping any longer tail, through a temporary file renamed over the old one.
+// A switch word of the old file that gives the same setting is kept as it
+// was (a hand-written 2 stays 2).
 // Without a "data" folder nothing is written (the program creates no folder);
 // any other failure is logged and leaves the old file as it was.
 void saveGameConfig(const SystemInfo& info);

@@ -98,13 +98,12 @@ TEST(SystemInfoGameConfig, WordsAreReadIntoTheirFields) {
         // Word 5 set means 16-bit colour.
         {{1, 2, 3, 4, 1, 1, 1, 1, 1, 1, 1}, {1, 2, 3, 4, 1, 16, 1, 0, 0, 1, 1}},
         {{5, 0, 5, 99, 0, 1, 0, 1, 0, 1, 0}, {5, 0, 5, 99, 0, 16, 0, 0, 1, 1, 0}},
-        // Words out of range (a volume above 5, a continue count above 99, a
-        // switch other than 0 or 1) give their fields the defaults; the
-        // window, background and wide-compression words are read by "not
-        // zero" whatever their value.
-        {{9, 8, 7, 6, 2, 7, 3, 4, 5, 6, 7}, {5, 5, 5, 6, 1, 32, 0, 0, 1, 1, 1}},
+        // Numbers out of range (a volume above 5, a continue count above 99)
+        // give their fields the defaults; every switch word is read by "not
+        // zero" whatever its value.
+        {{9, 8, 7, 6, 2, 7, 3, 4, 5, 6, 7}, {5, 5, 5, 6, 1, 16, 1, 0, 0, 1, 1}},
         {{6, 0x80000000u, 1, 100, 0, 0x100, 0, 0, 0xFFFFFFFFu, 0, 2},
-         {5, 5, 1, 3, 0, 32, 0, 1, 1, 0, 1}},
+         {5, 5, 1, 3, 0, 16, 0, 1, 0, 0, 1}},
         {{5, 5, 5, 3, 0xFFFFFFFFu, 0, 0, 0x80000000u, 0, 1, 0xFFFFFFFFu}, {5, 5, 5, 3, 1, 32, 0, 0, 1, 1, 1}},
     };
     for (const Case& c : cases) {
@@ -131,6 +130,47 @@ TEST(SystemInfoGameConfig, WordsAreReadIntoTheirFields) {
         EXPECT_EQ(log.logLines().size(), outOfRange);
         // Written back at release: the tail is untouched.
         EXPECT_EQ(log.root().readFile("data/gameconfig.dat").substr(44), tail);
+    }
+}
+
+TEST(SystemInfoGameConfig, EveryWordReadAndKeptAsStored) {
+    // Each word in turn holds 0, 1, 2 and 0xFFFFFFFF, the others their
+    // defaults: the field it gives, and the word the release writes back.
+    const std::uint32_t values[] = {0, 1, 2, 0xFFFFFFFFu};
+    struct Case {
+        std::size_t word;
+        std::array<std::uint32_t, 4> field;    // for each value
+        std::array<std::uint32_t, 4> written;  // for each value
+    } cases[] = {
+        {0, {0, 1, 2, 5}, {0, 1, 2, 5}},
+        {1, {0, 1, 2, 5}, {0, 1, 2, 5}},
+        {2, {0, 1, 2, 5}, {0, 1, 2, 5}},
+        {3, {0, 1, 2, 3}, {0, 1, 2, 3}},
+        {4, {0, 1, 1, 1}, {0, 1, 2, 0xFFFFFFFFu}},
+        {5, {32, 16, 16, 16}, {0, 1, 2, 0xFFFFFFFFu}},
+        {6, {0, 1, 1, 1}, {0, 1, 2, 0xFFFFFFFFu}},
+        {7, {1, 0, 0, 0}, {0, 1, 2, 0xFFFFFFFFu}},
+        {8, {1, 0, 0, 0}, {0, 1, 2, 0xFFFFFFFFu}},
+        {9, {0, 1, 1, 1}, {0, 1, 2, 0xFFFFFFFFu}},
+        {10, {0, 1, 1, 1}, {0, 1, 2, 0xFFFFFFFFu}},
+    };
+    for (const Case& c : cases) {
+        for (std::size_t v = 0; v < 4; ++v) {
+            SCOPED_TRACE("word " + std::to_string(c.word) + " = " + std::to_string(values[v]));
+            LoggedTest log;
+            std::string bytes;
+            for (std::size_t i = 0; i < GameConfigFile::kWordCount; ++i)
+                bytes += wordBytes({i == c.word ? values[v] : GameConfigFile::kDefaultWord[i]});
+            log.root().writeFile("data/gameconfig.dat", bytes);
+            {
+                SystemInfo info;
+                loadGameConfig(info);
+                EXPECT_EQ(configFields(info)[c.word], c.field[v]);
+            }
+            EXPECT_EQ(fileWords(log.root())[c.word], c.written[v]);
+            // Only a number out of its range is logged.
+            EXPECT_EQ(log.logLines().size(), c.field[v] == values[v] || c.word >= 4 ? 0u : 1u);
+        }
     }
 }
 
