@@ -1,5 +1,6 @@
 #include "records/CacheFile.h"
 
+#include <string_view>
 #include <vector>
 
 #include "platform/File.h"
@@ -13,12 +14,11 @@ namespace {
 constexpr std::size_t kHeaderSize = 4;
 }
 
-int readCacheFile(OnlineTables& tables) {
-    File file = File::openExisting(kCacheFilePath);
-    if (!file) {
-        noteRecordFileRead(kCacheFilePath, false);
-        return 1;
-    }
+namespace {
+// Reads one copy; the tables (none: only checked) are filled from a whole one.
+RecordRead readCacheFileCopy(std::string_view windowsPath, OnlineTables* tables) {
+    File file = File::openExisting(windowsPath);
+    if (!file) return RecordRead::Missing;
 
     // A file longer than the older form is read as the long form; one whose
     // length fits neither form fails like a checksum mismatch.
@@ -31,14 +31,16 @@ int readCacheFile(OnlineTables& tables) {
     bool complete = file.readAt(0, header, kHeaderSize) == kHeaderSize &&
                     file.readAt(kHeaderSize, body.data(), body.size()) == body.size();
     file.close();
-    if (!complete || crc32(body.data(), body.size()) != loadWordLE(header)) {
-        logLine("キャッシュデータのチェックサムが一致しません");
-        noteRecordFileRead(kCacheFilePath, true);
-        return 1;
-    }
-    noteRecordFileRead(kCacheFilePath, false);
-    tables.loadCache(body.data(), longForm ? OnlineTables::kRankingTables : 9);
-    return 0;
+    if (!complete || crc32(body.data(), body.size()) != loadWordLE(header)) return RecordRead::Damaged;
+    if (tables) tables->loadCache(body.data(), longForm ? OnlineTables::kRankingTables : 9);
+    return RecordRead::Whole;
+}
+}  // namespace
+
+int readCacheFile(OnlineTables& tables) {
+    RecordRead result = readRecordFile(kCacheFilePath, "キャッシュデータのチェックサムが一致しません",
+                                       [&tables](std::string_view path) { return readCacheFileCopy(path, &tables); });
+    return result == RecordRead::Whole ? 0 : 1;
 }
 
 int writeCacheFile(const OnlineTables& tables) {
@@ -46,5 +48,6 @@ int writeCacheFile(const OnlineTables& tables) {
     std::uint8_t* body = bytes.data() + kHeaderSize;
     tables.storeCache(body);
     storeWordLE(bytes.data(), crc32(body, OnlineTables::kCacheBodySize));
-    return writeRecordFile(kCacheFilePath, bytes.data(), bytes.size(), "キャッシュデータの保存に失敗しました");
+    return writeRecordFile(kCacheFilePath, bytes.data(), bytes.size(), "キャッシュデータの保存に失敗しました",
+                           [](std::string_view path) { return readCacheFileCopy(path, nullptr); });
 }

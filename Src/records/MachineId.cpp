@@ -6,7 +6,6 @@
 #include "platform/File.h"
 #include "platform/Machine.h"
 #include "records/LittleEndianWords.h"
-#include "records/RecordFileWriter.h"
 #include "records/ScoreFile.h"
 
 void readMachineId(std::span<std::uint32_t, 2> machineId) {
@@ -27,5 +26,5 @@ int writeMachineIdWords(std::span<const std::uint32_t, 2> machineId) {
     if (bytes->size() < 12) bytes->resize(12, 0);
     storeWordLE(bytes->data() + 4, machineId[0]);
     storeWordLE(bytes->data() + 8, machineId[1]);
-    return writeRecordFile(kScoreFilePath, bytes->data(), bytes->size(), "スコアデータの保存に失敗しました");
+    return writeScoreFileBytes(*bytes);
 }

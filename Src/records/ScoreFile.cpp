@@ -1,6 +1,8 @@
 #include "records/ScoreFile.h"
 
+#include <array>
 #include <mutex>
+#include <string_view>
 #include <vector>
 
 #include "platform/File.h"
@@ -78,40 +80,45 @@ struct BodyWriter {
 };
 }  // namespace
 
-int readScoreFile(ScoreFileFields& fields) {
-    File file = File::openExisting(kScoreFilePath);
-    if (!file) {
-        noteRecordFileRead(kScoreFilePath, false);
-        readMachineId(fields.machineId);
-        return 1;
-    }
+RecordRead readScoreFileCopy(std::string_view windowsPath, ScoreFileFields* fields) {
+    File file = File::openExisting(windowsPath);
+    if (!file) return RecordRead::Missing;
 
     std::uint8_t header[kScoreFileHeaderSize] = {};
-    if (file.readAt(0, header, sizeof header) != sizeof header) {
-        // Not even a header: no identity to take from the file.
-        logLine(kMismatchLine);
-        noteRecordFileRead(kScoreFilePath, true);
-        if (fields.machineId[0] == 0 && fields.machineId[1] == 0) readMachineId(fields.machineId);
-        return 1;
-    }
+    // Not even a header: no identity to take from the file.
+    if (file.readAt(0, header, sizeof header) != sizeof header) return RecordRead::Damaged;
     // The identity is taken from the header before the body is checked.
-    fields.machineId[0] = loadWordLE(header + 4);
-    fields.machineId[1] = loadWordLE(header + 8);
-    if (fields.machineId[0] == 0 && fields.machineId[1] == 0) readMachineId(fields.machineId);
+    if (fields) {
+        fields->machineId[0] = loadWordLE(header + 4);
+        fields->machineId[1] = loadWordLE(header + 8);
+    }
 
     std::vector<std::uint8_t> body(kScoreFileBodySize);
     bool complete = file.readAt(kScoreFileHeaderSize, body.data(), body.size()) == body.size();
     file.close();
-    if (!complete || crc32(body.data(), body.size()) != loadWordLE(header)) {
-        logLine(kMismatchLine);
-        noteRecordFileRead(kScoreFilePath, true);
-        return 1;
+    if (!complete || crc32(body.data(), body.size()) != loadWordLE(header)) return RecordRead::Damaged;
+    if (fields) {
+        std::lock_guard<std::mutex> lock(fields->tables.mutex());
+        walkBody(body.data(), *fields, BodyReader{});
     }
-    noteRecordFileRead(kScoreFilePath, false);
+    return RecordRead::Whole;
+}
 
-    std::lock_guard<std::mutex> lock(fields.tables.mutex());
-    walkBody(body.data(), fields, BodyReader{});
-    return 0;
+int readScoreFile(ScoreFileFields& fields) {
+    RecordRead result = readRecordFile(kScoreFilePath, kMismatchLine, [&fields](std::string_view path) {
+        std::array<std::uint32_t, 2> identity{fields.machineId[0], fields.machineId[1]};
+        RecordRead copy = readScoreFileCopy(path, &fields);
+        // The kept copy gives the identity only when it is read whole; else
+        // the damaged file's header keeps it.
+        if (copy != RecordRead::Whole && path != kScoreFilePath) {
+            fields.machineId[0] = identity[0];
+            fields.machineId[1] = identity[1];
+        }
+        return copy;
+    });
+    if (result == RecordRead::Missing || (fields.machineId[0] == 0 && fields.machineId[1] == 0))
+        readMachineId(fields.machineId);
+    return result == RecordRead::Whole ? 0 : 1;
 }
 
 int writeScoreFileContents(const ScoreFileFields& fields) {
@@ -121,5 +128,10 @@ int writeScoreFileContents(const ScoreFileFields& fields) {
     storeWordLE(bytes.data(), crc32(body, kScoreFileBodySize));
     storeWordLE(bytes.data() + 4, fields.machineId[0]);
     storeWordLE(bytes.data() + 8, fields.machineId[1]);
-    return writeRecordFile(kScoreFilePath, bytes.data(), bytes.size(), "スコアデータの保存に失敗しました");
+    return writeScoreFileBytes(bytes);
+}
+
+int writeScoreFileBytes(const std::vector<std::uint8_t>& bytes) {
+    return writeRecordFile(kScoreFilePath, bytes.data(), bytes.size(), "スコアデータの保存に失敗しました",
+                           [](std::string_view path) { return readScoreFileCopy(path, nullptr); });
 }

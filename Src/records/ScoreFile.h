@@ -17,6 +17,10 @@
 #include <cstdint>
 #include <map>
 #include <span>
+#include <string_view>
+#include <vector>
+
+#include "records/RecordFileWriter.h"
 
 class LocalScoreTables;
 
@@ -38,7 +42,13 @@ struct ScoreFileFields {
 
 // Reads the file into the fields: 0 on success; 1 when the file is missing
 // (the machine identity is then read from the adapter) or its length or
-// checksum is wrong (one log line, the fields keep their contents).
+// checksum is wrong (one log line, the fields keep their contents unless the
+// copy kept by the last save is whole and read instead).
 int readScoreFile(ScoreFileFields& fields);
+// Reads one copy of the file: the fields (none: only checked) are filled from
+// a whole copy, the machine identity from any whole header.
+RecordRead readScoreFileCopy(std::string_view windowsPath, ScoreFileFields* fields);
 // Writes header and body: 0, or 1 (logged) when the file cannot be replaced.
 int writeScoreFileContents(const ScoreFileFields& fields);
+// Replaces the file with `bytes`, keeping a whole old file as its copy.
+int writeScoreFileBytes(const std::vector<std::uint8_t>& bytes);

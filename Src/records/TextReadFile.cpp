@@ -1,5 +1,6 @@
 #include "records/TextReadFile.h"
 
+#include <string_view>
 #include <vector>
 
 #include "platform/File.h"
@@ -12,12 +13,11 @@ namespace {
 constexpr std::size_t kHeaderSize = 8;
 }
 
-int readTextReadFile(ReadTextIds& ids) {
-    File file = File::openExisting(kTextReadFilePath);
-    if (!file) {
-        noteRecordFileRead(kTextReadFilePath, false);
-        return 1;
-    }
+namespace {
+// Reads one copy; the ids (none: only checked) are replaced from a whole one.
+RecordRead readTextReadFileCopy(std::string_view windowsPath, ReadTextIds* ids) {
+    File file = File::openExisting(windowsPath);
+    if (!file) return RecordRead::Missing;
 
     std::uint8_t header[kHeaderSize] = {};
     bool complete = file.readAt(0, header, kHeaderSize) == kHeaderSize;
@@ -30,15 +30,20 @@ int readTextReadFile(ReadTextIds& ids) {
     std::vector<std::uint8_t> idBytes(complete ? static_cast<std::size_t>(4 * count) : 0);
     complete = complete && file.readAt(kHeaderSize, idBytes.data(), idBytes.size()) == idBytes.size();
     file.close();
-    if (!complete || crc32(idBytes.data(), static_cast<std::size_t>(count)) != loadWordLE(header)) {
-        logLine("既読データのチェックサムが一致しません");
-        noteRecordFileRead(kTextReadFilePath, true);
-        return 1;
+    if (!complete || crc32(idBytes.data(), static_cast<std::size_t>(count)) != loadWordLE(header))
+        return RecordRead::Damaged;
+    if (ids) {
+        ids->clear();
+        for (std::size_t i = 0; i < count; ++i) ids->insert(loadWordLE(idBytes.data() + 4 * i));
     }
-    noteRecordFileRead(kTextReadFilePath, false);
-    ids.clear();
-    for (std::size_t i = 0; i < count; ++i) ids.insert(loadWordLE(idBytes.data() + 4 * i));
-    return 0;
+    return RecordRead::Whole;
+}
+}  // namespace
+
+int readTextReadFile(ReadTextIds& ids) {
+    RecordRead result = readRecordFile(kTextReadFilePath, "既読データのチェックサムが一致しません",
+                                       [&ids](std::string_view path) { return readTextReadFileCopy(path, &ids); });
+    return result == RecordRead::Whole ? 0 : 1;
 }
 
 int writeTextReadFile(const ReadTextIds& ids) {
@@ -50,5 +55,6 @@ int writeTextReadFile(const ReadTextIds& ids) {
     }
     storeWordLE(bytes.data(), crc32(bytes.data() + kHeaderSize, ids.size()));
     storeWordLE(bytes.data() + 4, static_cast<std::uint32_t>(ids.size()));
-    return writeRecordFile(kTextReadFilePath, bytes.data(), bytes.size(), "既読データの保存に失敗しました");
+    return writeRecordFile(kTextReadFilePath, bytes.data(), bytes.size(), "既読データの保存に失敗しました",
+                           [](std::string_view path) { return readTextReadFileCopy(path, nullptr); });
 }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <filesystem>
 #include <cmath>
 #include <functional>
 #include <string>
@@ -512,6 +513,32 @@ TEST_F(GameInfoConfigured, ContinueCountIsTakenAtInitAndWrittenBackAtRelease) {
     info->setVar(var("maxcontinuenum"), 1.0f);
     delete info;
     EXPECT_EQ(g_systemInfo->getMaxContinue(), 7u);
+}
+
+// Two runs save their scores, then one bit of the score file is flipped:
+// the next run reads the copy the second save kept, the first run's scores.
+TEST_F(GameInfoConfigured, ADamagedScoreFileGivesBackTheScoresOfTheSaveBefore) {
+    std::filesystem::create_directories(root.path() / "data");
+    g_replayManager = new ReplayManager();
+    for (std::uint32_t score : {1000u, 2000u}) {
+        auto* info = new GameInfo();
+        info->init();
+        info->load();
+        info->localScoreTables().ranking(0, 0)[0][ScoreEntry::kScore] = score;
+        delete info;  // the release saves the records
+    }
+    std::string bytes = root.readFile("data/score.dat");
+    ASSERT_EQ(bytes.size(), 139052u);
+    bytes[16 + 112 * 5] ^= 0x08;
+    root.writeFile("data/score.dat", bytes);
+    {
+        GameInfo info;
+        info.init();
+        info.load();
+        EXPECT_EQ(info.localScoreTables().ranking(0, 0)[0][ScoreEntry::kScore], 1000u);
+    }
+    delete g_replayManager;
+    g_replayManager = nullptr;
 }
 
 // ---- life cycle ----

@@ -460,8 +460,10 @@ TEST_F(RecordFiles, ADamagedFileIsSetAsideBeforeTheFirstSave) {
         fillCache(cache);
         ASSERT_EQ(writeCacheFile(cache), 0);
         ASSERT_EQ(writeTextReadFile({1, 2, 3, 4}), 0);
-        const std::string bad = std::string(c.file) + ".bad";
-        writeBytes(bad, {'o', 'l', 'd'});  // an older one is replaced
+        // An earlier damaged file is kept: this one takes the next number.
+        const std::string earlier = std::string(c.file) + ".bad";
+        writeBytes(earlier, {'o', 'l', 'd'});
+        const std::string bad = std::string(c.file) + ".bad2";
 
         std::vector<std::uint8_t> damaged = readBytes(c.file);
         damaged[c.offset] ^= 0x01;
@@ -469,10 +471,11 @@ TEST_F(RecordFiles, ADamagedFileIsSetAsideBeforeTheFirstSave) {
         ASSERT_EQ(readIt(c), 1);
 
         const std::string line =
-            std::string("破損した ") + c.windowsPath + " を " + c.windowsPath + ".bad として残しました";
+            std::string("破損した ") + c.windowsPath + " を " + c.windowsPath + ".bad2 として残しました";
         EXPECT_FALSE(log_.logContains(line));
         ASSERT_EQ(writeIt(c), 0);
         EXPECT_EQ(readBytes(bad), damaged);
+        EXPECT_EQ(readBytes(earlier), (std::vector<std::uint8_t>{'o', 'l', 'd'}));
         EXPECT_TRUE(log_.logContains(line));
         EXPECT_EQ(readIt(c), 0);  // the defaults were saved whole
 
@@ -488,5 +491,93 @@ TEST_F(RecordFiles, ADamagedFileIsSetAsideBeforeTheFirstSave) {
         std::vector<std::string> lines = log_.logLines();
         EXPECT_EQ(std::count(lines.begin(), lines.end(), line), 1);
         std::filesystem::remove(log_.root().path() / bad);
+        std::filesystem::remove(log_.root().path() / earlier);
+    }
+}
+
+// Every save keeps the whole file it replaces as "<name>.old": after two
+// saves and a flipped bit, the records of the first save are back. With both
+// copies damaged the records keep their defaults, and later saves set both
+// damaged files aside instead of writing over them.
+TEST_F(RecordFiles, ADamagedFileGivesWayToTheCopyKeptByTheSaveBefore) {
+    struct Case {
+        const char* file;
+        const char* windowsPath;
+        const char* mismatch;
+        std::size_t offset;                         // a byte under the checksum
+        std::function<int(std::uint32_t)> save;     // saves records that carry the mark
+        std::function<std::uint32_t()> read;        // the mark read back, 0 for the defaults
+    };
+    const Case cases[] = {
+        {"data/score.dat", "data\\score.dat", kScoreLine, 16 + 4 * ScoreEntry::kScore,
+         [](std::uint32_t mark) {
+             ScoreRecordFields record;
+             fillScoreRecord(record);
+             record.tables.ranking(0, 0)[0][ScoreEntry::kScore] = mark;
+             return writeScoreFileContents(record.fields());
+         },
+         [] {
+             ScoreRecordFields record;
+             ScoreFileFields fields = record.fields();
+             return readScoreFile(fields) == 0 ? record.tables.ranking(0, 0)[0][ScoreEntry::kScore] : 0u;
+         }},
+        {"data/cache.dat", "data\\cache.dat", kCacheLine, 4 + 4 * ScoreEntry::kScore,
+         [](std::uint32_t mark) {
+             OnlineTables tables;
+             ScoreEntry record;
+             record[ScoreEntry::kScore] = mark;
+             tables.fillOnlineScores(std::vector<ScoreEntry>{record});
+             tables.fillRankingCache();
+             return writeCacheFile(tables);
+         },
+         [] {
+             OnlineTables tables;
+             return readCacheFile(tables) == 0 ? (*tables.cacheEntry(0, 0, 0))[ScoreEntry::kScore] : 0u;
+         }},
+        {"data/textread.dat", "data\\textread.dat", kTextLine, 8,
+         [](std::uint32_t mark) { return writeTextReadFile({mark}); },
+         [] {
+             ReadTextIds ids;
+             return readTextReadFile(ids) == 0 && !ids.empty() ? *ids.begin() : 0u;
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        const std::string file = c.file;
+        const std::string windowsPath = c.windowsPath;
+        auto damage = [this](const std::string& name, std::size_t offset) {
+            std::vector<std::uint8_t> bytes = readBytes(name);
+            bytes[offset] ^= 0x01;
+            writeBytes(name, bytes);
+            return bytes;
+        };
+        ASSERT_EQ(c.save(1), 0);
+        ASSERT_EQ(c.save(2), 0);
+        ASSERT_EQ(c.save(2), 0);  // the same records again: the kept copy stays the first save
+        EXPECT_EQ(c.read(), 2u);
+
+        damage(file, c.offset);
+        EXPECT_EQ(c.read(), 1u);
+        EXPECT_TRUE(log_.logContains(c.mismatch));
+        EXPECT_TRUE(log_.logContains(windowsPath + " の代わりに " + windowsPath + ".old を読み込みました"));
+
+        // Both copies damaged: the defaults, one line for each copy.
+        ASSERT_EQ(c.save(3), 0);  // sets the damaged file aside; the kept copy stays
+        std::vector<std::uint8_t> damagedFile = damage(file, c.offset);
+        std::vector<std::uint8_t> damagedCopy = damage(file + ".old", c.offset);
+        std::size_t linesBefore = log_.logLines().size();
+        EXPECT_EQ(c.read(), 0u);
+        std::vector<std::string> lines = log_.logLines();
+        EXPECT_EQ(std::vector<std::string>(lines.begin() + static_cast<long>(linesBefore), lines.end()),
+                  (std::vector<std::string>{c.mismatch, windowsPath + ".old も壊れているため、既定値を使います"}));
+
+        // Two saves later both damaged files are still there.
+        ASSERT_EQ(c.save(4), 0);
+        ASSERT_EQ(c.save(5), 0);
+        EXPECT_EQ(readBytes(file + ".bad2"), damagedFile);
+        EXPECT_EQ(readBytes(file + ".old.bad"), damagedCopy);
+        EXPECT_EQ(c.read(), 5u);
+        damage(file, c.offset);
+        EXPECT_EQ(c.read(), 4u);
     }
 }
