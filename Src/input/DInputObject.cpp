@@ -1,10 +1,13 @@
 #include "input/DInputObject.h"
 
 #include <algorithm>
+#include <string>
 
 #include "input/DInputDeviceJoystick.h"
 #include "input/DInputDeviceKeyboard.h"
+#include "input/KeyConfigData.h"
 #include "input/ReplayManager.h"
+#include "platform/InputKeyTable.h"
 #include "platform/Text.h"
 #include "records/GameInfo.h"
 #include "services/DebugInfo.h"
@@ -24,6 +27,19 @@ constexpr std::int32_t kWordButtons[16] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11,
 
 bool isButtonBelow100(std::int32_t n) { return n >= 0 && n < kButtonCount; }
 bool isDirection(std::int32_t n) { return n >= kButtonUp && n <= kButtonRight; }
+
+// The keyboard map entry used for `entry` of the keyboard file. A button's
+// entry that names no key of the keyboard (a damaged file: 0x00, 0xFF) would
+// leave the button dead, and no scene edits the keyboard map, so the
+// button's fixed key stands in, logged. The directions (entries 0..3) always
+// use the cursor keys, and buttons without a fixed key keep their entry.
+std::int32_t keyboardMapEntry(std::size_t entry, std::uint8_t key) {
+    const std::uint8_t fixed = KeyboardConfigBuffer{}.keys[entry];
+    if (entry < 4 || fixed == 0 || isKeyboardDik(key)) return key;
+    logLine(std::string(KeyboardConfigBuffer::kPath) + " の " + std::to_string(entry) + " 番目の値 " +
+            std::to_string(key) + " はキーではないため、既定のキー " + std::to_string(fixed) + " を使います");
+    return fixed;
+}
 
 std::int32_t replayMode() { return g_replayManager ? g_replayManager->getMode() : ReplayManager::kRecord; }
 bool gameRunning() { return g_gameInfo && !g_gameInfo->isPaused(); }
@@ -83,7 +99,8 @@ std::int32_t DInputObject::init() {
     keyboardConfig_ = std::make_unique<KeyboardConfigBuffer>();
     if (LoadKeyboardConfig(*keyboardConfig_) == 0) {
         keyboardMapFlag_ = 1;
-        for (std::size_t i = 0; i < KeyboardConfigBuffer::kSize; ++i) keyboardMap_[i] = keyboardConfig_->keys[i];
+        for (std::size_t i = 0; i < KeyboardConfigBuffer::kSize; ++i)
+            keyboardMap_[i] = keyboardMapEntry(i, keyboardConfig_->keys[i]);
     }
 
     lockMask_ |= kLockInitialised;

@@ -63,11 +63,15 @@ constexpr std::size_t kMappingCount = sizeof kMappings / sizeof kMappings[0];
 struct Table {
     std::array<InputKeyMapping, kMappingCount> sorted{};
     std::array<std::uint8_t, SDL_NUM_SCANCODES> dik{};
+    std::array<bool, 256> reported{};
     Table() {
         std::copy(std::begin(kMappings), std::end(kMappings), sorted.begin());
         std::sort(sorted.begin(), sorted.end(),
                   [](const InputKeyMapping& a, const InputKeyMapping& b) { return a.scancode < b.scancode; });
-        for (const InputKeyMapping& m : sorted) dik[static_cast<std::size_t>(m.scancode)] = m.dik;
+        for (const InputKeyMapping& m : sorted) {
+            dik[static_cast<std::size_t>(m.scancode)] = m.dik;
+            reported[m.dik] = true;
+        }
     }
 };
 
@@ -83,3 +87,5 @@ std::uint8_t dikOfScancode(std::int32_t scancode) {
     if (scancode < 0 || scancode >= SDL_NUM_SCANCODES) return 0;
     return table().dik[static_cast<std::size_t>(scancode)];
 }
+
+bool isKeyboardDik(std::uint8_t dik) { return table().reported[dik]; }

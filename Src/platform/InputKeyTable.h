@@ -14,3 +14,5 @@ struct InputKeyMapping {
 std::span<const InputKeyMapping> inputKeyTable();
 // The DIK code of an SDL scancode; 0 for none.
 std::uint8_t dikOfScancode(std::int32_t scancode);
+// Whether a DIK code is one the keyboard can report (some scancode maps to it).
+bool isKeyboardDik(std::uint8_t dik);

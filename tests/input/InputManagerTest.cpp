@@ -249,6 +249,51 @@ TEST_F(InputManager, KeyboardMapFromTheKeyboardFile) {
     }
 }
 
+// A button entry that names no key of the keyboard takes the button's fixed
+// key, one line each; a valid map is used as it stands.
+TEST_F(InputManager, KeyboardMapEntriesThatNameNoKeyFallBackToTheFixedKeys) {
+    struct Case {
+        const char* name;
+        std::vector<std::uint8_t> file;
+        std::vector<std::int32_t> map;      // entries 4..9: buttons 0..5
+        std::vector<std::size_t> badEntries;  // logged
+    } cases[] = {
+        {"all 0xFF", std::vector<std::uint8_t>(16, 0xFF), {44, 45, 46, 29, 47, 1}, {4, 5, 6, 7, 8, 9}},
+        {"all zero", std::vector<std::uint8_t>(16, 0x00), {44, 45, 46, 29, 47, 1}, {4, 5, 6, 7, 8, 9}},
+        {"one code no keyboard reports",
+         {200, 208, 203, 205, kDikA, 84, kDikS, 29, 47, 1, 0, 0, 0, 0, 0, 0}, {kDikA, 45, kDikS, 29, 47, 1}, {5}},
+        {"a valid map", {0, 0, 0, 0, kDikA, kDikS, kDikD, kDikF, kDikV, kDikX, 0, 0, 0, 0, 0, 0},
+         {kDikA, kDikS, kDikD, kDikF, kDikV, kDikX}, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::size_t linesBefore = log.logLines().size();
+        writeData("keyboardconfig.dat", c.file);
+        DInputObject& input_ = start();
+        for (std::size_t i = 0; i < c.map.size(); ++i)
+            EXPECT_EQ(input_.getKeyboardMap(static_cast<std::int32_t>(i + 4)), c.map[i]) << i;
+        for (std::int32_t entry : {10, 11, 12, 13, 14, 15})  // no fixed key: kept
+            EXPECT_EQ(input_.getKeyboardMap(entry), c.file[static_cast<std::size_t>(entry)]);
+        std::vector<std::string> lines = log.logLines();
+        std::vector<std::string> expected;
+        for (std::size_t entry : c.badEntries)
+            expected.push_back("data\\keyboardconfig.dat の " + std::to_string(entry) + " 番目の値 " +
+                               std::to_string(c.file[entry]) + " はキーではないため、既定のキー " +
+                               std::to_string(c.map[entry - 4]) + " を使います");
+        EXPECT_EQ(std::vector<std::string>(lines.begin() + static_cast<long>(linesBefore), lines.end()), expected);
+        // Z starts (button 0), X bombs (button 1), Esc pauses (button 5).
+        if (c.file[4] == 0xFF) {
+            const std::pair<int, std::int32_t> presses[] = {{kDikZ, 0}, {kDikX, 1}, {kDikEscape, 5}};
+            for (const auto& [key, button] : presses) {
+                input.releaseAllKeys();
+                input.setKey(key, true);
+                input_.update();
+                EXPECT_EQ(input_.getButton(button) & 1, 1) << button;
+            }
+        }
+    }
+}
+
 TEST_F(InputManager, KeyAssignsAreBoundedAndResetReplayReaderFollowsTheSetting) {
     DInputObject& input_ = start();
     input_.setKeyAssign(15, 9);  // index above 11 writes button 11
