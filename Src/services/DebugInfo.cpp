@@ -17,14 +17,53 @@ DebugInfo::DebugInfo(std::string_view windowsPath) {
 
 DebugInfo::~DebugInfo() {
     std::lock_guard<std::mutex> lock(lock_);
+    if (out_.is_open()) {
+        writeLeftOutCount();
+        if (holding_) out_ << building_;
+    }
     out_.flush();
+}
+
+void DebugInfo::writeLeftOutCount() {
+    if (leftOut_ == 0) return;
+    out_ << "直前と同じ行を " << leftOut_ << " 回省略しました\n";
+    leftOut_ = 0;
 }
 
 void DebugInfo::put(std::string_view text, bool flush) {
     std::lock_guard<std::mutex> lock(lock_);
     if (!out_.is_open()) return;
-    out_.write(text.data(), static_cast<std::streamsize>(text.size()));
-    if (flush) out_.flush();
+    // The first piece of a line decides whether its pieces are held back.
+    if (building_.empty()) holding_ = repeats_ >= kRepeatLimit;
+    building_ += text;
+    const bool lineEnds = !text.empty() && text.back() == '\n';
+    if (!lineEnds) {
+        if (!holding_) {
+            out_.write(text.data(), static_cast<std::streamsize>(text.size()));
+            if (flush) out_.flush();
+        }
+        return;
+    }
+    if (building_ == last_) {
+        if (repeats_ >= kRepeatLimit) {
+            ++leftOut_;
+            building_.clear();
+            return;
+        }
+        ++repeats_;
+    } else {
+        writeLeftOutCount();
+        last_ = building_;
+        repeats_ = 1;
+    }
+    // Held pieces go out with the line end; written ones are not written again.
+    if (holding_) {
+        out_ << building_;
+    } else {
+        out_.write(text.data(), static_cast<std::streamsize>(text.size()));
+    }
+    out_.flush();
+    building_.clear();
 }
 
 void DebugInfo::writeLine(std::string_view text) {

@@ -5,6 +5,11 @@
 // the engine's own messages are UTF-8 literals, text that comes from game data
 // (cp932) is converted by the wide writers or by the caller (text::cp932ToUtf8).
 // Loader and network threads write too, so every call is locked.
+//
+// A script that overruns a pool every frame would repeat one line without
+// end: after the same line (or failure line pair) has been written
+// kRepeatLimit times in a row, further copies are left out until a different
+// line comes or the log closes, and then one line says how many were left out.
 #pragma once
 #include <cstdint>
 #include <fstream>
@@ -17,6 +22,8 @@
 
 class DebugInfo {
 public:
+    static constexpr std::uint32_t kRepeatLimit = 100;
+
     // Opens the log, replacing any earlier content. A file that cannot be
     // opened leaves every write a silent no-op.
     explicit DebugInfo(std::string_view windowsPath = "debug.txt");
@@ -42,10 +49,23 @@ public:
     std::int32_t getTrace() const { return trace_; }
 
 private:
+    // Writes `text`: a piece of a line, or the end of one when it ends with a
+    // line feed.
     void put(std::string_view text, bool flush);
+    // Writes the line that counts the copies left out, if any were.
+    void writeLeftOutCount();
     std::mutex lock_;
     std::ofstream out_;
     std::int32_t trace_ = 0;
+    // The line being built from pieces, and whether its pieces are held back
+    // (they are while copies are being left out: the line may be another).
+    std::string building_;
+    bool holding_ = false;
+    // The last whole line written, how many times in a row, and how many
+    // further copies were left out.
+    std::string last_;
+    std::uint32_t repeats_ = 0;
+    std::uint64_t leftOut_ = 0;
 };
 
 class ReplayDebugInfo {

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -62,6 +64,62 @@ TEST(DebugInfoLog, WideUnitsAreFlushedOnlyByTheNextLine) {
     EXPECT_EQ(t.logText(), "first\npending \n");
 }
 
+// After 100 copies of a line in a row the rest are left out until another
+// line comes or the log closes; one line then counts them.
+TEST(DebugInfoLog, RepeatsPastTheLimitAreCounted) {
+    const std::string counted = "直前と同じ行を 50 回省略しました";
+    auto copies = [](std::size_t n, std::initializer_list<std::string> lines) {
+        std::string text;
+        for (std::size_t i = 0; i < n; ++i)
+            for (const std::string& line : lines) text += line + "\n";
+        return text;
+    };
+    struct Case {
+        const char* name;
+        std::function<void()> write;  // 150 copies unless told
+        std::string expected;
+    } cases[] = {
+        {"exactly the limit: nothing left out",
+         [] {
+             for (int i = 0; i < 100; ++i) g_debugInfo->writeLine("EMPTY");
+             g_debugInfo->writeLine("next");
+         },
+         copies(100, {"EMPTY"}) + "next\n"},
+        {"a different line ends the run",
+         [] {
+             for (int i = 0; i < 150; ++i) g_debugInfo->writeLine("EMPTY");
+             g_debugInfo->writeLine("next");
+             g_debugInfo->writeLine("EMPTY");
+         },
+         copies(100, {"EMPTY"}) + counted + "\nnext\nEMPTY\n"},
+        {"closing the log ends the run", [] { for (int i = 0; i < 150; ++i) g_debugInfo->writeLine("EMPTY"); },
+         copies(100, {"EMPTY"}) + counted + "\n"},
+        {"lines built from pieces",
+         [] {
+             for (int i = 0; i < 150; ++i) {
+                 g_debugInfo->write("count");
+                 g_debugInfo->writeNumber(7);
+                 g_debugInfo->writeLine("end");
+             }
+             g_debugInfo->write("other");
+             g_debugInfo->writeLine("piece");
+         },
+         copies(100, {"count 7 end"}) + counted + "\nother piece\n"},
+        {"a failure line and its code as one",
+         [] { for (int i = 0; i < 150; ++i) logFailure("DSoundTrack", 224, E_FAIL, "a.wav"); },
+         copies(100, {".\\Src\\DSoundTrack:224  Arg:a.wav  FAILED", "E_FAIL"}) + counted + "\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempRoot root;
+        g_debugInfo = new DebugInfo("debug.txt");
+        c.write();
+        delete g_debugInfo;
+        g_debugInfo = nullptr;
+        EXPECT_EQ(root.readFile("debug.txt"), c.expected);
+    }
+}
+
 TEST(DebugInfoLog, ReopeningReplacesTheFileAndAFailedOpenIsSilent) {
     TempRoot root;
     {
@@ -110,15 +168,35 @@ TEST(DebugInfoLogThreads, ConcurrentLinesStayWhole) {
     std::vector<std::thread> threads;
     for (int i = 0; i < 4; ++i) {
         threads.emplace_back([i] {
-            for (int n = 0; n < 200; ++n) g_debugInfo->writeLine("thread " + std::to_string(i) + " line");
+            // Numbered, so no line repeats the one before it.
+            for (int n = 0; n < 200; ++n)
+                g_debugInfo->writeLine("thread " + std::to_string(i) + " line " + std::to_string(1000 + n));
         });
     }
     for (std::thread& th : threads) th.join();
     std::vector<std::string> lines = t.logLines();
     ASSERT_EQ(lines.size(), 800u);
     for (const std::string& line : lines) {
-        EXPECT_EQ(line.size(), 13u) << line;
+        EXPECT_EQ(line.size(), 18u) << line;
     }
+}
+
+// Threads that overrun a pool together repeat one line: 100 copies are
+// written, and one line counts every copy left out.
+TEST(DebugInfoLogThreads, RepeatsFromManyThreadsAreCountedOnce) {
+    LoggedTest t;
+    std::vector<std::thread> threads;
+    for (int i = 0; i < 4; ++i) {
+        threads.emplace_back([] {
+            for (int n = 0; n < 2000; ++n) g_debugInfo->writeLine("SpriteAllocator EMPTY");
+        });
+    }
+    for (std::thread& th : threads) th.join();
+    g_debugInfo->writeLine("end");
+    std::vector<std::string> expected(DebugInfo::kRepeatLimit, "SpriteAllocator EMPTY");
+    expected.push_back("直前と同じ行を 7900 回省略しました");
+    expected.push_back("end");
+    EXPECT_EQ(t.logLines(), expected);
 }
 
 // Loader and network threads log failures too: each failure line is followed

@@ -58,6 +58,22 @@ TEST(ReleaseOrder, LogsEveryStepInOrderAndClosesTheLogs) {
     EXPECT_EQ(text, want);
 }
 
+// A pool overrun every frame repeats one line: the log keeps 100 copies and
+// the count of the rest, and the release block still ends it.
+TEST(ReleaseOrder, ReleaseBlockEndsALogCutShortOfRepeats) {
+    TempRoot root;
+    g_debugInfo = new DebugInfo("debug.txt");
+    g_replayDebugInfo = new ReplayDebugInfo();
+    for (int i = 0; i < 5000; ++i) g_debugInfo->writeLine("BulletObjectAllocator EMPTY");
+    releaseAll();
+    std::vector<std::string> expected(DebugInfo::kRepeatLimit, "BulletObjectAllocator EMPTY");
+    expected.push_back("直前と同じ行を 4900 回省略しました");
+    expected.insert(expected.end(), kReleaseBlock.begin(), kReleaseBlock.end());
+    std::string want;
+    for (const std::string& line : expected) want += line + "\n";
+    EXPECT_EQ(root.readFile("debug.txt"), want);
+}
+
 class ProgramRun : public ::testing::Test {
 protected:
     void SetUp() override {
