@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/Clock.h"
+#include "platform/Text.h"
 #include "services/DebugInfo.h"
 
 namespace {
@@ -15,7 +16,17 @@ constexpr std::uint32_t kBufferFlags =
 constexpr std::uint32_t kShortSoundMs = 5000;
 constexpr std::uint32_t kLongSoundMs = 10000;
 
+// The failure lines of `open` name the file, as the decoders' lines do.
+constexpr int kOpenBufferLine = 224;
+constexpr int kOpenVolumeLine = 227;
+
 std::uint32_t now() { return Clock::instance().timeGetTime(); }
+
+// The streaming buffer of `format`: 5 seconds of its bytes.
+HRESULT makeBuffer(AudioDevice* device, WAVEFORMATEX& format, std::uint32_t bytes, AudioBuffer** buffer) {
+    DSBUFFERDESC description{36, kBufferFlags, bytes, 0, &format};
+    return device ? device->createSoundBuffer(&description, buffer) : E_FAIL;
+}
 }  // namespace
 
 DSoundTrack::DSoundTrack() { active_ = 1; }
@@ -30,12 +41,24 @@ DSoundTrack::~DSoundTrack() {
     }
 }
 
-HRESULT DSoundTrack::fail(int line, HRESULT result) {
-    logFailure(kSource, line, result);
+HRESULT DSoundTrack::fail(int line, HRESULT result, std::string_view fileName) {
+    if (fileName.empty()) {
+        logFailure(kSource, line, result);
+    } else {
+        logFailure(kSource, line, result, text::cp932ToUtf8(fileName));
+    }
     return result;
 }
 
-HRESULT DSoundTrack::createBuffer(int failureLine) {
+HRESULT DSoundTrack::checkBuffer(std::string_view name, const WAVEFORMATEX& format, AudioDevice* device) {
+    WAVEFORMATEX copy = format;
+    AudioBuffer* buffer = nullptr;
+    HRESULT result = makeBuffer(device, copy, format.nAvgBytesPerSec * kBufferSeconds, &buffer);
+    if (buffer) buffer->release();
+    return FAILED(result) ? fail(kOpenBufferLine, result, name) : S_OK;
+}
+
+HRESULT DSoundTrack::createBuffer(int failureLine, std::string_view fileName) {
     if (buffer_) {
         buffer_->release();
         buffer_ = nullptr;
@@ -44,11 +67,10 @@ HRESULT DSoundTrack::createBuffer(int failureLine) {
     // part of a frame (11025 Hz mono would otherwise get 2205-byte segments).
     const std::uint32_t align = std::max<std::uint32_t>(format_.nBlockAlign, 1);
     segmentSize_ = bufferBytes_ / segmentCount_ / align * align;
-    DSBUFFERDESC description{36, kBufferFlags, bufferBytes_, 0, &format_};
-    HRESULT result = device_ ? device_->createSoundBuffer(&description, &buffer_) : E_FAIL;
+    HRESULT result = makeBuffer(device_, format_, bufferBytes_, &buffer_);
     if (FAILED(result)) {
         buffer_ = nullptr;
-        return fail(failureLine, result);
+        return fail(failureLine, result, fileName);
     }
     return S_OK;
 }
@@ -66,8 +88,8 @@ HRESULT DSoundTrack::open(std::string_view name, std::uint32_t kind, AudioDevice
     // the buffer cannot be made for it and the track stays silent.
     decoder_->open(name, &format_);
     bufferBytes_ = format_.nAvgBytesPerSec * bufferSeconds_;
-    if (HRESULT result = createBuffer(224); FAILED(result)) return result;
-    if (HRESULT result = setVolume(0); FAILED(result)) return fail(227, result);
+    if (HRESULT result = createBuffer(kOpenBufferLine, name); FAILED(result)) return result;
+    if (HRESULT result = setVolume(0); FAILED(result)) return fail(kOpenVolumeLine, result, name);
     fillCount_ = 0;
     for (std::uint32_t i = 0; i < segmentCount_; ++i) fillSegment();
     computeDuration();

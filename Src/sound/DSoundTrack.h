@@ -27,6 +27,10 @@ public:
     virtual HRESULT update();
 
     HRESULT open(std::string_view name, std::uint32_t kind, AudioDevice* device);
+    // Whether a track opened on `name`, whose decoder gave `format`, gets
+    // its buffer on `device`: makes and releases the buffer `open` makes, and
+    // fails, logged the same way, where `open` fails.
+    static HRESULT checkBuffer(std::string_view name, const WAVEFORMATEX& format, AudioDevice* device);
     // A buffer of the default format and a decoder of the kind with no file
     // yet (the direct-play track); `restart` gives it its files.
     HRESULT openWithoutSource(std::uint32_t kind, AudioDevice* device);
@@ -59,12 +63,13 @@ public:
     SoundDecoder* getDecoder() const { return decoder_; }
 
 private:
-    HRESULT createBuffer(int failureLine);
+    // A failure is logged at `failureLine`, naming `fileName` when given.
+    HRESULT createBuffer(int failureLine, std::string_view fileName = {});
     HRESULT fillSegment();
     // All 50 segments from the start of the sound.
     void refillAll();
     void computeDuration();
-    HRESULT fail(int line, HRESULT result);
+    static HRESULT fail(int line, HRESULT result, std::string_view fileName = {});
 
     AudioDevice* device_ = nullptr;
     AudioBuffer* buffer_ = nullptr;

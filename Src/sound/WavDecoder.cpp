@@ -56,7 +56,7 @@ HRESULT WavDecoder::open(std::string_view name, WAVEFORMATEX* format) {
     if (static_cast<std::int64_t>(data.dwDataOffset) + data.cksize > file_.size()) return fail(80);
     dataStart_ = data.dwDataOffset;
     dataSize_ = data.cksize;
-    writeRawCache();
+    if (writesRawCache_) writeRawCache();
     if (file_.seek(dataStart_) < 0) return fail(80);
     return S_OK;
 }

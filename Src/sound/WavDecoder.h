@@ -17,6 +17,9 @@ public:
     double tellTime() override;
     double getTotalTime() override;
     HRESULT seekPcm(std::uint32_t bytes) override;
+    // Whether `open` writes the raw cache (the engine's decoders do; a tool
+    // that only inspects a file leaves nothing beside it).
+    void setWritesRawCache(bool writes) { writesRawCache_ = writes; }
 
 private:
     HRESULT fail(int line);
@@ -28,4 +31,5 @@ private:
     WAVEFORMATEX format_{};
     std::uint32_t position_ = 0;
     std::uint32_t dataStart_ = 0;
+    bool writesRawCache_ = true;
 };

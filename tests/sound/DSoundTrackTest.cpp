@@ -251,7 +251,7 @@ TEST_F(Tracks, ATrackWithoutASourceOrBufferFailsCleanly) {
     EXPECT_EQ(track.open("sound\\missing.ogg", kSoundKindOgg, device_), DSERR_BADFORMAT);
     std::vector<std::string> lines = logLines();
     ASSERT_GE(lines.size(), 2u);
-    EXPECT_EQ(lines[lines.size() - 2], ".\\Src\\DSoundTrack:224  FAILED");
+    EXPECT_EQ(lines[lines.size() - 2], ".\\Src\\DSoundTrack:224  Arg:sound\\missing.ogg  FAILED");
     EXPECT_EQ(lines.back(), "DSERR_BADFORMAT");
     EXPECT_EQ(track.getBuffer(), nullptr);
     EXPECT_EQ(track.play(), E_FAIL);

@@ -63,15 +63,17 @@ TEST(SoundTool, InfoDecodesEachKindAndRenderPlaysAsTheEngineDoes) {
         EXPECT_NE(run.out.find("crc32 " + hex8(crc32(c.pcm.data(), c.pcm.size())) + "\n"), std::string::npos)
             << run.out;
     }
-    EXPECT_EQ(root.readFile("music.wav.raw").size(), 18u + stereo.size());
-    EXPECT_NE(runTool("info " + (root.path() / "music.wav").string(), root).out.find(
-                  "log: music.wav.raw wfex = 18 data = 705600 sum = 705618\n"),
-              std::string::npos);
+    // Inspecting writes nothing beside the file; playing it as the engine
+    // does writes the raw cache.
+    EXPECT_FALSE(root.exists("music.wav.raw"));
+    EXPECT_FALSE(root.exists("mono.wav.raw"));
 
     // Rendered at volume 0, the mix is the file's samples.
     const std::string pcm = (root.path() / "mix.pcm").string();
     ToolRun run = runTool("render " + (root.path() / "music.wav").string() + " --seconds 3 --out " + pcm, root);
     EXPECT_EQ(run.status, 0) << run.out;
+    EXPECT_EQ(root.readFile("music.wav.raw").size(), 18u + stereo.size());
+    EXPECT_NE(run.out.find("log: music.wav.raw wfex = 18 data = 705600 sum = 705618\n"), std::string::npos);
     const std::string mix = root.readFile("mix.pcm");
     ASSERT_EQ(mix.size(), 3u * 176400);
     EXPECT_EQ(Bytes(mix.begin(), mix.end()), Bytes(stereo.begin(), stereo.begin() + 3 * 176400));
@@ -82,6 +84,44 @@ TEST(SoundTool, InfoDecodesEachKindAndRenderPlaysAsTheEngineDoes) {
         run = runTool(std::string(missing) + " " + (root.path() / "none.ogg").string(), root);
         EXPECT_EQ(run.status, 1) << run.out;
         EXPECT_NE(run.out.find("log: none.ogg Not Found\n"), std::string::npos) << run.out;
+        EXPECT_NE(run.out.find("log: .\\Src\\DSoundTrack:224  Arg:none.ogg  FAILED\n"), std::string::npos)
+            << run.out;
+    }
+}
+
+// Files that decode but that no track can play: both commands refuse them,
+// with the line that names the file, and inspecting leaves nothing beside it.
+TEST(SoundTool, FormatsATrackCannotPlayAreRefusedByBothCommands) {
+    TempRoot root;
+    auto extensible = [] {
+        WAVEFORMATEX f = pcmFormat(44100, 2, 16);
+        f.wFormatTag = 0xFFFE;
+        return f;
+    };
+    const struct {
+        const char* file;
+        WAVEFORMATEX format;
+    } cases[] = {
+        {"bits24.wav", pcmFormat(44100, 2, 24)},
+        {"bits32.wav", pcmFormat(44100, 2, 32)},
+        {"extensible.wav", extensible()},
+        {"rate0.wav", pcmFormat(0, 2, 16)},
+        {"rate1.wav", pcmFormat(1, 1, 16)},
+        {"channels0.wav", pcmFormat(44100, 0, 16)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        root.writeFile(c.file, wavFile(c.format, patternBytes(4800, 5)));
+        for (const char* command : {"info", "render"}) {
+            ToolRun run = runTool(std::string(command) + " " + (root.path() / c.file).string(), root);
+            EXPECT_EQ(run.status, 1) << command << "\n" << run.out;
+            EXPECT_NE(run.out.find("log: .\\Src\\DSoundTrack:224  Arg:" + std::string(c.file) +
+                                   "  FAILED\nlog: DSERR_BADFORMAT\n"),
+                      std::string::npos)
+                << command << "\n" << run.out;
+            EXPECT_EQ(run.out.find("peak"), std::string::npos) << command;
+            if (std::string(command) == "info") EXPECT_FALSE(root.exists(std::string(c.file) + ".raw"));
+        }
     }
 }
 

@@ -3,7 +3,9 @@
 //
 //   vorly-sound info FILE
 //       decodes the whole file (".wav" as WAV, anything else as Ogg Vorbis)
-//       and prints its format, duration, byte count, CRC-32 and peak
+//       and prints its format, duration, byte count, CRC-32 and peak; a file
+//       a track cannot play is refused as `render` refuses it, and nothing
+//       is written beside the file
 //   vorly-sound render FILE [--volume V] [--seconds S] [--out PCM]
 //       plays the file on a track as the engine does, one update per 1/60 s
 //       of virtual time, and prints the RMS and peak of the 44.1 kHz mix
@@ -21,6 +23,7 @@
 #include <fstream>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -81,6 +84,31 @@ private:
     std::size_t echoed_ = 0;
 };
 
+// The null sound device on virtual time, as the engine's tracks play on it.
+class ToolDevice {
+public:
+    ToolDevice() {
+        Clock::setInstance(&clock_);
+        backend_.emplace();
+        AudioDevice::create(&device_);
+    }
+    ~ToolDevice() {
+        if (device_) device_->release();
+        backend_.reset();
+        Clock::setInstance(nullptr);
+    }
+    ToolDevice(const ToolDevice&) = delete;
+    ToolDevice& operator=(const ToolDevice&) = delete;
+    AudioDevice* device() const { return device_; }
+    NullAudioDevice* nullDevice() const { return backend_->device(); }
+    FakeClock& clock() { return clock_; }
+
+private:
+    FakeClock clock_{0};
+    std::optional<NullAudioBackend> backend_;
+    AudioDevice* device_ = nullptr;
+};
+
 // Roots the engine's paths at the file's folder; the file's name (cp932).
 std::string enterFile(const char* argument) {
     std::error_code ec;
@@ -99,12 +127,18 @@ bool isWav(const std::string& name) {
 int info(const std::string& name, ToolLog& log) {
     std::unique_ptr<SoundDecoder> decoder;
     if (isWav(name)) {
-        decoder = std::make_unique<WavDecoder>();
+        auto wav = std::make_unique<WavDecoder>();
+        wav->setWritesRawCache(false);
+        decoder = std::move(wav);
     } else {
         decoder = std::make_unique<OggDecoder>();
     }
     WAVEFORMATEX format{};
-    if (FAILED(decoder->open(name, &format))) {
+    // As a track opens a file: a decoder that failed leaves the format empty,
+    // and the buffer for the format decides what can be played.
+    const HRESULT opened = decoder->open(name, &format);
+    ToolDevice sound;
+    if (FAILED(DSoundTrack::checkBuffer(name, format, sound.device())) || FAILED(opened)) {
         log.echo();
         return 1;
     }
@@ -167,31 +201,27 @@ int render(const std::string& name, int argc, char** argv, ToolLog& log) {
             return usage();
         }
     }
-    FakeClock clock(0);
-    Clock::setInstance(&clock);
-    NullAudioBackend backend;
-    AudioDevice* device = nullptr;
-    AudioDevice::create(&device);
+    ToolDevice sound;
     int status = 0;
     {
         DSoundTrack track;
-        if (FAILED(track.open(name, isWav(name) ? kSoundKindWav : kSoundKindOgg, device))) {
+        if (FAILED(track.open(name, isWav(name) ? kSoundKindWav : kSoundKindOgg, sound.device()))) {
             status = 1;
         } else {
             track.setVolume(volume);
             if (seconds < 0) seconds = track.getDuration() / 1000.0;
-            backend.device()->startCapture();
+            sound.nullDevice()->startCapture();
             track.play();
             const std::uint64_t totalMs = static_cast<std::uint64_t>(std::max(0.0, seconds) * 1000.0);
             // 60 frames a second: 16, 17, 17 ms.
             for (std::uint64_t frame = 0, elapsed = 0; elapsed < totalMs; ++frame) {
                 const std::uint32_t step =
                     static_cast<std::uint32_t>(std::min<std::uint64_t>(frame % 3 == 0 ? 16 : 17, totalMs - elapsed));
-                clock.advance(step);
+                sound.clock().advance(step);
                 elapsed += step;
                 track.update();
             }
-            std::vector<std::int16_t> mix = backend.device()->takeCapture();
+            std::vector<std::int16_t> mix = sound.nullDevice()->takeCapture();
             const std::size_t frames = static_cast<std::size_t>(totalMs * kAudioOutputRate / 1000);
             mix.resize(std::min(mix.size(), frames * kAudioOutputChannels));
             double sum = 0.0;
@@ -214,8 +244,6 @@ int render(const std::string& name, int argc, char** argv, ToolLog& log) {
         }
     }
     log.echo();
-    device->release();
-    Clock::setInstance(nullptr);
     return status;
 }
 }  // namespace
