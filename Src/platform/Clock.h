@@ -31,6 +31,11 @@ public:
     LocalTime localTime() override;
 };
 
+// The local time of virtual time unless a test sets another: a real calendar
+// date (Friday 3 October 2008, noon), so replays and scores written by
+// headless runs carry a date that reads back as one.
+inline constexpr LocalTime kVirtualLocalTime{2008, 10, 5, 3, 12, 0, 0, 0};
+
 // Virtual time: sleeping advances it, nothing waits.
 class FakeClock : public Clock {
 public:
@@ -48,5 +53,5 @@ public:
 private:
     std::atomic<std::uint32_t> now_;
     std::atomic<std::uint32_t> sleeps_{0};
-    LocalTime local_{};
+    LocalTime local_ = kVirtualLocalTime;
 };
