@@ -179,7 +179,8 @@ void BulletML_Node_Manager::preloadResources() {
     // The texture manager, the sprite-manager manager and the sound-object
     // manager (with its temporary sound object for track loads) are reached
     // through their process-wide pointers; the texture manager takes each
-    // image's flag word, the requests of managers this build lacks are skipped.
+    // image's flag word; the requests of a manager that does not exist (the
+    // tools, a start-up that failed) are skipped.
     DSoundObject* soundHolder = nullptr;
     bool soundHolderMade = false;
     for (const PreloadRequest& request : listPreloads()) {

@@ -11,8 +11,8 @@
 
 namespace {
 // Each answer reads one manager through its process-wide pointer. A manager
-// that is not part of this build yet reads as absent; the comment names the
-// call that answers once it exists.
+// that does not exist (before start-up makes it, after the release path
+// frees it, in the tools) reads as absent.
 class ManagerPeers : public FrameCounterPeers {
 public:
     bool deviceVsync() override {

@@ -39,7 +39,7 @@ struct ReleaseStep {
 };
 
 // The managers in release order, each step logged whether or not its manager
-// existed. Managers whose classes are not part of this build yet only log.
+// existed: a start-up that failed early releases through the same steps.
 const ReleaseStep kReleaseSteps[] = {
     {[] { release(g_bulletObjectManager); }, "Bullet Manager を開放しました"},
     {[] { release(g_dsoundObjectManager); }, "DirectSound Manager を開放しました"},

@@ -209,7 +209,8 @@ TEST_F(ArchiveBuild, NamesItCannotStoreAsTheyAreAreLoggedWithTheReason) {
     EXPECT_TRUE(logContains("mesh\\" + x31 + "1.txt は 31 バイトに切り詰めると " + x31 + "2.txt と同じ名前になります"));
     EXPECT_TRUE(logContains("mesh\\" + x31 + "2.txt は 31 バイトに切り詰めると " + x31 + "1.txt と同じ名前になります"));
     EXPECT_TRUE(logContains("mesh\\Box.x は大文字と小文字を区別しないと box.X と同じ名前になります"));
-    // Stored as the Part has it: under the cut name, the first one found.
+    // Stored under the cut name; of names that cut or fold alike, the first
+    // one found is the one kept.
     EXPECT_EQ(archive->readRaw("mesh", x31), bytesOf("first"));
     EXPECT_EQ(archive->readRaw("mesh", "box.X"), bytesOf("BOX"));
 

@@ -100,7 +100,7 @@ TEST(RuntimeManagerPeers, TheSpritePurgeDropsTheManagersOfMarkedTextures) {
     EXPECT_NE(g_spriteManagerManager->findByTexture(internName("kept.bmp")), nullptr);
     EXPECT_EQ(g_spriteManagerManager->findByTexture(internName("temp.bmp")), nullptr);
     EXPECT_TRUE(peers.texturePurgeMarked());
-    EXPECT_FALSE(peers.meshClearAll());  // meshes are not part of this build
+    EXPECT_FALSE(peers.meshClearAll());  // no mesh manager was made here
 
     delete g_spriteManagerManager;
     g_spriteManagerManager = nullptr;
