@@ -173,6 +173,21 @@ TEST(ReplayFormat, HeaderAndRecordsWrittenAtTheirOffsets) {
     Clock::setInstance(nullptr);
 }
 
+// Headless runs write replays on virtual time: its date is a real one, so
+// the stored date and time words read back as the date they stand for.
+TEST(ReplayFormat, VirtualTimeDatesAReplayWithARealDate) {
+    FakeClock clock;
+    Clock::setInstance(&clock);
+    ReplayData replay;
+    std::vector<std::uint8_t> b(512, 0);
+    BuildReplayHeader(replay, b.data());
+    Clock::setInstance(nullptr);
+    // (2008 - 1970) x 10000 + 10 x 100 + 3 = 381003, and 12:00.
+    EXPECT_EQ(std::vector<std::uint8_t>(b.begin() + 28, b.begin() + 36),
+              (std::vector<std::uint8_t>{0x00, 0x05, 0xD0, 0x4B, 0x00, 0x00, 0x04, 0xB0}));
+    EXPECT_EQ(replay.date, "2008/10/3 12:0");
+}
+
 TEST(ReplayFormat, TestBuiltFileParsesAndPassesChecks) {
     LoggedTest log;
     auto file = buildReplayFile({{1, 1, {{254, 0x10}, {254, 0x10}, {92, 0x10}}, 500, 0, 600},
