@@ -232,6 +232,18 @@ TEST(BundledGamePlayThrough, OptionsKeepTheVolumeAndTheShotButtonInTheirFiles) {
     EXPECT_EQ(keyFile.substr(260, 8), std::string("\x64\x65\x66\x67\x02\x01\x02\x03", 8));
 }
 
+// PRACTICE at the title (Down, Z), then Esc, Down and Z early in stage 1:
+// RETRY from the pause menu.
+InputScript practiceWithRetry() {
+    InputScript practice;
+    press(practice, 0, 15, kKeyDown);
+    press(practice, 0, 30, kKeyZ);
+    press(practice, 0, 40, kKeyEscape);
+    press(practice, 0, 48, kKeyDown);
+    press(practice, 0, 56, kKeyZ);
+    return practice;
+}
+
 // PRACTICE from the title plays stage 1; Esc, Down and Z early in it pick
 // RETRY from the pause menu, which starts the stage again from the same
 // first frame. With no keys after that the ships run out: the continue
@@ -240,12 +252,7 @@ TEST(BundledGamePlayThrough, OptionsKeepTheVolumeAndTheShotButtonInTheirFiles) {
 // score file at the end only when it is no longer in practice, so the file
 // shows the title did take practice off.
 TEST(BundledGamePlayThrough, PracticePlaysStage1OutsideTheRankingAndRetriesFromThePauseMenu) {
-    InputScript practice;
-    press(practice, 0, 15, kKeyDown);
-    press(practice, 0, 30, kKeyZ);
-    press(practice, 0, 40, kKeyEscape);
-    press(practice, 0, 48, kKeyDown);
-    press(practice, 0, 56, kKeyZ);
+    const InputScript practice = practiceWithRetry();
     HeadlessRun run(kGame);
     ASSERT_TRUE(run.ok()) << run.error();
     // Long enough for the continue screen's ten seconds and the result.
@@ -260,6 +267,23 @@ TEST(BundledGamePlayThrough, PracticePlaysStage1OutsideTheRankingAndRetriesFromT
     EXPECT_EQ(firstFrames[0], firstFrames[1]);
     EXPECT_TRUE(run.replaySlots().empty());
     EXPECT_EQ(bestRankingEntry(run), "ANON  EM" + littleEndianWord(0));
+}
+
+// A keyboard map of 16 bytes of 0xFF names no key: every button falls back
+// to its fixed key, so Z still picks PRACTICE and decides, and Esc still
+// pauses (RETRY starts the stage again), and the log names the file.
+TEST(BundledGamePlayThrough, ADamagedKeyboardMapStillStartsAndPausesTheGame) {
+    const InputScript practice = practiceWithRetry();
+    HeadlessRun run(kGame);
+    ASSERT_TRUE(run.ok()) << run.error();
+    std::filesystem::create_directories(run.folder() / "data");
+    std::ofstream(run.folder() / "data/keyboardconfig.dat", std::ios::binary) << std::string(16, '\xFF');
+    const HeadlessRun::Result played = run.run(practice, 0, 150);
+    const std::vector<std::string> frames = frameLines(played.trace);
+    EXPECT_EQ(std::count_if(frames.begin(), frames.end(),
+                            [](const std::string& line) { return line.rfind("1 0 ", 0) == 0; }),
+              2);
+    EXPECT_EQ(countOf(readText(run.folder() / "debug.txt"), "data\\keyboardconfig.dat の "), 6u);
 }
 
 // The bundled game with its first scene changed to `scene` (init.xml's
