@@ -130,7 +130,7 @@ HRESULT build(std::string_view folder, ArchiveForm form) {
     for (const std::string& name : names) {
         if (isLeftOut(name, form)) continue;
         std::string path = std::string(folder) + "\\" + name;
-        std::optional<std::vector<std::uint8_t>> file = File::readAll(path);
+        std::optional<std::vector<std::uint8_t>> file = File::readAll(path, 0xFFFFFFFFu - offset);  // offsets are 32-bit
         if (!file) {
             logFailure(kSource, __LINE__, E_FAIL, text::cp932ToUtf8(path));
             return E_FAIL;

@@ -55,7 +55,7 @@ std::optional<std::vector<ArchiveIndexRecord>> readIndexFile(std::string_view fo
     std::string path = indexPath(folder);
     // The log is UTF-8; folder names are cp932 like every file name.
     std::string logPath = text::cp932ToUtf8(path);
-    std::optional<std::vector<std::uint8_t>> bytes = File::readAll(path);
+    std::optional<std::vector<std::uint8_t>> bytes = File::readAll(path, kMaxIndexBytes);
     if (!bytes) {
         logFailure(kSource, __LINE__, E_FAIL, logPath);
         return std::nullopt;
