@@ -87,7 +87,7 @@ static void BM_ReplayReadFiles(benchmark::State& state) {
         for (int slot = 1; slot <= kSlots; ++slot) {
             const std::string path = ReplayManager::slotPath(slot);
             if (!File::exists(path)) continue;
-            auto bytes = File::readAll(path);
+            auto bytes = File::readAll(path, kMaxReplayFileSize);
             if (bytes) total += bytes->size();
         }
         benchmark::DoNotOptimize(total);

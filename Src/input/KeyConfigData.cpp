@@ -8,6 +8,7 @@
 
 #include "platform/File.h"
 #include "services/DebugInfo.h"
+#include "services/SettingsTail.h"
 
 namespace {
 // The line number the failure line of a save names.
@@ -69,17 +70,11 @@ std::int32_t SaveKeyConfig(const KeyConfigData& config) {
         bytes[KeyConfigData::kThresholdOffset + i] = static_cast<std::uint8_t>(threshold >> (8 * i));
     }
 
-    bool ok = true;
-    if (File::exists(KeyConfigData::kPath)) {
-        // Only the first 280 bytes are ours: whatever follows them is kept,
-        // and a file we cannot read is not replaced.
-        std::optional<std::vector<std::uint8_t>> old = File::readAll(KeyConfigData::kPath);
-        if (!old) {
-            ok = false;
-        } else if (old->size() > bytes.size()) {
-            bytes.insert(bytes.end(), old->begin() + static_cast<std::ptrdiff_t>(bytes.size()), old->end());
-        }
-    }
+    // Only the first 280 bytes are ours: whatever follows them is kept,
+    // and a file we cannot read is not replaced.
+    std::optional<std::vector<std::uint8_t>> tail = readSettingsTail(KeyConfigData::kPath, bytes.size());
+    bool ok = tail.has_value();
+    if (ok) bytes.insert(bytes.end(), tail->begin(), tail->end());
     if (ok) ok = File::writeReplacing(KeyConfigData::kPath, bytes.data(), bytes.size());
     if (!ok) {
         logFailure("KeyConfigData", kSaveLine, E_FAIL, KeyConfigData::kPath);

@@ -54,6 +54,20 @@ void logBrokenHeader(const std::string& path, const std::string& problem) {
     if (!problem.empty()) logLine("  不正な値: " + problem);
 }
 
+// A replay file's bytes. Its size is asked first: a file larger than any
+// replay is refused unread, as a broken header; a file that cannot be read is
+// logged as a failure of the caller's line.
+std::optional<std::vector<std::uint8_t>> readReplayBytes(const std::string& path, int callerLine) {
+    const std::int64_t size = File::sizeOf(path);
+    if (size > static_cast<std::int64_t>(kMaxReplayFileSize)) {
+        logBrokenHeader(path, "size " + std::to_string(size));
+        return std::nullopt;
+    }
+    std::optional<std::vector<std::uint8_t>> bytes = File::readAll(path, kMaxReplayFileSize);
+    if (!bytes) logFailure(kSource, callerLine, E_FAIL, path);
+    return bytes;
+}
+
 }  // namespace
 
 ReplayManager::ReplayManager() = default;
@@ -146,11 +160,8 @@ bool ReplayManager::readReplayFile(std::uint32_t slot, std::vector<std::uint8_t>
     if (!validSlot(static_cast<std::int32_t>(slot))) return false;
     const std::string path = slotPath(static_cast<std::int32_t>(slot));
     if (!File::exists(path)) return false;
-    auto all = File::readAll(path);
-    if (!all) {
-        logFailure(kSource, __LINE__, E_FAIL, path);
-        return false;
-    }
+    auto all = readReplayBytes(path, __LINE__);
+    if (!all) return false;
     bytes = std::move(*all);
     return true;
 }
@@ -187,11 +198,8 @@ void ReplayManager::saveOnlineReplay(std::int32_t slot, std::int32_t entry) {
 HRESULT ReplayManager::LoadReplayFile(ReplayData& replay, const std::string& path) {
     replay.fileName = path;
     replay.flagByte = 0;
-    auto bytes = File::readAll(path);
-    if (!bytes) {
-        logFailure(kSource, __LINE__, E_FAIL, path);
-        return E_FAIL;
-    }
+    auto bytes = readReplayBytes(path, __LINE__);
+    if (!bytes) return E_FAIL;
     std::string problem;
     if (!CheckReplayBytes(bytes->data(), bytes->size(), problem)) {
         logBrokenHeader(path, problem);

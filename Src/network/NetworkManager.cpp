@@ -63,7 +63,7 @@ void NetworkManager::poll() {
         } else {
             files->writeReplayFile(replay_.data(), replay_.size());
         }
-        replay_.clear();
+        std::vector<std::uint8_t>().swap(replay_);  // a replay can be 64 MiB: not kept
     }
     socket_->poll();
 }

@@ -105,6 +105,7 @@ bool WindowsSocket::takeDownloadedReplay(std::vector<std::uint8_t>& bytes) {
     std::lock_guard<std::mutex> lock(mutex_);
     bytes.swap(downloaded_);
     downloaded_.clear();
+    releaseLargeBuffer(downloaded_);
     downloadWaiting_.store(false);
     return true;
 }
@@ -210,6 +211,7 @@ int WindowsSocket::runPass() {
         if (queueSize() == 0) break;
     }
     if (getState() == kConnectFailed) {
+        replayAsked_ = false;  // its answer can no longer come
         std::size_t dropped = dropQueue();
         work_.reset();
         if (failed && dropped > 0 && !stopping()) {
@@ -287,6 +289,7 @@ int WindowsSocket::dispatchNext() {
         case 5:
             state_ = kAwaitingReplay;
             lastAwaitingCode_ = code;
+            replayAsked_ = true;
             return sendMessage(buildReplayDownload(a[0], a[1], a[2], a[3], a[4]), code);
         case 6:
             state_ = kClosed;
@@ -360,8 +363,10 @@ int WindowsSocket::sendReplay(std::uint32_t slot) {
     lastAwaitingCode_ = 3;
     std::uint32_t crc = crc32(replayFile_.data(), replayFile_.size());
     RankingMessage header = buildReplayUploadHeader(static_cast<std::uint32_t>(replayFile_.size()), crc);
-    if (sendMessage(header, 3) != 0) return -1;
-    return sendAll(replayFile_.data(), replayFile_.size(), 3);
+    int result = sendMessage(header, 3);
+    if (result == 0) result = sendAll(replayFile_.data(), replayFile_.size(), 3);
+    releaseLargeBuffer(replayFile_);
+    return result;
 }
 
 int WindowsSocket::sendMessage(const RankingMessage& message, std::uint32_t code) {
@@ -398,6 +403,7 @@ int WindowsSocket::sendAll(const void* data, std::size_t size, std::uint32_t cod
 
 int WindowsSocket::receiveExact(std::uint8_t* buffer, std::size_t n, std::string& why) {
     if (stopping()) return -1;
+    if (n == 0) return 0;  // an empty answer has nothing to wait for
     net::Net& backend = net::Net::instance();
     std::size_t got = 0;
     for (int tries = 0; tries < kReceiveTries; ++tries) {
@@ -465,19 +471,18 @@ int WindowsSocket::readDataReply(const RankingHeader& header) {
         state_ = kReceiveFailed;
         return -1;
     }
-    if (payload_.size() < length) payload_.resize(length);
+    // A replay is taken only as the answer to a download: any other is read
+    // past in small pieces, so a server cannot make the client hold its size.
+    if (subtype == ranking::kSubtypeReplay && !replayAsked_) return skipPayload(subtype, length);
+    payload_.resize(length);
     std::string why;
     int received = receiveExact(payload_.data(), length, why);
-    if (received != 0) {
-        if (stopping()) return received;
-        logLine("サーバからの応答を受信できませんでした  Payload  " + why);
-        state_ = kReceiveFailed;
-        return received;
-    }
+    if (received != 0) return payloadFailed(received, why);
     if (crc32(payload_.data(), length) != header.crc()) {
         logLine("サーバからのデータが壊れています  Subtype:" + std::to_string(subtype) +
                 "  Length:" + std::to_string(length));
         state_ = kIdle;
+        releaseLargeBuffer(payload_);
         return 0;
     }
     const std::int32_t current = currentRequest();
@@ -493,8 +498,9 @@ int WindowsSocket::readDataReply(const RankingHeader& header) {
         case ranking::kSubtypeReplay: {
             {
                 std::lock_guard<std::mutex> lock(mutex_);
-                downloaded_.assign(payload_.begin(), payload_.begin() + static_cast<std::ptrdiff_t>(length));
+                downloaded_.swap(payload_);
             }
+            replayAsked_ = false;
             downloadWaiting_.store(true);
             if (current == 5) state_ = kIdle;
             break;
@@ -520,5 +526,32 @@ int WindowsSocket::readDataReply(const RankingHeader& header) {
         default:
             break;
     }
+    releaseLargeBuffer(payload_);
     return 0;
+}
+
+int WindowsSocket::skipPayload(std::uint32_t subtype, std::size_t length) {
+    logLine("サーバから予期しない応答を受け取りました  Subtype:" + std::to_string(subtype) +
+            "  Length:" + std::to_string(length));
+    std::uint8_t piece[kSkipPieceBytes];
+    for (std::size_t left = length; left > 0;) {
+        std::size_t take = std::min(left, sizeof piece);
+        std::string why;
+        int received = receiveExact(piece, take, why);
+        if (received != 0) return payloadFailed(received, why);
+        left -= take;
+    }
+    return 0;
+}
+
+int WindowsSocket::payloadFailed(int received, const std::string& why) {
+    releaseLargeBuffer(payload_);
+    if (stopping()) return received;
+    logLine("サーバからの応答を受信できませんでした  Payload  " + why);
+    state_ = kReceiveFailed;
+    return received;
+}
+
+void WindowsSocket::releaseLargeBuffer(std::vector<std::uint8_t>& buffer) {
+    if (buffer.capacity() > kKeptBufferBytes) std::vector<std::uint8_t>().swap(buffer);
 }

@@ -56,6 +56,10 @@ public:
     static constexpr int kReceiveTries = 2000;
     static constexpr int kSendWaits = 2000;
     static constexpr std::uint32_t kPauseMs = 20;
+    // An unasked payload is read past in pieces of this size.
+    static constexpr std::size_t kSkipPieceBytes = 16 * 1024;
+    // Buffers larger than the largest table answer are freed after use.
+    static constexpr std::size_t kKeptBufferBytes = ranking::kMaxReplayListRecords * RankingRecord::kSize;
 
     // The records receive the answers and give the scores to upload.
     WindowsSocket(GameInfo* records, std::uint32_t versionWord);
@@ -97,6 +101,11 @@ private:
     void reconnect();
     int readReply();
     int readDataReply(const RankingHeader& header);
+    // Reads past a payload nobody asked for, one small piece at a time.
+    int skipPayload(std::uint32_t subtype, std::size_t length);
+    int payloadFailed(int received, const std::string& why);
+    // Gives a buffer's memory back once it outgrew the largest table answer.
+    static void releaseLargeBuffer(std::vector<std::uint8_t>& buffer);
     int sendAll(const void* data, std::size_t size, std::uint32_t code);
     int sendMessage(const RankingMessage& message, std::uint32_t code);
     int sendScores();
@@ -124,7 +133,9 @@ private:
     std::vector<ScoreEntry> ranking_;
     std::uint32_t replayListCount_ = 0;
     std::vector<ScoreEntry> replayList_;
-    // Grows to the largest payload accepted, never past the limits.
+    // Set while a replay download waits for its answer.
+    bool replayAsked_ = false;
+    // The payload being read; a replay's buffer goes back once handed over.
     std::vector<std::uint8_t> payload_;
     std::vector<std::uint8_t> replayFile_;
 

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <string>
@@ -47,6 +48,12 @@ void syncFolderOf(const std::filesystem::path& file) {
     ::close(fd);
 }
 
+File::NoticeSink noticeSink = nullptr;
+
+void noticeNotRegular(std::string_view windowsPath) {
+    if (noticeSink) noticeSink(std::string(windowsPath) + " は通常のファイルではないため開きません");
+}
+
 int accessFlags(File::Access access) {
     switch (access) {
         case File::Access::Read: return O_RDONLY;
@@ -77,15 +84,24 @@ void File::close() {
 File File::open(std::string_view windowsPath, int flags) {
     std::optional<std::filesystem::path> path = Path::resolve(windowsPath);
     if (!path) return File();
-    int fd = ::open(path->c_str(), flags | O_CLOEXEC, 0644);
-    if (fd < 0) return File();
+    // Opened without blocking: a FIFO or a device would otherwise wait in
+    // open (or in the first read) for a peer that may never come.
+    int fd = ::open(path->c_str(), flags | O_CLOEXEC | O_NONBLOCK, 0644);
+    if (fd < 0) {
+        if (errno == ENXIO) noticeNotRegular(windowsPath);  // a FIFO with no reader
+        return File();
+    }
     struct stat st {};
-    if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        if (!S_ISDIR(st.st_mode)) noticeNotRegular(windowsPath);
         ::close(fd);
         return File();
     }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     return File(fd);
 }
+
+void File::setNoticeSink(NoticeSink sink) { noticeSink = sink; }
 
 File File::openExisting(std::string_view windowsPath, Access access) {
     return open(windowsPath, accessFlags(access));
@@ -156,12 +172,29 @@ bool File::exists(std::string_view windowsPath) {
     return path && std::filesystem::is_regular_file(*path, ec);
 }
 
-std::optional<std::vector<std::uint8_t>> File::readAll(std::string_view windowsPath) {
+std::int64_t File::sizeOf(std::string_view windowsPath) {
+    std::optional<std::filesystem::path> path = Path::resolve(windowsPath);
+    struct stat st {};
+    if (!path || ::stat(path->c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return -1;
+    return st.st_size;
+}
+
+std::optional<std::vector<std::uint8_t>> File::readAll(std::string_view windowsPath, std::uint64_t maxBytes) {
+    File file = openExisting(windowsPath);
+    if (!file) return std::nullopt;
+    std::int64_t size = file.size();
+    if (size < 0 || static_cast<std::uint64_t>(size) > maxBytes) return std::nullopt;
+    std::vector<std::uint8_t> bytes(static_cast<size_t>(size));
+    if (file.read(bytes.data(), bytes.size()) != bytes.size()) return std::nullopt;
+    return bytes;
+}
+
+std::optional<std::vector<std::uint8_t>> File::readHead(std::string_view windowsPath, std::uint64_t maxBytes) {
     File file = openExisting(windowsPath);
     if (!file) return std::nullopt;
     std::int64_t size = file.size();
     if (size < 0) return std::nullopt;
-    std::vector<std::uint8_t> bytes(static_cast<size_t>(size));
+    std::vector<std::uint8_t> bytes(static_cast<size_t>(std::min<std::uint64_t>(static_cast<std::uint64_t>(size), maxBytes)));
     if (file.read(bytes.data(), bytes.size()) != bytes.size()) return std::nullopt;
     return bytes;
 }

@@ -41,7 +41,15 @@ public:
     std::int64_t size() const;
 
     static bool exists(std::string_view windowsPath);
-    static std::optional<std::vector<std::uint8_t>> readAll(std::string_view windowsPath);
+    // The size of an existing regular file; -1 when there is none.
+    static std::int64_t sizeOf(std::string_view windowsPath);
+    // The whole file. Its size is asked first: a file larger than maxBytes
+    // is refused (nullopt) without a byte read or allocated.
+    static std::optional<std::vector<std::uint8_t>> readAll(std::string_view windowsPath,
+                                                            std::uint64_t maxBytes);
+    // At most maxBytes from the start of the file.
+    static std::optional<std::vector<std::uint8_t>> readHead(std::string_view windowsPath,
+                                                             std::uint64_t maxBytes);
     // Writes a whole file through a temporary file ("<name>.tmp", synced, then
     // renamed over the old one), so a failed write or a crash never destroys
     // the previous contents; writers of one file take turns.
@@ -52,6 +60,11 @@ public:
     static bool rename(std::string_view fromWindowsPath, std::string_view toWindowsPath);
     // Pushes what was written to the disk before a rename makes it current.
     bool sync();
+
+    // Where the file layer says why it refused a file (the debug log sets
+    // itself here); nothing is said while none is set.
+    using NoticeSink = void (*)(std::string_view text);
+    static void setNoticeSink(NoticeSink sink);
 
 private:
     explicit File(int fd) : fd_(fd) {}

@@ -120,6 +120,9 @@ IoResult PosixNet::send(Socket socket, const void* data, std::size_t size) {
 }
 
 IoResult PosixNet::recv(Socket socket, void* data, std::size_t size) {
+    // recv of no bytes answers 0, the same as a peer that closed: a read of
+    // nothing is done at once instead.
+    if (size == 0) return {IoResult::kDone, 0, 0};
     ssize_t received = ::recv(socket, data, size, 0);
     if (received > 0) return {IoResult::kDone, static_cast<std::size_t>(received), 0};
     if (received == 0) return {IoResult::kClosed, 0, 0};

@@ -139,6 +139,7 @@ IoResult ScriptedNet::send(Socket, const void* data, std::size_t size) {
 }
 
 IoResult ScriptedNet::recv(Socket, void* data, std::size_t size) {
+    if (size == 0) return {IoResult::kDone, 0, 0};  // as the real socket: nothing asked, nothing taken
     std::lock_guard<std::mutex> lock(mutex_);
     if (deliveries_.empty()) return {IoResult::kWouldBlock, 0, 0};  // silence
     Delivery& next = deliveries_.front();

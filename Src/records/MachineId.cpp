@@ -21,7 +21,7 @@ void readMachineId(std::span<std::uint32_t, 2> machineId) {
 // stamp: a stub of header words alone would fail its checksum at the next
 // start, and the next start reads the same identity from the adapter anyway.
 int writeMachineIdWords(std::span<const std::uint32_t, 2> machineId) {
-    std::optional<std::vector<std::uint8_t>> bytes = File::readAll(kScoreFilePath);
+    std::optional<std::vector<std::uint8_t>> bytes = File::readAll(kScoreFilePath, kScoreFileHeaderSize + kScoreFileBodySize);
     if (!bytes) return 1;
     if (bytes->size() < 12) bytes->resize(12, 0);
     storeWordLE(bytes->data() + 4, machineId[0]);

@@ -10,6 +10,7 @@
 #include "services/ArchiveIndex.h"
 #include "services/ArchiveNames.h"
 #include "services/ArchiveScrambler.h"
+#include "services/ArchiveSwitch.h"
 #include "services/CHC_Mem_ii.h"
 #include "services/DebugInfo.h"
 #include "services/HuffmanEncoder.h"
@@ -51,23 +52,24 @@ std::optional<std::vector<std::uint8_t>> storedForm(const std::vector<std::uint8
     return stored;
 }
 
-// The two temporary files of a build; removed unless committed.
+// The two temporary files of a build; removed unless the switch took them
+// (its marker then stands for them until the pair is in place).
 class PendingArchive {
 public:
     explicit PendingArchive(std::string_view folder)
-        : indexPath_(archive_index::indexPath(folder)), dataPath_(archive_index::dataPath(folder)) {}
+        : folder_(folder), indexPath_(archive_index::indexPath(folder)), dataPath_(archive_index::dataPath(folder)) {}
     ~PendingArchive() {
         index_.close();
         data_.close();
-        if (!committed_) {
-            File::remove(indexPath_ + ".tmp");
-            File::remove(dataPath_ + ".tmp");
+        if (!File::exists(archive_switch::markerPath(folder_))) {
+            File::remove(archive_switch::pendingPath(indexPath_));
+            File::remove(archive_switch::pendingPath(dataPath_));
         }
     }
 
     bool open() {
-        index_ = File::createAlways(indexPath_ + ".tmp");
-        data_ = File::createAlways(dataPath_ + ".tmp");
+        index_ = File::createAlways(archive_switch::pendingPath(indexPath_));
+        data_ = File::createAlways(archive_switch::pendingPath(dataPath_));
         return index_ && data_;
     }
     File& index() { return index_; }
@@ -77,28 +79,25 @@ public:
         bool synced = index_.sync() && data_.sync();
         index_.close();
         data_.close();
-        if (!synced) return false;
-        // The data first: an index is never current without its data.
-        committed_ = File::rename(dataPath_ + ".tmp", dataPath_) &&
-                     File::rename(indexPath_ + ".tmp", indexPath_);
-        return committed_;
+        return synced && archive_switch::commit(folder_);
     }
 
     const std::string& indexPath() const { return indexPath_; }
     const std::string& dataPath() const { return dataPath_; }
 
 private:
+    std::string folder_;
     std::string indexPath_;
     std::string dataPath_;
     File index_;
     File data_;
-    bool committed_ = false;
 };
 }  // namespace
 
 bool isLeftOut(const std::string& name, ArchiveForm form) {
     // The build's own outputs, finished or in progress, are never stored.
-    if (name == "idx.dat" || name == "arc.dat" || name == "idx.dat.tmp" || name == "arc.dat.tmp")
+    if (name == "idx.dat" || name == "arc.dat" || name == "idx.dat.tmp" || name == "arc.dat.tmp" ||
+        name == "arc.switch")
         return true;
     return form == ArchiveForm::RunLength && name == "Thumbs.db";
 }
@@ -121,8 +120,10 @@ HRESULT build(std::string_view folder, ArchiveForm form) {
     // listFiles gives the regular files in byte-wise name order.
     std::vector<std::string> names = Path::listFiles(folder);
 
+    // A switch an earlier build left half done is finished before the
+    // temporary files it stands for are written again.
     PendingArchive archive(folder);
-    if (!archive.open()) {
+    if (!archive_switch::finishPending(folder) || !archive.open()) {
         logFailure(kSource, __LINE__, E_FAIL, text::cp932ToUtf8(archive.dataPath()));
         return E_FAIL;
     }
@@ -130,7 +131,7 @@ HRESULT build(std::string_view folder, ArchiveForm form) {
     for (const std::string& name : names) {
         if (isLeftOut(name, form)) continue;
         std::string path = std::string(folder) + "\\" + name;
-        std::optional<std::vector<std::uint8_t>> file = File::readAll(path);
+        std::optional<std::vector<std::uint8_t>> file = File::readAll(path, 0xFFFFFFFFu - offset);  // offsets are 32-bit
         if (!file) {
             logFailure(kSource, __LINE__, E_FAIL, text::cp932ToUtf8(path));
             return E_FAIL;

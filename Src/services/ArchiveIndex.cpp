@@ -6,6 +6,7 @@
 #include "platform/HResult.h"
 #include "platform/Text.h"
 #include "services/ArchiveScrambler.h"
+#include "services/ArchiveSwitch.h"
 #include "services/DebugInfo.h"
 
 namespace archive_index {
@@ -55,7 +56,10 @@ std::optional<std::vector<ArchiveIndexRecord>> readIndexFile(std::string_view fo
     std::string path = indexPath(folder);
     // The log is UTF-8; folder names are cp932 like every file name.
     std::string logPath = text::cp932ToUtf8(path);
-    std::optional<std::vector<std::uint8_t>> bytes = File::readAll(path);
+    // A pair switch left half done is finished first: the index read is
+    // then the one of the data beside it.
+    std::optional<std::vector<std::uint8_t>> bytes;
+    if (archive_switch::finishPending(folder)) bytes = File::readAll(path, kMaxIndexBytes);
     if (!bytes) {
         logFailure(kSource, __LINE__, E_FAIL, logPath);
         return std::nullopt;

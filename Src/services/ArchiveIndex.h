@@ -26,6 +26,8 @@ struct ArchiveIndexRecord {
 namespace archive_index {
 
 inline constexpr std::size_t kRecordSize = 40;
+// An index larger than this (over 400,000 entries) is refused unread.
+inline constexpr std::size_t kMaxIndexBytes = 16u << 20;
 inline constexpr std::size_t kNameFieldSize = 32;
 inline constexpr std::size_t kMaxNameLength = 31;
 

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <optional>
 
+#include "platform/File.h"
 #include "platform/Path.h"
 #include "platform/Text.h"
 
@@ -134,3 +135,9 @@ void logFailure(std::string_view source, int line, HRESULT code, std::string_vie
 void logNullPointerWarning(std::string_view source, int line, std::string_view arg) {
     logLine(failureLine(source, line, arg, "  Null Pointer Warning"));
 }
+
+namespace {
+// The file layer's refusals (a FIFO in place of a data file, for one) go to
+// this log; set up before any file is opened.
+const bool kFileNoticesLogged = (File::setNoticeSink([](std::string_view text) { logLine(text); }), true);
+}  // namespace

@@ -8,6 +8,7 @@
 #include "platform/File.h"
 #include "platform/Path.h"
 #include "services/DebugInfo.h"
+#include "services/SettingsTail.h"
 #include "services/SystemInfo.h"
 
 namespace {
@@ -91,20 +92,18 @@ void saveGameConfig(const SystemInfo& info) {
     std::array<std::uint32_t, GameConfigFile::kWordCount> words = GameConfigFile::wordsOf(info);
     for (std::size_t index = 0; index < words.size(); ++index) writeLittleEndian(&bytes[index * 4], words[index]);
 
-    if (File::exists(GameConfigFile::kPath)) {
-        // Only the first 44 bytes are ours: whatever follows them is kept.
-        std::optional<std::vector<std::uint8_t>> old = File::readAll(GameConfigFile::kPath);
-        if (!old) {
-            // Rewriting a file we cannot read would lose its tail.
-            logWriteFailure();
-            return;
-        }
-        for (std::size_t index = 0; index < words.size() && index * 4 + 4 <= old->size(); ++index) {
-            std::uint32_t stored = readLittleEndian(&(*old)[index * 4]);
-            if (GameConfigFile::sameSetting(index, stored, words[index])) writeLittleEndian(&bytes[index * 4], stored);
-        }
-        if (old->size() > bytes.size()) bytes.insert(bytes.end(), old->begin() + bytes.size(), old->end());
+    // Only the first 44 bytes are ours: whatever follows them is kept.
+    std::optional<std::vector<std::uint8_t>> old = readSettingsKept(GameConfigFile::kPath, bytes.size());
+    if (!old) {
+        // Rewriting a file we cannot read would lose its tail.
+        logWriteFailure();
+        return;
     }
+    for (std::size_t index = 0; index < words.size() && index * 4 + 4 <= old->size(); ++index) {
+        std::uint32_t stored = readLittleEndian(&(*old)[index * 4]);
+        if (GameConfigFile::sameSetting(index, stored, words[index])) writeLittleEndian(&bytes[index * 4], stored);
+    }
+    if (old->size() > bytes.size()) bytes.insert(bytes.end(), old->begin() + bytes.size(), old->end());
     if (!File::writeReplacing(GameConfigFile::kPath, bytes.data(), bytes.size()) && dataFolderExists()) {
         logWriteFailure();
     }

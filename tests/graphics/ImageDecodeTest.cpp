@@ -265,6 +265,22 @@ TEST_F(ImageDecode, HostileFilesAreRefusedAsInvalidData) {
     Pixels noise(64 * 64);
     for (std::uint32_t i = 0; i < noise.size(); ++i) noise[i] = 0xFF000000u | (i * 2654435761u);
     const FileBytes big = files::jpeg(64, 64, noise);
+    // A JPEG whose frame header declares another size over the same data.
+    auto resized = [](FileBytes f, std::uint16_t width, std::uint16_t height) {
+        for (std::size_t i = 2; i + 9 < f.size(); ++i) {
+            if (f[i] == 0xFF && f[i + 1] == 0xC0) {
+                f[i + 5] = std::uint8_t(height >> 8), f[i + 6] = std::uint8_t(height);
+                f[i + 7] = std::uint8_t(width >> 8), f[i + 8] = std::uint8_t(width);
+                break;
+            }
+        }
+        return f;
+    };
+    auto tgaSized = [&poke8](FileBytes f, std::uint16_t side) {
+        return poke8(poke8(poke8(poke8(f, 12, std::uint8_t(side)), 13, std::uint8_t(side >> 8)), 14,
+                           std::uint8_t(side)), 15, std::uint8_t(side >> 8));
+    };
+    const FileBytes plainTga = files::tga(3, 2, kPicture, 32, false);
     const FileBytes dxt1Chain =
         files::dds(4, 4, 3, 0x4, D3DFMT_DXT1, 0, 0, 0, 0, 0,
                    join({dxt1Block(1, 2, 0), dxt1Block(1, 2, 0), dxt1Block(1, 2, 0)}));
@@ -294,6 +310,8 @@ TEST_F(ImageDecode, HostileFilesAreRefusedAsInvalidData) {
         {"tga RLE cut", cut(tga, 2), true},
         {"tga run past the picture", poke8(tga, 18, 0xFF), true},
         {"tga interleaved", poke8(tga, 17, 0x48), false},
+        {"tga 4096 x 4096 over 3 x 2 of pixels", tgaSized(plainTga, 4096), false},
+        {"tga RLE 4096 x 4096 over two packets", tgaSized(tga, 4096), false},
         {"dds cube map", poke32(dds, 112, 0x200), false},
         {"dds volume", poke32(dds, 112, 0x200000), false},
         {"dds DX10", poke32(poke32(dds, 80, 0x4), 84, makeFourCC('D', 'X', '1', '0')), false},
@@ -310,6 +328,8 @@ TEST_F(ImageDecode, HostileFilesAreRefusedAsInvalidData) {
         {"png IHDR damaged", poke8(png, 20, 0x7F), false},
         {"jpeg cut", FileBytes(jpg.begin(), jpg.begin() + 200), false},
         {"jpeg cut in its scan", FileBytes(big.begin(), big.begin() + std::ptrdiff_t(big.size() * 2 / 3)), true},
+        {"jpeg 4096 x 4096 over 8 x 8 of data", resized(jpg, 4096, 4096), false},
+        {"jpeg 64 x 64 over 8 x 8 of data", resized(jpg, 64, 64), true},
         {"jpeg CMYK", files::jpeg(8, 8, Pixels(64, 0xFF3366CC), files::JpegKind::Cmyk), false},
         {"jpeg signature only", {0xFF, 0xD8, 0xFF}, false},
     };

@@ -291,33 +291,41 @@ TEST(MeshTool, DamagedFilesExitOneWithTheEnginesLines) {
     ASSERT_GT(badBlock.size(), 26u);
     badBlock[25] = 'X';  // the first block's "CK"
 
+    // A compressed file declaring 2 GB of contents over 6 KB of blocks.
+    std::string declares2GB = std::string("xof 0303tzip0032") + std::string("\0\0\0\x80", 4) + std::string(6000, '\0');
+
     const char* const invalid = ".\\Src\\Mesh:63  FAILED\nD3DXERR_INVALIDDATA\n";
     struct Case {
         const char* file;
         std::string bytes;
         std::string err;
+        std::string why;  // the tool's own line: the reason and its offset
     };
     const std::vector<Case> cases = {
-        {"empty.x", "", invalid},
-        {"truncated.x", cubeText.substr(0, cubeText.size() / 2), invalid},
+        {"empty.x", "", invalid, "shorter than the header at offset 0"},
+        {"truncated.x", cubeText.substr(0, cubeText.size() / 2), invalid, "contents at offset 2492"},
         {"frames-only.x", "xof 0303txt 0032 Frame Root { Frame { } }",
-         ".\\Src\\Mesh:63  FAILED\nD3DXERR_LOADEDMESHASNODATA\n"},
-        {"index.x", "xof 0303txt 0032 Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,3;; }", invalid},
-        {"two-corners.x", "xof 0303txt 0032 Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 2;0,1;; }", invalid},
-        {"bad-block.x", badBlock, invalid},
+         ".\\Src\\Mesh:63  FAILED\nD3DXERR_LOADEDMESHASNODATA\n", "no mesh at offset 41"},
+        {"index.x", "xof 0303txt 0032 Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,3;; }", invalid,
+         "contents at offset 61"},
+        {"two-corners.x", "xof 0303txt 0032 Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 2;0,1;; }", invalid,
+         "contents at offset 55"},
+        {"bad-block.x", badBlock, invalid, "compressed body (at most 33554432 bytes inflated) at offset 20"},
+        {"declares-2gb.x", declares2GB, invalid, "compressed body (at most 33554432 bytes inflated) at offset 16"},
     };
     std::string arguments = "info";
     std::string expectedErr;
     for (const Case& c : cases) {
         root.writeFile(c.file, c.bytes);
         arguments += " " + (root.path() / c.file).string();
-        expectedErr += c.err;
+        const std::string err = c.err + "vorly-mesh: " + (root.path() / c.file).string() + ": " + c.why + "\n";
+        expectedErr += err;
         // Each alone: status 1, no line but the file's, the engine's lines.
         SCOPED_TRACE(c.file);
         const ToolRun alone = runTool(root, "dump " + (root.path() / c.file).string());
         EXPECT_EQ(alone.status, 1);
         EXPECT_EQ(alone.out, "file " + (root.path() / c.file).string() + "\n");
-        EXPECT_EQ(alone.err, c.err);
+        EXPECT_EQ(alone.err, err);
     }
     // With good files among them, the good ones still print and the status
     // stays 1; a missing file says so.

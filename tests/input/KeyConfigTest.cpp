@@ -1,11 +1,15 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "InputTestSupport.h"
 #include "input/KeyConfigData.h"
+#include "services/GameConfigFile.h"
+#include "services/SystemInfo.h"
 
 namespace {
 std::vector<std::uint8_t> bytesOf(const std::string& text) { return {text.begin(), text.end()}; }
@@ -203,4 +207,41 @@ TEST_F(KeyConfigFiles, AFailedControllerStartLeavesTheKeyboard) {
     input.setKey(57, true);
     input_.update();
     EXPECT_EQ(input_.getButton(0), 1);
+}
+
+// The settings files read at start-up and rewritten later: a FIFO in place of
+// one is refused without waiting (the defaults stay), and a huge file keeps
+// only a bounded tail beyond its records when it is rewritten.
+TEST_F(KeyConfigFiles, SettingsFilesThatAreFifosOrHuge) {
+    struct Case {
+        const char* file;
+        std::size_t recordBytes;
+        std::function<void()> load, save;
+    };
+    SystemInfo info;
+    KeyConfigData keys;
+    const Case cases[] = {
+        {"keyconfig.dat", KeyConfigData::kFileSize, [&] { EXPECT_EQ(LoadKeyConfig(keys), 1); },
+         [&] { EXPECT_EQ(SaveKeyConfig(keys), 0); }},
+        {"gameconfig.dat", GameConfigFile::kByteCount, [&] { loadGameConfig(info); }, [&] { saveGameConfig(info); }},
+    };
+    const std::filesystem::path data = log.root().path() / "data";
+    std::filesystem::create_directories(data);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        const std::filesystem::path path = data / c.file;
+        std::filesystem::remove(path);
+        ASSERT_EQ(::mkfifo(path.c_str(), 0644), 0);
+        c.load();
+        EXPECT_TRUE(log.logContains(std::string("data\\") + c.file + " は通常のファイルではないため開きません"));
+        c.save();
+        EXPECT_TRUE(std::filesystem::is_regular_file(path));
+        EXPECT_EQ(std::filesystem::file_size(path), c.recordBytes);
+
+        // 1 GiB, sparse: the records, 64 KiB of tail, and a line.
+        std::filesystem::resize_file(path, 1ull << 30);
+        c.save();
+        EXPECT_EQ(std::filesystem::file_size(path), c.recordBytes + 65536);
+        EXPECT_TRUE(log.logContains(std::string("data\\") + c.file + " の末尾は大きすぎるため、先頭 65536 バイトだけを残します  Size:1073741824"));
+    }
 }

@@ -176,6 +176,27 @@ TEST_F(ReplayManagerTest, HostileFilesLeaveNoSlotAndStayIntact) {
     EXPECT_NE(m.selectReplay(1), S_OK);
 }
 
+TEST_F(ReplayManagerTest, SlotsLargerThanAReplayAreRefusedUnread) {
+    // Sparse files: their size is refused before a byte is read or allocated.
+    const std::uint64_t sizes[] = {kMaxReplayFileSize + 1, 3ull << 30};
+    for (int i = 0; i < 2; ++i) {
+        writeSlot(i + 1, goodFile());
+        std::filesystem::resize_file(log.root().path() / "replay" / ("replay" + std::to_string(i + 1) + ".rpy"),
+                                     sizes[i]);
+    }
+    ReplayManager& m = *g_replayManager;
+    m.setup();
+    std::vector<std::uint8_t> upload;
+    for (int i = 0; i < 2; ++i) {
+        SCOPED_TRACE(sizes[i]);
+        EXPECT_EQ(m.hasReplay(i + 1), 0);
+        EXPECT_FALSE(m.readReplayFile(static_cast<std::uint32_t>(i + 1), upload));
+        EXPECT_TRUE(log.logContains("不正な値: size " + std::to_string(sizes[i])));
+        EXPECT_EQ(std::filesystem::file_size(log.root().path() / "replay" / ("replay" + std::to_string(i + 1) + ".rpy")),
+                  sizes[i]);
+    }
+}
+
 TEST_F(ReplayManagerTest, EndWithoutStartDoesNothingAndRestartEndsInRecord) {
     ReplayManager& m = *g_replayManager;
     m.setup();

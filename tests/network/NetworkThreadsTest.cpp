@@ -23,14 +23,14 @@ using namespace std::chrono_literals;
 // The test server as a child process, its stdout in a file.
 class Peer {
 public:
-    explicit Peer(const std::string& mode, const std::string& outFile) : out_(outFile) {
+    Peer(const std::string& mode, const std::string& outFile, const std::string& records = "10") : out_(outFile) {
         pid_ = ::fork();
         if (pid_ == 0) {
             int fd = ::open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
             ::dup2(fd, 1);
             std::string program = std::string(VORLY_BINARY_DIR) + "/tools/vorly-rankpeer";
-            ::execl(program.c_str(), program.c_str(), "--port", "0", "--mode", mode.c_str(), "--timeout", "60",
-                    "--once", static_cast<char*>(nullptr));
+            ::execl(program.c_str(), program.c_str(), "--port", "0", "--mode", mode.c_str(), "--records",
+                    records.c_str(), "--timeout", "60", "--once", static_cast<char*>(nullptr));
             ::_exit(127);
         }
         for (int i = 0; i < 100 && port_ == 0; ++i) {
@@ -190,4 +190,31 @@ TEST(NetworkThreads, RealSocketsRefusedAndAccepted) {
     EXPECT_EQ(refused.reason, "ECONNREFUSED");
     EXPECT_EQ(backend.resolve("127.0.0.1"), std::vector<std::uint32_t>{0x7F000001});
     EXPECT_TRUE(backend.resolve("").empty());
+}
+
+TEST(NetworkThreads, EmptyTablesOnRealSocketsCompleteTheOpening) {
+    LoggedTest log;
+    GameInfo info;
+    Peer peer("normal", (log.root().path() / "peer.txt").string(), "0");
+    ASSERT_NE(peer.port(), 0);
+    {
+        NetworkManager manager(&info, 512);
+        manager.init("127.0.0.1", peer.port());
+        queueNetworkOpening(manager);
+        auto until = std::chrono::steady_clock::now() + 20s;
+        bool done = false;
+        while (!done && std::chrono::steady_clock::now() < until) {
+            manager.poll();
+            std::this_thread::sleep_for(16ms);
+            done = manager.socket()->queueSize() == 0 && manager.socket()->getState() == 3 &&
+                   info.getOnlineRank(3, 2) == 12;
+        }
+        EXPECT_TRUE(done) << "state " << manager.socket()->getState();
+    }
+    ASSERT_TRUE(peer.waitForEnd(5s));
+    EXPECT_FALSE(log.logContains("受信できませんでした"));
+    std::vector<std::string> got = peer.lines();
+    ASSERT_GE(got.size(), 3u);
+    EXPECT_EQ(got[got.size() - 3], "rank") << "every request of the opening was sent";
+    EXPECT_EQ(got[got.size() - 2], "bye 512");
 }

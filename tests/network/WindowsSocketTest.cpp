@@ -365,3 +365,48 @@ TEST_F(SocketTest, ReplayUploadAndDownloadGoThroughTheReplayFiles) {
     EXPECT_FALSE(socket->takeDownloadedReplay(taken));
     setOnlineReplayFiles(nullptr);
 }
+
+TEST_F(SocketTest, EmptyAnswersEndTheWaitAndUnaskedReplaysAreReadPast) {
+    RecordingReplayFiles files;
+    setOnlineReplayFiles(&files);
+    accept();
+    // An empty ranking table, with nothing after it: the wait ends at once.
+    queue(4);
+    peer.deliver(nettest::reply(16, 1));
+    std::uint32_t before = clock.timeGetTime();
+    socket->runPass();
+    EXPECT_EQ(socket->getState(), 3);
+    EXPECT_LT(clock.timeGetTime() - before, 100u);
+
+    // A replay nobody asked for, then the answer awaited: the replay is read
+    // past and the table filed.
+    std::vector<std::uint8_t> unasked(200000, 0x5A);
+    peer.deliver(nettest::reply(16, 2, unasked));
+    peer.deliver(nettest::reply(16, 1, nettest::records(3, 0x10, 7000)));
+    queue(4, {1, 0, 0});
+    socket->runPass();
+    EXPECT_EQ(lines("サーバから予期しない応答を受け取りました  Subtype:2  Length:200000"), 1);
+    EXPECT_EQ(socket->getState(), 3);
+    std::vector<std::uint8_t> taken;
+    EXPECT_FALSE(socket->takeDownloadedReplay(taken));
+    info.fillRankingCache();
+    EXPECT_EQ(info.getOnlineHiscore(0, 1, 0), 7000u);
+
+    // A download asked for before another query is still taken.
+    std::vector<std::uint8_t> replay = {1, 2, 3};
+    queue(5, {1, 2, 3, 4, 5});
+    queue(4, {2, 0, 0});
+    peer.deliver(nettest::reply(16, 2, replay));
+    peer.deliver(nettest::reply(16, 1, nettest::records(1, 0x20, 9000)));
+    socket->runPass();
+    ASSERT_TRUE(socket->takeDownloadedReplay(taken));
+    EXPECT_EQ(taken, replay);
+    // Once taken, the next replay is unasked again.
+    peer.deliver(nettest::reply(16, 2, replay));
+    peer.deliver(nettest::reply(16, 1, nettest::records(1, 0x20, 9000)));
+    queue(4, {2, 0, 0});
+    socket->runPass();
+    EXPECT_EQ(lines("サーバから予期しない応答を受け取りました  Subtype:2  Length:3"), 1);
+    EXPECT_FALSE(socket->takeDownloadedReplay(taken));
+    setOnlineReplayFiles(nullptr);
+}

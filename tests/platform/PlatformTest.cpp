@@ -211,7 +211,7 @@ TEST(PlatformFile, WriteReplacingSwapsWholeFiles) {
     // A folder that does not exist: refused, nothing left behind.
     EXPECT_FALSE(File::writeReplacing("nofolder\\r.dat", "x", 1));
     EXPECT_FALSE(root.exists("nofolder"));
-    std::optional<std::vector<std::uint8_t>> bytes = File::readAll("data\\r.dat");
+    std::optional<std::vector<std::uint8_t>> bytes = File::readAll("data\\r.dat", 1u << 20);
     ASSERT_TRUE(bytes);
     EXPECT_EQ(bytes->size(), 3u);
 }
@@ -231,7 +231,7 @@ TEST(PlatformFileThreads, WritersOfOneFileTakeTurns) {
     };
     std::thread reader([&] {
         while (writing) {
-            std::optional<std::vector<std::uint8_t>> bytes = File::readAll("data\\r.dat");
+            std::optional<std::vector<std::uint8_t>> bytes = File::readAll("data\\r.dat", 1u << 20);
             if (!bytes || bytes->empty()) continue;
             std::string seen(bytes->begin(), bytes->end());
             if (seen != contents[0] && seen != contents[1]) ++mixedReads;

@@ -223,3 +223,54 @@ TEST_F(ArchiveBuild, NamesItCannotStoreAsTheyAreAreLoggedWithTheReason) {
     EXPECT_EQ(lines[0], "mesh\\caf\xC3\xA9.txt は cp932 で表せない文字を含むため、アーカイブから読み出せません");
     EXPECT_NE(lines[1].find("  Arg:mesh\\caf?.txt  FAILED"), std::string::npos) << lines[1];
 }
+
+// A pair switch cut short at each of its steps reads as the whole old pair
+// (before its marker was written) or the whole new one (after).
+TEST_F(ArchiveBuild, APairSwitchCutShortAtAnyStepReadsAsAWholePair) {
+    writeFile("mesh/a.x", bytesOf("old a"));
+    ASSERT_EQ(archive->buildArchive("mesh"), S_OK);
+    const Bytes oldIndex = readFile("mesh/idx.dat"), oldData = readFile("mesh/arc.dat");
+    writeFile("mesh/0.x", bytesOf("new first entry"));
+    writeFile("mesh/a.x", bytesOf("new a, longer"));
+    ASSERT_EQ(archive->buildArchive("mesh"), S_OK);
+    const Bytes newIndex = readFile("mesh/idx.dat"), newData = readFile("mesh/arc.dat");
+    ASSERT_NE(oldIndex, newIndex);
+    const Bytes none;
+    struct Case {
+        const char* step;
+        bool marker;
+        const Bytes &index, &data, &pendingIndex, &pendingData;
+        bool readsNew;
+    };
+    const Bytes halfIndex(newIndex.begin(), newIndex.begin() + 20), halfData(newData.begin(), newData.begin() + 4);
+    const Case cases[] = {
+        {"temporary files half written", false, oldIndex, oldData, halfIndex, halfData, false},
+        {"temporary pair synced", false, oldIndex, oldData, newIndex, newData, false},
+        {"marker written", true, oldIndex, oldData, newIndex, newData, true},
+        {"data renamed", true, oldIndex, newData, newIndex, none, true},
+        {"index renamed", true, newIndex, newData, none, none, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.step);
+        for (const char* name : {"idx.dat", "arc.dat", "idx.dat.tmp", "arc.dat.tmp", "arc.switch"})
+            std::filesystem::remove(root().path() / "mesh" / name);
+        writeFile("mesh/idx.dat", c.index);
+        writeFile("mesh/arc.dat", c.data);
+        if (&c.pendingIndex != &none) writeFile("mesh/idx.dat.tmp", c.pendingIndex);
+        if (&c.pendingData != &none) writeFile("mesh/arc.dat.tmp", c.pendingData);
+        if (c.marker) writeFile("mesh/arc.switch", none);
+
+        ArchiveManager reader;
+        ASSERT_EQ(reader.loadIndex("mesh"), S_OK);
+        EXPECT_EQ(reader.tryRead("mesh", "a.x", ArchiveForm::Unchanged),
+                  std::optional<ArchiveBytes>(c.readsNew ? bytesOf("new a, longer") : bytesOf("old a")));
+        EXPECT_EQ(reader.tryRead("mesh", "0.x", ArchiveForm::Unchanged).has_value(), c.readsNew);
+        EXPECT_EQ(readFile("mesh/idx.dat"), c.readsNew ? newIndex : oldIndex);
+        EXPECT_EQ(readFile("mesh/arc.dat"), c.readsNew ? newData : oldData);
+        EXPECT_FALSE(root().exists("mesh/arc.switch"));
+        // A build from here replaces whichever pair stands.
+        EXPECT_EQ(archive->buildArchive("mesh"), S_OK);
+        EXPECT_EQ(readFile("mesh/idx.dat"), newIndex);
+        EXPECT_FALSE(root().exists("mesh/idx.dat.tmp"));
+    }
+}

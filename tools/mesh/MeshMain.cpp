@@ -34,6 +34,7 @@
 #include "platform/gfx/GfxAdapter.h"
 #include "platform/gfx/GfxDevice.h"
 #include "platform/gfx/RecordingDevice.h"
+#include "platform/gfx/XFileReader.h"
 #include "services/DebugInfo.h"
 
 namespace {
@@ -115,6 +116,13 @@ bool showFile(const std::string& path, bool dump, LogEcho& log) {
     const HRESULT hr = mesh.loadFromMemory(bytes.data(), std::uint32_t(bytes.size()));
     if (SUCCEEDED(hr)) printMesh(mesh, dump);
     log.echoNewLines();
+    XFileContent content;
+    XFileProblem problem;
+    if (FAILED(hr) && FAILED(readXFile(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), content,
+                                       &problem))) {
+        std::fprintf(stderr, "vorly-mesh: %s: %s at offset %zu\n", path.c_str(), problem.reason.c_str(),
+                     problem.offset);
+    }
     return SUCCEEDED(hr);
 }
 

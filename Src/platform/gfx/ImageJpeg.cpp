@@ -23,10 +23,13 @@ struct JpegErrors {
 };
 
 void onError(j_common_ptr info) { std::longjmp(reinterpret_cast<JpegErrors*>(info->err)->jump, 1); }
-// libjpeg pads a file that ends early with grey and only warns: such a file
-// is remembered as truncated and refused.
+// libjpeg pads a picture whose data ends early (at the file's end, or at a
+// marker such as an early end-of-image) with grey and only warns: such a
+// file is remembered as truncated and refused.
 void onMessage(j_common_ptr info, int level) {
-    if (level < 0 && info->err->msg_code == JWRN_JPEG_EOF) reinterpret_cast<JpegErrors*>(info->err)->truncated = true;
+    const int code = info->err->msg_code;
+    if (level < 0 && (code == JWRN_JPEG_EOF || code == JWRN_HIT_MARKER))
+        reinterpret_cast<JpegErrors*>(info->err)->truncated = true;
 }
 void onOutput(j_common_ptr) {}
 
@@ -37,7 +40,11 @@ bool readHeader(jpeg_decompress_struct* jpeg, Bytes file) {
     if (jpeg_read_header(jpeg, TRUE) != JPEG_HEADER_OK) return false;
     if (jpeg->jpeg_color_space == JCS_CMYK || jpeg->jpeg_color_space == JCS_YCCK) return false;
     if (jpeg->num_components != 1 && jpeg->num_components != 3) return false;
-    return sideAllowed(jpeg->image_width) && sideAllowed(jpeg->image_height);
+    if (!sideAllowed(jpeg->image_width) || !sideAllowed(jpeg->image_height)) return false;
+    // Every 8 x 8 block of the picture takes at least one bit of coded data:
+    // a size the file cannot hold is refused before anything is allocated.
+    const std::uint64_t blocks = std::uint64_t(jpeg->image_width + 7) / 8 * ((jpeg->image_height + 7) / 8);
+    return blocks <= 8 * std::uint64_t(file.size());
 }
 
 bool decodeInto(jpeg_decompress_struct* jpeg, Bytes file, const PixelTarget* target) {

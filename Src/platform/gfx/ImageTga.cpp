@@ -52,7 +52,15 @@ bool parse(Bytes file, TgaInfo& tga) {
     tga.mapOffset = 18 + std::size_t(idLength);
     const std::size_t mapBytes = mapType == 1 ? std::size_t(tga.mapLength) * ((tga.mapBits + 7) / 8) : 0;
     tga.dataOffset = tga.mapOffset + mapBytes;
-    return tga.dataOffset <= file.size();
+    if (tga.dataOffset > file.size()) return false;
+    // The declared size must fit the pixel data the file holds before
+    // anything is allocated for it: plain rows hold every pixel, and a run
+    // packet (its byte and at least one pixel) stands for at most 128 pixels.
+    const std::uint64_t pixels = std::uint64_t(tga.width) * tga.height;
+    const std::uint64_t pixelBytes = (tga.bits + 7) / 8;
+    const std::uint64_t dataBytes = file.size() - tga.dataOffset;
+    if (!(tga.type & 8)) return pixels * pixelBytes <= dataBytes;
+    return (pixels + 127) / 128 * (1 + pixelBytes) <= dataBytes;
 }
 
 std::uint32_t colourOf(const std::uint8_t* p, std::uint32_t bits, bool alpha) {

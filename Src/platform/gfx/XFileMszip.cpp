@@ -38,37 +38,42 @@ bool inflateBlock(const std::uint8_t* in, std::uint32_t inSize, const std::uint8
 }
 }  // namespace
 
-bool inflateMszip(const std::uint8_t* bytes, std::size_t size, std::vector<std::uint8_t>& out) {
+bool inflateMszip(const std::uint8_t* bytes, std::size_t size, std::vector<std::uint8_t>& out,
+                  std::size_t* failedAt) {
     out.clear();
-    if (size < kHeaderSize + 4) return false;
+    std::size_t at = kHeaderSize;
+    auto fail = [&] {
+        if (failedAt) *failedAt = at;
+        return false;
+    };
+    if (size < kHeaderSize + 4) return fail();
     const std::uint32_t total = u32At(bytes + kHeaderSize);
-    if (total < kHeaderSize) return false;
+    if (total < kHeaderSize || total > kMaxInflatedXFileBytes) return fail();
     // Every compressed block holds at least its four size bytes and "CK"
     // and inflates to at most 32,768 bytes: a total beyond what the bytes
     // could give is refused before anything is reserved.
     const std::size_t blocksPossible = (size - kHeaderSize - 4) / 6;
-    if (std::uint64_t(total - kHeaderSize) > std::uint64_t(blocksPossible) * kMaxBlock) return false;
+    if (std::uint64_t(total - kHeaderSize) > std::uint64_t(blocksPossible) * kMaxBlock) return fail();
     out.reserve(total);
     out.assign(bytes, bytes + kHeaderSize);
-    std::size_t at = kHeaderSize + 4;
+    at = kHeaderSize + 4;
     std::size_t previous = kHeaderSize;  // where the last block's output starts
     while (out.size() < total) {
-        if (size - at < 4) return false;
+        if (size - at < 4) return fail();
         const std::uint32_t plain = u16At(bytes + at);
         const std::uint32_t packed = u16At(bytes + at + 2);
-        at += 4;
-        if (plain == 0 || plain > kMaxBlock || packed < 2 || packed > size - at) return false;
-        if (bytes[at] != 'C' || bytes[at + 1] != 'K') return false;
-        if (plain > total - out.size()) return false;
+        if (plain == 0 || plain > kMaxBlock || packed < 2 || packed > size - at - 4) return fail();
+        if (bytes[at + 4] != 'C' || bytes[at + 5] != 'K') return fail();
+        if (plain > total - out.size()) return fail();
         const std::size_t start = out.size();
         out.resize(start + plain);
         const std::uint32_t dictionarySize = static_cast<std::uint32_t>(start - previous);
-        if (!inflateBlock(bytes + at + 2, packed - 2, out.data() + previous, dictionarySize, out.data() + start,
+        if (!inflateBlock(bytes + at + 6, packed - 2, out.data() + previous, dictionarySize, out.data() + start,
                           plain))
-            return false;
+            return fail();
         previous = start;
-        at += packed;
+        at += 4 + packed;
     }
     // The blocks end where the file ends.
-    return at == size;
+    return at == size || fail();
 }

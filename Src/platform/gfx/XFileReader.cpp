@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <new>
+#include <string>
 #include <string_view>
 #include <unordered_map>
 
@@ -29,7 +31,7 @@ struct Token {
 class Lexer {
 public:
     Lexer(const std::uint8_t* bytes, std::size_t size, bool binary, bool doubles)
-        : p_(bytes), end_(bytes + size), binary_(binary), doubles_(doubles) {}
+        : start_(bytes), p_(bytes), end_(bytes + size), binary_(binary), doubles_(doubles) {}
 
     Token next() {
         if (peeked_) {
@@ -47,6 +49,8 @@ public:
     }
     // The values still to come lie in the bytes after the cursor.
     std::size_t bytesLeft() const { return static_cast<std::size_t>(end_ - p_); }
+    // How far the reading has come.
+    std::size_t bytesRead() const { return static_cast<std::size_t>(p_ - start_); }
 
 private:
     static bool isSpace(std::uint8_t c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v'; }
@@ -192,6 +196,7 @@ private:
         }
     }
 
+    const std::uint8_t* start_;
     const std::uint8_t* p_;
     const std::uint8_t* end_;
     bool binary_;
@@ -562,37 +567,58 @@ private:
 };
 }  // namespace
 
-HRESULT readXFile(const std::uint8_t* bytes, std::size_t size, XFileContent& out) {
+namespace {
+HRESULT refuse(XFileProblem* problem, std::string reason, std::size_t offset) {
+    if (problem) *problem = {std::move(reason), offset};
+    return D3DXERR_INVALIDDATA;
+}
+}  // namespace
+
+HRESULT readXFile(const std::uint8_t* bytes, std::size_t size, XFileContent& out, XFileProblem* problem) {
     out = XFileContent{};
-    if (!bytes || size < kHeaderSize) return D3DXERR_INVALIDDATA;
+    if (!bytes || size < kHeaderSize) return refuse(problem, "shorter than the header", 0);
     const std::string_view header(reinterpret_cast<const char*>(bytes), kHeaderSize);
     if (header.substr(0, 4) != "xof " || (header.substr(4, 4) != "0302" && header.substr(4, 4) != "0303"))
-        return D3DXERR_INVALIDDATA;
+        return refuse(problem, "not an X file header", 0);
     const std::string_view format = header.substr(8, 4);
     const std::string_view floatSize = header.substr(12, 4);
-    if (floatSize != "0032" && floatSize != "0064") return D3DXERR_INVALIDDATA;
-    bool binary;
-    std::vector<std::uint8_t> inflated;
-    const std::uint8_t* body = bytes;
-    std::size_t bodySize = size;
-    if (format == "txt " || format == "bin ") {
-        binary = format == "bin ";
-    } else if (format == "tzip" || format == "bzip") {
-        binary = format == "bzip";
-        if (!inflateMszip(bytes, size, inflated)) return D3DXERR_INVALIDDATA;
-        body = inflated.data();
-        bodySize = inflated.size();
-    } else {
-        return D3DXERR_INVALIDDATA;
-    }
-    Lexer lexer(body + kHeaderSize, bodySize - kHeaderSize, binary, floatSize == "0064");
-    Parser parser(lexer, out);
+    if (floatSize != "0032" && floatSize != "0064") return refuse(problem, "float size", 12);
+    // Contents too large to hold fail the load like any other refusal.
     try {
-        parser.file();
-    } catch (const Invalid&) {
+        bool binary;
+        std::vector<std::uint8_t> inflated;
+        const std::uint8_t* body = bytes;
+        std::size_t bodySize = size;
+        if (format == "txt " || format == "bin ") {
+            binary = format == "bin ";
+        } else if (format == "tzip" || format == "bzip") {
+            binary = format == "bzip";
+            std::size_t failedAt = 0;
+            if (!inflateMszip(bytes, size, inflated, &failedAt)) {
+                return refuse(problem, "compressed body (at most " + std::to_string(kMaxInflatedXFileBytes) +
+                                           " bytes inflated)", failedAt);
+            }
+            body = inflated.data();
+            bodySize = inflated.size();
+        } else {
+            return refuse(problem, "format", 8);
+        }
+        Lexer lexer(body + kHeaderSize, bodySize - kHeaderSize, binary, floatSize == "0064");
+        Parser parser(lexer, out);
+        try {
+            parser.file();
+        } catch (const Invalid&) {
+            out = XFileContent{};
+            return refuse(problem, body == bytes ? "contents" : "inflated contents", kHeaderSize + lexer.bytesRead());
+        }
+        if (!parser.sawMesh()) {
+            if (problem) *problem = {"no mesh", size};
+            return D3DXERR_LOADEDMESHASNODATA;
+        }
+        return S_OK;
+    } catch (const std::bad_alloc&) {
         out = XFileContent{};
-        return D3DXERR_INVALIDDATA;
+        if (problem) *problem = {"out of memory", 0};
+        return E_OUTOFMEMORY;
     }
-    if (!parser.sawMesh()) return D3DXERR_LOADEDMESHASNODATA;
-    return S_OK;
 }

@@ -38,12 +38,27 @@ struct XFileContent {
 // The deepest nesting of frames a file may use.
 inline constexpr int kXFileMaxFrameDepth = 64;
 
+// The most a compressed file may inflate to: four times the largest file the
+// mesh archive can hand the loader (its 8 MiB read buffer), far beyond any
+// mesh of at most 65,535 vertices, and small enough to hold without strain.
+inline constexpr std::uint32_t kMaxInflatedXFileBytes = 32u << 20;
+
+// Why a file was refused, and where: the byte offset in the file, or in the
+// inflated body for a compressed file's contents ("inflated" in the reason).
+struct XFileProblem {
+    std::string reason;
+    std::size_t offset = 0;
+};
+
 // S_OK; D3DXERR_INVALIDDATA for a malformed file (any header, token, count,
 // index or compressed block that does not hold); D3DXERR_LOADEDMESHASNODATA
-// when the file holds no mesh.
-HRESULT readXFile(const std::uint8_t* bytes, std::size_t size, XFileContent& out);
+// when the file holds no mesh; E_OUTOFMEMORY when its contents cannot be
+// held. A refusal says why in `problem` when one is given.
+HRESULT readXFile(const std::uint8_t* bytes, std::size_t size, XFileContent& out, XFileProblem* problem = nullptr);
 
 // The MSZIP body after a compressed file's 16-byte header, inflated: the
 // 16-byte header followed by the uncompressed body. False when the sizes
-// disagree or a block does not inflate.
-bool inflateMszip(const std::uint8_t* bytes, std::size_t size, std::vector<std::uint8_t>& out);
+// disagree, the total is over kMaxInflatedXFileBytes or a block does not
+// inflate; `failedAt` then holds the offset of the part refused.
+bool inflateMszip(const std::uint8_t* bytes, std::size_t size, std::vector<std::uint8_t>& out,
+                  std::size_t* failedAt = nullptr);
