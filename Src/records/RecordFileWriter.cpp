@@ -107,7 +107,9 @@ int writeRecordFile(std::string_view windowsPath, const void* data, std::size_t 
         // The same bytes again (the machine-id stamp after the score save,
         // records unchanged since the last run) leave the kept copy as it
         // is: it stays the records before the last change.
-        std::optional<std::vector<std::uint8_t>> current = File::readAll(windowsPath);
+        // A file that read whole is one of ours, far below this bound.
+        constexpr std::uint64_t kLargestRecordFile = 16u << 20;
+        std::optional<std::vector<std::uint8_t>> current = File::readAll(windowsPath, kLargestRecordFile);
         if (current && (current->size() != size || std::memcmp(current->data(), data, size) != 0))
             keepCopy(windowsPath, *current);
     }
