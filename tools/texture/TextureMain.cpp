@@ -45,9 +45,10 @@ namespace fs = std::filesystem;
 namespace {
 // The debug log's temporary folder, made by main and kept to the end.
 TempFolder* g_logFolder = nullptr;
-// Whether the log is printed at the end: after a failure (the archive's fatal
-// exit included) or when asked for.
-bool g_showLog = true;
+// Whether the run failed (so far: the archive's fatal exit ends it without
+// returning) and whether the log was asked for.
+bool g_failed = true;
+bool g_logAsked = false;
 
 // Prints the log when it is to be shown and removes its folder; also on the
 // archive's fatal exit.
@@ -56,7 +57,8 @@ void printLog() {
     delete g_debugInfo;
     g_debugInfo = nullptr;
     std::fflush(stdout);
-    if (g_showLog) g_logFolder->echoLines("debug.txt", stderr, "");
+    if (g_failed) std::fprintf(stderr, "vorly-texture: failed; the debug log follows\n");
+    if (g_failed || g_logAsked) g_logFolder->echoLines("debug.txt", stderr, "");
     delete g_logFolder;
     g_logFolder = nullptr;
 }
@@ -136,9 +138,9 @@ int runText(const std::string& out, std::uint32_t width, std::uint32_t height, s
     return writePng(texture.getD3DTexture(), out) ? 0 : 1;
 }
 
-// The status, with the log shown after a failure or when asked for.
-int finish(int status, bool logAsked) {
-    g_showLog = status != 0 || logAsked;
+// The status, noted for the log's printing at exit.
+int finish(int status) {
+    g_failed = status != 0;
     return status;
 }
 }  // namespace
@@ -150,8 +152,8 @@ int main(int argc, char** argv) {
     const std::string mode = argv[1];
     std::vector<std::string> args(argv + 2, argv + argc);
     const auto logOption = std::find(args.begin(), args.end(), "--log");
-    const bool logAsked = logOption != args.end();
-    if (logAsked) args.erase(logOption);
+    g_logAsked = logOption != args.end();
+    if (g_logAsked) args.erase(logOption);
     std::uint32_t systemType = 0;
     if (mode == "text") {
         for (std::size_t i = 0; i < args.size(); ++i) {
@@ -221,5 +223,5 @@ int main(int argc, char** argv) {
     }
     Path::setRoot(g_logFolder->path());
     releaseAll();
-    return finish(status, logAsked);
+    return finish(status);
 }
