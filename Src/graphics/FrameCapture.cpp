@@ -28,9 +28,7 @@ HRESULT captureFrame(GfxDevice* device, FramePicture& picture) {
 }
 
 bool encodeFramePng(const FramePicture& picture, std::vector<std::uint8_t>& png) {
-    if (picture.format != D3DFMT_X8R8G8B8)
-        return encodePngRgba(picture.width, picture.height, picture.argb.data(), png);
-    std::vector<std::uint32_t> opaque(picture.argb);
-    for (std::uint32_t& pixel : opaque) pixel |= 0xFF000000u;
-    return encodePngRgba(picture.width, picture.height, opaque.data(), png);
+    // The back buffer's alpha is what the frame's blending left there, not
+    // coverage: a cleared background would look transparent in a viewer.
+    return encodePngRgb(picture.width, picture.height, picture.argb.data(), png);
 }

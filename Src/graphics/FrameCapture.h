@@ -18,6 +18,6 @@ struct FramePicture {
 // Render target 0 of the device into `picture`; the device's result when
 // it cannot be read (the picture is then empty).
 HRESULT captureFrame(GfxDevice* device, FramePicture& picture);
-// The picture as the bytes of an 8-bit RGBA PNG file; a target without
-// alpha (X8R8G8B8) is written opaque. False when encoding fails.
+// The picture as the bytes of an 8-bit RGB PNG file (the alpha channel is
+// left out, as the frame captures of a run leave it). False when encoding fails.
 bool encodeFramePng(const FramePicture& picture, std::vector<std::uint8_t>& png);

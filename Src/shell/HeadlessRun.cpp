@@ -3,6 +3,8 @@
 #include <atomic>
 #include <cctype>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <sstream>
 
 #include "input/ReplayManager.h"
@@ -74,6 +76,15 @@ struct TraceSink {
 };
 
 void collectLine(void* context, std::string_view line) { static_cast<TraceSink*>(context)->add(line); }
+
+// The replay files ("*.rpy") in a folder.
+std::size_t replayFileCount(const fs::path& folder) {
+    std::size_t count = 0;
+    std::error_code failure;
+    for (fs::directory_iterator it(folder, failure), end; !failure && it != end; it.increment(failure))
+        if (it->path().extension() == ".rpy") ++count;
+    return count;
+}
 }  // namespace
 
 bool InputScript::parse(const std::string& text, std::string& error) {
@@ -188,6 +199,8 @@ HeadlessRun::Result HeadlessRun::run(const InputScript& input, std::int32_t play
 
     bool played = false;
     std::uint32_t idleFrames = 0;
+    const fs::path replays = folder_.path() / "replay";
+    const std::size_t savedBefore = stopWhenSaved_ ? replayFileCount(replays) : 0;
     while (result.frames < maxFrames) {
         for (int key : scriptKeys) keys.setKey(key, input.held(result.frames, key));
         WindowMessage message{};
@@ -209,6 +222,7 @@ HeadlessRun::Result HeadlessRun::run(const InputScript& input, std::int32_t play
         } else if (played && idleLimit_ > 0 && ++idleFrames >= idleLimit_) {
             break;
         }
+        if (stopWhenSaved_ && replayFileCount(replays) > savedBefore) break;
     }
 
     if (g_replayDebugInfo) g_replayDebugInfo->setSink(nullptr, nullptr);
@@ -219,6 +233,34 @@ HeadlessRun::Result HeadlessRun::run(const InputScript& input, std::int32_t play
     Window::setInstance(nullptr);
     Path::setRoot(previousRoot);
     return result;
+}
+
+bool HeadlessRun::setReplaySetting(std::int32_t slot) {
+    if (!ok()) return false;
+    const fs::path init = folder_.path() / "script" / "init.xml";
+    std::string text;
+    {
+        std::ifstream in(init, std::ios::binary);
+        text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    const std::string setting = "<replay>" + std::to_string(slot) + "</replay>";
+    const std::size_t open = text.find("<replay>");
+    const std::size_t close = open == std::string::npos ? open : text.find("</replay>", open);
+    if (close != std::string::npos) {
+        text.replace(open, close + 9 - open, setting);
+    } else if (const std::size_t section = text.find("<xbmlconfig>"); section != std::string::npos) {
+        text.insert(section + 12, setting);
+    } else {
+        error_ = "no <xbmlconfig> in " + init.string();
+        return false;
+    }
+    std::ofstream(init, std::ios::binary | std::ios::trunc) << text;
+    const fs::path previousRoot = Path::root();
+    Path::setRoot(folder_.path());
+    const bool packed = SUCCEEDED(archive_builder::build("script", archive_builder::formForFolder("script")));
+    Path::setRoot(previousRoot);
+    if (!packed) error_ = "cannot pack the folder script";
+    return packed;
 }
 
 std::vector<std::int32_t> HeadlessRun::replaySlots() const {

@@ -49,8 +49,9 @@ public:
 
     // One run of the program on the copy: start-up, then frame steps until the
     // game quits, until the idle limit has passed without a recorded or played
-    // stage after one was (two seconds unless set), or until `maxFrames`
-    // frames have run; then the release. With `playSlot` above 0 that slot's
+    // stage after one was (two seconds unless set), until a replay file has
+    // been saved when asked to stop there, or until `maxFrames` frames have
+    // run; then the release. With `playSlot` above 0 that slot's
     // replay is selected and played back.
     // Returns the frames stepped; the trace holds the replay trace's lines.
     struct Result {
@@ -68,6 +69,14 @@ public:
     // run (120 unless set); 0 never ends a run for that, so the scenes
     // after a stage (result, name entry, ranking) can be played through.
     void setIdleLimit(std::uint32_t frames) { idleLimit_ = frames; }
+    // Whether a run ends at the frame step after which the copy's "replay"
+    // folder holds more replay files than at the run's start.
+    void setStopWhenSaved(bool stop) { stopWhenSaved_ = stop; }
+
+    // Writes the configuration's "replay" setting (the slot the program plays
+    // back from its start, 0 for none) into the copy's "init.xml" and packs
+    // its folder again. False (with a message) when that fails.
+    bool setReplaySetting(std::int32_t slot);
 
     // The replay slots whose files exist in the copy's "replay" folder.
     std::vector<std::int32_t> replaySlots() const;
@@ -76,6 +85,7 @@ private:
     TempFolder folder_;
     std::string error_;
     std::uint32_t idleLimit_ = 120;
+    bool stopWhenSaved_ = false;
 };
 
 // One value for a whole trace: a hash over its frame lines in order.

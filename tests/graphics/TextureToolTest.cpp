@@ -164,6 +164,24 @@ TEST_F(TextureTool, DamagedEntriesFailWithTheirLines) {
     }
 }
 
+// A name the archive does not hold ends the run as it ends the game, with
+// its log line and status 1 (no abort); a success prints nothing on standard
+// error unless the log is asked for.
+TEST_F(TextureTool, AMissingNameEndsWithItsLogLineAndASuccessIsQuiet) {
+    pack({{"ok.bmp", files::bmp(1, 1, {0}, 24)}});
+    const ToolRun missing = run("info " + path() + " nosuch.png");
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.err.rfind("vorly-texture: failed; the debug log follows\n", 0), 0u) << missing.err;
+    EXPECT_NE(missing.err.find("nosuch.png が見つかりません\n"), std::string::npos) << missing.err;
+    EXPECT_EQ(missing.err.find("terminate"), std::string::npos) << missing.err;
+    const ToolRun quiet = run("png " + path() + " ok.bmp " + path() + "/ok.png");
+    EXPECT_EQ(quiet.status, 0);
+    EXPECT_EQ(quiet.err, "");
+    const ToolRun logged = run("png " + path() + " ok.bmp " + path() + "/ok.png --log");
+    EXPECT_EQ(logged.status, 0);
+    EXPECT_NE(logged.err.find("Direct3D デバイス作成成功\n"), std::string::npos) << logged.err;
+}
+
 TEST_F(TextureTool, TextLinesDigitsWrapAndTheBox) {
     auto text = [&](const std::string& bytes, std::uint32_t width, std::uint32_t height) {
         root.writeFile("text.txt", bytes);

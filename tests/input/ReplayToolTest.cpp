@@ -2,9 +2,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
+#include <vector>
 
 #include "input/ReplayFileBuilder.h"
+#include "shell/HeadlessRun.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -68,6 +71,19 @@ TEST(ReplayTool, VerifiesTheFixtureAndRefusesBadArguments) {
     EXPECT_STREQ(play8x, record);
 
     EXPECT_EQ(runReplayTool("play " + fixtures + "game 7").status, 1);
+    // play on a copy of the fixture whose play saved slot 1: the slot is
+    // played back from the program's start, as the configuration's "replay"
+    // setting starts it, and every frame line is printed.
+    HeadlessRun saved(std::filesystem::path(fixtures) / "game");
+    InputScript keys;
+    std::string error;
+    ASSERT_TRUE(keys.parse("10 60 0xCB\n", error)) << error;
+    saved.run(keys, 0, 2000);
+    ASSERT_EQ(saved.replaySlots(), std::vector<std::int32_t>{1});
+    const CommandRun played = runReplayTool("play " + saved.folder().string() + " 1");
+    EXPECT_EQ(played.status, 0);
+    EXPECT_EQ(played.out.substr(0, 4), "1 0 ") << played.out.substr(0, 200);
+    EXPECT_NE(played.out.find("\n2 0 "), std::string::npos);
     TempRoot root;
     root.writeFile("keys.txt", "0 x 1\n");
     EXPECT_EQ(runReplayTool("verify " + fixtures + "game " + (root.path() / "keys.txt").string()).status, 1);

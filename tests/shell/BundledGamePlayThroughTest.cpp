@@ -22,7 +22,6 @@ namespace {
 
 constexpr std::uint32_t kMaxFrames = 12000;
 constexpr int kKeyUp = 0xC8;
-constexpr int kKeyLeft = 0xCB;
 constexpr int kKeyRight = 0xCD;
 constexpr int kKeyDown = 0xD0;
 constexpr int kKeyZ = 0x2C;
@@ -38,7 +37,8 @@ std::string readText(const std::filesystem::path& path) {
     return text.str();
 }
 
-// START at the title, then the stage's keys: moves and the shot.
+// A whole play: START at the title, the stage's keys (moves, the shot,
+// bombs), then the name entry and the replay list after the stage.
 InputScript playInput() {
     InputScript script;
     std::string error;
@@ -138,22 +138,16 @@ TEST(BundledGamePlayThrough, TitleToStage1ToRankingAndBackRecordsAReplayThatPlay
     EXPECT_TRUE(std::all_of(frames.begin(), frames.end(), [](const std::string& l) { return l.rfind("1 ", 0) == 0; }));
     EXPECT_TRUE(run.replaySlots().empty());
 
-    // The same play once more, on through the scenes after the stage: three
-    // seconds of result, then the name entry: A, Right and B, Up to the last
-    // row, Left twice round to OK; the replay list in saving mode: slot 1;
-    // six seconds of ranking; at the title Up wraps round to QUIT, which
-    // ends the program with status 0, so the title did come back. (The
-    // program ends its own process: the run goes to a child process.)
+    // The same play once more, on through the scenes after the stage, with
+    // the input file's keys timed from the stage's end (frame step 4632):
+    // three seconds of result, then the name entry: A, Right and B, Up to
+    // the last row, Left twice round to OK; the replay list in saving mode:
+    // slot 1; six seconds of ranking; at the title Up wraps round to QUIT,
+    // which ends the program with status 0, so the title did come back.
+    // (The program ends its own process: the run goes to a child process.)
     const std::uint32_t stageEnd = lastFrameLineStep(recorded);
+    EXPECT_EQ(stageEnd, 4632u) << "the name entry keys of the input file are timed from this end";
     InputScript whole = playInput();
-    press(whole, stageEnd, 240, kKeyZ);
-    press(whole, stageEnd, 260, kKeyRight);
-    press(whole, stageEnd, 280, kKeyZ);
-    press(whole, stageEnd, 300, kKeyUp);
-    press(whole, stageEnd, 320, kKeyLeft);
-    press(whole, stageEnd, 340, kKeyLeft);
-    press(whole, stageEnd, 360, kKeyZ);
-    press(whole, stageEnd, 400, kKeyZ);
     press(whole, stageEnd, 800, kKeyUp);
     press(whole, stageEnd, 820, kKeyZ);
     GTEST_FLAG_SET(death_test_style, "fast");
@@ -187,9 +181,11 @@ TEST(BundledGamePlayThrough, TitleToStage1ToRankingAndBackRecordsAReplayThatPlay
     expectCleanLog(readText(run.folder() / "debug.txt"));
 
     // The replay selected by the runner at 1x and at 8x (Right pressed every
-    // other frame of the stage's first second climbs to the top speed). Only
-    // the title's START is pressed live: the stage's keys come from the
-    // replay.
+    // other frame of the stage's first second climbs to the top speed), and
+    // played back through the configuration's "replay" setting: the title
+    // sees the play back switched on and starts it at once, no key pressed.
+    // A START pressed live at the title's time changes nothing: the stage's
+    // keys come from the replay.
     InputScript start;
     start.add({30, 31, {kKeyZ}});
     const HeadlessRun::Result normal = run.run(start, 1, kMaxFrames);
@@ -199,6 +195,9 @@ TEST(BundledGamePlayThrough, TitleToStage1ToRankingAndBackRecordsAReplayThatPlay
     const HeadlessRun::Result quick = run.run(fast, 1, kMaxFrames);
     EXPECT_EQ(frameLines(quick.trace), frames);
     EXPECT_EQ(hashTrace(quick.trace), hashTrace(recorded.trace));
+    ASSERT_TRUE(run.setReplaySetting(1)) << run.error();
+    EXPECT_EQ(frameLines(run.run(InputScript(), 0, kMaxFrames).trace), frames);
+    ASSERT_TRUE(run.setReplaySetting(0)) << run.error();
 }
 
 // OPTIONS from the title: Z on BGM VOLUME turns the level from 5 round to 0;

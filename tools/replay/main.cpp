@@ -6,12 +6,17 @@
 //   vorly-replay verify GAME INPUT
 //                                runs the game in-process on a copy of its folder (test
 //                                window, recording graphics, silent sound, scripted keys,
-//                                virtual clock), records the play INPUT drives, plays the
-//                                saved replay back at 1x and at 8x and prints
-//                                "verify: frames <N> record <H> play1x <H> play8x <H>";
+//                                virtual clock), records the play INPUT drives until the
+//                                game saves its replay (or ends, or ten minutes of frames
+//                                have run), plays the saved replay back at 1x and at 8x and
+//                                prints "verify: frames <N> record <H> play1x <H> play8x <H>";
 //                                exit 0 only when every frame's hash matched
 //   vorly-replay play GAME SLOT  plays a slot of the game's replay folder and prints its
 //                                frame trace, "<stage> <frame> <hash>" a line
+//
+// Play back goes through the configuration's "replay" setting, as a player
+// would start it: the copy's "init.xml" names the slot, the program selects
+// it at start-up and its first scene starts the play back.
 //
 // FILE is any path: the engine's paths are rooted at its folder and the file is
 // loaded as a replay slot is. The debug-log lines the load writes are echoed
@@ -74,20 +79,31 @@ int verify(const char* program, const char* game, const char* inputPath) {
         return 1;
     }
     const std::vector<std::int32_t> before = run.replaySlots();
+    // The scenes after a stage (result, name entry, the replay list) run on
+    // until the replay is saved.
+    run.setIdleLimit(0);
+    run.setStopWhenSaved(true);
     const HeadlessRun::Result record = run.run(input, 0, kMaxFrames);
+    run.setStopWhenSaved(false);
+    run.setIdleLimit(120);
     std::int32_t slot = 0;
     for (std::int32_t s : run.replaySlots())
         if (std::find(before.begin(), before.end(), s) == before.end()) slot = s;
     if (slot == 0) {
-        std::fprintf(stderr, "%s: the recorded play saved no replay\n", program);
+        std::fprintf(stderr, "%s: the recorded play saved no replay within %u frames\n", program,
+                     static_cast<unsigned>(record.frames));
         return 1;
     }
-    const HeadlessRun::Result play1x = run.run(InputScript(), slot, kMaxFrames);
+    if (!run.setReplaySetting(slot)) {
+        std::fprintf(stderr, "%s: %s\n", program, run.error().c_str());
+        return 1;
+    }
+    const HeadlessRun::Result play1x = run.run(InputScript(), 0, kMaxFrames);
     // Right pressed on every other frame of the first second: the speed
     // climbs to its top of 8 and stays there.
     InputScript fast;
     for (std::uint32_t frame = 0; frame < 60; frame += 2) fast.add({frame, frame, {kKeyRight}});
-    const HeadlessRun::Result play8x = run.run(fast, slot, kMaxFrames);
+    const HeadlessRun::Result play8x = run.run(fast, 0, kMaxFrames);
 
     const std::vector<std::string> recorded = frameLines(record.trace);
     std::printf("verify: frames %zu record %016llx play1x %016llx play8x %016llx\n", recorded.size(),
@@ -125,8 +141,18 @@ int play(const char* program, const char* game, const char* slotText) {
         std::fprintf(stderr, "%s: slot %ld has no replay file\n", program, slot);
         return 1;
     }
-    const HeadlessRun::Result played = run.run(InputScript(), static_cast<std::int32_t>(slot), kMaxFrames);
-    for (const std::string& line : frameLines(played.trace)) std::printf("%s\n", line.c_str());
+    if (!run.setReplaySetting(static_cast<std::int32_t>(slot))) {
+        std::fprintf(stderr, "%s: %s\n", program, run.error().c_str());
+        return 1;
+    }
+    const HeadlessRun::Result played = run.run(InputScript(), 0, kMaxFrames);
+    const std::vector<std::string> lines = frameLines(played.trace);
+    for (const std::string& line : lines) std::printf("%s\n", line.c_str());
+    if (lines.empty()) {
+        std::fprintf(stderr, "%s: slot %ld played no frame in %u frames\n", program, slot,
+                     static_cast<unsigned>(played.frames));
+        return 1;
+    }
     return 0;
 }
 

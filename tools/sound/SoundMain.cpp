@@ -1,18 +1,20 @@
 // vorly-sound: decodes and plays sound files with the engine's own decoders,
 // track and mixer, on the null sound device (no sound card needed).
 //
-//   vorly-sound info FILE
+//   vorly-sound info FILE | GAME ENTRY
 //       decodes the whole file (".wav" as WAV, anything else as Ogg Vorbis)
 //       and prints its format, duration, byte count, CRC-32 and peak; a file
 //       a track cannot play is refused as `render` refuses it, and nothing
 //       is written beside the file
-//   vorly-sound render FILE [--volume V] [--seconds S] [--out PCM]
+//   vorly-sound render FILE | GAME ENTRY [--volume V] [--seconds S] [--out PCM]
 //       plays the file on a track as the engine does, one update per 1/60 s
 //       of virtual time, and prints the RMS and peak of the 44.1 kHz mix
 //       (16-bit stereo), which --out writes raw
 //
-// The engine's paths are rooted at FILE's folder. The engine's log lines are
-// echoed as "log: <line>". A file that does not open exits with 1.
+// GAME ENTRY names an entry of a game folder's "raw" archive, as the scripts'
+// tracks name the game's effects ("se_shot.wav.raw"), read as the engine reads
+// it. The engine's paths are rooted at FILE's folder (or GAME). The engine's
+// log lines are echoed as "log: <line>". A file that does not open exits with 1.
 #include <unistd.h>
 
 #include <algorithm>
@@ -25,6 +27,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/Audio.h"
@@ -32,7 +35,9 @@
 #include "platform/Path.h"
 #include "platform/Text.h"
 #include "records/Crc32.h"
+#include "services/ArchiveManager.h"
 #include "services/DebugInfo.h"
+#include "services/Managers.h"
 #include "sound/DSoundTrack.h"
 #include "sound/OggDecoder.h"
 #include "sound/WavDecoder.h"
@@ -42,8 +47,8 @@ namespace fs = std::filesystem;
 namespace {
 int usage() {
     std::fprintf(stderr,
-                 "usage: vorly-sound info FILE\n"
-                 "       vorly-sound render FILE [--volume V] [--seconds S] [--out PCM]\n");
+                 "usage: vorly-sound info FILE | GAME ENTRY\n"
+                 "       vorly-sound render FILE | GAME ENTRY [--volume V] [--seconds S] [--out PCM]\n");
     return 2;
 }
 
@@ -124,15 +129,35 @@ bool isWav(const std::string& name) {
     return ending == ".wav";
 }
 
-int info(const std::string& name, ToolLog& log) {
-    std::unique_ptr<SoundDecoder> decoder;
-    if (isWav(name)) {
-        auto wav = std::make_unique<WavDecoder>();
-        wav->setWritesRawCache(false);
-        decoder = std::move(wav);
-    } else {
-        decoder = std::make_unique<OggDecoder>();
-    }
+// What to decode: an engine file name (cp932) and the decoder kind.
+struct SoundSource {
+    std::string name;
+    std::uint32_t kind;
+};
+
+// A loose file: ".wav" as WAV, anything else as Ogg Vorbis.
+SoundSource fileSource(const char* argument) {
+    std::string name = enterFile(argument);
+    const std::uint32_t kind = isWav(name) ? kSoundKindWav : kSoundKindOgg;
+    return {std::move(name), kind};
+}
+
+// An entry of the game folder's "raw" archive, read through the archive
+// manager as the engine reads its effects.
+SoundSource gameSource(const char* game, const char* entry, std::unique_ptr<ArchiveManager>& archive) {
+    std::error_code ec;
+    Path::setRoot(fs::absolute(game, ec).lexically_normal());
+    archive = std::make_unique<ArchiveManager>();
+    archive->loadIndex("raw");
+    g_archiveManager = archive.get();
+    return {text::utf8ToCp932(entry), kSoundKindRaw};
+}
+
+int info(const SoundSource& source, ToolLog& log) {
+    const std::string& name = source.name;
+    std::unique_ptr<SoundDecoder> decoder(SoundDecoder::create(source.kind));
+    // Inspecting a loose WAV writes no raw cache beside it.
+    if (source.kind == kSoundKindWav) static_cast<WavDecoder*>(decoder.get())->setWritesRawCache(false);
     WAVEFORMATEX format{};
     // As a track opens a file: a decoder that failed leaves the format empty,
     // and the buffer for the format decides what can be played.
@@ -142,8 +167,8 @@ int info(const std::string& name, ToolLog& log) {
         log.echo();
         return 1;
     }
-    // The WAV decoder says nothing at its end: its data size bounds the reads.
-    const bool wav = isWav(name);
+    // The WAV decoders say nothing at their end: the data size bounds the reads.
+    const bool wav = source.kind != kSoundKindOgg;
     std::vector<std::uint8_t> pcm;
     std::vector<std::uint8_t> piece(176400);
     while (true) {
@@ -184,7 +209,7 @@ int info(const std::string& name, ToolLog& log) {
     return 0;
 }
 
-int render(const std::string& name, int argc, char** argv, ToolLog& log) {
+int render(const SoundSource& source, int argc, char** argv, ToolLog& log) {
     std::int32_t volume = 0;
     double seconds = -1.0;
     std::string out;
@@ -205,7 +230,7 @@ int render(const std::string& name, int argc, char** argv, ToolLog& log) {
     int status = 0;
     {
         DSoundTrack track;
-        if (FAILED(track.open(name, isWav(name) ? kSoundKindWav : kSoundKindOgg, sound.device()))) {
+        if (FAILED(track.open(source.name, source.kind, sound.device()))) {
             status = 1;
         } else {
             track.setVolume(volume);
@@ -253,7 +278,14 @@ int main(int argc, char** argv) {
     const std::string command = argv[1];
     if (command != "info" && command != "render") return usage();
     ToolLog log;
-    const std::string name = enterFile(argv[2]);
-    if (command == "info") return argc == 3 ? info(name, log) : usage();
-    return render(name, argc - 3, argv + 3, log);
+    // A folder followed by a name is a game folder and an entry of its archive.
+    std::unique_ptr<ArchiveManager> archive;
+    std::error_code ec;
+    const bool game = argc >= 4 && fs::is_directory(argv[2], ec) && std::string_view(argv[3]).rfind("--", 0) != 0;
+    const SoundSource source = game ? gameSource(argv[2], argv[3], archive) : fileSource(argv[2]);
+    const int used = game ? 4 : 3;
+    const int status = command == "info" ? (argc == used ? info(source, log) : usage())
+                                         : render(source, argc - used, argv + used, log);
+    g_archiveManager = nullptr;
+    return status;
 }

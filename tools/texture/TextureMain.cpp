@@ -4,18 +4,21 @@
 //   vorly-texture info GAME NAME...   per name: NAME WIDTH HEIGHT FORMAT FILEFORMAT LEVELS
 //   vorly-texture png GAME NAME OUT.png
 //   vorly-texture text OUT.png WIDTH HEIGHT FONTSIZE TEXTFILE [RRGGBB] [--system-type N]
+//   (--log anywhere: the debug log's lines also after a success)
 //
 // GAME is a game folder whose "texture" archive holds the pictures; NAME is
 // an entry name (UTF-8 here, cp932 in the archive). info prints the image
 // info in decimal; png writes level 0 as 8-bit RGBA (alpha 255 for formats
 // without alpha); text draws the file's cp932 bytes into an A8R8G8B8 texture
-// of that size (the text box), all at once. The debug log's lines follow on
-// standard error as debug.txt would hold them (standard output carries info's
-// lines alone). Exit status: 0, 1 when a
-// load or a write fails, 2 on a usage error.
+// of that size (the text box), all at once. After a failure, or with --log,
+// the debug log's lines follow on standard error as debug.txt would hold them
+// (standard output carries info's lines alone); a success is otherwise quiet.
+// A name missing from the archive ends the run as it ends the game, after its
+// log line. Exit status: 0, 1 when a load or a write fails, 2 on a usage error.
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -29,6 +32,7 @@
 #include "platform/Path.h"
 #include "platform/Text.h"
 #include "platform/TempFolder.h"
+#include "platform/Thread.h"
 #include "platform/Window.h"
 #include "platform/gfx/PngWriter.h"
 #include "services/ArchiveManager.h"
@@ -41,14 +45,20 @@ namespace fs = std::filesystem;
 namespace {
 // The debug log's temporary folder, made by main and kept to the end.
 TempFolder* g_logFolder = nullptr;
+// Whether the run failed (so far: the archive's fatal exit ends it without
+// returning) and whether the log was asked for.
+bool g_failed = true;
+bool g_logAsked = false;
 
-// Prints the log and removes its folder; also on the archive's fatal exit.
+// Prints the log when it is to be shown and removes its folder; also on the
+// archive's fatal exit.
 void printLog() {
     if (!g_logFolder) return;
     delete g_debugInfo;
     g_debugInfo = nullptr;
     std::fflush(stdout);
-    g_logFolder->echoLines("debug.txt", stderr, "");
+    if (g_failed) std::fprintf(stderr, "vorly-texture: failed; the debug log follows\n");
+    if (g_failed || g_logAsked) g_logFolder->echoLines("debug.txt", stderr, "");
     delete g_logFolder;
     g_logFolder = nullptr;
 }
@@ -57,7 +67,8 @@ int usage() {
     std::fprintf(stderr,
                  "usage: vorly-texture info GAME NAME...\n"
                  "       vorly-texture png GAME NAME OUT.png\n"
-                 "       vorly-texture text OUT.png WIDTH HEIGHT FONTSIZE TEXTFILE [RRGGBB] [--system-type N]\n");
+                 "       vorly-texture text OUT.png WIDTH HEIGHT FONTSIZE TEXTFILE [RRGGBB] [--system-type N]\n"
+                 "       --log: the debug log also after a success\n");
     return 2;
 }
 
@@ -126,12 +137,23 @@ int runText(const std::string& out, std::uint32_t width, std::uint32_t height, s
     texture.updateText();
     return writePng(texture.getD3DTexture(), out) ? 0 : 1;
 }
+
+// The status, noted for the log's printing at exit.
+int finish(int status) {
+    g_failed = status != 0;
+    return status;
+}
 }  // namespace
 
 int main(int argc, char** argv) {
+    // The archive's fatal exit ends the process from this thread.
+    markMainThread();
     if (argc < 2) return usage();
     const std::string mode = argv[1];
     std::vector<std::string> args(argv + 2, argv + argc);
+    const auto logOption = std::find(args.begin(), args.end(), "--log");
+    g_logAsked = logOption != args.end();
+    if (g_logAsked) args.erase(logOption);
     std::uint32_t systemType = 0;
     if (mode == "text") {
         for (std::size_t i = 0; i < args.size(); ++i) {
@@ -201,5 +223,5 @@ int main(int argc, char** argv) {
     }
     Path::setRoot(g_logFolder->path());
     releaseAll();
-    return status;
+    return finish(status);
 }
