@@ -14,9 +14,10 @@
 #include "services/DebugInfo.h"
 
 namespace {
-// Numbered names for damaged files after the first ".bad"; past the last one
-// the damaged file stays where it is.
-constexpr int kLastBadNumber = 999;
+// Numbered names for damaged files after the first ".bad". Once all are taken
+// the save goes over the damaged file: the player's new records matter more
+// than one more unreadable copy.
+constexpr int kLastBadNumber = 99;
 
 std::mutex g_damagedLock;
 // Damaged files by their full path, so the same Windows path under another
@@ -64,12 +65,17 @@ bool setAsideIfDamaged(std::string_view windowsPath) {
         return true;
     }
     std::optional<std::string> aside = freeBadPath(windowsPath);
-    if (aside && File::rename(windowsPath, *aside)) {
+    if (!aside) {
+        logLine("破損した " + std::string(windowsPath) + " を残す名前が残っていないため、上書きします");
+        g_damaged.erase(it);
+        return true;
+    }
+    if (File::rename(windowsPath, *aside)) {
         logLine("破損した " + std::string(windowsPath) + " を " + *aside + " として残しました");
         g_damaged.erase(it);
         return true;
     }
-    logFailure("RecordFileWriter", __LINE__, E_FAIL, aside.value_or(std::string(windowsPath) + ".bad"));
+    logFailure("RecordFileWriter", __LINE__, E_FAIL, *aside);
     return false;
 }
 

@@ -29,11 +29,11 @@ RecordRead readRecordFile(std::string_view windowsPath, std::string_view mismatc
 // nothing new.
 //
 // A file its reader found damaged is first moved aside to "<name>.bad" (or
-// "<name>.bad2", "<name>.bad3", ... when that one is taken: an earlier damaged
+// "<name>.bad2", ... "<name>.bad99" when that one is taken: an earlier damaged
 // file is never replaced) and the move logged, so that saving the defaults
 // never destroys records the player might still recover; when it cannot be
-// moved the save is skipped (logged) and the damaged file stays. A file that
-// `checkCopy` finds whole is kept as "<name>.old" before it is replaced by
-// other bytes.
+// moved the save is skipped (logged) and the damaged file stays. With every
+// name taken the save goes over it (logged). A file that `checkCopy` finds
+// whole is kept as "<name>.old" before it is replaced by other bytes.
 int writeRecordFile(std::string_view windowsPath, const void* data, std::size_t size, std::string_view failureLine,
                     const RecordCopyReader& checkCopy);

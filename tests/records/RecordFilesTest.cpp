@@ -495,6 +495,23 @@ TEST_F(RecordFiles, ADamagedFileIsSetAsideBeforeTheFirstSave) {
     }
 }
 
+// With ".bad" to ".bad99" all taken, the save goes over the damaged file
+// rather than stop saving for good; the kept ones stay as they are.
+TEST_F(RecordFiles, WithEveryNameForDamagedFilesTakenTheSaveGoesOn) {
+    const std::vector<std::uint8_t> kept = {'k', 'e', 'p', 't'};
+    writeBytes("data/textread.dat.bad", kept);
+    for (int n = 2; n <= 99; ++n) writeBytes("data/textread.dat.bad" + std::to_string(n), kept);
+    writeBytes("data/textread.dat", {1, 2, 3});
+    ReadTextIds ids;
+    ASSERT_EQ(readTextReadFile(ids), 1);
+    ASSERT_EQ(writeTextReadFile({5}), 0);
+    EXPECT_TRUE(log_.logContains("破損した data\\textread.dat を残す名前が残っていないため、上書きします"));
+    EXPECT_EQ(readTextReadFile(ids), 0);
+    EXPECT_EQ(ids, ReadTextIds{5});
+    EXPECT_EQ(readBytes("data/textread.dat.bad99"), kept);
+    EXPECT_FALSE(log_.root().exists("data/textread.dat.bad100"));
+}
+
 // Every save keeps the whole file it replaces as "<name>.old": after two
 // saves and a flipped bit, the records of the first save are back. With both
 // copies damaged the records keep their defaults, and later saves set both

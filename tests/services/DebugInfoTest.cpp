@@ -196,7 +196,9 @@ TEST(DebugInfoLogThreads, RepeatsFromManyThreadsAreCountedOnce) {
     std::vector<std::string> expected(DebugInfo::kRepeatLimit, "SpriteAllocator EMPTY");
     expected.push_back("直前と同じ行を 7900 回省略しました");
     expected.push_back("end");
-    EXPECT_EQ(t.logLines(), expected);
+    const std::vector<std::string> lines = t.logLines();
+    ASSERT_EQ(lines.size(), expected.size());
+    EXPECT_EQ(lines, expected);
 }
 
 // Loader and network threads log failures too: each failure line is followed

@@ -69,9 +69,11 @@ TEST(ReleaseOrder, ReleaseBlockEndsALogCutShortOfRepeats) {
     std::vector<std::string> expected(DebugInfo::kRepeatLimit, "BulletObjectAllocator EMPTY");
     expected.push_back("直前と同じ行を 4900 回省略しました");
     expected.insert(expected.end(), kReleaseBlock.begin(), kReleaseBlock.end());
-    std::string want;
-    for (const std::string& line : expected) want += line + "\n";
-    EXPECT_EQ(root.readFile("debug.txt"), want);
+    std::vector<std::string> lines;
+    std::istringstream in(root.readFile("debug.txt"));
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    ASSERT_EQ(lines.size(), expected.size());
+    EXPECT_EQ(lines, expected);
 }
 
 class ProgramRun : public ::testing::Test {
