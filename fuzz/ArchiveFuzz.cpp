@@ -14,7 +14,8 @@
 #include "services/ArchiveManager.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    fuzz::gameFolder();
+    static const auto& folder = fuzz::gameFolderWith({"texture", "script", "mesh"});
+    (void)folder;
     if (size < 2) return 0;
     std::size_t indexSize = std::min<std::size_t>(data[0] | data[1] << 8, size - 2);
     const std::uint8_t* index = data + 2;

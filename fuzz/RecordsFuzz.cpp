@@ -15,11 +15,8 @@
 #include "services/SystemInfo.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const bool made = [] {
-        std::filesystem::create_directories(fuzz::gameFolder() / "data");
-        return true;
-    }();
-    (void)made;
+    static const auto& folder = fuzz::gameFolderWith({"data"});
+    (void)folder;
     if (size < 1) return 0;
     const char* paths[] = {kScoreFilePath, kCacheFilePath, kTextReadFilePath, GameConfigFile::kPath};
     const int which = data[0] % 4;

@@ -10,6 +10,12 @@
 # for example an hour each: bash fuzz/run.sh build-fuzz 3600
 # The seed is fixed (1) so that a run repeats the one before it; give another
 # through VORLY_FUZZ_SEED to explore elsewhere.
+#
+# A target that tests nothing must not pass unseen: the coverage libFuzzer
+# reports once it has run the seed corpus ("INITED cov: N") must reach the
+# floor kept beside the corpus in fuzz/corpus/<name>.floor (a little under the
+# figure the target reached when the floor was set). Raise a floor when a
+# target's reach grows; a target without one fails.
 set -uo pipefail
 build=${1:?usage: fuzz/run.sh <build-dir> [seconds]}
 seconds=${2:-30}
@@ -24,8 +30,14 @@ for target in "${targets[@]}"; do
   mkdir -p "$work/$name"
   seeds="$here/corpus/$name"
   [ -d "$seeds" ] || seeds=""
+  # Inputs up to 64 KiB, or the largest seed (full-size record files).
+  max_len=65536
+  for seed in ${seeds:+"$seeds"/*}; do
+    size=$(stat -c %s "$seed")
+    [ "$size" -gt "$max_len" ] && max_len=$size
+  done
   echo "fuzz: $name for ${seconds}s"
-  if ! "$target" -seed="${VORLY_FUZZ_SEED:-1}" -max_total_time="$seconds" -timeout=25 -rss_limit_mb=3072 -max_len=65536 \
+  if ! "$target" -seed="${VORLY_FUZZ_SEED:-1}" -max_total_time="$seconds" -timeout=25 -rss_limit_mb=3072 -max_len="$max_len" \
         -artifact_prefix="$work/$name-" -print_final_stats=1 "$work/$name" $seeds \
         > "$work/$name.log" 2>&1; then
     echo "fuzz: $name FAILED; its output:"
@@ -34,6 +46,17 @@ for target in "${targets[@]}"; do
     status=1
   else
     grep -E '^stat::number_of_executed_units' "$work/$name.log" | sed "s/^/fuzz: $name /"
+  fi
+  covered=$(grep -m 1 -oE 'INITED cov: [0-9]+' "$work/$name.log" | grep -oE '[0-9]+$')
+  floor=$(cat "$here/corpus/$name.floor" 2>/dev/null)
+  if [ -z "$floor" ]; then
+    echo "fuzz: $name has no coverage floor (fuzz/corpus/$name.floor)"
+    status=1
+  elif [ -z "$covered" ] || [ "$covered" -lt "$floor" ]; then
+    echo "fuzz: $name FAILED: its seed corpus reaches coverage ${covered:-none}, under its floor $floor"
+    status=1
+  else
+    echo "fuzz: $name seed coverage $covered (floor $floor)"
   fi
 done
 # Keep the work folder (and the failing inputs in it) only after a failure.

@@ -256,6 +256,7 @@ void WindowsSocket::reconnect() {
     closeSocket();
     state_ = kClosed;
     dropQueue();
+    replayAsked_ = false;  // a new connection owes no answer
     state_ = kNotConnected;
     enqueueFront(NetworkRequest(9));
     ++reconnectCount_;

@@ -9,10 +9,10 @@ peer=$3
 log="$work/game/debug.txt"
 peer_out="$work/peer.txt"
 
-# Starts the peer in a mode; sets peer_pid and port.
+# Starts the peer in a mode (further arguments go to the peer); sets peer_pid and port.
 start_peer() {
   : > "$peer_out"
-  "$peer" --port 0 --mode "$1" --timeout 60 > "$peer_out" &
+  "$peer" --port 0 --mode "$@" --timeout 60 > "$peer_out" &
   peer_pid=$!
   for _ in $(seq 50); do
     if grep -q '^listening' "$peer_out"; then break; fi
@@ -90,17 +90,28 @@ if [ "$cache_scores" != "1000000 2000000 3000000 4000000 5000000 6000000 7000000
   echo "normal: cache.dat rank 0 scores are '$cache_scores'"; fail=1
 fi
 
+# Empty tables: every answer is empty, and the whole opening still goes through.
+start_peer normal --records 0
+export VORLY_RANKING_SERVER=127.0.0.1:$port
+run_for 4 empty
+sleep 0.3
+stop_peer
+if grep -q "Closed" "$log"; then echo "empty: an empty answer was taken for a closed connection"; fail=1; fi
+if [ "$(tail -n 3 "$peer_out" | head -n 1)" != "rank" ]; then echo "empty: the opening did not reach the rank table"; fail=1; fi
+
 # Hostile servers: the mode's line, and the score file untouched.
 for case in "badcrc|サーバからのデータが壊れています  Subtype:1  Length:840" \
             "huge|サーバからのデータが大きすぎます  Subtype:1  Length:4294967280" \
             "close|サーバからの応答を受信できませんでした  Header  Closed" \
-            "garbage|サーバから不明な応答を受け取りました"; do
+            "garbage|サーバから不明な応答を受け取りました" \
+            "unsolicited|サーバから予期しない応答を受け取りました  Subtype:2  Length:67108864"; do
   mode=${case%%|*}
   line=${case#*|}
   cp "$work/game/data/score.dat" "$work/score.before"
   start_peer "$mode"
   export VORLY_RANKING_SERVER=127.0.0.1:$port
-  run_for 3 "$mode"
+  # The unasked 64 MiB is read past before the opening goes on: more time.
+  run_for "$([ "$mode" = unsolicited ] && echo 6 || echo 3)" "$mode"
   stop_peer
   expect_line "$mode" "$line"
   if ! cmp -s "$work/game/data/score.dat" "$work/score.before"; then echo "$mode: score.dat changed"; fail=1; fi

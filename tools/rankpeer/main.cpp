@@ -11,7 +11,9 @@
 // Modes: normal; and, from the first answer on, badcrc (CRC word + 1), huge
 // (a header announcing 0xFFFFFFF0 bytes, then nothing), truncated (840 bytes
 // announced, 100 sent, then silence), silent (no answer), close (8 bytes of a
-// header, then the connection is closed), garbage (4096 seeded bytes, closed).
+// header, then the connection is closed), garbage (4096 seeded bytes, closed);
+// and unsolicited: before its first answer, a replay of 64 MiB (type 16,
+// subtype 2, a good CRC) that no request asked for, then as normal.
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -255,7 +257,16 @@ private:
         if (hostileDone_) return;
         const std::string& mode = options_.mode;
         Bytes message;
-        if (mode == "normal" || mode == "badcrc") {
+        if (mode == "unsolicited" && !unsolicitedSent_) {
+            unsolicitedSent_ = true;
+            Bytes replay(kUnsolicitedBytes, 0x5A);
+            putWord(message, 16);
+            putWord(message, static_cast<std::uint32_t>(replay.size()));
+            putWord(message, checksum(replay));
+            putWord(message, 2);
+            message.insert(message.end(), replay.begin(), replay.end());
+        }
+        if (mode == "normal" || mode == "badcrc" || mode == "unsolicited") {
             putWord(message, type);
             putWord(message, static_cast<std::uint32_t>(payload.size()));
             putWord(message, checksum(payload) + (mode == "badcrc" ? 1 : 0));
@@ -286,6 +297,8 @@ private:
     Bytes out_;
     std::size_t sent_ = 0;
     bool hostileDone_ = false;
+    bool unsolicitedSent_ = false;
+    static constexpr std::size_t kUnsolicitedBytes = 64u << 20;
     bool closeAfterWrite_ = false;
     bool dropped_ = false;
     std::chrono::steady_clock::time_point lastReceived_ = std::chrono::steady_clock::now();
@@ -315,7 +328,7 @@ bool parseOptions(int argc, char** argv, Options& options) {
             return false;
         }
     }
-    const char* modes[] = {"normal", "badcrc", "huge", "truncated", "silent", "close", "garbage"};
+    const char* modes[] = {"normal", "badcrc", "huge", "truncated", "silent", "close", "garbage", "unsolicited"};
     bool known = false;
     for (const char* mode : modes) known = known || options.mode == mode;
     return known && options.port >= 0 && options.port <= 65535 && options.records >= 0 &&
@@ -327,7 +340,7 @@ int main(int argc, char** argv) {
     Options options;
     if (!parseOptions(argc, argv, options)) {
         std::fprintf(stderr,
-                     "usage: vorly-rankpeer [--port N] [--mode normal|badcrc|huge|truncated|silent|close|garbage]"
+                     "usage: vorly-rankpeer [--port N] [--mode normal|badcrc|huge|truncated|silent|close|garbage|unsolicited]"
                      " [--records N] [--replay FILE] [--timeout S] [--once]\n");
         return 2;
     }
