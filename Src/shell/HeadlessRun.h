@@ -5,11 +5,14 @@
 #pragma once
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/TempFolder.h"
+
+class RecordingBackend;
 
 // Keys held over spans of frames. Lines "<first> <last> <DIK code>...": the
 // keys are held from frame `first` to frame `last` (both counted from the
@@ -69,6 +72,12 @@ public:
     // after a stage (result, name entry, ranking) can be played through.
     void setIdleLimit(std::uint32_t frames) { idleLimit_ = frames; }
 
+    // Called after every frame step with the frame's number (0 based) and
+    // the recording backend the run draws on, e.g. to keep a frame's draws
+    // (the backend keeps every call and draw until cleared).
+    using FrameObserver = std::function<void(std::uint32_t frame, RecordingBackend& gfx)>;
+    void setFrameObserver(FrameObserver observer) { observer_ = std::move(observer); }
+
     // The replay slots whose files exist in the copy's "replay" folder.
     std::vector<std::int32_t> replaySlots() const;
 
@@ -76,6 +85,7 @@ private:
     TempFolder folder_;
     std::string error_;
     std::uint32_t idleLimit_ = 120;
+    FrameObserver observer_;
 };
 
 // One value for a whole trace: a hash over its frame lines in order.
