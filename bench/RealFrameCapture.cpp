@@ -178,7 +178,7 @@ std::string readText(const std::filesystem::path& path) {
 }  // namespace
 
 std::vector<Frame> captureFrames(const std::filesystem::path& game, const std::filesystem::path& input,
-                                 std::string& error) {
+                                 const AdapterSurvey& survey, std::string& error) {
     InputScript keys;
     if (!keys.parse(readText(input), error)) return {};
     HeadlessRun run(game);
@@ -186,6 +186,7 @@ std::vector<Frame> captureFrames(const std::filesystem::path& game, const std::f
         error = run.error();
         return {};
     }
+    run.setSurvey(survey);
 
     // First play: how much each frame draws, and where the stage is.
     Play play;

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/gfx/AdapterSurvey.h"
 #include "platform/gfx/DeviceState.h"
 
 namespace realframes {
@@ -64,9 +65,12 @@ struct Frame {
 // The kept frames, in order: "title" (the densest frame before the stage),
 // "midstage" (the densest of the middle fifth of the stage) and "boss" (the
 // densest of its last fifth). Frames are chosen by what they draw, not by
-// number, so a change of the scripts moves them with the play. Empty with
-// the reason in `error` when the game could not be played.
+// number, so a change of the scripts moves them with the play. The
+// recording device reports `survey`, so the game sets the states it would
+// set on the adapter the frames are drawn on (its texture filters follow
+// the adapter's anisotropy). Empty with the reason in `error` when the game
+// could not be played.
 std::vector<Frame> captureFrames(const std::filesystem::path& game, const std::filesystem::path& input,
-                                 std::string& error);
+                                 const AdapterSurvey& survey, std::string& error);
 
 }  // namespace realframes

@@ -53,6 +53,7 @@ public:
             vertexBytes = std::max(vertexBytes, v);
             indexCount = std::max(indexCount, i);
             std::vector<GfxRef<GfxTexture>> textures;
+            std::vector<GfxRef<GfxSurface>> targets;
             for (const realframes::TextureCopy& copy : frame.textures) {
                 GfxRef<GfxTexture> texture;
                 const bool target = copy.renderTarget();
@@ -71,6 +72,10 @@ public:
                                     copy.levels[level].data() + y * row, row);
                     texture->unlockRect(level);
                 }
+                GfxRef<GfxSurface> level;
+                if (target && texture->getSurfaceLevel(0, level.put()) != D3D_OK)
+                    return "a target texture has no surface";
+                targets.push_back(std::move(level));
                 textures.push_back(std::move(texture));
             }
             std::vector<GfxRef<GfxSurface>> depths;
@@ -92,6 +97,7 @@ public:
                 depths.push_back(std::move(depth));
             }
             textures_.push_back(std::move(textures));
+            targets_.push_back(std::move(targets));
             depths_.push_back(std::move(depths));
         }
         if (device->getBackBuffer(backBuffer_.put()) != D3D_OK ||
@@ -153,12 +159,7 @@ private:
         const DeviceState& s = step.state;
         const bool all = !sent_;
         DeviceState& was = applied_;
-        GfxSurface* target = step.target < 0 ? backBuffer_.get() : nullptr;
-        GfxRef<GfxSurface> level;
-        if (step.target >= 0 && textures_[which][std::size_t(step.target)]) {
-            textures_[which][std::size_t(step.target)]->getSurfaceLevel(0, level.put());
-            target = level.get();
-        }
+        GfxSurface* target = step.target < 0 ? backBuffer_.get() : targets_[which][std::size_t(step.target)].get();
         const bool targetChanged = all || target != target_;
         if (targetChanged && target) {
             d->setRenderTarget(0, target);
@@ -211,6 +212,7 @@ private:
 
     GfxDevice* device_ = nullptr;
     std::vector<std::vector<GfxRef<GfxTexture>>> textures_;
+    std::vector<std::vector<GfxRef<GfxSurface>>> targets_;  // level 0 of the target textures
     std::vector<std::vector<GfxRef<GfxSurface>>> depths_;
     GfxRef<GfxSurface> backBuffer_;
     GfxRef<GfxVertexBuffer> vertices_;
@@ -251,6 +253,16 @@ public:
         peer_.readBack(which, plain);
         if (plain.size() != engine.size()) return engine.size();
         std::uint64_t differing = 0;
+        if (const char* dump = std::getenv("RF_DUMP")) {  // TEMPORARY
+            for (int side = 0; side < 2; ++side) {
+                const std::vector<std::uint32_t>& pic = side ? plain : engine;
+                std::string name = std::string(dump) + "-" + std::to_string(which) + (side ? "-plain.ppm" : "-engine.ppm");
+                FILE* f = std::fopen(name.c_str(), "wb");
+                std::fprintf(f, "P6 640 480 255\n");
+                for (std::uint32_t p : pic) { unsigned char c[3] = {(unsigned char)(p >> 16), (unsigned char)(p >> 8), (unsigned char)p}; std::fwrite(c, 1, 3, f); }
+                std::fclose(f);
+            }
+        }
         for (std::size_t i = 0; i < engine.size(); ++i)
             for (int shift = 0; shift < 24; shift += 8) {
                 const int a = int((engine[i] >> shift) & 0xFF), b = int((plain[i] >> shift) & 0xFF);
@@ -264,11 +276,28 @@ public:
 
 private:
     RealFrameScene() {
+        // The game is played on a recording adapter that reports what the
+        // OpenGL one does; the program's start-up and release need the
+        // managers' pointers to themselves meanwhile.
+        AdapterSurvey survey = AdapterSurvey::standard();
+        {
+            benchgl::HiddenGlDevice probe;
+            error_ = probe.open("real frames survey", 640, 480);
+            if (!error_.empty()) return;
+            probe.device()->getDeviceCaps(&survey.caps);
+        }
+        g_d3dObject = nullptr;
+        g_d3dDevice = nullptr;
         const std::filesystem::path source = VORLY_SOURCE_DIR;
-        frames_ = realframes::captureFrames(source / "game", source / "tests/fixtures/playthrough/input.txt", error_);
+        frames_ = realframes::captureFrames(source / "game", source / "tests/fixtures/playthrough/input.txt", survey,
+                                            error_);
         if (frames_.empty()) return;
-        const realframes::Frame& first = frames_.front();
-        error_ = device_.open("real frames", int(first.backBufferWidth), int(first.backBufferHeight));
+        for (const realframes::Frame& frame : frames_)
+            if (frame.backBufferWidth != 640 || frame.backBufferHeight != 480) {
+                error_ = "the game's back buffer is not 640 x 480";
+                return;
+            }
+        error_ = device_.open("real frames", 640, 480);
         if (!error_.empty()) return;
         error_ = engine_.build(device_.device(), frames_);
         if (!error_.empty()) return;

@@ -162,7 +162,7 @@ HeadlessRun::Result HeadlessRun::run(const InputScript& input, std::int32_t play
     TestWindow window;
     ScriptedInput keys;
     HeadlessClock clock;
-    RecordingBackend gfx;
+    RecordingBackend gfx(survey_);
     NullAudioBackend audio;
     BoxGlyphSystem glyphs;
     Window::setInstance(&window);

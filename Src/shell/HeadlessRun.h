@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/TempFolder.h"
+#include "platform/gfx/AdapterSurvey.h"
 
 class RecordingBackend;
 
@@ -78,6 +79,11 @@ public:
     using FrameObserver = std::function<void(std::uint32_t frame, RecordingBackend& gfx)>;
     void setFrameObserver(FrameObserver observer) { observer_ = std::move(observer); }
 
+    // What the recording device's adapter reports (the synthetic adapter
+    // unless set), e.g. the survey of the adapter the frames are to be
+    // drawn on afterwards.
+    void setSurvey(AdapterSurvey survey) { survey_ = std::move(survey); }
+
     // The replay slots whose files exist in the copy's "replay" folder.
     std::vector<std::int32_t> replaySlots() const;
 
@@ -86,6 +92,7 @@ private:
     std::string error_;
     std::uint32_t idleLimit_ = 120;
     FrameObserver observer_;
+    AdapterSurvey survey_ = AdapterSurvey::standard();
 };
 
 // One value for a whole trace: a hash over its frame lines in order.
