@@ -253,16 +253,6 @@ public:
         peer_.readBack(which, plain);
         if (plain.size() != engine.size()) return engine.size();
         std::uint64_t differing = 0;
-        if (const char* dump = std::getenv("RF_DUMP")) {  // TEMPORARY
-            for (int side = 0; side < 2; ++side) {
-                const std::vector<std::uint32_t>& pic = side ? plain : engine;
-                std::string name = std::string(dump) + "-" + std::to_string(which) + (side ? "-plain.ppm" : "-engine.ppm");
-                FILE* f = std::fopen(name.c_str(), "wb");
-                std::fprintf(f, "P6 640 480 255\n");
-                for (std::uint32_t p : pic) { unsigned char c[3] = {(unsigned char)(p >> 16), (unsigned char)(p >> 8), (unsigned char)p}; std::fwrite(c, 1, 3, f); }
-                std::fclose(f);
-            }
-        }
         for (std::size_t i = 0; i < engine.size(); ++i)
             for (int shift = 0; shift < 24; shift += 8) {
                 const int a = int((engine[i] >> shift) & 0xFF), b = int((plain[i] >> shift) & 0xFF);
