@@ -152,17 +152,8 @@ Frame keepFrame(std::string name, std::uint32_t number, std::uint64_t density, R
         s.indices.reset();
         s.renderTarget.reset();
         s.depthStencil.reset();
-        step.clear = recorded.clear;
-        step.rects = std::move(recorded.rects);
-        step.flags = recorded.flags;
-        step.color = recorded.color;
-        step.z = recorded.z;
-        step.stencil = recorded.stencil;
-        step.type = recorded.type;
-        step.primitiveCount = recorded.primitiveCount;
-        step.stride = recorded.stride;
-        step.vertices = std::move(recorded.vertices);
-        step.indices = std::move(recorded.indices);
+        recorded.state.reset();
+        step.call = std::move(recorded);
         frame.steps.push_back(std::move(step));
     }
     return frame;

@@ -12,6 +12,7 @@
 
 #include "platform/gfx/AdapterSurvey.h"
 #include "platform/gfx/DeviceState.h"
+#include "platform/gfx/RecordingDevice.h"
 
 namespace realframes {
 
@@ -31,24 +32,15 @@ struct DepthCopy {
     D3DFORMAT format = D3DFMT_UNKNOWN;
 };
 
-// One clear or draw. The state's resource references are dropped; these
-// indices name the frame's own copies instead.
+// One clear or draw as the recording device kept it (`call`, without its
+// state), and its state with the resource references dropped: these indices
+// name the frame's own copies instead.
 struct Step {
-    bool clear = false;
+    GfxFrameStep call;
     DeviceState state;
     int texture = -1;  // into Frame::textures, -1 none
     int target = -1;   // into Frame::textures (level 0), -1 the back buffer
     int depth = -1;    // into Frame::depths, -1 none
-    std::vector<D3DRECT> rects;
-    std::uint32_t flags = 0;
-    D3DCOLOR color = 0;
-    float z = 1.0f;
-    std::uint32_t stencil = 0;
-    D3DPRIMITIVETYPE type = D3DPT_TRIANGLELIST;
-    std::uint32_t primitiveCount = 0;
-    std::uint32_t stride = 0;
-    std::vector<std::uint8_t> vertices;
-    std::vector<std::uint32_t> indices;  // counted from the first kept vertex; empty when not indexed
 };
 
 struct Frame {

@@ -220,8 +220,8 @@ std::string PlainGlPeer::prepare(const Frame& frame, PreparedFrame& prepared) {
     // Vertices first, each draw's on a 16-byte boundary, then the indices.
     std::size_t vertexBytes = 0, indexBytes = 0;
     for (const Step& step : frame.steps) {
-        vertexBytes += (step.vertices.size() + 15) / 16 * 16;
-        indexBytes += step.indices.size() * 4;
+        vertexBytes += (step.call.vertices.size() + 15) / 16 * 16;
+        indexBytes += step.call.indices.size() * 4;
     }
     prepared.block.resize(vertexBytes + indexBytes);
     std::size_t vertexAt = 0, indexAt = vertexBytes;
@@ -239,16 +239,16 @@ std::string PlainGlPeer::prepare(const Frame& frame, PreparedFrame& prepared) {
         item.viewport[1] = GLint(v.Y);
         item.viewport[2] = GLint(v.Width);
         item.viewport[3] = GLint(v.Height);
-        if (step.clear) {
+        if (step.call.clear) {
             item.clear = true;
-            if (step.flags & D3DCLEAR_TARGET) item.bits |= GL_COLOR_BUFFER_BIT;
-            if (step.flags & D3DCLEAR_ZBUFFER) item.bits |= GL_DEPTH_BUFFER_BIT;
-            if (step.flags & D3DCLEAR_STENCIL) return "a stencil clear";
-            argbFloats(step.color, item.colour);
+            if (step.call.flags & D3DCLEAR_TARGET) item.bits |= GL_COLOR_BUFFER_BIT;
+            if (step.call.flags & D3DCLEAR_ZBUFFER) item.bits |= GL_DEPTH_BUFFER_BIT;
+            if (step.call.flags & D3DCLEAR_STENCIL) return "a stencil clear";
+            argbFloats(step.call.color, item.colour);
             // colour[] is r, g, b, a.
             if (item.opaqueTarget) item.colour[3] = 1.0f;
-            item.depth = double(std::clamp(step.z, 0.0f, 1.0f));
-            forEachClearRect(std::uint32_t(step.rects.size()), step.rects.empty() ? nullptr : step.rects.data(), v,
+            item.depth = double(std::clamp(step.call.z, 0.0f, 1.0f));
+            forEachClearRect(std::uint32_t(step.call.rects.size()), step.call.rects.empty() ? nullptr : step.call.rects.data(), v,
                              [&item](const D3DRECT& r) {
                                  item.rects.insert(item.rects.end(), {r.x1, r.y1, r.x2 - r.x1, r.y2 - r.y1});
                              });
@@ -256,17 +256,17 @@ std::string PlainGlPeer::prepare(const Frame& frame, PreparedFrame& prepared) {
             continue;
         }
         if (std::string why = prepareDraw(frame, step, prepared, item); !why.empty()) return why;
-        std::memcpy(prepared.block.data() + vertexAt, step.vertices.data(), step.vertices.size());
+        std::memcpy(prepared.block.data() + vertexAt, step.call.vertices.data(), step.call.vertices.size());
         item.vertexOffset = vertexAt;
-        vertexAt += (step.vertices.size() + 15) / 16 * 16;
-        if (!step.indices.empty()) {
-            const std::size_t kept = step.vertices.size() / step.stride;
-            for (std::uint32_t index : step.indices)
+        vertexAt += (step.call.vertices.size() + 15) / 16 * 16;
+        if (!step.call.indices.empty()) {
+            const std::size_t kept = step.call.vertices.size() / step.call.stride;
+            for (std::uint32_t index : step.call.indices)
                 if (index >= kept) return "an index past the draw's vertices";
-            std::memcpy(prepared.block.data() + indexAt, step.indices.data(), step.indices.size() * 4);
+            std::memcpy(prepared.block.data() + indexAt, step.call.indices.data(), step.call.indices.size() * 4);
             item.indexed = true;
             item.indexOffset = indexAt;
-            indexAt += step.indices.size() * 4;
+            indexAt += step.call.indices.size() * 4;
         }
         prepared.items.push_back(std::move(item));
     }
@@ -278,15 +278,15 @@ std::string PlainGlPeer::prepareDraw(const Frame& frame, const Step& step, Prepa
     const auto& rs = s.renderStates;
     const auto& stage = s.stageStates[0];
     const VertexLayout layout = vertexLayout(s.fvf);
-    if (layout.stride == 0 || step.stride < layout.stride) return "a vertex format without a whole vertex";
+    if (layout.stride == 0 || step.call.stride < layout.stride) return "a vertex format without a whole vertex";
     if (layout.specularOffset >= 0) return "specular vertex colours";
-    item.stride = step.stride;
+    item.stride = step.call.stride;
     item.positionSize = layout.pretransformed ? 4 : 3;
     item.normalOffset = layout.normalOffset;
     item.diffuseOffset = layout.diffuseOffset;
     item.texCoordOffset = layout.texCoordCount ? layout.texCoordOffset : -1;
-    item.mode = primitiveMode(step.type);
-    item.count = GLsizei(vertexCountOf(step.type, step.primitiveCount));
+    item.mode = primitiveMode(step.call.type);
+    item.count = GLsizei(vertexCountOf(step.call.type, step.call.primitiveCount));
     if (!item.mode) return "a primitive type";
     if (rs[D3DRS_FILLMODE] != D3DFILL_SOLID) return "a fill mode other than solid";
     if (rs[D3DRS_STENCILENABLE] && step.depth >= 0 && frame.depths[std::size_t(step.depth)].format == D3DFMT_D24S8)

@@ -47,8 +47,8 @@ public:
         for (const realframes::Frame& frame : frames) {
             std::uint32_t v = 0, i = 0;
             for (const realframes::Step& step : frame.steps) {
-                v += std::uint32_t(step.vertices.size()) + step.stride;
-                i += std::uint32_t(step.indices.size());
+                v += std::uint32_t(step.call.vertices.size()) + step.call.stride;
+                i += std::uint32_t(step.call.indices.size());
             }
             vertexBytes = std::max(vertexBytes, v);
             indexCount = std::max(indexCount, i);
@@ -115,37 +115,37 @@ public:
         std::uint32_t vertexAt = 0, indexAt = 0;
         for (const realframes::Step& step : frame.steps) {
             applyStates(which, step);
-            if (step.clear) {
-                d->clear(std::uint32_t(step.rects.size()), step.rects.empty() ? nullptr : step.rects.data(),
-                         step.flags, step.color, step.z, step.stencil);
+            if (step.call.clear) {
+                d->clear(std::uint32_t(step.call.rects.size()), step.call.rects.empty() ? nullptr : step.call.rects.data(),
+                         step.call.flags, step.call.color, step.call.z, step.call.stencil);
                 continue;
             }
             // Vertices start on a whole vertex of their stride.
-            vertexAt = (vertexAt + step.stride - 1) / step.stride * step.stride;
-            const auto bytes = std::uint32_t(step.vertices.size());
+            vertexAt = (vertexAt + step.call.stride - 1) / step.call.stride * step.call.stride;
+            const auto bytes = std::uint32_t(step.call.vertices.size());
             void* data = nullptr;
             if (vertices_->lock(vertexAt, bytes, &data, vertexAt == 0 ? D3DLOCK_DISCARD : D3DLOCK_NOOVERWRITE) !=
                 D3D_OK)
                 continue;
-            std::memcpy(data, step.vertices.data(), bytes);
+            std::memcpy(data, step.call.vertices.data(), bytes);
             vertices_->unlock();
-            d->setStreamSource(0, vertices_.get(), 0, step.stride);
-            const std::uint32_t firstVertex = vertexAt / step.stride;
-            const auto vertexCount = std::uint32_t(bytes / step.stride);
+            d->setStreamSource(0, vertices_.get(), 0, step.call.stride);
+            const std::uint32_t firstVertex = vertexAt / step.call.stride;
+            const auto vertexCount = std::uint32_t(bytes / step.call.stride);
             vertexAt += bytes;
-            if (step.indices.empty()) {
-                d->drawPrimitive(step.type, firstVertex, step.primitiveCount);
+            if (step.call.indices.empty()) {
+                d->drawPrimitive(step.call.type, firstVertex, step.call.primitiveCount);
                 continue;
             }
-            const auto count = std::uint32_t(step.indices.size());
+            const auto count = std::uint32_t(step.call.indices.size());
             if (indices_->lock(indexAt * 4, count * 4, &data, indexAt == 0 ? D3DLOCK_DISCARD : D3DLOCK_NOOVERWRITE) !=
                 D3D_OK)
                 continue;
-            std::memcpy(data, step.indices.data(), std::size_t(count) * 4);
+            std::memcpy(data, step.call.indices.data(), std::size_t(count) * 4);
             indices_->unlock();
             d->setIndices(indices_.get());
-            d->drawIndexedPrimitive(step.type, std::int32_t(firstVertex), 0, vertexCount, indexAt,
-                                    step.primitiveCount);
+            d->drawIndexedPrimitive(step.call.type, std::int32_t(firstVertex), 0, vertexCount, indexAt,
+                                    step.call.primitiveCount);
             indexAt += count;
         }
         d->endScene();
