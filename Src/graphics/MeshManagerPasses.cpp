@@ -189,6 +189,9 @@ HRESULT MeshManager::draw(Pass pass) {
         logLine(std::string(lines.name) + ": 頂点またはインデックスが65535を超えるため描画しないグループがあります");
     }
 
+    // Nothing to copy: no lock at all, since one of no bytes (size 0) would
+    // take the whole buffer.
+    if (state.copied.empty()) return S_OK;
     void* vertexData = nullptr;
     HRESULT hr = state.vertexBuffer->lock(0, vertexTotal * sizeof(MeshVertex), &vertexData, D3DLOCK_DISCARD);
     if (FAILED(hr)) {

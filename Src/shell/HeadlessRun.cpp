@@ -173,7 +173,7 @@ HeadlessRun::Result HeadlessRun::run(const InputScript& input, std::int32_t play
     TestWindow window;
     ScriptedInput keys;
     HeadlessClock clock;
-    RecordingBackend gfx;
+    RecordingBackend gfx(survey_);
     NullAudioBackend audio;
     BoxGlyphSystem glyphs;
     Window::setInstance(&window);
@@ -213,6 +213,7 @@ HeadlessRun::Result HeadlessRun::run(const InputScript& input, std::int32_t play
         }
         if (result.quit) break;
         frameStep();
+        if (observer_) observer_(result.frames, gfx);
         ++result.frames;
         // The play is over once no stage has been recorded or played for
         // two seconds after one was.

@@ -5,11 +5,15 @@
 #pragma once
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/TempFolder.h"
+#include "platform/gfx/AdapterSurvey.h"
+
+class RecordingBackend;
 
 // Keys held over spans of frames. Lines "<first> <last> <DIK code>...": the
 // keys are held from frame `first` to frame `last` (both counted from the
@@ -78,6 +82,17 @@ public:
     // its folder again. False (with a message) when that fails.
     bool setReplaySetting(std::int32_t slot);
 
+    // Called after every frame step with the frame's number (0 based) and
+    // the recording backend the run draws on, e.g. to keep a frame's draws
+    // (the backend keeps every call and draw until cleared).
+    using FrameObserver = std::function<void(std::uint32_t frame, RecordingBackend& gfx)>;
+    void setFrameObserver(FrameObserver observer) { observer_ = std::move(observer); }
+
+    // What the recording device's adapter reports (the synthetic adapter
+    // unless set), e.g. the survey of the adapter the frames are to be
+    // drawn on afterwards.
+    void setSurvey(AdapterSurvey survey) { survey_ = std::move(survey); }
+
     // The replay slots whose files exist in the copy's "replay" folder.
     std::vector<std::int32_t> replaySlots() const;
 
@@ -86,6 +101,8 @@ private:
     std::string error_;
     std::uint32_t idleLimit_ = 120;
     bool stopWhenSaved_ = false;
+    FrameObserver observer_;
+    AdapterSurvey survey_ = AdapterSurvey::standard();
 };
 
 // One value for a whole trace: a hash over its frame lines in order.

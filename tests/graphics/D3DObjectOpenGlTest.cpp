@@ -11,6 +11,7 @@
 #include "input/DInputObject.h"
 #include "platform/Window.h"
 #include "platform/gfx/GlAdapter.h"
+#include "platform/gfx/GlContext.h"
 #include "services/Managers.h"
 #include "support/TestSupport.h"
 
@@ -66,6 +67,22 @@ TEST_F(D3DObjectOnOpenGl, FrameClearsThePlayFieldToTheClearColour) {
         EXPECT_EQ(pixels[y * 640 + 500] & 0xFFFFFF, 0xFF0000u) << y;
     }
     EXPECT_EQ(g_d3dDevice->present(), S_OK);
+}
+
+TEST_F(D3DObjectOnOpenGl, CpuRendererReportsNoAnisotropySoTheSetUpFiltersLinearly) {
+    D3DCAPS9 caps{};
+    ASSERT_EQ(g_d3dDevice->getDeviceCaps(&caps), S_OK);
+    const auto* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+    ASSERT_NE(renderer, nullptr);
+    std::uint32_t mag = 0, min = 0;
+    g_d3dDevice->getSamplerState(0, D3DSAMP_MAGFILTER, &mag);
+    g_d3dDevice->getSamplerState(0, D3DSAMP_MINFILTER, &min);
+    if (!GlContext::namesSoftware(renderer)) GTEST_SKIP() << "not a CPU renderer: " << renderer;
+    EXPECT_EQ(caps.MaxAnisotropy, 1u);
+    EXPECT_EQ(caps.TextureFilterCaps & (D3DPTFILTERCAPS_MINFANISOTROPIC | D3DPTFILTERCAPS_MAGFANISOTROPIC), 0u);
+    EXPECT_EQ(mag, static_cast<std::uint32_t>(D3DTEXF_LINEAR));
+    EXPECT_EQ(min, static_cast<std::uint32_t>(D3DTEXF_LINEAR));
+    EXPECT_FALSE(log.logContains("異方性テクスチャフィルタリングを有効にします"));
 }
 
 TEST_F(D3DObjectOnOpenGl, DebugTextDrawsItsColourInsideItsLine) {

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "GfxTestSupport.h"
+#include "platform/gfx/GlContext.h"
 
 namespace {
 class VirtualScreen : public GfxTest {};
@@ -176,6 +177,49 @@ TEST_F(StateModes, DeviceStartsWithTheInitialStates) {
     created();
     EXPECT_EQ(device().state().samplerStates[0][D3DSAMP_MAGFILTER], static_cast<std::uint32_t>(D3DTEXF_POINT));
     EXPECT_EQ(device().state().samplerStates[0][D3DSAMP_MINFILTER], static_cast<std::uint32_t>(D3DTEXF_POINT));
+}
+
+TEST_F(StateModes, AnisotropyOnlyWhereTheDriverOffersItOnHardware) {
+    // The renderer's name and the driver's limit, as the OpenGL adapter
+    // passes them to the survey, and the filters the set-up then chooses.
+    struct Case {
+        const char* renderer;
+        float driverMax;
+        std::uint32_t maxAnisotropy;
+        D3DTEXTUREFILTERTYPE filter;
+    };
+    const Case cases[] = {
+        {"llvmpipe (LLVM 15.0.6, 256 bits)", 16.0f, 1, D3DTEXF_LINEAR},
+        {"softpipe", 16.0f, 1, D3DTEXF_LINEAR},
+        {"Mesa swrast", 16.0f, 1, D3DTEXF_LINEAR},
+        {"AMD Radeon RX 580 (polaris10, LLVM 15.0.6, DRM 3.49, 6.1.0)", 16.0f, 16, D3DTEXF_ANISOTROPIC},
+        {"Mesa Intel(R) UHD Graphics 620 (KBL GT2)", 8.0f, 8, D3DTEXF_ANISOTROPIC},
+        {"a driver beyond the survey's limit", 32.0f, 16, D3DTEXF_ANISOTROPIC},
+        {"a driver without the extension", 1.0f, 1, D3DTEXF_LINEAR},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.renderer);
+        gfx.survey = minimalAdapter();
+        const AdapterSurvey before = gfx.survey;
+        gfx.survey.offerAnisotropy(c.driverMax, GlContext::namesSoftware(c.renderer));
+        const bool offered = c.maxAnisotropy > 1;
+        EXPECT_EQ(gfx.survey.caps.MaxAnisotropy, c.maxAnisotropy);
+        EXPECT_EQ((gfx.survey.caps.RasterCaps & D3DPRASTERCAPS_ANISOTROPY) != 0, offered);
+        EXPECT_EQ(gfx.survey.caps.TextureFilterCaps & (D3DPTFILTERCAPS_MINFANISOTROPIC | D3DPTFILTERCAPS_MAGFANISOTROPIC),
+                  offered ? (D3DPTFILTERCAPS_MINFANISOTROPIC | D3DPTFILTERCAPS_MAGFANISOTROPIC) : 0u);
+        // Every other fact stays.
+        EXPECT_EQ(gfx.survey.caps.RasterCaps | D3DPRASTERCAPS_ANISOTROPY, before.caps.RasterCaps);
+        EXPECT_EQ(gfx.survey.caps.TextureFilterCaps | D3DPTFILTERCAPS_MINFANISOTROPIC | D3DPTFILTERCAPS_MAGFANISOTROPIC,
+                  before.caps.TextureFilterCaps);
+        EXPECT_EQ(gfx.survey.caps.MaxTextureWidth, before.caps.MaxTextureWidth);
+        const std::size_t logged = log.logText().size();
+        created();
+        const auto& sampler = device().state().samplerStates[0];
+        EXPECT_EQ(sampler[D3DSAMP_MAGFILTER], static_cast<std::uint32_t>(c.filter));
+        EXPECT_EQ(sampler[D3DSAMP_MINFILTER], static_cast<std::uint32_t>(c.filter));
+        EXPECT_EQ(sampler[D3DSAMP_MAXANISOTROPY], offered ? c.maxAnisotropy : 1u);
+        EXPECT_EQ(log.logText().find("異方性テクスチャフィルタリングを有効にします", logged) != std::string::npos, offered);
+    }
 }
 
 TEST_F(DebugText, DrawsGlyphQuadsAndLeavesTheStatesAsTheyWere) {

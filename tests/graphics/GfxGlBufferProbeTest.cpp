@@ -10,6 +10,7 @@
 #include "graphics/DeviceChecks.h"
 #include "graphics/GlTestDevice.h"
 #include "graphics/RenderManager.h"
+#include "platform/gfx/GlCallCount.h"
 
 namespace {
 
@@ -108,6 +109,44 @@ TEST_F(GfxGlBufferProbe, NoOverwriteBatchAfterDiscardAndBaseVertexDrawTheirOwnVe
         {50, 30, 0},        {70, 30, 0},        {10, 29, 0},        {10, 38, 0},
     };
     for (const auto& e : expected) EXPECT_EQ(at(e.x, e.y), e.colour) << e.x << "," << e.y;
+}
+
+TEST_F(GfxGlBufferProbe, DiscardedLockUploadsWhatTheCallerWrote) {
+    // The mesh passes' case: a 2 MB dynamic vertex buffer and a dynamic index
+    // buffer locked DISCARD for a small part each frame. Only the locked
+    // bytes go to the driver, never the whole length.
+    GfxRef<GfxVertexBuffer> big;
+    GfxRef<GfxIndexBuffer> bigIndices;
+    ASSERT_EQ(device->createVertexBuffer(2u << 20, D3DUSAGE_DYNAMIC | D3DUSAGE_WRITEONLY, 0x144, D3DPOOL_DEFAULT,
+                                         big.put()),
+              D3D_OK);
+    ASSERT_EQ(device->createIndexBuffer(128u << 10, D3DUSAGE_DYNAMIC | D3DUSAGE_WRITEONLY, D3DFMT_INDEX16,
+                                        D3DPOOL_DEFAULT, bigIndices.put()),
+              D3D_OK);
+    const struct {
+        std::uint32_t offset, size, flags;
+    } locks[] = {
+        {0, 960, D3DLOCK_DISCARD},
+        {960, 480, D3DLOCK_NOOVERWRITE},
+        {0, 24000, D3DLOCK_DISCARD},
+        {4096, 120, 0},
+    };
+    for (const auto& l : locks) {
+        for (bool index : {false, true}) {
+            void* data = nullptr;
+            const std::uint64_t before = GlCallCount::bufferUploadBytes;
+            if (index) {
+                ASSERT_EQ(bigIndices->lock(l.offset, l.size, &data, l.flags), D3D_OK);
+                std::memset(data, 1, l.size);
+                ASSERT_EQ(bigIndices->unlock(), D3D_OK);
+            } else {
+                ASSERT_EQ(big->lock(l.offset, l.size, &data, l.flags), D3D_OK);
+                std::memset(data, 1, l.size);
+                ASSERT_EQ(big->unlock(), D3D_OK);
+            }
+            EXPECT_EQ(GlCallCount::bufferUploadBytes - before, l.size) << l.offset << (index ? " index" : " vertex");
+        }
+    }
 }
 
 TEST_F(GfxGlBufferProbe, EngineBlendModesGiveDirect3DPixels) {

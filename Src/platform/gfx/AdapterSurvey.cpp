@@ -1,5 +1,7 @@
 #include "platform/gfx/AdapterSurvey.h"
 
+#include <algorithm>
+
 AdapterSurvey AdapterSurvey::standard() {
     AdapterSurvey s;
     s.identifier.Description = "VorlyEngine synthetic adapter";
@@ -73,4 +75,15 @@ AdapterSurvey AdapterSurvey::standard() {
     s.depthFormats = {D3DFMT_D16, D3DFMT_D24X8, D3DFMT_D24S8};
     s.totalTextureMemory = 512u << 20;
     return s;
+}
+
+void AdapterSurvey::offerAnisotropy(float driverMaxAnisotropy, bool softwareRenderer) {
+    const float level = softwareRenderer ? 1.0f : std::min(driverMaxAnisotropy, 16.0f);
+    if (level >= 2.0f) {
+        caps.MaxAnisotropy = std::uint32_t(level);
+        return;
+    }
+    caps.MaxAnisotropy = 1;
+    caps.RasterCaps &= ~std::uint32_t(D3DPRASTERCAPS_ANISOTROPY);
+    caps.TextureFilterCaps &= ~std::uint32_t(D3DPTFILTERCAPS_MINFANISOTROPIC | D3DPTFILTERCAPS_MAGFANISOTROPIC);
 }

@@ -35,4 +35,12 @@ struct AdapterSurvey {
     // light (what the OpenGL backend emulates), no bump mapping, no
     // multisampling.
     static AdapterSurvey standard();
+
+    // The anisotropic filtering a driver really offers: up to
+    // `driverMaxAnisotropy` (below 2: none). A renderer that draws on the
+    // CPU reports none whatever it offers, since there the filter costs about
+    // half of a sprite frame. Without it the survey answers as an adapter
+    // without the capability (no anisotropic filter or raster caps,
+    // MaxAnisotropy 1); every other fact stays.
+    void offerAnisotropy(float driverMaxAnisotropy, bool softwareRenderer);
 };

@@ -45,6 +45,8 @@ GfxAdapter* createOpenGlAdapter(Window* window) {
 
 GlAdapter::GlAdapter(AdapterSurvey survey, std::shared_ptr<GlContext> context)
     : SurveyedAdapter(std::move(survey)), context_(std::move(context)) {
+    // The anisotropy the driver offers, none on a CPU renderer.
+    survey_.offerAnisotropy(context_->maxAnisotropy(), context_->isSoftware());
     // The identifier names the renderer that really draws.
     D3DADAPTER_IDENTIFIER9& id = survey_.identifier;
     id.Description = context_->renderer();

@@ -2,6 +2,8 @@
 
 #include <SDL2/SDL.h>
 
+#include <algorithm>
+
 std::shared_ptr<GlContext> GlContext::create(SDL_Window* window, std::string& error) {
     if (!window) {
         error = "no window to draw into";
@@ -42,6 +44,11 @@ std::shared_ptr<GlContext> GlContext::create(SDL_Window* window, std::string& er
         error = "OpenGL " + made->version_ + " is older than 3.3";
         return nullptr;
     }
+    if (made->hasExtension("GL_EXT_texture_filter_anisotropic") ||
+        made->hasExtension("GL_ARB_texture_filter_anisotropic")) {
+        glGetFloatv(0x84FF /* GL_MAX_TEXTURE_MAX_ANISOTROPY */, &made->maxAnisotropy_);
+        made->maxAnisotropy_ = std::max(1.0f, made->maxAnisotropy_);
+    }
     return made;
 }
 
@@ -64,7 +71,8 @@ bool GlContext::hasExtension(const char* name) const {
     return false;
 }
 
-bool GlContext::isSoftware() const {
-    return renderer_.find("llvmpipe") != std::string::npos || renderer_.find("softpipe") != std::string::npos ||
-           renderer_.find("Software") != std::string::npos;
+bool GlContext::namesSoftware(const std::string& renderer) {
+    for (const char* name : {"llvmpipe", "softpipe", "swrast", "Software"})
+        if (renderer.find(name) != std::string::npos) return true;
+    return false;
 }

@@ -29,8 +29,11 @@ public:
     int majorVersion() const { return major_; }
     int minorVersion() const { return minor_; }
     bool hasExtension(const char* name) const;
-    // A renderer that draws on the CPU (Mesa's llvmpipe and softpipe).
-    bool isSoftware() const;
+    // A renderer that draws on the CPU (Mesa's llvmpipe, softpipe and swrast).
+    bool isSoftware() const { return namesSoftware(renderer_); }
+    static bool namesSoftware(const std::string& renderer);
+    // The most anisotropic filtering the driver offers; 1 without the extension.
+    float maxAnisotropy() const { return maxAnisotropy_; }
 
 private:
     GlContext() = default;
@@ -38,4 +41,5 @@ private:
     void* context_ = nullptr;
     std::string renderer_, version_, vendor_;
     int major_ = 0, minor_ = 0;
+    float maxAnisotropy_ = 1.0f;
 };

@@ -17,7 +17,6 @@
 namespace {
 
 constexpr GLenum kMaxAnisotropyName = 0x84FE;     // GL_TEXTURE_MAX_ANISOTROPY
-constexpr GLenum kMaxAnisotropyLimit = 0x84FF;    // GL_MAX_TEXTURE_MAX_ANISOTROPY
 
 GLenum blendFactor(std::uint32_t blend) {
     switch (blend) {
@@ -167,11 +166,7 @@ bool GlDevice::initialise(std::string& error) {
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glDisable(GL_DITHER);
-    if (context_->hasExtension("GL_EXT_texture_filter_anisotropic") ||
-        context_->hasExtension("GL_ARB_texture_filter_anisotropic")) {
-        glGetFloatv(kMaxAnisotropyLimit, &maxAnisotropy_);
-        maxAnisotropy_ = std::max(1.0f, maxAnisotropy_);
-    }
+    maxAnisotropy_ = context_->maxAnisotropy();
     if (!createBackBuffer(error)) return false;
     applyPresentation();
     return true;

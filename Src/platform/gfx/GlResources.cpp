@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <type_traits>
 
 #include "platform/gfx/DeviceState.h"
 #include "platform/gfx/GfxFormat.h"
@@ -273,12 +272,11 @@ HRESULT GlSurface::unlockRect() {
 
 // ---------------------------------------------------------------------------
 
-GlBufferStore::GlBufferStore(GlDevice* device, std::uint32_t length, GLenum usage, bool orphanOnDiscard)
+GlBufferStore::GlBufferStore(GlDevice* device, std::uint32_t length, GLenum usage)
     : device_(device),
       bytes_(static_cast<std::uint8_t*>(std::calloc(length ? length : 1, 1))),
       length_(bytes_ ? length : 0),
-      usage_(usage),
-      orphanOnDiscard_(orphanOnDiscard) {
+      usage_(usage) {
     glGenBuffers(1, &id_);
     device_->stateCache().bindBuffer(GL_COPY_WRITE_BUFFER, id_);
     glBufferData(GL_COPY_WRITE_BUFFER, GLsizeiptr(length_), bytes_.get(), usage_);
@@ -320,21 +318,18 @@ HRESULT GlBufferStore::unlock() {
     GlStateCache& gl = device_->stateCache();
     const std::uint8_t* range = bytes_.get() + dirtyBegin_;
     const std::uint32_t size = dirtyEnd_ - dirtyBegin_;
-    if (discard_ && !orphanOnDiscard_) {
-        // Fresh storage with the whole copy.
-        gl.bindBuffer(GL_COPY_WRITE_BUFFER, id_);
-        glBufferData(GL_COPY_WRITE_BUFFER, GLsizeiptr(length_), bytes_.get(), usage_);
-        GlCallCount::bufferUploadBytes += length_;
-        return D3D_OK;
-    }
-    if (size == 0 && !discard_) return D3D_OK;
+    if (size == 0) return D3D_OK;
     gl.bindBuffer(GL_COPY_WRITE_BUFFER, id_);
-    if (discard_) {
-        glBufferData(GL_COPY_WRITE_BUFFER, GLsizeiptr(length_), nullptr, usage_);
-        if (size) glBufferSubData(GL_COPY_WRITE_BUFFER, GLintptr(dirtyBegin_), GLsizeiptr(size), range);
-    } else if (noOverwrite_) {
-        void* mapped = glMapBufferRange(GL_COPY_WRITE_BUFFER, GLintptr(dirtyBegin_), GLsizeiptr(size),
-                                        GL_MAP_WRITE_BIT | GL_MAP_UNSYNCHRONIZED_BIT | GL_MAP_INVALIDATE_RANGE_BIT);
+    if (noOverwrite_ || discard_) {
+        // NOOVERWRITE: unsynchronized, the caller promising that no draw in
+        // flight reads the range. DISCARD: only the written range is
+        // replaced (its old contents invalidated, so the driver need not
+        // keep them for draws in flight); the rest of the storage keeps
+        // the copy's bytes, so every byte a draw reads on the GPU is the
+        // one the bounds checks saw.
+        const GLbitfield access = GL_MAP_WRITE_BIT | GL_MAP_INVALIDATE_RANGE_BIT |
+                                  (noOverwrite_ && !discard_ ? GL_MAP_UNSYNCHRONIZED_BIT : 0);
+        void* mapped = glMapBufferRange(GL_COPY_WRITE_BUFFER, GLintptr(dirtyBegin_), GLsizeiptr(size), access);
         // A map that fails, or storage lost while mapped, is written in place.
         if (!mapped || (std::memcpy(mapped, range, size), !glUnmapBuffer(GL_COPY_WRITE_BUFFER)))
             glBufferSubData(GL_COPY_WRITE_BUFFER, GLintptr(dirtyBegin_), GLsizeiptr(size), range);
@@ -349,8 +344,7 @@ template <class Interface, class Desc>
 GlBuffer<Interface, Desc>::GlBuffer(GlDevice* device, const Desc& desc)
     : GlResource(device, desc.Pool, desc.Size),
       desc_(desc),
-      store_(device, desc.Size, (desc.Usage & D3DUSAGE_DYNAMIC) ? GL_STREAM_DRAW : GL_STATIC_DRAW,
-             std::is_same_v<Desc, D3DVERTEXBUFFER_DESC> && (desc.Usage & D3DUSAGE_DYNAMIC)) {}
+      store_(device, desc.Size, (desc.Usage & D3DUSAGE_DYNAMIC) ? GL_STREAM_DRAW : GL_STATIC_DRAW) {}
 
 template <class Interface, class Desc>
 GlBuffer<Interface, Desc>::~GlBuffer() {

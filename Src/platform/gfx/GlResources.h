@@ -109,19 +109,17 @@ private:
 
 // The storage and lock rules shared by vertex and index buffers: the CPU
 // copy (the draws check indices and read texture footprints in it), the
-// range locked since the last upload, and the OpenGL buffer. A lock hands
-// out the CPU copy; the unlock sends only the locked range:
-// - DISCARD on a dynamic vertex buffer: fresh storage first, so draws in
-//   flight keep the old (the rest of the buffer is undefined afterwards, as
-//   in Direct3D);
+// range locked since the last upload, and the OpenGL buffer, which always
+// holds the copy's bytes. A lock hands out the CPU copy; the unlock sends
+// only the locked range, so a lock costs what the caller writes:
+// - DISCARD: the range mapped with its old contents invalidated (draws in
+//   flight keep what they read; no fresh storage of the whole length);
 // - NOOVERWRITE: mapped unsynchronized, the caller promising not to touch
 //   what draws in flight read;
 // - otherwise written in place, waiting for draws that read it.
-// Index buffers never take fresh partial storage: every index a draw reads
-// on the GPU is one the bounds check saw in the copy.
 class GlBufferStore {
 public:
-    GlBufferStore(GlDevice* device, std::uint32_t length, GLenum usage, bool orphanOnDiscard);
+    GlBufferStore(GlDevice* device, std::uint32_t length, GLenum usage);
     HRESULT lock(std::uint32_t offset, std::uint32_t size, void** data, std::uint32_t flags);
     HRESULT unlock();
     void destroy();
@@ -140,7 +138,6 @@ private:
     std::uint32_t length_;
     GLuint id_ = 0;
     GLenum usage_;
-    bool orphanOnDiscard_;
     int locks_ = 0;
     std::uint32_t dirtyBegin_ = 0, dirtyEnd_ = 0;
     bool discard_ = false, noOverwrite_ = false;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include <cstdio>
+#include <cstring>
 #include <set>
 #include <vector>
 
@@ -539,6 +540,17 @@ HRESULT RecordingDevice::clear(std::uint32_t count, const D3DRECT* rects, std::u
         state_.depthStencil->getDesc(&depth);
         if (!hasStencilBits(depth.Format)) return D3DERR_INVALIDCALL;
     }
+    if (backend_.keepFrameSteps) {
+        GfxFrameStep step;
+        step.clear = true;
+        step.state = std::make_shared<DeviceState>(state_);
+        if (rects) step.rects.assign(rects, rects + count);
+        step.flags = flags;
+        step.color = color;
+        step.z = z;
+        step.stencil = stencil;
+        backend_.recordStep(std::move(step));
+    }
     if (!(flags & D3DCLEAR_TARGET) || !state_.renderTarget) return D3D_OK;
     auto* target = static_cast<RecordingSurface*>(state_.renderTarget.get());
     forEachClearRect(count, rects, state_.viewport, [&](const D3DRECT& r) { target->fill(r, color); });
@@ -767,7 +779,8 @@ HRESULT RecordingDevice::drawPrimitive(D3DPRIMITIVETYPE type, std::uint32_t star
     if (!state_.streamHolds(buffer->bytes().size(), startVertex, vertexCountOf(type, primitiveCount)))
         return D3DERR_INVALIDCALL;
     recordDraw(type, buffer->bytes().data() + state_.streamOffset + std::size_t(startVertex) * state_.streamStride,
-               std::size_t(vertexCountOf(type, primitiveCount)) * state_.streamStride, state_.streamStride);
+               std::size_t(vertexCountOf(type, primitiveCount)) * state_.streamStride, state_.streamStride,
+               primitiveCount);
     return D3D_OK;
 }
 
@@ -790,8 +803,23 @@ HRESULT RecordingDevice::drawIndexedPrimitive(D3DPRIMITIVETYPE type, std::int32_
     const std::uint64_t capacity = state_.streamCapacity(vertices->bytes().size());
     const std::uint64_t first = std::uint64_t(std::max<std::int64_t>(0, std::int64_t(baseVertexIndex) + minVertexIndex));
     const std::uint64_t count = first >= capacity ? 0 : std::min<std::uint64_t>(numVertices, capacity - first);
+    std::vector<std::uint32_t> kept;
+    if (backend_.keepFrameSteps) {
+        // The indices, counted from the first kept vertex.
+        const std::uint64_t total = vertexCountOf(type, primitiveCount);
+        kept.reserve(total);
+        const std::uint8_t* bytes = indices->bytes().data();
+        for (std::uint64_t i = startIndex; i < startIndex + total; ++i) {
+            std::uint32_t index = 0;
+            if (indices->index32())
+                std::memcpy(&index, bytes + i * 4, 4);
+            else
+                index = std::uint16_t(bytes[i * 2] | (bytes[i * 2 + 1] << 8));
+            kept.push_back(std::uint32_t(std::int64_t(index) + baseVertexIndex - std::int64_t(first)));
+        }
+    }
     recordDraw(type, vertices->bytes().data() + state_.streamOffset + first * state_.streamStride,
-               std::size_t(count * state_.streamStride), state_.streamStride);
+               std::size_t(count * state_.streamStride), state_.streamStride, primitiveCount, std::move(kept));
     return D3D_OK;
 }
 
@@ -803,14 +831,25 @@ HRESULT RecordingDevice::drawPrimitiveUP(D3DPRIMITIVETYPE type, std::uint32_t pr
     if (!inScene_ || !vertices || !holdsWholeVertices(stride) || vertexCountOf(type, primitiveCount) > kMaxDrawVertices)
         return D3DERR_INVALIDCALL;
     recordDraw(type, static_cast<const std::uint8_t*>(vertices),
-               std::size_t(vertexCountOf(type, primitiveCount)) * stride, stride);
+               std::size_t(vertexCountOf(type, primitiveCount)) * stride, stride, primitiveCount);
     state_.streamBuffer.reset();
     state_.streamOffset = state_.streamStride = 0;
     return D3D_OK;
 }
 
 void RecordingDevice::recordDraw(D3DPRIMITIVETYPE type, const std::uint8_t* vertices, std::size_t bytes,
-                                 std::uint32_t stride) {
+                                 std::uint32_t stride, std::uint32_t primitiveCount,
+                                 std::vector<std::uint32_t> indices) {
+    if (backend_.keepFrameSteps) {
+        GfxFrameStep step;
+        step.state = std::make_shared<DeviceState>(state_);
+        step.type = type;
+        step.primitiveCount = primitiveCount;
+        step.stride = stride;
+        step.vertices.assign(vertices, vertices + bytes);
+        step.indices = std::move(indices);
+        backend_.recordStep(std::move(step));
+    }
     GfxDrawRecord record;
     record.type = type;
     record.texture = nameOf(state_.textures[0].get());

@@ -10,6 +10,7 @@
 #pragma once
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <utility>
@@ -42,6 +43,26 @@ struct GfxDrawRecord {
     std::uint32_t colorOp = 0, alphaOp = 0;  // stage 0
     std::uint32_t stride = 0;
     std::vector<std::uint8_t> vertices;
+};
+
+// With RecordingBackend::keepFrameSteps on, each clear and draw that passed
+// its checks, with every state it saw, so that another device can make the
+// frame again: a clear's arguments, or a draw's vertices (as GfxDrawRecord
+// keeps them) and, for an indexed draw, its indices counted from the first
+// kept vertex.
+struct GfxFrameStep {
+    bool clear = false;
+    std::shared_ptr<const DeviceState> state;
+    std::vector<D3DRECT> rects;
+    std::uint32_t flags = 0;
+    D3DCOLOR color = 0;
+    float z = 1.0f;
+    std::uint32_t stencil = 0;
+    D3DPRIMITIVETYPE type = D3DPT_TRIANGLELIST;
+    std::uint32_t primitiveCount = 0;
+    std::uint32_t stride = 0;
+    std::vector<std::uint8_t> vertices;
+    std::vector<std::uint32_t> indices;
 };
 
 // Injected results, by method name as the log spells it ("CreateTexture",
@@ -97,9 +118,14 @@ public:
     std::vector<std::string> callsOf(const std::string& method) const;
     // Every draw call that passed its checks, in order.
     const std::vector<GfxDrawRecord>& draws() const { return draws_; }
+    // Off unless set: the frame steps (see GfxFrameStep), in order.
+    bool keepFrameSteps = false;
+    const std::vector<GfxFrameStep>& frameSteps() const { return steps_; }
+    std::vector<GfxFrameStep> takeFrameSteps() { return std::exchange(steps_, {}); }
     void clearCalls() {
         calls_.clear();
         draws_.clear();
+        steps_.clear();
     }
 
     // Resources alive now, per pool (D3DPOOL_DEFAULT ones must be released
@@ -119,12 +145,14 @@ public:
     }
     void countResource(D3DPOOL pool, int delta);
     void recordDraw(GfxDrawRecord record) { draws_.push_back(std::move(record)); }
+    void recordStep(GfxFrameStep step) { steps_.push_back(std::move(step)); }
     // A short name for the log: "texture#3".
     std::string nameObject(const char* kind);
 
 private:
     std::vector<GfxCall> calls_;
     std::vector<GfxDrawRecord> draws_;
+    std::vector<GfxFrameStep> steps_;
     bool lost_ = false;
     RecordingAdapter* adapter_ = nullptr;
     RecordingDevice* device_ = nullptr;
@@ -247,7 +275,8 @@ private:
                          Interface** buffer);
     void createBackBuffer();
     // Keeps the record of a draw that passed its checks.
-    void recordDraw(D3DPRIMITIVETYPE type, const std::uint8_t* vertices, std::size_t bytes, std::uint32_t stride);
+    void recordDraw(D3DPRIMITIVETYPE type, const std::uint8_t* vertices, std::size_t bytes, std::uint32_t stride,
+                    std::uint32_t primitiveCount, std::vector<std::uint32_t> indices = {});
 
     RecordingBackend& backend_;
     Window* focusWindow_;
