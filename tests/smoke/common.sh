@@ -10,10 +10,10 @@ cp -r "$game" "$work/game"
 fail=0
 
 # Runs the program headless on the copy and stops it with SIGTERM after 4
-# seconds, as a user closing the window would; answers the program's exit
-# status.
+# seconds (or the seconds given), as a user closing the window would; answers
+# the program's exit status.
 run_program() {
-  SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy timeout --preserve-status -s TERM 4 "$program" "$work/game"
+  SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy timeout --preserve-status -s TERM "${1:-4}" "$program" "$work/game"
 }
 
 # Ends the script: fails with the debug log shown when any check failed.
