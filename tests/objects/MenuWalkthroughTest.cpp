@@ -131,7 +131,8 @@ TEST_F(MenuWalkthroughTest, TheBundledTitleMenuAnswersTheKeys) {
     step({kButtonPause});
     step();
     EXPECT_EQ(game().isPaused(), 1);
-    EXPECT_EQ(pauseMenu().getSize(), 2u);
+    // RESUME, QUIT and the shade behind them (the menu's cursor object).
+    EXPECT_EQ(pauseMenu().getSize(), 3u);
     step({kButtonPause});
     step();
     EXPECT_EQ(game().isPaused(), 0);

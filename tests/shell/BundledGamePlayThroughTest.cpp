@@ -97,6 +97,12 @@ std::uint32_t lastFrameLineStep(const HeadlessRun::Result& result) {
     return 0;
 }
 
+// How many times stage 1 started: its frame 0 lines.
+std::ptrdiff_t stageStarts(const std::vector<std::string>& frames) {
+    return std::count_if(frames.begin(), frames.end(),
+                         [](const std::string& line) { return line.rfind("1 0 ", 0) == 0; });
+}
+
 // One key pressed for one frame, `at` frames after `base`.
 void press(InputScript& script, std::uint32_t base, std::uint32_t at, int key) {
     script.add({base + at, base + at, {key}});
@@ -268,6 +274,23 @@ TEST(BundledGamePlayThrough, PracticePlaysStage1OutsideTheRankingAndRetriesFromT
     EXPECT_EQ(bestRankingEntry(run), "ANON  EM" + littleEndianWord(0));
 }
 
+// The pause menu opens at RESUME every time: opened, moved to RETRY and
+// closed with Esc, then opened again, Down and Z pick RETRY (not TITLE), so
+// the stage starts again from its first frame.
+TEST(BundledGamePlayThrough, ThePauseMenuOpensAtResumeEveryTime) {
+    InputScript keys;
+    press(keys, 0, 15, kKeyDown);
+    press(keys, 0, 30, kKeyZ);
+    for (std::uint32_t at : {40u, 56u, 64u}) press(keys, 0, at, kKeyEscape);
+    for (std::uint32_t at : {48u, 72u}) press(keys, 0, at, kKeyDown);
+    press(keys, 0, 80, kKeyZ);
+    HeadlessRun run(kGame);
+    ASSERT_TRUE(run.ok()) << run.error();
+    const std::vector<std::string> frames = frameLines(run.run(keys, 0, 150).trace);
+    EXPECT_EQ(stageStarts(frames), 2);
+    expectCleanLog(readText(run.folder() / "debug.txt"));
+}
+
 // A keyboard map of 16 bytes of 0xFF names no key: every button falls back
 // to its fixed key, so Z still picks PRACTICE and decides, and Esc still
 // pauses (RETRY starts the stage again), and the log names the file.
@@ -279,9 +302,7 @@ TEST(BundledGamePlayThrough, ADamagedKeyboardMapStillStartsAndPausesTheGame) {
     std::ofstream(run.folder() / "data/keyboardconfig.dat", std::ios::binary) << std::string(16, '\xFF');
     const HeadlessRun::Result played = run.run(practice, 0, 150);
     const std::vector<std::string> frames = frameLines(played.trace);
-    EXPECT_EQ(std::count_if(frames.begin(), frames.end(),
-                            [](const std::string& line) { return line.rfind("1 0 ", 0) == 0; }),
-              2);
+    EXPECT_EQ(stageStarts(frames), 2);
     EXPECT_EQ(countOf(readText(run.folder() / "debug.txt"), "data\\keyboardconfig.dat の "), 6u);
 }
 
