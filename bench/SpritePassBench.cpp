@@ -3,8 +3,9 @@
 //
 // SpritePass/N       N 8 x 8 sprites of one 32 x 32 texture, layer 0, blend
 //                    3, spread over the screen: beginFrame, update, prepare,
-//                    drawAll in a scene; vs_hand_batch is its median frame
-//                    time over the hand batch's, measured interleaved;
+//                    drawAll in a scene; vs_hand_batch is its median CPU time
+//                    per frame (of the drawing thread) over the hand batch's,
+//                    measured interleaved;
 //                    allocs_per_frame counts operator new in the timed frames
 //                    after 3 warm-up frames (to be 0); mallocs_per_frame
 //                    adds the OpenGL driver's own allocations
