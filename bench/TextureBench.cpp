@@ -70,6 +70,9 @@ struct Stage {
         p.Windowed = 1;
         adapter->createDevice(0, D3DDEVTYPE_HAL, &window, D3DCREATE_HARDWARE_VERTEXPROCESSING, &p, device.put());
         g_d3dDevice = device.get();
+        // The recording backend makes this device only: the drawing
+        // benchmarks after it get OpenGL adapters.
+        GfxAdapter::setFactory({});
     }
     ~Stage() {
         g_d3dDevice = nullptr;
