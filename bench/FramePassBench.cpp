@@ -208,4 +208,4 @@ void FramePass(benchmark::State& state) {
 }
 }  // namespace
 
-BENCHMARK(FramePass)->Arg(5000)->Iterations(60)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(FramePass)->Arg(5000)->Iterations(120)->UseRealTime()->Unit(benchmark::kMillisecond);

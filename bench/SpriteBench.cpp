@@ -471,7 +471,7 @@ void SpriteQuadsMixed(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(SpriteQuadsPlainGL)->Arg(1000)->Arg(5000)->Arg(20000)->Iterations(30)->Unit(benchmark::kMillisecond);
-BENCHMARK(SpriteQuadsEngine)->Arg(1000)->Arg(5000)->Arg(20000)->Iterations(30)->Unit(benchmark::kMillisecond);
-BENCHMARK(SpriteQuadsPerQuadUP)->Arg(1000)->Arg(5000)->Arg(20000)->Iterations(30)->Unit(benchmark::kMillisecond);
-BENCHMARK(SpriteQuadsMixed)->Arg(1000)->Arg(5000)->Iterations(30)->Unit(benchmark::kMillisecond);
+BENCHMARK(SpriteQuadsPlainGL)->Arg(1000)->Arg(5000)->Arg(20000)->Iterations(120)->Unit(benchmark::kMillisecond);
+BENCHMARK(SpriteQuadsEngine)->Arg(1000)->Arg(5000)->Arg(20000)->Iterations(120)->Unit(benchmark::kMillisecond);
+BENCHMARK(SpriteQuadsPerQuadUP)->Arg(1000)->Arg(5000)->Arg(20000)->Iterations(120)->Unit(benchmark::kMillisecond);
+BENCHMARK(SpriteQuadsMixed)->Arg(1000)->Arg(5000)->Iterations(120)->Unit(benchmark::kMillisecond);

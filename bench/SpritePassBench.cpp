@@ -211,5 +211,5 @@ void SpriteHandBatch(benchmark::State& state) {
 }
 }  // namespace
 
-BENCHMARK(SpritePass)->Arg(1000)->Arg(5000)->Arg(10000)->Iterations(60)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(SpritePass)->Arg(1000)->Arg(5000)->Arg(10000)->Iterations(120)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(SpriteHandBatch)->Arg(1000)->Arg(10000)->Iterations(60)->UseRealTime()->Unit(benchmark::kMillisecond);
