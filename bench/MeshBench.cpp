@@ -6,7 +6,8 @@
 //                  round a cylinder, one subset) spread over the view, over 4
 //                  textures, all turning: stepPlain, calcMeshGroup and
 //                  drawMeshGroup in a scene. vs_hand_batch is its median
-//                  frame time over the hand batch's, measured interleaved;
+//                  CPU time per frame (of the drawing thread) over the hand
+//                  batch's, measured interleaved;
 //                  allocs_per_frame counts operator new in the timed frames
 //                  after 3 warm-up frames (to be 0)
 // MeshHandBatch/N  the same turning meshes with no engine code: per texture

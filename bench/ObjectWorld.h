@@ -28,6 +28,7 @@ public:
         d3d_ = std::make_unique<D3DObject>();
         g_d3dObject = d3d_.get();
         d3d_->initDirect3D();
+        g_d3dDevice = nullptr;  // another benchmark's device is not this world's to let go
         d3d_->initDevice(640, 480, 60, 1, 0, 0, 1);
         d3d_->setVirtualScreenSize(640, 480);
         g_gameInfo = new GameInfo();

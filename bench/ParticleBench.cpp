@@ -4,8 +4,9 @@
 // ParticlePass/N       N live particles (8 x 8 quads in the x/y plane over
 //                      the view, one texture) all moving with one velocity
 //                      inside a box they do not reach: ParticleManager::update
-//                      and draw in a scene. vs_hand_batch is its median frame
-//                      time over the hand batch's, measured interleaved;
+//                      and draw in a scene. vs_hand_batch is its median CPU
+//                      time per frame (of the drawing thread) over the hand
+//                      batch's, measured interleaved;
 //                      allocs_per_frame counts operator new in the timed
 //                      frames after 3 warm-up frames (to be 0)
 // ParticleHandBatch/N  N 80-byte records moved by one loop, one copy into one

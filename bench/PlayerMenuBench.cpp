@@ -70,6 +70,7 @@ void PlayerMenuStep(benchmark::State& state) {
     auto d3d = std::make_unique<D3DObject>();
     g_d3dObject = d3d.get();
     d3d->initDirect3D();
+    g_d3dDevice = nullptr;  // another benchmark's device is not this one's to let go
     d3d->initDevice(640, 480, 60, 1, 0, 0, 1);
     d3d->setVirtualScreenSize(640, 480);
     registerSysVars();

@@ -37,6 +37,7 @@ struct Stage {
     GfxRef<GfxAdapter> adapter;
     GfxRef<GfxDevice> device;
     std::filesystem::path folder;
+    ArchiveManager* archives = nullptr;
     std::vector<std::uint8_t> png, dds;
 
     Stage() {
@@ -56,7 +57,7 @@ struct Stage {
             .write(reinterpret_cast<const char*>(png.data()), std::streamsize(png.size()));
         std::ofstream(folder / "texture" / "bench.dds", std::ios::binary)
             .write(reinterpret_cast<const char*>(dds.data()), std::streamsize(dds.size()));
-        g_archiveManager = new ArchiveManager();
+        archives = g_archiveManager = new ArchiveManager();
         g_archiveManager->buildTextureArchive("texture");
         g_archiveManager->loadIndex("texture");
         adapter = GfxRef<GfxAdapter>::adopt(GfxAdapter::create(D3D_SDK_VERSION));
@@ -69,10 +70,13 @@ struct Stage {
         p.Windowed = 1;
         adapter->createDevice(0, D3DDEVTYPE_HAL, &window, D3DCREATE_HARDWARE_VERTEXPROCESSING, &p, device.put());
         g_d3dDevice = device.get();
+        // The recording backend makes this device only: the drawing
+        // benchmarks after it get OpenGL adapters.
+        GfxAdapter::setFactory({});
     }
     ~Stage() {
         g_d3dDevice = nullptr;
-        delete g_archiveManager;
+        delete archives;
         g_archiveManager = nullptr;
         std::error_code ignored;
         std::filesystem::remove_all(folder, ignored);
@@ -80,8 +84,13 @@ struct Stage {
     void keepLogQuiet() { backend.clearCalls(); }
 };
 
+// The stage, with the engine's pointers set to it again: other benchmarks of
+// the program point them at objects of their own.
 Stage& stage() {
     static Stage s;
+    g_d3dDevice = s.device.get();
+    g_archiveManager = s.archives;
+    Path::setRoot(s.folder);
     return s;
 }
 

@@ -5,6 +5,7 @@
 #include "objects/BulletObject.h"
 #include "objects/BulletObjectManager.h"
 #include "objects/CollisionVarNames.h"
+#include "objects/ShotEnemyGrid.h"
 #include "records/GameInfo.h"
 #include "services/FrameCounter.h"
 #include "services/Managers.h"
@@ -209,29 +210,36 @@ void CollisionPass::bombCollisions() {
     });
 }
 
+// Each live shot visits, in list order, the enemies with a shared vital and
+// those its shape may overlap (ShotEnemyGrid): an enemy of neither kind
+// would see no step of the walk act on it.
 void CollisionPass::shotCollisions(bool alt) {
     IntBulletObjectManager* enemies = manager_->getEnemyManager();
     const bool switchable = game_->isPlayerSwitchable() != 0;
     std::int32_t liveShots = 0;
+    // Main thread only; the storage stays for the next frames.
+    static ShotEnemyGrid grid;
+    grid.build(enemies, [](BulletObject& enemy) { return isHittableEnemy(enemy) && enemy.isBreakable() != 0; });
     forEach(manager_->getShotManager(), [&](BulletObject& shot) {
         if (!isLiveShot(shot)) return true;
         ++liveShots;
-        forEach(enemies, [&](BulletObject& enemy) {
+        for (BulletObject* near : grid.near(shot)) {
+            BulletObject& enemy = *near;
             const std::uint32_t key = enemy.getSharedVitalKey();
             if (!inRevenge(enemy) && key != 0) {
                 if (manager_->getSharedVital(key) <= 0.0f) {
                     destroyEnemy(enemy);
-                    return true;
+                    continue;
                 }
                 wound(enemy);
             }
-            if (!(isHittableEnemy(enemy) && enemy.isBreakable() && shot.hitTest(enemy, stageNum_))) return true;
+            if (!(isHittableEnemy(enemy) && enemy.isBreakable() && shot.hitTest(enemy, stageNum_))) continue;
             const std::uint8_t enemyBits = enemy.getAttributeBits();
             const bool marked = (shot.getAttributeBits() & 1) != 0;
             // 0x10: not by marked shots; 0x20: only by marked shots (in
             // system type 3 also only while the player may be switched).
-            if ((enemyBits & 0x10) && marked) return true;
-            if ((enemyBits & 0x20) && !(marked && (!alt || switchable))) return true;
+            if ((enemyBits & 0x10) && marked) continue;
+            if ((enemyBits & 0x20) && !(marked && (!alt || switchable))) continue;
             if (key == 0) {
                 if (enemy.getVital() >= 0.0f) {
                     // Subtracted with its sign: a negative shot heals.
@@ -253,11 +261,10 @@ void CollisionPass::shotCollisions(bool alt) {
             if (shot.isBreakable()) {
                 shot.addFlags(kRevenge);
                 shot.setSpeed(0.0f);
-                return false;
+                break;
             }
             wound(shot);
-            return true;
-        });
+        }
         return true;
     });
     if (liveShots != 0) return;

@@ -75,6 +75,8 @@ SdlWindow::~SdlWindow() { closeBackend(); }
 
 bool SdlWindow::initEvents() { return SDL_InitSubSystem(SDL_INIT_EVENTS) == 0; }
 
+void SdlWindow::leaveSignalsToProcess() { SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1"); }
+
 bool SdlWindow::create(const std::string& title, int x, int y, int clientWidth, int clientHeight,
                        WindowProcedure procedure) {
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;

@@ -113,6 +113,11 @@ public:
     // Starts SDL's event handling early, so SIGINT/SIGTERM become a quit
     // message even before the window exists.
     static bool initEvents();
+    // For programs that never read the quit message (tools, benchmarks):
+    // SDL is to leave SIGINT and SIGTERM alone, so they end the process as
+    // usual instead of queueing a quit event nobody takes. Call before the
+    // first SDL initialisation.
+    static void leaveSignalsToProcess();
 
     bool create(const std::string& title, int x, int y, int clientWidth, int clientHeight,
                 WindowProcedure procedure) override;

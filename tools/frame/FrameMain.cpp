@@ -328,6 +328,8 @@ int main(int argc, char** argv) {
     std::atexit(printLog);
     Path::setRoot(fs::absolute(game));
 
+    // Nothing here reads the quit message: a signal ends the tool.
+    SdlWindow::leaveSignalsToProcess();
     SdlWindow window;
     SdlWindow::initEvents();
     Window::setInstance(&window);

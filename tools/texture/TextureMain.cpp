@@ -182,6 +182,8 @@ int main(int argc, char** argv) {
     std::atexit(printLog);
     if (mode != "text") Path::setRoot(fs::absolute(args[0]));
 
+    // Nothing here reads the quit message: a signal ends the tool.
+    SdlWindow::leaveSignalsToProcess();
     SdlWindow window;
     SdlWindow::initEvents();
     Window::setInstance(&window);
