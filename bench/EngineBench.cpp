@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "runtime/VecParam.h"
 #include "script/BulletML_Node_Number.h"
+#include "script/VecParam.h"
 #include "services/CHC_Mem_ii.h"
 #include "services/HuffmanEncoder.h"
 #include "services/NamePool.h"

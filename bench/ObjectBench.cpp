@@ -14,11 +14,11 @@
 #include "objects/BulletObject.h"
 #include "objects/BulletObjectAllocator.h"
 #include "objects/BulletObjectManager.h"
-#include "objects/SineTable.h"
 #include "records/GameInfo.h"
 #include "runtime/ExBulletML_Runtime.h"
 #include "services/FrameCounter.h"
 #include "services/Managers.h"
+#include "services/SineTable.h"
 
 static void BulletStep(benchmark::State& state) {
     ObjectWorld world;

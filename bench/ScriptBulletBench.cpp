@@ -37,7 +37,6 @@
 #include "AllocationCounter.h"
 #include "objects/BulletObjectAllocator.h"
 #include "objects/BulletObjectManager.h"
-#include "objects/SineTable.h"
 #include "peer/BulletMLPeer.h"
 #include "platform/Text.h"
 #include "records/GameInfo.h"
@@ -49,6 +48,7 @@
 #include "script/BulletML_Node_Manager.h"
 #include "script/XMLHandler_ii.h"
 #include "services/Managers.h"
+#include "services/SineTable.h"
 
 namespace {
 

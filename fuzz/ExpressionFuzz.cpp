@@ -6,8 +6,8 @@
 
 #include "FuzzSupport.h"
 #include "records/GameInfo.h"
-#include "runtime/VecParam.h"
 #include "script/BulletML_Node_Number.h"
+#include "script/VecParam.h"
 #include "services/Managers.h"
 #include "services/NamePool.h"
 

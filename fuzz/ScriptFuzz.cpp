@@ -8,11 +8,11 @@
 #include "FuzzSupport.h"
 #include "platform/Text.h"
 #include "records/GameInfo.h"
-#include "runtime/VecParam.h"
 #include "script/BoostContentHandler.h"
 #include "script/BoostXML.h"
 #include "script/BulletML_Node.h"
 #include "script/BulletML_Node_Manager.h"
+#include "script/VecParam.h"
 #include "script/XMLHandler_ii.h"
 #include "services/Managers.h"
 

@@ -1,12 +1,11 @@
 #include "graphics/RenderFrame.h"
 
 #include "graphics/D3DObject.h"
+#include "graphics/DebugOverlay.h"
 #include "graphics/MeshManager.h"
 #include "graphics/ParticleManager.h"
-#include "graphics/DebugOverlay.h"
+#include "graphics/RenderPeers.h"
 #include "graphics/SpriteManagerManager.h"
-#include "objects/BulletObjectManager.h"
-#include "objects/IntBulletObjectManager.h"
 #include "platform/gfx/GfxDevice.h"
 #include "records/GameInfo.h"
 #include "services/FrameCounter.h"
@@ -33,13 +32,11 @@ void endSection(const char* name) {
 // Text textures advance by the pause state (walk 1 while pause objects
 // exist), not at all without an object manager to ask.
 void textWalk(SpriteManagerManager& sprites) {
-    if (BulletObjectManager* objects = g_bulletObjectManager) {
-        if (IntBulletObjectManager* pause = objects->getPauseManager()) {
-            if (pause->size() == 0) {
-                sprites.textWalk0();
-            } else {
-                sprites.textWalk1();
-            }
+    if (const std::optional<std::uint32_t> pause = RenderPeers::current().pauseObjectCount()) {
+        if (*pause == 0) {
+            sprites.textWalk0();
+        } else {
+            sprites.textWalk1();
         }
     }
 }

@@ -4,8 +4,8 @@
 #include "graphics/D3DObject.h"
 #include "graphics/SpriteAllocator.h"
 #include "graphics/Texture.h"
-#include "objects/SineTable.h"
 #include "services/Managers.h"
+#include "services/SineTable.h"
 #include "services/Truncate.h"
 
 namespace {

@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "input/DInputObject.h"
-#include "input/PlayStateTrace.h"
 #include "input/ReplayFormat.h"
 #include "network/NetworkManager.h"
 #include "platform/Clock.h"
@@ -283,11 +282,11 @@ HRESULT ReplayManager::SaveReplayFile(ReplayData& replay, const std::string& pat
 
 std::int32_t ReplayManager::stageNumber() const { return wholeVar("stagenum"); }
 
-void ReplayManager::traceFrame() const {
-    if (!active_ || !g_replayDebugInfo || !g_replayDebugInfo->hasSink()) return;
-    if (!g_gameInfo || g_gameInfo->isPaused() || !g_frameCounter) return;
+std::optional<ReplayManager::TracePoint> ReplayManager::tracePoint() const {
+    if (!active_ || !g_replayDebugInfo || !g_replayDebugInfo->hasSink()) return std::nullopt;
+    if (!g_gameInfo || g_gameInfo->isPaused() || !g_frameCounter) return std::nullopt;
     const FrameCounter& frames = *g_frameCounter;
-    tracePlayState(stageNumber(), frames.getFramesSinceMark() - frames.getPausedFramesSinceReplayStart());
+    return TracePoint{stageNumber(), frames.getFramesSinceMark() - frames.getPausedFramesSinceReplayStart()};
 }
 
 void ReplayManager::takeStageStartValues() {

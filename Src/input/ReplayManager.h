@@ -15,6 +15,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -87,10 +88,14 @@ public:
     HRESULT playStage(std::int32_t stage);
     void endReplay();
     // Once per frame after the object step: while a stage is recorded or
-    // played and the game is not paused, the frame's play hash goes to the
-    // replay trace channel as "<stage> <frame> <hash>", frames counted from
-    // the replay start without the paused ones.
-    void traceFrame() const;
+    // played, the game is not paused and the replay trace channel has a sink,
+    // the stage and the frame (counted from the replay start without the
+    // paused ones) whose play hash the trace takes; nothing otherwise.
+    struct TracePoint {
+        std::int32_t stage = 0;
+        std::uint32_t frame = 0;
+    };
+    std::optional<TracePoint> tracePoint() const;
 
     // ---- queries for scripts ----
     enum class Fact {

@@ -9,10 +9,10 @@
 #include "objects/BulletObjectManager.h"
 #include "objects/BulletObjectStep.h"
 #include "objects/IntBulletObjectManager.h"
-#include "objects/SineTable.h"
 #include "runtime/ExBulletML_Runtime.h"
 #include "services/FrameCounter.h"
 #include "services/Managers.h"
+#include "services/SineTable.h"
 
 namespace {
 // Whole turns off an angle above 360 or below -360; 360 and -360 stay. The

@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "objects/BlockQueue.h"
+#include "services/BlockQueue.h"
 #include "services/BlockSlab.h"
 
 class BulletObject;

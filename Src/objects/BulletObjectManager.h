@@ -12,8 +12,8 @@
 #include "objects/IntBulletObjectManager.h"
 #include "objects/ObjectRef.h"
 #include "objects/SelectableObjectManager.h"
-#include "objects/SineTable.h"
 #include "objects/TopObjects.h"
+#include "services/SineTable.h"
 
 class BulletML_Node;
 class BulletML_Node_Manager;

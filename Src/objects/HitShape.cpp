@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "objects/SineTable.h"
+#include "services/SineTable.h"
 
 namespace hit_shape {
 

@@ -6,7 +6,6 @@
 #include <cmath>
 
 #include "objects/BulletObjectManager.h"
-#include "objects/SineTable.h"
 #include "records/GameInfo.h"
 #include "runtime/ExBulletML_Runtime.h"
 #include "script/BulletML_Node.h"
@@ -15,6 +14,7 @@
 #include "services/FrameCounter.h"
 #include "services/Managers.h"
 #include "services/NamePool.h"
+#include "services/SineTable.h"
 #include "services/SystemInfo.h"
 #include "services/Truncate.h"
 

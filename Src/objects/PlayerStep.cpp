@@ -7,6 +7,7 @@
 #include "input/DInputObject.h"
 #include "input/ReplayManager.h"
 #include "objects/BulletObjectManager.h"
+#include "objects/DSoundObjectManager.h"
 #include "objects/SelectableObject.h"
 #include "objects/SelectableObjectManager.h"
 #include "records/GameInfo.h"
@@ -15,7 +16,6 @@
 #include "services/Managers.h"
 #include "services/SystemInfo.h"
 #include "services/Truncate.h"
-#include "sound/DSoundObjectManager.h"
 
 namespace {
 using namespace object_flag;

@@ -1,6 +1,5 @@
 #include "records/PlayEnvironment.h"
 
-#include "input/ReplayManager.h"
 #include "services/Managers.h"
 #include "services/SystemInfo.h"
 
@@ -26,13 +25,5 @@ std::uint32_t versionWord() {
     if (!g_systemInfo) return (2u << 8) | 0u;
     return (g_systemInfo->getVersionMajor() << 8) + g_systemInfo->getVersionMinor();
 }
-
-bool replayManagerExists() { return g_replayManager != nullptr; }
-
-bool replayPlayingBack() {
-    return g_replayManager != nullptr && g_replayManager->getMode() == ReplayManager::kPlayBack;
-}
-
-bool replayStarted() { return g_replayManager != nullptr && g_replayManager->isReplayStarted() != 0; }
 
 }  // namespace playenv

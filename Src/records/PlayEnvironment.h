@@ -23,7 +23,9 @@ std::int32_t replaySlot();
 std::uint32_t versionWord();
 
 // The replay manager: whether it exists, whether it plays a replay back, and
-// whether a replay stage is running (its replay-started flag).
+// whether a replay stage is running (its replay-started flag). Defined by the
+// shell, which knows the replay manager, so the records include nothing of
+// the input subsystem.
 bool replayManagerExists();
 bool replayPlayingBack();
 bool replayStarted();

@@ -13,9 +13,9 @@
 
 #include "runtime/BMLRuntimeAllocator.h"
 #include "runtime/RuntimeStack.h"
-#include "runtime/VecParam.h"
 #include "script/BulletML_Node.h"
 #include "script/BulletML_Node_Number.h"
+#include "script/VecParam.h"
 #include "services/NamePool.h"
 
 class BulletML_Node;

@@ -1,6 +1,8 @@
 // The sound commands: sound objects made from "sound" definitions, the
 // commands of a sound object's own script ("track", "play", "changevolume"),
 // volume fades, track preloading and the direct-play voice lines.
+#include "objects/DSoundObject.h"
+#include "objects/DSoundObjectManager.h"
 #include "records/GameInfo.h"
 #include "runtime/ExBulletML_Runtime.h"
 #include "runtime/RuntimeHandlers.h"
@@ -9,8 +11,6 @@
 #include "services/DebugInfo.h"
 #include "services/Managers.h"
 #include "services/Truncate.h"
-#include "sound/DSoundObject.h"
-#include "sound/DSoundObjectManager.h"
 #include "sound/DSoundTrack.h"
 #include "sound/SoundDecoder.h"
 

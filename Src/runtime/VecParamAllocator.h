@@ -8,7 +8,7 @@
 #include <new>
 
 #include "runtime/PoolQueue.h"
-#include "runtime/VecParam.h"
+#include "script/VecParam.h"
 #include "services/BlockSlab.h"
 
 class VecParamAllocator {

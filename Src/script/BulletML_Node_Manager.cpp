@@ -2,20 +2,15 @@
 
 #include <string>
 
-#include "graphics/SpriteManagerManager.h"
-#include "graphics/TextureManager.h"
 #include "platform/Text.h"
-#include "runtime/VecParam.h"
 #include "script/BulletML_Node.h"
 #include "script/BulletML_Node_Allocator.h"
 #include "script/ElementId.h"
+#include "script/VecParam.h"
 #include "services/DebugInfo.h"
 #include "services/FatalExit.h"
 #include "services/Managers.h"
 #include "services/Truncate.h"
-#include "sound/DSoundObject.h"
-#include "sound/DSoundObjectManager.h"
-#include "sound/SoundDecoder.h"
 
 namespace {
 // How a reference element stands for its target.
@@ -175,37 +170,4 @@ std::vector<PreloadRequest> BulletML_Node_Manager::listPreloads() const {
     return requests;
 }
 
-void BulletML_Node_Manager::preloadResources() {
-    // The texture manager, the sprite-manager manager and the sound-object
-    // manager (with its temporary sound object for track loads) are reached
-    // through their process-wide pointers; the texture manager takes each
-    // image's flag word; the requests of a manager that does not exist (the
-    // tools, a start-up that failed) are skipped.
-    DSoundObject* soundHolder = nullptr;
-    bool soundHolderMade = false;
-    for (const PreloadRequest& request : listPreloads()) {
-        switch (request.kind) {
-            case PreloadRequest::kTextureFlag:
-                if (g_textureManager) g_textureManager->setFlags(request.file, request.flag);
-                break;
-            case PreloadRequest::kSpriteManager:
-                // The texture loaded with its manager; what it holds stays
-                // undrawn until used.
-                if (SpriteManagerManager* sprites = g_spriteManagerManager) {
-                    if (auto manager = sprites->findOrCreate(nameText(request.file))) manager->deactivateAll();
-                }
-                break;
-            case PreloadRequest::kSoundTrack:
-                if (!g_dsoundObjectManager) continue;
-                // One temporary sound object holds each track as it loads.
-                if (!soundHolderMade) {
-                    soundHolderMade = true;
-                    soundHolder = g_dsoundObjectManager->createObject();
-                }
-                g_dsoundObjectManager->preloadSound(nameText(request.file), kSoundKindRaw, soundHolder);
-                break;
-        }
-    }
-    // The temporary object goes at the next sweep; the tracks stay.
-    if (soundHolder) soundHolder->setState(1);
-}
+void BulletML_Node_Manager::preloadResources() { PreloadPeers::current().preload(listPreloads()); }

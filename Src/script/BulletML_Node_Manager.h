@@ -12,26 +12,11 @@
 #include <set>
 #include <vector>
 
+#include "script/PreloadPeers.h"
 #include "services/NamePool.h"
 
 class BulletML_Node;
 class BulletML_Node_Allocator;
-
-// One resource a document asks to have loaded before its first frame.
-struct PreloadRequest {
-    enum Kind {
-        kTextureFlag,    // the texture flag word of `file` at the texture manager
-        kSpriteManager,  // the sprite manager of `file`, its sprites inactive
-        kSoundTrack,     // `file` loaded by the sound-object manager as kind 1045 ("raw")
-    };
-    Kind kind;
-    NameHandle file;
-    std::uint32_t flag = 0;
-    // kSoundTrack: the type of the node's "file" child.
-    std::int32_t fileType = 0;
-
-    bool operator==(const PreloadRequest&) const = default;
-};
 
 class BulletML_Node_Manager {
 public:

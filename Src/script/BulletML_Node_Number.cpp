@@ -7,9 +7,9 @@
 
 #include "platform/Text.h"
 #include "records/GameInfo.h"
-#include "runtime/VecParam.h"
 #include "script/BuiltinVariableTable.h"
 #include "script/StringCalc.h"
+#include "script/VecParam.h"
 
 BulletML_Node_Number::~BulletML_Node_Number() = default;
 

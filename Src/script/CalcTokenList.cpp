@@ -5,8 +5,8 @@
 #include <climits>
 
 #include "records/GameInfo.h"
-#include "runtime/VecParam.h"
 #include "script/BuiltinVariableTable.h"
+#include "script/VecParam.h"
 #include "services/Truncate.h"
 
 CalcTokenList::CalcTokenList(std::vector<CalcToken> tokens) : tokens_(std::move(tokens)) {

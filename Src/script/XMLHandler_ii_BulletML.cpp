@@ -11,7 +11,7 @@
 #include "script/BulletML_Node_Manager.h"
 #include "script/BulletML_Node_Number_Manager.h"
 #include "script/ElementId.h"
-#include "runtime/VecParam.h"
+#include "script/VecParam.h"
 #include "services/DebugInfo.h"
 
 namespace {

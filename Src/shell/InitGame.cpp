@@ -1,9 +1,9 @@
 #include "shell/InitGame.h"
 
 #include "graphics/D3DObject.h"
-#include "graphics/SpriteAllocator.h"
 #include "graphics/MeshManager.h"
 #include "graphics/ParticleManager.h"
+#include "graphics/SpriteAllocator.h"
 #include "graphics/SpriteManagerManager.h"
 #include "graphics/TextureManager.h"
 #include "input/DInputObject.h"
@@ -11,6 +11,8 @@
 #include "network/OnlineReplayFiles.h"
 #include "objects/BulletObjectAllocator.h"
 #include "objects/BulletObjectManager.h"
+#include "objects/DSoundObjectAllocator.h"
+#include "objects/DSoundObjectManager.h"
 #include "objects/PlayerStep.h"
 #include "objects/SelectableObjectAllocator.h"
 #include "platform/Window.h"
@@ -21,8 +23,6 @@
 #include "services/FrameCounter.h"
 #include "services/Managers.h"
 #include "services/SystemInfo.h"
-#include "sound/DSoundObjectAllocator.h"
-#include "sound/DSoundObjectManager.h"
 
 namespace {
 constexpr const char* kSource = "InitGame";

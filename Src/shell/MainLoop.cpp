@@ -4,10 +4,10 @@
 #include <cstdint>
 
 #include "graphics/D3DObject.h"
-#include "graphics/PresentFrame.h"
-#include "graphics/RenderFrame.h"
 #include "graphics/MeshManager.h"
 #include "graphics/ParticleManager.h"
+#include "graphics/PresentFrame.h"
+#include "graphics/RenderFrame.h"
 #include "graphics/SpriteManagerManager.h"
 #include "graphics/TextureManager.h"
 #include "input/DInputObject.h"
@@ -15,6 +15,8 @@
 #include "network/NetworkManager.h"
 #include "objects/BulletObjectManager.h"
 #include "objects/CollisionPass.h"
+#include "objects/DSoundObjectManager.h"
+#include "objects/PlayStateTrace.h"
 #include "objects/PlayerStep.h"
 #include "platform/Window.h"
 #include "records/GameInfo.h"
@@ -27,7 +29,6 @@
 #include "services/Managers.h"
 #include "services/SystemInfo.h"
 #include "shell/TopObjectsSetup.h"
-#include "sound/DSoundObjectManager.h"
 
 BulletML_Node_Manager* g_currentDocument = nullptr;
 VirtualXMLManager* g_currentLoader = nullptr;
@@ -132,7 +133,7 @@ int frameStep() {
     }
     // The replay trace sees the frame's play once every object has moved and
     // every hit has been answered.
-    if (g_replayManager) g_replayManager->traceFrame();
+    if (g_replayManager) traceReplayFrame(*g_replayManager);
 
     // The sound step comes after drawing; without the sound manager nothing
     // is presented.

@@ -12,6 +12,8 @@
 #include "network/OnlineReplayFiles.h"
 #include "objects/BulletObjectAllocator.h"
 #include "objects/BulletObjectManager.h"
+#include "objects/DSoundObjectAllocator.h"
+#include "objects/DSoundObjectManager.h"
 #include "objects/SelectableObjectAllocator.h"
 #include "records/GameInfo.h"
 #include "runtime/ExBulletML_Runtime.h"
@@ -21,8 +23,6 @@
 #include "services/FrameCounter.h"
 #include "services/Managers.h"
 #include "services/SystemInfo.h"
-#include "sound/DSoundObjectAllocator.h"
-#include "sound/DSoundObjectManager.h"
 #include "shell/MainLoop.h"
 
 namespace {

@@ -8,9 +8,9 @@
 #include "graphics/TextureManager.h"
 #include "input/DInputObject.h"
 #include "network/NetworkManager.h"
+#include "objects/DSoundObjectManager.h"
 #include "objects/PlayerStep.h"
 #include "services/Managers.h"
-#include "sound/DSoundObjectManager.h"
 
 namespace {
 class ManagerPeers : public RuntimePeers {

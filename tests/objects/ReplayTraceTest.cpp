@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "input/PlayStateTrace.h"
 #include "input/ReplayManager.h"
 #include "objects/ObjectFixture.h"
+#include "objects/PlayStateTrace.h"
 #include "services/DebugInfo.h"
 #include "services/Fnv1a.h"
 
@@ -122,7 +122,7 @@ TEST_F(ReplayTraceTest, RecordedStageTracesUnpausedFramesOnly) {
     std::vector<std::string> lines;
     g_replayDebugInfo->setSink(collect, &lines);
     ReplayManager replays;
-    replays.traceFrame();  // not active yet: nothing
+    traceReplayFrame(replays);  // not active yet: nothing
     replays.setMode(ReplayManager::kRecord);
     replays.startReplay();
     lines.clear();  // the start's own trace line
@@ -130,11 +130,11 @@ TEST_F(ReplayTraceTest, RecordedStageTracesUnpausedFramesOnly) {
     for (int frame = 0; frame < 4; ++frame) {
         setPaused(game(), frame == 2 ? 1 : 0);
         this->frames(1);
-        replays.traceFrame();
+        traceReplayFrame(replays);
         g_frameCounter->onPresent();
     }
     replays.endReplay();
-    replays.traceFrame();
+    traceReplayFrame(replays);
     g_replayDebugInfo->setSink(nullptr, nullptr);
 
     ASSERT_EQ(lines.size(), 3u);

@@ -7,12 +7,12 @@
 
 #include "platform/Thread.h"
 #include "records/GameInfo.h"
-#include "runtime/VecParam.h"
 #include "script/BuiltinVariableTable.h"
 #include "script/BulletML_Node_Number.h"
 #include "script/BulletML_Node_Number_Manager.h"
 #include "script/CalcTokenList.h"
 #include "script/StringCalc.h"
+#include "script/VecParam.h"
 #include "support/TestSupport.h"
 
 namespace {

@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 
 #include "graphics/D3DDevice.h"
+#include "objects/DSoundObject.h"
+#include "objects/DSoundObjectAllocator.h"
+#include "objects/DSoundObjectManager.h"
 #include "platform/Clock.h"
 #include "platform/Window.h"
 #include "platform/gfx/GfxAdapter.h"
@@ -9,9 +12,6 @@
 #include "records/GameInfo.h"
 #include "services/Managers.h"
 #include "shell/MainLoop.h"
-#include "sound/DSoundObject.h"
-#include "sound/DSoundObjectAllocator.h"
-#include "sound/DSoundObjectManager.h"
 #include "support/TestSupport.h"
 
 namespace {

@@ -8,10 +8,10 @@
 #include "graphics/TextureManager.h"
 #include "input/DInputObject.h"
 #include "network/NetworkManager.h"
+#include "objects/DSoundObjectManager.h"
 #include "runtime/RuntimePeers.h"
 #include "services/Managers.h"
 #include "services/NamePool.h"
-#include "sound/DSoundObjectManager.h"
 #include "support/TestSupport.h"
 
 namespace {

@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "objects/DSoundObjectManager.h"
 #include "platform/Clock.h"
 #include "services/FrameCounter.h"
 #include "services/Managers.h"
 #include "sound/DSoundManager.h"
-#include "sound/DSoundObjectManager.h"
 #include "sound/SoundFixtures.h"
 #include "support/TestSupport.h"
 

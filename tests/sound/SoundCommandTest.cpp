@@ -9,15 +9,15 @@
 #include <string>
 #include <vector>
 
+#include "objects/DSoundObject.h"
+#include "objects/DSoundObjectAllocator.h"
+#include "objects/DSoundObjectManager.h"
 #include "platform/Clock.h"
 #include "platform/Path.h"
 #include "runtime/RuntimeTestSupport.h"
 #include "services/ArchiveBuilder.h"
 #include "services/ArchiveManager.h"
 #include "services/FrameCounter.h"
-#include "sound/DSoundObject.h"
-#include "sound/DSoundObjectAllocator.h"
-#include "sound/DSoundObjectManager.h"
 #include "sound/OggDecoder.h"
 #include "sound/RawWavDecoder.h"
 #include "sound/SoundFixtures.h"

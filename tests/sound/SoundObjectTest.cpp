@@ -9,13 +9,13 @@
 #include <string>
 #include <vector>
 
+#include "objects/DSoundObject.h"
+#include "objects/DSoundObjectAllocator.h"
+#include "objects/DSoundObjectManager.h"
 #include "platform/Clock.h"
 #include "runtime/ExBulletML_Runtime.h"
 #include "services/FrameCounter.h"
 #include "services/Managers.h"
-#include "sound/DSoundObject.h"
-#include "sound/DSoundObjectAllocator.h"
-#include "sound/DSoundObjectManager.h"
 #include "sound/SoundFixtures.h"
 #include "support/TestSupport.h"
 

@@ -1,6 +1,6 @@
 // The 3600 entries of the sine table, one per tenth of a degree, written as
 // exact float constants so every build reads the same bits.
-#include "objects/SineTable.h"
+#include "services/SineTable.h"
 
 namespace sine_table {
 const float kValues[kEntries] = {

@@ -1,9 +1,9 @@
-#include "sound/DSoundObject.h"
+#include "objects/DSoundObject.h"
 
 #include <algorithm>
 #include <limits>
 
-#include "sound/DSoundObjectAllocator.h"
+#include "objects/DSoundObjectAllocator.h"
 #include "sound/DSoundTrack.h"
 
 namespace {

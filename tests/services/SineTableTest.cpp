@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "objects/BulletObjectManager.h"
-#include "objects/SineTable.h"
 #include "records/Crc32.h"
+#include "services/SineTable.h"
 
 namespace {
 std::vector<std::uint8_t> littleEndianBytes(const float* values, int count) {

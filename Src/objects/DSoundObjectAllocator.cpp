@@ -1,8 +1,8 @@
-#include "sound/DSoundObjectAllocator.h"
+#include "objects/DSoundObjectAllocator.h"
 
 #include <new>
 
-#include "sound/DSoundObject.h"
+#include "objects/DSoundObject.h"
 
 DSoundObjectAllocator::DSoundObjectAllocator() : blocks_(kBlocks) {}
 

@@ -1,14 +1,14 @@
-#include "sound/DSoundObjectManager.h"
+#include "objects/DSoundObjectManager.h"
 
 #include <algorithm>
 #include <new>
 #include <string>
 
+#include "objects/DSoundObject.h"
+#include "objects/DSoundObjectAllocator.h"
 #include "services/DebugInfo.h"
 #include "services/FrameCounter.h"
 #include "services/Managers.h"
-#include "sound/DSoundObject.h"
-#include "sound/DSoundObjectAllocator.h"
 #include "sound/SoundDecoder.h"
 
 namespace {

@@ -1,8 +1,9 @@
-#include "input/PlayStateTrace.h"
+#include "objects/PlayStateTrace.h"
 
 #include <cinttypes>
 #include <cstdio>
 
+#include "input/ReplayManager.h"
 #include "objects/BulletObject.h"
 #include "objects/BulletObjectManager.h"
 #include "objects/IntBulletObjectManager.h"
@@ -47,4 +48,9 @@ void tracePlayState(std::int32_t stage, std::uint32_t frame) {
     const int length = std::snprintf(line, sizeof line, "%" PRId32 " %" PRIu32 " %016" PRIx64, stage, frame,
                                      hashPlayState(*g_bulletObjectManager, *g_gameInfo));
     trace->writeLine(std::string_view(line, static_cast<std::size_t>(length)));
+}
+
+void traceReplayFrame(const ReplayManager& replays) {
+    if (const std::optional<ReplayManager::TracePoint> point = replays.tracePoint())
+        tracePlayState(point->stage, point->frame);
 }

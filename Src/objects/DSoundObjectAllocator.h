@@ -4,7 +4,7 @@
 #pragma once
 #include <cstddef>
 
-#include "objects/BlockQueue.h"
+#include "services/BlockQueue.h"
 
 class DSoundObjectAllocator {
 public:
