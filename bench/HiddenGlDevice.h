@@ -49,6 +49,22 @@ inline double threadCpuMilliseconds() {
 
 // Fills an index buffer with two triangles (0 1 2, 2 1 3) for each quad of
 // four vertices, as the engine's sprite and particle batches index them.
+// Pixels (X8R8G8B8 words, the same count on both sides) whose colours
+// differ by more than one step in some channel: the two sides' rounding may
+// differ by one, a drawing fault by more.
+inline std::uint64_t differingPixels(const std::vector<std::uint32_t>& engine, const std::vector<std::uint32_t>& plain) {
+    std::uint64_t differing = 0;
+    for (std::size_t i = 0; i < engine.size(); ++i)
+        for (int shift = 0; shift < 24; shift += 8) {
+            const int a = int((engine[i] >> shift) & 0xFF), b = int((plain[i] >> shift) & 0xFF);
+            if (a - b > 1 || b - a > 1) {
+                ++differing;
+                break;
+            }
+        }
+    return differing;
+}
+
 inline bool fillQuadIndices(GfxIndexBuffer* buffer, std::uint32_t quads) {
     void* data = nullptr;
     if (buffer->lock(0, 0, &data, D3DLOCK_DISCARD) != D3D_OK) return false;

@@ -252,16 +252,7 @@ public:
         std::vector<std::uint32_t> plain;
         peer_.readBack(which, plain);
         if (plain.size() != engine.size()) return engine.size();
-        std::uint64_t differing = 0;
-        for (std::size_t i = 0; i < engine.size(); ++i)
-            for (int shift = 0; shift < 24; shift += 8) {
-                const int a = int((engine[i] >> shift) & 0xFF), b = int((plain[i] >> shift) & 0xFF);
-                if (a - b > 1 || b - a > 1) {
-                    ++differing;
-                    break;
-                }
-            }
-        return differing;
+        return benchgl::differingPixels(engine, plain);
     }
 
 private:

@@ -186,16 +186,7 @@ public:
         glBindFramebuffer(GL_FRAMEBUFFER, plainFramebuffer_);
         glPixelStorei(GL_PACK_ALIGNMENT, 4);
         glReadPixels(0, 0, kWidth, kHeight, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, plain.data());
-        std::uint64_t differing = 0;
-        for (std::size_t i = 0; i < engine.size(); ++i)
-            for (int shift = 0; shift < 24; shift += 8) {
-                const int a = int((engine[i] >> shift) & 0xFF), b = int((plain[i] >> shift) & 0xFF);
-                if (a - b > 1 || b - a > 1) {
-                    ++differing;
-                    break;
-                }
-            }
-        return differing;
+        return benchgl::differingPixels(engine, plain);
     }
 
 private:
