@@ -193,11 +193,9 @@ private:
 };
 
 void FramePass(benchmark::State& state) {
-    FrameScene& scene = FrameScene::get();
-    if (!scene.ready()) {
-        state.SkipWithError(scene.error().c_str());
-        return;
-    }
+    FrameScene* ready = benchgl::readySceneOrSkip<FrameScene>(state);
+    if (!ready) return;
+    FrameScene& scene = *ready;
     scene.setSprites(std::uint32_t(state.range(0)));
     for (int i = 0; i < 3; ++i) {  // warm-up: lists, buffers, sections and shaders
         scene.wholeFrame();

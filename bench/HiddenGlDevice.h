@@ -65,6 +65,27 @@ inline std::uint64_t differingPixels(const std::vector<std::uint32_t>& engine, c
     return differing;
 }
 
+// A drawing benchmark's scene, made on its first use; nullptr, with the
+// benchmark marked skipped and why, when it could not be made.
+template <class Scene>
+Scene* readySceneOrSkip(benchmark::State& state) {
+    Scene& scene = Scene::get();
+    if (!scene.ready()) {
+        state.SkipWithError(scene.error().c_str());
+        return nullptr;
+    }
+    return &scene;
+}
+
+// The camera of the mesh and particle scenes: 30 units in front of the
+// origin, looking at it, y up.
+inline void lookFromFront(D3DObject& d3d) {
+    d3d.setEye(0.0f, 0.0f, -30.0f);
+    d3d.setLookAt(0.0f, 0.0f, 0.0f);
+    d3d.setUpVec(0.0f, 1.0f, 0.0f);
+    d3d.updateView();
+}
+
 inline bool fillQuadIndices(GfxIndexBuffer* buffer, std::uint32_t quads) {
     void* data = nullptr;
     if (buffer->lock(0, 0, &data, D3DLOCK_DISCARD) != D3D_OK) return false;

@@ -258,10 +258,7 @@ private:
         textures_manager_ = std::make_unique<TextureManager>();
         activate();
         setupRenderStates();
-        d3d->setEye(0.0f, 0.0f, -30.0f);
-        d3d->setLookAt(0.0f, 0.0f, 0.0f);
-        d3d->setUpVec(0.0f, 1.0f, 0.0f);
-        d3d->updateView();
+        benchgl::lookFromFront(*d3d);
         d3d->updateLighting();
         for (std::uint32_t t = 0; t < kTextures; ++t) {
             std::shared_ptr<Texture> texture =
@@ -311,16 +308,13 @@ private:
 };
 
 MeshScene* sceneOrSkip(benchmark::State& state) {
-    MeshScene& scene = MeshScene::get();
-    if (!scene.ready()) {
-        state.SkipWithError(scene.error().c_str());
-        return nullptr;
-    }
-    if (!scene.setMeshes(std::uint32_t(state.range(0)))) {
+    MeshScene* scene = benchgl::readySceneOrSkip<MeshScene>(state);
+    if (!scene) return nullptr;
+    if (!scene->setMeshes(std::uint32_t(state.range(0)))) {
         state.SkipWithError("the band did not load as 120 triangles in one subset");
         return nullptr;
     }
-    return &scene;
+    return scene;
 }
 
 void MeshPass(benchmark::State& state) {

@@ -113,10 +113,7 @@ private:
         textures_ = std::make_unique<TextureManager>();
         activate();
         setupRenderStates();
-        d3d->setEye(0.0f, 0.0f, -30.0f);
-        d3d->setLookAt(0.0f, 0.0f, 0.0f);
-        d3d->setUpVec(0.0f, 1.0f, 0.0f);
-        d3d->updateView();
+        benchgl::lookFromFront(*d3d);
         texture_ = textures_->createNamed(internName("spark.bmp"));
         if (texture_->createEmpty(kTextureSize, kTextureSize, D3DFMT_A8R8G8B8) != S_OK) return fail("no texture");
         D3DLOCKED_RECT locked;
@@ -164,13 +161,9 @@ private:
 };
 
 ParticleScene* sceneOrSkip(benchmark::State& state) {
-    ParticleScene& scene = ParticleScene::get();
-    if (!scene.ready()) {
-        state.SkipWithError(scene.error().c_str());
-        return nullptr;
-    }
-    scene.setParticles(std::uint32_t(state.range(0)));
-    return &scene;
+    ParticleScene* scene = benchgl::readySceneOrSkip<ParticleScene>(state);
+    if (scene) scene->setParticles(std::uint32_t(state.range(0)));
+    return scene;
 }
 
 void ParticlePass(benchmark::State& state) {

@@ -390,12 +390,7 @@ private:
 };
 
 SpriteScene* sceneOrSkip(benchmark::State& state) {
-    SpriteScene& scene = SpriteScene::get();
-    if (!scene.ready()) {
-        state.SkipWithError(scene.error().c_str());
-        return nullptr;
-    }
-    return &scene;
+    return benchgl::readySceneOrSkip<SpriteScene>(state);
 }
 
 // Times `frame` against the plain batch, interleaved frame by frame (see

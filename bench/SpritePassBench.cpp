@@ -165,13 +165,9 @@ private:
 };
 
 PassScene* sceneOrSkip(benchmark::State& state) {
-    PassScene& scene = PassScene::get();
-    if (!scene.ready()) {
-        state.SkipWithError(scene.error().c_str());
-        return nullptr;
-    }
-    scene.setSprites(std::uint32_t(state.range(0)));
-    return &scene;
+    PassScene* scene = benchgl::readySceneOrSkip<PassScene>(state);
+    if (scene) scene->setSprites(std::uint32_t(state.range(0)));
+    return scene;
 }
 
 void SpritePass(benchmark::State& state) {
