@@ -16,6 +16,13 @@
 #include "services/SystemInfo.h"
 
 namespace {
+// The replay's dropped-frame total: the stages' 32-bit counts summed in
+// 32 bits, wrapping as the stored words do; a file from elsewhere may hold
+// counts whose sum does not fit.
+std::int32_t addDroppedFrames(std::int32_t total, std::uint32_t frames) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(total) + frames);
+}
+
 
 constexpr std::string_view kSource = "ReplayManager";
 
@@ -222,7 +229,7 @@ HRESULT ReplayManager::LoadReplayFile(ReplayData& replay, const std::string& pat
     }
     replay.totalPlayFrames = 0;
     for (const auto& [s, stage] : replay.stages)
-        if (s >= 1 && s <= 9) replay.totalPlayFrames += static_cast<std::int32_t>(stage->field(14));
+        if (s >= 1 && s <= 9) replay.totalPlayFrames = addDroppedFrames(replay.totalPlayFrames, stage->field(14));
     return result;
 }
 
@@ -241,7 +248,7 @@ HRESULT ReplayManager::SaveReplayFile(ReplayData& replay, const std::string& pat
             continue;
         }
         written.push_back(s);
-        replay.totalPlayFrames += static_cast<std::int32_t>(stage->field(14));
+        replay.totalPlayFrames = addDroppedFrames(replay.totalPlayFrames, stage->field(14));
     }
     if (written.empty()) return S_OK;
 
