@@ -37,10 +37,10 @@ inline double median(std::vector<double> values) {
     return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2.0;
 }
 
-// The CPU time the calling thread has used, in milliseconds. Both sides of a
-// drawing comparison draw the same picture, so the rasteriser's work and
-// every wait (for the rasteriser's threads, a swap interval, a busy machine)
-// are shared; the drawing thread's own work is what the engine adds.
+// The CPU time the calling thread has used, in milliseconds. The benchmark
+// program has the software rasteriser draw in this thread (ProcessSetup.cpp),
+// so this is the whole work of drawing a frame, while every wait (a swap
+// interval, a busy machine) stays out of it.
 inline double threadCpuMilliseconds() {
     timespec now{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
@@ -166,8 +166,8 @@ private:
 // machine state; only the engine's frame is in the benchmark's own time.
 // "vs_<reference>" is the median CPU time of the drawing thread per engine
 // frame over that per reference frame ("cpu_ms", "<reference>_cpu_ms"):
-// waits both sides share do not enter it, and a slower engine frame moves
-// it. "ms" and "<reference>_ms" are the median wall times, for reference.
+// waits both sides share do not enter it, and more work on either side, in
+// the device's calls or in the pixels they fill, moves it. "ms" and "<reference>_ms" are the median wall times, for reference.
 // Sets "allocs_per_frame" (operator new during the engine's frames); returns
 // the C-library allocations per engine frame.
 template <typename EngineFrame, typename HandFrame>

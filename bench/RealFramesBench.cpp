@@ -12,13 +12,12 @@
 //     indices, one shader per state, the same textures, blend modes and fog,
 //     always linear filtering.
 // Both end with glFinish. Counters: vs_plain_gl (median over median),
-// cpu_ms (main-thread CPU per engine frame), upload_bytes (buffer bytes the
+// cpu_ms (the drawing thread's CPU per engine frame, median), upload_bytes (buffer bytes the
 // engine's device sent per frame), differing_pixels (between the two
 // pictures, more than one step in a channel), allocs_per_frame.
 //
 // Run headless: SDL_VIDEODRIVER=offscreen build/bench/vorly-bench --benchmark_filter=RealFrames
 #include <benchmark/benchmark.h>
-#include <time.h>
 
 #include <cstring>
 #include <filesystem>
@@ -30,12 +29,6 @@
 #include "platform/gfx/GlContext.h"
 
 namespace {
-
-double threadCpuMilliseconds() {
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
-}
 
 // The engine's device making a kept frame again.
 class EngineReplay {
@@ -308,21 +301,17 @@ void RealFrames(benchmark::State& state, std::size_t which) {
     // program is outside the timing.
     scene.engineFrame(which);
     scene.plainFrame(which);
-    double cpu = 0.0;
     std::uint64_t uploads = 0, frames = 0;
     benchgl::timeAgainstHandBatch(
         state,
         [&] {
-            const double cpuBefore = threadCpuMilliseconds();
             const std::uint64_t uploadsBefore = GlCallCount::bufferUploadBytes;
             scene.engineFrame(which);
             uploads += GlCallCount::bufferUploadBytes - uploadsBefore;
-            cpu += threadCpuMilliseconds() - cpuBefore;
             ++frames;
         },
         [&] { scene.plainFrame(which); }, "plain_gl");
     const realframes::Frame& frame = scene.frames()[which];
-    state.counters["cpu_ms"] = frames ? cpu / double(frames) : 0.0;
     state.counters["upload_bytes"] = frames ? double(uploads) / double(frames) : 0.0;
     state.counters["frame"] = frame.number;
     state.counters["vertices"] = double(frame.density);

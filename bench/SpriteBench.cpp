@@ -395,7 +395,7 @@ SpriteScene* sceneOrSkip(benchmark::State& state) {
 
 // Times `frame` against the plain batch, interleaved frame by frame (see
 // benchgl::timeAgainstHandBatch: the ratio is of the drawing thread's CPU
-// time, so the wait for the rasteriser both sides share stays out of it).
+// time, so waits both sides share stay out of it).
 template <class Frame>
 void againstPlain(benchmark::State& state, std::uint32_t quads, SpriteScene& scene, Frame frame) {
     for (int i = 0; i < 10; ++i) {  // warm-up: shaders compiled, buffers sized
