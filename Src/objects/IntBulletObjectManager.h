@@ -77,7 +77,8 @@ public:
 
 private:
     // The walk of update and updateWith; `turn(object)` is a live object's
-    // turn (inline, so each walk's turn is known to its loop).
+    // turn (inline, so each walk's turn is known to its loop), true when it
+    // was quiet: it called nothing that could remove, end or append objects.
     template <typename TurnFn>
     void walk(TurnFn turn);
     // Appends the object; `plainClass`: its class is BulletObject itself.
