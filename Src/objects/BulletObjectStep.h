@@ -130,12 +130,18 @@ inline void BulletObject::runScriptsAndMotion(bool madeCurrent, bool outermost) 
         } else {
             BulletObject::runMainOrRevenge();
             // A main script that has ended stays so until something reaches
-            // its runtime.
+            // its runtime; one that yielded in a wait with frames left has
+            // them counted here from the next frame on, as continueWait would
+            // count them.
             main = mainRuntime_;
-            if (outermost && mainTurn && main && mainRuntimeIsBase_ && !main->isActive() && !main->isRetired() &&
-                state_ == 0) {
-                waitLeft_ = kMainScriptEnded;
-                main->setWaitCountedBy(this);
+            if (outermost && mainTurn && main && mainRuntimeIsBase_ && !main->isRetired() && state_ == 0) {
+                if (!main->isActive()) {
+                    waitLeft_ = kMainScriptEnded;
+                    main->setWaitCountedBy(this);
+                } else if (main->restsInWait()) {
+                    waitLeft_ = main->waitFramesLeft();
+                    main->setWaitCountedBy(this);
+                }
             }
         }
     }
