@@ -72,7 +72,7 @@ public:
     // touching the runtime, until the wait has run out or anything else
     // reaches the runtime (settleWait). Defined in BulletObjectStep.h.
     [[gnu::always_inline]] inline void runScriptsAndMotion(bool madeCurrent, bool outermost);
-    // The outermost walk's turn of an object for which runScriptsAndMotion
+    // The outermost walk's turn of a live object for which runScriptsAndMotion
     // would only count a frame of the main script's "wait" here (or find the
     // script ended), run no other script, and fly it straight inside its
     // bounds: that, with the same arithmetic, and true. It calls nothing, so

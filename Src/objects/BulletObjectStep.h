@@ -73,10 +73,11 @@ inline void BulletObject::stepMotion() {
 }
 
 inline bool BulletObject::takeQuietTurn() {
-    // No damage script armed, no present one, no revenge; no timed change,
+    // Alive and not marked for destruction; no damage script armed, no
+    // present one, no revenge; no timed change,
     // image angle, image, following or edge rule; not a shot (the full order
     // of steps) nor an enemy (its prate).
-    if (turnFlagWord() != kQuietTurnFlags || motionSwitchWord() != 0 || waitLeft_ <= 0 || presentRuntime_ ||
+    if (turnFlagWord() != kQuietTurnFlags || state_ != 0 || motionSwitchWord() != 0 || waitLeft_ <= 0 || presentRuntime_ ||
         (flags_ & (object_flag::kRevenge | object_flag::kFollowAny)) != 0 || edgeEvents_ != 0 ||
         kind_ == object_kind::kShot || kind_ == object_kind::kEnemy || hasImages()) {
         return false;

@@ -148,10 +148,8 @@ std::uint32_t stateOf(const BulletObject& object) { return object.stateWord(); }
 // An object's turn in the ordinary walk: its scripts and motion, then an
 // enemy's prate. `madeCurrent` and `outermost` are what runScriptsAndMotion
 // takes, the same for every turn of one walk (a turn leaves the walk depth
-// as it found it). True for a quiet turn, which changed nothing the walk
-// looks at afterwards.
-[[gnu::always_inline]] inline bool ordinaryTurn(BulletObject& object, bool madeCurrent, bool outermost) {
-    if (outermost && object.takeQuietTurn()) return true;
+// as it found it).
+[[gnu::always_inline]] inline void ordinaryTurn(BulletObject& object, bool madeCurrent, bool outermost) {
     if (object.isPlainClass()) {
         object.runScriptsAndMotion(madeCurrent, outermost);
     } else {
@@ -165,12 +163,14 @@ std::uint32_t stateOf(const BulletObject& object) { return object.stateWord(); }
         GameInfo* game = g_gameInfo;
         if (game && game->isPlayerMoveEnabled()) game->addPrate(truncateToInt32(object.getPrateRate()));
     }
-    return false;
 }
+
+// For walks that take no quiet turns.
+constexpr auto kNoQuietTurns = [](BulletObject&) { return false; };
 }  // namespace
 
-template <typename TurnFn>
-[[gnu::always_inline]] inline void IntBulletObjectManager::walk(TurnFn turn) {
+template <typename QuietFn, typename TurnFn>
+[[gnu::always_inline]] inline void IntBulletObjectManager::walk(QuietFn quiet, TurnFn turn) {
     ++walking_;
     BulletObjectManager* const owner = owner_;
     // Where each object is recorded as the walk reaches it (a list without
@@ -189,8 +189,18 @@ template <typename TurnFn>
     // object's turn, and the walk clears it as it follows cursorNext_.
     cursorDetached_ = false;
 
+    // The object last reached, while that one took a quiet turn: such turns
+    // leave the cursor and the marks as they are (nothing they do reads
+    // them), so the marks are set to it when the walk ends there.
+    BulletObject* quietLast = nullptr;
     BulletObject* object = head_;
     while (object) {
+        if (quiet(*object)) {
+            quietLast = object;
+            object = object->listNext_;
+            continue;
+        }
+        quietLast = nullptr;
         cursor_ = object;
         *marks.slot = object;
         *marks.current = object;
@@ -201,12 +211,7 @@ template <typename TurnFn>
             object = following;
             continue;
         }
-        if (turn(*object)) {
-            // A quiet turn: the object is still in the list, alive, and
-            // nothing was appended.
-            object = object->listNext_;
-            continue;
-        }
+        turn(*object);
         // Read after the turn, so objects appended during it are visited in
         // this walk.
         BulletObject* following;
@@ -226,6 +231,10 @@ template <typename TurnFn>
         }
         object = following;
     }
+    if (quietLast) {
+        *marks.slot = quietLast;
+        *marks.current = quietLast;
+    }
 
     cursor_ = outerCursor;
     cursorDetached_ = outerDetached;
@@ -242,17 +251,15 @@ void IntBulletObjectManager::update() {
     // both known.
     const bool madeCurrent = owner_ && owner_ == g_bulletObjectManager;
     if (madeCurrent && owner_->isOutsideWalks()) {
-        walk([](BulletObject& object) { return ordinaryTurn(object, true, true); });
+        walk([](BulletObject& object) { return object.takeQuietTurn(); },
+             [](BulletObject& object) { ordinaryTurn(object, true, true); });
     } else {
-        walk([madeCurrent](BulletObject& object) { return ordinaryTurn(object, madeCurrent, false); });
+        walk(kNoQuietTurns, [madeCurrent](BulletObject& object) { ordinaryTurn(object, madeCurrent, false); });
     }
 }
 
 void IntBulletObjectManager::updateWith(Turn turn, void* context) {
-    walk([turn, context](BulletObject& object) {
-        turn(object, context);
-        return false;
-    });
+    walk(kNoQuietTurns, [turn, context](BulletObject& object) { turn(object, context); });
 }
 
 void IntBulletObjectManager::removeDead() {

@@ -206,6 +206,8 @@ TEST_F(Interpreter, AnObjectRestingInAWaitMovesAsItsObservedTwin) {
             ASSERT_EQ(object->getState(), twin->getState());
             ASSERT_EQ(object->isReleased(), twin->isReleased());
             if (twin->isReleased()) break;
+            // The walk leaves the last object it reached current.
+            EXPECT_EQ(manager().getCurrentObject(), object);
             EXPECT_EQ(object->getX(), twin->getX());
             EXPECT_EQ(object->getY(), twin->getY());
             EXPECT_EQ(object->getLeft(), twin->getLeft());
