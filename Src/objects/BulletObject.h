@@ -244,6 +244,8 @@ private:
     // following and images (stepMoveWithExtras) are out of line, so an
     // object that only flies straight inside its bounds takes a short path.
     inline void stepMotion();
+    // The motion step's last part: the age and the two frame timers.
+    inline void stepCounters();
     std::uint32_t motionSwitchWord() const { return std::bit_cast<std::uint32_t>(switches_); }
     void stepTurnsAndChanges();
     void stepSpeedChange();

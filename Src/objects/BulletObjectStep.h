@@ -31,6 +31,14 @@ inline void BulletObject::settleWait() const {
     mainRuntime_->countWaitFrames(counted);
 }
 
+inline void BulletObject::stepCounters() {
+    age_ = wrapIncrement(age_);
+    if (frameTimerWord() != 0) {
+        if (timers_.countdown != 0) timers_.countdown = wrapDecrement(timers_.countdown);
+        if (timers_.invincibleFrames >= 1) --timers_.invincibleFrames;
+    }
+}
+
 inline void BulletObject::stepMotion() {
     // 1. Where the step starts.
     previousX_ = centreX_;
@@ -65,11 +73,7 @@ inline void BulletObject::stepMotion() {
     }
 
     // 13. Counters.
-    age_ = wrapIncrement(age_);
-    if (frameTimerWord() != 0) {
-        if (timers_.countdown != 0) timers_.countdown = wrapDecrement(timers_.countdown);
-        if (timers_.invincibleFrames >= 1) --timers_.invincibleFrames;
-    }
+    stepCounters();
 }
 
 inline bool BulletObject::takeQuietTurn() {
@@ -97,11 +101,7 @@ inline bool BulletObject::takeQuietTurn() {
     storePair(velocityX_, velocity);
     storePair(centreX_, loadPair(centreX_) + (next - corner));
     storePair(left_, next);
-    age_ = wrapIncrement(age_);
-    if (frameTimerWord() != 0) {
-        if (timers_.countdown != 0) timers_.countdown = wrapDecrement(timers_.countdown);
-        if (timers_.invincibleFrames >= 1) --timers_.invincibleFrames;
-    }
+    stepCounters();
     return true;
 }
 
