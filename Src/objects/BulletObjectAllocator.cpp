@@ -27,6 +27,9 @@ void BulletObjectAllocator::fill() {
     const std::size_t count = kBlocks - allocated_;
     slab_.allocate(sizeof(BulletObject), kCacheLineBytes, count);
     slab_.adviseLargePages();
+    // Blocks are handed out in turn through the whole pool: every page is
+    // used in play soon enough, and is better faulted in now than in a frame.
+    slab_.populate();
     for (std::size_t i = 0; i < count; ++i) raw_.pushBack(slab_.block(i));
     allocated_ += count;
 }

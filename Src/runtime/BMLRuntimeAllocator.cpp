@@ -25,6 +25,9 @@ void BMLRuntimeAllocator::prefill() {
     filled_ = true;
     slab_.allocate(sizeof(ExBulletML_Runtime), kCacheLineBytes, kBlockCount);
     slab_.adviseLargePages();
+    // Runtimes are handed out in turn through the whole pool: every page is
+    // used in play soon enough, and is better faulted in now than in a frame.
+    slab_.populate();
     for (std::size_t i = 0; i < kBlockCount; ++i) raw_.pushBack(slab_.block(i));
 }
 

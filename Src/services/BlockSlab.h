@@ -1,7 +1,8 @@
 // The blocks of a fixed pool carved from one allocation. A heap block per pool
 // block writes the heap's bookkeeping into every page when the pool is filled,
 // so the whole pool is resident from start-up; one region leaves the pages of
-// blocks never handed out unwritten, and so not resident. Blocks are never
+// blocks never handed out unwritten, and so not resident, unless its pool asks
+// for them at start-up (populate). Blocks are never
 // freed one by one: the region goes when the slab is reset or destroyed.
 #pragma once
 #include <cstddef>
@@ -93,6 +94,12 @@ public:
     // large pages stay in it. A large page becomes resident as a whole.
     void adviseLargePages() const {
         if (base_) ::adviseLargePages(base_, stride_ * count_);
+    }
+
+    // The region's pages made resident now (at start-up), so that the
+    // frames that first hand its blocks out take no page faults.
+    void populate() const {
+        if (base_) ::populatePages(base_, stride_ * count_);
     }
 
     bool empty() const { return base_ == nullptr; }
