@@ -128,8 +128,8 @@ void BulletObject::init() {
         parent->setState(1);
         setParent(nullptr);
     }
-    runtimeActive_ = 0;
-    damageArmed_ = 0;
+    turn_.runtimeActive = 0;
+    turn_.damageArmed = 0;
 }
 
 void BulletObject::setState(std::uint32_t state) {
@@ -229,7 +229,7 @@ void BulletObject::copyMotionFrom(BulletObject& other) {
 
 std::int32_t BulletObject::runMainOrRevenge() {
     settleWait();
-    if (!runtimeActive_) return 1;
+    if (!turn_.runtimeActive) return 1;
     if (flags_ & object_flag::kRevenge) {
         if (revengeRuntime_) return revengeRuntime_->run();
         if (timers_.countdown == 0) setState(1);
@@ -373,7 +373,7 @@ void BulletObject::setMainRuntime(ExBulletML_Runtime* runtime) {
     if (mainRuntime_ && mainRuntime_ != runtime) mainRuntime_->destroy();
     mainRuntime_ = runtime;
     mainRuntimeIsBase_ = runtime && typeid(*runtime) == typeid(ExBulletML_Runtime);
-    runtimeActive_ = 1;
+    turn_.runtimeActive = 1;
 }
 
 void BulletObject::setPresentRuntime(ExBulletML_Runtime* runtime) {
@@ -411,7 +411,7 @@ ExBulletML_Runtime* BulletObject::getMainRuntime() const {
 }
 
 bool BulletObject::isDamageRuntimeRunning() const {
-    return damageArmed_ && damageRuntime_ && damageRuntime_->isActive();
+    return turn_.damageArmed && damageRuntime_ && damageRuntime_->isActive();
 }
 
 void BulletObject::setParent(BulletObject* parent) {

@@ -72,6 +72,13 @@ public:
     // touching the runtime, until the wait has run out or anything else
     // reaches the runtime (settleWait). Defined in BulletObjectStep.h.
     [[gnu::always_inline]] inline void runScriptsAndMotion(bool madeCurrent, bool outermost);
+    // The outermost walk's turn of a live object for which runScriptsAndMotion
+    // would only count a frame of the main script's "wait" here (or find the
+    // script ended), run no other script, and fly it straight inside its
+    // bounds: that, with the same arithmetic, and true. It calls nothing, so
+    // the object stays in its list with its state. False, with nothing
+    // changed, for any other object. Defined in BulletObjectStep.h.
+    [[gnu::always_inline]] inline bool takeQuietTurn();
     // Hands the wait frames counted here to the main runtime, which then is
     // where a run of frames would have left it. Every path to the main
     // runtime other than the walk's turn goes through here first.
@@ -80,7 +87,7 @@ public:
     std::uint32_t stateWord() const { return state_; }
     // True when the object's class is BulletObject itself, no slot replaced
     // (noted when a list takes the object in).
-    bool isPlainClass() const { return plainClass_ != 0; }
+    bool isPlainClass() const { return turn_.plainClass != 0; }
 
     // Direction and speed.
     void setDirection(float degrees);
@@ -155,10 +162,10 @@ public:
     ExBulletML_Runtime* getPresentRuntime() const { return presentRuntime_; }
     ExBulletML_Runtime* getRevengeRuntime() const { return revengeRuntime_; }
     ExBulletML_Runtime* getDamageRuntime() const { return damageRuntime_; }
-    void setRuntimeActive(std::uint8_t active) { runtimeActive_ = active != 0 ? 1 : 0; }
-    std::uint8_t isRuntimeActive() const { return runtimeActive_; }
-    void setDamageArmed(std::uint8_t armed) { damageArmed_ = armed; }
-    std::uint8_t isDamageArmed() const { return damageArmed_; }
+    void setRuntimeActive(std::uint8_t active) { turn_.runtimeActive = active != 0 ? 1 : 0; }
+    std::uint8_t isRuntimeActive() const { return turn_.runtimeActive; }
+    void setDamageArmed(std::uint8_t armed) { turn_.damageArmed = armed; }
+    std::uint8_t isDamageArmed() const { return turn_.damageArmed; }
     void restartMainRuntime();
     void restartDamageRuntime();
     bool isMainRuntimeRunning() const;
@@ -237,6 +244,8 @@ private:
     // following and images (stepMoveWithExtras) are out of line, so an
     // object that only flies straight inside its bounds takes a short path.
     inline void stepMotion();
+    // The motion step's last part: the age and the two frame timers.
+    inline void stepCounters();
     std::uint32_t motionSwitchWord() const { return std::bit_cast<std::uint32_t>(switches_); }
     void stepTurnsAndChanges();
     void stepSpeedChange();
@@ -266,13 +275,24 @@ private:
     static constexpr std::uint32_t kSpeedChangeBits = std::bit_cast<std::uint32_t>(MotionSwitches{0, 0xFF, 0, 0});
     static constexpr std::uint32_t kDirectionChangeBits = std::bit_cast<std::uint32_t>(MotionSwitches{0xFF, 0, 0, 0});
     static constexpr std::uint32_t kFullOrderBits = std::bit_cast<std::uint32_t>(MotionSwitches{0, 0, 0xFF, 0xFF});
-    std::uint8_t runtimeActive_ = 0;
-    std::uint8_t damageArmed_ = 0;
-    // Marked for destruction by a removal during a walk of its list.
-    std::uint8_t pendingDestroy_ = 0;
-    // The class is BulletObject itself (isPlainClass); the main runtime's
-    // class is ExBulletML_Runtime itself (its run is not replaced).
-    std::uint8_t plainClass_ = 0;
+    // What decides whether the scripts and the walk have anything to do
+    // besides a wait frame: one word, so the walk tests it once for a quiet
+    // object (takeQuietTurn).
+    struct TurnFlags {
+        std::uint8_t runtimeActive = 0;
+        std::uint8_t damageArmed = 0;
+        // Marked for destruction by a removal during a walk of its list.
+        std::uint8_t pendingDestroy = 0;
+        // The class is BulletObject itself (isPlainClass).
+        std::uint8_t plainClass = 0;
+    };
+    TurnFlags turn_;
+    static_assert(sizeof(TurnFlags) == sizeof(std::uint32_t));
+    std::uint32_t turnFlagWord() const { return std::bit_cast<std::uint32_t>(turn_); }
+    // A plain object with its main script on and no damage script armed.
+    static constexpr std::uint32_t kQuietTurnFlags = std::bit_cast<std::uint32_t>(TurnFlags{1, 0, 0, 1});
+    // The main runtime's class is ExBulletML_Runtime itself (its run is not
+    // replaced).
     std::uint8_t mainRuntimeIsBase_ = 0;
     // Frames of the main script's current wait still to be counted here
     // (kMainScriptEnded: the script has ended, its runs do nothing), and

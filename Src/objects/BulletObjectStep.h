@@ -17,7 +17,7 @@ inline std::int32_t wrapDecrement(std::int32_t value) {
 }
 
 inline std::int32_t BulletObject::runDamageScript() {
-    if (damageArmed_ && !(flags_ & object_flag::kRevenge) && damageRuntime_) return damageRuntime_->run();
+    if (turn_.damageArmed && !(flags_ & object_flag::kRevenge) && damageRuntime_) return damageRuntime_->run();
     return 1;
 }
 
@@ -29,6 +29,14 @@ inline void BulletObject::settleWait() const {
     waitLeft_ = 0;
     waitCounted_ = 0;
     mainRuntime_->countWaitFrames(counted);
+}
+
+inline void BulletObject::stepCounters() {
+    age_ = wrapIncrement(age_);
+    if (frameTimerWord() != 0) {
+        if (timers_.countdown != 0) timers_.countdown = wrapDecrement(timers_.countdown);
+        if (timers_.invincibleFrames >= 1) --timers_.invincibleFrames;
+    }
 }
 
 inline void BulletObject::stepMotion() {
@@ -65,15 +73,40 @@ inline void BulletObject::stepMotion() {
     }
 
     // 13. Counters.
-    age_ = wrapIncrement(age_);
-    if (frameTimerWord() != 0) {
-        if (timers_.countdown != 0) timers_.countdown = wrapDecrement(timers_.countdown);
-        if (timers_.invincibleFrames >= 1) --timers_.invincibleFrames;
+    stepCounters();
+}
+
+inline bool BulletObject::takeQuietTurn() {
+    // Alive and not marked for destruction; no damage script armed, no
+    // present one, no revenge; no timed change,
+    // image angle, image, following or edge rule; not a shot (the full order
+    // of steps) nor an enemy (its prate).
+    if (turnFlagWord() != kQuietTurnFlags || state_ != 0 || motionSwitchWord() != 0 || waitLeft_ <= 0 || presentRuntime_ ||
+        (flags_ & (object_flag::kRevenge | object_flag::kFollowAny)) != 0 || edgeEvents_ != 0 ||
+        kind_ == object_kind::kShot || kind_ == object_kind::kEnemy || hasImages()) {
+        return false;
     }
+    // stepMotion's straight step, its bounds tested before anything is
+    // written.
+    const FloatPair velocity = loadPair(velocityX_) + loadPair(accelX_);
+    const FloatPair corner = loadPair(left_);
+    const FloatPair next = corner + velocity;
+    if (!inBothLanes((loadPair(leftBound_) < next) & (next < loadPair(rightBound_)))) return false;
+    if (waitLeft_ != kMainScriptEnded) {
+        --waitLeft_;
+        ++waitCounted_;
+    }
+    previousX_ = centreX_;
+    previousY_ = centreY_;
+    storePair(velocityX_, velocity);
+    storePair(centreX_, loadPair(centreX_) + (next - corner));
+    storePair(left_, next);
+    stepCounters();
+    return true;
 }
 
 inline void BulletObject::runScriptsAndMotion(bool madeCurrent, bool outermost) {
-    const bool mainTurn = runtimeActive_ && !(flags_ & object_flag::kRevenge);
+    const bool mainTurn = turn_.runtimeActive && !(flags_ & object_flag::kRevenge);
     if (waitLeft_ > 0 && mainTurn && outermost) {
         // One more frame of the wait the main script rests in, as continueWait
         // would count it; an ended script's run does nothing at all.
@@ -98,12 +131,18 @@ inline void BulletObject::runScriptsAndMotion(bool madeCurrent, bool outermost) 
         } else {
             BulletObject::runMainOrRevenge();
             // A main script that has ended stays so until something reaches
-            // its runtime.
+            // its runtime; one that yielded in a wait with frames left has
+            // them counted here from the next frame on, as continueWait would
+            // count them.
             main = mainRuntime_;
-            if (outermost && mainTurn && main && mainRuntimeIsBase_ && !main->isActive() && !main->isRetired() &&
-                state_ == 0) {
-                waitLeft_ = kMainScriptEnded;
-                main->setWaitCountedBy(this);
+            if (outermost && mainTurn && main && mainRuntimeIsBase_ && !main->isRetired() && state_ == 0) {
+                if (!main->isActive()) {
+                    waitLeft_ = kMainScriptEnded;
+                    main->setWaitCountedBy(this);
+                } else if (main->restsInWait()) {
+                    waitLeft_ = main->waitFramesLeft();
+                    main->setWaitCountedBy(this);
+                }
             }
         }
     }

@@ -40,7 +40,7 @@ IntBulletObjectManager::~IntBulletObjectManager() {
 BulletObject* IntBulletObjectManager::next(const BulletObject* object) { return object->listNext_; }
 
 void IntBulletObjectManager::link(BulletObject* object, bool plainClass) {
-    object->plainClass_ = plainClass;
+    object->turn_.plainClass = plainClass;
     object->list_ = this;
     object->listPrev_ = tail_;
     object->listNext_ = nullptr;
@@ -71,10 +71,10 @@ void IntBulletObjectManager::unlink(BulletObject* object) {
     } else {
         tail_ = object->listPrev_;
     }
-    if (object->pendingDestroy_) {
+    if (object->turn_.pendingDestroy) {
         --marked_;
         if (owner_) owner_->countMarked(-1);
-        object->pendingDestroy_ = 0;
+        object->turn_.pendingDestroy = 0;
     } else {
         --size_;
     }
@@ -116,11 +116,11 @@ bool IntBulletObjectManager::isRunning(BulletObject* object) const {
 }
 
 void IntBulletObjectManager::dispose(BulletObject* object) {
-    if (object->pendingDestroy_) return;
+    if (object->turn_.pendingDestroy) return;
     if (isRunning(object)) {
         // A walk (or a script of this very object) is in progress: the walk
         // destroys it when it reaches it or ends.
-        object->pendingDestroy_ = 1;
+        object->turn_.pendingDestroy = 1;
         --size_;
         ++marked_;
         if (owner_) owner_->countMarked(1);
@@ -134,7 +134,7 @@ void IntBulletObjectManager::destroyMarked() {
     BulletObject* object = head_;
     while (object) {
         BulletObject* following = object->listNext_;
-        if (object->pendingDestroy_ && !(owner_ && owner_->isInWalk(object))) destroyObject(object);
+        if (object->turn_.pendingDestroy && !(owner_ && owner_->isInWalk(object))) destroyObject(object);
         object = following;
     }
 }
@@ -164,10 +164,13 @@ std::uint32_t stateOf(const BulletObject& object) { return object.stateWord(); }
         if (game && game->isPlayerMoveEnabled()) game->addPrate(truncateToInt32(object.getPrateRate()));
     }
 }
+
+// For walks that take no quiet turns.
+constexpr auto kNoQuietTurns = [](BulletObject&) { return false; };
 }  // namespace
 
-template <typename TurnFn>
-[[gnu::always_inline]] inline void IntBulletObjectManager::walk(TurnFn turn) {
+template <typename QuietFn, typename TurnFn>
+[[gnu::always_inline]] inline void IntBulletObjectManager::walk(QuietFn quiet, TurnFn turn) {
     ++walking_;
     BulletObjectManager* const owner = owner_;
     // Where each object is recorded as the walk reaches it (a list without
@@ -186,12 +189,22 @@ template <typename TurnFn>
     // object's turn, and the walk clears it as it follows cursorNext_.
     cursorDetached_ = false;
 
+    // The object last reached, while that one took a quiet turn: such turns
+    // leave the cursor and the marks as they are (nothing they do reads
+    // them), so the marks are set to it when the walk ends there.
+    BulletObject* quietLast = nullptr;
     BulletObject* object = head_;
     while (object) {
+        if (quiet(*object)) {
+            quietLast = object;
+            object = object->listNext_;
+            continue;
+        }
+        quietLast = nullptr;
         cursor_ = object;
         *marks.slot = object;
         *marks.current = object;
-        if (object->pendingDestroy_ || stateOf(*object) != 0) {
+        if (object->turn_.pendingDestroy || stateOf(*object) != 0) {
             BulletObject* following = object->listNext_;
             cursor_ = nullptr;
             destroyObject(object);
@@ -209,7 +222,7 @@ template <typename TurnFn>
             cursorDetached_ = false;
         } else {
             following = object->listNext_;
-            if (object->pendingDestroy_ || stateOf(*object) != 0) [[unlikely]] {
+            if (object->turn_.pendingDestroy || stateOf(*object) != 0) [[unlikely]] {
                 // No longer the walk's object: its own removal does not
                 // move the cursor.
                 cursor_ = nullptr;
@@ -217,6 +230,10 @@ template <typename TurnFn>
             }
         }
         object = following;
+    }
+    if (quietLast) {
+        *marks.slot = quietLast;
+        *marks.current = quietLast;
     }
 
     cursor_ = outerCursor;
@@ -234,14 +251,15 @@ void IntBulletObjectManager::update() {
     // both known.
     const bool madeCurrent = owner_ && owner_ == g_bulletObjectManager;
     if (madeCurrent && owner_->isOutsideWalks()) {
-        walk([](BulletObject& object) { ordinaryTurn(object, true, true); });
+        walk([](BulletObject& object) { return object.takeQuietTurn(); },
+             [](BulletObject& object) { ordinaryTurn(object, true, true); });
     } else {
-        walk([madeCurrent](BulletObject& object) { ordinaryTurn(object, madeCurrent, false); });
+        walk(kNoQuietTurns, [madeCurrent](BulletObject& object) { ordinaryTurn(object, madeCurrent, false); });
     }
 }
 
 void IntBulletObjectManager::updateWith(Turn turn, void* context) {
-    walk([turn, context](BulletObject& object) { turn(object, context); });
+    walk(kNoQuietTurns, [turn, context](BulletObject& object) { turn(object, context); });
 }
 
 void IntBulletObjectManager::removeDead() {
@@ -266,13 +284,13 @@ void IntBulletObjectManager::clear() {
 
 void IntBulletObjectManager::vanishAll() {
     for (BulletObject* object = head_; object; object = object->listNext_) {
-        if (!object->pendingDestroy_) object->setState(1);
+        if (!object->turn_.pendingDestroy) object->setState(1);
     }
 }
 
 std::int32_t IntBulletObjectManager::hasLiveEnemy() {
     for (BulletObject* object = head_; object; object = object->listNext_) {
-        if (!object->pendingDestroy_ && object->isActive() && object->getState() == 0 &&
+        if (!object->turn_.pendingDestroy && object->isActive() && object->getState() == 0 &&
             object->getKind() == object_kind::kEnemy) {
             return 1;
         }
@@ -283,7 +301,7 @@ std::int32_t IntBulletObjectManager::hasLiveEnemy() {
 std::int32_t IntBulletObjectManager::hasCollectingItem() {
     for (BulletObject* object = head_; object; object = object->listNext_) {
         const std::uint32_t flags = object->getFlags();
-        if (!object->pendingDestroy_ && (flags & object_flag::kCollecting) && !(flags & object_flag::kRevenge)) return 1;
+        if (!object->turn_.pendingDestroy && (flags & object_flag::kCollecting) && !(flags & object_flag::kRevenge)) return 1;
     }
     return 0;
 }
@@ -318,7 +336,7 @@ void IntBulletObjectManager::forgetTargets(BulletObject* object) {
 
 void IntBulletObjectManager::revengeByName(NameHandle wideName) {
     for (BulletObject* object = head_; object; object = object->listNext_) {
-        if (!object->pendingDestroy_ && object->getState() == 0 && object->getWideName() == wideName) {
+        if (!object->turn_.pendingDestroy && object->getState() == 0 && object->getWideName() == wideName) {
             object->setFlags(object_flag::kRevenge | object_flag::kRevengeFromParent);
         }
     }
@@ -326,12 +344,12 @@ void IntBulletObjectManager::revengeByName(NameHandle wideName) {
 
 void IntBulletObjectManager::vanishByName(NameHandle wideName) {
     for (BulletObject* object = head_; object; object = object->listNext_) {
-        if (!object->pendingDestroy_ && object->getWideName() == wideName) object->setState(1);
+        if (!object->turn_.pendingDestroy && object->getWideName() == wideName) object->setState(1);
     }
 }
 
 bool IntBulletObjectManager::isAutoTargetCandidate(BulletObject* object) const {
-    return !object->pendingDestroy_ && object->getState() == 0 && object->isActive() &&
+    return !object->turn_.pendingDestroy && object->getState() == 0 && object->isActive() &&
            !(object->getFlags() & object_flag::kRevenge) && object->getInvincibleFrames() <= 0 &&
            object->getHitShape1().radiusSquared != 0.0f && object->isBreakable() &&
            !(object->getAttributeBits() & 16);

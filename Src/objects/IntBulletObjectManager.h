@@ -77,9 +77,12 @@ public:
 
 private:
     // The walk of update and updateWith; `turn(object)` is a live object's
-    // turn (inline, so each walk's turn is known to its loop).
-    template <typename TurnFn>
-    void walk(TurnFn turn);
+    // turn (inline, so each walk's turn is known to its loop). `quiet(object)`
+    // comes first, before the walk records or checks the object: true when
+    // it took the object's whole turn, one that calls nothing (so removes,
+    // ends and appends no object) and leaves the object alive in the list.
+    template <typename QuietFn, typename TurnFn>
+    void walk(QuietFn quiet, TurnFn turn);
     // Appends the object; `plainClass`: its class is BulletObject itself.
     void link(BulletObject* object, bool plainClass);
     void unlink(BulletObject* object);

@@ -7,3 +7,8 @@
 // unchanged, and a system without large pages, a region too small to hold a
 // whole page or a refusal leaves the region as it is.
 void adviseLargePages(void* start, std::size_t bytes);
+
+// Makes the whole pages inside [start, start + bytes) resident now, as if
+// written, so that their first use later takes no page fault (nor the pause
+// of putting a large page together). The contents are unchanged.
+void populatePages(void* start, std::size_t bytes);

@@ -64,18 +64,21 @@ public:
     // makes the object current, as run does. Not while observed, nor from
     // inside its own run. False: nothing changed, run has the frame to do.
     bool continueWait() {
-        BulletML_Node* node = current_;
-        if (!node || node->getCode() != kWaitElement || repeatCounter_ >= repeatLimit_ || cursorStack_.empty() ||
-            observer_ || running_) {
-            return false;
-        }
+        if (!restsInWait()) return false;
         childCursor_ = cursorStack_.top();
-        node->setCursor(static_cast<std::uint32_t>(childCursor_));
+        current_->setCursor(static_cast<std::uint32_t>(childCursor_));
         ++repeatCounter_;
         return true;
     }
-    // After continueWait counted a frame: how many more it would count, were
-    // nothing else to touch the runtime.
+    // Whether continueWait would count a frame now.
+    bool restsInWait() const {
+        const BulletML_Node* node = current_;
+        return node && node->getCode() == kWaitElement && repeatCounter_ < repeatLimit_ && !cursorStack_.empty() &&
+               !observer_ && !running_;
+    }
+    // After continueWait counted a frame, or a run yielded in a wait: how
+    // many more frames continueWait would count, were nothing else to touch
+    // the runtime.
     std::int32_t waitFramesLeft() const { return repeatCounter_ < repeatLimit_ ? repeatLimit_ - repeatCounter_ : 0; }
     // The object that counts this runtime's wait frames for it, from the
     // frame after a continueWait on (BulletObject::settleWait), or null.

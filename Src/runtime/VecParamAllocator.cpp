@@ -13,6 +13,8 @@ void clearVector(VecParam* vector) { *vector = VecParam{}; }
 
 VecParamAllocator::VecParamAllocator() : raw_(kBlockCount), ready_(kBlockCount) {
     slab_.allocate(sizeof(VecParam), alignof(VecParam), kBlockCount);
+    // Faulted in now rather than in the frames that first hand blocks out.
+    slab_.populate();
     for (std::size_t i = 0; i < kBlockCount; ++i) raw_.pushBack(slab_.block(i));
 }
 

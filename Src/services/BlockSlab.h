@@ -1,7 +1,8 @@
 // The blocks of a fixed pool carved from one allocation. A heap block per pool
 // block writes the heap's bookkeeping into every page when the pool is filled,
 // so the whole pool is resident from start-up; one region leaves the pages of
-// blocks never handed out unwritten, and so not resident. Blocks are never
+// blocks never handed out unwritten, and so not resident, unless its pool asks
+// for them at start-up (populate). Blocks are never
 // freed one by one: the region goes when the slab is reset or destroyed.
 #pragma once
 #include <cstddef>
@@ -34,10 +35,11 @@ public:
     BlockSlab& operator=(BlockSlab&& other) noexcept {
         if (this != &other) {
             reset();
+            region_ = other.region_;
             base_ = other.base_;
             stride_ = other.stride_;
-            align_ = other.align_;
             count_ = other.count_;
+            other.region_ = nullptr;
             other.base_ = nullptr;
             other.count_ = 0;
         }
@@ -51,8 +53,13 @@ public:
         reset();
         if (align < alignof(std::max_align_t)) align = alignof(std::max_align_t);
         stride_ = (size + kRedzone + align - 1) / align * align;
-        align_ = align;
-        base_ = static_cast<std::byte*>(::operator new(stride_ * count, std::align_val_t{align_}));
+        // An ordinary heap block with room to round its start up to the
+        // alignment: the heap's own aligned allocation asks for more than
+        // the block it gives back, so a slab made again after a release of
+        // the same size would not get the same, resident, memory back.
+        region_ = static_cast<std::byte*>(::operator new(stride_ * count + (align - alignof(std::max_align_t))));
+        const auto start = reinterpret_cast<std::uintptr_t>(region_);
+        base_ = region_ + ((align - start % align) % align);
         count_ = count;
 #ifdef VORLY_SLAB_REDZONES
         for (std::size_t i = 0; i < count; ++i) ASAN_POISON_MEMORY_REGION(base_ + i * stride_ + size, stride_ - size);
@@ -62,7 +69,8 @@ public:
 #ifdef VORLY_SLAB_REDZONES
         if (base_) ASAN_UNPOISON_MEMORY_REGION(base_, stride_ * count_);
 #endif
-        if (base_) ::operator delete(base_, std::align_val_t{align_});
+        if (region_) ::operator delete(region_);
+        region_ = nullptr;
         base_ = nullptr;
         count_ = 0;
     }
@@ -88,6 +96,12 @@ public:
         if (base_) ::adviseLargePages(base_, stride_ * count_);
     }
 
+    // The region's pages made resident now (at start-up), so that the
+    // frames that first hand its blocks out take no page faults.
+    void populate() const {
+        if (base_) ::populatePages(base_, stride_ * count_);
+    }
+
     bool empty() const { return base_ == nullptr; }
     std::size_t count() const { return count_; }
     void* block(std::size_t index) const { return base_ + index * stride_; }
@@ -105,8 +119,9 @@ private:
 #else
     static constexpr std::size_t kRedzone = 0;
 #endif
+    // The heap block, and the first block's start inside it.
+    std::byte* region_ = nullptr;
     std::byte* base_ = nullptr;
     std::size_t stride_ = 0;
-    std::size_t align_ = alignof(std::max_align_t);
     std::size_t count_ = 0;
 };

@@ -4,7 +4,9 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/Clock.h"
 #include "platform/File.h"
@@ -300,6 +302,36 @@ TEST(PlatformMemory, LargePageAdviceCoversTheWholePagesOfARegion) {
     EXPECT_FALSE(hasLargePageAdvice(small));
     EXPECT_FALSE(hasLargePageAdvice(small + page));
     munmap(small, 2 * page);
+    munmap(base, bytes);
+}
+
+// Pages of a fresh anonymous mapping are resident only once used:
+// populatePages makes the whole pages of the span resident, keeps what they
+// hold, and leaves the pages it only partly covers alone.
+TEST(PlatformMemory, PopulatePagesMakesTheWholePagesResident) {
+    const std::size_t page = std::size_t(sysconf(_SC_PAGESIZE));
+    const std::size_t bytes = 8 * page;
+    auto* base = static_cast<char*>(mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+    ASSERT_NE(base, MAP_FAILED);
+    auto residentPages = [&] {
+        std::vector<unsigned char> resident(bytes / page);
+        EXPECT_EQ(mincore(base, bytes, resident.data()), 0);
+        std::string marks;
+        for (unsigned char r : resident) marks += (r & 1) ? 'R' : '-';
+        return marks;
+    };
+    base[3 * page + 5] = 42;
+    EXPECT_EQ(residentPages(), "---R----");
+
+    populatePages(base + 16, 5 * page);  // whole pages 1 to 4, page 5 only in part
+    EXPECT_EQ(residentPages(), "-RRRR---");
+    EXPECT_EQ(base[3 * page + 5], 42);
+    EXPECT_EQ(base[2 * page], 0);
+
+    populatePages(nullptr, bytes);
+    populatePages(base + 6 * page + 1, page);  // no whole page in it
+    populatePages(base, 0);
+    EXPECT_EQ(residentPages(), "-RRRR---");
     munmap(base, bytes);
 }
 

@@ -155,6 +155,81 @@ TEST_F(Interpreter, WaitFramesCountedByTheObjectAreTheRuntimesOwn) {
     EXPECT_EQ(traceText(), "17 wait 2\n18 wait 2\n19 wait 2\n20 wait 2\n21 wait 0\n21 vanish 2\n");
 }
 
+// An object resting in its main script's wait takes a short turn of the walk
+// when nothing else is to be done that frame. Whatever the object carries, it
+// ends every frame as its observed twin does, whose runtime runs its node
+// loop every frame and so never rests.
+TEST_F(Interpreter, AnObjectRestingInAWaitMovesAsItsObservedTwin) {
+    struct Case {
+        const char* name;
+        void (*prepare)(BulletObject& object);
+    };
+    const Case cases[] = {
+        {"straight inside its bounds", [](BulletObject& o) { o.setDirectionAndSpeed(30.0f, 2.5f); }},
+        {"with the acceleration of an ended term",
+         [](BulletObject& o) {
+             o.setSpeed(1.0f);
+             o.setAccel(0.25f, -0.5f, 4);
+         }},
+        {"with a turn under way", [](BulletObject& o) { o.changeDirectionRelative(90.0f, 20); }},
+        {"across its right bound",
+         [](BulletObject& o) {
+             o.setEdgeBoundsMax(0.0f, 0.0f);
+             o.setX(630.0f);
+             o.setDirectionAndSpeed(90.0f, 3.0f);
+         }},
+        {"counting down, invincible",
+         [](BulletObject& o) {
+             o.setCountdown(5);
+             o.setInvincibleFrames(8);
+         }},
+        {"in revenge", [](BulletObject& o) { o.setFlags(object_flag::kRevenge); }},
+        {"as a shot", [](BulletObject& o) { o.setKind(object_kind::kShot); }},
+        {"as an enemy", [](BulletObject& o) { o.setKind(object_kind::kEnemy); }},
+        {"with its scripts switched off", [](BulletObject& o) { o.setRuntimeActive(0); }},
+    };
+    load(R"(<action label="top"><wait>12</wait><eval name="a">$a+1</eval><wait>20</wait><vanish/></action>)");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        manager().clearAll();
+        BulletObject* twin = spawn("top", 320.0f, 240.0f);
+        BulletObject* object = spawn("top", 320.0f, 240.0f);
+        // Pinned, so their last values can be read once they are gone.
+        for (BulletObject* each : {twin, object}) {
+            c.prepare(*each);
+            each->pin();
+        }
+        traceRuntime(twin->getMainRuntime());
+        for (int frame = 1; frame <= 36; ++frame) {
+            frames(1);
+            SCOPED_TRACE(frame);
+            ASSERT_EQ(object->getState(), twin->getState());
+            ASSERT_EQ(object->isReleased(), twin->isReleased());
+            if (twin->isReleased()) break;
+            // The walk leaves the last object it reached current.
+            EXPECT_EQ(manager().getCurrentObject(), object);
+            EXPECT_EQ(object->getX(), twin->getX());
+            EXPECT_EQ(object->getY(), twin->getY());
+            EXPECT_EQ(object->getLeft(), twin->getLeft());
+            EXPECT_EQ(object->getTop(), twin->getTop());
+            EXPECT_EQ(object->getPreviousX(), twin->getPreviousX());
+            EXPECT_EQ(object->getPreviousY(), twin->getPreviousY());
+            EXPECT_EQ(object->getVelocityX(), twin->getVelocityX());
+            EXPECT_EQ(object->getVelocityY(), twin->getVelocityY());
+            EXPECT_EQ(object->getAge(), twin->getAge());
+            EXPECT_EQ(object->getCountdown(), twin->getCountdown());
+            EXPECT_EQ(object->getInvincibleFrames(), twin->getInvincibleFrames());
+            // Asking the runtime takes the frames counted by the object back
+            // (which then rests anew from the next frame on): now and then.
+            if (frame % 8 == 0) {
+                EXPECT_EQ(object->getMainRuntime()->getRepeatCounter(), twin->getMainRuntime()->getRepeatCounter());
+                EXPECT_EQ(object->getMainRuntime()->getCurrentNode(), twin->getMainRuntime()->getCurrentNode());
+            }
+        }
+        for (BulletObject* each : {twin, object}) each->unpin();
+    }
+}
+
 // An ended main script is not run again until something reaches its
 // runtime; a restart through a kept pointer runs it on the next frame.
 TEST_F(Interpreter, AnEndedScriptRestartedThroughAKeptPointerRunsAgain) {
