@@ -167,7 +167,8 @@ private:
 // "vs_<reference>" is the median CPU time of the drawing thread per engine
 // frame over that per reference frame ("cpu_ms", "<reference>_cpu_ms"):
 // waits both sides share do not enter it, and more work on either side, in
-// the device's calls or in the pixels they fill, moves it. "ms" and "<reference>_ms" are the median wall times, for reference.
+// the device's calls or in the pixels they fill, moves it. "ms" and
+// "<reference>_ms" are the median wall times, for reference.
 // Sets "allocs_per_frame" (operator new during the engine's frames); returns
 // the C-library allocations per engine frame.
 template <typename EngineFrame, typename HandFrame>

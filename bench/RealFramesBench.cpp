@@ -12,8 +12,8 @@
 //     indices, one shader per state, the same textures, blend modes and fog,
 //     always linear filtering.
 // Both end with glFinish. Counters: vs_plain_gl (median over median),
-// cpu_ms (the drawing thread's CPU per engine frame, median), upload_bytes (buffer bytes the
-// engine's device sent per frame), differing_pixels (between the two
+// cpu_ms (the drawing thread's CPU per engine frame, median), upload_bytes
+// (buffer bytes the engine's device sent per frame), differing_pixels (between the two
 // pictures, more than one step in a channel), allocs_per_frame.
 //
 // Run headless: SDL_VIDEODRIVER=offscreen build/bench/vorly-bench --benchmark_filter=RealFrames
